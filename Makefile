@@ -1,0 +1,53 @@
+# The two commands: `make run` starts the game, `make test` runs the whole test suite.
+# Both install missing Debian packages first (scripts/install-deps).
+
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
+JOBS       ?= $(shell nproc)
+HEADLESS   := SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+CTEST_ARGS ?=
+
+.PHONY: all deps configure build run test test-sanitize test-tsan bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD)/run && ../velmora
+
+test: build
+	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer,
+# stopping at the first report.
+test-sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSRA_SANITIZE=ON
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && $(HEADLESS) \
+	    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench $(CTEST_ARGS)
+
+# The suite under ThreadSanitizer (not part of CI; run by hand when threads change).
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSRA_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && $(HEADLESS) TSAN_OPTIONS=halt_on_error=1 \
+	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench $(CTEST_ARGS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -1,0 +1,18 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# tessra_add_test(NAME <binary> LABEL <label> SOURCES <files...> [LIBS <targets...>])
+# One GoogleTest binary; each test case becomes its own CTest test, discovered when ctest
+# runs, so cases of one binary run in parallel as separate processes: a case that touches
+# files works in a directory of its own.
+function(tessra_add_test)
+    cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    gtest_discover_tests(${T_NAME}
+        DISCOVERY_MODE PRE_TEST
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        PROPERTIES LABELS ${T_LABEL}
+                   ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+endfunction()
