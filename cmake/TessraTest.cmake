@@ -16,3 +16,15 @@ function(tessra_add_test)
         PROPERTIES LABELS ${T_LABEL}
                    ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
 endfunction()
+
+# tessra_add_folder_test(<binary> <label> <libs...>): the test binary of one subsystem, made of
+# every *_test.cpp and *_support.cpp file in the calling folder (checked again at each build), so that several
+# people can add test files to one subsystem without touching this list.
+function(tessra_add_folder_test name label)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp
+                                        ${CMAKE_CURRENT_SOURCE_DIR}/*_support.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    tessra_add_test(NAME ${name} LABEL ${label} SOURCES ${sources} LIBS ${ARGN})
+endfunction()
