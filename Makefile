@@ -37,6 +37,7 @@ test-sanitize: deps
 	cd $(SAN_BUILD) && $(HEADLESS) \
 	    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench $(CTEST_ARGS)
 
 # The suite under ThreadSanitizer (not part of CI; run by hand when threads change).
