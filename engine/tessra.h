@@ -7,10 +7,15 @@
 
 #include <cstdint>
 
+namespace plat {
+struct HWND__;  // the platform's window handle
+}
+
 // Engine life, window and messages.
 int StartEngine();
 int ShutdownEngine();
 int ProcessMessage();  // 0, or -1 once the program is quitting
+plat::HWND__* GetEngineWindow();  // the main window; null before the engine starts
 int ChangeWindowMode(int windowed);
 int SetWindowTitle(const char* title);
 int SetLogEnabled(int enabled);
