@@ -1,0 +1,67 @@
+// The one way from a UTF-8 text in the source to its Shift-JIS (code page 932) bytes, which is
+// what the engine and the game show and store:
+//
+//     using namespace tessra::sjis_literals;
+//     AppendLog("ウインドウを閉じようとしています\n"_sjis);
+//
+// Header-only on purpose: the game uses it too and does not link the engine.
+#pragma once
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace tessra {
+
+// Converts UTF-8 to code page 932. False (and `out` unspecified) when the input is not UTF-8
+// or holds a character that code page 932 cannot show.
+inline bool Utf8ToSjis(std::string_view utf8, std::string* out) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out->assign(utf8.size() + 1, '\0');  // never longer than the UTF-8 form
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* o = out->data();
+    size_t outLeft = out->size();
+    const size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
+    const bool ok = rc != static_cast<size_t>(-1) && inLeft == 0 &&
+                    iconv(cd, nullptr, nullptr, &o, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (!ok) return false;
+    out->resize(out->size() - outLeft);
+    return true;
+}
+
+// The Shift-JIS form of a UTF-8 text, converted once and kept for the life of the process,
+// so the pointer may be stored. A text with no Shift-JIS form is a mistake in the source:
+// it stops the program with a message naming it.
+inline const char* SjisText(std::string_view utf8) {
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::string> cache;  // nodes never move
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = cache.find(std::string(utf8));
+    if (found != cache.end()) return found->second.c_str();
+    std::string sjis;
+    if (!Utf8ToSjis(utf8, &sjis)) {
+        std::fprintf(stderr, "no Shift-JIS form for the text \"%.*s\"\n",
+                     static_cast<int>(utf8.size()), utf8.data());
+        std::abort();
+    }
+    return cache.emplace(std::string(utf8), std::move(sjis)).first->second.c_str();
+}
+
+namespace sjis_literals {
+
+inline const char* operator""_sjis(const char* text, size_t size) {
+    return SjisText(std::string_view(text, size));
+}
+
+}  // namespace sjis_literals
+}  // namespace tessra

@@ -1,0 +1,162 @@
+#include "engine/core/log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/core/log_test_support.h"
+#include "platform/win/debug_output.h"
+
+namespace tessra {
+namespace {
+
+using ::testing::MatchesRegex;
+
+using LogTest = LogFixture;
+
+// Every stamp is "<milliseconds>:"; the clock's value is not ours to fix, so the stamps are
+// replaced by "S:" before comparing.
+std::string Unstamp(const std::string& log) {
+    std::string out;
+    bool lineStart = true;
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (lineStart) {
+            size_t j = i;
+            while (j < log.size() && log[j] >= '0' && log[j] <= '9') ++j;
+            if (j > i && j < log.size() && log[j] == ':') {
+                out += "S:";
+                i = j;
+                lineStart = false;
+                continue;
+            }
+        }
+        out += log[i];
+        lineStart = log[i] == '\n';
+    }
+    return out;
+}
+
+TEST_F(LogTest, LineHasStampIndentAndCrLf) {
+    IncreaseLogIndent();
+    IncreaseLogIndent();
+    EXPECT_EQ(AppendLog("hello\n"), -1);
+    EXPECT_THAT(ReadLog(), MatchesRegex("[0-9]+:\t\thello\r\n"));
+}
+
+TEST_F(LogTest, IndentNeverGoesBelowZero) {
+    DecreaseLogIndent();
+    IncreaseLogIndent();
+    AppendLog("a\n");
+    EXPECT_EQ(Unstamp(ReadLog()), "S:\ta\r\n");
+}
+
+TEST_F(LogTest, TextWithoutLineEndIsContinued) {
+    IncreaseLogIndent();
+    AppendLog("one");
+    AppendLog(" two\n");
+    AppendLog("three\n");
+    EXPECT_EQ(Unstamp(ReadLog()), "S:\tone two\r\nS:\tthree\r\n");
+}
+
+TEST_F(LogTest, LineEndConversion) {
+    struct Case {
+        const char* text;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"a\nb\n", "S:a\r\nb\r\n"},
+        // From the first CR LF on, the rest is copied as it stands.
+        {"a\nb\r\nc\nd\n", "S:a\r\nb\r\nc\nd\n"},
+        {"\n", "S:\r\n"},
+        // 0x5C as a trail byte and a lead byte before LF: the LF is still found.
+        {"\x95\x5C\n", "S:\x95\x5C\r\n"},
+    };
+    for (const Case& c : cases) {
+        InitLogFile();
+        AppendLog(c.text);
+        EXPECT_EQ(Unstamp(ReadLog()), c.written) << c.text;
+    }
+}
+
+TEST_F(LogTest, LongTextOfLineFeedsIsConvertedWhole) {
+    // Every byte an LF: the converted text is twice as long as the original.
+    for (size_t len : {255u, 256u, 3000u}) {
+        InitLogFile();
+        AppendLog(std::string(len, '\n').c_str());
+        std::string expected = "S:";
+        for (size_t i = 0; i < len; ++i) expected += "\r\n";
+        EXPECT_EQ(Unstamp(ReadLog()), expected) << len;
+    }
+}
+
+TEST_F(LogTest, DebugOutputHasIndentAndTextButNoStamp) {
+    IncreaseLogIndent();
+    plat::BeginDebugOutputCapture();
+    AppendLog("x\ny\n");
+    EXPECT_EQ(plat::EndDebugOutputCapture(), "\tx\r\ny\r\n");
+}
+
+TEST_F(LogTest, LogOffWritesNothingAnywhere) {
+    SetLogEnabledBody(0);
+    ::unlink(LogPath().c_str());
+    EXPECT_EQ(InitLogFile(), 1);
+    plat::BeginDebugOutputCapture();
+    EXPECT_EQ(AppendLog("text\n"), -1);
+    EXPECT_EQ(AppendLogFormat("%d", 5), -1);
+    EXPECT_EQ(plat::EndDebugOutputCapture(), "");
+    EXPECT_FALSE(LogExists());
+}
+
+TEST_F(LogTest, InitLogFileEmptiesTheFile) {
+    AppendLog("old\n");
+    InitLogFile();
+    EXPECT_EQ(ReadLog(), "");
+}
+
+TEST_F(LogTest, NoStartDirectoryWritesNothing) {
+    SetLogStartDirectory(nullptr);
+    plat::BeginDebugOutputCapture();
+    AppendLog("text\n");
+    EXPECT_EQ(plat::EndDebugOutputCapture(), "");
+    EXPECT_EQ(ReadLog(), "");
+}
+
+TEST_F(LogTest, NoTimeStampSwitch) {
+    GetLogState().noTimeStamp = 1;
+    AppendLog("a\n");
+    EXPECT_EQ(ReadLog(), "a\r\n");
+}
+
+TEST_F(LogTest, FormatAppendsLineEnd) {
+    AppendLogFormat("n=%d s=%s", 42, "x");
+    AppendLogFormat("ends\n");
+    EXPECT_EQ(Unstamp(ReadLog()), "S:n=42 s=x\r\nS:ends\r\n\r\n");
+}
+
+TEST_F(LogTest, OverlongFormatIsCutAndKeepsItsLineEnd) {
+    const std::string big(5000, 'q');
+    AppendLogFormat("%s", big.c_str());
+    AppendLog("next\n");
+    const std::string log = Unstamp(ReadLog());
+    EXPECT_EQ(log, "S:" + std::string(1022, 'q') + "\r\nS:next\r\n");
+}
+
+TEST_F(LogTest, CutFormatDropsALoneLeadByte) {
+    // 1021 ASCII bytes, then a double-byte character that no longer fits whole.
+    const std::string text = std::string(1021, 'a') + "\x83\x41";
+    AppendLogFormat("%s", text.c_str());
+    EXPECT_EQ(Unstamp(ReadLog()), "S:" + std::string(1021, 'a') + "\r\n");
+}
+
+TEST(FormatTextTest, NeverWritesPastTheBuffer) {
+    char buffer[8];
+    std::memset(buffer, 'z', sizeof(buffer));
+    FormatText(buffer, 6, "%s", "abcdefghij");
+    EXPECT_STREQ(buffer, "abcde");
+    EXPECT_EQ(buffer[6], 'z');
+}
+
+}  // namespace
+}  // namespace tessra

@@ -1,0 +1,164 @@
+#include "engine/core/memory.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "engine/core/log.h"
+#include "engine/core/log_test_support.h"
+#include "engine/core/sjis.h"
+
+namespace tessra {
+namespace {
+
+using namespace sjis_literals;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Each test starts from an empty list (each test case runs as its own process, but the
+// checks here also hold when they share one).
+class MemoryTest : public LogFixture {
+protected:
+    void SetUp() override {
+        LogFixture::SetUp();
+        AllocStats& s = GetAllocStats();
+        ASSERT_EQ(s.count, 0) << "blocks left from an earlier test";
+        s.watchSize = 0;
+        s.logEvery = s.printTotals = s.checkAll = 0;
+        GetLogState().noTimeStamp = 1;
+    }
+};
+
+TEST_F(MemoryTest, BlockIsAlignedAndTracked) {
+    void* a = AllocTagged(10, "src/one.cpp", 12);
+    void* b = AllocTagged(33, nullptr, 0);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % alignof(std::max_align_t), 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % alignof(std::max_align_t), 0u);
+    AllocStats& s = GetAllocStats();
+    EXPECT_EQ(s.count, 2);
+    EXPECT_EQ(s.totalSize, 43);
+    EXPECT_EQ(CheckAllocations(), 0);
+    FreeTagged(a);
+    EXPECT_EQ(CheckAllocations(), 0);
+    FreeTagged(b);
+    EXPECT_EQ(s.count, 0);
+    EXPECT_EQ(s.totalSize, 0);
+    EXPECT_EQ(s.head, &s.sentinel);
+}
+
+TEST_F(MemoryTest, ZeroedBlockIsZero) {
+    auto* p = static_cast<unsigned char*>(AllocTaggedZeroed(100, nullptr, 0));
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(p[i], 0) << i;
+    FreeTagged(p);
+}
+
+TEST_F(MemoryTest, FreeNullDoesNothing) {
+    FreeTagged(nullptr);
+    EXPECT_EQ(GetAllocStats().count, 0);
+}
+
+TEST_F(MemoryTest, DumpListsLiveBlocksNewestFirst) {
+    void* a = AllocTagged(5, "a/very/long/path/to/source.cpp", 77);
+    std::memcpy(a, "ab\x01\xff", 5);
+    void* b = AllocTagged(2048, "b.cpp", -1);
+    std::memset(b, 'x', 2048);
+    const uint16_t idA = reinterpret_cast<AllocHeader*>(static_cast<char*>(a) -
+                                                        kAllocHeaderSize)->id;
+    DumpAllocations();
+    const std::string expected =
+        "\r\n"
+        "Alloc memory dump"
+        "\tsize:2048(2.000kb)  file:b.cpp  line:65535  ID:" + std::to_string(idA + 1) +
+        "  data:<xxxxxxxxxxxxxxxx> [78 78 78 78 78 78 78 78 78 78 78 78 78 78 78 78]\r\n"
+        "\tsize:5(0.005kb)  file:h/to/source.cpp  line:77  ID:" + std::to_string(idA) +
+        "  data:<ab.\xff.> [61 62 01 ff 00]\r\n"
+        "\tTotal size:2053(2.005kb)  Alloc num:2\r\n"
+        "\r\n";
+    EXPECT_EQ(ReadLog(), expected);
+    FreeTagged(a);
+    FreeTagged(b);
+}
+
+TEST_F(MemoryTest, DumpOfEmptyListPrintsZeroTotals) {
+    FreeTagged(AllocTagged(1, nullptr, 0));  // head now rests on the sentinel
+    DumpAllocations();
+    EXPECT_EQ(ReadLog(),
+              "\r\nAlloc memory dump\tTotal size:0(0.000kb)  Alloc num:0\r\n\r\n");
+}
+
+TEST_F(MemoryTest, CorruptedHeaderIsReported) {
+    void* older = AllocTagged(8, "x.cpp", 1);
+    void* newer = AllocTagged(8, "y.cpp", 2);
+    auto* header =
+        reinterpret_cast<AllocHeader*>(static_cast<char*>(older) - kAllocHeaderSize);
+    const uint32_t size = header->size;
+    header->size = 9999;  // a stray write in front of the block
+    EXPECT_EQ(CheckAllocations(), -1);
+    const std::string log = ReadLog();
+    EXPECT_THAT(log, HasSubstr("以下のメモリ確保情報が破損しました"_sjis));
+    EXPECT_THAT(log, HasSubstr("size:9999"));
+    header->size = size;
+    EXPECT_EQ(CheckAllocations(), 0);
+    FreeTagged(newer);
+    FreeTagged(older);
+}
+
+TEST_F(MemoryTest, DamagedLinkIsReported) {
+    void* a = AllocTagged(8, nullptr, 0);
+    void* b = AllocTagged(8, nullptr, 0);
+    auto* header = reinterpret_cast<AllocHeader*>(static_cast<char*>(a) - kAllocHeaderSize);
+    AllocHeader* saved = header->prev;
+    header->prev = nullptr;
+    EXPECT_EQ(CheckAllocations(), -1);
+    header->prev = saved;
+    FreeTagged(b);
+    FreeTagged(a);
+}
+
+TEST_F(MemoryTest, SizeTooLargeForTheHeaderIsRefused) {
+    for (size_t size : {SIZE_MAX, SIZE_MAX - 8, size_t{UINT32_MAX}, kAllocMaxSize + 1}) {
+        InitLogFile();
+        EXPECT_EQ(AllocTagged(size, nullptr, 0), nullptr) << size;
+        EXPECT_EQ(AllocTaggedZeroed(size, nullptr, 0), nullptr) << size;
+        EXPECT_THAT(ReadLog(), HasSubstr("Alloc memory dump"));
+    }
+    EXPECT_EQ(GetAllocStats().count, 0);
+}
+
+TEST_F(MemoryTest, BlockLineReadsNoMoreThanTheBlock) {
+    // Sanitizers catch a read past these blocks.
+    for (size_t size : {0u, 1u, 3u, 15u, 16u}) {
+        InitLogFile();
+        void* p = AllocTagged(size, nullptr, 0);
+        std::memset(p, 'k', size);
+        LogMemoryBlock(reinterpret_cast<AllocHeader*>(static_cast<char*>(p) - kAllocHeaderSize));
+        std::string hex;
+        for (size_t i = 0; i < size; ++i) hex += i == 0 ? "6b" : " 6b";
+        EXPECT_THAT(ReadLog(), HasSubstr("data:<" + std::string(size, 'k') + "> [" + hex +
+                                         "]\r\n"))
+            << size;
+        FreeTagged(p);
+    }
+}
+
+TEST_F(MemoryTest, WatchedSizeIsLogged) {
+    GetAllocStats().watchSize = 24;
+    void* quiet = AllocTagged(23, nullptr, 0);
+    void* loud = AllocTagged(24, "w.cpp", 5);
+    FreeTagged(loud);
+    FreeTagged(quiet);
+    GetAllocStats().watchSize = 0;
+    const std::string log = ReadLog();
+    EXPECT_THAT(log, HasSubstr("mem alloc  \tsize:24(0.023kb)  file:w.cpp  line:5"));
+    EXPECT_THAT(log, HasSubstr("mem free  \tsize:24"));
+    EXPECT_THAT(log, Not(HasSubstr("size:23")));
+}
+
+}  // namespace
+}  // namespace tessra
