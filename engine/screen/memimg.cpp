@@ -1,16 +1,22 @@
 #include "engine/screen/memimg.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
+#include "engine/core/memory.h"
+
 namespace tessra {
+
+int32_t g_MemImgFailAllocation = 0;
 
 namespace {
 
-void* AllocBuffer(size_t size) { return std::malloc(size == 0 ? 1 : size); }
-void FreeBuffer(void* block) { std::free(block); }
+void* AllocBuffer(size_t size) {
+    if (g_MemImgFailAllocation > 0 && --g_MemImgFailAllocation == 0) return nullptr;
+    return AllocTagged(size, __FILE__, __LINE__);
+}
+void FreeBuffer(void* block) { FreeTagged(block); }
 
 // log2 of p2, the smallest power of two at least rowSize (1 for sizes of 1 or less), when the
 // pitch equals it; else -1.

@@ -48,6 +48,9 @@ struct MEMIMG {
     uint8_t* auxBuffer;          // run data, (width + 5) x height bytes, or null
 };
 
+// Fault injection for tests: when set to n > 0, the n-th buffer allocation from now fails.
+extern int32_t g_MemImgFailAllocation;
+
 // Bytes per pixel of a record as InitMemImg lays it out.
 int32_t MemImgBytesPerPixel(uint32_t kind, uint32_t paletted, uint32_t alpha);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/memory.h"
+
 #include <cstring>
 #include <vector>
 
@@ -87,6 +89,27 @@ TEST(MemImg, BadSizesRefused) {
     MEMIMG m{};
     EXPECT_EQ(InitMemImg(&m, 4, 4, -1, 0, 7, 0, 0, 0), -1);
     EXPECT_EQ(InitMemImg(&m, 100, 4, 150, 0, 0, 0, 0, 0), -1);  // pitch shorter than a row
+}
+
+TEST(MemImg, FailedLaterAllocationFreesEarlierOnes) {
+    // Allocations in order: pixels, alpha buffer, run-data buffer.
+    for (int32_t failAt = 1; failAt <= 3; ++failAt) {
+        SCOPED_TRACE(failAt);
+        const int32_t blocksBefore = GetAllocStats().count;
+        MEMIMG m{};
+        g_MemImgFailAllocation = failAt;
+        EXPECT_EQ(InitMemImg(&m, 10, 6, -1, 0, 1, 0, 1, 1), -1);
+        g_MemImgFailAllocation = 0;
+        EXPECT_EQ(GetAllocStats().count, blocksBefore);
+        EXPECT_EQ(m.signature, 0u);
+        EXPECT_EQ(m.pixels, nullptr);
+        EXPECT_EQ(m.alphaBuffer, nullptr);
+        EXPECT_EQ(m.auxBuffer, nullptr);
+        // The record can be initialised afterwards.
+        ASSERT_EQ(InitMemImg(&m, 10, 6, -1, 0, 1, 0, 1, 1), 0);
+        ReleaseMemImg(&m);
+        EXPECT_EQ(GetAllocStats().count, blocksBefore);
+    }
 }
 
 TEST(MemImg, SuppliedPixelsStayWithOwner) {
