@@ -1,6 +1,7 @@
 #include "game/core/config.h"
 
 #include "engine/tessra.h"
+#include "platform/win/file.h"
 
 namespace velmora {
 
@@ -155,6 +156,49 @@ void UpdatePlayClock() {
         AddConfigVar(kCfgSessionSeconds, static_cast<int32_t>((now - g_sessionStart) / 1000));
         g_sessionStart = 0;
     }
+}
+
+int WriteWholeFile(const char* name, const void* buffer, int n) {
+    if (n < 0) return -1;
+    plat::SetFileAttributesA(name, plat::FILE_ATTRIBUTE_NORMAL);
+    plat::FileHandle f = plat::CreateFileA(name, plat::GENERIC_WRITE, 0, nullptr,
+                                           plat::CREATE_ALWAYS, plat::FILE_ATTRIBUTE_NORMAL);
+    if (f == plat::INVALID_HANDLE_VALUE) return -1;
+    uint32_t written = 0;
+    const int ok = plat::WriteFile(f, buffer, static_cast<uint32_t>(n), &written);
+    plat::CloseHandle(f);
+    // A short write is a failure, not a success the caller would trust.
+    return ok && written == static_cast<uint32_t>(n) ? n : -1;
+}
+
+int ReadWholeFile(const char* name, void* buffer, int n) {
+    if (n < 0) return -1;
+    plat::FileHandle f = plat::CreateFileA(name, plat::GENERIC_READ, plat::FILE_SHARE_READ, nullptr,
+                                           plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
+    if (f == plat::INVALID_HANDLE_VALUE) return -1;
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    int total = 0;
+    while (total < n) {
+        uint32_t got = 0;
+        if (!plat::ReadFile(f, out + total, static_cast<uint32_t>(n - total), &got) || got == 0) {
+            break;
+        }
+        total += static_cast<int>(got);
+    }
+    plat::CloseHandle(f);
+    return total;
+}
+
+int64_t GetFileLength(const char* name) {
+    plat::FileHandle f =
+        plat::CreateFileA(name, plat::GENERIC_READ, plat::FILE_SHARE_READ | plat::FILE_SHARE_WRITE,
+                          nullptr, plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
+    if (f == plat::INVALID_HANDLE_VALUE) return -1;
+    uint32_t high = 0;
+    const uint32_t low = plat::GetFileSize(f, &high);
+    plat::CloseHandle(f);
+    if (low == plat::INVALID_FILE_SIZE && high == 0) return -1;
+    return static_cast<int64_t>(uint64_t{high} << 32 | low);
 }
 
 }  // namespace velmora

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/tessra.h"
+#include "game/core/config.h"
+#include "game/core/engine_standin.h"
+#include "game/core/game_vars.h"
+#include "game/core/input.h"
+#include "platform/win/file.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint32_t> Draws(int n) {
+    std::vector<uint32_t> out;
+    for (int i = 0; i < n; ++i) out.push_back(GetEngineRandom(0x3fffffff));
+    return out;
+}
+
+class ReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        standin::Reset();
+        ResetConfig();
+        ClearButtonState();
+        standin::SetDate(2024, 6, 15);
+        standin::SetTimeMs(4242);
+    }
+    void RecordFrames(int n, int raw) {
+        standin::SetPadInput(0x1001, raw);
+        for (int i = 0; i < n; ++i) RecordOrReplayInput(kReplayRecord);
+    }
+};
+
+TEST_F(ReplayTest, RecordingStartWritesTheHeader) {
+    SetConfigVar(kCfgRunFlags, 0x15);
+    SetConfigVar(kCfgDifficulty, 2);
+    SetConfigVar(kCfgCharacter, 3);
+    SetConfigVar(kCfgReplaySeedMix, 0x10000);
+    StartReplay(kReplayRecord);
+    EXPECT_EQ(GetReplayWord(0), kReplayMagic);
+    EXPECT_EQ(GetReplayWord(1), kReplayTag);
+    EXPECT_EQ(GetReplayWord(2), 100u);
+    EXPECT_EQ(GetReplayWord(3), 240615u);
+    EXPECT_EQ(GetReplayWord(5), 0x15u);
+    EXPECT_EQ(GetReplayWord(6), 2u);
+    EXPECT_EQ(GetReplayWord(7), 3u);
+    EXPECT_EQ(GetReplayCursor(), kReplayHeaderWords);
+    EXPECT_FALSE(IsReplayFull());
+
+    // The seed is the 101st draw from the clock mixed with word 30.
+    SeedEngineRandom(4242 | 0x10000);
+    const std::vector<uint32_t> draws = Draws(101);
+    EXPECT_EQ(GetReplayWord(4), draws[100]);
+}
+
+TEST_F(ReplayTest, EveryStageStartsFromTheSameRandomState) {
+    StartReplay(kReplayRecord);
+    const std::vector<uint32_t> atRunStart = Draws(5);
+    ASSERT_EQ(SyncReplayArea(kReplayRecord, 0), 0);
+    const std::vector<uint32_t> atStage0 = Draws(5);
+    RecordFrames(30, 0x10);
+    ASSERT_EQ(SyncReplayArea(kReplayRecord, 1), 1);
+    const std::vector<uint32_t> atStage1 = Draws(5);
+    EXPECT_EQ(atStage0, atRunStart);
+    EXPECT_EQ(atStage1, atRunStart);
+    ReseedFromReplay();
+    EXPECT_EQ(Draws(5), atRunStart);
+}
+
+TEST_F(ReplayTest, AreaRecordsAndFramesInTheStream) {
+    StartReplay(kReplayRecord);
+    SeedEngineRandom(GetReplayWord(4));
+    const uint32_t firstDraw = GetEngineRandom(0x3fffffff);
+
+    RecordFrames(2, 0x1);
+    SyncReplayArea(kReplayRecord, 2);
+    RecordFrames(1, 0x10);
+    const uint32_t expected[] = {0, kButtonDown, kButtonDown, kReplayAreaMark, firstDraw ^ 2u, 0,
+                                 0, 0,           0,           kButtonShot};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(GetReplayWord(kReplayHeaderWords + i), expected[i]) << "word " << 32 + i;
+    }
+    EndReplay();
+    EXPECT_EQ(GetReplayWord(GetReplayCursor()), kReplayEndMark);
+    EXPECT_EQ(GetReplayWord(30), static_cast<uint32_t>(GetReplayCursor()) * 4u);
+}
+
+TEST_F(ReplayTest, PlaybackFindsTheStageAndReadsItsFrames) {
+    StartReplay(kReplayRecord);
+    SyncReplayArea(kReplayRecord, 0);
+    RecordFrames(3, 0x1);
+    SyncReplayArea(kReplayRecord, 1);
+    RecordFrames(1, 0x20);
+    RecordFrames(1, 0x40);
+    EndReplay();
+
+    SetConfigVar(kCfgDifficulty, 0);
+    StartReplay(kReplayPlayBack);
+    ASSERT_EQ(SyncReplayArea(kReplayPlayBack, 1), 1);
+    RecordOrReplayInput(kReplayPlayBack);
+    EXPECT_EQ(GetReplayInput(), kButtonSubAction);
+    RecordOrReplayInput(kReplayPlayBack);
+    EXPECT_EQ(GetReplayInput(), kButtonDirection);
+    EXPECT_EQ(SyncReplayArea(kReplayPlayBack, 4), -1);  // no such stage before the end mark
+}
+
+TEST_F(ReplayTest, PlaybackSearchStopsOnEscapeOrQuit) {
+    StartReplay(kReplayRecord);
+    RecordFrames(600, 0);  // long enough for the search to pump messages
+    SyncReplayArea(kReplayRecord, 3);
+    StartReplay(kReplayPlayBack);
+    standin::SetKeyDown(0x01, true);
+    EXPECT_EQ(SyncReplayArea(kReplayPlayBack, 3), -1);
+    standin::SetKeyDown(0x01, false);
+    standin::SetProcessMessageResult(-1);
+    EXPECT_EQ(SyncReplayArea(kReplayPlayBack, 3), -1);
+    standin::SetProcessMessageResult(0);
+    EXPECT_EQ(SyncReplayArea(kReplayPlayBack, 3), 3);
+    EXPECT_GT(standin::ProcessMessageCalls(), 0);
+}
+
+TEST_F(ReplayTest, PlaybackTakesTheRecordedDifficulty) {
+    SetConfigVar(kCfgDifficulty, 2);
+    StartReplay(kReplayRecord);
+    SetConfigVar(kCfgDifficulty, 0);
+    StartReplay(kReplayPlayBack);
+    EXPECT_EQ(GetConfigVar(kCfgDifficulty), 2);
+}
+
+TEST_F(ReplayTest, WrappingNeverWritesOverTheHeader) {
+    StartReplay(kReplayRecord);
+    std::vector<uint32_t> header;
+    for (int i = 0; i < kReplayHeaderWords; ++i) header.push_back(GetReplayWord(i));
+    RecordFrames(kReplayCursorLimit - kReplayHeaderWords - 1, 0x10);
+    EXPECT_FALSE(IsReplayFull());
+    EXPECT_EQ(GetReplayCursor(), kReplayCursorLimit - 1);
+    RecordFrames(1, 0x10);
+    EXPECT_TRUE(IsReplayFull());
+    EXPECT_EQ(GetReplayCursor(), kReplayHeaderWords);
+    RecordFrames(5, 0x10);
+    for (int i = 0; i < kReplayHeaderWords; ++i) EXPECT_EQ(GetReplayWord(i), header[i]);
+}
+
+TEST_F(ReplayTest, AreaScoresKeepSixEntries) {
+    StartReplay(kReplayRecord);
+    for (int area = 0; area < 8; ++area) {
+        SetGameVar(kGameVarScore0, 100 * (area + 1));
+        RecordAreaScore(kReplayRecord, area + 1);
+    }
+    EXPECT_EQ(GetReplayWord(29) >> 24, 6u);
+    EXPECT_EQ(GetReplayWord(29) & 0xffffff, 0x654321u);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(GetReplayWord(17 + k), 1000u * (k + 1));
+    EXPECT_EQ(GetReplayWord(23), 0u);
+    RecordAreaScore(kReplayPlayBack, 9);  // playback records nothing
+    EXPECT_EQ(GetReplayWord(29) & 0xffffff, 0x654321u);
+}
+
+TEST_F(ReplayTest, ChecksumSealsTheHeader) {
+    StartReplay(kReplayRecord);
+    SetGameVar(kGameVarScore0, 5000);
+    EndReplay();
+    SealReplayHeader();
+    uint32_t sum = 0;
+    for (int i = 0; i < 31; ++i) sum += GetReplayWord(i);
+    SeedLcg(GetReplayWord(4));
+    int32_t key = 0;
+    for (int i = 0; i < 33; ++i) key = NextLcg();
+    EXPECT_EQ(GetReplayWord(31), sum ^ static_cast<uint32_t>(key));
+    EXPECT_EQ(GetReplayWord(16), 5000u);
+}
+
+TEST_F(ReplayTest, WordAccessOutsideTheBufferIsIgnored) {
+    StartReplay(kReplayRecord);
+    SetReplayWord(-1, 7);
+    SetReplayWord(kReplayWordCount, 7);
+    EXPECT_EQ(GetReplayWord(-1), 0u);
+    EXPECT_EQ(GetReplayWord(kReplayWordCount), 0u);
+    SetReplayWord(kReplayWordCount - 1, 9);
+    EXPECT_EQ(GetReplayWord(kReplayWordCount - 1), 9u);
+}
+
+class ReplayFileTest : public ReplayTest {
+protected:
+    void SetUp() override {
+        ReplayTest::SetUp();
+        home_ = fs::current_path();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) / (std::string("replay_") + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "userdata");
+        fs::create_directories(dir_ / "dat");
+        fs::current_path(dir_);
+        plat::ClearPathCache();
+    }
+    void TearDown() override {
+        fs::current_path(home_);
+        fs::remove_all(dir_);
+    }
+    fs::path home_, dir_;
+};
+
+TEST_F(ReplayFileTest, SavedReplayKeepsItsEndMarkAndLoadsBack) {
+    StartReplay(kReplayRecord);
+    SyncReplayArea(kReplayRecord, 0);
+    RecordFrames(10, 0x10);
+    EndReplay();
+    SealReplayHeader();
+    const int cursor = GetReplayCursor();
+    std::vector<uint32_t> saved;
+    for (int i = 0; i <= cursor; ++i) saved.push_back(GetReplayWord(i));
+
+    ASSERT_TRUE(SaveReplay(7));
+    EXPECT_EQ(GetReplaySize(7), (cursor + 1) * 4);
+    EXPECT_TRUE(fs::exists("userdata/velmrep0007.rpy"));
+
+    StartReplay(kReplayRecord);
+    ASSERT_TRUE(LoadReplay(7));
+    for (int i = 0; i <= cursor; ++i) EXPECT_EQ(GetReplayWord(i), saved[i]) << "word " << i;
+    EXPECT_EQ(GetReplayWord(cursor), kReplayEndMark);
+
+    fs::copy_file("userdata/velmrep0007.rpy", "dat/velmdemo3.rpy");
+    EXPECT_TRUE(LoadDemoReplay(3));
+    EXPECT_TRUE(DeleteReplay(7));
+    EXPECT_EQ(GetReplaySize(7), -1);
+    EXPECT_FALSE(LoadReplay(7));
+}
+
+TEST_F(ReplayFileTest, FullBufferIsNotSaved) {
+    StartReplay(kReplayRecord);
+    RecordFrames(kReplayCursorLimit, 0);
+    ASSERT_TRUE(IsReplayFull());
+    EXPECT_FALSE(SaveReplay(1));
+    EXPECT_FALSE(fs::exists("userdata/velmrep0001.rpy"));
+}
+
+TEST_F(ReplayFileTest, BadReplayFilesAreRefused) {
+    auto write = [](const char* path, const std::vector<uint32_t>& words) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(words.data()),
+                  static_cast<std::streamsize>(words.size() * 4));
+    };
+    std::vector<uint32_t> tooLong(kReplayWordCount + 16, 0);
+    tooLong[0] = kReplayMagic;
+    tooLong[1] = kReplayTag;
+    write("userdata/velmrep0001.rpy", tooLong);
+    EXPECT_FALSE(LoadReplay(1));
+    write("userdata/velmrep0002.rpy", {kReplayMagic, 0x12345678, 100});
+    EXPECT_FALSE(LoadReplay(2));
+    write("userdata/velmrep0003.rpy", {kReplayMagic});
+    EXPECT_FALSE(LoadReplay(3));
+    write("userdata/velmrep0004.rpy", {kReplayMagic, kReplayTag});
+    EXPECT_TRUE(LoadReplay(4));
+}
+
+}  // namespace
+}  // namespace velmora
