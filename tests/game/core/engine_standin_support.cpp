@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "engine/core/random.h"
 #include "engine/tessra.h"
 
 namespace standin {
@@ -170,15 +171,14 @@ int SetSoundDataKeepMode(int mode) {
     return 0;
 }
 
-// A plain stand-in generator until the engine's own is linked here.
-namespace {
-uint32_t g_randomState = 5489;
-}
+// The engine's own generator: the settings file and replays depend on its exact stream.
 uint32_t GetEngineRandom(uint32_t max) {
-    g_randomState = g_randomState * 1664525u + 1013904223u;
-    return static_cast<uint32_t>((uint64_t{g_randomState} * (uint64_t{max} + 1)) >> 32);
+    return tessra::GetMtRandom(max);
 }
 int SeedEngineRandom(uint32_t seed) {
-    g_randomState = seed;
-    return 0;
+    return tessra::SeedMtRandom(seed);
 }
+
+plat::HWND__* GetEngineWindow() {
+    return nullptr;
+}  // the boxes of start-up come before it
