@@ -160,3 +160,38 @@ TEST(FormatTextTest, NeverWritesPastTheBuffer) {
 
 }  // namespace
 }  // namespace tessra
+
+namespace tessra {
+namespace {
+
+TEST_F(LogTest, UserWindowSendsToTheDebuggerOnly) {
+    GetLogState().userWindow = 1;
+    plat::BeginDebugOutputCapture();
+    AppendLog("a\n");
+    EXPECT_EQ(plat::EndDebugOutputCapture(), "a\r\n");
+    GetLogState().userWindow = 0;
+    EXPECT_EQ(ReadLog(), "");
+}
+
+TEST_F(LogTest, DateStampedName) {
+    GetLogState().dateStampedName = 1;
+    InitLogFile();
+    AppendLog("x\n");
+    const std::string name = GetLogState().fileName;
+    GetLogState().dateStampedName = 0;
+    EXPECT_THAT(name, MatchesRegex("Log[0-9]+_[0-9]+_[0-9]+_[0-9]+_[0-9]+_[0-9]+\\.txt"));
+    std::ifstream in(dir_ + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in.good());
+    InitLogFile();
+    EXPECT_STREQ(GetLogState().fileName, "Log.txt");
+}
+
+TEST_F(LogTest, DeepIndentWritesEveryTab) {
+    GetLogState().noTimeStamp = 1;
+    for (int i = 0; i < 300; ++i) IncreaseLogIndent();
+    AppendLog("x\n");
+    EXPECT_EQ(ReadLog(), std::string(300, '\t') + "x\r\n");
+}
+
+}  // namespace
+}  // namespace tessra
