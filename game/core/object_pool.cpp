@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "game/core/config.h"
 #include "game/core/game_vars.h"
+#include "game/core/sound_cue.h"
 #include "game/core/tween.h"
 
 namespace velmora {
@@ -24,7 +26,6 @@ struct PoolState {
     int32_t cameraY = 0;
 };
 PoolState g_pool;
-ObjectWalkHooks g_hooks;
 
 constexpr unsigned RotationOf(int n) {
     return static_cast<unsigned>(n * 11 % 31 + 1);
@@ -341,6 +342,17 @@ void RunObjectRoutine(int row, int slot) {
     ObjectRoutineTable[row](slot);
 }
 
+ObjectWalkHooks DefaultObjectWalkHooks() {
+    ObjectWalkHooks hooks;
+    hooks.isSePlaying = &IsSePlaying;
+    hooks.setBgmVolume = &SetBgmVolume;
+    return hooks;
+}
+
+namespace {
+ObjectWalkHooks g_hooks = DefaultObjectWalkHooks();
+}  // namespace
+
 void SetObjectWalkHooks(const ObjectWalkHooks& hooks) {
     g_hooks = hooks;
 }
@@ -353,13 +365,10 @@ constexpr int32_t kConfigInPlay = 0x10;
 constexpr int kConfigMusicVolume = 23;
 constexpr int kDuckingEffect = 21;
 
-int32_t ConfigVar(int word) {
-    return g_hooks.getConfigVar ? g_hooks.getConfigVar(word) : 0;
-}
-
-bool IsSameObject(int slot, int32_t kind, int32_t serial) {
-    return IsValid(0, slot) && kind != 0 && Load(kPropKind, slot) == kind &&
-           Load(kPropSerial, slot) == serial;
+// Still the object that was read before a routine ran: not freed, and not freed and taken
+// again (a new serial). Its kind may have changed; routines are free to do that.
+bool IsSameObject(int slot, int32_t serial) {
+    return IsValid(0, slot) && Load(kPropKind, slot) != 0 && Load(kPropSerial, slot) == serial;
 }
 
 // Which objects this walk has already stepped, for finding the way on when a routine frees the
@@ -395,7 +404,7 @@ void MoveObject(int s) {
 
 void UpdateObjects() {
     const bool game =
-        GetGameVar(kPropKind) == kMasterKind && (ConfigVar(kConfigPlayFlags) & kConfigInPlay) != 0;
+        GetGameVar(0) == kMasterKind && (GetConfigVar(kConfigPlayFlags) & kConfigInPlay) != 0;
     const bool active = !g_pool.paused && !IsSlowFrame();
 
     const int32_t camX = GetGameVar(kGameVarCameraX);
@@ -410,7 +419,7 @@ void UpdateObjects() {
         const int32_t d = GetGameVar(kGameVarMusicDuck);
         SetGameVar(kGameVarMusicDuck, d + 1);
         if (g_hooks.setBgmVolume)
-            g_hooks.setBgmVolume(ConfigVar(kConfigMusicVolume) - std::min<int32_t>(d, 20));
+            g_hooks.setBgmVolume(GetConfigVar(kConfigMusicVolume) - std::min<int32_t>(d, 20));
     } else {
         SetGameVar(kGameVarMusicDuck, 0);
     }
@@ -425,9 +434,7 @@ void UpdateObjects() {
             s = next;
             continue;
         }
-        const bool validNext = IsValid(0, next);
-        const int32_t nextKind = validNext ? Load(kPropKind, next) : 0;
-        const int32_t nextSerial = validNext ? Load(kPropSerial, next) : 0;
+        const int32_t nextSerial = IsValid(0, next) ? Load(kPropSerial, next) : 0;
         const int32_t serial = Load(kPropSerial, s);
         g_visitedWalk[s] = g_walkNumber;
         g_visitedSerial[s] = serial;
@@ -448,7 +455,7 @@ void UpdateObjects() {
         }
 
         // A routine that released its own object leaves nothing to draw, age or free.
-        if (IsSameObject(s, kind, serial)) {
+        if (IsSameObject(s, serial)) {
             const int32_t drawWord = Load(kPropDrawWord, s);
             if (!(flags & kFlagNotDrawn) && drawWord > 0 && g_hooks.drawObject)
                 g_hooks.drawObject(drawWord);
@@ -468,8 +475,8 @@ void UpdateObjects() {
 
         // A routine (or closing a window) may have freed the node the walk was going to; then
         // go on from this node if it still stands, else from the last head or marker passed.
-        if (!IsSameObject(next, nextKind, nextSerial))
-            next = FirstUnvisitedFrom(IsSameObject(s, kind, serial) ? s : lastListNode);
+        if (!IsSameObject(next, nextSerial))
+            next = FirstUnvisitedFrom(IsSameObject(s, serial) ? s : lastListNode);
         s = next;
     }
 

@@ -151,19 +151,21 @@ extern ObjectRoutine ObjectRoutineTable[kObjectRoutineCount];
 // Runs row `row` for slot; an empty row or one outside the table does nothing.
 void RunObjectRoutine(int row, int slot);
 
-// What the walk calls above the game core. A null hook does nothing (a sprite keeps its word,
-// no effect is playing, settings words and the screen extent read 0).
+// What the walk calls outside the pool: drawing, sprite animation, windows, game flow and HUD
+// live above the game core, so they come in as hooks; a null hook does nothing (a sprite keeps
+// its word, the screen extent reads 0 by 0). The sound hooks default to the game's own cues.
 struct ObjectWalkHooks {
     int32_t (*animateSprite)(int32_t spriteWord, int32_t age) = nullptr;
     void (*drawObject)(int32_t drawWord) = nullptr;  // draws the current object
     void (*closeWindow)(int slot) = nullptr;
     void (*updateGameFlow)() = nullptr;
     void (*drawHud)() = nullptr;
-    bool (*isSePlaying)(int se) = nullptr;
-    void (*setBgmVolume)(int32_t volume) = nullptr;
-    int32_t (*getConfigVar)(int word) = nullptr;
     void (*getScreenExtent)(int32_t* width, int32_t* height) = nullptr;
+    bool (*isSePlaying)(int se) = nullptr;
+    void (*setBgmVolume)(int volume) = nullptr;
 };
+// The hooks in force at start: only the sound hooks set. Fill the rest from here.
+ObjectWalkHooks DefaultObjectWalkHooks();
 void SetObjectWalkHooks(const ObjectWalkHooks& hooks);
 
 // The walk, once a frame: class by class, oldest first, each object moves, runs its class
