@@ -10,7 +10,8 @@ namespace plat {
 // Set to anything but "" or "0" to see the debugger output on standard error.
 inline constexpr const char kDebugOutputEnvVar[] = "TESSRA_DEBUG_OUTPUT";
 
-// Sends a zero-terminated text to the debugger output. Null is ignored.
+// Sends a zero-terminated Shift-JIS text to the debugger output (shown as UTF-8 on standard
+// error). Null is ignored.
 void OutputDebugStringA(const char* text);
 
 // From now on everything sent is collected (and not written to standard error) until

@@ -32,6 +32,14 @@ TEST(DebugOutputTest, StandardErrorOnlyWhenAsked) {
     ::testing::internal::CaptureStderr();
     OutputDebugStringA("loud\n");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "loud\n");
+
+    // Shift-JIS is shown as UTF-8; bytes that are not Shift-JIS go out as they are.
+    ::testing::internal::CaptureStderr();
+    OutputDebugStringA("\x83\x94\x95\x5C\r\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ヴ表\r\n");
+    ::testing::internal::CaptureStderr();
+    OutputDebugStringA("\x95");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\x95");
     ::unsetenv(kDebugOutputEnvVar);
 }
 

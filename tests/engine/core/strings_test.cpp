@@ -267,3 +267,23 @@ TEST_F(ListTest, UnlinkingTwiceLeavesTheListWhole) {
 
 }  // namespace
 }  // namespace tessra
+
+#include <cfenv>
+
+namespace tessra {
+namespace {
+
+TEST(StringsTest, TruncationIgnoresTheRoundingMode) {
+    const int saved = std::fegetround();
+    for (int mode : {FE_DOWNWARD, FE_UPWARD, FE_TONEAREST}) {
+        std::fesetround(mode);
+        volatile float f = 2.7f;
+        volatile double d = -2.7;
+        EXPECT_EQ(TruncFloatToInt(f), 2) << mode;
+        EXPECT_EQ(TruncDoubleToInt(d), -2) << mode;
+    }
+    std::fesetround(saved);
+}
+
+}  // namespace
+}  // namespace tessra
