@@ -1,0 +1,99 @@
+// Controls that tests use to steer the platform layer. Nothing of the program calls these.
+// Each test case runs in its own process; Reset() puts every control back to its default.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win/types.h"
+
+namespace plat::testing {
+
+// Puts every control of this header back to its default (real clocks, no injected failures,
+// no scripted answers, the real desktop, the default instance-lock key).
+void Reset();
+
+// --- Clocks ----------------------------------------------------------------------------------
+// Switches timeGetTime, GetTickCount, the performance counter and GetLocalTime's seconds to a
+// fake clock that starts at the given millisecond count and moves only when advanced (or slept,
+// see below). The performance counter then counts microseconds of the fake clock.
+void SetFakeClock(uint32_t milliseconds);
+// Moves the fake clock on (the 32-bit millisecond count wraps).
+void AdvanceFakeClock(uint32_t milliseconds);
+// Moves the fake clock on by microseconds.
+void AdvanceFakeClockMicroseconds(uint64_t microseconds);
+// With the fake clock on, Sleep(n) advances it by n instead of sleeping (the default), or sleeps
+// for real and leaves it alone.
+void SetSleepAdvancesFakeClock(bool advances);
+void UseRealClock();
+bool IsFakeClock();
+// A fixed local date and time for GetLocalTime; it moves on with the clock from that moment.
+void SetFakeLocalTime(int year, int month, int day, int hour, int minute, int second);
+void UseRealLocalTime();
+
+// --- Injected window events --------------------------------------------------------------------
+// Each goes through the same path as SDL's own event (when SDL video runs, as an SDL event) and
+// becomes window messages at the main thread's next PeekMessageA. A 0 window means every window.
+void InjectFocusLoss(HWND window = nullptr);
+void InjectFocusGain(HWND window = nullptr);
+void InjectClose(HWND window = nullptr);
+// Changes the virtual desktop to that size and depth and tells the windows (WM_DISPLAYCHANGE).
+void InjectDisplayChange(int width, int height, int bitsPerPixel);
+// A key pressed and released (SDL scan code, as in SDL_scancode.h).
+void InjectKeyDown(int sdlScancode);
+void InjectKeyUp(int sdlScancode);
+// Typed text, UTF-8.
+void InjectTextInput(const char* utf8);
+// Mouse motion to a client position, and a button (1 left, 2 middle, 3 right) going down or up.
+void InjectMouseMotion(HWND window, int x, int y);
+void InjectMouseButton(HWND window, int button, bool down, int x, int y);
+
+// --- Desktop ---------------------------------------------------------------------------------
+// A virtual desktop size, colour depth (as reported, 24 stays 24 here so tests can ask for it)
+// and refresh rate in place of the display's.
+void SetVirtualDesktop(int width, int height, int bitsPerPixel, int refreshRate = 60);
+void ClearVirtualDesktop();
+
+// --- Single instance ---------------------------------------------------------------------------
+// The key that instance locks are taken under, in place of the class name; parallel tests use
+// a key of their own so they do not refuse each other.
+void SetInstanceLockKey(const std::string& key);
+// A key unique to this process.
+void UsePrivateInstanceLockKey();
+// The lock file path that a class name maps to under the current key.
+std::string InstanceLockPath(const char* className);
+
+// --- Forced failures -------------------------------------------------------------------------
+// The next n window-class registrations, or window creations, fail.
+void FailClassRegistrations(int count);
+void FailWindowCreations(int count);
+
+// --- Message boxes ---------------------------------------------------------------------------
+// Answers (IDOK, IDYES, IDNO, IDCANCEL) given to the next boxes, in order, before the
+// environment's answer; they are used with or without a display.
+void PushMessageBoxAnswer(int answer);
+struct ShownMessageBox {
+    HWND owner;
+    std::string text;     // Shift-JIS, as given
+    std::string caption;  // Shift-JIS, as given
+    UINT type;
+    int answer;
+};
+std::vector<ShownMessageBox> ShownMessageBoxes();
+
+// --- Process starts --------------------------------------------------------------------------
+// While on, WinExec records the command line and answers success without starting anything.
+void RecordProcessStarts(bool record);
+struct ProcessStart {
+    std::string commandLine;
+    UINT showCommand;
+};
+std::vector<ProcessStart> RecordedProcessStarts();
+
+// --- Cursor ----------------------------------------------------------------------------------
+// The cursor display count and whether a cursor is set (what ShowCursor and SetCursor left).
+int CursorDisplayCount();
+bool CursorShown();
+
+}  // namespace plat::testing

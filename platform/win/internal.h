@@ -1,0 +1,97 @@
+// Shared state of the platform/win implementation files; not for use outside this folder.
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+
+#include "platform/win/messages.h"
+#include "platform/win/types.h"
+
+namespace plat::detail {
+
+// SDL video: started once, on first need, by the thread that becomes the main thread.
+// False when SDL video cannot start (the layer then runs without SDL windows).
+bool EnsureVideo();
+bool VideoStarted();
+// The thread that started SDL video (0 before); only it pumps SDL events.
+DWORD VideoThreadId();
+// Turns pending SDL events into window messages; main thread only.
+void PumpSdlEvents();
+
+// Desktop as the layer reports it.
+struct DesktopInfo {
+    int width;
+    int height;
+    int bits;
+    int refresh;
+};
+DesktopInfo CurrentDesktop();
+// Remembers the desktop last told to the windows; true when it differs from the current one.
+bool DesktopChanged(DesktopInfo* now);
+
+// Queues. Posting never calls a window procedure.
+bool PostToThread(DWORD threadId, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void DropWindowMessages(DWORD threadId, HWND window);
+void EnsureQueue(DWORD threadId);
+// Runs the messages other threads sent to the calling thread's windows.
+void RunSentMessages();
+
+// Windows.
+struct WindowView {
+    HWND handle;
+    WNDPROC procedure;
+    DWORD owner;
+    DWORD style;
+    DWORD exStyle;
+    RECT windowRect;
+    RECT clientRect;  // screen coordinates
+    bool visible;
+    bool needsPaint;
+    HCURSOR classCursor;
+};
+bool ViewWindow(HWND window, WindowView* view);
+HWND WindowFromSdlId(uint32_t sdlWindowId);
+uint32_t SdlIdOfWindow(HWND window);
+// Windows owned by the thread that need painting (first match of the filter), or 0.
+HWND WindowNeedingPaint(DWORD threadId, HWND filter);
+void SetNeedsPaint(HWND window, bool needs);
+// Every window handle, in creation order.
+void ListWindows(HWND* out, int capacity, int* count);
+// Client origin and size, from a move or size that the window system made (SDL events).
+void NoteSystemMove(HWND window, int clientX, int clientY);
+void NoteSystemSize(HWND window, int clientWidth, int clientHeight);
+
+// Activation: the application-active state and the messages that tell the windows.
+void OnFocusChange(HWND window, bool gained);
+void OnCloseRequest(HWND window);
+void OnDisplayChange();
+
+// Brings SDL windows that other threads changed up to date (main thread).
+void SyncDirtyWindows();
+
+// Cursor bookkeeping applied to SDL on the main thread.
+void ApplyCursorState();
+void NoteCursorPos(int x, int y);
+// Keyboard state from key events.
+void NoteKey(UINT vk, bool down);
+
+// Instance locks.
+bool InstanceHeldElsewhere(const char* className);
+void AcquireInstanceLock(const char* className);
+void ReleaseInstanceLock(const char* className);
+
+// Resets of each file's test controls.
+void ResetClockControls();
+void ResetWindowControls();
+void ResetMessageBoxControls();
+void ResetProcessControls();
+void ResetInstanceControls();
+
+// The running program's directory, with a trailing '/'; empty when unknown.
+std::string ProgramDirectory();
+
+// Lower-case copy for names compared without regard to case.
+std::string LowerAscii(const char* text);
+
+}  // namespace plat::detail

@@ -1,0 +1,154 @@
+// Message boxes: SDL's with a display, standard error and a scripted answer without.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/testing.h"
+#include "platform/win/codepage.h"
+#include "platform/win/internal.h"
+#include "platform/win/message_box.h"
+#include "platform/win/window.h"
+
+namespace plat {
+namespace {
+
+std::mutex g_mutex;
+std::deque<int> g_script;
+std::vector<testing::ShownMessageBox> g_shown;
+
+// The answer a word of the environment names, fitted to the buttons offered.
+int FitAnswer(int answer, UINT buttons) {
+    switch (buttons) {
+        case MB_OK: return IDOK;
+        case MB_OKCANCEL: return answer == IDCANCEL || answer == IDNO ? IDCANCEL : IDOK;
+        case MB_YESNO: return answer == IDNO || answer == IDCANCEL ? IDNO : IDYES;
+        case MB_YESNOCANCEL:
+            if (answer == IDOK) return IDYES;
+            return answer;
+        default: return answer;
+    }
+}
+
+int EnvironmentAnswer() {
+    const char* text = std::getenv("TESSRA_MSGBOX_ANSWER");
+    if (text == nullptr || *text == '\0') return IDYES;
+    std::string word = detail::LowerAscii(text);
+    if (word == "no") return IDNO;
+    if (word == "cancel") return IDCANCEL;
+    if (word == "ok") return IDOK;
+    if (word != "yes") {
+        std::fprintf(stderr, "TESSRA_MSGBOX_ANSWER=%s is none of yes, no, cancel, ok; using yes\n",
+                     text);
+    }
+    return IDYES;
+}
+
+int ShowSdlBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    UINT buttons = type & 0xF;
+    std::vector<SDL_MessageBoxButtonData> data;
+    auto add = [&](int id, const char* label, Uint32 flags) {
+        data.push_back(SDL_MessageBoxButtonData{flags, id, label});
+    };
+    switch (buttons) {
+        case MB_OKCANCEL:
+            add(IDOK, "OK", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
+            add(IDCANCEL, "Cancel", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+            break;
+        case MB_YESNO:
+            add(IDYES, "Yes", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
+            add(IDNO, "No", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+            break;
+        case MB_YESNOCANCEL:
+            add(IDYES, "Yes", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
+            add(IDNO, "No", 0);
+            add(IDCANCEL, "Cancel", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+            break;
+        default:
+            add(IDOK, "OK",
+                SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+            break;
+    }
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    UINT icon = type & 0xF0;
+    if (icon == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
+    if (icon == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
+    SDL_MessageBoxData box;
+    std::memset(&box, 0, sizeof box);
+    box.flags = flags;
+    box.window = GetSdlWindow(owner);
+    box.title = caption.c_str();
+    box.message = text.c_str();
+    box.numbuttons = static_cast<int>(data.size());
+    box.buttons = data.data();
+    int chosen = -1;
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) return 0;
+    if (chosen < 0) return FitAnswer(IDCANCEL, buttons);  // closed without a choice
+    return chosen;
+}
+
+}  // namespace
+
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    std::string sjisText = text != nullptr ? text : "";
+    std::string sjisCaption = caption != nullptr ? caption : "";
+    UINT buttons = type & 0xF;
+    int answer = 0;
+    bool scripted = false;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (!g_script.empty()) {
+            answer = FitAnswer(g_script.front(), buttons);
+            g_script.pop_front();
+            scripted = true;
+        }
+    }
+    std::string utf8Text = SjisToUtf8(sjisText);
+    std::string utf8Caption = SjisToUtf8(sjisCaption);
+    if (!scripted) {
+        if (HasDisplay()) {
+            answer = ShowSdlBox(owner, utf8Text, utf8Caption, type);
+        } else {
+            answer = FitAnswer(EnvironmentAnswer(), buttons);
+        }
+    }
+    if (scripted || !HasDisplay()) {
+        const char* name = answer == IDYES ? "yes" : answer == IDNO ? "no"
+                         : answer == IDCANCEL ? "cancel" : "ok";
+        std::fprintf(stderr, "[message box] %s: %s -> %s\n", utf8Caption.c_str(),
+                     utf8Text.c_str(), name);
+    }
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_shown.push_back(testing::ShownMessageBox{owner, sjisText, sjisCaption, type, answer});
+    return answer;
+}
+
+namespace testing {
+
+void PushMessageBoxAnswer(int answer) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.push_back(answer);
+}
+
+std::vector<ShownMessageBox> ShownMessageBoxes() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_shown;
+}
+
+}  // namespace testing
+
+namespace detail {
+
+void ResetMessageBoxControls() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.clear();
+    g_shown.clear();
+}
+
+}  // namespace detail
+}  // namespace plat

@@ -1,0 +1,31 @@
+// Resetting the test controls, and small helpers shared by this folder.
+#include <cctype>
+#include <string>
+
+#include "platform/testing.h"
+#include "platform/win/internal.h"
+
+namespace plat {
+namespace testing {
+
+void Reset() {
+    detail::ResetClockControls();
+    detail::ResetWindowControls();
+    detail::ResetMessageBoxControls();
+    detail::ResetProcessControls();
+    detail::ResetInstanceControls();
+    ClearVirtualDesktop();
+}
+
+}  // namespace testing
+
+namespace detail {
+
+std::string LowerAscii(const char* text) {
+    std::string out = text != nullptr ? text : "";
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace detail
+}  // namespace plat

@@ -1,0 +1,49 @@
+// Clocks and sleeping: the multimedia timer's millisecond count, the high-resolution counter,
+// local date and time. Tests can replace every clock with a fake one (platform/testing.h).
+#pragma once
+
+#include "platform/win/types.h"
+
+namespace plat {
+
+// Milliseconds of an uptime-like clock: 32-bit, wraps after about 49.7 days, never 0 near the
+// program's start. Compare two readings by unsigned subtraction.
+DWORD timeGetTime();
+DWORD GetTickCount();
+
+struct TIMECAPS {
+    UINT wPeriodMin;
+    UINT wPeriodMax;
+};
+constexpr UINT TIMERR_NOERROR = 0;
+constexpr UINT TIMERR_NOCANDO = 97;
+// 1 ms to 1000000 ms.
+UINT timeGetDevCaps(TIMECAPS* caps, UINT size);
+// Sleeps already have 1 ms granularity here; a period outside the caps fails.
+UINT timeBeginPeriod(UINT period);
+UINT timeEndPeriod(UINT period);
+
+struct LARGE_INTEGER {
+    int64_t QuadPart;
+};
+// A monotonic counter and its ticks per second (never 0).
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+
+// Sleeps n ms; 0 gives up the rest of the time slice. With a fake clock that sleeps advance,
+// the fake clock moves on by n instead of the thread sleeping.
+void Sleep(DWORD milliseconds);
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;  // 1..12
+    WORD wDayOfWeek;  // 0 Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+void GetLocalTime(SYSTEMTIME* time);
+
+}  // namespace plat
