@@ -469,7 +469,9 @@ void UpdateObjects() {
                 if (((static_cast<uint32_t>(Load(kPropKind, s)) >> 28) & 7) == 1 &&
                     g_hooks.closeWindow)
                     g_hooks.closeWindow(s);
-                FreeObject(s);
+                // Closing may have freed the window already, and a window it opened in turn
+                // may have taken the slot: free only the object that died.
+                if (IsSameObject(s, serial)) FreeObject(s);
             }
         }
 

@@ -370,6 +370,24 @@ TEST_F(ObjectPoolTest, WalkSurvivesRoutinesThatFreeObjectsOutright) {
     EXPECT_EQ(g_log.runs, (std::vector<int>{w1, a, d}));
 }
 
+TEST_F(ObjectPoolTest, AWindowOpenedWhileClosingTheDeadOneSurvives) {
+    const int dead = Make(1, kFlagDead);
+    static int reopened;
+    reopened = 0;
+    SetObjectWalkHooks([] {
+        ObjectWalkHooks h = RecordingHooks();
+        h.closeWindow = [](int slot) {
+            FreeObject(slot);
+            reopened = Make(1);  // the cursor still stands on the freed slot
+        };
+        return h;
+    }());
+    UpdateObjects();
+    ASSERT_EQ(reopened, dead);
+    EXPECT_FALSE(IsFree(reopened));
+    EXPECT_EQ(ListOrder(), (std::vector<int>{1, 3, reopened, 4, 5, 6, 7, 8, 9, 10, 2}));
+}
+
 TEST_F(ObjectPoolTest, WalkEndsOnADamagedList) {
     const int a = Make(2);
     SetField(kPropNext, a, a);  // a loop
