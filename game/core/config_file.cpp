@@ -1,0 +1,177 @@
+#include "game/core/config.h"
+
+#include <cstdio>
+#include <string>
+
+#include "engine/core/sjis.h"
+#include "engine/tessra.h"
+#include "platform/win/file.h"
+#include "platform/win/message_box.h"
+#include "platform/win/messages.h"
+
+namespace velmora {
+
+using namespace tessra::sjis_literals;
+
+namespace {
+
+const char* Caption() {
+    return "ヴェルモラ"_sjis;
+}
+
+// The settings boxes come before the engine's window exists, so they may have no owner.
+int AskBox(const char* text, plat::UINT buttons) {
+    return plat::MessageBoxA(reinterpret_cast<plat::HWND>(GetEngineWindow()), text, Caption(),
+                             buttons | plat::MB_TOPMOST);
+}
+
+bool FileOpensForReading(const char* name) {
+    plat::FileHandle f = plat::CreateFileA(name, plat::GENERIC_READ, plat::FILE_SHARE_READ, nullptr,
+                                           plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
+    if (f == plat::INVALID_HANDLE_VALUE) return false;
+    plat::CloseHandle(f);
+    return true;
+}
+
+struct Date {
+    int year, month, day;
+};
+
+Date Today() {
+    int t[6] = {};
+    GetLocalDateTime(t);
+    return Date{t[0], t[1], t[2]};
+}
+
+// The backups count every month as 31 days, so stepping back never needs a calendar.
+void StepBackOneDay(Date& d) {
+    if (--d.day < 1) {
+        d.day = 31;
+        if (--d.month < 1) {
+            d.month = 12;
+            --d.year;
+        }
+    }
+}
+
+// A settings file is replaced, never rewritten in place: the new image goes to a file beside it
+// and is renamed over the old one only when it was written whole, so a crash keeps the old file.
+int WriteFileReplacing(const char* name, const void* buffer, int n) {
+    const std::string temp = std::string(name) + ".new";
+    if (WriteWholeFile(temp.c_str(), buffer, n) != n) {
+        plat::DeleteFileA(temp.c_str());
+        return -1;
+    }
+    plat::SetFileAttributesA(name, plat::FILE_ATTRIBUTE_NORMAL);
+    const std::string from = plat::MapPath(temp.c_str());
+    const std::string to = plat::MapPath(name);
+    if (std::rename(from.c_str(), to.c_str()) != 0) {
+        plat::DeleteFileA(temp.c_str());
+        return -1;
+    }
+    return n;
+}
+
+}  // namespace
+
+void FirstRunQuestions() {
+    const bool fullScreen =
+        AskBox("フルスクリーンで起動しますか？"_sjis, plat::MB_YESNO) != plat::IDNO;
+    const bool vsync = AskBox("垂直同期をとりますか？"_sjis, plat::MB_YESNO) != plat::IDNO;
+    ResetConfig();
+    SetConfigVar(kCfgScreenMode, fullScreen ? 0 : 2);
+    SetConfigVar(kCfgPacing, vsync ? 0 : 1);
+}
+
+int LoadConfig() {
+    uint8_t image[kConfigFileSize] = {};
+    bool usable = false;
+    const int got = ReadWholeFile(kConfigFileName, image, kConfigFileSize);
+    // A short file reads as far as it goes and the rest stays zero, but one that ends before
+    // the marker has none: its zero bytes would decode to a stray value that passes the test.
+    if (got >= 4 * (kConfigValidWord + 1)) {
+        UnscrambleConfig(image);
+        usable = GetConfigVar(kConfigValidWord) >= kConfigValidMarker;
+    }
+    if (usable) {
+        ValidateConfig();
+    } else {
+        const int answer =
+            AskBox("コンフィグが見つかりません\n初期化しますか？"_sjis, plat::MB_YESNOCANCEL);
+        if (answer != plat::IDYES) {
+            // The game's thread owns the window, so the quit message goes to this thread.
+            plat::PostQuitMessage(0);
+            return -1;
+        }
+        FirstRunQuestions();
+    }
+    SetConfigVar(kConfigValidWord, kConfigValidMarker);
+    if (GetConfigVar(kCfgInstallId) == 0) {
+        SetConfigVar(kCfgInstallId, static_cast<int32_t>(GetEngineRandom(0x3fffffff)));
+    }
+    SaveConfig();
+    BackupConfigDaily();
+    return kConfigFileSize;
+}
+
+int SaveConfig() {
+    uint8_t image[kConfigFileSize];
+    ScrambleConfig(image);
+    return WriteFileReplacing(kConfigFileName, image, kConfigFileSize);
+}
+
+void FormatBackupName(char* out, int size, int year, int month, int day) {
+    const int stamp = (year % 100) * 10000 + month * 100 + day;
+    std::snprintf(out, static_cast<size_t>(size), "userdata\\config_backup%06d.sav", stamp);
+}
+
+void BackupConfigDaily() {
+    Date d = Today();
+    char name[64];
+    FormatBackupName(name, sizeof name, d.year, d.month, d.day);
+    if (!FileOpensForReading(name)) {
+        uint8_t image[kConfigFileSize];
+        ScrambleConfig(image);
+        WriteWholeFile(name, image, kConfigFileSize);
+    }
+    // Keep about nine days back: the 10th and 11th backups found are the oldest to go.
+    int found = 0;
+    for (int i = 0; i < 11; ++i) {
+        StepBackOneDay(d);
+        FormatBackupName(name, sizeof name, d.year, d.month, d.day);
+        if (!FileOpensForReading(name)) continue;
+        ++found;
+        if (found == 10 || found == 11) plat::DeleteFileA(name);
+    }
+}
+
+bool RollBackConfig() {
+    Date d = Today();
+    char name[64];
+    while (d.year > 2006) {
+        FormatBackupName(name, sizeof name, d.year, d.month, d.day);
+        if (FileOpensForReading(name)) {
+            // Decode into a scratch store: the live settings change only when the player agrees.
+            uint8_t image[kConfigFileSize] = {};
+            ConfigStore scratch;
+            if (ReadWholeFile(name, image, kConfigFileSize) >= 4 * (kConfigValidWord + 1)) {
+                UnscrambleConfig(image, scratch);
+                char text[160];
+                std::snprintf(
+                    text, sizeof text,
+                    "%4d年%2d月%2d日のデータが見つかりました\nロールバックしますか？"_sjis, d.year,
+                    d.month, d.day);
+                if (GetStoreWord(scratch, kConfigValidWord) >= kConfigValidMarker &&
+                    AskBox(text, plat::MB_YESNO) == plat::IDYES) {
+                    GetConfigStore() = scratch;
+                    ValidateConfig();
+                    return true;
+                }
+            }
+        }
+        StepBackOneDay(d);
+    }
+    return false;
+}
+
+}  // namespace velmora

@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/core/sjis.h"
+#include "game/core/config.h"
+#include "game/core/engine_standin.h"
+#include "platform/testing.h"
+#include "platform/win/file.h"
+#include "platform/win/message_box.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tessra::sjis_literals;
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string BackupPath(int year, int month, int day) {
+    char name[64];
+    FormatBackupName(name, sizeof name, year, month, day);
+    return plat::MapPath(name);
+}
+
+// Each case works in a directory of its own with a "userdata" folder, as the game's start
+// directory would be.
+class ConfigFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home_ = fs::current_path();
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("config_") + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "userdata");
+        fs::current_path(dir_);
+        plat::ClearPathCache();
+        plat::testing::Reset();
+        standin::Reset();
+        ResetConfig();
+    }
+    void TearDown() override {
+        fs::current_path(home_);
+        fs::remove_all(dir_);
+    }
+
+    std::vector<plat::testing::ShownMessageBox> Boxes() {
+        return plat::testing::ShownMessageBoxes();
+    }
+
+    fs::path home_, dir_;
+};
+
+TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
+    for (int n = 0; n < kConfigWordCount; ++n) SetConfigVar(n, n * 1000003 - 7);
+    SetConfigVar(kCfgWindowSize, 3);
+    SetConfigVar(kCfgCharacter, 2);
+    SetConfigVar(kCfgArea, 5);
+    SetConfigVar(kConfigValidWord, 100);
+    SetConfigVar(kCfgInstallId, 1234);
+    EXPECT_EQ(SaveConfig(), kConfigFileSize);
+    EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);
+    EXPECT_FALSE(fs::exists(std::string(kConfigFileName) + ".new"));
+
+    ResetConfig();
+    standin::AdvanceTimeMs(777);
+    EXPECT_EQ(LoadConfig(), kConfigFileSize);
+    EXPECT_TRUE(Boxes().empty());
+    for (int n = 0; n < kConfigWordCount; ++n) {
+        if (n == kConfigSeedWord || n == kConfigValidWord || n == kCfgWindowSize ||
+            n == kCfgCharacter || n == kCfgArea || n == kCfgInstallId) {
+            continue;
+        }
+        ASSERT_EQ(GetConfigVar(n), n * 1000003 - 7) << "word " << n;
+    }
+    EXPECT_EQ(GetConfigVar(kCfgWindowSize), 3);
+    EXPECT_EQ(GetConfigVar(kCfgCharacter), 2);
+    EXPECT_EQ(GetConfigVar(kCfgArea), 5);
+    EXPECT_EQ(GetConfigVar(kCfgInstallId), 1234);
+    // Loading writes the file back and makes the day's backup.
+    EXPECT_TRUE(fs::exists(BackupPath(2024, 6, 15)));
+}
+
+TEST_F(ConfigFileTest, OutOfRangeIndexWordsInAFileAreReplacedOnLoad) {
+    SetConfigVar(kCfgWindowSize, 9);
+    SetConfigVar(kCfgCharacter, -1);
+    SetConfigVar(kCfgArea, 40);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    ResetConfig();
+    ASSERT_EQ(LoadConfig(), kConfigFileSize);
+    EXPECT_EQ(GetConfigVar(kCfgWindowSize), 1);
+    EXPECT_EQ(GetConfigVar(kCfgCharacter), 0);
+    EXPECT_EQ(GetConfigVar(kCfgArea), 0);
+}
+
+TEST_F(ConfigFileTest, MarkerBelowHundredBringsTheCreationBox) {
+    SetConfigVar(kConfigValidWord, 99);
+    SetConfigVar(kCfgMusicVolume, 12);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    const std::vector<uint8_t> before = ReadBytes(kConfigFileName);
+    plat::testing::PushMessageBoxAnswer(plat::IDNO);
+    EXPECT_EQ(LoadConfig(), -1);
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "コンフィグが見つかりません\n初期化しますか？"_sjis);
+    EXPECT_EQ(boxes[0].caption, "ヴェルモラ"_sjis);
+    EXPECT_EQ(boxes[0].type & 0xf, plat::MB_YESNOCANCEL);
+    EXPECT_TRUE(boxes[0].type & plat::MB_TOPMOST);
+    // Declining leaves the old file as it was.
+    EXPECT_EQ(ReadBytes(kConfigFileName), before);
+}
+
+TEST_F(ConfigFileTest, CancelAlsoDeclines) {
+    plat::testing::PushMessageBoxAnswer(plat::IDCANCEL);
+    EXPECT_EQ(LoadConfig(), -1);
+    EXPECT_FALSE(fs::exists(kConfigFileName));
+}
+
+TEST_F(ConfigFileTest, FirstRunAnswersSetScreenModeAndPacing) {
+    struct Case {
+        int fullScreen, vsync;
+        int32_t word16, word19;
+    };
+    const Case cases[] = {
+        {plat::IDYES, plat::IDYES, 0, 0},
+        {plat::IDNO, plat::IDNO, 2, 1},
+        {plat::IDYES, plat::IDNO, 0, 1},
+        {plat::IDNO, plat::IDYES, 2, 0},
+    };
+    for (const Case& c : cases) {
+        fs::remove(kConfigFileName);
+        plat::testing::Reset();
+        plat::testing::PushMessageBoxAnswer(plat::IDYES);
+        plat::testing::PushMessageBoxAnswer(c.fullScreen);
+        plat::testing::PushMessageBoxAnswer(c.vsync);
+        ASSERT_EQ(LoadConfig(), kConfigFileSize);
+        const auto boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 3u);
+        EXPECT_EQ(boxes[1].text, "フルスクリーンで起動しますか？"_sjis);
+        EXPECT_EQ(boxes[2].text, "垂直同期をとりますか？"_sjis);
+        EXPECT_EQ(boxes[1].type & 0xf, plat::MB_YESNO);
+        EXPECT_EQ(GetConfigVar(kCfgScreenMode), c.word16);
+        EXPECT_EQ(GetConfigVar(kCfgPacing), c.word19);
+        EXPECT_EQ(GetConfigVar(kConfigValidWord), 100);
+        EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 95);
+        EXPECT_NE(GetConfigVar(kCfgInstallId), 0);
+        EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);
+    }
+}
+
+TEST_F(ConfigFileTest, ShortFileReadsZeroPadded) {
+    SetConfigVar(kCfgMusicVolume, 33);
+    SetConfigVar(46, 5000);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    std::vector<uint8_t> bytes = ReadBytes(kConfigFileName);
+    bytes.resize(4 * (kConfigValidWord + 1));  // ends with the marker
+    WriteBytes(kConfigFileName, bytes);
+    ResetConfig();
+    ASSERT_EQ(LoadConfig(), kConfigFileSize);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 33);
+    EXPECT_EQ(GetConfigVar(46), 5000);
+    EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);  // written back whole
+}
+
+TEST_F(ConfigFileTest, FileEndingBeforeTheMarkerIsNotUsable) {
+    for (size_t size : {size_t{0}, size_t{100}, size_t{4 * kConfigValidWord}}) {
+        ResetConfig();
+        ASSERT_EQ(SaveConfig(), kConfigFileSize);
+        std::vector<uint8_t> bytes = ReadBytes(kConfigFileName);
+        bytes.resize(size);
+        WriteBytes(kConfigFileName, bytes);
+        plat::testing::Reset();
+        plat::testing::PushMessageBoxAnswer(plat::IDNO);
+        EXPECT_EQ(LoadConfig(), -1) << size << " bytes";
+        EXPECT_EQ(Boxes().size(), 1u);
+    }
+}
+
+TEST_F(ConfigFileTest, BackupRotationOverTwelveDays) {
+    standin::SetDate(2024, 6, 20);
+    for (int day = 9; day <= 20; ++day) WriteBytes(BackupPath(2024, 6, day), {1, 2, 3});
+    BackupConfigDaily();
+    for (int day = 9; day <= 20; ++day) {
+        EXPECT_EQ(fs::exists(BackupPath(2024, 6, day)), day >= 11) << "day " << day;
+    }
+    // Today's backup already existed and is left alone.
+    EXPECT_EQ(ReadBytes(BackupPath(2024, 6, 20)).size(), 3u);
+}
+
+TEST_F(ConfigFileTest, BackupWrittenOnceADayAndStepsBackOverMonthsOf31Days) {
+    standin::SetDate(2025, 1, 3);
+    // Among the 11 days before: Jan 2, 1, then "Dec 31" .. "Dec 23" of 2024.
+    for (int day = 23; day <= 31; ++day) WriteBytes(BackupPath(2024, 12, day), {1});
+    WriteBytes(BackupPath(2025, 1, 1), {1});
+    WriteBytes(BackupPath(2025, 1, 2), {1});
+    WriteBytes(BackupPath(2024, 12, 22), {1});  // 12 days back: never looked at
+    SetConfigVar(kCfgMusicVolume, 44);
+    BackupConfigDaily();
+    EXPECT_EQ(fs::file_size(BackupPath(2025, 1, 3)), 4096u);
+    EXPECT_EQ(BackupPath(2025, 1, 3), "userdata/config_backup250103.sav");
+    EXPECT_FALSE(fs::exists(BackupPath(2024, 12, 24)));  // 10th found
+    EXPECT_FALSE(fs::exists(BackupPath(2024, 12, 23)));  // 11th found
+    EXPECT_TRUE(fs::exists(BackupPath(2024, 12, 25)));
+    EXPECT_TRUE(fs::exists(BackupPath(2024, 12, 22)));
+
+    // The day's backup decodes to the store it was made from.
+    const std::vector<uint8_t> bytes = ReadBytes(BackupPath(2025, 1, 3));
+    ConfigStore decoded;
+    UnscrambleConfig(bytes.data(), decoded);
+    EXPECT_EQ(GetStoreWord(decoded, kCfgMusicVolume), 44);
+}
+
+TEST_F(ConfigFileTest, MissingUserdataFolderOnlyLosesTheBackup) {
+    fs::remove_all("userdata");
+    plat::ClearPathCache();
+    EXPECT_EQ(LoadConfig(), kConfigFileSize);  // the scripted default answer is yes
+    EXPECT_TRUE(fs::exists(kConfigFileName));
+    EXPECT_FALSE(fs::exists("userdata"));
+}
+
+TEST_F(ConfigFileTest, AFailedSaveKeepsThePreviousFile) {
+    SetConfigVar(kCfgMusicVolume, 61);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    const std::vector<uint8_t> before = ReadBytes(kConfigFileName);
+    fs::create_directory(std::string(kConfigFileName) + ".new");  // the new image cannot be made
+    SetConfigVar(kCfgMusicVolume, 62);
+    EXPECT_EQ(SaveConfig(), -1);
+    EXPECT_EQ(ReadBytes(kConfigFileName), before);
+}
+
+TEST_F(ConfigFileTest, KilledMidSaveLeavesThePreviousSettingsReadable) {
+    SetConfigVar(kCfgMusicVolume, 71);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+
+    SetConfigVar(kCfgMusicVolume, 72);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child may write only 1000 bytes of any file: the kernel kills it partway through
+        // the save, as a crash or power loss would.
+        rlimit core{0, 0};
+        setrlimit(RLIMIT_CORE, &core);
+        rlimit size{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &size);
+        SaveConfig();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+
+    ResetConfig();
+    ASSERT_EQ(LoadConfig(), kConfigFileSize);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 71);
+}
+
+TEST_F(ConfigFileTest, RollBackAsksBeforeTouchingTheStore) {
+    standin::SetDate(2024, 6, 20);
+    SetConfigVar(kCfgMusicVolume, 11);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    fs::rename(kConfigFileName, BackupPath(2024, 6, 19));
+    SetConfigVar(kCfgMusicVolume, 33);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    fs::rename(kConfigFileName, BackupPath(2024, 6, 17));
+
+    SetConfigVar(kCfgMusicVolume, 77);
+    plat::testing::PushMessageBoxAnswer(plat::IDNO);
+    plat::testing::PushMessageBoxAnswer(plat::IDNO);
+    EXPECT_FALSE(RollBackConfig());
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 77);
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "2024年 6月19日のデータが見つかりました\nロールバックしますか？"_sjis);
+    EXPECT_EQ(boxes[0].caption, "ヴェルモラ"_sjis);
+
+    plat::testing::Reset();
+    plat::testing::PushMessageBoxAnswer(plat::IDNO);
+    plat::testing::PushMessageBoxAnswer(plat::IDYES);
+    EXPECT_TRUE(RollBackConfig());
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 33);
+}
+
+TEST_F(ConfigFileTest, WholeFileHelpers) {
+    const uint8_t data[5] = {1, 2, 3, 4, 5};
+    EXPECT_EQ(WriteWholeFile("userdata\\Blob.bin", data, 5), 5);
+    fs::permissions("userdata/Blob.bin", fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(WriteWholeFile("USERDATA\\blob.bin", data, 3), 3);  // read-only is cleared
+    EXPECT_EQ(GetFileLength("userdata\\blob.bin"), 3);
+    uint8_t back[8] = {};
+    EXPECT_EQ(ReadWholeFile("userdata\\blob.bin", back, 8), 3);
+    EXPECT_EQ(back[2], 3);
+    EXPECT_EQ(ReadWholeFile("userdata\\none.bin", back, 8), -1);
+    EXPECT_EQ(GetFileLength("userdata\\none.bin"), -1);
+    EXPECT_EQ(WriteWholeFile("nofolder\\x.bin", data, 5), -1);
+}
+
+}  // namespace
+}  // namespace velmora
