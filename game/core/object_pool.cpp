@@ -267,6 +267,12 @@ void ResetObjectLists() {
     ResetTweens();
 }
 
+namespace {
+// The lists stand from program start, so nothing allocated before the first scene set-up can
+// land on a marker's slot.
+const bool g_listsBuilt = (ResetObjectLists(), true);
+}  // namespace
+
 void ResetAllObjects() {
     for (int s = 0; s < kPoolSlots; ++s) ReleaseSlot(s);
     ResetObjectLists();

@@ -87,6 +87,12 @@ protected:
     static bool IsFree(int s) { return GetField(kPropKind, s) == 0; }
 };
 
+// Needs a fresh process, as ctest runs each case.
+TEST(ObjectPoolStartTest, ListsStandBeforeTheFirstReset) {
+    EXPECT_EQ(GetField(kPropNext, kListHead), kFirstClassMarker);
+    EXPECT_EQ(AllocSlot(), kFirstObjectSlot);
+}
+
 TEST_F(ObjectPoolTest, ResetBuildsTheListOfHeadMarkersAndTail) {
     EXPECT_EQ(ListOrder(), (std::vector<int>{1, 3, 4, 5, 6, 7, 8, 9, 10, 2}));
     EXPECT_EQ(GetField(kPropPrev, kListHead), kListHead);
