@@ -17,6 +17,7 @@
 #include "platform/testing.h"
 #include "platform/win/file.h"
 #include "platform/win/message_box.h"
+#include "platform/win/messages.h"
 
 namespace velmora {
 namespace {
@@ -125,8 +126,11 @@ TEST_F(ConfigFileTest, MarkerBelowHundredBringsTheCreationBox) {
     EXPECT_EQ(boxes[0].caption, "ヴェルモラ"_sjis);
     EXPECT_EQ(boxes[0].type & 0xf, plat::MB_YESNOCANCEL);
     EXPECT_TRUE(boxes[0].type & plat::MB_TOPMOST);
-    // Declining leaves the old file as it was.
+    // Declining leaves the old file as it was and asks the program to quit.
     EXPECT_EQ(ReadBytes(kConfigFileName), before);
+    plat::MSG msg{};
+    ASSERT_TRUE(plat::PeekMessageA(&msg, nullptr, 0, 0, plat::PM_REMOVE));
+    EXPECT_EQ(msg.message, plat::WM_QUIT);
 }
 
 TEST_F(ConfigFileTest, CancelAlsoDeclines) {
@@ -233,7 +237,8 @@ TEST_F(ConfigFileTest, BackupWrittenOnceADayAndStepsBackOverMonthsOf31Days) {
 TEST_F(ConfigFileTest, MissingUserdataFolderOnlyLosesTheBackup) {
     fs::remove_all("userdata");
     plat::ClearPathCache();
-    EXPECT_EQ(LoadConfig(), kConfigFileSize);  // the scripted default answer is yes
+    for (int i = 0; i < 3; ++i) plat::testing::PushMessageBoxAnswer(plat::IDYES);
+    EXPECT_EQ(LoadConfig(), kConfigFileSize);
     EXPECT_TRUE(fs::exists(kConfigFileName));
     EXPECT_FALSE(fs::exists("userdata"));
 }
