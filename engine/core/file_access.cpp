@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "engine/core/archive.h"
 #include "engine/core/file_memory.h"
 
 namespace tessra {
@@ -14,7 +15,12 @@ const FileAccessFuncs kPlainSet = {OpenPlainFile,    ClosePlainFile,   TellPlain
                                    SeekPlainFile,    ReadPlainFile,    TestPlainFileEof,
                                    IsPlainFileReady, ChangePlainDir,   GetPlainDir};
 
-FileAccessFuncs gFileAccessFuncs = kPlainSet;
+const FileAccessFuncs kArchiveSet = {OpenArchFile,      CloseArchFile,     TellArchFile,
+                                     SeekArchFile,      ReadArchFile,      TestArchFileEof,
+                                     ReportStreamReady, SetArchCurrentDir, GetArchCurrentDir};
+
+// Archives are in use from load on.
+FileAccessFuncs gFileAccessFuncs = kArchiveSet;
 int gNoArchiveFlag = 0;
 
 // The set each open handle came from, so a switch of the table never sends an open handle to
@@ -37,8 +43,7 @@ bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0
 }  // namespace
 
 const FileAccessFuncs* GetPlainFileAccessFuncs() { return &kPlainSet; }
-// Until the archive reader is in, archive mode reads plain files.
-const FileAccessFuncs* GetArchiveFileAccessFuncs() { return &kPlainSet; }
+const FileAccessFuncs* GetArchiveFileAccessFuncs() { return &kArchiveSet; }
 const FileAccessFuncs* GetFileAccessFuncs() { return &gFileAccessFuncs; }
 int GetNoArchiveFlag() { return gNoArchiveFlag; }
 
@@ -200,8 +205,8 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
     if (!out || outSize == 0) return -1;
     char currentDir[kFilePathMax] = {};
     if (!base) {
-        int got = GetDirViaFileTable(currentDir);
-        if (got <= 0 || static_cast<size_t>(got) >= kFilePathMax) currentDir[0] = '\0';
+        // The archive set answers 0 and the plain set a length: only the text counts.
+        GetDirViaFileTable(currentDir);
         currentDir[kFilePathMax - 1] = '\0';
         base = currentDir;
     }

@@ -1,0 +1,411 @@
+// The archive reader against archives made by the packer, and its decoder on hand-made tokens.
+#include <cstring>
+#include <tuple>
+
+#include "archive_test_util.h"
+
+using namespace tessra;
+using namespace archive_test;
+
+namespace {
+
+// ---- round trip ----
+
+struct RoundTripCase {
+    int version;
+    packer::Method method;
+};
+
+class ArchiveRoundTrip : public ArchiveTest, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(ArchiveRoundTrip, NestedTreeReadsBack) {
+    const RoundTripCase c = GetParam();
+    std::string binary;
+    for (int i = 0; i < 3000; ++i) binary.push_back(static_cast<char>(i * 7 % 256));
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"sub/a.png", Pattern(5000, 1)},
+        {"sub/deeper/b.bin", binary},
+        {"top.txt", "hi"},
+        {"empty.bin", ""},
+        {"Mixed Case.Txt", Pattern(70, 2)},
+    };
+    for (const auto& [name, bytes] : files) WriteFile(dir_ / "src" / name, bytes);
+    packer::PackOptions options;
+    options.version = c.version;
+    options.method = c.method;
+    Pack(dir_ / "src", dir_ / "dat.dat", options);
+
+    const char* names[] = {"dat\\sub\\a.png", "DAT\\SUB\\Deeper\\B.BIN", "dat/top.txt",
+                           "dat\\empty.bin", "dat\\mixed case.txt"};
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string got;
+        ASSERT_TRUE(ReadAll(names[i], &got)) << names[i];
+        EXPECT_EQ(got, files[i].second) << names[i];
+
+        StreamHandle h = OpenViaFileTable(names[i], 0, 1);
+        ASSERT_NE(h, 0);
+        EXPECT_LT(h, 0);  // archive handles are negative
+        ASSERT_EQ(SeekViaFileTable(h, 0, kSeekEnd), 0);
+        EXPECT_EQ(TellViaFileTable(h), static_cast<int64_t>(files[i].second.size()));
+        if (files[i].second.size() > 10) {
+            ASSERT_EQ(SeekViaFileTable(h, -10, kSeekCur), 0);
+            char tail[10];
+            EXPECT_EQ(ReadViaFileTable(tail, 1, 10, h), 10);
+            EXPECT_EQ(std::string(tail, 10), files[i].second.substr(files[i].second.size() - 10));
+        }
+        EXPECT_EQ(CloseViaFileTable(h), 0);
+    }
+    // A directory is not a file.
+    EXPECT_EQ(OpenViaFileTable("dat\\sub", 0, 1), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VersionsAndMethods, ArchiveRoundTrip,
+    ::testing::Values(RoundTripCase{0, packer::Method::Store}, RoundTripCase{1, packer::Method::Auto},
+                      RoundTripCase{2, packer::Method::Store}, RoundTripCase{2, packer::Method::Lz},
+                      RoundTripCase{3, packer::Method::Lz}, RoundTripCase{3, packer::Method::Auto}),
+    [](const auto& info) {
+        const char* m = info.param.method == packer::Method::Store ? "Store"
+                        : info.param.method == packer::Method::Lz  ? "Lz"
+                                                                    : "Auto";
+        return "V" + std::to_string(info.param.version) + m;
+    });
+
+TEST(ArchiveLzEncoder, RoundTripsThroughDecoder) {
+    std::vector<std::string> inputs = {"", "a", std::string(20000, 'x'), Pattern(50000, 3)};
+    std::string all;
+    for (int i = 0; i < 70000; ++i) all.push_back(static_cast<char>(i % 251));  // long distances
+    inputs.push_back(all);
+    for (const std::string& in : inputs) {
+        auto bytes = reinterpret_cast<const uint8_t*>(in.data());
+        std::vector<uint8_t> packed = packer::EncodeArchiveLz(bytes, static_cast<uint32_t>(in.size()));
+        std::vector<uint8_t> out(in.size() + 1);
+        ASSERT_EQ(DecodeArchiveLz(packed.data(), static_cast<uint32_t>(packed.size()), out.data(),
+                                  static_cast<uint32_t>(in.size())),
+                  static_cast<int64_t>(in.size()));
+        EXPECT_EQ(std::memcmp(out.data(), in.data(), in.size()), 0);
+    }
+}
+
+// ---- the decoder's token rules ----
+
+std::vector<uint8_t> LzStream(uint8_t escape, std::vector<uint8_t> tokens, uint32_t decodedSize) {
+    std::vector<uint8_t> s(9);
+    const uint32_t encoded = static_cast<uint32_t>(9 + tokens.size());
+    for (int i = 0; i < 4; ++i) {
+        s[i] = static_cast<uint8_t>(decodedSize >> (8 * i));
+        s[4 + i] = static_cast<uint8_t>(encoded >> (8 * i));
+    }
+    s[8] = escape;
+    s.insert(s.end(), tokens.begin(), tokens.end());
+    return s;
+}
+
+TEST(ArchiveLzDecoder, TokenRules) {
+    std::vector<uint8_t> threeHundred;
+    for (int i = 0; i < 300; ++i) threeHundred.push_back(static_cast<uint8_t>(i % 200));
+    std::vector<uint8_t> longDistance = threeHundred;
+    for (uint8_t b : {0xC8, 0x01, 0x2B, 0x01}) longDistance.push_back(b);  // code 1: 2 bytes, 300
+    std::string longExpected(threeHundred.begin(), threeHundred.end());
+    longExpected += longExpected.substr(0, 4);
+
+    struct Case {
+        const char* what;
+        uint8_t escape;
+        std::vector<uint8_t> tokens;
+        std::string expected;
+    } cases[] = {
+        {"escape doubled is one literal escape", 0x7E, {'A', 0x7E, 0x7E, 'B'}, "A~B"},
+        {"distance 1 length 10 repeats the last byte", 0x7E, {'A', 0x7E, 6 << 3, 0}, std::string(11, 'A')},
+        // Wanted code 0x10 (length 6, one distance byte) equals the escape: stored as 0x11.
+        {"code above the escape is read minus one", 0x10, {'A', 'B', 0x10, 0x11, 1}, "ABABABAB"},
+        {"extension byte adds length bits", 0x7E, {'Z', 0x7E, 4, 1, 0}, std::string(37, 'Z')},
+        {"three distance bytes", 0xFF, {'a', 'b', 'c', 0xFF, 2, 2, 0, 0}, "abcabca"},
+        {"two distance bytes", 0xC8, longDistance, longExpected},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> s = LzStream(c.escape, c.tokens, static_cast<uint32_t>(c.expected.size()));
+        std::vector<uint8_t> out(c.expected.size());
+        ASSERT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(),
+                                  static_cast<uint32_t>(out.size())),
+                  static_cast<int64_t>(c.expected.size()))
+            << c.what;
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.expected) << c.what;
+    }
+}
+
+TEST(ArchiveLzDecoder, BadStreamsFail) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> tokens;
+        uint32_t decodedSize;
+    } cases[] = {
+        {"distance before the start", {'A', 0x7E, 0, 1}, 5},
+        {"match as the first token", {0x7E, 0, 0}, 4},
+        {"distance code 3", {'A', 0x7E, 3, 0, 0, 0, 0}, 5},
+        {"escape at the end", {'A', 0x7E}, 1},
+        {"missing distance byte", {'A', 0x7E, 1, 0}, 5},
+        {"missing extension byte", {'A', 0x7E, 4}, 40},
+        {"more output than the decoded size", {'A', 'B', 'C'}, 2},
+        {"match past the decoded size", {'A', 0x7E, 6 << 3, 0}, 5},
+        {"less output than the decoded size", {'A', 'B'}, 3},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> s = LzStream(0x7E, c.tokens, c.decodedSize);
+        std::vector<uint8_t> out(c.decodedSize + 64);
+        EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(), c.decodedSize), -1)
+            << c.what;
+    }
+    // The head must agree with the entry's sizes.
+    std::vector<uint8_t> s = LzStream(0x7E, {'A', 'B'}, 2);
+    uint8_t out[8];
+    EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()) + 1, out, 2), -1);
+    EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out, 3), -1);
+    EXPECT_EQ(DecodeArchiveLz(s.data(), 8, out, 2), -1);
+    EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), nullptr, 2), 2);
+    // A decoded size no token stream of that length could reach.
+    std::vector<uint8_t> huge = LzStream(0x7E, {'A', 0x7E, 0xF8, 0xFF, 0}, 0x7FFFFFFF);
+    EXPECT_EQ(DecodeArchiveLz(huge.data(), static_cast<uint32_t>(huge.size()), nullptr, 0x7FFFFFFF), -1);
+}
+
+// ---- names and keys ----
+
+TEST(ArchiveNames, SearchNames) {
+    struct Case {
+        const char* text;
+        int length;
+        uint16_t units;
+        std::vector<uint8_t> name;
+    } cases[] = {
+        {"abcd", 4, 2, {'A', 'B', 'C', 'D'}},
+        {"abc", 3, 1, {'A', 'B', 'C'}},
+        {"a.png\\rest", 5, 2, {'A', '.', 'P', 'N', 'G'}},
+        {"", 0, 1, {}},
+        // A trail byte 0x5C does not end the name; trail bytes are not upper-cased.
+        {"\x83\x5Cz\\q", 3, 1, {0x83, 0x5C, 'Z'}},
+        {"\x82\x61x", 3, 1, {0x82, 0x61, 'X'}},
+        {"\xB1" "b", 2, 1, {0xB1, 'B'}},  // half-width katakana stays
+    };
+    for (const Case& c : cases) {
+        ArchiveSearchName n;
+        EXPECT_EQ(MakeArchiveSearchName(c.text, &n), c.length) << c.text;
+        EXPECT_EQ(n.units, c.units) << c.text;
+        unsigned sum = 0;
+        for (size_t i = 0; i < c.name.size(); ++i) {
+            EXPECT_EQ(n.name[i], c.name[i]) << c.text << " byte " << i;
+            sum += c.name[i];
+        }
+        for (size_t i = c.name.size(); i < size_t{n.units} * 4; ++i) EXPECT_EQ(n.name[i], 0);
+        EXPECT_EQ(n.check, sum & 0xFFFF) << c.text;
+    }
+    ArchiveSearchName n;
+    EXPECT_EQ(MakeArchiveSearchName(std::string(300, 'a').c_str(), &n), -1);
+}
+
+TEST(ArchiveKeys, DerivationRules) {
+    uint8_t none[12], empty[12], five[12], repeated[12], thirteen[12], twelve[12];
+    MakeArchiveKey(nullptr, none);
+    MakeArchiveKey("", empty);  // an empty text counts as no key instead of looping
+    EXPECT_EQ(std::memcmp(none, empty, 12), 0);
+    MakeArchiveKey("ABCDE", five);
+    MakeArchiveKey("ABCDEABCDEAB", repeated);
+    EXPECT_EQ(std::memcmp(five, repeated, 12), 0);
+    MakeArchiveKey("0123456789abX", thirteen);
+    MakeArchiveKey("0123456789ab", twelve);
+    EXPECT_EQ(std::memcmp(thirteen, twelve, 12), 0);
+    EXPECT_NE(std::memcmp(none, five, 12), 0);
+
+    // Scrambling is by file position, so any split of a buffer gives the same bytes.
+    uint8_t whole[30], split[30];
+    for (int i = 0; i < 30; ++i) whole[i] = split[i] = static_cast<uint8_t>(i);
+    XorArchiveBytes(30, whole, 7, five);
+    XorArchiveBytes(11, split, 7, five);
+    XorArchiveBytes(19, split + 11, 18, five);
+    EXPECT_EQ(std::memcmp(whole, split, 30), 0);
+    EXPECT_EQ(whole[0], 0 ^ five[7]);
+}
+
+// ---- finding archives ----
+
+TEST_F(ArchiveTest, CandidatesFromTheRootDown) {
+    WriteFile(dir_ / "outer/sub/a.png", "outer");
+    WriteFile(dir_ / "inner/a.png", "inner");
+    WriteFile(dir_ / "dat/sub/a.png", "plain");
+    Pack(dir_ / "outer", dir_ / "dat.dat");
+    Pack(dir_ / "inner", dir_ / "dat/sub.dat");
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "outer");  // the directory nearer the root comes first
+
+    InitArchiveFileState();  // forget the cache and the last archive
+    SetArchiveExtensionBody("dat");
+    SetArchiveKeyBody(packer::GameKeyText().c_str());
+    fs::remove(dir_ / "dat.dat");
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "inner");
+
+    InitArchiveFileState();
+    SetArchiveKeyBody(packer::GameKeyText().c_str());  // no extension: "TQA"
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "plain");
+    fs::rename(dir_ / "dat/sub.dat", dir_ / "dat/sub.TQA");
+    InitArchiveFileState();
+    SetArchiveKeyBody(packer::GameKeyText().c_str());
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "inner");
+}
+
+TEST_F(ArchiveTest, FileMissingFromFoundArchiveHasNoPlainFallback) {
+    WriteFile(dir_ / "src/a.png", "in archive");
+    WriteFile(dir_ / "dat/other.txt", "plain");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    EXPECT_EQ(OpenViaFileTable("dat\\other.txt", 0, 1), 0);
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\a.png", &got));  // the last-good archive answers
+    EXPECT_EQ(got, "in archive");
+    EXPECT_EQ(OpenViaFileTable("dat\\other.txt", 0, 1), 0);
+}
+
+TEST_F(ArchiveTest, MissingDirectoryInsideArchiveIsNotTheFileOfThatName) {
+    WriteFile(dir_ / "src/x", "a file named x");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    EXPECT_EQ(OpenViaFileTable("dat\\x\\q.png", 0, 1), 0);
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\x", &got));
+    EXPECT_EQ(got, "a file named x");
+}
+
+TEST_F(ArchiveTest, KeysWrongAndSecond) {
+    WriteFile(dir_ / "src/a.png", "archived");
+    WriteFile(dir_ / "dat/a.png", "plain");
+    packer::PackOptions wrong;
+    wrong.keyText = "00000000";
+    Pack(dir_ / "src", dir_ / "dat.dat", wrong);
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\a.png", &got));
+    EXPECT_EQ(got, "plain");  // a wrong key refuses the archive: the plain file is read
+
+    InitArchiveFileState();
+    SetArchiveExtensionBody("dat");
+    SetArchiveKeyBody(packer::GameKeyText().c_str());
+    packer::PackOptions second;
+    second.secondKey = true;
+    Pack(dir_ / "src", dir_ / "dat.dat", second);
+    ASSERT_TRUE(ReadAll("dat\\a.png", &got));
+    EXPECT_EQ(got, "archived");
+
+    InitArchiveFileState();
+    SetArchiveExtensionBody("dat");
+    SetArchiveKeyBody("");  // set but empty: the same as no key
+    packer::PackOptions noKey;
+    noKey.useKey = false;
+    Pack(dir_ / "src", dir_ / "dat.dat", noKey);
+    ASSERT_TRUE(ReadAll("dat\\a.png", &got));
+    EXPECT_EQ(got, "archived");
+}
+
+// ---- counting and end of file ----
+
+TEST_F(ArchiveTest, ArchiveReadsCountBytesPlainReadsCountItems) {
+    WriteFile(dir_ / "src/ten.bin", "0123456789");
+    WriteFile(dir_ / "plain/ten.bin", "0123456789");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    StreamHandle a = OpenViaFileTable("dat\\ten.bin", 0, 1);
+    StreamHandle p = OpenViaFileTable("plain\\ten.bin", 0, 1);
+    ASSERT_NE(a, 0);
+    ASSERT_NE(p, 0);
+    char buf[16];
+    EXPECT_EQ(ReadViaFileTable(buf, 4, 3, a), 10);  // bytes
+    EXPECT_EQ(ReadViaFileTable(buf, 4, 3, p), 2);   // whole items
+    EXPECT_EQ(TestEofViaFileTable(a), 0);
+    EXPECT_EQ(ReadViaFileTable(buf, 1, 1, a), 0);
+    EXPECT_EQ(TestEofViaFileTable(a), -1);
+    EXPECT_EQ(ReadViaFileTable(buf, 1, 1, a), 0);  // stays at the end until a seek
+    ASSERT_EQ(SeekViaFileTable(a, -3, kSeekEnd), 0);
+    EXPECT_EQ(TestEofViaFileTable(a), 0);
+    EXPECT_EQ(ReadViaFileTable(buf, 1, 16, a), 3);
+    ASSERT_EQ(SeekViaFileTable(a, -50, kSeekCur), 0);  // clamped to the file
+    EXPECT_EQ(TellViaFileTable(a), 0);
+    ASSERT_EQ(SeekViaFileTable(a, 50, kSeekSet), 0);
+    EXPECT_EQ(TellViaFileTable(a), 10);
+    EXPECT_EQ(ReadViaFileTable(buf, SIZE_MAX, 4, a), 0);  // a huge product does not wrap
+    ASSERT_EQ(SeekViaFileTable(a, 0, kSeekSet), 0);
+    EXPECT_EQ(ReadViaFileTable(buf, SIZE_MAX / 2, 4, a), 10);
+    EXPECT_EQ(CloseViaFileTable(a), 0);
+    EXPECT_EQ(CloseViaFileTable(p), 0);
+    // A closed handle and handles that never were.
+    EXPECT_EQ(ReadArchFile(buf, 1, 1, a), -1);
+    EXPECT_EQ(CloseArchFile(a), -1);
+    EXPECT_EQ(TellArchFile(static_cast<StreamHandle>(static_cast<int32_t>(0xF0000000u | 600))), -1);
+    EXPECT_EQ(TestArchFileEof(12345), -1);
+}
+
+TEST_F(ArchiveTest, ShortReadAdvancesByWhatArrived) {
+    WriteFile(dir_ / "src/big.bin", std::string(4000, 'q'));
+    packer::PackOptions store;
+    store.method = packer::Method::Store;
+    Pack(dir_ / "src", dir_ / "dat.dat", store);
+    StreamHandle h = OpenViaFileTable("dat\\big.bin", 0, 1);
+    ASSERT_NE(h, 0);
+    fs::resize_file(dir_ / "dat.dat", fs::file_size(dir_ / "dat.dat") - 1000);
+    std::string buf(4000, '\0');
+    EXPECT_EQ(ReadViaFileTable(buf.data(), 1, 4000, h), 3000);
+    EXPECT_EQ(TellViaFileTable(h), 3000);
+    EXPECT_EQ(buf.substr(0, 3000), std::string(3000, 'q'));
+    CloseViaFileTable(h);
+}
+
+TEST_F(ArchiveTest, HandlesStayWithTheSetThatOpenedThem) {
+    WriteFile(dir_ / "src/a.bin", "archived");
+    WriteFile(dir_ / "p/b.bin", "plain file");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    SetFileAccessFuncs(nullptr);
+    StreamHandle a = OpenViaFileTable("dat\\a.bin", 0, 1);
+    ASSERT_NE(a, 0);
+    SetUseArchiveBody(0);
+    StreamHandle p = OpenViaFileTable("p\\b.bin", 0, 1);
+    ASSERT_NE(p, 0);
+    char buf[16] = {};
+    EXPECT_EQ(ReadViaFileTable(buf, 1, 16, a), 8);  // served by the archive set
+    EXPECT_EQ(std::string(buf, 8), "archived");
+    SetUseArchiveBody(1);
+    EXPECT_EQ(ReadViaFileTable(buf, 2, 8, p), 5);  // served by the plain set: items
+    EXPECT_EQ(std::string(buf, 10), "plain file");
+    EXPECT_EQ(CloseViaFileTable(p), 0);
+    SetUseArchiveBody(0);
+    EXPECT_EQ(CloseViaFileTable(a), 0);
+    SetUseArchiveBody(1);
+}
+
+TEST_F(ArchiveTest, OverlongNamesFailCleanly) {
+    std::string deep = "d";
+    while (deep.size() < 400) deep += "\\dddddddddd";
+    EXPECT_EQ(OpenViaFileTable(deep.c_str(), 0, 1), 0);
+    std::string longName(300, 'n');
+    EXPECT_EQ(OpenViaFileTable(longName.c_str(), 0, 1), 0);
+    SetArchiveExtensionBody(std::string(64, 'e').c_str());  // too long: back to the default
+    WriteFile(dir_ / "src/a", "x");
+    Pack(dir_ / "src", dir_ / "dat.TQA");
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\a", &got));
+    EXPECT_EQ(got, "x");
+    char out[16];
+    EXPECT_EQ(ConvertArchiveFullPath("abc", out, sizeof out), -1);
+}
+
+TEST_F(ArchiveTest, CachedArchivesCloseWhenUnused) {
+    WriteFile(dir_ / "src/a", "x");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    StreamHandle h = OpenViaFileTable("dat\\a", 0, 1);
+    ASSERT_NE(h, 0);
+    CloseUnusedArchives();  // still in use: stays
+    char c;
+    EXPECT_EQ(ReadViaFileTable(&c, 1, 1, h), 1);
+    CloseViaFileTable(h);
+    CloseUnusedArchivesAtExit();
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\a", &got));  // reopened on demand
+    EXPECT_EQ(got, "x");
+}
+
+}  // namespace
