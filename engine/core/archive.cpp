@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/file_memory.h"
+#include "engine/core/strings.h"
 #include "platform/win/file.h"
 
 namespace tessra {
@@ -50,8 +51,6 @@ size_t gLastDirLength = 0;
 
 // A compressed token of at least two bytes yields at most 35 bytes, one of three at most 8195.
 constexpr uint64_t kLzMaxExpansion = 2732;
-
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -168,7 +167,7 @@ int64_t LookUp(const ArchiveHandle* a, const ArchiveSearchName* name, bool direc
 
 bool HasBackslash(const char* text) {
     for (const char* p = text; *p; ++p) {
-        if (IsSjisLead(static_cast<unsigned char>(*p)) && p[1]) {
+        if (IsSjisLeadByte(static_cast<unsigned char>(*p)) && p[1]) {
             ++p;
             continue;
         }
@@ -411,7 +410,7 @@ int MakeArchiveSearchName(const char* text, ArchiveSearchName* out) {
     unsigned sum = 0;
     for (const char* p = text; *p && *p != '\\';) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        const size_t take = IsSjisLead(c) && p[1] ? 2 : 1;
+        const size_t take = IsSjisLeadByte(c) && p[1] ? 2 : 1;
         if (length + take > kArchiveNameMax) return -1;
         for (size_t k = 0; k < take; ++k) {
             unsigned char v = static_cast<unsigned char>(p[k]);
@@ -563,14 +562,7 @@ int ConvertArchiveFullPath(const char* path, char* out, size_t outSize) {
     const uint32_t length = plat::GetCurrentDirectoryA(static_cast<uint32_t>(kFilePathMax), base);
     if (length == 0 || length >= kFilePathMax) return -1;
     if (ConvertFullPath(path, out, base, outSize) != 0) return -1;
-    for (char* p = out; *p; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (IsSjisLead(c) && p[1]) {
-            ++p;
-            continue;
-        }
-        if (c >= 'a' && c <= 'z') *p = static_cast<char>(c - 'a' + 'A');
-    }
+    UpperCaseString(out);
     return 0;
 }
 
@@ -649,7 +641,7 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
             size_t componentStart = 0;
             for (size_t i = 0; i < fullLength; ++i) {
                 const unsigned char c = static_cast<unsigned char>(full[i]);
-                if (IsSjisLead(c) && full[i + 1]) {
+                if (IsSjisLeadByte(c) && full[i + 1]) {
                     ++i;
                     continue;
                 }

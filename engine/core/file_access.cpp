@@ -6,6 +6,7 @@
 
 #include "engine/core/archive.h"
 #include "engine/core/file_memory.h"
+#include "engine/core/strings.h"
 
 namespace tessra {
 
@@ -37,8 +38,6 @@ const FileAccessFuncs& BuiltinSetOfMode() {
 }
 
 PlainFileRecord* AsPlain(StreamHandle handle) { return reinterpret_cast<PlainFileRecord*>(handle); }
-
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace
 
@@ -244,7 +243,7 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
             size_t cut = std::string::npos;
             for (size_t i = 0; i < result.size(); ++i) {
                 unsigned char c = static_cast<unsigned char>(result[i]);
-                if (IsSjisLead(c) && i + 1 < result.size()) {
+                if (IsSjisLeadByte(c) && i + 1 < result.size()) {
                     ++i;
                     continue;
                 }
@@ -261,7 +260,7 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
     std::string component;
     for (const char* p = rest; *p; ++p) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (IsSjisLead(c) && p[1] != '\0') {
+        if (IsSjisLeadByte(c) && p[1] != '\0') {
             component.push_back(*p);
             component.push_back(*++p);
             continue;

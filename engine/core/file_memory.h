@@ -1,13 +1,20 @@
-// Allocation and logging of the file layer, kept behind two small functions.
+// Allocation and logging of the file layer: the tracked allocator, tagged with the caller.
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
+#include <source_location>
+
+#include "engine/core/log.h"
+#include "engine/core/memory.h"
 
 namespace tessra {
 
-inline void* AllocFileMemory(size_t size) { return std::calloc(1, size ? size : 1); }
-inline void FreeFileMemory(void* block) { std::free(block); }
-inline int LogFileMessage(const char* /*text*/) { return -1; }
+// Zero-filled; a size of 0 still gives a block, so null always means failure.
+inline void* AllocFileMemory(size_t size,
+                             std::source_location where = std::source_location::current()) {
+    return AllocTaggedZeroed(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
+}
+inline void FreeFileMemory(void* block) { FreeTagged(block); }
+inline int LogFileMessage(const char* text) { return AppendLog(text); }
 
 }  // namespace tessra
