@@ -8,13 +8,18 @@
 #include <cstdint>
 
 namespace plat {
-struct HWND__;  // the platform's window handle
-}
+struct HWND__;         // the platform's window handle
+struct DDPixelFormat;  // a surface pixel format
+}  // namespace plat
+namespace tessra {
+struct ColorFormat;
+struct Rect;
+}  // namespace tessra
 
 // Engine life, window and messages.
 int StartEngine();
 int ShutdownEngine();
-int ProcessMessage();  // 0, or -1 once the program is quitting
+int ProcessMessage();             // 0, or -1 once the program is quitting
 plat::HWND__* GetEngineWindow();  // the main window; null before the engine starts
 int ChangeWindowMode(int windowed);
 int SetWindowTitle(const char* title);
@@ -43,13 +48,14 @@ int GetPadInput(int inputDevice);
 
 // Time and random numbers.
 uint32_t GetTimeMs();
-int GetLocalDateTime(int* sixInts);  // year, month, day, hour, minute, second
+int GetLocalDateTime(int* sixInts);      // year, month, day, hour, minute, second
 uint32_t GetEngineRandom(uint32_t max);  // 0..max inclusive
 int SeedEngineRandom(uint32_t seed);
 
 // Screen and presentation.
 int SetVsyncWait(int flag);
-int GetScreenDimensions(int* width, int* height);
+int GetScreenDimensions(int* width, int* height);  // 640 x 480 while no mode is set
+const plat::DDPixelFormat* QueryScreenPixelFormat();
 uint32_t MakeColour(int r, int g, int b);
 int WaitVerticalBlank(int count);
 int PresentFrame();
@@ -70,11 +76,10 @@ int GetGraphExtent(int graph, int* width, int* height);  // graph, or -2 / -4 fo
 int EraseDrawTarget();
 int PutGraph(int x, int y, int graph, int transparent);
 int PutGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
-int PutGraphRotated(int x, int y, double scale, double angle, int graph, int transparent,
-                    int turn);
+int PutGraphRotated(int x, int y, double scale, double angle, int graph, int transparent, int turn);
 int PutGraphMirrored(int x, int y, int graph, int transparent);
-int PutGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale,
-                         double angle, int graph, int transparent);
+int PutGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale, double angle,
+                         int graph, int transparent);
 int DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t colour);
 int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
 int DrawEllipseShape(int x, int y, int radiusX, int radiusY, uint32_t colour, int fill);
@@ -99,10 +104,18 @@ int SetDefaultFontType(int type);
 int LoadSoundFile(const char* fileName, int bufferCount, int streamValue);
 int PlaySoundHandle(int sound, int playType, int fromStart);  // 0 wait, 1 background, 3 loop
 int StopSoundHandle(int sound);
-int IsSoundPlaying(int sound);  // 1 playing, 0 not, -1 bad handle
+int IsSoundPlaying(int sound);              // 1 playing, 0 not, -1 bad handle
 int SetSoundVolume(int volume, int sound);  // 0..10000
 int SetSoundLoopPosition(int loopStartMs, int sound);
 int SetSoundDataKeepMode(int mode);
 
 // Called by the game directly, outside the lock: waits n milliseconds while pumping messages.
 int WaitMilliseconds(int milliseconds);
+
+// Entry points that take no lock: each passes its arguments on and returns the result.
+int WaitMillisecondsEntry(int milliseconds);
+int BuildColorFormatEntry(tessra::ColorFormat* format, int32_t bitDepth, uint32_t redMask,
+                          uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask);
+int BuildPixelFormatEntry(plat::DDPixelFormat* pixelFormat, int32_t bitDepth, uint32_t redMask,
+                          uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask);
+int ClipRectEntry(tessra::Rect* rect, const tessra::Rect* bound);

@@ -3,6 +3,9 @@
 // event travels with the entry as the entries in front of it leave.
 #include "engine/core/engine_lock.h"
 
+#include "engine/core/log.h"
+#include "engine/core/sjis.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -10,6 +13,8 @@
 
 namespace tessra {
 namespace {
+
+using namespace sjis_literals;
 
 // A manual-reset event: stays signalled until reset, so a signal that comes before the wait is
 // not lost.
@@ -63,7 +68,9 @@ std::mutex g_buildMutex;
 std::atomic<uint32_t> g_nextThreadId{1};
 
 void ReportRefusedLeave(uint32_t id) {
-    (void)id;
+    // AppendLogFormat ends the line itself.
+    AppendLogFormat("%s%u",
+                    "エンジンロックを持っていないスレッドの解放を無視しました スレッド:"_sjis, id);
 }
 
 void EnsureBuilt() {
@@ -185,13 +192,21 @@ uint32_t EngineLockThreadId() {
     return id;
 }
 
-void EnterEngineLock() { EnterImpl(nullptr); }
+void EnterEngineLock() {
+    EnterImpl(nullptr);
+}
 
-void LeaveEngineLock() { LeaveImpl(true); }
+void LeaveEngineLock() {
+    LeaveImpl(true);
+}
 
-int EnterEngineLockUnlessQuit(const std::atomic<int>& quit) { return EnterImpl(&quit); }
+int EnterEngineLockUnlessQuit(const std::atomic<int>& quit) {
+    return EnterImpl(&quit);
+}
 
-void LeaveEngineLockNoYield() { LeaveImpl(false); }
+void LeaveEngineLockNoYield() {
+    LeaveImpl(false);
+}
 
 void RemoveEngineLockWaiter() {
     const uint32_t me = EngineLockThreadId();
@@ -210,17 +225,19 @@ void TearDownEngineLock() {
     std::lock_guard<std::mutex> b(g_buildMutex);
     if (g_lock.initialised.load() != 1) return;
     std::lock_guard<std::mutex> g(g_lock.guard);
+    // A thread still queued would wake on a closed event; keep the lock for it.
+    if (g_lock.waiterCount > 0) return;
     g_lock.initialised.store(0);
     for (auto& entry : g_lock.queue) {
         delete entry.event;
         entry = QueueEntry{0, nullptr};
     }
-    g_lock.waiterCount = 0;
 }
 
 EngineLockView InspectEngineLock() {
     std::lock_guard<std::mutex> g(g_lock.guard);
-    EngineLockView v{g_lock.depth, g_lock.locked, g_lock.owner, g_lock.initialised.load(),
+    EngineLockView v{g_lock.depth,       g_lock.locked,
+                     g_lock.owner,       g_lock.initialised.load(),
                      g_lock.waiterCount, 0};
     for (const auto& entry : g_lock.queue)
         if (entry.event != nullptr) ++v.eventsAlive;

@@ -27,8 +27,8 @@ void LeaveEngineLockNoYield();
 // the new head when the removed entry was the head.
 void RemoveEngineLockWaiter();
 
-// Closes the events and the guard; the next enter builds the lock again. Only for shut-down,
-// when no other thread uses the lock any more.
+// Closes the events; the next enter builds the lock again. For shut-down, when no other thread
+// uses the lock any more; while a thread is still queued the lock is kept.
 void TearDownEngineLock();
 
 // Read-only views for diagnostics and tests.

@@ -1,0 +1,28 @@
+// Recording stand-ins for the font services until that subsystem is built: each notes its call
+// (engine/core/pending_calls.h) and gives its usual success value or a test's chosen result.
+#include "engine/core/pending_calls.h"
+#include "engine/font/font.h"
+
+namespace tessra {
+
+int StoreDefaultFontSize(int) {
+    return static_cast<int>(PendingCall("StoreDefaultFontSize", 0));
+}
+
+int StoreDefaultFontThickness(int) {
+    return static_cast<int>(PendingCall("StoreDefaultFontThickness", 0));
+}
+
+int StoreDefaultFontType(int) {
+    return static_cast<int>(PendingCall("StoreDefaultFontType", 0));
+}
+
+int StoreDefaultFontFace(const char*, int) {
+    return static_cast<int>(PendingCall("StoreDefaultFontFace", 0));
+}
+
+int DrawStringWithDefaultFont(int, int, const char*, uint32_t, uint32_t) {
+    return static_cast<int>(PendingCall("DrawStringWithDefaultFont", -1));
+}
+
+}  // namespace tessra

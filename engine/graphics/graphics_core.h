@@ -1,0 +1,73 @@
+// What the engine core asks of the graphics core: starting and stopping it with DirectDraw, the
+// bodies of the public graph, drawing and draw-state calls, and the restore, movie and mask
+// steps that start-up, the inactive pause and the window procedure run.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win/types.h"
+
+namespace tessra {
+
+struct GraphImage;
+struct Rect;
+
+// Graph handles and the graph table.
+int StartDirectDrawWithFallback(plat::HWND window);  // 0, or -1
+int StopDirectDraw();
+int CreateBlankGraphDefault(int width, int height);
+int ReleaseGraph(int graph, int logFlag);
+int ReleaseAllGraphs(int logFlag);
+int DeriveGraph(int x, int y, int width, int height, int sourceGraph);
+int QueryGraphExtent(int graph, int* width, int* height);
+int BuildGraphFromGraphImage(GraphImage* image);
+int LoadGraphFromFileDefault(const char* fileName);
+
+// Draw state.
+int ClearDrawTargetAndRepaint();
+int StoreDrawFilterMode(int mode);
+int GetDrawFilterMode();
+int StoreBlendModeAndParam(int mode, int param);
+int StoreDrawBrightness(int r, int g, int b);
+int SetDrawTargetAndArea(int target);  // -2 back screen, -4 front screen, or a graph
+int GetDrawTarget();
+int ApplyDrawClipRect(int left, int top, int right, int bottom);
+int GetDrawClipRect(Rect* rect);
+int StoreTransparentColor(int r, int g, int b);
+int StoreBlankGraphAlphaFlag(int flag);
+int SetNewGraphDrawValidFlag(int flag);
+int SetWindowClientScreenRect(const Rect* rect);
+// Width, height and colour bits of the screen mode; 640, 480 and 16 while unset.
+int GetScreenSizeAndBits(int* width, int* height, int* bits);
+
+// The 2-D drawing front end.
+int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int option);
+int DrawGraphAt(int x, int y, int graph, int transparent);
+int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
+int DrawGraphRotatedF(int x, int y, double scale, double angle, int graph, int transparent,
+                      int turn);
+int DrawGraphMirrored(int x, int y, int graph, int transparent);
+int DrawGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale,
+                          double angle, int graph, int transparent);
+int DrawLineClipped(int x1, int y1, int x2, int y2, uint32_t colour);
+int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
+int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t colour, int fill);
+// Clips `rect` to `bound`; the result may be empty.
+int ClipRectToRect(Rect* rect, const Rect* bound);
+
+// The mask screen.
+int SetMaskDrawEnabled(int flag);
+int IsMaskInUse();  // the mask-enabled value
+
+// Restore after device loss.
+using GraphRestoreRoutine = void (*)();
+int InstallGraphRestoreRoutine(GraphRestoreRoutine routine);  // null: the default routine
+int HasGraphRestoreRoutine();
+int RestoreAllGraphSurfaces();
+
+// Movies.
+int PlayAllGraphMovies();
+int StopAllGraphMovies();
+int ReleaseAllMovieObjects();
+
+}  // namespace tessra

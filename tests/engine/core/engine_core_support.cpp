@@ -1,0 +1,46 @@
+#include "engine/core/engine_core_support.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/core/pending_calls.h"
+#include "platform/testing.h"
+
+namespace tessra_test {
+
+void EngineFixture::SetUp() {
+    plat::testing::Reset();
+    plat::testing::UsePrivateInstanceLockKey();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    dir_ = std::filesystem::path(::testing::TempDir()) / ("engine_core_" + name);
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    tessra::TakePendingCalls();
+    tessra::ClearPendingResults();
+    SetLogEnabled(1);
+}
+
+std::string EngineFixture::ReadLog() const {
+    std::ifstream in(dir_ / "Log.txt", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds bound) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace tessra_test

@@ -1,0 +1,206 @@
+// The engine's life headless: start-up, the pump with its message thread, an injected close,
+// shut-down with its log, the refusals (24 bits, a second instance) and the fatal exit.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "engine/core/engine_core_support.h"
+#include "engine/core/engine_lock.h"
+#include "engine/core/engine_system.h"
+#include "engine/core/memory.h"
+#include "engine/core/pending_calls.h"
+#include "engine/core/sjis.h"
+#include "platform/testing.h"
+#include "platform/win/system.h"
+#include "platform/win/window.h"
+
+using namespace tessra_test;
+using namespace tessra::sjis_literals;
+using tessra::GetSystemStateBlock;
+
+namespace {
+
+class EngineStartupTest : public EngineFixture {};
+
+TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
+    ASSERT_EQ(StartEngine(), 0);
+    tessra::EngineRuntimeState& run = GetSystemStateBlock()->run;
+    ASSERT_NE(GetEngineWindow(), nullptr);
+    EXPECT_NE(run.messageThread, nullptr);
+    EXPECT_TRUE(plat::IsScreenSaverInhibited());
+
+    const int before = tessra::CountPendingCalls("PollDirectMusicPlayStates");
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(ProcessMessage(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Our 100 passes plus the message thread's own.
+    EXPECT_GT(tessra::CountPendingCalls("PollDirectMusicPlayStates") - before, 100);
+
+    plat::testing::InjectClose();
+    ASSERT_TRUE(WaitFor([] { return ProcessMessage() == -1; }));
+    EXPECT_EQ(ProcessMessage(), -1);
+    EXPECT_EQ(ProcessMessage(), -1);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ShutdownEngine(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(GetEngineWindow(), nullptr);
+    EXPECT_EQ(run.threadEnded.load(), 1);
+    EXPECT_FALSE(plat::IsScreenSaverInhibited());
+    EXPECT_EQ(tessra::InspectEngineLock().initialised, 0u);
+
+    const std::string log = ReadLog();
+    EXPECT_NE(log.find("システムの情報を出力します\r\n"_sjis), std::string::npos);
+    EXPECT_NE(log.find("二重起動はされていませんでした\r\n"_sjis), std::string::npos);
+    EXPECT_NE(log.find("ウインドウを閉じようとしています\r\n"_sjis), std::string::npos);
+    EXPECT_NE(log.find("ＣＯＭを終了... 完了\r\n"_sjis), std::string::npos);
+    // Every line end is CR LF.
+    for (size_t i = log.find('\n'); i != std::string::npos; i = log.find('\n', i + 1))
+        ASSERT_TRUE(i > 0 && log[i - 1] == '\r') << "bare LF at " << i;
+    // It ends with the allocation dump, and no block is left.
+    const size_t dump = log.rfind("Alloc memory dump");
+    ASSERT_NE(dump, std::string::npos);
+    EXPECT_NE(log.find("Alloc num:0", dump), std::string::npos);
+    EXPECT_EQ(log.find("size:", dump), std::string::npos) << log.substr(dump);
+}
+
+TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
+    ASSERT_EQ(StartEngine(), 0);
+    const auto calls = tessra::PeekPendingCalls();
+    auto at = [&](const char* name) {
+        return std::find(calls.begin(), calls.end(), name) - calls.begin();
+    };
+    EXPECT_LT(at("ClearHttpTransferTable"), at("InitInput"));
+    EXPECT_LT(at("InitInput"), at("InitializeSound"));
+    EXPECT_LT(at("InitializeSound"), at("StartDirectDrawWithFallback"));
+    EXPECT_LT(at("StartDirectDrawWithFallback"), at("InitCharInput"));
+    EXPECT_LT(at("InitCharInput"), at("StoreVsyncWaitFlag"));
+    tessra::TakePendingCalls();
+    ShutdownEngine();
+    const auto down = tessra::TakePendingCalls();
+    auto at2 = [&](const char* name) {
+        return std::find(down.begin(), down.end(), name) - down.begin();
+    };
+    EXPECT_LT(at2("DeleteAllHttpTransfers"), at2("TerminateNetwork"));
+    EXPECT_LT(at2("TerminateNetwork"), at2("StopCurrentMusic"));
+    EXPECT_LT(at2("StopCurrentMusic"), at2("StopDirectDraw"));
+    EXPECT_LT(at2("StopDirectDraw"), at2("ShutdownInput"));
+    EXPECT_LT(at2("ShutdownInput"), at2("TerminateSound"));
+    EXPECT_LT(at2("TerminateSound"), at2("ReleaseAllKeyInputHandles"));
+    EXPECT_LT(at2("ReleaseAllKeyInputHandles"), static_cast<long>(down.size()));
+}
+
+TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
+    tessra::SetPendingResult("InitInput", -1);
+    EXPECT_EQ(StartEngine(), -1);
+    EXPECT_EQ(GetEngineWindow(), nullptr);
+    EXPECT_EQ(tessra::CountPendingCalls("TerminateSound"), 1);
+    EXPECT_EQ(GetSystemStateBlock()->run.threadEnded.load(), 1);
+}
+
+TEST_F(EngineStartupTest, ResetKeepsLockAllocatorAndSettings) {
+    // The caller's hold on the lock, a live block and the game's settings all outlive the reset.
+    tessra::EnterEngineLock();
+    tessra::EnterEngineLock();
+    void* block = tessra::AllocTagged(16, "keep", 1);
+    const int blocks = tessra::GetAllocStats().count;
+    SetWindowTitle("keep me");
+    ASSERT_EQ(StartEngine(), 0);
+    EXPECT_EQ(tessra::InspectEngineLock().depth, 2u);
+    EXPECT_EQ(tessra::InspectEngineLock().owner, tessra::EngineLockThreadId());
+    EXPECT_EQ(tessra::GetAllocStats().count, blocks);
+    char title[64] = {};
+    plat::GetWindowTextA(GetEngineWindow(), title, sizeof title);
+    EXPECT_STREQ(title, "keep me");
+    tessra::LeaveEngineLock();
+    tessra::LeaveEngineLock();
+    tessra::FreeTagged(block);
+    ShutdownEngine();
+}
+
+struct DepthCase {
+    int windowMode;
+    int desktopBits;
+    int screenBits;
+    int expected;
+};
+
+class ColourDepthTest : public EngineFixture,
+                        public ::testing::WithParamInterface<DepthCase> {};
+
+TEST_P(ColourDepthTest, RefusesTwentyFourBits) {
+    const DepthCase c = GetParam();
+    plat::testing::SetVirtualDesktop(1280, 1024, c.desktopBits);
+    tessra::SetPendingResult("GetScreenBitDepth", c.screenBits);
+    ChangeWindowMode(c.windowMode);
+    EXPECT_EQ(StartEngine(), c.expected);
+    if (c.expected == -1) {
+        EXPECT_EQ(GetEngineWindow(), nullptr);
+        EXPECT_NE(ReadLog().find("テッセラは２４ビットカラーモードに対応していません\r\n"_sjis),
+                  std::string::npos);
+    } else {
+        EXPECT_NE(GetEngineWindow(), nullptr);
+        ShutdownEngine();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ColourDepthTest,
+                         ::testing::Values(DepthCase{1, 24, 16, -1}, DepthCase{0, 24, 16, 0},
+                                           DepthCase{1, 32, 24, -1}, DepthCase{0, 32, 24, -1},
+                                           DepthCase{1, 32, 16, 0}));
+
+TEST_F(EngineStartupTest, SecondInstanceIsRefused) {
+    int toChild[2], fromChild[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(fromChild), 0);
+    const std::string key = "engine_core_second_" + std::to_string(getpid());
+    plat::testing::SetInstanceLockKey(key);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The first instance: holds the window class until the parent is done.
+        close(toChild[1]);
+        close(fromChild[0]);
+        const char ok = StartEngine() == 0 ? 'y' : 'n';
+        if (write(fromChild[1], &ok, 1) != 1) _exit(2);
+        char c;
+        while (read(toChild[0], &c, 1) > 0) {
+        }
+        _exit(0);
+    }
+    close(toChild[0]);
+    close(fromChild[1]);
+    char ok = 0;
+    ASSERT_EQ(read(fromChild[0], &ok, 1), 1);
+    ASSERT_EQ(ok, 'y');
+    EXPECT_EQ(StartEngine(), -1);
+    EXPECT_EQ(GetSystemStateBlock()->run.quit.load(), 1);
+    EXPECT_NE(ReadLog().find("二重起動されています、ソフトを終了します\r\n"_sjis),
+              std::string::npos);
+    close(toChild[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+}
+
+TEST_F(EngineStartupTest, FatalErrorExitsWith255) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            StartEngine();
+            tessra::FatalError("DirectDraw の初期化に失敗しました");
+        },
+        ::testing::ExitedWithCode(255), "");
+    const std::string log = ReadLog();
+    EXPECT_NE(log.find("DirectDraw の初期化に失敗しました\r\n"), std::string::npos);
+    EXPECT_NE(log.find("Alloc memory dump"), std::string::npos);
+}
+
+TEST_F(EngineStartupTest, LockFreeAfterFailedFileSize) {
+    EXPECT_EQ(GetEngineFileSize("no such file.dat"), -1);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+}
+
+}  // namespace

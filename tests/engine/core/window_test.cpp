@@ -1,0 +1,261 @@
+// The main window and the pump around it: the inactive pause, the window procedure's rows, the
+// window-mode switch, the mouse and the window scale; and the millisecond wait across the
+// clock's wrap.
+#include <atomic>
+
+#include "engine/core/engine_core_support.h"
+#include "engine/core/engine_lock.h"
+#include "engine/core/engine_system.h"
+#include "engine/core/pending_calls.h"
+#include "engine/core/sjis.h"
+#include "engine/core/window.h"
+#include "engine/graphics/color_format.h"
+#include "platform/testing.h"
+#include "platform/win/messages.h"
+#include "platform/win/time.h"
+#include "platform/win/window.h"
+
+using namespace tessra_test;
+using namespace tessra::sjis_literals;
+using tessra::GetSystemStateBlock;
+
+namespace {
+
+class WindowTest : public EngineFixture {
+protected:
+    void StartWindowed(double scale = 1.0) {
+        ChangeWindowMode(1);
+        SetWindowScale(scale);
+        ASSERT_EQ(StartEngine(), 0);
+    }
+    void TearDown() override {
+        if (GetEngineWindow() != nullptr) ShutdownEngine();
+    }
+};
+
+// Gives focus back from another thread after `delayMs`, noting when it did.
+std::thread RefocusLater(std::atomic<bool>& refocused, int delayMs) {
+    return std::thread([&refocused, delayMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        refocused = true;
+        plat::testing::InjectFocusGain();
+    });
+}
+
+TEST_F(WindowTest, InactivePauseHoldsUntilReactivated) {
+    StartWindowed();
+    plat::testing::InjectFocusLoss();
+    std::atomic<bool> refocused{false};
+    std::thread t = RefocusLater(refocused, 150);
+    EXPECT_EQ(ProcessMessage(), 0);
+    EXPECT_TRUE(refocused.load());  // it did not return while inactive
+    t.join();
+    EXPECT_EQ(GetSystemStateBlock()->run.active.load(), 1);
+}
+
+TEST_F(WindowTest, RunWhenInactiveDoesNotPause) {
+    StartWindowed();
+    SetRunWhenInactive(1);
+    plat::testing::InjectFocusLoss();
+    std::atomic<bool> refocused{false};
+    std::thread t = RefocusLater(refocused, 3000);  // only rescues a hang
+    EXPECT_EQ(ProcessMessage(), 0);
+    EXPECT_EQ(ProcessMessage(), 0);
+    EXPECT_FALSE(refocused.load());
+    t.join();
+}
+
+TEST_F(WindowTest, ScreenSaverCommandIsAnswered) {
+    StartWindowed();
+    EXPECT_EQ(plat::SendMessageA(GetEngineWindow(), plat::WM_SYSCOMMAND, plat::SC_SCREENSAVE, 0),
+              1);
+}
+
+TEST_F(WindowTest, AltEnterAndMaximiseDoNothing) {
+    StartWindowed();
+    plat::SendMessageA(GetEngineWindow(), plat::WM_SYSCHAR, '\r', 0);
+    plat::SendMessageA(GetEngineWindow(), plat::WM_SIZE, plat::SIZE_MAXIMIZED, 0);
+    EXPECT_EQ(GetSystemStateBlock()->run.switchRequest, 0);
+}
+
+TEST_F(WindowTest, CornerDragKeepsAspectAndScaleFollowsWidth) {
+    StartWindowed();
+    plat::HWND w = GetEngineWindow();
+    plat::RECT outer{};
+    plat::GetWindowRect(w, &outer);
+    plat::RECT client{};
+    plat::GetClientRect(w, &client);
+    const int frameW = (outer.right - outer.left) - client.right;
+    const int frameH = (outer.bottom - outer.top) - client.bottom;
+    // Drag the bottom-right corner: wider by 640, taller by only 120.
+    plat::RECT r{outer.left, outer.top, outer.right + 640, outer.bottom + 120};
+    plat::SendMessageA(w, plat::WM_SIZING, 8, reinterpret_cast<plat::LPARAM>(&r));
+    const int cw = r.right - r.left - frameW;
+    const int ch = r.bottom - r.top - frameH;
+    EXPECT_EQ(cw * 3, ch * 4);  // 640 x 480's aspect
+    EXPECT_EQ(ch, 480 + 120);   // the width followed the height, which grew less
+    EXPECT_DOUBLE_EQ(GetSystemStateBlock()->settings.windowScale, cw / 640.0);
+}
+
+TEST_F(WindowTest, MousePositionScalesAndClamps) {
+    plat::testing::SetVirtualDesktop(3000, 2000, 32);
+    StartWindowed(2.0);
+    const tessra::EngineRuntimeState& run = GetSystemStateBlock()->run;
+    plat::SetCursorPos(run.clientLeft + 200, run.clientTop + 101);
+    int x = -1, y = -1;
+    GetMousePosition(&x, &y);
+    EXPECT_EQ(x, 100);
+    EXPECT_EQ(y, 50);
+
+    SetMousePosition(-5, 10000);
+    plat::POINT p{};
+    plat::GetCursorPos(&p);
+    EXPECT_EQ(p.x, run.clientLeft);
+    EXPECT_EQ(p.y, run.clientTop + 480 * 2);
+    GetMousePosition(&x, &y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 480);  // a set position reads back as given
+}
+
+TEST_F(WindowTest, WindowScaleReadsOneWhenNotPositiveOrFullScreen) {
+    ChangeWindowMode(1);
+    SetWindowScale(0.0);
+    EXPECT_DOUBLE_EQ(tessra::GetWindowScale(), 1.0);
+    SetWindowScale(-3.0);
+    EXPECT_DOUBLE_EQ(tessra::GetWindowScale(), 1.0);
+    SetWindowScale(2.5);
+    EXPECT_DOUBLE_EQ(tessra::GetWindowScale(), 2.5);
+    ChangeWindowMode(0);
+    EXPECT_DOUBLE_EQ(tessra::GetWindowScale(), 1.0);
+}
+
+TEST_F(WindowTest, ModeSwitchWithoutDisplayChangeIsBounded) {
+    StartWindowed();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(tessra::IsWindowedMode(), 0);
+    EXPECT_EQ(static_cast<uint32_t>(plat::GetWindowLongA(GetEngineWindow(), plat::GWL_STYLE)),
+              plat::WS_POPUP);
+    EXPECT_EQ(tessra::CountPendingCalls("ChangeScreenMode"), 1);
+    EXPECT_NE(ReadLog().find("画面モード変更の通知が来ないので続行します"_sjis),
+              std::string::npos);
+    EXPECT_EQ(GetSystemStateBlock()->run.modeChange, 0);
+}
+
+TEST_F(WindowTest, DisplayChangeTheEngineCannotFollowClosesTheWindow) {
+    StartWindowed();
+    plat::testing::InjectDisplayChange(1280, 1024, 24);
+    ASSERT_TRUE(WaitFor([] { return ProcessMessage() == -1; }));
+    EXPECT_NE(ReadLog().find("またはスクリーンが小さすぎるためか色ビット数の違いが大きいためか"
+                             "終了します\r\n"_sjis),
+              std::string::npos);
+}
+
+TEST_F(WindowTest, TitleSetAfterStartReachesTheWindow) {
+    StartWindowed();
+    SetWindowTitle("after");
+    char title[32] = {};
+    plat::GetWindowTextA(GetEngineWindow(), title, sizeof title);
+    EXPECT_STREQ(title, "after");
+    SetWindowTitle(nullptr);  // an absent title is an empty one
+    plat::GetWindowTextA(GetEngineWindow(), title, sizeof title);
+    EXPECT_STREQ(title, "");
+}
+
+TEST_F(WindowTest, DefaultTitleIsTessra) {
+    StartWindowed();
+    char title[32] = {};
+    plat::GetWindowTextA(GetEngineWindow(), title, sizeof title);
+    EXPECT_STREQ(title, "Tessra");
+}
+
+// Wait and clock: no window, so the pump returns at once and the fake clock moves only by
+// the wait's own 1 ms sleeps.
+TEST(WaitMillisecondsTest, WaitsAcrossTheClockWrap) {
+    plat::testing::Reset();
+    plat::testing::SetFakeClock(0xFFFFFFF0u);
+    const uint32_t start = plat::timeGetTime();
+    EXPECT_EQ(WaitMilliseconds(40), 0);
+    const uint32_t waited = plat::timeGetTime() - start;
+    EXPECT_GE(waited, 40u);
+    EXPECT_LT(waited, 45u);
+}
+
+TEST(WaitMillisecondsTest, ZeroAndNegativeReturnAtOnce) {
+    plat::testing::Reset();
+    plat::testing::SetFakeClock(1000);
+    EXPECT_EQ(WaitMilliseconds(0), 0);
+    EXPECT_EQ(WaitMilliseconds(-5), 0);
+    EXPECT_EQ(plat::timeGetTime(), 1000u);
+}
+
+TEST(MicrosecondCountTest, FollowsTheMillisecondClockWithoutACounter) {
+    plat::testing::Reset();
+    plat::testing::SetFakeClock(1234);
+    GetSystemStateBlock()->run.performanceCounter = 0;
+    EXPECT_EQ(tessra::GetMicrosecondCount(0), 1234000u);
+}
+
+TEST(LocalDateTimeTest, GivesSixFieldsWithoutTheWeekday) {
+    plat::testing::Reset();
+    plat::testing::SetFakeLocalTime(2026, 12, 10, 9, 5, 30);
+    int six[6] = {};
+    EXPECT_EQ(GetLocalDateTime(six), 0);
+    EXPECT_EQ(six[0], 2026);
+    EXPECT_EQ(six[1], 12);
+    EXPECT_EQ(six[2], 10);
+    EXPECT_EQ(six[3], 9);
+    EXPECT_EQ(six[4], 5);
+    EXPECT_EQ(six[5], 30);
+}
+
+// The public layer hands each call to its body and gives back the body's result unchanged,
+// with the lock free afterwards.
+struct ForwardCase {
+    const char* name;
+    const char* body;
+    int (*call)();
+};
+
+const ForwardCase kForwardCases[] = {
+    {"PutGraph", "DrawGraphAt", [] { return PutGraph(1, 2, 3, 1); }},
+    {"DrawRectangle", "FillOrFrameRectangle", [] { return DrawRectangle(0, 0, 4, 4, 7, 1); }},
+    {"SetBlendMode", "StoreBlendModeAndParam", [] { return SetBlendMode(1, 300); }},
+    {"PresentFrame", "PresentBackBuffer", [] { return PresentFrame(); }},
+    {"SetScreenMode", "ChangeResolution", [] { return SetScreenMode(640, 480, 16, 60); }},
+    {"LoadSoundFile", "CreateSoundFromFile", [] { return LoadSoundFile("a.wav", 1, -1); }},
+    {"IsKeyDown", "TestKeyStateDown", [] { return IsKeyDown(1); }},
+    {"SetDefaultFontFace", "StoreDefaultFontFace", [] { return SetDefaultFontFace("x", 1); }},
+    {"ClipRectEntry", "ClipRectToRect",
+     [] {
+         tessra::Rect r{0, 0, 1, 1}, b{0, 0, 2, 2};
+         return ClipRectEntry(&r, &b);
+     }},
+};
+
+class ForwardTest : public ::testing::TestWithParam<ForwardCase> {};
+
+TEST_P(ForwardTest, GivesTheBodysResult) {
+    const ForwardCase& c = GetParam();
+    tessra::TakePendingCalls();
+    for (long long result : {0LL, -1LL, 12345LL}) {
+        tessra::SetPendingResult(c.body, result);
+        EXPECT_EQ(c.call(), result);
+        EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    }
+    EXPECT_EQ(tessra::CountPendingCalls(c.body), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ForwardTest, ::testing::ValuesIn(kForwardCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LocklessEntryTest, ColourFormatEntryMatchesItsTarget) {
+    tessra::ColorFormat a{}, b{};
+    EXPECT_EQ(BuildColorFormatEntry(&a, 16, 0xF800, 0x07E0, 0x001F, 0),
+              tessra::BuildColorFormatFromMasks(&b, 16, 0xF800, 0x07E0, 0x001F, 0));
+    EXPECT_EQ(tessra::ColorFormatsEqual(&a, &b), 1);
+    EXPECT_EQ(WaitMillisecondsEntry(0), 0);
+}
+
+}  // namespace
