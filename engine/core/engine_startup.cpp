@@ -16,11 +16,12 @@
 #include "engine/core/sjis.h"
 #include "engine/core/stream.h"
 #include "engine/core/window.h"
-#include "engine/graphics/graph_image.h"
 #include "engine/graphics/graphics_core.h"
 #include "engine/input/input.h"
 #include "engine/screen/screen.h"
 #include "engine/sound/sound.h"
+#include "platform/win/debug_output.h"
+#include "platform/win/file.h"
 #include "platform/win/message_box.h"
 #include "platform/win/process.h"
 #include "platform/win/system.h"
@@ -47,10 +48,6 @@ int LogText(const char* format, ...) {
     FormatTextV(text, sizeof text, format, args);
     va_end(args);
     return AppendLog(text);
-}
-
-bool OnMainThread() {
-    return plat::GetCurrentThreadId() == g_state.run.mainThreadId;
 }
 
 // The clock the engine keeps: whichever of the multimedia timer and the performance counter
@@ -243,9 +240,11 @@ int StartEngineBody() {
     InitArchiveFileState();
     SetFileAccessFuncs(nullptr);
     char dir[kFilePathMax] = {};
-    if (GetDirViaFileTable(dir) > 0) {
+    GetDirViaFileTable(dir);  // the archive set and the plain set answer differently
+    if (dir[0] != '\0') {
         std::snprintf(set.startDirectory, sizeof set.startDirectory, "%s", dir);
-        SetLogStartDirectory(set.startDirectory);
+        // The log writes by POSIX path; the file-access table speaks in drive form.
+        SetLogStartDirectory(plat::MapPath(set.startDirectory).c_str());
     }
     InitLogFile();
 
@@ -289,26 +288,6 @@ int StartEngineBody() {
         SetDrawTargetAndArea(-4);
         ReleaseGraph(graph, 0);
         SetDrawTargetAndArea(-2);
-
-        GraphImage image{};
-        if (AllocGraphImage(256, 256, &image) == 0) {
-            std::memset(image.pixels, 0, static_cast<size_t>(image.pitch) * image.height);
-            graph = BuildGraphFromGraphImage(&image);
-            FreeGraphImage(&image);
-            StoreBlendModeAndParam(3, 128);
-            DrawGraphAt(0, 0, graph, 1);
-            StoreBlendModeAndParam(0, 0);
-            SetDrawTargetAndArea(-4);
-            DrawGraphAt(0, 0, graph, 1);
-            ReleaseGraph(graph, 0);
-        }
-        if (AllocGraphImage(256, 256, &image) == 0) {
-            std::memset(image.pixels, 0, static_cast<size_t>(image.pitch) * image.height);
-            graph = BuildGraphFromGraphImage(&image);
-            DrawGraphStretched(0, 0, 640, 480, graph, 1);
-            ReleaseGraph(graph, 0);
-            FreeGraphImage(&image);
-        }
     }
     run.starting = 0;
     return 0;
@@ -325,7 +304,10 @@ int InitWindowSystem() {
 
     // The settings, the system information, the log, the allocator and the lock live outside
     // the block that is reset.
+    // COM was started just before this step; shut-down must still see it to end it.
+    const int32_t com = run.comInitialised;
     ResetRuntimeState();
+    run.comInitialised = com;
     run.inactiveStartTime = 0xFFFFFFFFu;
 
     run.instance = plat::GetModuleHandleA(nullptr);
@@ -338,7 +320,10 @@ int InitWindowSystem() {
     LogText("メモリ総量:%.2fMB  空きメモリ領域:%.2fMB "_sjis,
             static_cast<double>(run.totalMemory) / 1048576.0,
             static_cast<double>(run.availableMemory) / 1048576.0);
-    LogText("%.2fMB\n", static_cast<double>(run.availableMemory) / 1048576.0);
+    char available[64];
+    std::snprintf(available, sizeof available, "%.2fMB\n",
+                  static_cast<double>(run.availableMemory) / 1048576.0);
+    plat::OutputDebugStringA(available);
 
     run.desktopWidth = plat::GetSystemMetrics(plat::SM_CXSCREEN);
     run.desktopHeight = plat::GetSystemMetrics(plat::SM_CYSCREEN);

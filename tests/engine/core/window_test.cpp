@@ -93,7 +93,7 @@ TEST_F(WindowTest, CornerDragKeepsAspectAndScaleFollowsWidth) {
     const int cw = r.right - r.left - frameW;
     const int ch = r.bottom - r.top - frameH;
     EXPECT_EQ(cw * 3, ch * 4);  // 640 x 480's aspect
-    EXPECT_EQ(ch, 480 + 120);   // the width followed the height, which grew less
+    EXPECT_EQ(cw, 640 + 640);   // the height, which grew less, followed the width
     EXPECT_DOUBLE_EQ(GetSystemStateBlock()->settings.windowScale, cw / 640.0);
 }
 
@@ -135,7 +135,8 @@ TEST_F(WindowTest, ModeSwitchWithoutDisplayChangeIsBounded) {
     EXPECT_EQ(ChangeWindowMode(0), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(tessra::IsWindowedMode(), 0);
-    EXPECT_EQ(static_cast<uint32_t>(plat::GetWindowLongA(GetEngineWindow(), plat::GWL_STYLE)),
+    EXPECT_EQ(static_cast<uint32_t>(plat::GetWindowLongA(GetEngineWindow(), plat::GWL_STYLE)) &
+                  ~plat::WS_VISIBLE,
               plat::WS_POPUP);
     EXPECT_EQ(tessra::CountPendingCalls("ChangeScreenMode"), 1);
     EXPECT_NE(ReadLog().find("画面モード変更の通知が来ないので続行します"_sjis),
@@ -233,6 +234,8 @@ const ForwardCase kForwardCases[] = {
          return ClipRectEntry(&r, &b);
      }},
 };
+
+void PrintTo(const ForwardCase& c, std::ostream* os) { *os << c.name; }
 
 class ForwardTest : public ::testing::TestWithParam<ForwardCase> {};
 
