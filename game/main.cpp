@@ -5,6 +5,7 @@
 
 int main() {
     using namespace tessra::sjis_literals;
+    SetLogEnabled(0);
     SetWindowTitle("ヴェルモラ"_sjis);
     ChangeWindowMode(1);
     if (StartEngine() != 0) return 1;
