@@ -526,6 +526,10 @@ int TerminateWindow() {
             run.quit = 1;
         }
         ReleaseAllKeyInputHandles();
+        if (set.backgroundPicture != 0) {
+            ReleaseGraph(set.backgroundPicture, 0);
+            set.backgroundPicture = 0;
+        }
         FreeDroppedFiles();
     } else {
         run.quit = 1;

@@ -58,7 +58,7 @@ TEST_F(WindowTest, RunWhenInactiveDoesNotPause) {
     SetRunWhenInactive(1);
     plat::testing::InjectFocusLoss();
     std::atomic<bool> refocused{false};
-    std::thread t = RefocusLater(refocused, 3000);  // only rescues a hang
+    std::thread t = RefocusLater(refocused, 1500);  // only rescues a hang
     EXPECT_EQ(ProcessMessage(), 0);
     EXPECT_EQ(ProcessMessage(), 0);
     EXPECT_FALSE(refocused.load());
