@@ -42,6 +42,7 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     ASSERT_TRUE(WaitFor([] { return ProcessMessage() == -1; }));
     EXPECT_EQ(ProcessMessage(), -1);
     EXPECT_EQ(ProcessMessage(), -1);
+    EXPECT_EQ(run.ending.load(), 4);  // closed from outside
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ShutdownEngine(), 0);

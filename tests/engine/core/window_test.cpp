@@ -51,6 +51,11 @@ TEST_F(WindowTest, InactivePauseHoldsUntilReactivated) {
     EXPECT_TRUE(refocused.load());  // it did not return while inactive
     t.join();
     EXPECT_EQ(GetSystemStateBlock()->run.active.load(), 1);
+    // Leaving stopped the movies; coming back restored surfaces and textures, restarted the
+    // movies and took the input devices again.
+    for (const char* body : {"StopAllGraphMovies", "RestoreAllSurfaces2D", "RestoreAllTextures",
+                             "PlayAllGraphMovies", "ReacquireInputDevices"})
+        EXPECT_GE(tessra::CountPendingCalls(body), 1) << body;
 }
 
 TEST_F(WindowTest, RunWhenInactiveDoesNotPause) {
