@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "engine/core/memory.h"
 #include "engine/core/strings.h"
 #include "platform/win/debug_output.h"
+#include "platform/win/time.h"
 
 namespace tessra {
 namespace {
@@ -134,22 +134,16 @@ int SetLogEnabledBody(int flag) {
     return 0;
 }
 
-uint32_t GetLogClockMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
-}
+uint32_t GetLogClockMs() { return plat::timeGetTime(); }
 
 int InitLogFile() {
     if (g_log.logOff || g_log.userWindow) return 1;
 
     if (g_log.dateStampedName) {
-        const std::time_t now = std::time(nullptr);
-        std::tm t{};
-        localtime_r(&now, &t);
+        plat::SYSTEMTIME t{};
+        plat::GetLocalTime(&t);
         std::snprintf(g_log.fileName, sizeof(g_log.fileName), "Log%d_%d_%d_%d_%d_%d.txt",
-                      t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+                      t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     } else {
         std::snprintf(g_log.fileName, sizeof(g_log.fileName), "Log.txt");
     }

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "engine/core/log_test_support.h"
+#include "platform/testing.h"
 #include "platform/win/debug_output.h"
 
 namespace tessra {
 namespace {
 
-using ::testing::MatchesRegex;
 
 using LogTest = LogFixture;
 
@@ -39,10 +39,16 @@ std::string Unstamp(const std::string& log) {
 }
 
 TEST_F(LogTest, LineHasStampIndentAndCrLf) {
+    plat::testing::SetFakeClock(5000);
+    InitLogFile();
     IncreaseLogIndent();
     IncreaseLogIndent();
+    plat::testing::AdvanceFakeClock(1234);
     EXPECT_EQ(AppendLog("hello\n"), -1);
-    EXPECT_THAT(ReadLog(), MatchesRegex("[0-9]+:\t\thello\r\n"));
+    plat::testing::AdvanceFakeClock(1);
+    AppendLog("again\n");
+    plat::testing::UseRealClock();
+    EXPECT_EQ(ReadLog(), "1234:\t\thello\r\n1235:\t\tagain\r\n");
 }
 
 TEST_F(LogTest, IndentNeverGoesBelowZero) {
@@ -174,12 +180,14 @@ TEST_F(LogTest, UserWindowSendsToTheDebuggerOnly) {
 }
 
 TEST_F(LogTest, DateStampedName) {
+    plat::testing::SetFakeLocalTime(2024, 3, 7, 9, 5, 30);
     GetLogState().dateStampedName = 1;
     InitLogFile();
     AppendLog("x\n");
+    plat::testing::UseRealLocalTime();
     const std::string name = GetLogState().fileName;
     GetLogState().dateStampedName = 0;
-    EXPECT_THAT(name, MatchesRegex("Log[0-9]+_[0-9]+_[0-9]+_[0-9]+_[0-9]+_[0-9]+\\.txt"));
+    EXPECT_EQ(name, "Log2024_3_7_9_5_30.txt");
     std::ifstream in(dir_ + "/" + name, std::ios::binary);
     EXPECT_TRUE(in.good());
     InitLogFile();
