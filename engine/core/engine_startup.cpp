@@ -16,6 +16,7 @@
 #include "engine/core/sjis.h"
 #include "engine/core/stream.h"
 #include "engine/core/window.h"
+#include "engine/graphics/graph_image.h"
 #include "engine/graphics/graphics_core.h"
 #include "engine/input/input.h"
 #include "engine/screen/screen.h"
@@ -288,6 +289,26 @@ int StartEngineBody() {
         SetDrawTargetAndArea(-4);
         ReleaseGraph(graph, 0);
         SetDrawTargetAndArea(-2);
+
+        GraphImage image{};
+        if (AllocGraphImage(256, 256, &image) == 0) {
+            std::memset(image.pixels, 0, static_cast<size_t>(image.pitch) * image.height);
+            graph = BuildGraphFromGraphImage(&image);
+            FreeGraphImage(&image);
+            StoreBlendModeAndParam(3, 128);
+            DrawGraphAt(0, 0, graph, 1);
+            StoreBlendModeAndParam(0, 0);
+            SetDrawTargetAndArea(-4);
+            DrawGraphAt(0, 0, graph, 1);
+            ReleaseGraph(graph, 0);
+        }
+        if (AllocGraphImage(256, 256, &image) == 0) {
+            std::memset(image.pixels, 0, static_cast<size_t>(image.pitch) * image.height);
+            graph = BuildGraphFromGraphImage(&image);
+            DrawGraphStretched(0, 0, 640, 480, graph, 1);
+            ReleaseGraph(graph, 0);
+            FreeGraphImage(&image);
+        }
     }
     run.starting = 0;
     return 0;

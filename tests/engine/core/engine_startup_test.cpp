@@ -78,6 +78,13 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     EXPECT_LT(at("InitializeSound"), at("StartDirectDrawWithFallback"));
     EXPECT_LT(at("StartDirectDrawWithFallback"), at("InitCharInput"));
     EXPECT_LT(at("InitCharInput"), at("StoreVsyncWaitFlag"));
+    // The warm-up: a blank graph as target, then two drawn pictures; their images are freed.
+    EXPECT_LT(at("StoreVsyncWaitFlag"), at("CreateBlankGraphDefault"));
+    EXPECT_EQ(tessra::CountPendingCalls("BuildGraphFromGraphImage"), 2);
+    EXPECT_EQ(tessra::CountPendingCalls("DrawGraphAt"), 2);
+    EXPECT_EQ(tessra::CountPendingCalls("DrawGraphStretched"), 1);
+    EXPECT_EQ(tessra::CountPendingCalls("ReleaseGraph"), 3);
+    EXPECT_EQ(tessra::GetAllocStats().count, 0);
     tessra::TakePendingCalls();
     ShutdownEngine();
     const auto down = tessra::TakePendingCalls();
