@@ -54,6 +54,14 @@ void StepBackOneDay(Date& d) {
     }
 }
 
+// Decodes the first `got` bytes of a file image. Words the file does not hold in full read as
+// 0: the zero bytes behind a short file would decode to the key stream, scattering stray unlock
+// and run bits and passing a missing marker as valid.
+void DecodeImage(const uint8_t* image, int got, ConfigStore& store) {
+    UnscrambleConfig(image, store);
+    for (int n = got / 4; n < kConfigWordCount; ++n) SetStoreWord(store, n, 0);
+}
+
 // A settings file is replaced, never rewritten in place: the new image goes to a file beside it
 // and is renamed over the old one only when it was written whole, so a crash keeps the old file.
 int WriteFileReplacing(const char* name, const void* buffer, int n) {
@@ -87,10 +95,8 @@ int LoadConfig() {
     uint8_t image[kConfigFileSize] = {};
     bool usable = false;
     const int got = ReadWholeFile(kConfigFileName, image, kConfigFileSize);
-    // A short file reads as far as it goes and the rest stays zero, but one that ends before
-    // the marker has none: its zero bytes would decode to a stray value that passes the test.
-    if (got >= 4 * (kConfigValidWord + 1)) {
-        UnscrambleConfig(image);
+    if (got >= 0) {
+        DecodeImage(image, got, GetConfigStore());
         usable = GetConfigVar(kConfigValidWord) >= kConfigValidMarker;
     }
     if (usable) {
@@ -154,8 +160,9 @@ bool RollBackConfig() {
             // Decode into a scratch store: the live settings change only when the player agrees.
             uint8_t image[kConfigFileSize] = {};
             ConfigStore scratch;
-            if (ReadWholeFile(name, image, kConfigFileSize) >= 4 * (kConfigValidWord + 1)) {
-                UnscrambleConfig(image, scratch);
+            const int got = ReadWholeFile(name, image, kConfigFileSize);
+            if (got >= 0) {
+                DecodeImage(image, got, scratch);
                 char text[160];
                 std::snprintf(
                     text, sizeof text,

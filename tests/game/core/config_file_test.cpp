@@ -172,18 +172,28 @@ TEST_F(ConfigFileTest, FirstRunAnswersSetScreenModeAndPacing) {
 }
 
 TEST_F(ConfigFileTest, ShortFileReadsZeroPadded) {
-    SetConfigVar(kCfgMusicVolume, 33);
-    SetConfigVar(46, 5000);
-    ASSERT_EQ(SaveConfig(), kConfigFileSize);
-    std::vector<uint8_t> bytes = ReadBytes(kConfigFileName);
-    bytes.resize(4 * (kConfigValidWord + 1));  // ends with the marker
-    WriteBytes(kConfigFileName, bytes);
-    ResetConfig();
-    ASSERT_EQ(LoadConfig(), kConfigFileSize);
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 33);
-    EXPECT_EQ(GetConfigVar(46), 5000);
-    EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);  // written back whole
+    // Ends with the marker, or a little into the next word: either way every word the file does
+    // not hold whole reads 0, not the key stream behind it.
+    for (size_t size :
+         {size_t{4 * (kConfigValidWord + 1)}, size_t{4 * (kConfigValidWord + 1) + 2}}) {
+        ResetConfig();
+        SetConfigVar(kCfgMusicVolume, 33);
+        SetConfigVar(46, 5000);
+        for (int n : {48, 50, 55, 600, 1023}) SetConfigVar(n, -1);
+        ASSERT_EQ(SaveConfig(), kConfigFileSize);
+        std::vector<uint8_t> bytes = ReadBytes(kConfigFileName);
+        bytes.resize(size);
+        WriteBytes(kConfigFileName, bytes);
+        ResetConfig();
+        ASSERT_EQ(LoadConfig(), kConfigFileSize) << size << " bytes";
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 33);
+        EXPECT_EQ(GetConfigVar(46), 5000);
+        for (int n = kConfigValidWord + 1; n < kConfigWordCount; ++n) {
+            ASSERT_EQ(GetConfigVar(n), 0) << "word " << n << ", " << size << " bytes";
+        }
+        EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);  // written back whole
+    }
 }
 
 TEST_F(ConfigFileTest, FileEndingBeforeTheMarkerIsNotUsable) {
