@@ -155,6 +155,10 @@ void SetReplayWord(int index, uint32_t word) {
     if (index >= 0 && index < kReplayWordCount) g_replay[index] = word;
 }
 
+void IncrementReplayWord(int index) {
+    if (index >= 0 && index < kReplayWordCount) ++g_replay[index];
+}
+
 void ReseedFromReplay() {
     SeedEngineRandom(g_replay[kHdrSeed]);
 }
@@ -221,6 +225,17 @@ void RecordOrReplayInput(int mode) {
 
 ButtonWord GetReplayInput() {
     return g_replay[g_replayCursor];
+}
+
+ButtonWord GetMixedReplayInput() {
+    const uint32_t word = g_replay[g_replayCursor];
+    const uint32_t b = word >> 24;
+    const uint32_t mix = ((19 * b) & 255) << 16 | ((29 * b) & 255) << 8 | ((59 * b) & 255);
+    return (word & 0xffffff) ^ mix;
+}
+
+PackedValue SplitPackedValue(uint32_t v) {
+    return PackedValue{v & 0x3ff, (v >> 10) & 0x3ff, (v >> 20) & 15};
 }
 
 void RecordAreaScore(int mode, int entry) {

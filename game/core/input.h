@@ -60,6 +60,15 @@ void StartReplay(int mode);
 int SyncReplayArea(int mode, int stage);  // stage, or -1 when playback finds no area record
 void RecordOrReplayInput(int mode);
 ButtonWord GetReplayInput();
+// The word at the cursor read as a mixed word: its top byte b keys its low 24 bits. Recording
+// stores words plain, so nothing reads the buffer this way.
+ButtonWord GetMixedReplayInput();
+
+// A value packed as 10, 10 and 4 bits from the lowest up.
+struct PackedValue {
+    uint32_t first, second, third;
+};
+PackedValue SplitPackedValue(uint32_t v);
 
 void AppendReplayWord(uint32_t word);
 uint32_t ReadReplayWord();
@@ -68,6 +77,7 @@ bool IsReplayFull();
 uint32_t GetReplayWord(int index);  // 0 outside the buffer
 int GetReplayCursor();
 void SetReplayWord(int index, uint32_t word);  // ignored outside the buffer
+void IncrementReplayWord(int index);           // ignored outside the buffer
 void ReseedFromReplay();
 
 void RecordAreaScore(int mode, int entry);

@@ -186,6 +186,55 @@ TEST_F(ReplayTest, WordAccessOutsideTheBufferIsIgnored) {
     EXPECT_EQ(GetReplayWord(kReplayWordCount - 1), 9u);
 }
 
+TEST_F(ReplayTest, IncrementingAWordWrapsAndStaysInsideTheBuffer) {
+    StartReplay(kReplayRecord);
+    SetReplayWord(40, 0xffffffffu);
+    IncrementReplayWord(40);
+    EXPECT_EQ(GetReplayWord(40), 0u);
+    IncrementReplayWord(40);
+    EXPECT_EQ(GetReplayWord(40), 1u);
+    IncrementReplayWord(-1);
+    IncrementReplayWord(kReplayWordCount);
+    EXPECT_EQ(GetReplayWord(kReplayWordCount - 1), 0u);
+}
+
+TEST_F(ReplayTest, MixedReadingKeysTheLowBitsWithTheTopByte) {
+    struct Case {
+        uint32_t stored, read;
+    };
+    // Mix of b: (19b & 255) << 16 | (29b & 255) << 8 | (59b & 255).
+    const Case cases[] = {
+        {0x00abcdefu, 0x00abcdefu},
+        {0x01000010u, 0x00131d2bu},
+        {0x80000000u, 0x00808080u},
+        {0xff123456u, 0x00ffd793u},
+    };
+    StartReplay(kReplayRecord);
+    for (const Case& c : cases) {
+        SetReplayWord(GetReplayCursor(), c.stored);
+        EXPECT_EQ(GetReplayInput(), c.stored);
+        EXPECT_EQ(GetMixedReplayInput(), c.read) << std::hex << c.stored;
+    }
+}
+
+TEST(PackedValueTest, SplitsTenTenAndFourBits) {
+    struct Case {
+        uint32_t packed, first, second, third;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0},
+        {0x3ff, 0x3ff, 0, 0},
+        {0xffc00, 0, 0x3ff, 0},
+        {0xff9aad55u, 0x155, 0x2ab, 9},  // bits above 23 are not part of it
+    };
+    for (const Case& c : cases) {
+        const PackedValue v = SplitPackedValue(c.packed);
+        EXPECT_EQ(v.first, c.first) << std::hex << c.packed;
+        EXPECT_EQ(v.second, c.second) << std::hex << c.packed;
+        EXPECT_EQ(v.third, c.third) << std::hex << c.packed;
+    }
+}
+
 class ReplayFileTest : public ReplayTest {
 protected:
     void SetUp() override {
