@@ -76,6 +76,7 @@ int DecodePngImage(StreamIo* stream, GraphImage* image) {
     // Grey with alpha becomes RGBA, so its alpha is kept as a real alpha channel.
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA || (grey && trns)) png_set_gray_to_rgb(png);
     png_set_bgr(png);
+    png_set_interlace_handling(png);  // png_read_image then gives whole rows of interlaced files
     png_read_update_info(png, info);
 
     const png_size_t rowBytes = png_get_rowbytes(png, info);

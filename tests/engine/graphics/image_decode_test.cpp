@@ -87,6 +87,16 @@ TEST_F(Decoding, PngEveryColourTypeAndDepth) {
     }
 }
 
+TEST_F(Decoding, PngInterlaced) {
+    for (int type : {0, 3, 6}) {
+        Picture want;
+        const Bytes file = testimg::WritePng(11, 9, type, 8, false, 40u + type, &want, true);
+        ASSERT_EQ(Decode(file, &image_), 0) << type;
+        ExpectPixels(image_, want);
+        FreeGraphImage(&image_);
+    }
+}
+
 TEST_F(Decoding, JpegGreyAndColour) {
     for (bool grey : {true, false}) {
         SCOPED_TRACE(grey ? "grey" : "colour");

@@ -27,7 +27,7 @@ Picture PalettePicture(int width, int height, int colors, uint32_t seed, std::ve
 
 // PNG of any colour type and bit depth. The expected decode is written into *expected.
 Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
-               Picture* expected);
+               Picture* expected, bool interlaced = false);
 // JPEG of a smooth picture (grey or colour); *expected is the picture encoded.
 Bytes WriteJpeg(int width, int height, bool grey, Picture* expected);
 // A four-component (CMYK) JPEG of one flat colour.

@@ -95,7 +95,7 @@ Picture PalettePicture(int width, int height, int colors, uint32_t seed, std::ve
 }
 
 Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
-               Picture* expected) {
+               Picture* expected, bool interlaced) {
     std::mt19937 rng(seed);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -107,7 +107,8 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
             o->insert(o->end(), data, data + n);
         },
         nullptr);
-    png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, width, height, bitDepth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     const int maxSample = (1 << bitDepth) - 1;
     std::vector<png_color> palette;
@@ -138,6 +139,7 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
         return s * 255 / static_cast<uint32_t>(maxSample);
     };
     std::vector<uint8_t> row(static_cast<size_t>((width * channels * bitDepth + 7) / 8));
+    std::vector<std::vector<uint8_t>> allRows;
     for (int y = 0; y < height; ++y) {
         std::fill(row.begin(), row.end(), 0);
         for (int x = 0; x < width; ++x) {
@@ -185,7 +187,11 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
             }
             expected->argb[static_cast<size_t>(y * width + x)] = e;
         }
-        png_write_row(png, row.data());
+        allRows.push_back(row);
+    }
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (auto& r : allRows) png_write_row(png, r.data());
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
