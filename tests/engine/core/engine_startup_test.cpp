@@ -108,6 +108,26 @@ TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
     EXPECT_EQ(GetSystemStateBlock()->run.threadEnded.load(), 1);
 }
 
+TEST_F(EngineStartupTest, WindowFailuresFailStartUpCleanly) {
+    struct Case {
+        void (*inject)(int);
+        const char* line;
+    };
+    for (const Case& c : {Case{plat::testing::FailClassRegistrations,
+                               "ウインドウクラスの登録に失敗しました\r\n"},
+                          Case{plat::testing::FailWindowCreations,
+                               "ウインドウの作成に失敗しました\r\n"}}) {
+        c.inject(1);
+        EXPECT_EQ(StartEngine(), -1);
+        EXPECT_EQ(GetEngineWindow(), nullptr);
+        EXPECT_NE(ReadLog().find(tessra::SjisText(c.line)), std::string::npos) << c.line;
+        EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    }
+    // Nothing was left behind: the engine starts afterwards.
+    EXPECT_EQ(StartEngine(), 0);
+    EXPECT_EQ(ShutdownEngine(), 0);
+}
+
 TEST_F(EngineStartupTest, ResetKeepsLockAllocatorAndSettings) {
     // The caller's hold on the lock, a live block and the game's settings all outlive the reset.
     tessra::EnterEngineLock();
