@@ -62,6 +62,10 @@ int32_t Add32(int32_t v, int32_t d) {
     return static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(d));
 }
 
+int32_t Sub32(int32_t v, int32_t d) {
+    return static_cast<int32_t>(static_cast<uint32_t>(v) - static_cast<uint32_t>(d));
+}
+
 bool IsListNode(int slot) {
     return Load(kPropKind, slot) == kListNodeKind;
 }
@@ -418,14 +422,15 @@ void UpdateObjects() {
     SetCameraOrigin(camX, camY);
     int32_t width = 0, height = 0;
     if (g_hooks.getScreenExtent) g_hooks.getScreenExtent(&width, &height);
-    SetActiveArea(camX - 32, camY - 32, camX + width + 64, camY + height + 64);
+    SetActiveArea(Add32(camX, -32), Add32(camY, -32), Add32(Add32(camX, width), 64),
+                  Add32(Add32(camY, height), 64));
 
     // Duck the music while the ducking effect plays, a step a frame down to 20 below its level.
     if (g_hooks.isSePlaying && g_hooks.isSePlaying(kDuckingEffect)) {
         const int32_t d = GetGameVar(kGameVarMusicDuck);
-        SetGameVar(kGameVarMusicDuck, d + 1);
+        SetGameVar(kGameVarMusicDuck, Add32(d, 1));
         if (g_hooks.setBgmVolume)
-            g_hooks.setBgmVolume(GetConfigVar(kConfigMusicVolume) - std::min<int32_t>(d, 20));
+            g_hooks.setBgmVolume(Sub32(GetConfigVar(kConfigMusicVolume), std::min<int32_t>(d, 20)));
     } else {
         SetGameVar(kGameVarMusicDuck, 0);
     }
@@ -502,12 +507,12 @@ void SetCameraOrigin(int32_t x, int32_t y) {
 void WorldToScreen(int32_t* x, int32_t* y) {
     int32_t sx = x ? *x : 0;
     int32_t sy = y ? *y : 0;
-    sx -= g_pool.cameraX;
-    sy -= g_pool.cameraY;
+    sx = Sub32(sx, g_pool.cameraX);
+    sy = Sub32(sy, g_pool.cameraY);
     if (GetGameVar(kGameVarShake) > 0) {
         const int64_t a = GetGameVar(kGameVarAge);
-        sx += static_cast<int32_t>(a * 13 % 7 - 3);
-        sy += static_cast<int32_t>(a * 9 % 5 - 2);
+        sx = Add32(sx, static_cast<int32_t>(a * 13 % 7 - 3));
+        sy = Add32(sy, static_cast<int32_t>(a * 9 % 5 - 2));
     }
     if (x) *x = sx;
     if (y) *y = sy;
@@ -515,7 +520,7 @@ void WorldToScreen(int32_t* x, int32_t* y) {
 
 void WorldToScreen3(int32_t* x, int32_t* y, int32_t* z) {
     WorldToScreen(x, y);
-    if (z) *z -= g_pool.cameraY;
+    if (z) *z = Sub32(*z, g_pool.cameraY);
 }
 
 }  // namespace velmora

@@ -444,6 +444,44 @@ TEST_F(ObjectPoolTest, SlowMotionHoldsEveryThirdMasterFrame) {
     EXPECT_EQ(GetField(kPropAge, s), 1);
 }
 
+// Camera, active area and music ducking take any 32-bit game variables and settings words, and
+// wrap like the properties do instead of overflowing.
+TEST_F(ObjectPoolTest, CameraAndDuckingWrapAsThirtyTwoBitWords) {
+    SetGameVar(kGameVarShake, 1);
+    SetGameVar(kGameVarAge, 0);  // shake of (-3, -2)
+    SetCameraOrigin(-10, INT32_MAX);
+    int32_t x = INT32_MAX, y = 0, z = INT32_MIN;
+    WorldToScreen3(&x, &y, &z);
+    EXPECT_EQ(x, INT32_MIN + 6);  // the origin wraps
+    EXPECT_EQ(y, INT32_MAX);      // the shake wraps
+    EXPECT_EQ(z, 1);
+
+    SetGameVar(kGameVarCameraX, INT32_MAX - 100);
+    SetGameVar(kGameVarCameraY, INT32_MIN + 10);
+    SetGameVar(kGameVarShake, 0);
+    const int dies = Make(2, kFlagDiesOutside);
+    SetPosition(INT32_MAX - 100, INT32_MIN + 10, dies);
+    UpdateObjects();
+    // Right and top wrapped past left and bottom: nothing is inside, not even the camera.
+    EXPECT_TRUE(IsOutsideActiveArea(INT32_MAX - 100, INT32_MIN + 10));
+    EXPECT_TRUE(IsFree(dies));
+
+    struct Case {
+        int32_t volume, duck, heard, duckAfter;
+    };
+    g_log.duckingPlays = true;
+    for (const Case& c : std::vector<Case>{{80, INT32_MAX, 60, INT32_MIN},
+                                           {INT32_MIN, 5, INT32_MAX - 4, 6},
+                                           {INT32_MAX, -1, INT32_MIN, 0}}) {
+        SetConfigVar(23, c.volume);
+        SetGameVar(kGameVarMusicDuck, c.duck);
+        g_log.volumes.clear();
+        UpdateObjects();
+        EXPECT_EQ(g_log.volumes, std::vector<int>{c.heard}) << c.volume << " " << c.duck;
+        EXPECT_EQ(GetGameVar(kGameVarMusicDuck), c.duckAfter);
+    }
+}
+
 TEST_F(ObjectPoolTest, CameraShakeFollowsTheMasterAge) {
     SetCameraOrigin(100, 50);
     int32_t x = 130, y = 70, z = 90;
