@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <numeric>
 #include <vector>
 
+#include "game/core/fresh_process.h"
 #include "game/core/object_pool.h"
 
 namespace velmora {
@@ -107,21 +109,30 @@ TEST_F(GameVarsTest, IconsBelow32RaiseTheNoticeOnlyWhenFirstOwned) {
     EXPECT_EQ(GetGameVar(kGameVarItemNotice), 0);
 }
 
-// The generators are never reseeded to their start, so this relies on each test case running
-// in a process of its own, as ctest runs them.
 TEST(GameRandomTest, RandomFollowsXorshift128FromThePublishedSeeds) {
-    const uint32_t expected[] = {3701687786u, 458299110u, 2500872618u, 3633119408u, 516391518u};
-    EXPECT_EQ(Random(0), 0);  // does not advance
-    for (uint32_t w : expected) EXPECT_EQ(Random(INT32_MAX), static_cast<int32_t>(w % 0x80000000u));
+    ExpectAtProgramStart([] {
+        const uint32_t expected[] = {3701687786u, 458299110u, 2500872618u, 3633119408u, 516391518u};
+        bool ok = SameAtStart("Random(0)", Random(0), 0);  // does not advance
+        for (uint32_t w : expected)
+            ok = SameAtStart("Random(INT32_MAX)", Random(INT32_MAX), w % 0x80000000u) && ok;
+        return ok;
+    });
 }
 
 TEST(GameRandomTest, SecondGeneratorRunsOnItsOwnState) {
-    EXPECT_EQ(Random(1000), static_cast<int32_t>(3701687786u % 1001));
-    EXPECT_EQ(NextXorshift(), 3701687786u);
-    EXPECT_EQ(NextXorshift(), 458299110u);
-    SeedSecondRandom(5);
-    EXPECT_NE(NextXorshift(), 2500872618u);
-    EXPECT_EQ(Random(INT32_MAX), static_cast<int32_t>(458299110u % 0x80000000u));
+    ExpectAtProgramStart([] {
+        bool ok = SameAtStart("Random(1000)", Random(1000), 3701687786u % 1001);
+        ok = SameAtStart("first NextXorshift", NextXorshift(), 3701687786u) && ok;
+        ok = SameAtStart("second NextXorshift", NextXorshift(), 458299110u) && ok;
+        SeedSecondRandom(5);
+        if (NextXorshift() == 2500872618u) {
+            std::fputs("seeding the second generator changed nothing\n", stderr);
+            ok = false;
+        }
+        ok = SameAtStart("Random after the second", Random(INT32_MAX), 458299110u % 0x80000000u) &&
+             ok;
+        return ok;
+    });
 }
 
 TEST(GameRandomTest, RandomStaysInRangeAndRefusesEmptyRanges) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/core/config.h"
+#include "game/core/fresh_process.h"
 #include "game/core/game_vars.h"
 #include "game/core/tween.h"
 
@@ -87,10 +88,12 @@ protected:
     static bool IsFree(int s) { return GetField(kPropKind, s) == 0; }
 };
 
-// Needs a fresh process, as ctest runs each case.
 TEST(ObjectPoolStartTest, ListsStandBeforeTheFirstReset) {
-    EXPECT_EQ(GetField(kPropNext, kListHead), kFirstClassMarker);
-    EXPECT_EQ(AllocSlot(), kFirstObjectSlot);
+    ExpectAtProgramStart([] {
+        const bool linked =
+            SameAtStart("head's next", GetField(kPropNext, kListHead), kFirstClassMarker);
+        return SameAtStart("first slot", AllocSlot(), kFirstObjectSlot) && linked;
+    });
 }
 
 TEST_F(ObjectPoolTest, ResetBuildsTheListOfHeadMarkersAndTail) {
