@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/graphics/color_format.h"
+#include "engine/graphics/graph_image.h"
 
 namespace tessra {
 namespace {
@@ -70,16 +71,41 @@ uint32_t Exact(uint32_t v, int from, int to) {
     return static_cast<uint32_t>(uint64_t{v} * ((1ull << to) - 1) / ((1ull << from) - 1));
 }
 
-// What one source pixel becomes with no options, written from the rules, not the code's tables.
-// Returns false when the destination is left untouched.
-bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, uint32_t* out) {
+struct Options {
+    bool mirror = false;
+    bool key = false;  // key to alpha
+    uint32_t trans = 0;
+};
+
+// The transparent colour 0xRRGGBB packed into a format by truncation, colour bits only.
+uint32_t PackKey(const ColorFormat& d, uint32_t trans) {
+    auto ch = [](uint32_t v8, int width, int shift) -> uint32_t {
+        if (width == 0) return 0;
+        return (width <= 8 ? v8 >> (8 - width) : v8 << (width - 8)) << shift;
+    };
+    return ch((trans >> 16) & 0xFF, d.redWidth, d.redShift) | ch((trans >> 8) & 0xFF, d.greenWidth, d.greenShift) |
+           ch(trans & 0xFF, d.blueWidth, d.blueShift);
+}
+
+// What one source pixel becomes, written from the rules, not the code's tables. Returns false
+// when the destination is left untouched.
+bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, const Options& o, uint32_t* out) {
     if (d.bitDepth == 8) {
         if (s.bitDepth != 8) return false;
         *out = raw;
         return true;
     }
-    if (ColorFormatsEqual(&d, &s)) {
+    const bool key = o.key && d.alphaMask != 0 && s.alphaMask == 0;
+    const uint32_t colorMask = d.redMask | d.greenMask | d.blueMask;
+    const uint32_t keyColor = PackKey(d, o.trans);
+    if (ColorFormatsEqual(&d, &s) && !key) {
         *out = raw;
+        return true;
+    }
+    if (key && d.bitDepth == s.bitDepth && d.redMask == s.redMask && d.greenMask == s.greenMask &&
+        d.blueMask == s.blueMask) {
+        const uint32_t c = raw & colorMask;
+        *out = c | d.unusedMask | (c == keyColor ? 0 : d.alphaMask);
         return true;
     }
     const uint32_t v = s.bitDepth == 8 ? PaletteOf(s, raw) : raw;
@@ -89,45 +115,67 @@ bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, uint32_
     const bool s555 = Is(s, 16, 0x7C00, 0x3E0, 0x1F, 0);
     const bool d565 = Is(d, 16, 0xF800, 0x7E0, 0x1F, 0);
     const bool d555 = Is(d, 16, 0x7C00, 0x3E0, 0x1F, 0);
+    const bool d1555 = Is(d, 16, 0x7C00, 0x3E0, 0x1F, 0x8000);
     const bool dXrgb = Is(d, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const bool dArgb = Is(d, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     const bool d24 = Is(d, 24, 0xFF0000, 0xFF00, 0xFF, 0);
-    auto r8 = (v >> 16) & 0xFF, g8 = (v >> 8) & 0xFF, b8 = v & 0xFF;
-    if ((sXrgbValue || sXrgb) && d565) {
-        *out = (r8 >> 3) << 11 | (g8 >> 2) << 5 | (b8 >> 3);
-        return true;
+    const uint32_t r8 = (v >> 16) & 0xFF, g8 = (v >> 8) & 0xFF, b8 = v & 0xFF;
+    const uint32_t as555 = (r8 >> 3) << 10 | (g8 >> 3) << 5 | (b8 >> 3);
+    const uint32_t from565 = ((v >> 11) & 31) << 10 | (((v >> 5) & 63) >> 1) << 5 | (v & 31);
+    if (!o.mirror && !key) {
+        if ((sXrgbValue || sXrgb) && d565) {
+            *out = (r8 >> 3) << 11 | (g8 >> 2) << 5 | (b8 >> 3);
+            return true;
+        }
+        if (sXrgbValue && d555) {
+            *out = as555;
+            return true;
+        }
+        if (sXrgbValue && dXrgb) {
+            *out = 0xFF000000u | (v & 0xFFFFFF);
+            return true;
+        }
+        if (s565 && (dXrgb || d24)) {
+            *out = ((v >> 11) & 31) << 19 | ((v >> 5) & 63) << 10 | (v & 31) << 3;
+            return true;
+        }
+        if (s565 && d555) {
+            *out = from565;
+            return true;
+        }
+        if (s555 && d565) {
+            const uint32_t g5 = (v >> 5) & 31;
+            *out = ((v >> 10) & 31) << 11 | (g5 << 1 | (g5 & 1)) << 5 | (v & 31);
+            return true;
+        }
     }
-    if (sXrgbValue && d555) {
-        *out = (r8 >> 3) << 10 | (g8 >> 3) << 5 | (b8 >> 3);
-        return true;
+    if (!o.mirror && key) {
+        if (sXrgbValue && d1555) {
+            *out = as555 | (as555 == keyColor ? 0 : 0x8000u);
+            return true;
+        }
+        if (sXrgbValue && dArgb) {
+            const uint32_t c = v & 0xFFFFFF;
+            *out = c | (c == keyColor ? 0 : 0xFF000000u);
+            return true;
+        }
+        if (s565 && d1555) {
+            *out = from565 | (from565 == keyColor ? 0 : 0x8000u);
+            return true;
+        }
     }
-    if (sXrgbValue && dXrgb) {
-        *out = 0xFF000000u | (v & 0xFFFFFF);
-        return true;
-    }
-    if (s565 && (dXrgb || d24)) {
-        *out = ((v >> 11) & 31) << 19 | ((v >> 5) & 63) << 10 | (v & 31) << 3;
-        return true;
-    }
-    if (s565 && d555) {
-        *out = ((v >> 11) & 31) << 10 | (((v >> 5) & 63) >> 1) << 5 | (v & 31);
-        return true;
-    }
-    if (s555 && d565) {
-        const uint32_t g5 = (v >> 5) & 31;
-        *out = ((v >> 10) & 31) << 11 | (g5 << 1 | (g5 & 1)) << 5 | (v & 31);
-        return true;
-    }
-    uint32_t result = d.unusedMask;
+    uint32_t color = 0;
     const uint32_t sm[3] = {s.redMask, s.greenMask, s.blueMask};
     const int ss[3] = {s.redShift, s.greenShift, s.blueShift};
     const int sw[3] = {s.redWidth, s.greenWidth, s.blueWidth};
     const int ds[3] = {d.redShift, d.greenShift, d.blueShift};
     const int dw[3] = {d.redWidth, d.greenWidth, d.blueWidth};
-    for (int i = 0; i < 3; ++i) result |= Exact((v & sm[i]) >> ss[i], sw[i], dw[i]) << ds[i];
+    for (int i = 0; i < 3; ++i) color |= Exact((v & sm[i]) >> ss[i], sw[i], dw[i]) << ds[i];
+    uint32_t result = color | d.unusedMask;
     if (d.alphaWidth) {
-        const uint32_t a = s.alphaWidth ? Exact((v & s.alphaMask) >> s.alphaShift, s.alphaWidth,
-                                                d.alphaWidth)
-                                        : (d.alphaMask >> d.alphaShift);
+        const uint32_t full = d.alphaMask >> d.alphaShift;
+        uint32_t a = s.alphaWidth ? Exact((v & s.alphaMask) >> s.alphaShift, s.alphaWidth, d.alphaWidth) : full;
+        if (key) a = (color & colorMask) == keyColor ? 0 : full;
         result |= a << d.alphaShift;
     }
     *out = result;
@@ -140,36 +188,54 @@ TEST(ConvertRect, EveryPairMatchesPerPixelReference) {
     const Rect rect{2, 1, 8, 5};  // 6 x 4 inside the source
     const int dx = 3, dy = 2;
     std::mt19937 rng(1234);
-    for (const auto& src : formats) {
-        for (const auto& dst : formats) {
-            SCOPED_TRACE(std::string(src.name) + " -> " + dst.name);
-            const ColorFormat& s = src.format;
-            const ColorFormat& d = dst.format;
-            const int sb = s.bytesPerPixel, db = d.bytesPerPixel;
-            const int sp = w * sb + 5, dp = 12 * db + 3;  // odd pitches on purpose
-            std::vector<uint8_t> in(static_cast<size_t>(sp * h));
-            for (auto& b : in) b = static_cast<uint8_t>(rng());
-            std::vector<uint8_t> out(static_cast<size_t>(dp * 8), 0xA5);
-            const std::vector<uint8_t> before = out;
-            ConvertRectPixels(out.data(), dp, &d, in.data(), sp, &s, nullptr, 0, nullptr, dx, dy,
-                              &rect, 0, 0, 0, 0, 0, 0, 0);
-            for (int y = 0; y < 8; ++y) {
-                for (int x = 0; x < 12; ++x) {
-                    const uint8_t* got = &out[static_cast<size_t>(y * dp + x * db)];
-                    const int sx = x - dx + rect.left, sy = y - dy + rect.top;
-                    uint32_t want = 0;
-                    const bool inside = sx >= rect.left && sx < rect.right && sy >= rect.top &&
-                                        sy < rect.bottom;
-                    if (inside &&
-                        Reference(d, s, Load(&in[static_cast<size_t>(sy * sp + sx * sb)], sb),
-                                  &want)) {
-                        ASSERT_EQ(Load(got, db), want & (db == 4 ? 0xFFFFFFFFu
-                                                                 : (1u << (8 * db)) - 1))
-                            << "at " << x << "," << y;
-                    } else {
-                        ASSERT_EQ(0, std::memcmp(got, &before[static_cast<size_t>(y * dp + x * db)],
-                                                 static_cast<size_t>(db)))
-                            << "written outside at " << x << "," << y;
+    const char* variants[] = {"plain", "mirror", "key to alpha"};
+    for (int variant = 0; variant < 3; ++variant) {
+        for (const auto& src : formats) {
+            for (const auto& dst : formats) {
+                SCOPED_TRACE(std::string(src.name) + " -> " + dst.name + ", " + variants[variant]);
+                const ColorFormat& s = src.format;
+                const ColorFormat& d = dst.format;
+                const int sb = s.bytesPerPixel, db = d.bytesPerPixel;
+                const int sp = w * sb + 5, dp = 12 * db + 3;  // odd pitches on purpose
+                std::vector<uint8_t> in(static_cast<size_t>(sp * h));
+                for (auto& b : in) b = static_cast<uint8_t>(rng());
+                Options o;
+                o.mirror = variant == 1;
+                o.key = variant == 2;
+                if (o.key) {
+                    // Several pixels share the first one's colour, which becomes the key.
+                    const uint8_t* first = &in[static_cast<size_t>(rect.top * sp + rect.left * sb)];
+                    for (int i = 1; i < 5; ++i) {
+                        std::memcpy(&in[static_cast<size_t>((rect.top + i % 4) * sp + (rect.left + i) * sb)], first,
+                                    static_cast<size_t>(sb));
+                    }
+                    GraphImage g{s, w, h, sp, in.data()};
+                    o.trans = ReadGraphImagePixel(&g, rect.left, rect.top) & 0xFFFFFF;
+                }
+                std::vector<uint8_t> out(static_cast<size_t>(dp * 8), 0xA5);
+                const std::vector<uint8_t> before = out;
+                ConvertRectPixels(out.data(), dp, &d, in.data(), sp, &s, nullptr, 0, nullptr, dx, dy, &rect,
+                                  o.mirror ? 1 : 0, o.key ? 1 : 0, o.trans, 0, 0, 0, 0);
+                // The index copy has no mirror.
+                const bool mirrored = o.mirror && d.bitDepth != 8;
+                for (int y = 0; y < 8; ++y) {
+                    for (int x = 0; x < 12; ++x) {
+                        const uint8_t* got = &out[static_cast<size_t>(y * dp + x * db)];
+                        const int col = x - dx;
+                        const int sx = (mirrored ? rect.right - rect.left - 1 - col : col) + rect.left;
+                        const int sy = y - dy + rect.top;
+                        uint32_t want = 0;
+                        const bool inside = col >= 0 && col < rect.right - rect.left && sy >= rect.top &&
+                                            sy < rect.bottom;
+                        if (inside &&
+                            Reference(d, s, Load(&in[static_cast<size_t>(sy * sp + sx * sb)], sb), o, &want)) {
+                            ASSERT_EQ(Load(got, db), want & (db == 4 ? 0xFFFFFFFFu : (1u << (8 * db)) - 1))
+                                << "at " << x << "," << y;
+                        } else {
+                            ASSERT_EQ(0, std::memcmp(got, &before[static_cast<size_t>(y * dp + x * db)],
+                                                     static_cast<size_t>(db)))
+                                << "written outside at " << x << "," << y;
+                        }
                     }
                 }
             }
