@@ -246,7 +246,9 @@ bool RunTween(int i) {
 }
 
 int TakeEntry() {
-    // Round robin over 2..7997 from the cursor, which stays on the entry it hands out.
+    // Round robin over 2..7997 from the cursor, which stays on the entry it hands out. Every
+    // entry is looked at once: stopping on reaching the entry before the cursor would skip that
+    // entry, and from entry 2 would never stop on a full table.
     constexpr int span = kLastTweenEntry - kFirstTweenEntry + 1;
     if (g_cursor < kFirstTweenEntry || g_cursor > kLastTweenEntry) g_cursor = kFirstTweenEntry;
     for (int n = 0; n < span; ++n) {

@@ -253,5 +253,16 @@ TEST_F(TweenTest, AddingRefusesFreeSlotsAndAFullTable) {
     EXPECT_EQ(GetField(40, s), 1);
 }
 
+TEST_F(TweenTest, AFullTableStillFindsTheEntryJustBehindTheCursor) {
+    const int s = Make();
+    const int other = Make();
+    for (int i = 0; i < 7994; ++i) ASSERT_GT(AddTweenPlain(s, kTweenNothing, 100, 1), 1);
+    const int behind = AddTweenPlain(other, kTweenNothing, 100, 1);  // entry 7996
+    ASSERT_EQ(AddTweenPlain(s, kTweenNothing, 100, 1), behind + 1);  // the cursor stays here
+    ASSERT_EQ(AddTweenPlain(s, kTweenNothing, 100, 1), -1);
+    FreeObjectTweens(other);
+    EXPECT_EQ(AddTweenPlain(s, kTweenNothing, 100, 1), behind);
+}
+
 }  // namespace
 }  // namespace velmora
