@@ -18,13 +18,22 @@ void EngineFixture::SetUp() {
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
         if (c == '/') c = '_';
-    dir_ = std::filesystem::path(::testing::TempDir()) / ("engine_core_" + name);
+    // The process id keeps runs of the suite from other checkouts on this machine apart.
+    dir_ = std::filesystem::path(::testing::TempDir()) /
+           ("engine_core_" + name + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     ASSERT_EQ(chdir(dir_.c_str()), 0);
     tessra::TakePendingCalls();
     tessra::ClearPendingResults();
     SetLogEnabled(1);
+}
+
+void EngineFixture::TearDown() {
+    if (chdir(::testing::TempDir().c_str()) == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 }
 
 std::string EngineFixture::ReadLog() const {

@@ -17,6 +17,7 @@ namespace tessra_test {
 class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override;
     std::string ReadLog() const;
     std::filesystem::path dir_;
 };

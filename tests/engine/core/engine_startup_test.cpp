@@ -219,7 +219,6 @@ TEST_F(EngineStartupTest, SecondInstanceIsRefused) {
 }
 
 TEST_F(EngineStartupTest, FatalErrorExitsWith255) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             StartEngine();

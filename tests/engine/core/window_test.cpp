@@ -30,6 +30,7 @@ protected:
     }
     void TearDown() override {
         if (GetEngineWindow() != nullptr) ShutdownEngine();
+        EngineFixture::TearDown();
     }
 };
 
