@@ -1,6 +1,7 @@
 // The image_info command on picture files made here.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -32,8 +33,10 @@ CommandResult RunInfo(const std::string& args) {
 class ImageInfo : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The process id keeps runs from other checkouts, which share the temporary directory, apart.
         dir_ = fs::path(::testing::TempDir()) /
-               (std::string("image_info_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("image_info_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                "_" + std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

@@ -1,6 +1,7 @@
 #include "engine/graphics/image_decode.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
