@@ -92,8 +92,9 @@ void StartPlayClock();
 void StartSessionClock();
 void UpdatePlayClock();
 
-// Whole files by their Windows-form names. Write returns n or -1; read returns the bytes read or
-// -1; the length is -1 for a file that does not open.
+// Whole files by their Windows-form names. Write returns n, or -1 when the file cannot be made or
+// takes fewer bytes; read returns the bytes it read (fewer than n for a short file, so the caller
+// can tell) or -1; the length is -1 for a file that does not open.
 int WriteWholeFile(const char* name, const void* buffer, int n);
 int ReadWholeFile(const char* name, void* buffer, int n);
 int64_t GetFileLength(const char* name);

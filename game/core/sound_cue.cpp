@@ -100,6 +100,8 @@ void PlayBgmTrack(int n) {
     // A track number can come from a stage file: anything outside the table changes nothing.
     if (n != kNoBgm && !IsBgmNumber(n)) return;
     if (n == g_sound.currentBgm) return;
+    // The music switch (word 22) is not consulted here: only PlayBgmOnce honours it, and the
+    // options silence the music through its volume (word 23).
     if (IsBgmNumber(g_sound.currentBgm)) g_sound.bgmFadeStep[g_sound.currentBgm] = -1;
     if (n >= 0) {
         const int type = kBgmLoopStartMs[n] >= 1 ? kPlayLoop : kPlayBackground;

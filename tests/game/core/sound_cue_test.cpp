@@ -166,6 +166,18 @@ TEST_F(SoundCueTest, TrackNumbersOutsideTheTableChangeNothing) {
     EXPECT_TRUE(standin::CallLog().empty());
 }
 
+TEST_F(SoundCueTest, TheMusicSwitchGatesOnlyPlayBgmOnce) {
+    SetConfigVar(kCfgMusicSwitch, 0);
+    PlayBgmOnce(5);
+    EXPECT_EQ(Bgm(5).playCount, 0);
+    PlayBgmTrack(6);
+    EXPECT_EQ(Bgm(6).playCount, 1);
+    SetConfigVar(kCfgMusicSwitch, 1);
+    PlayBgmOnce(5);
+    EXPECT_EQ(Bgm(5).playCount, 1);
+    EXPECT_EQ(Bgm(5).lastPlayType, 1);
+}
+
 TEST_F(SoundCueTest, StopAllSeStopsOnlyWhatPlays) {
     PlaySe(1);
     PlaySe(9);
