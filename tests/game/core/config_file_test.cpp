@@ -49,8 +49,10 @@ protected:
     void SetUp() override {
         home_ = fs::current_path();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) /
-               (std::string("config_") + info->test_suite_name() + "_" + info->name());
+        // The process id keeps apart the same case run from another checkout at the same time.
+        dir_ =
+            fs::path(::testing::TempDir()) / (std::string("config_") + info->test_suite_name() +
+                                              "_" + info->name() + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "userdata");
         fs::current_path(dir_);

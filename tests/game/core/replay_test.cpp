@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -241,7 +242,9 @@ protected:
         ReplayTest::SetUp();
         home_ = fs::current_path();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("replay_") + info->name());
+        // The process id keeps apart the same case run from another checkout at the same time.
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("replay_") + info->name() + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "userdata");
         fs::create_directories(dir_ / "dat");
