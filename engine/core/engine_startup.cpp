@@ -247,6 +247,7 @@ int StartEngineBody() {
         // The log writes by POSIX path; the file-access table speaks in drive form.
         SetLogStartDirectory(plat::MapPath(set.startDirectory).c_str());
     }
+    GetLogState().userWindow = set.userWindow;
     InitLogFile();
 
     if (!set.windowless) {
@@ -379,7 +380,12 @@ int InitWindowSystem() {
         if (set.menuInUse) CollectMenuItems(set.menu);
 
         if (set.userWindow) {
+            // The program's window: our procedure goes in front of its own.
             run.window = set.userWindowHandle;
+            set.userWindowProc = reinterpret_cast<plat::WNDPROC>(
+                plat::GetWindowLongPtrA(run.window, plat::GWLP_WNDPROC));
+            plat::SetWindowLongPtrA(run.window, plat::GWLP_WNDPROC,
+                                    reinterpret_cast<plat::LONG_PTR>(HandleMainWindowMessage));
         } else if (CreateMainWindow() == -1) {
             return -1;
         }
@@ -522,8 +528,10 @@ int ShutdownEngineBody() {
 int TerminateWindow() {
     EngineSettings& set = g_state.settings;
     EngineRuntimeState& run = g_state.run;
-    if (run.window == nullptr && !set.windowless) return 0;
+    // Start-up held the screen saver off before it made the window; give it back even when the
+    // window was never made.
     plat::SystemParametersInfoA(plat::SPI_SETSCREENSAVEACTIVE, 1, nullptr, plat::SPIF_SENDCHANGE);
+    if (run.window == nullptr && !set.windowless) return 0;
     if (!set.windowless) {
         SetMouseVisibleBody(1);
         if (set.menuInUse) {
@@ -544,6 +552,8 @@ int TerminateWindow() {
             WaitBounded([] { return ProcessMessageBody() != 0; }, "WM_CLOSE");
             plat::UnregisterClassA(kWindowClassName, run.instance);
         } else {
+            plat::SetWindowLongPtrA(run.window, plat::GWLP_WNDPROC,
+                                    reinterpret_cast<plat::LONG_PTR>(set.userWindowProc));
             run.quit = 1;
         }
         ReleaseAllKeyInputHandles();

@@ -38,6 +38,7 @@ struct EngineSettings {
     int32_t windowless;
     int32_t userWindow;
     plat::HWND userWindowHandle;
+    plat::WNDPROC userWindowProc;  // the program's own procedure, called first
     int32_t skipInput;
     int32_t skipSound;
     int32_t skipGraphics;

@@ -246,6 +246,8 @@ plat::LRESULT HandleMainWindowMessage(plat::HWND window, plat::UINT message, pla
     EngineSettings& set = Settings();
     EngineRuntimeState& run = Run();
     plat::LRESULT userResult = 0;
+    if (set.userWindow && set.userWindowProc != nullptr)
+        userResult = plat::CallWindowProcA(set.userWindowProc, window, message, wParam, lParam);
     if (set.messageHook != nullptr) set.messageHook(window, message, wParam, lParam);
 
     switch (message) {

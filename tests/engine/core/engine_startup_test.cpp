@@ -122,6 +122,7 @@ TEST_F(EngineStartupTest, WindowFailuresFailStartUpCleanly) {
         EXPECT_EQ(GetEngineWindow(), nullptr);
         EXPECT_NE(ReadLog().find(tessra::SjisText(c.line)), std::string::npos) << c.line;
         EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+        EXPECT_FALSE(plat::IsScreenSaverInhibited());
     }
     // Nothing was left behind: the engine starts afterwards.
     EXPECT_EQ(StartEngine(), 0);

@@ -268,3 +268,46 @@ TEST(LocklessEntryTest, ColourFormatEntryMatchesItsTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<int> g_userProcCalls{0};
+
+plat::LRESULT UserProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
+                       plat::LPARAM lParam) {
+    if (message == plat::WM_USER + 7) {
+        ++g_userProcCalls;
+        return 77;
+    }
+    return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+class UserWindowTest : public EngineFixture {};
+
+// A program's own window: the engine's procedure goes in front, the program's answer stands,
+// and shut-down puts the program's procedure back.
+TEST_F(UserWindowTest, ChainsToTheProgramsProcedureAndGivesItBack) {
+    plat::WNDCLASSA wc{};
+    wc.lpfnWndProc = UserProc;
+    wc.lpszClassName = "UserWindowTestClass";
+    ASSERT_NE(plat::RegisterClassA(&wc), 0);
+    plat::HWND mine = plat::CreateWindowExA(0, "UserWindowTestClass", "mine", plat::WS_CAPTION, 0,
+                                            0, 320, 240, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(mine, nullptr);
+    tessra::EngineSettings& set = GetSystemStateBlock()->settings;
+    set.userWindow = 1;
+    set.userWindowHandle = mine;
+    ASSERT_EQ(StartEngine(), 0);
+    EXPECT_EQ(GetEngineWindow(), mine);
+    EXPECT_EQ(plat::GetWindowLongPtrA(mine, plat::GWLP_WNDPROC),
+              reinterpret_cast<plat::LONG_PTR>(tessra::HandleMainWindowMessage));
+    EXPECT_EQ(plat::SendMessageA(mine, plat::WM_USER + 7, 0, 0), 77);
+    EXPECT_EQ(g_userProcCalls.load(), 1);
+    EXPECT_EQ(ShutdownEngine(), 0);
+    EXPECT_EQ(plat::GetWindowLongPtrA(mine, plat::GWLP_WNDPROC),
+              reinterpret_cast<plat::LONG_PTR>(UserProc));
+    EXPECT_TRUE(plat::IsWindow(mine));  // the program's window is the program's to destroy
+    plat::DestroyWindow(mine);
+}
+
+}  // namespace
