@@ -50,14 +50,39 @@ int IsReadyViaFileTable(StreamHandle handle);
 int ChangeDirViaFileTable(const char* path);
 int GetDirViaFileTable(char* buffer);
 
-// One open plain file. The asynchronous flag is kept, but the file is always read directly:
-// the program never asks for the reader thread.
+constexpr uint32_t kReaderAheadSize = 0x20000;  // the reader thread's read-ahead buffer
+
+// The reader thread's part of a plain-file record; only files opened with the asynchronous
+// flag 1 have one. The caller and the thread share the command fields only through the done
+// event: the caller waits for it before writing a command; the thread sets it when finished.
+struct PlainFileThread {
+    uint32_t threadId;
+    void* threadHandle;
+    plat::FileHandle file;  // the thread's own handle; null when closed
+    void* requestEvent;     // manual reset, created clear
+    void* doneEvent;        // manual reset, created set
+    int command;            // 0 open, 1 close, 2 read, 3 seek, 4 quit
+    int threadEnded;
+    int openFailed;
+    char fileName[kFilePathMax];
+    uint8_t* readDestination;
+    uint32_t readPosition;
+    uint32_t readLength;
+    uint32_t readTotal;     // bytes the last read delivered
+    uint32_t seekTarget;
+    uint32_t aheadPosition;  // file position of the buffer's first byte
+    uint32_t aheadCount;
+    uint8_t ahead[kReaderAheadSize];
+};
+
+// One open plain file, read directly or (asynchronous flag 1) by its own reader thread.
 struct PlainFileRecord {
-    plat::FileHandle fileHandle;
+    plat::FileHandle fileHandle;  // null when the reader thread serves the file
     int asyncFlag;
     int eofFlag;
     uint32_t position;
     uint32_t size;  // taken once at open
+    PlainFileThread* thread;
 };
 
 StreamHandle OpenPlainFile(const char* name, int asyncFlag, int readFlag);  // record or 0
@@ -66,7 +91,8 @@ int64_t TellPlainFile(StreamHandle record);
 int SeekPlainFile(StreamHandle record, int32_t offset, int origin);  // past the end is allowed
 int64_t ReadPlainFile(void* buffer, size_t itemSize, size_t itemCount, StreamHandle record);
 int TestPlainFileEof(StreamHandle record);  // -1 when the end was reached, else 0
-int IsPlainFileReady(StreamHandle record);  // 1
+// 1 for a direct record; threaded: 1 when no command is pending
+int IsPlainFileReady(StreamHandle record);
 int ChangePlainDir(const char* path);       // nonzero on success
 int GetPlainDir(char* buffer);              // length, as GetCurrentDirectoryA
 

@@ -1,10 +1,12 @@
 // Memory streams, plain files and the stream sets over them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "engine/core/file_access.h"
 #include "engine/core/stream.h"
@@ -210,6 +212,44 @@ TEST_F(FileStream, TempFileIsNewAndWritable) {
     plat::SetTempDirectoryForTesting("/nonexistent_dir_for_temp");
     EXPECT_EQ(CreateTempFile(nullptr), nullptr);
     plat::SetTempDirectoryForTesting(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FileStream, ReaderThreadServesAsynchronousOpens) {
+    std::string content;
+    for (int i = 0; i < 300000; ++i) content.push_back(static_cast<char>(i * 31 % 253));
+    Write("big.bin", content);
+    EXPECT_EQ(OpenPlainFile("missing.bin", 1, 1), 0);
+
+    StreamHandle h = OpenPlainFile("BIG.bin", 1, 1);
+    ASSERT_NE(h, 0);
+    std::string got(content.size(), '\0');
+    size_t at = 0;
+    // Reads of odd sizes, some before and some after the thread had time to read ahead.
+    for (int round = 0; at < content.size(); ++round) {
+        if (round == 3) std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const int64_t n = ReadPlainFile(got.data() + at, 1, 70001, h);
+        ASSERT_GT(n, 0);
+        at += static_cast<size_t>(n);
+    }
+    EXPECT_EQ(got, content);
+    EXPECT_EQ(ReadPlainFile(got.data(), 1, 1, h), 0);
+    EXPECT_EQ(TestPlainFileEof(h), -1);
+
+    ASSERT_EQ(SeekPlainFile(h, 1000, kSeekSet), 0);
+    char buf[8];
+    EXPECT_EQ(ReadPlainFile(buf, 4, 2, h), 2);
+    EXPECT_EQ(std::string(buf, 8), content.substr(1000, 8));
+    ASSERT_EQ(SeekPlainFile(h, -3, kSeekEnd), 0);
+    EXPECT_EQ(ReadPlainFile(buf, 2, 4, h), 1);  // whole items only
+    EXPECT_EQ(TellPlainFile(h), static_cast<int64_t>(content.size()) - 1);
+    for (int i = 0; i < 100 && IsPlainFileReady(h) != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(IsPlainFileReady(h), 1);
+    EXPECT_EQ(ClosePlainFile(h), 0);
 }
 
 }  // namespace
