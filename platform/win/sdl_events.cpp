@@ -29,6 +29,9 @@ detail::DesktopInfo g_toldDesktop{};
 
 std::atomic<bool> g_appActive{true};
 
+// Marks focus events that a test injected: with no display only those change activation.
+constexpr Sint32 kInjectedMark = 0x7E57;
+
 struct Listener {
     SdlEventListener function;
     void* context;
@@ -240,8 +243,13 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     if (window == nullptr) return;
     switch (event.event) {
         case SDL_WINDOWEVENT_CLOSE: detail::OnCloseRequest(window); break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED: detail::OnFocusChange(window, true); break;
-        case SDL_WINDOWEVENT_FOCUS_LOST: detail::OnFocusChange(window, false); break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            // Without a display SDL's own focus changes (a window shown, hidden or closed) are
+            // no user's doing; the window stays active until a test says otherwise.
+            if (!HasDisplay() && event.data1 != kInjectedMark) break;
+            detail::OnFocusChange(window, event.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+            break;
         case SDL_WINDOWEVENT_MOVED: detail::NoteSystemMove(window, event.data1, event.data2); break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             detail::NoteSystemSize(window, event.data1, event.data2);
@@ -290,6 +298,7 @@ void PushWindowEvent(HWND window, Uint8 kind, void (*direct)(HWND)) {
         event.type = SDL_WINDOWEVENT;
         event.window.event = kind;
         event.window.windowID = id;
+        event.window.data1 = kInjectedMark;
         SDL_PushEvent(&event);
     } else {
         direct(window);

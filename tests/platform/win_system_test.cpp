@@ -1,0 +1,98 @@
+// Code page, text conversion, system information and the screen saver.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/testing.h"
+#include "platform/win/codepage.h"
+#include "platform/win/system.h"
+
+namespace plat {
+namespace {
+
+TEST(SystemTest, CodePageIs932AndKnownTextsConvertBothWays) {
+    EXPECT_EQ(GetOEMCP(), 932u);
+    struct Case {
+        const char* utf8;
+        const char* sjis;
+    };
+    const Case cases[] = {
+        {"ｱ", "\xB1"},
+        {"ヴェルモラ", "\x83\x94\x83\x46\x83\x8B\x83\x82\x83\x89"},
+        {"Error:0057", "Error:0057"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Utf8ToSjis(c.utf8), c.sjis) << c.utf8;
+        EXPECT_EQ(SjisToUtf8(c.sjis), c.utf8) << c.utf8;
+    }
+}
+
+TEST(SystemTest, BrokenShiftJisBecomesAQuestionMarkAndTheRestSurvives) {
+    // A lone lead byte at the end, and an invalid byte in the middle.
+    EXPECT_EQ(SjisToUtf8("ab\x83"), "ab?");
+    EXPECT_EQ(SjisToUtf8("a\xFF" "b"), "a?b");
+}
+
+TEST(SystemTest, OsVersionDescribesThisSystem) {
+    OsVersion v;
+    ASSERT_TRUE(GetOsVersion(&v));
+    EXPECT_STREQ(v.name, "Linux");
+    EXPECT_GT(std::strlen(v.description), std::strlen(v.name));
+    EXPECT_FALSE(GetOsVersion(nullptr));
+}
+
+TEST(SystemTest, CpuInformationIsReadable) {
+    CpuInfo info;
+    GetCpuInfo(&info);
+#if defined(__x86_64__)
+    EXPECT_TRUE(info.hasCpuid);
+    EXPECT_EQ(std::strlen(info.vendor), 12u);
+    EXPECT_TRUE(info.hasMmx);
+    EXPECT_TRUE(info.hasTsc);
+#endif
+    uint64_t a = ReadTimeStampCounter();
+    uint64_t b = ReadTimeStampCounter();
+    EXPECT_GE(b, a);
+}
+
+TEST(SystemTest, MemoryStatusReportsPhysicalMemory) {
+    MEMORYSTATUS m;
+    GlobalMemoryStatus(&m);
+    EXPECT_EQ(m.dwLength, sizeof m);
+    EXPECT_GT(m.dwTotalPhys, 0u);
+    EXPECT_LE(m.dwAvailPhys, m.dwTotalPhys);
+    EXPECT_LE(m.dwMemoryLoad, 100u);
+}
+
+TEST(SystemTest, ScreenSaverIsHeldOffForThisProcessOnlyWhenAsked) {
+    EXPECT_FALSE(IsScreenSaverInhibited());
+    EXPECT_TRUE(SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, nullptr, SPIF_SENDCHANGE));
+    EXPECT_TRUE(IsScreenSaverInhibited());
+    EXPECT_TRUE(SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, nullptr, SPIF_SENDCHANGE));
+    EXPECT_FALSE(IsScreenSaverInhibited());
+}
+
+TEST(SystemTest, ForegroundLockTimeoutIsKeptAndUnknownActionsFail) {
+    DWORD old = 0;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &old, 0));
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, SPIF_SENDCHANGE);
+    DWORD now = 1;
+    SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &now, 0);
+    EXPECT_EQ(now, 0u);
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                          reinterpret_cast<void*>(static_cast<uintptr_t>(old)), 0);
+    EXPECT_FALSE(SystemParametersInfoA(0x9999, 0, nullptr, 0));
+}
+
+TEST(SystemTest, ComStartsOncePerThread) {
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
+}
+
+}  // namespace
+}  // namespace plat
