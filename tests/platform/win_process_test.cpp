@@ -45,7 +45,9 @@ TEST(ProcessTest, ExeNameRunsTheProgramWithoutTheSuffixWithoutWaiting) {
     std::string marker = dir + "/ran";
     {
         std::ofstream script(dir + "/prog");
-        script << "#!/bin/sh\necho \"$1\" > '" << marker << "'\n";
+        // Written aside and renamed, so the file never appears half written.
+        script << "#!/bin/sh\necho \"$1\" > '" << marker << ".part' && mv '" << marker
+               << ".part' '" << marker << "'\n";
     }
     chmod((dir + "/prog").c_str(), 0755);
     std::string command = dir + "\\prog.exe hello";
