@@ -93,11 +93,12 @@ void ValidateConfig() {
     struct Range {
         int word, low, high, fallback;
     };
-    // Word 17 indexes the window-size table, 35 the four characters, 41 the twelve areas.
+    // Word 17 indexes the window-size table, 35 the four characters, 41 the twelve areas; the
+    // volumes 23 and 24 are scaled by 100 and stepped a frame at a time, so a stray value from a
+    // file would overflow.
     static constexpr Range kRanges[] = {
-        {kCfgWindowSize, 0, 7, 1},
-        {kCfgCharacter, 0, 3, 0},
-        {kCfgArea, 0, 11, 0},
+        {kCfgWindowSize, 0, 7, 1},     {kCfgCharacter, 0, 3, 0},   {kCfgArea, 0, 11, 0},
+        {kCfgMusicVolume, 0, 100, 95}, {kCfgSeVolume, 0, 100, 90},
     };
     for (const Range& r : kRanges) {
         const int32_t v = GetConfigVar(r.word);

@@ -67,8 +67,8 @@ void AddConfigVar(int n, int32_t d);
 void ResetConfig();
 void ResetKeyAssignment();
 
-// Words that index tables elsewhere, put back to their defaults when a file holds a value out of
-// range.
+// Words that index tables elsewhere, and the two volumes, put back to their defaults when a file
+// holds a value out of range.
 void ValidateConfig();
 
 // The file transform between a store and its 4096-byte image. Scrambling takes a fresh seed from

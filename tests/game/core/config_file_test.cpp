@@ -78,6 +78,8 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     SetConfigVar(kCfgWindowSize, 3);
     SetConfigVar(kCfgCharacter, 2);
     SetConfigVar(kCfgArea, 5);
+    SetConfigVar(kCfgMusicVolume, 37);
+    SetConfigVar(kCfgSeVolume, 100);
     SetConfigVar(kConfigValidWord, 100);
     SetConfigVar(kCfgInstallId, 1234);
     EXPECT_EQ(SaveConfig(), kConfigFileSize);
@@ -90,7 +92,8 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     EXPECT_TRUE(Boxes().empty());
     for (int n = 0; n < kConfigWordCount; ++n) {
         if (n == kConfigSeedWord || n == kConfigValidWord || n == kCfgWindowSize ||
-            n == kCfgCharacter || n == kCfgArea || n == kCfgInstallId) {
+            n == kCfgCharacter || n == kCfgArea || n == kCfgInstallId || n == kCfgMusicVolume ||
+            n == kCfgSeVolume) {
             continue;
         }
         ASSERT_EQ(GetConfigVar(n), n * 1000003 - 7) << "word " << n;
@@ -98,6 +101,8 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     EXPECT_EQ(GetConfigVar(kCfgWindowSize), 3);
     EXPECT_EQ(GetConfigVar(kCfgCharacter), 2);
     EXPECT_EQ(GetConfigVar(kCfgArea), 5);
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 37);
+    EXPECT_EQ(GetConfigVar(kCfgSeVolume), 100);
     EXPECT_EQ(GetConfigVar(kCfgInstallId), 1234);
     // Loading writes the file back and makes the day's backup.
     EXPECT_TRUE(fs::exists(BackupPath(2024, 6, 15)));
@@ -107,12 +112,16 @@ TEST_F(ConfigFileTest, OutOfRangeIndexWordsInAFileAreReplacedOnLoad) {
     SetConfigVar(kCfgWindowSize, 9);
     SetConfigVar(kCfgCharacter, -1);
     SetConfigVar(kCfgArea, 40);
+    SetConfigVar(kCfgMusicVolume, INT32_MAX);
+    SetConfigVar(kCfgSeVolume, -3);
     ASSERT_EQ(SaveConfig(), kConfigFileSize);
     ResetConfig();
     ASSERT_EQ(LoadConfig(), kConfigFileSize);
     EXPECT_EQ(GetConfigVar(kCfgWindowSize), 1);
     EXPECT_EQ(GetConfigVar(kCfgCharacter), 0);
     EXPECT_EQ(GetConfigVar(kCfgArea), 0);
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 95);
+    EXPECT_EQ(GetConfigVar(kCfgSeVolume), 90);
 }
 
 TEST_F(ConfigFileTest, MarkerBelowHundredBringsTheCreationBox) {

@@ -53,14 +53,16 @@ TEST_F(ConfigStoreTest, ResetGivesTheDefaults) {
     for (auto [word, value] : defaults) EXPECT_EQ(GetConfigVar(word), value) << "word " << word;
 }
 
-TEST_F(ConfigStoreTest, ValidationPutsTableIndicesBackInRange) {
+TEST_F(ConfigStoreTest, ValidationPutsStrayWordsBackInRange) {
     struct Case {
         int word;
         int32_t stored, expected;
     };
     const Case cases[] = {
-        {17, 7, 7}, {17, 8, 1},  {17, -1, 1},  {17, 0x7fffffff, 1}, {35, 3, 3},
-        {35, 4, 0}, {35, -5, 0}, {41, 11, 11}, {41, 12, 0},         {41, -1, 0},
+        {17, 7, 7}, {17, 8, 1},     {17, -1, 1},   {17, 0x7fffffff, 1}, {35, 3, 3},
+        {35, 4, 0}, {35, -5, 0},    {41, 11, 11},  {41, 12, 0},         {41, -1, 0},
+        {23, 0, 0}, {23, 100, 100}, {23, 101, 95}, {23, INT32_MAX, 95}, {23, -1, 95},
+        {24, 0, 0}, {24, 100, 100}, {24, 101, 90}, {24, INT32_MIN, 90},
     };
     for (const Case& c : cases) {
         SetConfigVar(c.word, c.stored);
