@@ -57,6 +57,13 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     EXPECT_NE(log.find("二重起動はされていませんでした\r\n"_sjis), std::string::npos);
     EXPECT_NE(log.find("ウインドウを閉じようとしています\r\n"_sjis), std::string::npos);
     EXPECT_NE(log.find("ＣＯＭを終了... 完了\r\n"_sjis), std::string::npos);
+    // The clock test ran and its verdict is the clock in use.
+    EXPECT_NE(log.find("精度結果 更新回数 マルチメディアタイマー："_sjis), std::string::npos);
+    const bool counterChosen =
+        log.find("パフォーマンスカウンターを使用します"_sjis) != std::string::npos;
+    EXPECT_NE(counterChosen,
+              log.find("マルチメディアタイマーを使用します"_sjis) != std::string::npos);
+    EXPECT_EQ(run.performanceCounter, counterChosen ? 1 : 0);
     // Every line end is CR LF.
     for (size_t i = log.find('\n'); i != std::string::npos; i = log.find('\n', i + 1))
         ASSERT_TRUE(i > 0 && log[i - 1] == '\r') << "bare LF at " << i;
