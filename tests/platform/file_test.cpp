@@ -17,7 +17,9 @@ class PlatFile : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("plat_file_") + info->name());
+        // The pid too: other checkouts may run the same test at the same time.
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("plat_file_") + info->name() + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         old_ = fs::current_path();

@@ -1,5 +1,6 @@
 // The tqa_pack command: options, exit status, exact sizes, and archives the engine reads.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -20,7 +21,9 @@ class PackerCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("packer_") + info->name());
+        // The pid too: other checkouts may run the same test at the same time.
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("packer_") + info->name() + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         old_ = fs::current_path();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,7 +25,8 @@ protected:
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
         for (char& c : name)
             if (c == '/') c = '_';
-        dir_ = fs::path(::testing::TempDir()) / ("archive_" + name);
+        // The pid too: other checkouts may run the same test at the same time.
+        dir_ = fs::path(::testing::TempDir()) / ("archive_" + name + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         old_ = fs::current_path();

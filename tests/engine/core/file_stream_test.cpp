@@ -1,5 +1,6 @@
 // Memory streams, plain files and the stream sets over them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -20,7 +21,9 @@ class FileStream : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("file_stream_") + info->name());
+        // The pid too: other checkouts may run the same test at the same time.
+        dir_ = fs::path(::testing::TempDir()) /
+               (std::string("file_stream_") + info->name() + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         old_ = fs::current_path();
