@@ -78,6 +78,10 @@ TEST_F(LogTest, LineEndConversion) {
         {"\n", "S:\r\n"},
         // 0x5C as a trail byte and a lead byte before LF: the LF is still found.
         {"\x95\x5C\n", "S:\x95\x5C\r\n"},
+        // A lead byte takes the LF behind it as its trail byte: not a line end.
+        {"\x95\nx\n", "S:\x95\nx\r\n"},
+        // A lead byte before the terminator ends the scan there.
+        {"a\n\x95", "S:a\r\n\x95"},
     };
     for (const Case& c : cases) {
         InitLogFile();
