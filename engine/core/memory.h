@@ -15,7 +15,7 @@ struct AllocHeader {
     uint32_t size;     // bytes asked for
     AllocHeader* next;  // next older block; the oldest links to the sentinel
     AllocHeader* prev;  // next newer block; null for the newest
-    // Copy of the fields above, refreshed whenever they change.
+    // Copy of the fields above, links included, refreshed whenever they change.
     unsigned char mirror[16 + 2 + 2 + 4 + 2 * sizeof(void*)];
 };
 
@@ -31,7 +31,7 @@ struct AllocStats {
     AllocHeader* head;     // newest block; null until the first allocation
     AllocHeader sentinel;  // the list's older end; its prev is the oldest block
     uint16_t idCounter;
-    int64_t totalSize;
+    int64_t totalSize;  // wide enough that blocks adding up past 2 GB do not wrap
     int32_t count;
     // Debug switches, all off normally.
     int32_t logEvery;     // log every allocation and release

@@ -95,14 +95,18 @@ TEST_F(MemoryTest, DumpOfEmptyListPrintsZeroTotals) {
 TEST_F(MemoryTest, CorruptedHeaderIsReported) {
     void* older = AllocTagged(8, "x.cpp", 1);
     void* newer = AllocTagged(8, "y.cpp", 2);
+    std::memcpy(older, "abcdefgh", 8);
     auto* header =
         reinterpret_cast<AllocHeader*>(static_cast<char*>(older) - kAllocHeaderSize);
     const uint32_t size = header->size;
     header->size = 9999;  // a stray write in front of the block
     EXPECT_EQ(CheckAllocations(), -1);
     const std::string log = ReadLog();
-    EXPECT_THAT(log, HasSubstr("以下のメモリ確保情報が破損しました"_sjis));
-    EXPECT_THAT(log, HasSubstr("size:9999"));
+    // The report and the block's line share one line; the damaged size is shown, but only
+    // the 8 bytes the block really holds are read.
+    EXPECT_THAT(log, HasSubstr("以下のメモリ確保情報が破損しました"_sjis +
+                               std::string("\tsize:9999(9.765kb)  file:x.cpp  line:1  ID:")));
+    EXPECT_THAT(log, HasSubstr("data:<abcdefgh> [61 62 63 64 65 66 67 68]\r\n"));
     header->size = size;
     EXPECT_EQ(CheckAllocations(), 0);
     FreeTagged(newer);
@@ -145,6 +149,29 @@ TEST_F(MemoryTest, BlockLineReadsNoMoreThanTheBlock) {
             << size;
         FreeTagged(p);
     }
+}
+
+TEST_F(MemoryTest, PrintTotalsLogsAfterEachAllocationAndRelease) {
+    GetAllocStats().printTotals = 1;
+    FreeTagged(AllocTagged(3, nullptr, 0));
+    GetAllocStats().printTotals = 0;
+    EXPECT_EQ(ReadLog(),
+              "\tTotal size:3(0.003kb)  Alloc num:1\r\n"
+              "\tTotal size:0(0.000kb)  Alloc num:0\r\n");
+}
+
+TEST_F(MemoryTest, CheckAllAtReleaseSeesTheBlockBeforeItIsUnlinked) {
+    void* a = AllocTagged(4, nullptr, 0);
+    void* b = AllocTagged(4, nullptr, 0);
+    GetAllocStats().checkAll = 1;
+    auto* header = reinterpret_cast<AllocHeader*>(static_cast<char*>(b) - kAllocHeaderSize);
+    header->line = 4242;  // damage that leaves the links and the totals intact
+    FreeTagged(b);
+    GetAllocStats().checkAll = 0;
+    EXPECT_THAT(ReadLog(), HasSubstr("以下のメモリ確保情報が破損しました"_sjis +
+                                     std::string("\tsize:4(0.004kb)  file:  line:4242")));
+    EXPECT_EQ(CheckAllocations(), 0);
+    FreeTagged(a);
 }
 
 TEST_F(MemoryTest, WatchedSizeIsLogged) {
