@@ -382,6 +382,18 @@ void PumpSdlEvents() {
     if (!g_videoStarted.load()) return;
     SyncDirtyWindows();
     ApplyCursorState();
+    // Not every video driver sends an event when the desktop's mode changes: look now and then.
+    static Uint32 s_lastDesktopLook = 0;
+    Uint32 now = SDL_GetTicks();
+    if (now - s_lastDesktopLook >= 500) {
+        s_lastDesktopLook = now;
+        bool isVirtual;
+        {
+            std::lock_guard<std::mutex> lock(g_desktopMutex);
+            isVirtual = g_virtualDesktop;
+        }
+        if (!isVirtual) OnDisplayChange();
+    }
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         Translate(event);
@@ -419,8 +431,10 @@ DesktopInfo CurrentDesktop() {
 bool DesktopChanged(DesktopInfo* now) {
     DesktopInfo current = CurrentDesktop();
     std::lock_guard<std::mutex> lock(g_desktopMutex);
-    bool changed = !g_toldDesktopKnown || current.width != g_toldDesktop.width ||
-                   current.height != g_toldDesktop.height || current.bits != g_toldDesktop.bits;
+    // The first look only learns the desktop: nothing has changed yet.
+    bool changed = g_toldDesktopKnown &&
+                   (current.width != g_toldDesktop.width || current.height != g_toldDesktop.height ||
+                    current.bits != g_toldDesktop.bits);
     g_toldDesktop = current;
     g_toldDesktopKnown = true;
     if (now != nullptr) *now = current;

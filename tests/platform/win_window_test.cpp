@@ -233,6 +233,18 @@ TEST_F(WindowTest, DisplayChangeTellsTheNewDepthAndSize) {
     EXPECT_EQ(GetDeviceCaps(nullptr, BITSPIXEL), 16);
 }
 
+TEST_F(WindowTest, SettingAVirtualDesktopOrPumpingTellsNoWindowOfAChange) {
+    ASSERT_NE(Make(), nullptr);
+    Pump();
+    testing::SetVirtualDesktop(800, 600, 32);
+    for (int i = 0; i < 3; ++i) {
+        Pump();
+        SDL_Delay(250);  // past the layer's periodic look at the desktop
+    }
+    EXPECT_FALSE(Saw(WM_DISPLAYCHANGE));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+}
+
 TEST_F(WindowTest, PaintIsAskedOnceAfterShowingAndNotAgainOnceValidated) {
     ASSERT_NE(Make(), nullptr);
     ShowWindow(window_, SW_SHOW);
