@@ -1,0 +1,179 @@
+// Private to the software renderer: the plain blit's loops, one per path, format, source kind,
+// mode, variant, transparency, blend image and brightness, and the choice among them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/softrender/soft_pixel.h"
+#include "engine/softrender/soft_simd.h"
+
+namespace tessra::soft {
+
+// One clipped plain blit; every pointer is at the rectangle's first pixel.
+struct BlitJob {
+    uint8_t* dst;
+    int32_t dstPitch;
+    const uint8_t* src;
+    int32_t srcPitch;
+    const uint8_t* blend;
+    int32_t blendPitch;
+    int32_t width, height;
+    uint32_t key;               // transparent value (index for a paletted source)
+    const uint32_t* palette;    // 256 entries in the destination's format
+    const uint8_t* runs;        // run data of the whole source (fast path)
+    const uint8_t* runsEnd;
+};
+
+using BlitFn = void (*)(const BlitJob&, const Ctx&);
+
+// The 32-bit rows handed to the vector code: direct source, no blend image, white brightness.
+template <int K, int S, int Mode, int V, bool Bl, bool White>
+constexpr int kRowFor() {
+    if constexpr (K != 1 || S != kDirect || Bl || !White) return -1;
+    else if constexpr (Mode == 0) return kRowCopy;
+    else if constexpr (Mode == 1 && V == kHalf) return kRowHalf;
+    else if constexpr (Mode == 1) return kRowAlpha;
+    else if constexpr (Mode == 2 && V == kSat) return kRowAddSat;
+    else if constexpr (Mode == 3 && V == kSat) return kRowSubSat;
+    else if constexpr (Mode == 4) return kRowMul;
+    else return -1;
+}
+
+template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
+void BlitNormal(const BlitJob& j, const Ctx& c) {
+    constexpr int row = kRowFor<K, S, Mode, V, Bl, White>();
+    RowFn rowFn = nullptr;
+    if constexpr (row >= 0) rowFn = SelectRow(row, Tr);
+    for (int32_t y = 0; y < j.height; ++y) {
+        uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
+        const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
+        if constexpr (row >= 0) {
+            rowFn(drow, srow, j.width, j.key, c.p);
+        } else if constexpr (K == 0 && S == kDirect && Mode == 0 && White && !Bl && !Tr) {
+            std::memcpy(drow, srow, size_t(j.width) * 2);
+        } else {
+            const uint8_t* brow = nullptr;
+            if constexpr (Bl) brow = j.blend + ptrdiff_t(y) * j.blendPitch;
+            for (int32_t x = 0; x < j.width; ++x) {
+                SrcPixel<K, S> sp = ReadSource<K, S>(srow, x, j.palette);
+                if constexpr (Tr && S != kDirectAlpha) {
+                    if (sp.raw == j.key) continue;
+                }
+                uint32_t w = 0;
+                if constexpr (Bl) w = c.ramp[brow[x]];
+                DrawGated<K, S, Mode, V, Tr, Bl, White>(drow, x, sp, w, c);
+            }
+        }
+    }
+}
+
+// The run-data path: the runs replace the transparency test. Runs are clamped to the row, and
+// a row or buffer that ends early ends the draw there.
+template <int K, int S, int Mode, int V, bool Bl, bool White>
+void BlitFast(const BlitJob& j, const Ctx& c) {
+    const uint8_t* run = j.runs;
+    for (int32_t y = 0; y < j.height; ++y) {
+        uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
+        const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
+        const uint8_t* brow = nullptr;
+        if constexpr (Bl) brow = j.blend + ptrdiff_t(y) * j.blendPitch;
+        int32_t x = 0;
+        while (run < j.runsEnd) {
+            uint32_t b = *run++;
+            uint32_t code = b >> 6;
+            if (code == 3) break;
+            int32_t len = int32_t(b & 63) + 1;
+            if (len > j.width - x) len = j.width - x;
+            if (code == 0) {
+                x += len;
+                continue;
+            }
+            if constexpr (Mode == 0 && White && !Bl && S != kPal &&
+                          !(K == 0 && S == kDirectAlpha)) {
+                if (code == 1) {
+                    constexpr int32_t bpp = kSrcBytes<K, S>;
+                    std::memcpy(drow + x * (K == 0 ? 2 : 4), srow + x * bpp, size_t(len) * bpp);
+                    x += len;
+                    continue;
+                }
+            }
+            for (int32_t e = x + len; x < e; ++x) {
+                SrcPixel<K, S> sp = ReadSource<K, S>(srow, x, j.palette);
+                uint32_t w = 0;
+                if constexpr (Bl) w = c.ramp[brow[x]];
+                uint32_t d = LoadDest<K>(drow, x);
+                if constexpr (S == kDirectAlpha) {
+                    if (code == 2)
+                        StoreDest<K>(drow, x, Blend<K, Mode, V, White, true, Bl>(d, sp.colour,
+                                                                                sp.alpha, w, c));
+                    else
+                        StoreDest<K>(drow, x, Blend<K, Mode, V, White, false, Bl>(d, sp.colour,
+                                                                                 0, w, c));
+                } else {
+                    StoreDest<K>(drow, x, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+                }
+            }
+        }
+    }
+}
+
+template <int K, int S, int Mode, int V>
+BlitFn PickBlitFlags(bool fast, bool tr, bool bl, bool white) {
+    if (fast) {
+        if (bl) return white ? BlitFast<K, S, Mode, V, true, true> : BlitFast<K, S, Mode, V, true, false>;
+        return white ? BlitFast<K, S, Mode, V, false, true> : BlitFast<K, S, Mode, V, false, false>;
+    }
+    if (tr) {
+        if (bl) return white ? BlitNormal<K, S, Mode, V, true, true, true>
+                             : BlitNormal<K, S, Mode, V, true, true, false>;
+        return white ? BlitNormal<K, S, Mode, V, true, false, true>
+                     : BlitNormal<K, S, Mode, V, true, false, false>;
+    }
+    if (bl) return white ? BlitNormal<K, S, Mode, V, false, true, true>
+                         : BlitNormal<K, S, Mode, V, false, true, false>;
+    return white ? BlitNormal<K, S, Mode, V, false, false, true>
+                 : BlitNormal<K, S, Mode, V, false, false, false>;
+}
+
+template <int K, int S>
+BlitFn PickBlitModes(int mode, int var, bool fast, bool tr, bool bl, bool white) {
+    switch (mode) {
+    case 0: return PickBlitFlags<K, S, 0, kPlain>(fast, tr, bl, white);
+    case 1:
+        if constexpr (S != kDirectAlpha) {
+            if (var == kHalf) return PickBlitFlags<K, S, 1, kHalf>(fast, tr, bl, white);
+        }
+        if constexpr (K == 0) {
+            if constexpr (S != kDirectAlpha) {
+                if (var == kSix) return PickBlitFlags<K, S, 1, kSix>(fast, tr, bl, white);
+            }
+            return PickBlitFlags<K, S, 1, kDiff>(fast, tr, bl, white);
+        } else {
+            return PickBlitFlags<K, S, 1, kPlain>(fast, tr, bl, white);
+        }
+    case 2:
+        if (var == kNoLast) return PickBlitFlags<K, S, 2, kNoLast>(fast, tr, bl, white);
+        if constexpr (K == 1 && S != kDirectAlpha) {
+            if (var == kSat) return PickBlitFlags<K, S, 2, kSat>(fast, tr, bl, white);
+        }
+        return PickBlitFlags<K, S, 2, kPlain>(fast, tr, bl, white);
+    case 3:
+        if constexpr (S == kPal) {
+            if (var == kZero) return PickBlitFlags<K, S, 3, kZero>(fast, tr, bl, white);
+        }
+        if constexpr (K == 1 && S != kDirectAlpha) {
+            if (var == kSat) return PickBlitFlags<K, S, 3, kSat>(fast, tr, bl, white);
+        }
+        return PickBlitFlags<K, S, 3, kPlain>(fast, tr, bl, white);
+    case 4: return PickBlitFlags<K, S, 4, kPlain>(fast, tr, bl, white);
+    default: return nullptr;
+    }
+}
+
+// Defined, one format each, in blit_kind0.cpp and blit_kind1.cpp.
+BlitFn PickBlitKind0(int src, int mode, int var, bool fast, bool tr, bool bl, bool white);
+BlitFn PickBlitKind1(int src, int mode, int var, bool fast, bool tr, bool bl, bool white);
+
+}  // namespace tessra::soft

@@ -1,0 +1,85 @@
+// The software renderer's blits and primitives: plain and stretched blits between memory images,
+// lines, rectangle outlines and filled rectangles, under the blend mode, parameter, brightness
+// and draw area of DrawState. Main thread only, under the engine lock.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/graphics/color_format.h"
+#include "engine/screen/memimg.h"
+
+namespace tessra {
+
+struct GraphRecord;
+
+// 1 when the processor has MMX; chooses the saturating byte forms of the 32-bit add and subtract
+// at full strength. Every x86-64 processor has it; the display start-up and tests may set it.
+extern int32_t MmxAvailable;
+
+// One entry of a line list: x1, y1, x2, y2, colour, blend parameter (the last is not read here).
+struct LineRecord {
+    int32_t x1;
+    int32_t y1;
+    int32_t x2;
+    int32_t y2;
+    int32_t colour;
+    int32_t blendParam;
+};
+
+// Blends src into dest with src's top-left pixel at (x, y). transparent: 0 draws every pixel,
+// non-zero skips transparent ones, 1 also allows the run-data path. blendImage: null, or one byte
+// per pixel addressed by source coordinates. Clipped to the draw area, the destination and the
+// blend image; draws nothing when the kinds differ or dest is paletted or has alpha.
+void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t transparent,
+                const MEMIMG* blendImage);
+// Draws src scaled (nearest neighbour) into rect of dest; x1 > x2 or y1 > y2 mirrors that axis.
+// Sides of 32768 or more, and a dest of another kind, draw nothing.
+void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_t transparent,
+                       const MEMIMG* blendImage);
+// A one-pixel line; the pixel at (x2, y2) is not drawn. colour is a pixel value of dest's format.
+void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+// Each record with MemImgDrawLine, in order; a count of 0 or less draws nothing.
+void MemImgDrawLineList(MEMIMG* dest, const LineRecord* lines, int32_t count);
+// Fills rect (null: the whole image) clipped to the draw area and to dest.
+void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour);
+
+// Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
+// the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.
+int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                           const GraphRecord* graph, int32_t transparent, int32_t form,
+                           int32_t surface);
+int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+
+// A 2-D surface chosen as a stretched draw's source: its record, its handle, the image that
+// holds its pixels and its rectangle inside that image.
+struct SoftSurfaceSource {
+    const void* surface;
+    int32_t handle;
+    const MEMIMG* image;
+    int32_t x, y, width, height;
+};
+
+// What the front ends use of the screens-and-surfaces layer. That layer fills this table when
+// it starts; a missing entry makes the front ends answer -1 (graphics not started).
+struct SoftScreenServices {
+    int (*GraphicsStarted)();        // a DirectDraw object exists, or the no-DirectDraw mode
+    int (*MemImgScreens)();          // windowed at 16 or 32 bits: the screens are MEMIMGs
+    MEMIMG* (*DrawTargetMemImg)();   // the current draw target's MEMIMG
+    MEMIMG* (*GetMaskMemImg)();      // the mask screen's MEMIMG
+    void (*EndPending3D)();          // flush the vertex batch and end an open scene
+    // Locks the draw target (and the source surface); dest and src receive the prepared images.
+    int (*PrepareBlit2D)(const void* surface, const Rect* sourceRect, const Rect* destRect,
+                         int flag, uint32_t* colour, MEMIMG** dest, MEMIMG** src);
+    void (*FinishBlit2D)();
+    int (*BltGraph2D)(int32_t x, int32_t y, int32_t surfaceHandle, int32_t transparent);
+    int (*DrawLineList2D)(const LineRecord* lines, int32_t count);
+    // The graph's surface (handle -1: its first one); -1 when it is missing.
+    int (*GetStretchSource)(const GraphRecord* graph, int32_t surfaceHandle,
+                            SoftSurfaceSource* source);
+    const MEMIMG* (*GetGraphMemImg)();  // the blend graph's image, or null
+};
+extern SoftScreenServices SoftScreen;
+
+}  // namespace tessra

@@ -1,0 +1,52 @@
+// The choice between the SSE2 and AVX2 row functions, made once.
+#include "engine/softrender/soft_simd.h"
+
+namespace tessra::soft {
+namespace {
+
+template <int Op, bool Key>
+void Sse2Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
+    Row32<Op, Key>(dst, src, n, key, p);
+}
+
+template <int K>
+void Sse2Fill(uint8_t* dst, int32_t n, uint32_t colour) {
+    FillRow<K>(dst, n, colour);
+}
+
+struct Table {
+    RowFn rows[6][2];
+    FillFn fills[2];
+    explicit Table(bool allowAvx2) {
+        const RowFn sse2[6][2] = {
+            {Sse2Row<kRowCopy, false>, Sse2Row<kRowCopy, true>},
+            {Sse2Row<kRowHalf, false>, Sse2Row<kRowHalf, true>},
+            {Sse2Row<kRowAddSat, false>, Sse2Row<kRowAddSat, true>},
+            {Sse2Row<kRowSubSat, false>, Sse2Row<kRowSubSat, true>},
+            {Sse2Row<kRowMul, false>, Sse2Row<kRowMul, true>},
+            {Sse2Row<kRowAlpha, false>, Sse2Row<kRowAlpha, true>},
+        };
+        const bool avx2 = allowAvx2 && __builtin_cpu_supports("avx2");
+        for (int op = 0; op < 6; ++op)
+            for (int k = 0; k < 2; ++k) {
+                RowFn f = avx2 ? Avx2Row(op, k != 0) : nullptr;
+                rows[op][k] = f ? f : sse2[op][k];
+            }
+        fills[0] = avx2 && Avx2Fill(0) ? Avx2Fill(0) : Sse2Fill<0>;
+        fills[1] = avx2 && Avx2Fill(1) ? Avx2Fill(1) : Sse2Fill<1>;
+    }
+};
+
+Table& Rows() {
+    static Table table(true);
+    return table;
+}
+
+}  // namespace
+
+void SelectVectorRows(bool allowAvx2) { Rows() = Table(allowAvx2); }
+
+RowFn SelectRow(int op, bool key) { return Rows().rows[op][key ? 1 : 0]; }
+FillFn SelectFill(int kind) { return Rows().fills[kind == 0 ? 0 : 1]; }
+
+}  // namespace tessra::soft

@@ -1,0 +1,138 @@
+// Private to the software renderer: SSE2 rows for the common 32-bit cases (copy, halving,
+// saturating add and subtract, multiply, parameter blend), with and without a transparent key.
+// They give exactly the bits of the one-pixel rules in soft_pixel.h; SSE2 is part of every
+// x86-64 processor, so no run-time check is needed for them.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/softrender/soft_pixel.h"
+
+namespace tessra::soft {
+
+enum RowOp : int { kRowCopy, kRowHalf, kRowAddSat, kRowSubSat, kRowMul, kRowAlpha };
+
+#if defined(__SSE2__)
+template <int Op>
+inline __m128i RowOp4(__m128i d, __m128i s, __m128i pv, __m128i qv) {
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (Op == kRowCopy) {
+        return s;
+    } else if constexpr (Op == kRowHalf) {
+        const __m128i m = _mm_set1_epi32(0x7F7F7F);
+        return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(s, 1), m),
+                             _mm_and_si128(_mm_srli_epi32(d, 1), m));
+    } else if constexpr (Op == kRowAddSat) {
+        return _mm_adds_epu8(d, s);
+    } else if constexpr (Op == kRowSubSat) {
+        return _mm_subs_epu8(d, s);
+    } else if constexpr (Op == kRowMul) {
+        // (d * s) >> 8 per colour byte; the fourth byte is kept.
+        __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
+        __m128i sl = _mm_unpacklo_epi8(s, zero), sh = _mm_unpackhi_epi8(s, zero);
+        __m128i r = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(dl, sl), 8),
+                                     _mm_srli_epi16(_mm_mullo_epi16(dh, sh), 8));
+        const __m128i top = _mm_set1_epi32(int32_t(0xFF000000u));
+        return _mm_or_si128(_mm_andnot_si128(top, r), _mm_and_si128(top, d));
+    } else {
+        // (256 d + (s - d) p) >> 8 = (d (256 - p) + s p) >> 8, which stays below 65536.
+        __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
+        __m128i sl = _mm_unpacklo_epi8(s, zero), sh = _mm_unpackhi_epi8(s, zero);
+        __m128i lo = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(dl, qv), _mm_mullo_epi16(sl, pv)), 8);
+        __m128i hi = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(dh, qv), _mm_mullo_epi16(sh, pv)), 8);
+        __m128i r = _mm_packus_epi16(lo, hi);
+        const __m128i top = _mm_set1_epi32(int32_t(0xFF000000u));
+        return _mm_or_si128(_mm_andnot_si128(top, r), _mm_and_si128(top, d));
+    }
+}
+#endif
+
+// The one-pixel form of each row operation.
+template <int Op>
+inline uint32_t RowOp1(uint32_t d, uint32_t s, uint32_t p) {
+    if constexpr (Op == kRowCopy) return s;
+    else if constexpr (Op == kRowHalf) return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
+    else if constexpr (Op == kRowAddSat) return SatAdd4(d, s);
+    else if constexpr (Op == kRowSubSat) return SatSub4(d, s);
+    else if constexpr (Op == kRowMul) {
+        uint32_t out = d & 0xFF000000u;
+        for (int i = 0; i < 24; i += 8) out |= ((((d >> i) & 0xFF) * ((s >> i) & 0xFF)) >> 8) << i;
+        return out;
+    } else {
+        uint32_t out = d & 0xFF000000u;
+        for (int i = 0; i < 24; i += 8) {
+            uint32_t dc = (d >> i) & 0xFF, sc = (s >> i) & 0xFF;
+            out |= ((dc * (256 - p) + sc * p) >> 8) << i;
+        }
+        return out;
+    }
+}
+
+// One row of n 32-bit pixels; with Key, source pixels equal to key leave the destination alone.
+template <int Op, bool Key>
+inline void Row32(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
+    int32_t x = 0;
+    if constexpr (Op == kRowCopy && !Key) {
+        std::memcpy(dst, src, size_t(n) * 4);
+        return;
+    }
+#if defined(__SSE2__)
+    const __m128i kv = _mm_set1_epi32(int32_t(key));
+    const __m128i pv = _mm_set1_epi16(int16_t(p));
+    const __m128i qv = _mm_set1_epi16(int16_t(256 - p));
+    for (; x + 4 <= n; x += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
+        __m128i r = RowOp4<Op>(d, s, pv, qv);
+        if constexpr (Key) {
+            __m128i skip = _mm_cmpeq_epi32(s, kv);
+            if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
+            r = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, r));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), r);
+    }
+#endif
+    for (; x < n; ++x) {
+        uint32_t s = Load32(src + 4 * x);
+        if constexpr (Key) {
+            if (s == key) continue;
+        }
+        Store32(dst + 4 * x, RowOp1<Op>(Load32(dst + 4 * x), s, p));
+    }
+}
+
+template <int K>
+inline void FillRow(uint8_t* dst, int32_t n, uint32_t colour) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i v = K == 0 ? _mm_set1_epi16(int16_t(colour)) : _mm_set1_epi32(int32_t(colour));
+    constexpr int32_t per = K == 0 ? 8 : 4;
+    for (; x + per <= n; x += per)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x * (K == 0 ? 2 : 4)), v);
+#endif
+    for (; x < n; ++x) {
+        if constexpr (K == 0) Store16(dst + 2 * x, colour);
+        else Store32(dst + 4 * x, colour);
+    }
+}
+
+// Row and fill functions, chosen once from what the processor offers (AVX2 or SSE2); both
+// forms give the same bits.
+using RowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p);
+using FillFn = void (*)(uint8_t* dst, int32_t n, uint32_t colour);
+RowFn SelectRow(int op, bool key);
+FillFn SelectFill(int kind);
+// Chooses again, allowing AVX2 only when asked (tests run both forms).
+void SelectVectorRows(bool allowAvx2);
+// The AVX2 forms (soft_rows_avx2.cpp); null when the build has none.
+RowFn Avx2Row(int op, bool key);
+FillFn Avx2Fill(int kind);
+
+}  // namespace tessra::soft

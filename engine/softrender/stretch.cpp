@@ -1,0 +1,233 @@
+// The stretched blit: nearest-neighbour scaling and mirroring driven by 16.16 step counters.
+#include <cstddef>
+
+#include "engine/softrender/soft_common.h"
+#include "engine/softrender/soft_render.h"
+
+namespace tessra {
+namespace soft {
+namespace {
+
+struct StretchJob {
+    uint8_t* dst;
+    int32_t dstPitch;
+    int32_t width, height;     // clipped
+    const uint8_t* src;        // source pixel buffer
+    int32_t srcPitch;
+    int64_t row0;              // first source row shown
+    int32_t rowDir;            // +1, or -1 when mirrored vertically
+    const int32_t* cols;       // source column of each clipped destination column
+    const uint8_t* blend;      // blend image buffer, or null
+    int32_t blendPitch;
+    int64_t stepY;             // destination rows per source row, 16.16
+    int64_t countY0;           // row counter at the clipped top
+    uint32_t key;
+    const uint32_t* palette;
+};
+
+using StretchFn = void (*)(const StretchJob&, const Ctx&);
+
+template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
+void StretchLoop(const StretchJob& j, const Ctx& c) {
+    constexpr int32_t sbpp = kSrcBytes<K, S>;
+    constexpr int32_t dbpp = K == 0 ? 2 : 4;
+    // A plain copy depends only on the source row, so a source row shown again is copied whole
+    // from the destination row that showed it first.
+    constexpr bool pure = Mode == 0 && White && !Bl && !Tr && S != kDirectAlpha;
+    int64_t row = j.row0;
+    int64_t cy = j.countY0;
+    int64_t shownRow = -1;
+    const uint8_t* shownDest = nullptr;
+    for (int32_t y = 0; y < j.height; ++y) {
+        uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
+        if (pure && row == shownRow) {
+            std::memcpy(drow, shownDest, size_t(j.width) * dbpp);
+        } else {
+            const uint8_t* srow = j.src + ptrdiff_t(row) * j.srcPitch;
+            const uint8_t* brow = nullptr;
+            if constexpr (Bl) brow = j.blend + ptrdiff_t(row) * j.blendPitch;
+            for (int32_t x = 0; x < j.width; ++x) {
+                const int32_t col = j.cols[x];
+                if constexpr (pure && S == kDirect) {
+                    std::memcpy(drow + x * dbpp, srow + ptrdiff_t(col) * sbpp, dbpp);
+                } else {
+                    SrcPixel<K, S> sp = ReadSource<K, S>(srow, col, j.palette);
+                    if constexpr (Tr && S != kDirectAlpha) {
+                        if (sp.raw == j.key) continue;
+                    }
+                    uint32_t w = 0;
+                    if constexpr (Bl) w = c.ramp[brow[col]];
+                    DrawGated<K, S, Mode, V, Tr, Bl, White>(drow, x, sp, w, c);
+                }
+            }
+            shownRow = row;
+            shownDest = drow;
+        }
+        cy -= 65536;
+        while (cy <= 0) {
+            row += j.rowDir;
+            cy += j.stepY;
+        }
+    }
+}
+
+template <int K, int S, int Mode, int V>
+StretchFn PickStretchFlags(bool tr, bool bl, bool white) {
+    if (tr) {
+        if (bl) return white ? StretchLoop<K, S, Mode, V, true, true, true>
+                             : StretchLoop<K, S, Mode, V, true, true, false>;
+        return white ? StretchLoop<K, S, Mode, V, true, false, true>
+                     : StretchLoop<K, S, Mode, V, true, false, false>;
+    }
+    if (bl) return white ? StretchLoop<K, S, Mode, V, false, true, true>
+                         : StretchLoop<K, S, Mode, V, false, true, false>;
+    return white ? StretchLoop<K, S, Mode, V, false, false, true>
+                 : StretchLoop<K, S, Mode, V, false, false, false>;
+}
+
+template <int K, int S>
+StretchFn PickStretchModes(int mode, int var, bool tr, bool bl, bool white) {
+    switch (mode) {
+    case 0: return PickStretchFlags<K, S, 0, kPlain>(tr, bl, white);
+    case 1:
+        if constexpr (K == 0) return PickStretchFlags<K, S, 1, kDiff>(tr, bl, white);
+        else return PickStretchFlags<K, S, 1, kPlain>(tr, bl, white);
+    case 2:
+        if constexpr (K == 0) {
+            if (var == kBrightFirst) return PickStretchFlags<K, S, 2, kBrightFirst>(tr, bl, white);
+        }
+        return PickStretchFlags<K, S, 2, kPlain>(tr, bl, white);
+    case 3:
+        if constexpr (S == kPal) {
+            if (var == kZero) return PickStretchFlags<K, S, 3, kZero>(tr, bl, white);
+        }
+        if constexpr (K == 0) {
+            if (var == kBrightFirst) return PickStretchFlags<K, S, 3, kBrightFirst>(tr, bl, white);
+        }
+        if constexpr (K == 1 && S != kDirectAlpha) {
+            if (var == kSat) return PickStretchFlags<K, S, 3, kSat>(tr, bl, white);
+        }
+        return PickStretchFlags<K, S, 3, kPlain>(tr, bl, white);
+    case 4: return PickStretchFlags<K, S, 4, kPlain>(tr, bl, white);
+    default: return nullptr;
+    }
+}
+
+template <int K>
+StretchFn PickStretch(int srcKind, int mode, int var, bool tr, bool bl, bool white) {
+    switch (srcKind) {
+    case kPal: return PickStretchModes<K, kPal>(mode, var, tr, bl, white);
+    case kDirect: return PickStretchModes<K, kDirect>(mode, var, tr, bl, white);
+    default: return PickStretchModes<K, kDirectAlpha>(mode, var, tr, bl, white);
+    }
+}
+
+// Sides this large would overflow the 16.16 set-up.
+constexpr int64_t kMaxSide = 32768;
+
+}  // namespace
+}  // namespace soft
+
+void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_t transparent,
+                       const MEMIMG* blendImage) {
+    using namespace soft;
+    if (rect == nullptr || !DrawableTarget(dest) || !Drawable(src) || src->kind != dest->kind)
+        return;
+    const bool mirrorX = rect->left > rect->right, mirrorY = rect->top > rect->bottom;
+    const int64_t left = std::min(rect->left, rect->right), right = std::max(rect->left, rect->right);
+    const int64_t top = std::min(rect->top, rect->bottom), bottom = std::max(rect->top, rect->bottom);
+    const int64_t w = right - left, h = bottom - top;
+    if (w == 0 || h == 0 || w >= kMaxSide || h >= kMaxSide) return;
+    // The blend image is read at every source position that the draw shows.
+    if (blendImage != nullptr &&
+        (blendImage->pixels == nullptr || blendImage->width < src->width ||
+         blendImage->height < src->height || blendImage->pitch < blendImage->width))
+        return;
+    if (w == src->width && h == src->height && !mirrorX && !mirrorY) {
+        MemImgBlit(dest, src, int32_t(left), int32_t(top), transparent, blendImage);
+        return;
+    }
+
+    const int64_t stepX = std::max<int64_t>(1, w * 65536 / src->width);
+    const int64_t stepY = std::max<int64_t>(1, h * 65536 / src->height);
+    // Destination columns past the last one that maps inside the source are never drawn.
+    const int64_t shownW = std::min(w, (src->width * stepX - 1) / 65536 + 1);
+    const int64_t shownH = std::min(h, (src->height * stepY - 1) / 65536 + 1);
+    Box r = Intersect(Box{left, top, left + shownW, top + shownH}, DrawBounds(dest));
+    if (r.Empty()) return;
+
+    const int srcKind = src->paletted ? kPal : (src->alpha ? kDirectAlpha : kDirect);
+    const bool white = BrightnessWhite();
+    const bool blend = blendImage != nullptr;
+    Ctx ctx = MakeCtx();
+    int mode = DrawState.blendMode;
+    int var = kPlain;
+    switch (mode) {
+    case 0: break;
+    case 1:
+        if (ctx.p == 0) return;
+        if (ctx.p == 255) mode = 0;
+        break;
+    case 2:
+        if (ctx.p == 0) return;
+        if (dest->kind == 0 && blend) var = kBrightFirst;
+        break;
+    case 3:
+        if (ctx.p == 0) {
+            if (srcKind != kPal) return;
+            var = kZero;
+        } else if (ctx.p == 255 && white && !blend && srcKind != kDirectAlpha &&
+                   dest->kind == 1 && MmxAvailable == 1) {
+            var = kSat;
+        } else if (dest->kind == 0 && blend) {
+            var = kBrightFirst;
+        }
+        break;
+    case 4: break;
+    default: return;
+    }
+    StretchFn fn = dest->kind == 0 ? PickStretch<0>(srcKind, mode, var, transparent != 0, blend, white)
+                                   : PickStretch<1>(srcKind, mode, var, transparent != 0, blend, white);
+    if (fn == nullptr) return;
+
+    const int64_t e = r.left - left, f = r.top - top;
+    const int64_t qx = e * 65536 / stepX, qy = f * 65536 / stepY;
+    uint32_t palette[256];
+    if (srcKind == kPal) CopyPalette(src, palette);
+    StretchJob job;
+    job.dst = dest->pixels + ptrdiff_t(r.top) * dest->pitch +
+              ptrdiff_t(r.left) * LoopBytesPerPixel(dest);
+    job.dstPitch = dest->pitch;
+    job.width = int32_t(r.right - r.left);
+    job.height = int32_t(r.bottom - r.top);
+    job.src = src->pixels;
+    job.srcPitch = src->pitch;
+    job.row0 = mirrorY ? src->height - 1 - qy : qy;
+    job.rowDir = mirrorY ? -1 : 1;
+    // The columns come from the same counter stepping as the rows, once per call.
+    static thread_local int32_t cols[kMaxSide];
+    {
+        int64_t cx = stepX - (e * 65536) % stepX;
+        int32_t col = int32_t(mirrorX ? src->width - 1 - qx : qx);
+        const int32_t dir = mirrorX ? -1 : 1;
+        for (int64_t x = 0; x < r.right - r.left; ++x) {
+            cols[x] = col;
+            cx -= 65536;
+            while (cx <= 0) {
+                col += dir;
+                cx += stepX;
+            }
+        }
+    }
+    job.cols = cols;
+    job.blend = blend ? blendImage->pixels : nullptr;
+    job.blendPitch = blend ? blendImage->pitch : 0;
+    job.stepY = stepY;
+    job.countY0 = stepY - (f * 65536) % stepY;
+    job.key = src->transColor;
+    job.palette = palette;
+    fn(job, ctx);
+    dest->runData = 0;
+}
+
+}  // namespace tessra

@@ -1,0 +1,177 @@
+// Faults the drawing paths guard against: stale run data, writes outside the destination, reads
+// outside the blend image or the palette, overflowing stretch set-up, and multi-pixel forms
+// that would disagree with the one-pixel rule.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <iterator>
+#include <cstring>
+
+#include "engine/screen/soft_tables.h"
+#include "engine/softrender/soft_render.h"
+#include "soft_reference.h"
+
+namespace {
+
+using namespace softtest;
+
+class Mends : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tessra::BuildSoftBlendTables();
+        SetTestRamp();
+        State st;
+        st.area = {0, 0, 1000, 1000};  // larger than every destination here
+        Apply(st);
+    }
+};
+
+TEST_F(Mends, EveryWriteClearsTheDestinationsRunData) {
+    Image src(1, 4, 4);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00123456);
+    const tessra::Rect stretch{0, 0, 8, 8}, box{1, 1, 3, 3};
+    const std::function<void(tessra::MEMIMG*)> writes[] = {
+        [&](tessra::MEMIMG* d) { tessra::MemImgBlit(d, &src.m, 1, 1, 0, nullptr); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgStretchBlit(d, &src.m, &stretch, 0, nullptr); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgFillRect(d, &box, 0xFF); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgDrawLine(d, 0, 0, 5, 3, 0xFF); },
+    };
+    for (const auto& write : writes) {
+        Image dest(1, 8, 8, 0, 0, 1);
+        tessra::FillMemImgRect(&dest.m, nullptr, 0);
+        WriteRunData(dest);
+        ASSERT_EQ(dest.m.runData, 1u);
+        write(&dest.m);
+        EXPECT_EQ(dest.m.runData, 0u);
+    }
+}
+
+// A destination that is a view inside a larger image: nothing outside the view may change.
+struct Framed {
+    Image parent{1, 20, 20};
+    tessra::MEMIMG view{};
+    Framed() {
+        tessra::FillMemImgRect(&parent.m, nullptr, 0x11111111);
+        tessra::InitMemImgView(&view, &parent.m, 6, 6, 8, 8);
+    }
+    bool OutsideUntouched() const {
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x)
+                if ((x < 6 || x >= 14 || y < 6 || y >= 14) && parent.Get(x, y) != 0x11111111) return false;
+        return true;
+    }
+    bool InsideChanged() const {
+        for (int y = 6; y < 14; ++y)
+            for (int x = 6; x < 14; ++x)
+                if (parent.Get(x, y) != 0x11111111) return true;
+        return false;
+    }
+};
+
+TEST_F(Mends, DrawingStaysInsideTheDestination) {
+    Image src(1, 12, 12);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00ABCDEF);
+    const tessra::Rect big{-3, -3, 30, 30}, mirrored{25, 25, -4, -4}, fill{-5, -5, 50, 50};
+    const std::function<void(tessra::MEMIMG*)> draws[] = {
+        [&](tessra::MEMIMG* d) { tessra::MemImgBlit(d, &src.m, -2, 3, 0, nullptr); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgStretchBlit(d, &src.m, &big, 0, nullptr); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgStretchBlit(d, &src.m, &mirrored, 0, nullptr); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgFillRect(d, &fill, 0); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgDrawLine(d, -7, 2, 40, 30, 0); },
+        [&](tessra::MEMIMG* d) { tessra::MemImgDrawLine(d, INT_MIN, 1, INT_MAX, 2, 0); },
+    };
+    for (size_t i = 0; i < std::size(draws); ++i) {
+        Framed f;
+        draws[i](&f.view);
+        EXPECT_TRUE(f.OutsideUntouched()) << "draw " << i;
+        EXPECT_TRUE(f.InsideChanged()) << "draw " << i;
+    }
+}
+
+TEST_F(Mends, BlitDrawsOnlyWhereTheBlendImageReaches) {
+    Image src(1, 8, 8), dest(1, 8, 8), blend(2, 4, 3);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00FFFFFF);
+    tessra::FillMemImgRect(&dest.m, nullptr, 0);
+    std::memset(blend.m.pixels, 255, size_t(blend.m.pitch) * 3);  // ramp 255: full weight
+    tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 0, &blend.m);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(dest.Get(x, y) != 0, x < 4 && y < 3) << x << "," << y;
+}
+
+TEST_F(Mends, StretchRefusesOversizedSidesOtherFormatsAndSmallBlendImages) {
+    Image src(1, 4, 4), dest(1, 8, 8), dest16(0, 8, 8), blend(2, 2, 2);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00FFFFFF);
+    tessra::FillMemImgRect(&dest.m, nullptr, 0);
+    tessra::FillMemImgRect(&dest16.m, nullptr, 0);
+    const tessra::Rect huge{0, 0, 40000, 4}, tall{0, -40000, 4, 4}, normal{0, 0, 8, 8};
+    tessra::MemImgStretchBlit(&dest.m, &src.m, &huge, 0, nullptr);
+    tessra::MemImgStretchBlit(&dest.m, &src.m, &tall, 0, nullptr);
+    tessra::MemImgStretchBlit(&dest.m, &src.m, &normal, 0, &blend.m);
+    tessra::MemImgStretchBlit(&dest16.m, &src.m, &normal, 0, nullptr);
+    EXPECT_EQ(dest.Get(0, 0), 0u);
+    EXPECT_EQ(dest16.Get(0, 0), 0u);
+    tessra::MemImgStretchBlit(&dest.m, &src.m, &normal, 0, nullptr);
+    EXPECT_EQ(dest.Get(7, 7), 0x00FFFFFFu);
+}
+
+TEST_F(Mends, StretchStepStaysAtLeastOne) {
+    // 70000 source columns into one pixel: the step would round to 0.
+    Image src(1, 70000, 1), dest(1, 4, 4);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00222222);
+    src.Set(0, 0, 0x00ABCDEF);
+    tessra::FillMemImgRect(&dest.m, nullptr, 0);
+    const tessra::Rect one{1, 1, 2, 3};
+    tessra::MemImgStretchBlit(&dest.m, &src.m, &one, 0, nullptr);
+    EXPECT_EQ(dest.Get(1, 1), 0x00ABCDEFu);
+    EXPECT_EQ(dest.Get(1, 2), 0x00ABCDEFu);
+    EXPECT_EQ(dest.Get(2, 1), 0u);
+}
+
+TEST_F(Mends, SixteenBitAddOfNeighboursFollowsTheOnePixelRule) {
+    // In a two-pixel word the upper pixel's lowest blue bit would serve as the lower pixel's
+    // guard and be lost.
+    Image src(0, 2, 1), dest(0, 2, 1);
+    src.Set(0, 0, 0xF800);
+    src.Set(1, 0, 0x0000);
+    dest.Set(0, 0, 0xF800);
+    dest.Set(1, 0, 0x0001);
+    State st;
+    st.mode = 2;
+    st.p = 255;
+    Apply(st);
+    tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 0, nullptr);
+    EXPECT_EQ(dest.Get(1, 0), 0x0001u);
+    EXPECT_EQ(dest.Get(0, 0), 0xF800u);
+}
+
+TEST_F(Mends, IndexesPastThePaletteCountDrawBlack) {
+    Image src(1, 2, 1, 1), dest(1, 2, 1);
+    src.m.paletteCount = 2;
+    const uint32_t stale = 0x00ABCDEF, first = 0x00010203;
+    std::memcpy(src.m.palette + 4 * 5, &stale, 4);
+    std::memcpy(src.m.palette, &first, 4);
+    src.m.pixels[0] = 0;
+    src.m.pixels[1] = 5;
+    src.m.transColor = 300;
+    tessra::FillMemImgRect(&dest.m, nullptr, 0x00FFFFFF);
+    tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 0, nullptr);
+    EXPECT_EQ(dest.Get(0, 0), first);
+    EXPECT_EQ(dest.Get(1, 0), 0u);
+}
+
+TEST_F(Mends, DamagedRunDataStaysInsideTheImages) {
+    Image src(1, 3, 2, 0, 0, 1);
+    tessra::FillMemImgRect(&src.m, nullptr, 0x00ABCDEF);
+    std::memset(src.m.auxBuffer, 0x7F, (3 + 5) * 2);  // 64-pixel draw runs and no row ends
+    src.m.runData = 1;
+    Framed f;
+    tessra::InitMemImgView(&f.view, &f.parent.m, 6, 6, 3, 2);
+    tessra::MemImgBlit(&f.view, &src.m, 0, 0, 1, nullptr);
+    EXPECT_EQ(f.parent.Get(6, 6), 0x00ABCDEFu);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            if (x < 6 || x >= 9 || y < 6 || y >= 8) ASSERT_EQ(f.parent.Get(x, y), 0x11111111u) << x << "," << y;
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// A per-pixel model of the software renderer's blend rules, written straight from the rules with
+// plain integer arithmetic and no lookup tables, and the fixtures the renderer's tests share.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/graphics/draw_state.h"
+#include "engine/screen/memimg.h"
+
+namespace softtest {
+
+using tessra::MEMIMG;
+
+// Which drawing path's particulars apply.
+enum class Path { BlitNormal, BlitFast, Stretch, Primitive };
+
+// The draw state a case runs under.
+struct State {
+    int mode = 0;
+    int p = 0;
+    uint8_t bright[3] = {255, 255, 255};  // blue, green, red
+    tessra::Rect area{0, 0, 1 << 20, 1 << 20};
+    int mmx = 1;
+    // Mode and parameter under one brightness byte for all three channels.
+    static State Of(int mode, int p, uint8_t bright = 255, int mmx = 1) {
+        State s;
+        s.mode = mode;
+        s.p = p;
+        s.bright[0] = s.bright[1] = s.bright[2] = bright;
+        s.mmx = mmx;
+        return s;
+    }
+};
+
+// Writes the state into DrawState and MmxAvailable.
+void Apply(const State& s);
+
+// One source pixel as the rules see it.
+struct SourcePixel {
+    uint32_t raw;      // index byte, 16-bit word, 4-byte 16-bit-with-alpha pixel or 32-bit pixel
+    bool paletted;
+    bool alpha;        // per-pixel alpha source
+    uint32_t key;      // the transparent value
+};
+
+// The new destination pixel, or d when the pixel is skipped or the mode draws nothing.
+// runCode: the run code of the pixel on the fast path (0, 1, 2), else ignored.
+// blendWeight: -1 without a blend image, else the ramp's weight.
+uint32_t RefPixel(Path path, int kind, const SourcePixel& sp, const uint32_t* palette,
+                  int transparent, int runCode, int blendWeight, uint32_t d, const State& st);
+
+// An owned image for tests.
+struct Image {
+    MEMIMG m{};
+    Image(int kind, int width, int height, int paletted = 0, int alpha = 0, int buffers = 0,
+          uint32_t key = 0);
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+    uint32_t Get(int x, int y) const;
+    void Set(int x, int y, uint32_t v);
+    std::vector<uint8_t> Bytes() const;  // every row's pixel bytes
+};
+
+// Fills an image with seeded noise: some pixels equal to the key, alpha drawn from 0, 255 and
+// values between; palette entries for paletted images.
+void FillNoise(Image& img, std::mt19937& rng);
+// A one-byte-per-pixel image of noise for the blend image.
+void FillBytes(Image& img, std::mt19937& rng);
+// Writes the run data of a whole image the way the image transfer does and sets its flag.
+void WriteRunData(Image& img);
+// The run code of every pixel of an image's run data, row by row.
+std::vector<int> DecodeRuns(const Image& img);
+
+// The blend ramp used by the tests: weight v -> a spread of 0..255 with 0 and 255 present.
+void SetTestRamp();
+
+// Reference drawing of whole operations into a copy of the destination.
+void RefBlit(Image& dest, const Image& src, int x, int y, int transparent, const Image* blend,
+             const State& st);
+void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparent,
+                const Image* blend, const State& st);
+void RefFill(Image& dest, const tessra::Rect* rect, uint32_t colour, const State& st);
+
+// A test-case name from a row's description: letters and digits kept, the rest '_'.
+std::string CaseName(const char* description);
+
+}  // namespace softtest
