@@ -43,9 +43,8 @@ bool ChooseBlitVariant(int kind, int srcKind, bool fast, bool blend, bool white,
             var = kZero;
             return true;
         }
-        if (p == 255 && white && !blend && kind == 1 && MmxAvailable == 1 && !fast &&
-            plainSource) {
-            var = kSat;
+        if (p == 255 && white && !blend) {
+            var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
         }
         return true;
     case 4: return true;

@@ -28,6 +28,19 @@ struct BlitJob {
 
 using BlitFn = void (*)(const BlitJob&, const Ctx&);
 
+// The 16-bit rows handed to the vector code: direct source, no blend image, white brightness.
+template <int K, int S, int Mode, int V, bool Bl, bool White>
+constexpr int kRow16For() {
+    if constexpr (K != 0 || S != kDirect || Bl || !White) return -1;
+    else if constexpr (Mode == 0) return kRow16Copy;
+    else if constexpr (Mode == 1 && V == kHalf) return kRow16Half;
+    else if constexpr (Mode == 1 && V == kSix) return kRow16Six;
+    else if constexpr (Mode == 2 && V == kNoLast) return kRow16Add;
+    else if constexpr (Mode == 3 && V == kNoLast) return kRow16Sub;
+    else if constexpr (Mode == 4) return kRow16Mul;
+    else return -1;
+}
+
 // The 32-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRowFor() {
@@ -44,6 +57,7 @@ constexpr int kRowFor() {
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
 void BlitNormal(const BlitJob& j, const Ctx& c) {
     constexpr int row = kRowFor<K, S, Mode, V, Bl, White>();
+    constexpr int row16 = kRow16For<K, S, Mode, V, Bl, White>();
     RowFn rowFn = nullptr;
     if constexpr (row >= 0) rowFn = SelectRow(row, Tr);
     for (int32_t y = 0; y < j.height; ++y) {
@@ -51,8 +65,10 @@ void BlitNormal(const BlitJob& j, const Ctx& c) {
         const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
         if constexpr (row >= 0) {
             rowFn(drow, srow, j.width, j.key, c.p);
-        } else if constexpr (K == 0 && S == kDirect && Mode == 0 && White && !Bl && !Tr) {
+        } else if constexpr (row16 == kRow16Copy && !Tr) {
             std::memcpy(drow, srow, size_t(j.width) * 2);
+        } else if constexpr (row16 >= 0) {
+            Row16<row16, Tr>(drow, srow, j.width, j.key, c.p);
         } else {
             const uint8_t* brow = nullptr;
             if constexpr (Bl) brow = j.blend + ptrdiff_t(y) * j.blendPitch;
@@ -163,6 +179,7 @@ BlitFn PickBlitModes(int mode, int var, bool fast, bool tr, bool bl, bool white)
         if constexpr (S == kPal) {
             if (var == kZero) return PickBlitFlags<K, S, 3, kZero>(fast, tr, bl, white);
         }
+        if (var == kNoLast) return PickBlitFlags<K, S, 3, kNoLast>(fast, tr, bl, white);
         if constexpr (K == 1 && S != kDirectAlpha) {
             if (var == kSat) return PickBlitFlags<K, S, 3, kSat>(fast, tr, bl, white);
         }

@@ -16,7 +16,8 @@ enum Var : int {
     kHalf,         // mode 1 at 128, plain blit: (s >> 1) + (d >> 1)
     kSix,          // mode 1, 16-bit plain blit: the 6-bit blend table at p >> 2
     kDiff,         // mode 1, 16-bit: d + (s - d) * p / 255 toward zero
-    kNoLast,       // add at full strength: the packed add without its guard-bit term
+    kNoLast,       // full strength, white, no blend image: the source is the amount, and the
+                   // packed add leaves out its guard-bit term
     kSat,          // add or subtract at full strength on all four bytes with saturation
     kZero,         // subtract of nothing (paletted source at parameter 0)
     kBrightFirst,  // 16-bit stretched add/subtract with a blend image: brightness before factors

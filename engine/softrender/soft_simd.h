@@ -108,6 +108,112 @@ inline void Row32(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uin
     }
 }
 
+// 16-bit 565 rows for a direct source under white brightness without a blend image. Each lane
+// holds one pixel, so the packed add and subtract give exactly the one-pixel rule.
+enum Row16Op : int { kRow16Copy, kRow16Half, kRow16Six, kRow16Add, kRow16Sub, kRow16Mul };
+
+template <int Op>
+inline uint32_t Row16Op1(uint32_t d, uint32_t s, uint32_t p) {
+    if constexpr (Op == kRow16Copy) return s;
+    else if constexpr (Op == kRow16Half) return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
+    else if constexpr (Op == kRow16Six) {
+        const uint32_t k = p >> 2;
+        uint32_t out = 0;
+        for (int ch = 0; ch < 3; ++ch) out |= uint32_t(Blend6BitTable[k][Chan<0>(s, ch)][Chan<0>(d, ch)]) << kShift<0>[ch];
+        return out;
+    } else if constexpr (Op == kRow16Add) return PackedAdd<0, false>(d, s);
+    else if constexpr (Op == kRow16Sub) return PackedSub<0>(d, s);
+    else {
+        uint32_t out = 0;
+        for (int ch = 0; ch < 3; ++ch) out |= ((Chan<0>(d, ch) * Chan<0>(s, ch)) >> kWidth<0>[ch]) << kShift<0>[ch];
+        return out;
+    }
+}
+
+#if defined(__SSE2__)
+// (bits & bit) ? mask : 0 in every lane.
+inline __m128i IfBit16(__m128i v, int bit, int mask) {
+    const __m128i b = _mm_set1_epi16(int16_t(bit));
+    return _mm_and_si128(_mm_cmpeq_epi16(_mm_and_si128(v, b), b), _mm_set1_epi16(int16_t(mask)));
+}
+
+template <int Op>
+inline __m128i Row16Op8(__m128i d, __m128i s, __m128i kv) {
+    if constexpr (Op == kRow16Copy) {
+        return s;
+    } else if constexpr (Op == kRow16Half) {
+        const __m128i m = _mm_set1_epi16(0x7BEF);
+        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(s, 1), m), _mm_and_si128(_mm_srli_epi16(d, 1), m));
+    } else if constexpr (Op == kRow16Six) {
+        // trunc((s k + d (63 - k)) / 63) per field; the sum is below 4096, where
+        // (x * 33289) >> 21 equals x / 63.
+        const __m128i k = kv, k63 = _mm_sub_epi16(_mm_set1_epi16(63), kv);
+        const __m128i magic = _mm_set1_epi16(int16_t(33289));
+        auto field = [&](int shift, int max) {
+            const __m128i m = _mm_set1_epi16(int16_t(max));
+            __m128i sf = _mm_and_si128(_mm_srli_epi16(s, shift), m);
+            __m128i df = _mm_and_si128(_mm_srli_epi16(d, shift), m);
+            __m128i x = _mm_add_epi16(_mm_mullo_epi16(sf, k), _mm_mullo_epi16(df, k63));
+            return _mm_slli_epi16(_mm_srli_epi16(_mm_mulhi_epu16(x, magic), 5), shift);
+        };
+        return _mm_or_si128(_mm_or_si128(field(0, 31), field(5, 63)), field(11, 31));
+    } else if constexpr (Op == kRow16Add) {
+        const __m128i m = _mm_set1_epi16(int16_t(0xF7DF));
+        __m128i a = _mm_and_si128(d, m), b = _mm_and_si128(s, m);
+        __m128i t = _mm_add_epi16(a, b);
+        // The carry out of the top bit: red overflowed.
+        __m128i carry = _mm_srai_epi16(_mm_or_si128(_mm_and_si128(a, b), _mm_andnot_si128(t, _mm_or_si128(a, b))), 15);
+        __m128i red = _mm_and_si128(carry, _mm_set1_epi16(int16_t(0xF800)));
+        return _mm_or_si128(_mm_or_si128(t, red), _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0)));
+    } else if constexpr (Op == kRow16Sub) {
+        __m128i a = _mm_or_si128(d, _mm_set1_epi16(0x0820));
+        __m128i b = _mm_and_si128(s, _mm_set1_epi16(int16_t(0xF7DF)));
+        __m128i t = _mm_sub_epi16(a, b);
+        // Red did not borrow when b <= a.
+        __m128i noBorrow = _mm_cmpeq_epi16(_mm_subs_epu16(b, a), _mm_setzero_si128());
+        __m128i red = _mm_and_si128(noBorrow, _mm_set1_epi16(int16_t(0xF800)));
+        return _mm_and_si128(t, _mm_or_si128(red, _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0))));
+    } else {
+        auto field = [&](int shift, int max, int width) {
+            const __m128i m = _mm_set1_epi16(int16_t(max));
+            __m128i sf = _mm_and_si128(_mm_srli_epi16(s, shift), m);
+            __m128i df = _mm_and_si128(_mm_srli_epi16(d, shift), m);
+            return _mm_slli_epi16(_mm_srli_epi16(_mm_mullo_epi16(sf, df), width), shift);
+        };
+        return _mm_or_si128(_mm_or_si128(field(0, 31, 5), field(5, 63, 6)), field(11, 31, 5));
+    }
+}
+#endif
+
+template <int Op, bool Key>
+inline void Row16(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i keyv = _mm_set1_epi16(int16_t(key));
+    const __m128i kv = _mm_set1_epi16(int16_t(p >> 2));
+    for (; x + 8 <= n; x += 8) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * x));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 2 * x));
+        __m128i r = Row16Op8<Op>(d, s, kv);
+        if constexpr (Key) {
+            if (key <= 0xFFFF) {  // a larger key equals no 16-bit pixel
+                __m128i skip = _mm_cmpeq_epi16(s, keyv);
+                if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
+                r = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, r));
+            }
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * x), r);
+    }
+#endif
+    for (; x < n; ++x) {
+        uint32_t s = Load16(src + 2 * x);
+        if constexpr (Key) {
+            if (s == key) continue;
+        }
+        Store16(dst + 2 * x, Row16Op1<Op>(Load16(dst + 2 * x), s, p));
+    }
+}
+
 template <int K>
 inline void FillRow(uint8_t* dst, int32_t n, uint32_t colour) {
     int32_t x = 0;
