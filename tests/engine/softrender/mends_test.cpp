@@ -171,7 +171,9 @@ TEST_F(Mends, DamagedRunDataStaysInsideTheImages) {
     EXPECT_EQ(f.parent.Get(6, 6), 0x00ABCDEFu);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x)
-            if (x < 6 || x >= 9 || y < 6 || y >= 8) ASSERT_EQ(f.parent.Get(x, y), 0x11111111u) << x << "," << y;
+            if (x < 6 || x >= 9 || y < 6 || y >= 8) {
+                ASSERT_EQ(f.parent.Get(x, y), 0x11111111u) << x << "," << y;
+            }
 }
 
 }  // namespace

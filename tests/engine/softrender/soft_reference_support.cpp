@@ -1,5 +1,7 @@
 #include "soft_reference.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -10,6 +12,14 @@
 namespace softtest {
 
 namespace {
+
+// Every case of this binary runs as its own process; each needs the blend tables built.
+class TablesEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { tessra::BuildSoftBlendTables(); }
+};
+[[maybe_unused]] ::testing::Environment* const kTables =
+    ::testing::AddGlobalTestEnvironment(new TablesEnvironment);
 
 struct Layout {
     int shift[3];
