@@ -108,6 +108,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
             scripted = true;
         }
     }
+    // Boxes may come before any window: start SDL video to learn whether a display exists.
+    if (!scripted) detail::EnsureVideo();
     std::string utf8Text = SjisToUtf8(sjisText);
     std::string utf8Caption = SjisToUtf8(sjisCaption);
     if (!scripted) {

@@ -461,14 +461,13 @@ void OnCloseRequest(HWND window) { PostToWindow(window, WM_CLOSE, 0, 0); }
 void OnDisplayChange() {
     DesktopInfo now;
     if (!DesktopChanged(&now)) return;
-    static DesktopInfo s_now;
-    s_now = now;
     ForEachWindow(
-        [](HWND w, void*) {
-            PostToWindow(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(s_now.bits),
-                         MAKELPARAM(s_now.width, s_now.height));
+        [](HWND w, void* context) {
+            const auto* d = static_cast<const DesktopInfo*>(context);
+            PostToWindow(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(d->bits),
+                         MAKELPARAM(d->width, d->height));
         },
-        nullptr);
+        &now);
 }
 
 }  // namespace detail

@@ -599,6 +599,12 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
         case GWL_STYLE:
             old = static_cast<LONG>(w->style | (w->visible ? WS_VISIBLE : 0));
             w->style = static_cast<DWORD>(value) & ~WS_VISIBLE;
+            // A style word with WS_VISIBLE makes the window visible, as on the desktop; the
+            // SDL window follows at the next placement or show.
+            if ((static_cast<DWORD>(value) & WS_VISIBLE) && !w->visible) {
+                w->visible = true;
+                w->needsPaint = true;
+            }
             return old;
         case GWL_EXSTYLE:
             old = static_cast<LONG>(w->exStyle);

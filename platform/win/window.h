@@ -153,7 +153,8 @@ BOOL SetWindowTextA(HWND window, const char* text);
 int GetWindowTextA(HWND window, char* text, int maxCount);
 
 // Style words: GWL_STYLE and GWL_EXSTYLE. A style change takes effect (full screen or bordered)
-// at the next SetWindowPos, MoveWindow or ShowWindow, as on the desktop.
+// at the next SetWindowPos, MoveWindow or ShowWindow, as on the desktop. WS_VISIBLE in a new
+// style word makes the window visible; leaving it out does not hide it.
 LONG GetWindowLongA(HWND window, int index);
 LONG SetWindowLongA(HWND window, int index, LONG value);
 // GWLP_WNDPROC (and the style words). Returns the old value, 0 on failure.

@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -423,6 +424,34 @@ TEST_F(WindowTest, IconIsTheDefaultWhenItsFileIsAbsentAndSetsTheClassIcon) {
     EXPECT_EQ(icon, LoadIconA(nullptr, MAKEINTRESOURCEA(IDI_APPLICATION)));
     SetClassLongPtrA(window_, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
     EXPECT_EQ(SetClassLongPtrA(window_, GCLP_HICON, 0), reinterpret_cast<uintptr_t>(icon));
+}
+
+TEST_F(WindowTest, IconComesFromItsImageFileWhenPresent) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::filesystem::path dir =
+        std::filesystem::path(::testing::TempDir()) / (std::string("win_icon_") + info->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(picture, nullptr);
+    ASSERT_EQ(SDL_SaveBMP(picture, "icon101.bmp"), 0);
+    SDL_FreeSurface(picture);
+    HICON fromFile = LoadIconA(GetModuleHandleForTest(), MAKEINTRESOURCEA(101));
+    HICON fallback = LoadIconA(nullptr, MAKEINTRESOURCEA(IDI_APPLICATION));
+    std::filesystem::current_path(old);
+    EXPECT_NE(fromFile, nullptr);
+    EXPECT_NE(fromFile, fallback);
+}
+
+TEST_F(WindowTest, StyleWordWithVisibleShowsAHiddenWindow) {
+    ASSERT_NE(Make(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(window_));
+    SetWindowLongA(window_, GWL_STYLE, static_cast<LONG>(0x80CA0000u | WS_VISIBLE));
+    EXPECT_TRUE(IsWindowVisible(window_));
+    SetWindowLongA(window_, GWL_STYLE, static_cast<LONG>(0x80000000u));
+    EXPECT_TRUE(IsWindowVisible(window_));
 }
 
 TEST_F(WindowTest, DesktopDepthOfTheDummyDisplayReadsAsBytesPerPixelTimesEight) {
