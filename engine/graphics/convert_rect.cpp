@@ -379,49 +379,49 @@ int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* de
                       static_cast<ptrdiff_t>(sourceRect->left) * alphaBytes
                 : nullptr;
         uint8_t* d = g.DestRow(y);
-        uint32_t carry[3] = {0, 0, 0};
+        uint32_t carry[4] = {0, 0, 0, 0};
         for (int32_t x = 0; x < width; ++x) {
             const uint32_t v = ReadValue(sf, s + static_cast<ptrdiff_t>(x) * g.sourceBytes);
             if (skipTransparent == 1 && v == transCompare) continue;
             const int32_t column = g.DestColumn(x);
+            // A channel made narrower is dithered when asked, a wider one rescaled exactly.
+            auto narrow = [&](uint32_t raw, int from, int to, uint32_t* sum) -> uint32_t {
+                if (!(to < from && to > 0 && dither != 0)) return Rescale(raw, from, to);
+                const int drop = from - to;
+                const uint32_t dropMask = (1u << drop) - 1u;
+                const uint32_t dropped = raw & dropMask;
+                uint32_t out = raw >> drop;
+                bool raise = false;
+                if (dither == 1) {
+                    const uint32_t m = kDitherMatrix[(destY + y) & 3][(destX + column) & 3];
+                    raise = dropped > static_cast<uint32_t>((uint64_t{m} << drop) >> 4);
+                } else if (dither == 2) {
+                    *sum += dropped;
+                    if (*sum > dropMask) {
+                        raise = true;
+                        *sum &= dropMask;
+                    }
+                }
+                const uint32_t top = (1u << to) - 1u;
+                if (raise && out < top) ++out;
+                return out;
+            };
             uint32_t c[3];
             for (int i = 0; i < 3; ++i) {
                 const uint32_t raw = sc[i].width ? ((v & sc[i].mask) >> sc[i].shift) : 0;
-                const int from = sc[i].width;
-                const int to = dc[i].width;
-                if (to < from && to > 0 && dither != 0) {
-                    const int drop = from - to;
-                    const uint32_t dropMask = (1u << drop) - 1u;
-                    const uint32_t dropped = raw & dropMask;
-                    uint32_t out = raw >> drop;
-                    bool raise = false;
-                    if (dither == 1) {
-                        const uint32_t m = kDitherMatrix[(destY + y) & 3][(destX + column) & 3];
-                        raise = dropped > ((m << drop) >> 4);
-                    } else if (dither == 2) {
-                        carry[i] += dropped;
-                        if (carry[i] > dropMask) {
-                            raise = true;
-                            carry[i] &= dropMask;
-                        }
-                    }
-                    const uint32_t top = (1u << to) - 1u;
-                    if (raise && out < top) ++out;
-                    c[i] = out;
-                } else {
-                    c[i] = Rescale(raw, from, to);
-                }
+                c[i] = narrow(raw, sc[i].width, dc[i].width, &carry[i]);
             }
             uint32_t alpha = 0;
             if (destAlphaWidth > 0) {
+                // Alpha read from the source or the alpha image narrows like a colour channel.
                 if (sourceAlpha) {
-                    alpha = Rescale((v & alphaSource.mask) >> alphaSource.shift,
-                                    alphaSource.width, destAlphaWidth);
+                    alpha = narrow((v & alphaSource.mask) >> alphaSource.shift, alphaSource.width,
+                                   destAlphaWidth, &carry[3]);
                 } else if (a != nullptr) {
                     const uint32_t av =
                         ReadValue(alphaFormat, a + static_cast<ptrdiff_t>(x) * alphaBytes);
-                    alpha = Rescale((av & alphaSource.mask) >> alphaSource.shift,
-                                    alphaSource.width, destAlphaWidth);
+                    alpha = narrow((av & alphaSource.mask) >> alphaSource.shift,
+                                   alphaSource.width, destAlphaWidth, &carry[3]);
                 } else {
                     alpha = fullAlpha;
                 }

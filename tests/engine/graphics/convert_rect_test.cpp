@@ -459,5 +459,26 @@ TEST(ConvertRect, CarryDitherAccumulatesAlongRow) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], want[i]) << i;
 }
 
+TEST(ConvertRect, DitherNarrowsAlphaLikeTheColours) {
+    const ColorFormat argb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    const ColorFormat a4444 = Masks(16, 0xF00, 0xF0, 0xF, 0xF000);
+    // Every channel 0x88: four dropped bits hold 8, so the ordered threshold m raises it where
+    // m < 8, and the running sum raises every second pixel; alpha follows the same rule.
+    const uint32_t in[4] = {0x88888888, 0x88888888, 0x88888888, 0x88888888};
+    uint16_t out[4];
+    const Rect r{0, 0, 4, 1};
+    struct Case {
+        int dither;
+        uint16_t want[4];
+    };
+    const Case cases[] = {{1, {0x9999, 0x8888, 0x9999, 0x8888}},
+                          {2, {0x8888, 0x9999, 0x8888, 0x9999}}};
+    for (const Case& c : cases) {
+        ConvertRectPixels(out, 8, &a4444, in, 16, &argb, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0,
+                          c.dither, 0, 0, 0);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], c.want[i]) << c.dither << " " << i;
+    }
+}
+
 }  // namespace
 }  // namespace tessra
