@@ -233,6 +233,8 @@ void PaletteFromPackedBytes(ColorFormat* f) {
     for (uint32_t i = 0; i < 256; ++i) {
         auto widen = [](uint32_t v, int width) -> uint8_t {
             if (width == 0) return 0;
+            // A header may claim a channel wider than the byte: its top eight bits serve.
+            if (width >= 8) return static_cast<uint8_t>(v >> (width - 8));
             uint32_t out = v << (8 - width);
             for (int have = width; have < 8; have *= 2) out |= out >> have;
             return static_cast<uint8_t>(out);

@@ -361,6 +361,22 @@ TEST_F(Malformed, DdsHeaderChecks) {
     }
 }
 
+TEST_F(Malformed, DdsEightBitMasksWiderThanThePixel) {
+    // A one-byte pixel whose header claims a 16-bit red channel: its palette takes the top byte
+    // of that channel (nothing of which fits in the pixel), never a shift by a negative count.
+    Bytes px;
+    const Bytes f = testimg::WriteDdsMasks(4, 3, 8, 0xFFFF, 0xF0000, 0x3, 0, 0x40, 0, 12, &px);
+    const StreamHandle h = OpenMemStream(f.data(), static_cast<uint32_t>(f.size()));
+    StreamIo io = MakeStreamIo(GetMemStreamFuncs(), h);
+    GraphImage image{};
+    ASSERT_EQ(DecodeDdsImage(&io, &image), 0);
+    io.Close(io.handle);
+    EXPECT_EQ(image.format.palette[0xFF][2], 0);  // red: bits 8..15 of the value 0xFF
+    EXPECT_EQ(image.format.palette[0xFF][1], 0);  // green lies wholly outside the byte
+    EXPECT_EQ(image.format.palette[0xFF][0], 0xFF);
+    FreeGraphImage(&image);
+}
+
 TEST_F(Malformed, BgraBadHeaders) {
     Picture p;
     const Bytes good = testimg::WriteBgra(3, 2, false, 1, &p);
