@@ -147,6 +147,34 @@ TEST_F(Decoding, BmpBottomUp24BitKeepsStride) {
     ExpectPixels(image_, want);
 }
 
+TEST_F(Decoding, BmpLongerHeadersKeepTheirTables) {
+    // Newer information headers (108 and 124 bytes) keep the bit-field masks at the same place
+    // inside the header, but the palette starts after the whole header.
+    auto set32 = [](Bytes& f, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    auto get32 = [](const Bytes& f, size_t at) {
+        return static_cast<uint32_t>(f[at] | f[at + 1] << 8 | f[at + 2] << 16 | f[at + 3] << 24);
+    };
+    for (uint32_t headerSize : {108u, 124u}) {
+        for (int bits : {4, 8, 16}) {
+            SCOPED_TRACE(testing::Message() << headerSize << "-byte header, " << bits << " bits");
+            Picture want;
+            Bytes file = testimg::WriteBmp(5, 3, bits, false, false, bits == 16, 40 + bits, &want);
+            // The bytes the longer header adds go after the 40 bytes (and the masks inside it).
+            const size_t at = 14 + (bits == 16 ? 52 : 40);
+            const size_t added = headerSize - (bits == 16 ? 52 : 40);
+            file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), added, 0);
+            set32(file, 2, static_cast<uint32_t>(file.size()));
+            set32(file, 10, get32(file, 10) + static_cast<uint32_t>(added));
+            set32(file, 14, headerSize);
+            ASSERT_EQ(Decode(file, &image_), 0);
+            ExpectPixels(image_, want);
+            FreeGraphImage(&image_);
+        }
+    }
+}
+
 TEST_F(Decoding, TgaTypesDepthsAndOrientations) {
     struct Case {
         int type, depth, orient, idLength;
