@@ -34,6 +34,8 @@ bool DesktopChanged(DesktopInfo* now);
 bool PostToThread(DWORD threadId, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void DropWindowMessages(DWORD threadId, HWND window);
 void EnsureQueue(DWORD threadId);
+// Drops a thread's queue when the thread ends; later posts to it fail.
+void RemoveQueue(DWORD threadId);
 // Runs the messages other threads sent to the calling thread's windows.
 void RunSentMessages();
 

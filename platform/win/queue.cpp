@@ -76,6 +76,23 @@ void EnsureQueue(DWORD threadId) {
     if (!slot) slot = std::make_shared<Queue>();
 }
 
+void RemoveQueue(DWORD threadId) {
+    std::shared_ptr<Queue> queue;
+    {
+        QueueTable& table = Queues();
+        std::lock_guard<std::mutex> lock(table.mutex);
+        auto it = table.queues.find(threadId);
+        if (it == table.queues.end()) return;
+        queue = std::move(it->second);
+        table.queues.erase(it);
+    }
+    // Anyone still waiting on a message sent to the thread gets 0 instead of waiting for ever.
+    std::lock_guard<std::mutex> lock(queue->mutex);
+    for (auto& sent : queue->sent) sent->done = true;
+    queue->sent.clear();
+    queue->sentDone.notify_all();
+}
+
 bool PostToThread(DWORD threadId, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     std::shared_ptr<Queue> queue = FindQueue(threadId);
     if (!queue) return false;
@@ -232,6 +249,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     sent->wParam = wParam;
     sent->lParam = lParam;
     std::unique_lock<std::mutex> lock(queue->mutex);
+    if (!FindQueue(view.owner)) return 0;  // the owner has ended
     queue->sent.push_back(sent);
     queue->sentDone.wait(lock, [&] { return sent->done; });
     return sent->result;

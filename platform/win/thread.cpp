@@ -22,6 +22,15 @@ namespace {
 std::atomic<DWORD> g_nextThreadId{0x100};
 thread_local DWORD t_threadId = 0;
 
+// Drops the thread's queue when the thread ends.
+struct QueueRelease {
+    DWORD id = 0;
+    ~QueueRelease() {
+        if (id != 0) detail::RemoveQueue(id);
+    }
+};
+thread_local QueueRelease t_queueRelease;
+
 DWORD NewThreadId() {
     for (;;) {
         DWORD id = g_nextThreadId.fetch_add(1);
@@ -77,7 +86,11 @@ struct ThreadStart {
 
 void RunThread(ThreadStart start) {
     t_threadId = start.object->threadId;
+    t_queueRelease.id = t_threadId;
     DWORD code = start.start(start.parameter);
+    // The queue goes before the thread counts as ended, so a waiter sees both at once.
+    detail::RemoveQueue(t_threadId);
+    t_queueRelease.id = 0;
     std::shared_ptr<Object> object = std::move(start.object);
     {
         std::lock_guard<std::mutex> lock(object->mutex);
@@ -93,6 +106,7 @@ DWORD GetCurrentThreadId() {
     if (t_threadId == 0) {
         t_threadId = NewThreadId();
         detail::EnsureQueue(t_threadId);
+        t_queueRelease.id = t_threadId;
     }
     return t_threadId;
 }

@@ -682,6 +682,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
         std::lock_guard<std::mutex> lock(T().mutex);
         WindowRecord* w = Find(window);
         if (w == nullptr) return FALSE;
+        RECT before = w->rect;
         RECT r = w->rect;
         if (!(flags & SWP_NOMOVE)) {
             LONG wdt = r.right - r.left;
@@ -702,7 +703,13 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
             w->visible = true;
         }
         if (flags & SWP_HIDEWINDOW) w->visible = false;
-        if (!(flags & SWP_NOREDRAW)) w->needsPaint = w->visible || w->needsPaint;
+        // A new size or frame asks for painting (the class redraws on resizing); a move or a
+        // change of z-order alone does not.
+        bool resized = (r.right - r.left) != (before.right - before.left) ||
+                       (r.bottom - r.top) != (before.bottom - before.top);
+        if (!(flags & SWP_NOREDRAW) && w->visible && (resized || (flags & SWP_FRAMECHANGED))) {
+            w->needsPaint = true;
+        }
     }
     SyncSdl(window);
     TellGeometry(window);

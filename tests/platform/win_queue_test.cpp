@@ -137,6 +137,14 @@ TEST_F(QueueTest, PostingToAnUnknownThreadOrAFullQueueFails) {
     EXPECT_EQ(posted, 10000);
 }
 
+TEST_F(QueueTest, PostingToAThreadThatHasEndedFails) {
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, &id);
+    ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_FALSE(PostThreadMessageA(id, WM_USER, 0, 0));
+}
+
 TEST_F(QueueTest, SendFromAnotherThreadRunsOnTheOwnerWhenItPumps) {
     struct Args {
         HWND window;

@@ -279,6 +279,18 @@ TEST_F(WindowTest, MovingAndSizingSendMoveAndSizeOnlyForWhatChanged) {
     g_seen.clear();
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_TRUE(g_seen.empty());
+    // Shown and painted, a move asks for no painting but a new size does.
+    ShowWindow(window_, SW_SHOW);
+    Pump();
+    g_seen.clear();
+    MoveWindow(window_, outer.left, outer.top + 5, outer.right - outer.left + 20,
+               outer.bottom - outer.top, TRUE);
+    Pump();
+    EXPECT_FALSE(Saw(WM_PAINT));
+    MoveWindow(window_, outer.left, outer.top + 5, outer.right - outer.left,
+               outer.bottom - outer.top, TRUE);
+    Pump();
+    EXPECT_TRUE(Saw(WM_PAINT));
 }
 
 TEST_F(WindowTest, PopupStyleIsFullScreenDesktopAndCaptionStyleIsBordered) {
