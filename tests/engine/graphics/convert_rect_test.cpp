@@ -420,6 +420,18 @@ TEST(ConvertRect, AlphaImageSuppliesAlpha) {
     ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha32, 4, &argb, 0, 0, &r0, 0, 0, 0, 0, 0, 0,
                       0);
     EXPECT_EQ(one, 0x7F112233u);
+    // Without an alpha channel a grey picture's blue channel serves, rescaled to the alpha.
+    ColorFormat rgb24{};
+    SetRgb24Format(&rgb24);
+    const uint8_t alpha24[3] = {0x40, 0x80, 0xC0};  // blue, green, red
+    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha24, 3, &rgb24, 0, 0, &r0, 0, 0, 0, 0, 0,
+                      0, 0);
+    EXPECT_EQ(one, 0x40112233u);
+    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const uint16_t alpha16[1] = {0xFFF0};  // blue 16 of 31
+    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha16, 2, &r565, 0, 0, &r0, 0, 0, 0, 0, 0,
+                      0, 0);
+    EXPECT_EQ(one, 0x83112233u);  // 16 * 255 / 31
     // A null alpha-image format counts as none: full alpha.
     ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha32, 4, nullptr, 0, 0, &r0, 0, 0, 0, 0, 0,
                       0, 0);
