@@ -55,7 +55,10 @@ constexpr int kRowFor() {
 }
 
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
-void BlitNormal(const BlitJob& j, const Ctx& c) {
+void BlitNormal(const BlitJob& job, const Ctx& ctx) {
+    // Local copies: the byte stores below could otherwise alias them, forcing reloads.
+    const BlitJob j = job;
+    const Ctx c = ctx;
     constexpr int row = kRowFor<K, S, Mode, V, Bl, White>();
     constexpr int row16 = kRow16For<K, S, Mode, V, Bl, White>();
     RowFn rowFn = nullptr;
@@ -88,7 +91,9 @@ void BlitNormal(const BlitJob& j, const Ctx& c) {
 // The run-data path: the runs replace the transparency test. Runs are clamped to the row, and
 // a row or buffer that ends early ends the draw there.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
-void BlitFast(const BlitJob& j, const Ctx& c) {
+void BlitFast(const BlitJob& job, const Ctx& ctx) {
+    const BlitJob j = job;
+    const Ctx c = ctx;
     const uint8_t* run = j.runs;
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
@@ -110,7 +115,7 @@ void BlitFast(const BlitJob& j, const Ctx& c) {
                           !(K == 0 && S == kDirectAlpha)) {
                 if (code == 1) {
                     constexpr int32_t bpp = kSrcBytes<K, S>;
-                    std::memcpy(drow + x * (K == 0 ? 2 : 4), srow + x * bpp, size_t(len) * bpp);
+                    CopyRun(drow + x * (K == 0 ? 2 : 4), srow + x * bpp, size_t(len) * bpp);
                     x += len;
                     continue;
                 }

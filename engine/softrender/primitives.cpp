@@ -50,7 +50,10 @@ struct PrimJob {
 };
 
 template <int K, int Mode, int V>
-void FillLoop(const PrimJob& j, const Ctx& c) {
+void FillLoop(const PrimJob& job, const Ctx& ctx) {
+    // Local copies: the byte stores below could otherwise alias them, forcing reloads.
+    const PrimJob j = job;
+    const Ctx c = ctx;
     FillFn fill = nullptr;
     if constexpr (Mode == 0) fill = SelectFill(K);
     for (int32_t y = 0; y < j.height; ++y) {
@@ -68,7 +71,9 @@ void FillLoop(const PrimJob& j, const Ctx& c) {
 }
 
 template <int K, int Mode, int V>
-void LineLoop(const PrimJob& j, const Ctx& c) {
+void LineLoop(const PrimJob& job, const Ctx& ctx) {
+    const PrimJob j = job;
+    const Ctx c = ctx;
     constexpr ptrdiff_t bpp = K == 0 ? 2 : 4;
     uint8_t* p = j.pixels;
     const ptrdiff_t dx = j.stepX * bpp, dy = ptrdiff_t(j.stepY) * j.pitch;

@@ -3,6 +3,7 @@
 // pixel. Kind 0 pixels are 5-6-5 words, kind 1 pixels XRGB dwords (blue in the low byte).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -184,6 +185,24 @@ inline void Store16(uint8_t* p, uint32_t v) {
     std::memcpy(p, &w, 2);
 }
 inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Copies a short run of whole pixels (n a multiple of 2 bytes) without a library call: the
+// runs of the run-data path are mostly a few dozen bytes.
+inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (n >= 16) {
+        size_t i = 0;
+        for (; i + 16 <= n; i += 16) std::memcpy(dst + i, src + i, 16);
+        if (i < n) std::memcpy(dst + n - 16, src + n - 16, 16);  // overlaps what was copied
+    } else if (n >= 8) {
+        std::memcpy(dst, src, 8);
+        std::memcpy(dst + n - 8, src + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + n - 4, src + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(dst, src, 2);
+    }
+}
 
 template <int K>
 inline uint32_t LoadDest(const uint8_t* row, int32_t x) {

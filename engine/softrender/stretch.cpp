@@ -28,7 +28,10 @@ struct StretchJob {
 using StretchFn = void (*)(const StretchJob&, const Ctx&);
 
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
-void StretchLoop(const StretchJob& j, const Ctx& c) {
+void StretchLoop(const StretchJob& job, const Ctx& ctx) {
+    // Local copies: the byte stores below could otherwise alias them, forcing reloads.
+    const StretchJob j = job;
+    const Ctx c = ctx;
     constexpr int32_t sbpp = kSrcBytes<K, S>;
     constexpr int32_t dbpp = K == 0 ? 2 : 4;
     // A plain copy depends only on the source row, so a source row shown again is copied whole
