@@ -435,7 +435,9 @@ int LogSystemInfo() {
     std::snprintf(info.osText, sizeof info.osText, "%s ( Build %d %s )", os.name,
                   static_cast<int>(os.build), os.release);
     info.osKind = 0x107;  // behaves as the NT family
-    LogText("%s%s\n", "ＯＳ  "_sjis, info.osText);
+    // These texts carry no line end of their own: the next text goes on on the same line.
+    AppendLog("ＯＳ  "_sjis);
+    AppendLog(info.osText);
     info.directXVersion = 7;
 
     plat::TIMECAPS caps{};
@@ -447,9 +449,9 @@ int LogSystemInfo() {
     if (!cpu.hasCpuid) {
         AppendLog("ＣＰＵＩＤ命令は使えません\n"_sjis);
     } else {
-        LogText("%s%s\n", "ＣＰＵベンダ："_sjis, cpu.vendor);
+        LogText("%s%s", "ＣＰＵベンダ："_sjis, cpu.vendor);
         AppendLog(cpu.hasMmx ? "ＭＭＸ命令を使用します\n"_sjis : "ＭＭＸは使えません\n"_sjis);
-        if (cpu.name[0] != '\0') LogText("ＣＰＵ名：%s\n"_sjis, cpu.name);
+        LogText("ＣＰＵ名：%s"_sjis, cpu.name);
     }
     info.mmx = cpu.hasMmx ? 1 : 0;
     info.timeStampCounter = cpu.hasTsc ? 1 : 0;
@@ -466,7 +468,7 @@ int LogSystemInfo() {
             f.QuadPart > 0 ? static_cast<double>(c1.QuadPart - c0.QuadPart) / f.QuadPart : 0.0;
         info.cpuClockHz = seconds > 0.0 ? static_cast<double>(t1 - t0) / seconds : 0.0;
         if (info.cpuClockHz <= 0.0) info.timeStampCounter = 0;
-        LogText("ＣＰＵ動作速度：大体%.2fGHz\n"_sjis, info.cpuClockHz / 1e9);
+        LogText("ＣＰＵ動作速度：大体%.2fGHz"_sjis, info.cpuClockHz / 1e9);
     }
 
     if (info.directXVersion < 7) {

@@ -74,6 +74,27 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     EXPECT_NE(log.find("Alloc num:0", dump), std::string::npos);
 }
 
+// The system-information texts without a line end of their own run on into the next text.
+TEST_F(EngineStartupTest, SystemInformationTextsRunOnAsWritten) {
+    ASSERT_EQ(StartEngine(), 0);
+    const std::string log = ReadLog();
+    const std::string os = GetSystemStateBlock()->info.osText;
+    EXPECT_NE(log.find(std::string("ＯＳ  "_sjis) + os + "ＣＰＵ"_sjis), std::string::npos);
+    plat::CpuInfo cpu{};
+    plat::GetCpuInfo(&cpu);
+    if (cpu.hasCpuid) {
+        EXPECT_NE(log.find(std::string("ＣＰＵベンダ："_sjis) + cpu.vendor + "ＭＭＸ"_sjis),
+                  std::string::npos);
+        EXPECT_NE(log.find(std::string("ＣＰＵ名："_sjis) + cpu.name +
+                           (cpu.hasTsc ? "ＣＰＵ動作速度：大体"_sjis : "ＣＯＭの初期化"_sjis)),
+                  std::string::npos);
+    }
+    if (cpu.hasTsc) {
+        EXPECT_NE(log.find("GHzＣＯＭの初期化... 成功しました\r\n"_sjis), std::string::npos);
+    }
+    ShutdownEngine();
+}
+
 TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     ASSERT_EQ(StartEngine(), 0);
     const auto calls = tessra::PeekPendingCalls();
