@@ -429,9 +429,10 @@ int ApplyWindowStyle() {
                            plat::SWP_FRAMECHANGED);
         NoteClientRect();
         if (run.clientLeft < 0 || run.clientTop < 0) {
-            // Keep the client area on the desktop.
-            if (run.clientLeft < 0) x -= run.clientLeft;
-            if (run.clientTop < 0) y -= run.clientTop;
+            // Part of the client area would lie off the desktop: start it at the desktop's
+            // origin instead.
+            x -= run.clientLeft;
+            y -= run.clientTop;
             plat::SetWindowPos(run.window, nullptr, x, y, 0, 0,
                                plat::SWP_NOSIZE | plat::SWP_NOZORDER);
             NoteClientRect();

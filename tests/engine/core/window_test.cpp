@@ -123,6 +123,22 @@ TEST_F(WindowTest, MousePositionScalesAndClamps) {
     EXPECT_EQ(y, 480);  // a set position reads back as given
 }
 
+// A window taller than the desktop would put its client area above the top: the whole window
+// moves so that the client area starts at the desktop's origin.
+TEST_F(WindowTest, ClientAreaOffTheDesktopMovesToItsOrigin) {
+    plat::testing::SetVirtualDesktop(2000, 600, 32);
+    StartWindowed(2.0);
+    const tessra::EngineRuntimeState& run = GetSystemStateBlock()->run;
+    EXPECT_EQ(run.clientLeft, 0);
+    EXPECT_EQ(run.clientTop, 0);
+    EXPECT_EQ(run.clientRight, 1280);
+    EXPECT_EQ(run.clientBottom, 960);
+    plat::POINT origin{0, 0};
+    plat::ClientToScreen(GetEngineWindow(), &origin);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
+}
+
 TEST_F(WindowTest, WindowScaleReadsOneWhenNotPositiveOrFullScreen) {
     ChangeWindowMode(1);
     SetWindowScale(0.0);
