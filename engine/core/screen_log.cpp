@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/font/font_handle.h"
+#include "engine/font/font.h"
 
 namespace tessra {
 namespace {

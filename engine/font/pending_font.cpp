@@ -25,4 +25,21 @@ int DrawStringWithDefaultFont(int, int, const char*, uint32_t, uint32_t) {
     return static_cast<int>(PendingCall("DrawStringWithDefaultFont", -1));
 }
 
+// No font can be made until the subsystem exists, so the handle calls fail by default.
+int CreateFontToHandle(const char*, int, int, int, int, int, int, int, int) {
+    return static_cast<int>(PendingCall("CreateFontToHandle", -1));
+}
+
+int SetFontLostFlagPointer(int, int32_t*) {
+    return static_cast<int>(PendingCall("SetFontLostFlagPointer", -1));
+}
+
+int ReleaseFontHandle(int) {
+    return static_cast<int>(PendingCall("ReleaseFontHandle", -1));
+}
+
+int DrawStringWithFont(int, int, const char*, uint32_t, int, uint32_t, int) {
+    return static_cast<int>(PendingCall("DrawStringWithFont", -1));
+}
+
 }  // namespace tessra

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/pending_calls.h"
+
 namespace tessra {
 namespace {
 
@@ -13,9 +15,11 @@ TEST(ScreenLogTest, SetUpNeedsADisplayAndAWindow) {
 
     SetScreenLogDisplay(1, 1, 480);
     s.lines[3][0] = 'x';
+    TakePendingCalls();
     EXPECT_EQ(InitScreenLog(), 0);
     EXPECT_EQ(s.setUp, 1);
     EXPECT_EQ(s.fontSize, 16);
+    EXPECT_EQ(CountPendingCalls("CreateFontToHandle"), 1);  // its font is asked for once
     EXPECT_EQ(s.lines[3][0], '\0');
     EXPECT_EQ(GetScreenLogDrawFlag(), 0);
     EXPECT_EQ(DrawScreenLog(), 0);
