@@ -30,6 +30,8 @@ void EngineFixture::SetUp() {
 }
 
 void EngineFixture::TearDown() {
+    // The instance key is this process's own, so its lock file is of no use to anyone after.
+    unlink(plat::testing::InstanceLockPath("D123987X").c_str());
     if (chdir(::testing::TempDir().c_str()) == 0) {
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);

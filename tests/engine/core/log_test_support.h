@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,7 +18,9 @@ class LogFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = ::testing::TempDir() + info->test_suite_name() + "_" + info->name();
+        // The process id keeps runs of the same test from other checkouts on this machine apart.
+        dir_ = ::testing::TempDir() + info->test_suite_name() + "_" + info->name() + "_" +
+               std::to_string(::getpid());
         ::mkdir(dir_.c_str(), 0755);
         LogState& log = GetLogState();
         log.noTimeStamp = 0;
@@ -26,7 +30,11 @@ protected:
         SetLogEnabledBody(1);
         InitLogFile();
     }
-    void TearDown() override { SetLogStartDirectory(nullptr); }
+    void TearDown() override {
+        SetLogStartDirectory(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 
     std::string LogPath() const { return dir_ + "/Log.txt"; }
     std::string ReadLog() const {

@@ -1,6 +1,8 @@
 // The main window and the pump around it: the inactive pause, the window procedure's rows, the
 // window-mode switch, the mouse and the window scale; and the millisecond wait across the
 // clock's wrap.
+#include <unistd.h>
+
 #include <atomic>
 
 #include "engine/core/engine_core_support.h"
@@ -324,6 +326,7 @@ TEST_F(UserWindowTest, ChainsToTheProgramsProcedureAndGivesItBack) {
               reinterpret_cast<plat::LONG_PTR>(UserProc));
     EXPECT_TRUE(plat::IsWindow(mine));  // the program's window is the program's to destroy
     plat::DestroyWindow(mine);
+    unlink(plat::testing::InstanceLockPath("UserWindowTestClass").c_str());
 }
 
 }  // namespace
