@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "engine/core/file_memory.h"
+#include "engine/core/sjis.h"
 #include "engine/core/strings.h"
 #include "platform/win/file.h"
 
 namespace tessra {
+
+using namespace sjis_literals;
 
 namespace {
 
@@ -291,7 +294,7 @@ int64_t ReadArchiveStream(ArchiveStreamState* state, void* buffer, uint64_t byte
         if (SeekAbsolute(a->file, at)) read = ReadPlainFile(buffer, 1, n, a->file);
         got = read > 0 ? static_cast<uint64_t>(read) : 0;
         XorArchiveBytes(got, static_cast<uint8_t*>(buffer), at, a->key);
-        if (got < n) LogFileMessage("アーカイブファイルの読み込みに失敗しました\n");
+        if (got < n) LogFileMessage("アーカイブファイルの読み込みに失敗しました\n"_sjis);
     }
     state->position += static_cast<uint32_t>(got);
     state->eofFlag = 0;
@@ -609,7 +612,7 @@ int OpenArchiveCached(int slotHint, const char* archivePath) {
 
 StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
     if (gOpenCount >= kArchiveOpenFiles) {
-        LogFileMessage("同時に開けるファイルの数が限界を超えました\n");
+        LogFileMessage("同時に開けるファイルの数が限界を超えました\n"_sjis);
         return 0;
     }
     int slot = -1;
@@ -617,7 +620,7 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
         if (!gOpenFiles[i]) slot = i;
     auto* record = slot < 0 ? nullptr : static_cast<OpenFileRecord*>(AllocFileMemory(sizeof(OpenFileRecord)));
     if (!record) {
-        LogFileMessage("ファイルの情報を格納するメモリの確保に失敗しました\n");
+        LogFileMessage("ファイルの情報を格納するメモリの確保に失敗しました\n"_sjis);
         return 0;
     }
     if (!name) {

@@ -7,10 +7,13 @@
 
 #include "engine/core/archive.h"
 #include "engine/core/file_memory.h"
+#include "engine/core/sjis.h"
 #include "engine/core/strings.h"
 #include "platform/win/thread.h"
 
 namespace tessra {
+
+using namespace sjis_literals;
 
 namespace {
 
@@ -259,7 +262,7 @@ StreamHandle OpenPlainFile(const char* name, int asyncFlag, int /*readFlag*/) {
     if (!t->threadHandle) {
         ReleaseThread(t);
         FreeFileMemory(record);
-        LogFileMessage("ファイルアクセス専用スレッドの作成に失敗しました\n");
+        LogFileMessage("ファイルアクセス専用スレッドの作成に失敗しました\n"_sjis);
         return 0;
     }
     std::memcpy(t->fileName, name, nameLength + 1);
@@ -267,7 +270,7 @@ StreamHandle OpenPlainFile(const char* name, int asyncFlag, int /*readFlag*/) {
     if (t->openFailed == 1) {
         ReleaseThread(t);
         FreeFileMemory(record);
-        LogFileMessage("ファイルのオープンに失敗しました\n");
+        LogFileMessage("ファイルのオープンに失敗しました\n"_sjis);
         return 0;
     }
     record->thread = t;

@@ -41,12 +41,14 @@ bool ReadTree(const fs::path& dir, Node* node, std::string* error) {
         Node child;
         child.sourceName = it->path().filename().string();
         child.path = it->path();
-        if (child.sourceName.find('\\') != std::string::npos) {
-            *error = "name holds a backslash: " + child.path.string();
+        const int length = tessra::MakeArchiveSearchName(child.sourceName.c_str(), &child.name);
+        if (length < 0) {
+            *error = "name too long: " + child.path.string();
             return false;
         }
-        if (tessra::MakeArchiveSearchName(child.sourceName.c_str(), &child.name) < 0) {
-            *error = "name too long: " + child.path.string();
+        // The name ends at the first backslash that is not a Shift-JIS trail byte.
+        if (static_cast<size_t>(length) != child.sourceName.size()) {
+            *error = "name holds a backslash: " + child.path.string();
             return false;
         }
         if (it->is_directory(ec)) {

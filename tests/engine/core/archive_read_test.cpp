@@ -1,8 +1,11 @@
 // The archive reader against archives made by the packer, and its decoder on hand-made tokens.
 #include <cstring>
+#include <sstream>
 #include <tuple>
 
 #include "archive_test_util.h"
+#include "engine/core/log.h"
+#include "engine/core/sjis.h"
 
 using namespace tessra;
 using namespace archive_test;
@@ -264,6 +267,58 @@ TEST_F(ArchiveTest, FileMissingFromFoundArchiveHasNoPlainFallback) {
     ASSERT_TRUE(ReadAll("dat\\a.png", &got));  // the last-good archive answers
     EXPECT_EQ(got, "in archive");
     EXPECT_EQ(OpenViaFileTable("dat\\other.txt", 0, 1), 0);
+}
+
+// Shift-JIS names on disk: a trail byte 0x5C is no separator and no trail byte is upper-cased,
+// in the packer as in the reader.
+TEST_F(ArchiveTest, ShiftJisNamesPackAndOpen) {
+    struct Case {
+        std::string onDisk, opened;
+    } cases[] = {
+        {"\x83\x5C" "a.png", "dat\\\x83\x5C" "A.PNG"},  // "ソ": trail byte 0x5C
+        {"\x82\x61" "b.txt", "DAT\\\x82\x61" "b.txt"},  // trail byte 'a' stays
+        {"\x95\x5C/c.bin", "dat\\\x95\x5C\\C.BIN"},   // a directory "表" (trail 0x5C)
+    };
+    for (const Case& c : cases) WriteFile(dir_ / "src" / c.onDisk, "content of " + c.onDisk);
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    for (const Case& c : cases) {
+        std::string got;
+        ASSERT_TRUE(ReadAll(c.opened.c_str(), &got)) << c.opened;
+        EXPECT_EQ(got, "content of " + c.onDisk) << c.opened;
+    }
+    // The pair "\x82\x61" is not the pair "\x82\x41".
+    EXPECT_EQ(OpenViaFileTable("dat\\\x82\x41" "b.txt", 0, 1), 0);
+}
+
+// The open-file table holds 512 files; the 513th is refused with a line in the log, which
+// is kept in Shift-JIS like every text the engine stores.
+TEST_F(ArchiveTest, FullOpenFileTableIsRefusedAndLogged) {
+    WriteFile(dir_ / "src/a", "x");
+    Pack(dir_ / "src", dir_ / "dat.dat");
+    ASSERT_EQ(SetLogStartDirectory(dir_.c_str()), 0);
+    SetLogEnabledBody(1);
+    InitLogFile();
+    std::vector<StreamHandle> handles;
+    for (int i = 0; i < kArchiveOpenFiles; ++i) {
+        handles.push_back(OpenViaFileTable("dat\\a", 0, 1));
+        ASSERT_NE(handles.back(), 0) << i;
+    }
+    EXPECT_EQ(OpenViaFileTable("dat\\a", 0, 1), 0);
+    EXPECT_EQ(CloseViaFileTable(handles.back()), 0);
+    handles.pop_back();
+    const StreamHandle again = OpenViaFileTable("dat\\a", 0, 1);
+    EXPECT_NE(again, 0);  // a closed slot is free again
+    handles.push_back(again);
+    for (StreamHandle h : handles) CloseViaFileTable(h);
+
+    std::ifstream in(dir_ / "Log.txt", std::ios::binary);
+    std::stringstream log;
+    log << in.rdbuf();
+    SetLogEnabledBody(0);
+    SetLogStartDirectory(nullptr);
+    std::string expected;
+    ASSERT_TRUE(Utf8ToSjis("同時に開けるファイルの数が限界を超えました", &expected));
+    EXPECT_NE(log.str().find(expected), std::string::npos) << log.str();
 }
 
 TEST_F(ArchiveTest, MissingDirectoryInsideArchiveIsNotTheFileOfThatName) {
