@@ -28,8 +28,8 @@ const Size kSizes[] = {{640, 480}, {1920, 1080}};
 
 struct OwnedImage {
     MEMIMG m{};
-    OwnedImage(int kind, int w, int h, int buffers = 0, uint32_t key = 0) {
-        tessra::InitMemImg(&m, w, h, -1, key, kind, 0, 0, buffers);
+    OwnedImage(int kind, int w, int h, int buffers = 0, uint32_t key = 0, int alpha = 0) {
+        tessra::InitMemImg(&m, w, h, -1, key, kind, 0, alpha, buffers);
     }
     ~OwnedImage() { tessra::ReleaseMemImg(&m); }
 };
@@ -55,7 +55,14 @@ void Sprite(MEMIMG& m, uint32_t key) {
         }
 }
 
-// The run data the image transfer writes for a whole image without alpha.
+// A round sprite with per-pixel alpha: opaque inside, a soft ring, clear outside.
+uint8_t SpriteAlpha(int x, int y) {
+    const int dx = 2 * x - 31, dy = 2 * y - 31, r2 = dx * dx + dy * dy;
+    return r2 > 32 * 32 ? 0 : r2 < 24 * 24 ? 255 : uint8_t(255 - (r2 - 24 * 24) * 255 / (32 * 32 - 24 * 24));
+}
+
+// The run data the image transfer writes for a whole image: by alpha when it has alpha, else by
+// comparing with the transparent value.
 void WriteRuns(MEMIMG& m) {
     uint8_t* out = m.auxBuffer;
     const int bpp = m.kind == 0 ? 2 : 4;
@@ -63,6 +70,7 @@ void WriteRuns(MEMIMG& m) {
         auto code = [&](int x) {
             uint32_t v = 0;
             std::memcpy(&v, m.pixels + y * m.pitch + x * bpp, bpp);
+            if (m.alpha) return (v >> 24) == 0 ? 0 : (v >> 24) == 255 ? 1 : 2;
             return v == m.transColor ? 0 : 1;
         };
         for (int x = 0; x < m.width;) {
@@ -115,6 +123,22 @@ void OursSprites(benchmark::State& state, int kind, Size s, bool runs) {
     OwnedImage dst(kind, s.w, s.h), spr(kind, 32, 32, 1, kind == 0 ? 0xF81F : 0x00FF00FF);
     Noise(dst.m, 1);
     Sprite(spr.m, spr.m.transColor);
+    if (runs) WriteRuns(spr.m);
+    SetState(0, 0);
+    const auto places = SpritePlaces(s);
+    for (auto _ : state) {
+        for (auto [x, y] : places) tessra::MemImgBlit(&dst.m, &spr.m, x, y, 1, nullptr);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * 1000 * 32 * 32);
+}
+
+void OursAlphaSprites(benchmark::State& state, Size s, bool runs) {
+    OwnedImage dst(1, s.w, s.h), spr(1, 32, 32, 1, 0, 1);
+    Noise(dst.m, 1);
+    Noise(spr.m, 5);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) spr.m.pixels[y * spr.m.pitch + 4 * x + 3] = SpriteAlpha(x, y);
     if (runs) WriteRuns(spr.m);
     SetState(0, 0);
     const auto places = SpritePlaces(s);
@@ -196,6 +220,24 @@ void PixSprites(benchmark::State& state, Size s) {
     state.SetItemsProcessed(state.iterations() * 1000 * 32 * 32);
 }
 
+void PixAlphaSprites(benchmark::State& state, Size s) {
+    PixImage dst(PIXMAN_x8r8g8b8, s.w, s.h, 1), spr(PIXMAN_a8r8g8b8, 32, 32, 5);
+    // pixman takes premultiplied colour.
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            uint32_t a = SpriteAlpha(x, y), p = spr.bits[y * 32 + x], out = a << 24;
+            for (int i = 0; i < 24; i += 8) out |= (((p >> i) & 0xFF) * a / 255) << i;
+            spr.bits[y * 32 + x] = out;
+        }
+    const auto places = SpritePlaces(s);
+    for (auto _ : state) {
+        for (auto [x, y] : places)
+            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, nullptr, dst.img, 0, 0, 0, 0, x, y, 32, 32);
+        benchmark::DoNotOptimize(dst.bits.data());
+    }
+    state.SetItemsProcessed(state.iterations() * 1000 * 32 * 32);
+}
+
 void PixStretch(benchmark::State& state, Size s, bool up) {
     const int sw = up ? s.w / 2 : s.w * 2, sh = up ? s.h / 2 : s.h * 2;
     PixImage dst(PIXMAN_x8r8g8b8, s.w, s.h, 1), src(PIXMAN_x8r8g8b8, sw, sh, 2);
@@ -245,6 +287,10 @@ void RegisterAll() {
             benchmark::RegisterBenchmark(Name("stretch_half", bits, s, "ours").c_str(), OursStretch, kind, s, false);
             benchmark::RegisterBenchmark(Name("fill", bits, s, "ours").c_str(), OursFill, kind, s);
             if (kind == 1) {
+                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "ours").c_str(), OursAlphaSprites, s, false);
+                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "ours").c_str(), OursAlphaSprites, s, true);
+                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "pixman").c_str(), PixAlphaSprites, s);
+                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "pixman").c_str(), PixAlphaSprites, s);
                 benchmark::RegisterBenchmark(Name("sprites", bits, s, "pixman").c_str(), PixSprites, s);
                 benchmark::RegisterBenchmark(Name("sprites_runs", bits, s, "pixman").c_str(), PixSprites, s);
                 benchmark::RegisterBenchmark(Name("stretch_x2", bits, s, "pixman").c_str(), PixStretch, s, true);

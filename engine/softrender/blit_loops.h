@@ -44,7 +44,8 @@ constexpr int kRow16For() {
 // The 32-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRowFor() {
-    if constexpr (K != 1 || S != kDirect || Bl || !White) return -1;
+    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && !Bl && White) return kRowAlphaSrc;
+    else if constexpr (K != 1 || S != kDirect || Bl || !White) return -1;
     else if constexpr (Mode == 0) return kRowCopy;
     else if constexpr (Mode == 1 && V == kHalf) return kRowHalf;
     else if constexpr (Mode == 1) return kRowAlpha;
@@ -94,6 +95,9 @@ template <int K, int S, int Mode, int V, bool Bl, bool White>
 void BlitFast(const BlitJob& job, const Ctx& ctx) {
     const BlitJob j = job;
     const Ctx c = ctx;
+    RowFn alphaRow = nullptr;  // code-2 runs of a 32-bit alpha source copied in mode 0
+    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && White && !Bl)
+        alphaRow = SelectRow(kRowAlphaSrc, false);
     const uint8_t* run = j.runs;
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
@@ -110,6 +114,14 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
             if (code == 0) {
                 x += len;
                 continue;
+            }
+            if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && White && !Bl) {
+                if (code == 2) {
+                    if (len >= 16) alphaRow(drow + 4 * x, srow + 4 * x, len, 0, 0);
+                    else RowAlphaSrc<false>(drow + 4 * x, srow + 4 * x, len);  // inline, 4 at a time
+                    x += len;
+                    continue;
+                }
             }
             if constexpr (Mode == 0 && White && !Bl && S != kPal &&
                           !(K == 0 && S == kDirectAlpha)) {

@@ -6,7 +6,8 @@ namespace {
 
 template <int Op, bool Key>
 void Sse2Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
-    Row32<Op, Key>(dst, src, n, key, p);
+    if constexpr (Op == kRowAlphaSrc) RowAlphaSrc<Key>(dst, src, n);
+    else Row32<Op, Key>(dst, src, n, key, p);
 }
 
 template <int K>
@@ -15,19 +16,20 @@ void Sse2Fill(uint8_t* dst, int32_t n, uint32_t colour) {
 }
 
 struct Table {
-    RowFn rows[6][2];
+    RowFn rows[kRowOps][2];
     FillFn fills[2];
     explicit Table(bool allowAvx2) {
-        const RowFn sse2[6][2] = {
+        const RowFn sse2[kRowOps][2] = {
             {Sse2Row<kRowCopy, false>, Sse2Row<kRowCopy, true>},
             {Sse2Row<kRowHalf, false>, Sse2Row<kRowHalf, true>},
             {Sse2Row<kRowAddSat, false>, Sse2Row<kRowAddSat, true>},
             {Sse2Row<kRowSubSat, false>, Sse2Row<kRowSubSat, true>},
             {Sse2Row<kRowMul, false>, Sse2Row<kRowMul, true>},
             {Sse2Row<kRowAlpha, false>, Sse2Row<kRowAlpha, true>},
+            {Sse2Row<kRowAlphaSrc, false>, Sse2Row<kRowAlphaSrc, true>},
         };
         const bool avx2 = allowAvx2 && __builtin_cpu_supports("avx2");
-        for (int op = 0; op < 6; ++op)
+        for (int op = 0; op < kRowOps; ++op)
             for (int k = 0; k < 2; ++k) {
                 RowFn f = avx2 ? Avx2Row(op, k != 0) : nullptr;
                 rows[op][k] = f ? f : sse2[op][k];

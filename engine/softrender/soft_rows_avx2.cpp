@@ -76,6 +76,47 @@ TESSRA_AVX2 void Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, 
     }
 }
 
+template <bool Gate>
+TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t, uint32_t) {
+    int32_t x = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i c256 = _mm256_set1_epi16(256);
+    const __m256i top = _mm256_set1_epi32(int32_t(0xFF000000u));
+    // Each pixel's alpha (byte 3) repeated over its four 16-bit lanes.
+    const __m256i spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
+                                            6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    for (; x + 8 <= n; x += 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
+        __m256i a32 = _mm256_srli_epi32(s, 24);
+        if constexpr (Gate) {
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a32, zero)) == -1) continue;
+        }
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * x));
+        __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
+        __m256i al = _mm256_shuffle_epi8(sl, spread), ah = _mm256_shuffle_epi8(sh, spread);
+        __m256i lo = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(c256, al)),
+                             _mm256_mullo_epi16(sl, al)), 8);
+        __m256i hi = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(c256, ah)),
+                             _mm256_mullo_epi16(sh, ah)), 8);
+        __m256i r = _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
+        if constexpr (Gate) {
+            r = _mm256_blendv_epi8(r, s, _mm256_cmpeq_epi32(a32, _mm256_set1_epi32(255)));
+            r = _mm256_blendv_epi8(r, d, _mm256_cmpeq_epi32(a32, zero));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x), r);
+    }
+    for (; x < n; ++x) {
+        uint32_t s, d;
+        std::memcpy(&s, src + 4 * x, 4);
+        if (Gate && (s >> 24) == 0) continue;
+        std::memcpy(&d, dst + 4 * x, 4);
+        d = AlphaSrc1(d, s, Gate);
+        std::memcpy(dst + 4 * x, &d, 4);
+    }
+}
+
 template <int K>
 TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t colour) {
     int32_t x = 0;
@@ -96,13 +137,14 @@ TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t colour) {
 }  // namespace
 
 RowFn Avx2Row(int op, bool key) {
-    static const RowFn table[6][2] = {
+    static const RowFn table[kRowOps][2] = {
         {Row<kRowCopy, false>, Row<kRowCopy, true>},
         {Row<kRowHalf, false>, Row<kRowHalf, true>},
         {Row<kRowAddSat, false>, Row<kRowAddSat, true>},
         {Row<kRowSubSat, false>, Row<kRowSubSat, true>},
         {Row<kRowMul, false>, Row<kRowMul, true>},
         {Row<kRowAlpha, false>, Row<kRowAlpha, true>},
+        {AlphaSrcRow<false>, AlphaSrcRow<true>},
     };
     return table[op][key ? 1 : 0];
 }

@@ -15,7 +15,8 @@
 
 namespace tessra::soft {
 
-enum RowOp : int { kRowCopy, kRowHalf, kRowAddSat, kRowSubSat, kRowMul, kRowAlpha };
+enum RowOp : int { kRowCopy, kRowHalf, kRowAddSat, kRowSubSat, kRowMul, kRowAlpha, kRowAlphaSrc };
+constexpr int kRowOps = 7;
 
 #if defined(__SSE2__)
 template <int Op>
@@ -72,6 +73,64 @@ inline uint32_t RowOp1(uint32_t d, uint32_t s, uint32_t p) {
             out |= ((dc * (256 - p) + sc * p) >> 8) << i;
         }
         return out;
+    }
+}
+
+// Mode 0 from a 32-bit source with per-pixel alpha a under white brightness:
+// (d (256 - a) + s a) >> 8 per colour byte, the fourth byte kept. With Gate (transparency on)
+// a = 0 leaves the pixel and a = 255 copies it whole.
+inline uint32_t AlphaSrc1(uint32_t d, uint32_t s, bool gate) {
+    const uint32_t a = s >> 24, na = 256 - a;
+    if (gate && a == 255) return s;
+    // Red and blue side by side: each field's sum stays below 65536, so none reaches the next.
+    const uint32_t rb = (((d & 0xFF00FFu) * na + (s & 0xFF00FFu) * a) >> 8) & 0xFF00FFu;
+    const uint32_t g = (((d & 0xFF00u) * na + (s & 0xFF00u) * a) >> 8) & 0xFF00u;
+    return (d & 0xFF000000u) | rb | g;
+}
+
+#if defined(__SSE2__)
+template <bool Gate>
+inline __m128i AlphaSrc4(__m128i d, __m128i s) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i c256 = _mm_set1_epi16(256);
+    auto half = [&](__m128i dh, __m128i sh) {
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sh, 0xFF), 0xFF);
+        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(c256, a)),
+                                            _mm_mullo_epi16(sh, a)), 8);
+    };
+    __m128i r = _mm_packus_epi16(half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                                 half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+    const __m128i top = _mm_set1_epi32(int32_t(0xFF000000u));
+    r = _mm_or_si128(_mm_andnot_si128(top, r), _mm_and_si128(top, d));
+    if constexpr (Gate) {
+        __m128i a = _mm_srli_epi32(s, 24);
+        __m128i full = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
+        __m128i none = _mm_cmpeq_epi32(a, _mm_setzero_si128());
+        r = _mm_or_si128(_mm_and_si128(full, s), _mm_andnot_si128(full, r));
+        r = _mm_or_si128(_mm_and_si128(none, d), _mm_andnot_si128(none, r));
+    }
+    return r;
+}
+#endif
+
+template <bool Gate>
+inline void RowAlphaSrc(uint8_t* dst, const uint8_t* src, int32_t n) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    for (; x + 4 <= n; x += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+        if constexpr (Gate) {
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_setzero_si128())) == 0xFFFF)
+                continue;
+        }
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), AlphaSrc4<Gate>(d, s));
+    }
+#endif
+    for (; x < n; ++x) {
+        uint32_t s = Load32(src + 4 * x);
+        if (Gate && (s >> 24) == 0) continue;
+        Store32(dst + 4 * x, AlphaSrc1(Load32(dst + 4 * x), s, Gate));
     }
 }
 
