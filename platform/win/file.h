@@ -10,6 +10,7 @@
 // Share modes are accepted and ignored (POSIX has no mandatory sharing).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -61,6 +62,9 @@ uint32_t SetFilePointer(FileHandle file, int32_t distance, int32_t* distanceHigh
 // The low word of the size (high word into *sizeHigh when given); INVALID_FILE_SIZE on failure.
 uint32_t GetFileSize(FileHandle file, uint32_t* sizeHigh);
 int CloseHandle(FileHandle file);
+// A null literal names no handle, neither a file nor a thread or event handle (thread.h):
+// without this it would be ambiguous between the two. It fails, as closing null does.
+inline int CloseHandle(std::nullptr_t) { return 0; }
 
 int DeleteFileA(const char* name);
 uint32_t GetFileAttributesA(const char* name);

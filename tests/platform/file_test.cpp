@@ -1,4 +1,5 @@
 #include "platform/win/file.h"
+#include "platform/win/thread.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -138,6 +139,15 @@ TEST_F(PlatFile, CreateDispositionsReadWriteSeek) {
     EXPECT_NE(DeleteFileA("NEW.bin"), 0);
     EXPECT_FALSE(fs::exists(dir_ / "new.bin"));
     EXPECT_EQ(DeleteFileA("new.bin"), 0);
+}
+
+// Both the file and the thread headers declare CloseHandle; a null literal must still compile
+// and fail, whichever kind of handle the caller had in mind.
+TEST(PlatFileHandles, ClosingNullFails) {
+    EXPECT_EQ(plat::CloseHandle(nullptr), 0);
+    EXPECT_EQ(plat::CloseHandle(plat::FileHandle{}), 0);
+    EXPECT_EQ(plat::CloseHandle(plat::HANDLE{}), 0);
+    EXPECT_EQ(plat::CloseHandle(plat::INVALID_HANDLE_VALUE), 0);
 }
 
 TEST_F(PlatFile, Attributes) {
