@@ -282,6 +282,8 @@ int ClosePlainFile(StreamHandle handle) {
     if (!record) return -1;
     int closed = 1;
     if (record->thread) {
+        // The thread closes its own handle and there is none here to fail: an orderly stop
+        // is a success, not the failure that closing the record's empty handle would report.
         IssueCommand(record->thread, kCommandQuit, true);
         ReleaseThread(record->thread);
     } else {
@@ -402,6 +404,7 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
     } else if (path[0] != '\0' && path[1] == ':') {
         result.assign(path, 2);
         rest = path + 2;
+        // '/' separates here as everywhere else, so "C:/x" is not an empty first component.
         if (*rest == '\\' || *rest == '/') ++rest;
     } else {
         result = base;

@@ -131,6 +131,16 @@ TEST_F(FileStream, PlainReadAdvancesByBytesThatArrived) {
     EXPECT_EQ(ClosePlainFile(h), 0);
 }
 
+// Positions and sizes are 32-bit: a file of 4 GB or more is refused rather than given the
+// low word of its size.
+TEST_F(FileStream, FilesOfFourGigabytesAreRefused) {
+    Write("huge.bin", "");
+    fs::resize_file("huge.bin", 0x100000000ull + 10);  // sparse: takes no space
+    EXPECT_EQ(OpenPlainFile("huge.bin", 0, 1), 0);
+    EXPECT_EQ(OpenPlainFile("huge.bin", 1, 1), 0);
+    fs::remove("huge.bin");
+}
+
 TEST_F(FileStream, SwitchingModeInstallsSetsButNotOverCallersSet) {
     SetFileAccessFuncs(nullptr);
     SetUseArchiveBody(1);
@@ -165,6 +175,7 @@ TEST_F(FileStream, ConvertFullPathCases) {
         {"\\w", "D:\\q", 0, "D:\\w"},
         {"a\\\\b", "C:\\x", -1, "C:\\x\\a"},
         {"E:\\p\\q", "C:\\x", 0, "E:\\p\\q"},
+        {"E:/p/q", "C:\\x", 0, "E:\\p\\q"},
         {"E:", "C:\\x", 0, "E:"},
         {"a/b\\c", "C:\\x\\", 0, "C:\\x\\a\\b\\c"},
         {"..\\..\\..\\z", "C:\\x", 0, "C:\\z"},  // ".." above the drive stays at the drive
