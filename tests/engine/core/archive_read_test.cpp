@@ -258,6 +258,27 @@ TEST_F(ArchiveTest, CandidatesFromTheRootDown) {
     EXPECT_EQ(got, "inner");
 }
 
+// The archive that opened last answers for every path below its directory before any walk;
+// a path outside it (a sibling that merely starts with the same letters) walks again.
+TEST_F(ArchiveTest, LastGoodArchiveComesBeforeTheWalk) {
+    WriteFile(dir_ / "inner/a.png", "inner");
+    fs::create_directories(dir_ / "dat");
+    Pack(dir_ / "inner", dir_ / "dat/sub.dat");
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "inner");
+
+    WriteFile(dir_ / "outer/sub/a.png", "outer");
+    WriteFile(dir_ / "outer/subway/x.txt", "outer subway");
+    Pack(dir_ / "outer", dir_ / "dat.dat");
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "inner");  // the walk would have found dat.dat first
+    ASSERT_TRUE(ReadAll("dat\\subway\\x.txt", &got));
+    EXPECT_EQ(got, "outer subway");
+    ASSERT_TRUE(ReadAll("dat\\sub\\a.png", &got));
+    EXPECT_EQ(got, "outer");  // that walk made dat.dat the last good archive
+}
+
 TEST_F(ArchiveTest, FileMissingFromFoundArchiveHasNoPlainFallback) {
     WriteFile(dir_ / "src/a.png", "in archive");
     WriteFile(dir_ / "dat/other.txt", "plain");
