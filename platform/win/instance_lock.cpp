@@ -45,7 +45,8 @@ bool InstanceHeldElsewhere(const char* className) {
     std::lock_guard<std::mutex> lock(g_mutex);
     std::string path = PathLocked(className);
     if (g_held.count(path) != 0) return false;  // held by this process
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Only holders make the file: no file, no holder.
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     bool busy = flock(fd, LOCK_EX | LOCK_NB) != 0;
     close(fd);  // also lets go of the lock when it was free
@@ -68,8 +69,12 @@ void AcquireInstanceLock(const char* className) {
 
 void ReleaseInstanceLock(const char* className) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_held.find(PathLocked(className));
+    std::string path = PathLocked(className);
+    auto it = g_held.find(path);
     if (it == g_held.end()) return;
+    // Files of a test's own key would pile up otherwise; the program's own key keeps its file,
+    // since removing a lock file another process may be opening could let two instances in.
+    if (!g_key.empty()) unlink(path.c_str());
     close(it->second);
     g_held.erase(it);
 }

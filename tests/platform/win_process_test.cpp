@@ -123,7 +123,7 @@ TEST(InstanceTest, ASecondProcessWithTheSameClassKeyIsRefused) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(FindWindowA("D123987X", nullptr), nullptr);
-    unlink(testing::InstanceLockPath("D123987X").c_str());
+    unlink(testing::InstanceLockPath("D123987X").c_str());  // the child ended without releasing
 }
 
 TEST(InstanceTest, OwnWindowIsFoundAndTheLockGoesWithTheClass) {
@@ -146,7 +146,8 @@ TEST(InstanceTest, OwnWindowIsFoundAndTheLockGoesWithTheClass) {
     UnregisterClassA("OwnClass", nullptr);
     EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
     close(fd);
-    unlink(testing::InstanceLockPath("OwnClass").c_str());
+    // A test key's file goes with the lock.
+    EXPECT_FALSE(std::filesystem::exists(testing::InstanceLockPath("OwnClass")));
 }
 
 }  // namespace
