@@ -251,6 +251,8 @@ TEST_F(EngineStartupTest, FatalErrorExitsWith255) {
     EXPECT_EXIT(
         {
             StartEngine();
+            // As a body would: fatal errors are raised inside a public call, under the lock.
+            tessra::EnterEngineLock();
             tessra::FatalError("DirectDraw の初期化に失敗しました");
         },
         ::testing::ExitedWithCode(255), "");
