@@ -262,10 +262,19 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
 
 void Translate(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_QUIT:
-            // An interrupt or the session ending: ask every window to close.
-            ForEachWindow([](HWND w, void*) { detail::OnCloseRequest(w); }, nullptr);
+        case SDL_QUIT: {
+            // An interrupt or the session ending: ask every window to close, or, with none,
+            // tell the main thread to quit.
+            int count = 0;
+            ForEachWindow(
+                [](HWND w, void* n) {
+                    ++*static_cast<int*>(n);
+                    detail::OnCloseRequest(w);
+                },
+                &count);
+            if (count == 0) detail::PostToThread(detail::VideoThreadId(), nullptr, WM_QUIT, 0, 0);
             break;
+        }
         case SDL_DISPLAYEVENT: detail::OnDisplayChange(); break;
         case SDL_WINDOWEVENT: TranslateWindowEvent(event.window); break;
         case SDL_KEYDOWN:

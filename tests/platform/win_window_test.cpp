@@ -404,6 +404,22 @@ TEST_F(WindowTest, TitleIsKeptInShiftJisAndShownInUtf8) {
     EXPECT_STREQ(SDL_GetWindowTitle(GetSdlWindow(window_)), "テスト");
 }
 
+TEST_F(WindowTest, InterruptAsksEveryWindowToCloseOrWithNoneQuits) {
+    ASSERT_NE(Make(), nullptr);
+    SDL_Event quit;
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    std::vector<UINT> taken = Pump();
+    EXPECT_TRUE(Saw(WM_CLOSE));
+    EXPECT_FALSE(IsWindow(window_));
+    ASSERT_FALSE(taken.empty());
+    EXPECT_EQ(taken.back(), static_cast<UINT>(WM_QUIT));  // posted by the procedure's WM_DESTROY
+    SDL_PushEvent(&quit);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, ThreadMessagesOnly(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_QUIT);  // the interrupt's own, with no window left
+}
+
 TEST_F(WindowTest, CloseMessagesFromTheSystemMenuAndAltF4ReachTheWindow) {
     ASSERT_NE(Make(), nullptr);
     PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
