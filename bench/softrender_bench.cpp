@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -304,14 +305,22 @@ void RegisterAll() {
 class CompareReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> rate;  // megapixels per second by name
+    // With --benchmark_repetitions the median is kept, else the single run.
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
             auto it = r.counters.find("items_per_second");
-            if (it != r.counters.end() && r.run_type == Run::RT_Iteration)
-                rate[r.benchmark_name()] = it->second.value / 1e6;
+            if (it == r.counters.end()) continue;
+            const std::string name = r.run_name.str();
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
+                rate[name] = it->second.value / 1e6;
+                medians.insert(name);
+            } else if (r.run_type == Run::RT_Iteration && !medians.count(name)) {
+                rate[name] = it->second.value / 1e6;
+            }
         }
     }
+    std::set<std::string> medians;
     void PrintTable() const {
         std::printf("\n%-28s %12s %12s %8s\n", "32-bit case", "ours MP/s", "pixman MP/s", "ratio");
         for (const auto& [name, ours] : rate) {

@@ -207,8 +207,9 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     job.srcPitch = src->pitch;
     job.row0 = mirrorY ? src->height - 1 - qy : qy;
     job.rowDir = mirrorY ? -1 : 1;
-    // The columns come from the same counter stepping as the rows, once per call.
-    static thread_local int32_t cols[kMaxSide];
+    // The columns come from the same counter stepping as the rows, once per call. Scratch in
+    // static storage: the renderer runs on the main thread only and is not reentrant.
+    static int32_t cols[kMaxSide];
     {
         int64_t cx = stepX - (e * 65536) % stepX;
         int32_t col = int32_t(mirrorX ? src->width - 1 - qx : qx);
