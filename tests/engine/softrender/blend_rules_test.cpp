@@ -75,6 +75,11 @@ const PixelRow kRows[] = {
     {"32-bit stretched subtract writes byte 3 as 0", 1, kDirect, kStretch, 0, 3, 200, 255, 1, -1, 0x010101, 0xFF808080, 0x00818180},
     {"32-bit stretched subtract with MMX keeps byte 3 less the source's", 1, kDirect, kStretch, 0, 3, 255, 255, 1, -1, 0x02010101, 0xFF808080, 0xFD7F7F7F},
     {"mode 5 draws nothing", 1, kDirect, kNormal, 0, 5, 255, 255, 1, -1, 0xFFFFFF, 0x123456, 0x123456},
+    {"differs from the key only in byte 3: drawn", 1, kDirect, kNormal, 1, 0, 0, 255, 1, -1, 0xFF00DEAD, 0x123456, 0xFF00DEAD},
+    {"equals the key: skipped", 1, kDirect, kNormal, 1, 0, 0, 255, 1, -1, 0x0000DEAD, 0x123456, 0x123456},
+    {"mode1 16-bit p100 green 63 over 0, brightness 254", 0, kDirect, kNormal, 0, 1, 100, 254, 1, -1, 0x07E0, 0x0000, 24u << 5},
+    {"16-bit stretched subtract at weight 0 over black", 0, kDirect, kStretch, 0, 3, 255, 255, 1, 0, 0xFFFF, 0x0000, 0x0800},
+    {"stretched alpha 0, transparent on, mode 4: skipped", 1, kAlpha, kStretch, 1, 4, 255, 255, 1, -1, 0x00FFFFFF, 0x123456, 0x123456},
 };
 
 class BlendRules : public ::testing::TestWithParam<PixelRow> {
@@ -116,5 +121,22 @@ TEST_P(BlendRules, GivesTheWorkedResult) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, BlendRules, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<PixelRow>& info) { return CaseName(info.param.name); });
+
+TEST(BlendRulesKinds, SingleChannelImagesAreNotDrawn) {
+    Image grey(2, 4, 4), depth(3, 4, 4);
+    std::memset(grey.m.pixels, 0x55, size_t(grey.m.pitch) * 4);
+    std::memset(depth.m.pixels, 0x55, size_t(depth.m.pitch) * 4);
+    const tessra::Rect r{0, 0, 8, 8};
+    Apply(State{});
+    for (Image* src : {&grey, &depth}) {
+        Image dest(int(src->m.kind), 4, 4);
+        std::memset(dest.m.pixels, 0, size_t(dest.m.pitch) * 4);
+        tessra::MemImgBlit(&dest.m, &src->m, 0, 0, 0, nullptr);
+        tessra::MemImgStretchBlit(&dest.m, &src->m, &r, 0, nullptr);
+        tessra::MemImgFillRect(&dest.m, nullptr, 0xFF);
+        tessra::MemImgDrawLine(&dest.m, 0, 0, 3, 3, 0xFF);
+        EXPECT_EQ(dest.m.pixels[0], 0) << "kind " << src->m.kind;
+    }
+}
 
 }  // namespace
