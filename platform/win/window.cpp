@@ -443,7 +443,7 @@ BOOL ShowWindow(HWND window, int command) {
         if (w->visible && !was) w->needsPaint = true;
     }
     SyncSdl(window);
-    if (command == SW_MINIMIZE || command == SW_SHOWMINIMIZED) {
+    if ((command == SW_MINIMIZE || command == SW_SHOWMINIMIZED) && OnVideoThread()) {
         SDL_Window* sdl = GetSdlWindow(window);
         if (sdl != nullptr) SDL_MinimizeWindow(sdl);
     }

@@ -420,6 +420,36 @@ TEST_F(WindowTest, InterruptAsksEveryWindowToCloseOrWithNoneQuits) {
     EXPECT_EQ(msg.message, WM_QUIT);  // the interrupt's own, with no window left
 }
 
+TEST_F(WindowTest, ChangesFromAnotherThreadReachSdlAtTheMainThreadsNextPump) {
+    ASSERT_NE(Make(), nullptr);
+    g_seen.clear();
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* w) -> DWORD {
+            SetWindowTextA(static_cast<HWND>(w), "other");
+            SetWindowPos(static_cast<HWND>(w), nullptr, 0, 0, 400, 300,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            return 0;
+        },
+        window_, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    SDL_Window* sdl = GetSdlWindow(window_);
+    EXPECT_STRNE(SDL_GetWindowTitle(sdl), "other");
+    EXPECT_TRUE(g_seen.empty());
+    Pump();
+    EXPECT_STREQ(SDL_GetWindowTitle(sdl), "other");
+    RECT client;
+    GetClientRect(window_, &client);
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(sdl, &w, &h);
+    EXPECT_EQ(w, client.right);
+    EXPECT_EQ(h, client.bottom);
+    // The size change was posted to the owner, not run on the other thread.
+    EXPECT_TRUE(Saw(WM_SIZE));
+}
+
 TEST_F(WindowTest, CloseMessagesFromTheSystemMenuAndAltF4ReachTheWindow) {
     ASSERT_NE(Make(), nullptr);
     PostMessageA(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
