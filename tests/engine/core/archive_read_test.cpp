@@ -469,6 +469,38 @@ TEST_F(ArchiveTest, OverlongNamesFailCleanly) {
     EXPECT_EQ(ConvertArchiveFullPath("abc", out, sizeof out), -1);
 }
 
+// An archive stays open in the cache while no file uses it: a new archive put in its place
+// is seen only once the unused archives have been closed.
+TEST_F(ArchiveTest, UnusedArchivesStayCachedUntilClosed) {
+    WriteFile(dir_ / "old/a", "old");
+    WriteFile(dir_ / "new/a", "new");
+    Pack(dir_ / "old", dir_ / "dat.dat");
+    std::string got;
+    ASSERT_TRUE(ReadAll("dat\\a", &got));
+    EXPECT_EQ(got, "old");
+    Pack(dir_ / "new", dir_ / "dat.dat");  // renamed into place; the cache holds the old file
+    ASSERT_TRUE(ReadAll("dat\\a", &got));
+    EXPECT_EQ(got, "old");
+    CloseUnusedArchives();
+    ASSERT_TRUE(ReadAll("dat\\a", &got));
+    EXPECT_EQ(got, "new");
+}
+
+// A full cache makes room by closing the archives that no open file uses.
+TEST_F(ArchiveTest, FullCacheClosesUnusedArchives) {
+    for (int i = 0; i <= kArchiveCacheSlots; ++i) {
+        const std::string n = std::to_string(i);
+        WriteFile(dir_ / "src" / n / "a", "archive " + n);
+        Pack(dir_ / "src" / n, dir_ / ("d" + n + ".dat"));
+    }
+    std::string got;
+    for (int i = 0; i <= kArchiveCacheSlots; ++i) {
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(ReadAll(("d" + n + "\\a").c_str(), &got)) << n;
+        EXPECT_EQ(got, "archive " + n);
+    }
+}
+
 TEST_F(ArchiveTest, CachedArchivesCloseWhenUnused) {
     WriteFile(dir_ / "src/a", "x");
     Pack(dir_ / "src", dir_ / "dat.dat");
