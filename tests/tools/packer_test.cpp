@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/core/archive.h"
@@ -107,8 +108,26 @@ TEST_F(PackerCommand, PadsToExactSizeAndFailsWhenContentDoesNotFit) {
 
     ASSERT_EQ(Run("--method store -s 3000 src small.dat", &output), 1);
     EXPECT_NE(output.find("more than the 3000 requested"), std::string::npos) << output;
-    EXPECT_FALSE(fs::exists(dir_ / "small.dat"));
-    EXPECT_FALSE(fs::exists(dir_ / "small.dat.part"));
+    for (const auto& entry : fs::directory_iterator(dir_))  // nor a temporary file
+        EXPECT_NE(entry.path().filename().string().rfind("small.dat", 0), 0u) << entry.path();
+}
+
+// The archive goes in through a temporary name of the packer's own: a file the user keeps
+// under a similar name survives, and a failed write says why and leaves nothing behind.
+TEST_F(PackerCommand, WritesThroughItsOwnTemporaryName) {
+    Write(dir_ / "src/a.txt", "archived");
+    Write(dir_ / "dat.dat.part", "the user's own");
+    std::string output;
+    ASSERT_EQ(Run("src dat.dat", &output), 0) << output;
+    tessra::SetArchiveKeyBody(packer::GameKeyText().c_str());
+    EXPECT_EQ(ReadThroughEngine("dat\\a.txt"), "archived");
+    std::ifstream kept(dir_ / "dat.dat.part", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the user's own");
+    const auto before = std::distance(fs::directory_iterator(dir_), fs::directory_iterator());
+    EXPECT_EQ(Run("src nodir/x.dat", &output), 1);
+    EXPECT_NE(output.find("cannot write nodir/x.dat: No such file or directory"), std::string::npos)
+        << output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), before);
 }
 
 TEST_F(PackerCommand, KeysAndVersions) {

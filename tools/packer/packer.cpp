@@ -1,6 +1,10 @@
 #include "tools/packer/packer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -236,23 +240,32 @@ bool PackDirectory(const std::string& sourceDir, const std::string& archivePath,
                    const PackOptions& options, std::string* error) {
     std::vector<uint8_t> bytes;
     if (!BuildArchive(sourceDir, options, &bytes, error)) return false;
-    const std::string temporary = archivePath + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            *error = "cannot write " + archivePath;
-            return false;
-        }
+    // A name of this process's own, created new: another packer writing the same archive, or
+    // a file the user keeps under a similar name, is never written over or renamed away.
+    const std::string temporary = archivePath + ".part" + std::to_string(::getpid());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = "cannot write " + archivePath + ": " + std::strerror(errno);
+        return false;
     }
+    int writeError = 0;
+    for (size_t done = 0; done < bytes.size() && writeError == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n == 0) writeError = EIO;
+        else if (errno != EINTR) writeError = errno;
+    }
+    if (::close(fd) != 0 && writeError == 0) writeError = errno;
     std::error_code ec;
+    if (writeError != 0) {
+        *error = "cannot write " + archivePath + ": " + std::strerror(writeError);
+        fs::remove(temporary, ec);
+        return false;
+    }
     fs::rename(temporary, archivePath, ec);
     if (ec) {
+        *error = "cannot write " + archivePath + ": " + ec.message();
         fs::remove(temporary, ec);
-        *error = "cannot write " + archivePath;
         return false;
     }
     return true;
