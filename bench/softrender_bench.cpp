@@ -51,15 +51,19 @@ void Sprite(MEMIMG& m, uint32_t key) {
             int dx = 2 * x - m.width + 1, dy = 2 * y - m.height + 1;
             bool out = dx * dx + dy * dy > m.width * m.width;
             uint8_t* p = m.pixels + y * m.pitch + x * (m.kind == 0 ? 2 : 4);
-            if (out) std::memcpy(p, &key, m.kind == 0 ? 2 : 4);
-            else if (m.kind == 1) p[3] = 0xFF;
+            if (out)
+                std::memcpy(p, &key, m.kind == 0 ? 2 : 4);
+            else if (m.kind == 1)
+                p[3] = 0xFF;
         }
 }
 
 // A round sprite with per-pixel alpha: opaque inside, a soft ring, clear outside.
 uint8_t SpriteAlpha(int x, int y) {
     const int dx = 2 * x - 31, dy = 2 * y - 31, r2 = dx * dx + dy * dy;
-    return r2 > 32 * 32 ? 0 : r2 < 24 * 24 ? 255 : uint8_t(255 - (r2 - 24 * 24) * 255 / (32 * 32 - 24 * 24));
+    return r2 > 32 * 32   ? 0
+           : r2 < 24 * 24 ? 255
+                          : uint8_t(255 - (r2 - 24 * 24) * 255 / (32 * 32 - 24 * 24));
 }
 
 // The run data the image transfer writes for a whole image: by alpha when it has alpha, else by
@@ -194,8 +198,10 @@ void PixBlend(benchmark::State& state, Size s, Op op) {
     }
     pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
     pixman_image_t* mask = op == kAlpha ? pixman_image_create_solid_fill(&half) : nullptr;
-    const pixman_op_t pop = op == kCopy ? PIXMAN_OP_SRC : op == kAlpha ? PIXMAN_OP_OVER
-                            : op == kAdd ? PIXMAN_OP_ADD : PIXMAN_OP_MULTIPLY;
+    const pixman_op_t pop = op == kCopy    ? PIXMAN_OP_SRC
+                            : op == kAlpha ? PIXMAN_OP_OVER
+                            : op == kAdd   ? PIXMAN_OP_ADD
+                                           : PIXMAN_OP_MULTIPLY;
     for (auto _ : state) {
         pixman_image_composite32(pop, src.img, mask, dst.img, 0, 0, 0, 0, 0, 0, s.w, s.h);
         benchmark::DoNotOptimize(dst.bits.data());
@@ -215,7 +221,8 @@ void PixSprites(benchmark::State& state, Size s) {
     const auto places = SpritePlaces(s);
     for (auto _ : state) {
         for (auto [x, y] : places)
-            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, nullptr, dst.img, 0, 0, 0, 0, x, y, 32, 32);
+            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, nullptr, dst.img, 0, 0, 0, 0, x, y,
+                                     32, 32);
         benchmark::DoNotOptimize(dst.bits.data());
     }
     state.SetItemsProcessed(state.iterations() * 1000 * 32 * 32);
@@ -233,7 +240,8 @@ void PixAlphaSprites(benchmark::State& state, Size s) {
     const auto places = SpritePlaces(s);
     for (auto _ : state) {
         for (auto [x, y] : places)
-            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, nullptr, dst.img, 0, 0, 0, 0, x, y, 32, 32);
+            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, nullptr, dst.img, 0, 0, 0, 0, x, y,
+                                     32, 32);
         benchmark::DoNotOptimize(dst.bits.data());
     }
     state.SetItemsProcessed(state.iterations() * 1000 * 32 * 32);
@@ -248,7 +256,8 @@ void PixStretch(benchmark::State& state, Size s, bool up) {
     pixman_image_set_transform(src.img, &t);
     pixman_image_set_filter(src.img, PIXMAN_FILTER_NEAREST, nullptr, 0);
     for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_SRC, src.img, nullptr, dst.img, 0, 0, 0, 0, 0, 0, s.w, s.h);
+        pixman_image_composite32(PIXMAN_OP_SRC, src.img, nullptr, dst.img, 0, 0, 0, 0, 0, 0, s.w,
+                                 s.h);
         benchmark::DoNotOptimize(dst.bits.data());
     }
     state.SetItemsProcessed(state.iterations() * s.w * s.h);
@@ -282,20 +291,32 @@ void RegisterAll() {
                     benchmark::RegisterBenchmark(Name(opNames[op], bits, s, "pixman").c_str(),
                                                  PixBlend, s, Op(op));
             }
-            benchmark::RegisterBenchmark(Name("sprites", bits, s, "ours").c_str(), OursSprites, kind, s, false);
-            benchmark::RegisterBenchmark(Name("sprites_runs", bits, s, "ours").c_str(), OursSprites, kind, s, true);
-            benchmark::RegisterBenchmark(Name("stretch_x2", bits, s, "ours").c_str(), OursStretch, kind, s, true);
-            benchmark::RegisterBenchmark(Name("stretch_half", bits, s, "ours").c_str(), OursStretch, kind, s, false);
+            benchmark::RegisterBenchmark(Name("sprites", bits, s, "ours").c_str(), OursSprites,
+                                         kind, s, false);
+            benchmark::RegisterBenchmark(Name("sprites_runs", bits, s, "ours").c_str(), OursSprites,
+                                         kind, s, true);
+            benchmark::RegisterBenchmark(Name("stretch_x2", bits, s, "ours").c_str(), OursStretch,
+                                         kind, s, true);
+            benchmark::RegisterBenchmark(Name("stretch_half", bits, s, "ours").c_str(), OursStretch,
+                                         kind, s, false);
             benchmark::RegisterBenchmark(Name("fill", bits, s, "ours").c_str(), OursFill, kind, s);
             if (kind == 1) {
-                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "ours").c_str(), OursAlphaSprites, s, false);
-                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "ours").c_str(), OursAlphaSprites, s, true);
-                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "pixman").c_str(), PixAlphaSprites, s);
-                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "pixman").c_str(), PixAlphaSprites, s);
-                benchmark::RegisterBenchmark(Name("sprites", bits, s, "pixman").c_str(), PixSprites, s);
-                benchmark::RegisterBenchmark(Name("sprites_runs", bits, s, "pixman").c_str(), PixSprites, s);
-                benchmark::RegisterBenchmark(Name("stretch_x2", bits, s, "pixman").c_str(), PixStretch, s, true);
-                benchmark::RegisterBenchmark(Name("stretch_half", bits, s, "pixman").c_str(), PixStretch, s, false);
+                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "ours").c_str(),
+                                             OursAlphaSprites, s, false);
+                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "ours").c_str(),
+                                             OursAlphaSprites, s, true);
+                benchmark::RegisterBenchmark(Name("sprites_alpha", bits, s, "pixman").c_str(),
+                                             PixAlphaSprites, s);
+                benchmark::RegisterBenchmark(Name("sprites_alpha_runs", bits, s, "pixman").c_str(),
+                                             PixAlphaSprites, s);
+                benchmark::RegisterBenchmark(Name("sprites", bits, s, "pixman").c_str(), PixSprites,
+                                             s);
+                benchmark::RegisterBenchmark(Name("sprites_runs", bits, s, "pixman").c_str(),
+                                             PixSprites, s);
+                benchmark::RegisterBenchmark(Name("stretch_x2", bits, s, "pixman").c_str(),
+                                             PixStretch, s, true);
+                benchmark::RegisterBenchmark(Name("stretch_half", bits, s, "pixman").c_str(),
+                                             PixStretch, s, false);
                 benchmark::RegisterBenchmark(Name("fill", bits, s, "pixman").c_str(), PixFill, s);
             }
         }
@@ -331,7 +352,8 @@ public:
             if (p == rate.end()) {
                 std::printf("%-28s %12.0f %12s %8s\n", base.c_str(), ours, "-", "-");
             } else {
-                std::printf("%-28s %12.0f %12.0f %8.2f\n", base.c_str(), ours, p->second, ours / p->second);
+                std::printf("%-28s %12.0f %12.0f %8.2f\n", base.c_str(), ours, p->second,
+                            ours / p->second);
             }
         }
     }

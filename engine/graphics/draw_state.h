@@ -10,12 +10,12 @@
 namespace tessra {
 
 struct DrawStateRecord {
-    Rect DrawArea;            // clip rectangle inside the draw target; right, bottom exclusive
-    int32_t blendMode;        // 0 none, 1 alpha, 2 add, 3 subtract, 4 multiply
-    int32_t blendParam;       // 0..255
-    int32_t blendGraph;       // graph whose pixels weight the blend, or -1
-    uint8_t brightness[3];    // blue, green, red; all 255 draws unchanged
-    int32_t maskActive;       // draws go into the mask screen's image
+    Rect DrawArea;          // clip rectangle inside the draw target; right, bottom exclusive
+    int32_t blendMode;      // 0 none, 1 alpha, 2 add, 3 subtract, 4 multiply
+    int32_t blendParam;     // 0..255
+    int32_t blendGraph;     // graph whose pixels weight the blend, or -1
+    uint8_t brightness[3];  // blue, green, red; all 255 draws unchanged
+    int32_t maskActive;     // draws go into the mask screen's image
 };
 
 inline DrawStateRecord DrawState = {{0, 0, 640, 480}, 0, 0, -1, {255, 255, 255}, 0};

@@ -17,38 +17,43 @@ bool ChooseBlitVariant(int kind, int srcKind, bool fast, bool blend, bool white,
     const bool plainSource = srcKind != kDirectAlpha;
     var = kPlain;
     switch (mode) {
-    case 0: return true;
-    case 1:
-        if (p == 0) return false;
-        if (p == 255) {
-            mode = 0;
+        case 0:
             return true;
-        }
-        if (!fast && plainSource && white) {
-            if (p == 128) var = kHalf;
-            else if (kind == 0) var = kSix;
-        } else if (kind == 0) {
-            var = kDiff;
-        }
-        return true;
-    case 2:
-        if (p == 0) return false;
-        if (p == 255 && white && !blend) {
-            var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
-        }
-        return true;
-    case 3:
-        if (p == 0) {
-            if (srcKind != kPal) return false;
-            var = kZero;
+        case 1:
+            if (p == 0) return false;
+            if (p == 255) {
+                mode = 0;
+                return true;
+            }
+            if (!fast && plainSource && white) {
+                if (p == 128)
+                    var = kHalf;
+                else if (kind == 0)
+                    var = kSix;
+            } else if (kind == 0) {
+                var = kDiff;
+            }
             return true;
-        }
-        if (p == 255 && white && !blend) {
-            var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
-        }
-        return true;
-    case 4: return true;
-    default: return false;
+        case 2:
+            if (p == 0) return false;
+            if (p == 255 && white && !blend) {
+                var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
+            }
+            return true;
+        case 3:
+            if (p == 0) {
+                if (srcKind != kPal) return false;
+                var = kZero;
+                return true;
+            }
+            if (p == 255 && white && !blend) {
+                var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
+            }
+            return true;
+        case 4:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -68,7 +73,8 @@ void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t t
     Box r{x, y, int64_t(x) + src->width, int64_t(y) + src->height};
     r = Intersect(r, DrawBounds(dest));
     if (blendImage != nullptr) {
-        r = Intersect(r, Box{x, y, int64_t(x) + blendImage->width, int64_t(y) + blendImage->height});
+        r = Intersect(r,
+                      Box{x, y, int64_t(x) + blendImage->width, int64_t(y) + blendImage->height});
     }
     if (r.Empty()) return;
     const int32_t width = int32_t(r.right - r.left), height = int32_t(r.bottom - r.top);
@@ -84,11 +90,10 @@ void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t t
     if (!ChooseBlitVariant(int(dest->kind), srcKind, fast, blendImage != nullptr, white, mode, var,
                            ctx.p))
         return;
-    BlitFn fn = dest->kind == 0
-                    ? PickBlitKind0(srcKind, mode, var, fast, transparent != 0,
-                                    blendImage != nullptr, white)
-                    : PickBlitKind1(srcKind, mode, var, fast, transparent != 0,
-                                    blendImage != nullptr, white);
+    BlitFn fn = dest->kind == 0 ? PickBlitKind0(srcKind, mode, var, fast, transparent != 0,
+                                                blendImage != nullptr, white)
+                                : PickBlitKind1(srcKind, mode, var, fast, transparent != 0,
+                                                blendImage != nullptr, white);
     if (fn == nullptr) return;
 
     uint32_t palette[256];
@@ -106,8 +111,8 @@ void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t t
     job.key = src->transColor;
     job.palette = palette;
     job.runs = src->auxBuffer;
-    job.runsEnd = src->auxBuffer ? src->auxBuffer + (size_t(src->width) + 5) * size_t(src->height)
-                                 : nullptr;
+    job.runsEnd =
+        src->auxBuffer ? src->auxBuffer + (size_t(src->width) + 5) * size_t(src->height) : nullptr;
     fn(job, ctx);
     // The destination's pixels changed, so any runs recorded for it no longer describe them.
     dest->runData = 0;

@@ -6,9 +6,12 @@ namespace tessra::soft {
 
 BlitFn PickBlitKind0(int src, int mode, int var, bool fast, bool tr, bool bl, bool white) {
     switch (src) {
-    case kPal: return PickBlitModes<0, kPal>(mode, var, fast, tr, bl, white);
-    case kDirect: return PickBlitModes<0, kDirect>(mode, var, fast, tr, bl, white);
-    default: return PickBlitModes<0, kDirectAlpha>(mode, var, fast, tr, bl, white);
+        case kPal:
+            return PickBlitModes<0, kPal>(mode, var, fast, tr, bl, white);
+        case kDirect:
+            return PickBlitModes<0, kDirect>(mode, var, fast, tr, bl, white);
+        default:
+            return PickBlitModes<0, kDirectAlpha>(mode, var, fast, tr, bl, white);
     }
 }
 

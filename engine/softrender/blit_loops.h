@@ -20,9 +20,9 @@ struct BlitJob {
     const uint8_t* blend;
     int32_t blendPitch;
     int32_t width, height;
-    uint32_t key;               // transparent value (index for a paletted source)
-    const uint32_t* palette;    // 256 entries in the destination's format
-    const uint8_t* runs;        // run data of the whole source (fast path)
+    uint32_t key;             // transparent value (index for a paletted source)
+    const uint32_t* palette;  // 256 entries in the destination's format
+    const uint8_t* runs;      // run data of the whole source (fast path)
     const uint8_t* runsEnd;
 };
 
@@ -31,28 +31,45 @@ using BlitFn = void (*)(const BlitJob&, const Ctx&);
 // The 16-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRow16For() {
-    if constexpr (K != 0 || S != kDirect || Bl || !White) return -1;
-    else if constexpr (Mode == 0) return kRow16Copy;
-    else if constexpr (Mode == 1 && V == kHalf) return kRow16Half;
-    else if constexpr (Mode == 1 && V == kSix) return kRow16Six;
-    else if constexpr (Mode == 2 && V == kNoLast) return kRow16Add;
-    else if constexpr (Mode == 3 && V == kNoLast) return kRow16Sub;
-    else if constexpr (Mode == 4) return kRow16Mul;
-    else return -1;
+    if constexpr (K != 0 || S != kDirect || Bl || !White)
+        return -1;
+    else if constexpr (Mode == 0)
+        return kRow16Copy;
+    else if constexpr (Mode == 1 && V == kHalf)
+        return kRow16Half;
+    else if constexpr (Mode == 1 && V == kSix)
+        return kRow16Six;
+    else if constexpr (Mode == 2 && V == kNoLast)
+        return kRow16Add;
+    else if constexpr (Mode == 3 && V == kNoLast)
+        return kRow16Sub;
+    else if constexpr (Mode == 4)
+        return kRow16Mul;
+    else
+        return -1;
 }
 
 // The 32-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRowFor() {
-    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && !Bl && White) return kRowAlphaSrc;
-    else if constexpr (K != 1 || S != kDirect || Bl || !White) return -1;
-    else if constexpr (Mode == 0) return kRowCopy;
-    else if constexpr (Mode == 1 && V == kHalf) return kRowHalf;
-    else if constexpr (Mode == 1) return kRowAlpha;
-    else if constexpr (Mode == 2 && V == kSat) return kRowAddSat;
-    else if constexpr (Mode == 3 && V == kSat) return kRowSubSat;
-    else if constexpr (Mode == 4) return kRowMul;
-    else return -1;
+    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && !Bl && White)
+        return kRowAlphaSrc;
+    else if constexpr (K != 1 || S != kDirect || Bl || !White)
+        return -1;
+    else if constexpr (Mode == 0)
+        return kRowCopy;
+    else if constexpr (Mode == 1 && V == kHalf)
+        return kRowHalf;
+    else if constexpr (Mode == 1)
+        return kRowAlpha;
+    else if constexpr (Mode == 2 && V == kSat)
+        return kRowAddSat;
+    else if constexpr (Mode == 3 && V == kSat)
+        return kRowSubSat;
+    else if constexpr (Mode == 4)
+        return kRowMul;
+    else
+        return -1;
 }
 
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
@@ -117,8 +134,10 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
             }
             if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && White && !Bl) {
                 if (code == 2) {
-                    if (len >= 16) alphaRow(drow + 4 * x, srow + 4 * x, len, 0, 0);
-                    else RowAlphaSrc<false>(drow + 4 * x, srow + 4 * x, len);  // inline, 4 at a time
+                    if (len >= 16)
+                        alphaRow(drow + 4 * x, srow + 4 * x, len, 0, 0);
+                    else
+                        RowAlphaSrc<false>(drow + 4 * x, srow + 4 * x, len);  // inline, 4 at a time
                     x += len;
                     continue;
                 }
@@ -139,13 +158,15 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
                 uint32_t d = LoadDest<K>(drow, x);
                 if constexpr (S == kDirectAlpha) {
                     if (code == 2)
-                        StoreDest<K>(drow, x, Blend<K, Mode, V, White, true, Bl>(d, sp.colour,
-                                                                                sp.alpha, w, c));
+                        StoreDest<K>(
+                            drow, x,
+                            Blend<K, Mode, V, White, true, Bl>(d, sp.colour, sp.alpha, w, c));
                     else
-                        StoreDest<K>(drow, x, Blend<K, Mode, V, White, false, Bl>(d, sp.colour,
-                                                                                 0, w, c));
+                        StoreDest<K>(drow, x,
+                                     Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
                 } else {
-                    StoreDest<K>(drow, x, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+                    StoreDest<K>(drow, x,
+                                 Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
                 }
             }
         }
@@ -155,17 +176,21 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
 template <int K, int S, int Mode, int V>
 BlitFn PickBlitFlags(bool fast, bool tr, bool bl, bool white) {
     if (fast) {
-        if (bl) return white ? BlitFast<K, S, Mode, V, true, true> : BlitFast<K, S, Mode, V, true, false>;
+        if (bl)
+            return white ? BlitFast<K, S, Mode, V, true, true>
+                         : BlitFast<K, S, Mode, V, true, false>;
         return white ? BlitFast<K, S, Mode, V, false, true> : BlitFast<K, S, Mode, V, false, false>;
     }
     if (tr) {
-        if (bl) return white ? BlitNormal<K, S, Mode, V, true, true, true>
-                             : BlitNormal<K, S, Mode, V, true, true, false>;
+        if (bl)
+            return white ? BlitNormal<K, S, Mode, V, true, true, true>
+                         : BlitNormal<K, S, Mode, V, true, true, false>;
         return white ? BlitNormal<K, S, Mode, V, true, false, true>
                      : BlitNormal<K, S, Mode, V, true, false, false>;
     }
-    if (bl) return white ? BlitNormal<K, S, Mode, V, false, true, true>
-                         : BlitNormal<K, S, Mode, V, false, true, false>;
+    if (bl)
+        return white ? BlitNormal<K, S, Mode, V, false, true, true>
+                     : BlitNormal<K, S, Mode, V, false, true, false>;
     return white ? BlitNormal<K, S, Mode, V, false, false, true>
                  : BlitNormal<K, S, Mode, V, false, false, false>;
 }
@@ -173,36 +198,39 @@ BlitFn PickBlitFlags(bool fast, bool tr, bool bl, bool white) {
 template <int K, int S>
 BlitFn PickBlitModes(int mode, int var, bool fast, bool tr, bool bl, bool white) {
     switch (mode) {
-    case 0: return PickBlitFlags<K, S, 0, kPlain>(fast, tr, bl, white);
-    case 1:
-        if constexpr (S != kDirectAlpha) {
-            if (var == kHalf) return PickBlitFlags<K, S, 1, kHalf>(fast, tr, bl, white);
-        }
-        if constexpr (K == 0) {
+        case 0:
+            return PickBlitFlags<K, S, 0, kPlain>(fast, tr, bl, white);
+        case 1:
             if constexpr (S != kDirectAlpha) {
-                if (var == kSix) return PickBlitFlags<K, S, 1, kSix>(fast, tr, bl, white);
+                if (var == kHalf) return PickBlitFlags<K, S, 1, kHalf>(fast, tr, bl, white);
             }
-            return PickBlitFlags<K, S, 1, kDiff>(fast, tr, bl, white);
-        } else {
-            return PickBlitFlags<K, S, 1, kPlain>(fast, tr, bl, white);
-        }
-    case 2:
-        if (var == kNoLast) return PickBlitFlags<K, S, 2, kNoLast>(fast, tr, bl, white);
-        if constexpr (K == 1 && S != kDirectAlpha) {
-            if (var == kSat) return PickBlitFlags<K, S, 2, kSat>(fast, tr, bl, white);
-        }
-        return PickBlitFlags<K, S, 2, kPlain>(fast, tr, bl, white);
-    case 3:
-        if constexpr (S == kPal) {
-            if (var == kZero) return PickBlitFlags<K, S, 3, kZero>(fast, tr, bl, white);
-        }
-        if (var == kNoLast) return PickBlitFlags<K, S, 3, kNoLast>(fast, tr, bl, white);
-        if constexpr (K == 1 && S != kDirectAlpha) {
-            if (var == kSat) return PickBlitFlags<K, S, 3, kSat>(fast, tr, bl, white);
-        }
-        return PickBlitFlags<K, S, 3, kPlain>(fast, tr, bl, white);
-    case 4: return PickBlitFlags<K, S, 4, kPlain>(fast, tr, bl, white);
-    default: return nullptr;
+            if constexpr (K == 0) {
+                if constexpr (S != kDirectAlpha) {
+                    if (var == kSix) return PickBlitFlags<K, S, 1, kSix>(fast, tr, bl, white);
+                }
+                return PickBlitFlags<K, S, 1, kDiff>(fast, tr, bl, white);
+            } else {
+                return PickBlitFlags<K, S, 1, kPlain>(fast, tr, bl, white);
+            }
+        case 2:
+            if (var == kNoLast) return PickBlitFlags<K, S, 2, kNoLast>(fast, tr, bl, white);
+            if constexpr (K == 1 && S != kDirectAlpha) {
+                if (var == kSat) return PickBlitFlags<K, S, 2, kSat>(fast, tr, bl, white);
+            }
+            return PickBlitFlags<K, S, 2, kPlain>(fast, tr, bl, white);
+        case 3:
+            if constexpr (S == kPal) {
+                if (var == kZero) return PickBlitFlags<K, S, 3, kZero>(fast, tr, bl, white);
+            }
+            if (var == kNoLast) return PickBlitFlags<K, S, 3, kNoLast>(fast, tr, bl, white);
+            if constexpr (K == 1 && S != kDirectAlpha) {
+                if (var == kSat) return PickBlitFlags<K, S, 3, kSat>(fast, tr, bl, white);
+            }
+            return PickBlitFlags<K, S, 3, kPlain>(fast, tr, bl, white);
+        case 4:
+            return PickBlitFlags<K, S, 4, kPlain>(fast, tr, bl, white);
+        default:
+            return nullptr;
     }
 }
 

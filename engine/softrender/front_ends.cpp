@@ -13,13 +13,18 @@ SoftScreenServices SoftScreen = {};
 
 namespace {
 
-bool Started() { return SoftScreen.GraphicsStarted != nullptr && SoftScreen.GraphicsStarted() != 0; }
+bool Started() {
+    return SoftScreen.GraphicsStarted != nullptr && SoftScreen.GraphicsStarted() != 0;
+}
 
-bool MemImgScreens() { return SoftScreen.MemImgScreens != nullptr && SoftScreen.MemImgScreens() != 0; }
+bool MemImgScreens() {
+    return SoftScreen.MemImgScreens != nullptr && SoftScreen.MemImgScreens() != 0;
+}
 
 // The mask's image while mask drawing is active, else the draw target's.
 MEMIMG* ScreenTarget() {
-    if (DrawState.maskActive) return SoftScreen.GetMaskMemImg ? SoftScreen.GetMaskMemImg() : nullptr;
+    if (DrawState.maskActive)
+        return SoftScreen.GetMaskMemImg ? SoftScreen.GetMaskMemImg() : nullptr;
     return SoftScreen.DrawTargetMemImg ? SoftScreen.DrawTargetMemImg() : nullptr;
 }
 
@@ -91,9 +96,8 @@ int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t 
     return SoftScreen.DrawLineList2D(lines, 4);
 }
 
-int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                           const GraphRecord* graph, int32_t transparent, int32_t form,
-                           int32_t surface) {
+int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const GraphRecord* graph,
+                           int32_t transparent, int32_t form, int32_t surface) {
     if (!Started() || SoftScreen.GetStretchSource == nullptr) return -1;
     if (form != 1) {
         x1 = FloatBitsToInt(x1);
@@ -132,7 +136,8 @@ int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
     EndPending3D();
     if (w == 0 || h == 0) return -1;
     if (w == source.width && h == source.height && !mirrorX && !mirrorY) {
-        return SoftScreen.BltGraph2D ? SoftScreen.BltGraph2D(x1, y1, source.handle, transparent) : -1;
+        return SoftScreen.BltGraph2D ? SoftScreen.BltGraph2D(x1, y1, source.handle, transparent)
+                                     : -1;
     }
     if (w >= 32768 || h >= 32768) return -1;
     const int64_t stepX = std::max<int64_t>(1, w * 65536 / source.width);
@@ -153,8 +158,12 @@ int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
     sw = std::min<int64_t>(sw, source.width - sx0);
     sh = std::min<int64_t>(sh, source.height - sy0);
     Rect srcRect{int32_t(sx0), int32_t(sy0), int32_t(sx0 + sw), int32_t(sy0 + sh)};
-    if (mirrorX) srcRect.left = int32_t(source.width - (sx0 + sw)), srcRect.right = int32_t(source.width - sx0);
-    if (mirrorY) srcRect.top = int32_t(source.height - (sy0 + sh)), srcRect.bottom = int32_t(source.height - sy0);
+    if (mirrorX)
+        srcRect.left = int32_t(source.width - (sx0 + sw)),
+        srcRect.right = int32_t(source.width - sx0);
+    if (mirrorY)
+        srcRect.top = int32_t(source.height - (sy0 + sh)),
+        srcRect.bottom = int32_t(source.height - sy0);
     Rect destRect{int32_t(cl), int32_t(ct), int32_t(cr), int32_t(cb)};
     MEMIMG* dest = nullptr;
     MEMIMG* src = nullptr;

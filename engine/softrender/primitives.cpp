@@ -26,16 +26,21 @@ uint32_t BrightColour(uint32_t colour) {
 bool ChoosePrimitiveMode(int kind, int& mode, int& var, uint32_t p) {
     var = kPlain;
     switch (mode) {
-    case 0:
-    case 4: return true;
-    case 1:
-        if (p == 0) return false;
-        if (p == 255) mode = 0;
-        else if (kind == 0) var = kDiff;
-        return true;
-    case 2:
-    case 3: return p != 0;
-    default: return false;
+        case 0:
+        case 4:
+            return true;
+        case 1:
+            if (p == 0) return false;
+            if (p == 255)
+                mode = 0;
+            else if (kind == 0)
+                var = kDiff;
+            return true;
+        case 2:
+        case 3:
+            return p != 0;
+        default:
+            return false;
     }
 }
 
@@ -62,9 +67,9 @@ void FillLoop(const PrimJob& job, const Ctx& ctx) {
             fill(row, j.width, j.colour);
         } else {
             for (int32_t x = 0; x < j.width; ++x) {
-                StoreDest<K>(row, x,
-                             Blend<K, Mode, V, true, false, false>(LoadDest<K>(row, x), j.colour,
-                                                                   0, 0, c));
+                StoreDest<K>(
+                    row, x,
+                    Blend<K, Mode, V, true, false, false>(LoadDest<K>(row, x), j.colour, 0, 0, c));
             }
         }
     }
@@ -78,7 +83,8 @@ void LineLoop(const PrimJob& job, const Ctx& ctx) {
     uint8_t* p = j.pixels;
     const ptrdiff_t dx = j.stepX * bpp, dy = ptrdiff_t(j.stepY) * j.pitch;
     auto plot = [&] {
-        StoreDest<K>(p, 0, Blend<K, Mode, V, true, false, false>(LoadDest<K>(p, 0), j.colour, 0, 0, c));
+        StoreDest<K>(p, 0,
+                     Blend<K, Mode, V, true, false, false>(LoadDest<K>(p, 0), j.colour, 0, 0, c));
     };
     int64_t e = 0;
     if (j.ny <= j.nx) {
@@ -109,16 +115,28 @@ using PrimFn = void (*)(const PrimJob&, const Ctx&);
 template <template <int, int, int> class L, int K>
 PrimFn PickPrim(int mode, int var) {
     switch (mode) {
-    case 0: return L<K, 0, kPlain>::fn;
-    case 1: return var == kDiff ? L<K, 1, kDiff>::fn : L<K, 1, kPlain>::fn;
-    case 2: return L<K, 2, kPlain>::fn;
-    case 3: return L<K, 3, kPlain>::fn;
-    case 4: return L<K, 4, kPlain>::fn;
-    default: return nullptr;
+        case 0:
+            return L<K, 0, kPlain>::fn;
+        case 1:
+            return var == kDiff ? L<K, 1, kDiff>::fn : L<K, 1, kPlain>::fn;
+        case 2:
+            return L<K, 2, kPlain>::fn;
+        case 3:
+            return L<K, 3, kPlain>::fn;
+        case 4:
+            return L<K, 4, kPlain>::fn;
+        default:
+            return nullptr;
     }
 }
-template <int K, int M, int V> struct FillOf { static constexpr PrimFn fn = FillLoop<K, M, V>; };
-template <int K, int M, int V> struct LineOf { static constexpr PrimFn fn = LineLoop<K, M, V>; };
+template <int K, int M, int V>
+struct FillOf {
+    static constexpr PrimFn fn = FillLoop<K, M, V>;
+};
+template <int K, int M, int V>
+struct LineOf {
+    static constexpr PrimFn fn = LineLoop<K, M, V>;
+};
 
 // Truncation toward zero that stays defined far outside the 32-bit range.
 int64_t TruncToInt(double v) {
@@ -146,8 +164,8 @@ void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour) {
     int mode = DrawState.blendMode, var = kPlain;
     if (!ChoosePrimitiveMode(int(dest->kind), mode, var, ctx.p)) return;
     PrimJob job{};
-    job.pixels = dest->pixels + ptrdiff_t(r.top) * dest->pitch +
-                 ptrdiff_t(r.left) * LoopBytesPerPixel(dest);
+    job.pixels =
+        dest->pixels + ptrdiff_t(r.top) * dest->pitch + ptrdiff_t(r.left) * LoopBytesPerPixel(dest);
     job.pitch = dest->pitch;
     job.width = int32_t(r.right - r.left);
     job.height = int32_t(r.bottom - r.top);
@@ -158,8 +176,7 @@ void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour) {
     dest->runData = 0;
 }
 
-void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                    uint32_t colour) {
+void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
     using namespace soft;
     if (!DrawableTarget(dest)) return;
     const Box a = DrawBounds(dest);
@@ -178,14 +195,22 @@ void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2
     const double ox = double(x1) - kx * double(y1);
     const double oy = double(y1) - ky * double(x1);
     int64_t X1 = x1, Y1 = y1, X2 = x2, Y2 = y2;
-    if (X1 < L) Y1 = TruncToInt(double(L) * ky + oy), X1 = L;
-    else if (X1 >= R) Y1 = TruncToInt(double(R - 1) * ky + oy), X1 = R - 1;
-    if (X2 < L) Y2 = TruncToInt(double(L - 1) * ky + oy), X2 = L - 1;
-    else if (X2 >= R) Y2 = TruncToInt(double(R) * ky + oy), X2 = R;
-    if (Y1 < T) X1 = TruncToInt(double(T) * kx + ox), Y1 = T;
-    else if (Y1 >= B) X1 = TruncToInt(double(B - 1) * kx + ox), Y1 = B - 1;
-    if (Y2 < T) X2 = TruncToInt(double(T - 1) * kx + ox), Y2 = T - 1;
-    else if (Y2 >= B) X2 = TruncToInt(double(B) * kx + ox), Y2 = B;
+    if (X1 < L)
+        Y1 = TruncToInt(double(L) * ky + oy), X1 = L;
+    else if (X1 >= R)
+        Y1 = TruncToInt(double(R - 1) * ky + oy), X1 = R - 1;
+    if (X2 < L)
+        Y2 = TruncToInt(double(L - 1) * ky + oy), X2 = L - 1;
+    else if (X2 >= R)
+        Y2 = TruncToInt(double(R) * ky + oy), X2 = R;
+    if (Y1 < T)
+        X1 = TruncToInt(double(T) * kx + ox), Y1 = T;
+    else if (Y1 >= B)
+        X1 = TruncToInt(double(B - 1) * kx + ox), Y1 = B - 1;
+    if (Y2 < T)
+        X2 = TruncToInt(double(T - 1) * kx + ox), Y2 = T - 1;
+    else if (Y2 >= B)
+        X2 = TruncToInt(double(B) * kx + ox), Y2 = B;
     X1 = std::clamp(X1, L, R - 1);
     Y1 = std::clamp(Y1, T, B - 1);
     X2 = std::clamp(X2, L - 1, R);
@@ -198,7 +223,8 @@ void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2
     job.stepY = ny < 0 ? -1 : 1;
     job.nx = int32_t(nx < 0 ? -nx : nx);
     job.ny = int32_t(ny < 0 ? -ny : ny);
-    job.pixels = dest->pixels + ptrdiff_t(Y1) * dest->pitch + ptrdiff_t(X1) * LoopBytesPerPixel(dest);
+    job.pixels =
+        dest->pixels + ptrdiff_t(Y1) * dest->pitch + ptrdiff_t(X1) * LoopBytesPerPixel(dest);
     job.pitch = dest->pitch;
     job.colour = dest->kind == 0 ? BrightColour<0>(colour & 0xFFFFu) : BrightColour<1>(colour);
     PrimFn fn = dest->kind == 0 ? PickPrim<LineOf, 0>(mode, var) : PickPrim<LineOf, 1>(mode, var);

@@ -38,7 +38,9 @@ inline bool BrightnessWhite() {
            DrawState.brightness[2] == 255;
 }
 
-inline int32_t ClampParam(int32_t p) { return std::clamp<int32_t>(p, 0, 255); }
+inline int32_t ClampParam(int32_t p) {
+    return std::clamp<int32_t>(p, 0, 255);
+}
 
 inline Ctx MakeCtx() {
     Ctx c;

@@ -26,22 +26,33 @@ enum Var : int {
 
 // What a call's pixels share.
 struct Ctx {
-    uint32_t p;          // blend parameter
-    uint32_t bright[3];  // blue, green, red brightness bytes
-    const uint8_t* ramp; // blend-image weights
+    uint32_t p;           // blend parameter
+    uint32_t bright[3];   // blue, green, red brightness bytes
+    const uint8_t* ramp;  // blend-image weights
 };
 
-template <int K> constexpr int kShift[3] = {0, 0, 0};
-template <> constexpr int kShift<0>[3] = {0, 5, 11};
-template <> constexpr int kShift<1>[3] = {0, 8, 16};
-template <int K> constexpr uint32_t kMax[3] = {0, 0, 0};
-template <> constexpr uint32_t kMax<0>[3] = {31, 63, 31};
-template <> constexpr uint32_t kMax<1>[3] = {255, 255, 255};
-template <int K> constexpr int kWidth[3] = {0, 0, 0};
-template <> constexpr int kWidth<0>[3] = {5, 6, 5};
-template <> constexpr int kWidth<1>[3] = {8, 8, 8};
+template <int K>
+constexpr int kShift[3] = {0, 0, 0};
+template <>
+constexpr int kShift<0>[3] = {0, 5, 11};
+template <>
+constexpr int kShift<1>[3] = {0, 8, 16};
+template <int K>
+constexpr uint32_t kMax[3] = {0, 0, 0};
+template <>
+constexpr uint32_t kMax<0>[3] = {31, 63, 31};
+template <>
+constexpr uint32_t kMax<1>[3] = {255, 255, 255};
+template <int K>
+constexpr int kWidth[3] = {0, 0, 0};
+template <>
+constexpr int kWidth<0>[3] = {5, 6, 5};
+template <>
+constexpr int kWidth<1>[3] = {8, 8, 8};
 
-inline uint32_t MulDiv(uint32_t q, uint32_t i) { return uint32_t(MulDiv255Table[q][i]); }
+inline uint32_t MulDiv(uint32_t q, uint32_t i) {
+    return uint32_t(MulDiv255Table[q][i]);
+}
 
 template <int K>
 inline uint32_t Chan(uint32_t v, int c) {
@@ -112,8 +123,10 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
     if constexpr (Mode == 0 && n == 0 && White) {
         return s;  // the whole pixel, the fourth byte of a 32-bit one included
     } else if constexpr (Mode == 1 && n == 0 && V == kHalf) {
-        if constexpr (K == 1) return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
-        else return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
+        if constexpr (K == 1)
+            return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
+        else
+            return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
     } else if constexpr ((Mode == 2 || Mode == 3) && V == kSat && n == 0) {
         return Mode == 2 ? SatAdd4(d, s) : SatSub4(d, s);
     } else if constexpr (Mode == 2 || Mode == 3) {
@@ -126,8 +139,10 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
                 uint32_t t;
                 if constexpr (K == 1) {
                     if constexpr (!White) sc = MulDiv(c.bright[ch], sc);
-                    if constexpr (n == 0) t = MulDiv(c.p, sc);
-                    else t = uint32_t((int64_t(sc) * F * c.p) >> (8 * (n + 1)));
+                    if constexpr (n == 0)
+                        t = MulDiv(c.p, sc);
+                    else
+                        t = uint32_t((int64_t(sc) * F * c.p) >> (8 * (n + 1)));
                 } else if constexpr (V == kBrightFirst) {
                     if constexpr (!White) sc = MulDiv(c.bright[ch], sc);
                     t = MulDiv(c.p, uint32_t((int64_t(sc) * F) >> (8 * n)));
@@ -139,8 +154,10 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
                 u |= t << kShift<K>[ch];
             }
         }
-        if constexpr (Mode == 2) return PackedAdd<K, !(V == kNoLast && n == 0)>(d, u);
-        else return PackedSub<K>(d, u);
+        if constexpr (Mode == 2)
+            return PackedAdd<K, !(V == kNoLast && n == 0)>(d, u);
+        else
+            return PackedSub<K>(d, u);
     } else {
         uint32_t out = K == 1 ? (d & 0xFF000000u) : 0;
         for (int ch = 0; ch < 3; ++ch) {
@@ -149,8 +166,10 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
             if constexpr (!White) sc = MulDiv(c.bright[ch], uint32_t(sc));
             int64_t r;
             if constexpr (Mode == 0) {
-                if constexpr (n == 0) r = sc;
-                else r = (dc * (int64_t(1) << (8 * n)) + (sc - dc) * F) >> (8 * n);
+                if constexpr (n == 0)
+                    r = sc;
+                else
+                    r = (dc * (int64_t(1) << (8 * n)) + (sc - dc) * F) >> (8 * n);
             } else if constexpr (Mode == 1) {
                 if constexpr (n >= 1) {
                     r = (dc * (int64_t(1) << (8 * (n + 1))) + (sc - dc) * F * c.p) >> (8 * (n + 1));
@@ -184,7 +203,9 @@ inline void Store16(uint8_t* p, uint32_t v) {
     uint16_t w = uint16_t(v);
     std::memcpy(p, &w, 2);
 }
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // Copies a short run of whole pixels (n a multiple of 2 bytes) without a library call: the
 // runs of the run-data path are mostly a few dozen bytes.
@@ -206,13 +227,17 @@ inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t n) {
 
 template <int K>
 inline uint32_t LoadDest(const uint8_t* row, int32_t x) {
-    if constexpr (K == 0) return Load16(row + 2 * x);
-    else return Load32(row + 4 * x);
+    if constexpr (K == 0)
+        return Load16(row + 2 * x);
+    else
+        return Load32(row + 4 * x);
 }
 template <int K>
 inline void StoreDest(uint8_t* row, int32_t x, uint32_t v) {
-    if constexpr (K == 0) Store16(row + 2 * x, v);
-    else Store32(row + 4 * x, v);
+    if constexpr (K == 0)
+        Store16(row + 2 * x, v);
+    else
+        Store32(row + 4 * x, v);
 }
 
 // Source kinds of a loop.

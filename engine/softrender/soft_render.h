@@ -45,9 +45,8 @@ void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour);
 
 // Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
 // the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.
-int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                           const GraphRecord* graph, int32_t transparent, int32_t form,
-                           int32_t surface);
+int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const GraphRecord* graph,
+                           int32_t transparent, int32_t form, int32_t surface);
 int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
 int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
 int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
@@ -64,11 +63,11 @@ struct SoftSurfaceSource {
 // What the front ends use of the screens-and-surfaces layer. That layer fills this table when
 // it starts; a missing entry makes the front ends answer -1 (graphics not started).
 struct SoftScreenServices {
-    int (*GraphicsStarted)();        // a DirectDraw object exists, or the no-DirectDraw mode
-    int (*MemImgScreens)();          // windowed at 16 or 32 bits: the screens are MEMIMGs
-    MEMIMG* (*DrawTargetMemImg)();   // the current draw target's MEMIMG
-    MEMIMG* (*GetMaskMemImg)();      // the mask screen's MEMIMG
-    void (*EndPending3D)();          // flush the vertex batch and end an open scene
+    int (*GraphicsStarted)();       // a DirectDraw object exists, or the no-DirectDraw mode
+    int (*MemImgScreens)();         // windowed at 16 or 32 bits: the screens are MEMIMGs
+    MEMIMG* (*DrawTargetMemImg)();  // the current draw target's MEMIMG
+    MEMIMG* (*GetMaskMemImg)();     // the mask screen's MEMIMG
+    void (*EndPending3D)();         // flush the vertex batch and end an open scene
     // Locks the draw target (and the source surface); dest and src receive the prepared images.
     int (*PrepareBlit2D)(const void* surface, const Rect* sourceRect, const Rect* destRect,
                          int flag, uint32_t* colour, MEMIMG** dest, MEMIMG** src);

@@ -6,8 +6,10 @@ namespace {
 
 template <int Op, bool Key>
 void Sse2Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
-    if constexpr (Op == kRowAlphaSrc) RowAlphaSrc<Key>(dst, src, n);
-    else Row32<Op, Key>(dst, src, n, key, p);
+    if constexpr (Op == kRowAlphaSrc)
+        RowAlphaSrc<Key>(dst, src, n);
+    else
+        Row32<Op, Key>(dst, src, n, key, p);
 }
 
 template <int K>
@@ -46,9 +48,15 @@ Table& Rows() {
 
 }  // namespace
 
-void SelectVectorRows(bool allowAvx2) { Rows() = Table(allowAvx2); }
+void SelectVectorRows(bool allowAvx2) {
+    Rows() = Table(allowAvx2);
+}
 
-RowFn SelectRow(int op, bool key) { return Rows().rows[op][key ? 1 : 0]; }
-FillFn SelectFill(int kind) { return Rows().fills[kind == 0 ? 0 : 1]; }
+RowFn SelectRow(int op, bool key) {
+    return Rows().rows[op][key ? 1 : 0];
+}
+FillFn SelectFill(int kind) {
+    return Rows().fills[kind == 0 ? 0 : 1];
+}
 
 }  // namespace tessra::soft

@@ -27,18 +27,20 @@ TESSRA_AVX2 inline __m256i Op8(__m256i d, __m256i s, __m256i pv, __m256i qv) {
     } else if constexpr (Op == kRowSubSat) {
         return _mm256_subs_epu8(d, s);
     } else if constexpr (Op == kRowMul) {
-        __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero),
-                                                          _mm256_unpacklo_epi8(s, zero)), 8);
-        __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero),
-                                                          _mm256_unpackhi_epi8(s, zero)), 8);
+        __m256i lo = _mm256_srli_epi16(
+            _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero)), 8);
+        __m256i hi = _mm256_srli_epi16(
+            _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero)), 8);
         return _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
     } else {
         __m256i lo = _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), qv),
-                             _mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), pv)), 8);
+                             _mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), pv)),
+            8);
         __m256i hi = _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), qv),
-                             _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), pv)), 8);
+                             _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), pv)),
+            8);
         return _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
     }
 }
@@ -95,11 +97,15 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
         __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
         __m256i al = _mm256_shuffle_epi8(sl, spread), ah = _mm256_shuffle_epi8(sh, spread);
         __m256i lo = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(c256, al)),
-                             _mm256_mullo_epi16(sl, al)), 8);
+            _mm256_add_epi16(
+                _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(c256, al)),
+                _mm256_mullo_epi16(sl, al)),
+            8);
         __m256i hi = _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(c256, ah)),
-                             _mm256_mullo_epi16(sh, ah)), 8);
+            _mm256_add_epi16(
+                _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(c256, ah)),
+                _mm256_mullo_epi16(sh, ah)),
+            8);
         __m256i r = _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
         if constexpr (Gate) {
             r = _mm256_blendv_epi8(r, s, _mm256_cmpeq_epi32(a32, _mm256_set1_epi32(255)));
@@ -120,7 +126,8 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
 template <int K>
 TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t colour) {
     int32_t x = 0;
-    const __m256i v = K == 0 ? _mm256_set1_epi16(int16_t(colour)) : _mm256_set1_epi32(int32_t(colour));
+    const __m256i v =
+        K == 0 ? _mm256_set1_epi16(int16_t(colour)) : _mm256_set1_epi32(int32_t(colour));
     constexpr int32_t per = K == 0 ? 16 : 8;
     for (; x + per <= n; x += per)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * (K == 0 ? 2 : 4)), v);
@@ -149,6 +156,8 @@ RowFn Avx2Row(int op, bool key) {
     return table[op][key ? 1 : 0];
 }
 
-FillFn Avx2Fill(int kind) { return kind == 0 ? Fill<0> : Fill<1>; }
+FillFn Avx2Fill(int kind) {
+    return kind == 0 ? Fill<0> : Fill<1>;
+}
 
 }  // namespace tessra::soft

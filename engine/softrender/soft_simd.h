@@ -44,10 +44,10 @@ inline __m128i RowOp4(__m128i d, __m128i s, __m128i pv, __m128i qv) {
         // (256 d + (s - d) p) >> 8 = (d (256 - p) + s p) >> 8, which stays below 65536.
         __m128i dl = _mm_unpacklo_epi8(d, zero), dh = _mm_unpackhi_epi8(d, zero);
         __m128i sl = _mm_unpacklo_epi8(s, zero), sh = _mm_unpackhi_epi8(s, zero);
-        __m128i lo = _mm_srli_epi16(
-            _mm_add_epi16(_mm_mullo_epi16(dl, qv), _mm_mullo_epi16(sl, pv)), 8);
-        __m128i hi = _mm_srli_epi16(
-            _mm_add_epi16(_mm_mullo_epi16(dh, qv), _mm_mullo_epi16(sh, pv)), 8);
+        __m128i lo =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dl, qv), _mm_mullo_epi16(sl, pv)), 8);
+        __m128i hi =
+            _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dh, qv), _mm_mullo_epi16(sh, pv)), 8);
         __m128i r = _mm_packus_epi16(lo, hi);
         const __m128i top = _mm_set1_epi32(int32_t(0xFF000000u));
         return _mm_or_si128(_mm_andnot_si128(top, r), _mm_and_si128(top, d));
@@ -58,10 +58,14 @@ inline __m128i RowOp4(__m128i d, __m128i s, __m128i pv, __m128i qv) {
 // The one-pixel form of each row operation.
 template <int Op>
 inline uint32_t RowOp1(uint32_t d, uint32_t s, uint32_t p) {
-    if constexpr (Op == kRowCopy) return s;
-    else if constexpr (Op == kRowHalf) return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
-    else if constexpr (Op == kRowAddSat) return SatAdd4(d, s);
-    else if constexpr (Op == kRowSubSat) return SatSub4(d, s);
+    if constexpr (Op == kRowCopy)
+        return s;
+    else if constexpr (Op == kRowHalf)
+        return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
+    else if constexpr (Op == kRowAddSat)
+        return SatAdd4(d, s);
+    else if constexpr (Op == kRowSubSat)
+        return SatSub4(d, s);
     else if constexpr (Op == kRowMul) {
         uint32_t out = d & 0xFF000000u;
         for (int i = 0; i < 24; i += 8) out |= ((((d >> i) & 0xFF) * ((s >> i) & 0xFF)) >> 8) << i;
@@ -95,8 +99,8 @@ inline __m128i AlphaSrc4(__m128i d, __m128i s) {
     const __m128i c256 = _mm_set1_epi16(256);
     auto half = [&](__m128i dh, __m128i sh) {
         __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sh, 0xFF), 0xFF);
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(c256, a)),
-                                            _mm_mullo_epi16(sh, a)), 8);
+        return _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(dh, _mm_sub_epi16(c256, a)), _mm_mullo_epi16(sh, a)), 8);
     };
     __m128i r = _mm_packus_epi16(half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
                                  half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
@@ -120,7 +124,8 @@ inline void RowAlphaSrc(uint8_t* dst, const uint8_t* src, int32_t n) {
     for (; x + 4 <= n; x += 4) {
         __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
         if constexpr (Gate) {
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_setzero_si128())) == 0xFFFF)
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_setzero_si128())) ==
+                0xFFFF)
                 continue;
         }
         __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
@@ -173,18 +178,24 @@ enum Row16Op : int { kRow16Copy, kRow16Half, kRow16Six, kRow16Add, kRow16Sub, kR
 
 template <int Op>
 inline uint32_t Row16Op1(uint32_t d, uint32_t s, uint32_t p) {
-    if constexpr (Op == kRow16Copy) return s;
-    else if constexpr (Op == kRow16Half) return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
+    if constexpr (Op == kRow16Copy)
+        return s;
+    else if constexpr (Op == kRow16Half)
+        return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
     else if constexpr (Op == kRow16Six) {
         const uint32_t k = p >> 2;
         uint32_t out = 0;
-        for (int ch = 0; ch < 3; ++ch) out |= uint32_t(Blend6BitTable[k][Chan<0>(s, ch)][Chan<0>(d, ch)]) << kShift<0>[ch];
+        for (int ch = 0; ch < 3; ++ch)
+            out |= uint32_t(Blend6BitTable[k][Chan<0>(s, ch)][Chan<0>(d, ch)]) << kShift<0>[ch];
         return out;
-    } else if constexpr (Op == kRow16Add) return PackedAdd<0, false>(d, s);
-    else if constexpr (Op == kRow16Sub) return PackedSub<0>(d, s);
+    } else if constexpr (Op == kRow16Add)
+        return PackedAdd<0, false>(d, s);
+    else if constexpr (Op == kRow16Sub)
+        return PackedSub<0>(d, s);
     else {
         uint32_t out = 0;
-        for (int ch = 0; ch < 3; ++ch) out |= ((Chan<0>(d, ch) * Chan<0>(s, ch)) >> kWidth<0>[ch]) << kShift<0>[ch];
+        for (int ch = 0; ch < 3; ++ch)
+            out |= ((Chan<0>(d, ch) * Chan<0>(s, ch)) >> kWidth<0>[ch]) << kShift<0>[ch];
         return out;
     }
 }
@@ -202,7 +213,8 @@ inline __m128i Row16Op8(__m128i d, __m128i s, __m128i kv) {
         return s;
     } else if constexpr (Op == kRow16Half) {
         const __m128i m = _mm_set1_epi16(0x7BEF);
-        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(s, 1), m), _mm_and_si128(_mm_srli_epi16(d, 1), m));
+        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(s, 1), m),
+                             _mm_and_si128(_mm_srli_epi16(d, 1), m));
     } else if constexpr (Op == kRow16Six) {
         // trunc((s k + d (63 - k)) / 63) per field; the sum is below 4096, where
         // (x * 33289) >> 21 equals x / 63.
@@ -221,9 +233,11 @@ inline __m128i Row16Op8(__m128i d, __m128i s, __m128i kv) {
         __m128i a = _mm_and_si128(d, m), b = _mm_and_si128(s, m);
         __m128i t = _mm_add_epi16(a, b);
         // The carry out of the top bit: red overflowed.
-        __m128i carry = _mm_srai_epi16(_mm_or_si128(_mm_and_si128(a, b), _mm_andnot_si128(t, _mm_or_si128(a, b))), 15);
+        __m128i carry = _mm_srai_epi16(
+            _mm_or_si128(_mm_and_si128(a, b), _mm_andnot_si128(t, _mm_or_si128(a, b))), 15);
         __m128i red = _mm_and_si128(carry, _mm_set1_epi16(int16_t(0xF800)));
-        return _mm_or_si128(_mm_or_si128(t, red), _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0)));
+        return _mm_or_si128(_mm_or_si128(t, red),
+                            _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0)));
     } else if constexpr (Op == kRow16Sub) {
         __m128i a = _mm_or_si128(d, _mm_set1_epi16(0x0820));
         __m128i b = _mm_and_si128(s, _mm_set1_epi16(int16_t(0xF7DF)));
@@ -231,7 +245,8 @@ inline __m128i Row16Op8(__m128i d, __m128i s, __m128i kv) {
         // Red did not borrow when b <= a.
         __m128i noBorrow = _mm_cmpeq_epi16(_mm_subs_epu16(b, a), _mm_setzero_si128());
         __m128i red = _mm_and_si128(noBorrow, _mm_set1_epi16(int16_t(0xF800)));
-        return _mm_and_si128(t, _mm_or_si128(red, _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0))));
+        return _mm_and_si128(
+            t, _mm_or_si128(red, _mm_or_si128(IfBit16(t, 0x20, 0x1F), IfBit16(t, 0x800, 0x7C0))));
     } else {
         auto field = [&](int shift, int max, int width) {
             const __m128i m = _mm_set1_epi16(int16_t(max));
@@ -283,8 +298,10 @@ inline void FillRow(uint8_t* dst, int32_t n, uint32_t colour) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x * (K == 0 ? 2 : 4)), v);
 #endif
     for (; x < n; ++x) {
-        if constexpr (K == 0) Store16(dst + 2 * x, colour);
-        else Store32(dst + 4 * x, colour);
+        if constexpr (K == 0)
+            Store16(dst + 2 * x, colour);
+        else
+            Store32(dst + 4 * x, colour);
     }
 }
 

@@ -11,16 +11,16 @@ namespace {
 struct StretchJob {
     uint8_t* dst;
     int32_t dstPitch;
-    int32_t width, height;     // clipped
-    const uint8_t* src;        // source pixel buffer
+    int32_t width, height;  // clipped
+    const uint8_t* src;     // source pixel buffer
     int32_t srcPitch;
-    int64_t row0;              // first source row shown
-    int32_t rowDir;            // +1, or -1 when mirrored vertically
-    const int32_t* cols;       // source column of each clipped destination column
-    const uint8_t* blend;      // blend image buffer, or null
+    int64_t row0;          // first source row shown
+    int32_t rowDir;        // +1, or -1 when mirrored vertically
+    const int32_t* cols;   // source column of each clipped destination column
+    const uint8_t* blend;  // blend image buffer, or null
     int32_t blendPitch;
-    int64_t stepY;             // destination rows per source row, 16.16
-    int64_t countY0;           // row counter at the clipped top
+    int64_t stepY;    // destination rows per source row, 16.16
+    int64_t countY0;  // row counter at the clipped top
     uint32_t key;
     const uint32_t* palette;
 };
@@ -77,13 +77,15 @@ void StretchLoop(const StretchJob& job, const Ctx& ctx) {
 template <int K, int S, int Mode, int V>
 StretchFn PickStretchFlags(bool tr, bool bl, bool white) {
     if (tr) {
-        if (bl) return white ? StretchLoop<K, S, Mode, V, true, true, true>
-                             : StretchLoop<K, S, Mode, V, true, true, false>;
+        if (bl)
+            return white ? StretchLoop<K, S, Mode, V, true, true, true>
+                         : StretchLoop<K, S, Mode, V, true, true, false>;
         return white ? StretchLoop<K, S, Mode, V, true, false, true>
                      : StretchLoop<K, S, Mode, V, true, false, false>;
     }
-    if (bl) return white ? StretchLoop<K, S, Mode, V, false, true, true>
-                         : StretchLoop<K, S, Mode, V, false, true, false>;
+    if (bl)
+        return white ? StretchLoop<K, S, Mode, V, false, true, true>
+                     : StretchLoop<K, S, Mode, V, false, true, false>;
     return white ? StretchLoop<K, S, Mode, V, false, false, true>
                  : StretchLoop<K, S, Mode, V, false, false, false>;
 }
@@ -91,37 +93,47 @@ StretchFn PickStretchFlags(bool tr, bool bl, bool white) {
 template <int K, int S>
 StretchFn PickStretchModes(int mode, int var, bool tr, bool bl, bool white) {
     switch (mode) {
-    case 0: return PickStretchFlags<K, S, 0, kPlain>(tr, bl, white);
-    case 1:
-        if constexpr (K == 0) return PickStretchFlags<K, S, 1, kDiff>(tr, bl, white);
-        else return PickStretchFlags<K, S, 1, kPlain>(tr, bl, white);
-    case 2:
-        if constexpr (K == 0) {
-            if (var == kBrightFirst) return PickStretchFlags<K, S, 2, kBrightFirst>(tr, bl, white);
-        }
-        return PickStretchFlags<K, S, 2, kPlain>(tr, bl, white);
-    case 3:
-        if constexpr (S == kPal) {
-            if (var == kZero) return PickStretchFlags<K, S, 3, kZero>(tr, bl, white);
-        }
-        if constexpr (K == 0) {
-            if (var == kBrightFirst) return PickStretchFlags<K, S, 3, kBrightFirst>(tr, bl, white);
-        }
-        if constexpr (K == 1 && S != kDirectAlpha) {
-            if (var == kSat) return PickStretchFlags<K, S, 3, kSat>(tr, bl, white);
-        }
-        return PickStretchFlags<K, S, 3, kPlain>(tr, bl, white);
-    case 4: return PickStretchFlags<K, S, 4, kPlain>(tr, bl, white);
-    default: return nullptr;
+        case 0:
+            return PickStretchFlags<K, S, 0, kPlain>(tr, bl, white);
+        case 1:
+            if constexpr (K == 0)
+                return PickStretchFlags<K, S, 1, kDiff>(tr, bl, white);
+            else
+                return PickStretchFlags<K, S, 1, kPlain>(tr, bl, white);
+        case 2:
+            if constexpr (K == 0) {
+                if (var == kBrightFirst)
+                    return PickStretchFlags<K, S, 2, kBrightFirst>(tr, bl, white);
+            }
+            return PickStretchFlags<K, S, 2, kPlain>(tr, bl, white);
+        case 3:
+            if constexpr (S == kPal) {
+                if (var == kZero) return PickStretchFlags<K, S, 3, kZero>(tr, bl, white);
+            }
+            if constexpr (K == 0) {
+                if (var == kBrightFirst)
+                    return PickStretchFlags<K, S, 3, kBrightFirst>(tr, bl, white);
+            }
+            if constexpr (K == 1 && S != kDirectAlpha) {
+                if (var == kSat) return PickStretchFlags<K, S, 3, kSat>(tr, bl, white);
+            }
+            return PickStretchFlags<K, S, 3, kPlain>(tr, bl, white);
+        case 4:
+            return PickStretchFlags<K, S, 4, kPlain>(tr, bl, white);
+        default:
+            return nullptr;
     }
 }
 
 template <int K>
 StretchFn PickStretch(int srcKind, int mode, int var, bool tr, bool bl, bool white) {
     switch (srcKind) {
-    case kPal: return PickStretchModes<K, kPal>(mode, var, tr, bl, white);
-    case kDirect: return PickStretchModes<K, kDirect>(mode, var, tr, bl, white);
-    default: return PickStretchModes<K, kDirectAlpha>(mode, var, tr, bl, white);
+        case kPal:
+            return PickStretchModes<K, kPal>(mode, var, tr, bl, white);
+        case kDirect:
+            return PickStretchModes<K, kDirect>(mode, var, tr, bl, white);
+        default:
+            return PickStretchModes<K, kDirectAlpha>(mode, var, tr, bl, white);
     }
 }
 
@@ -137,8 +149,10 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     if (rect == nullptr || !DrawableTarget(dest) || !Drawable(src) || src->kind != dest->kind)
         return;
     const bool mirrorX = rect->left > rect->right, mirrorY = rect->top > rect->bottom;
-    const int64_t left = std::min(rect->left, rect->right), right = std::max(rect->left, rect->right);
-    const int64_t top = std::min(rect->top, rect->bottom), bottom = std::max(rect->top, rect->bottom);
+    const int64_t left = std::min(rect->left, rect->right),
+                  right = std::max(rect->left, rect->right);
+    const int64_t top = std::min(rect->top, rect->bottom),
+                  bottom = std::max(rect->top, rect->bottom);
     const int64_t w = right - left, h = bottom - top;
     if (w == 0 || h == 0 || w >= kMaxSide || h >= kMaxSide) return;
     // The blend image is read at every source position that the draw shows.
@@ -166,31 +180,35 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     int mode = DrawState.blendMode;
     int var = kPlain;
     switch (mode) {
-    case 0: break;
-    case 1:
-        if (ctx.p == 0) return;
-        if (ctx.p == 255) mode = 0;
-        break;
-    case 2:
-        if (ctx.p == 0) return;
-        if (dest->kind == 0 && blend) var = kBrightFirst;
-        break;
-    case 3:
-        if (ctx.p == 0) {
-            if (srcKind != kPal) return;
-            var = kZero;
-        } else if (ctx.p == 255 && white && !blend && srcKind != kDirectAlpha &&
-                   dest->kind == 1 && MmxAvailable == 1) {
-            var = kSat;
-        } else if (dest->kind == 0 && blend) {
-            var = kBrightFirst;
-        }
-        break;
-    case 4: break;
-    default: return;
+        case 0:
+            break;
+        case 1:
+            if (ctx.p == 0) return;
+            if (ctx.p == 255) mode = 0;
+            break;
+        case 2:
+            if (ctx.p == 0) return;
+            if (dest->kind == 0 && blend) var = kBrightFirst;
+            break;
+        case 3:
+            if (ctx.p == 0) {
+                if (srcKind != kPal) return;
+                var = kZero;
+            } else if (ctx.p == 255 && white && !blend && srcKind != kDirectAlpha &&
+                       dest->kind == 1 && MmxAvailable == 1) {
+                var = kSat;
+            } else if (dest->kind == 0 && blend) {
+                var = kBrightFirst;
+            }
+            break;
+        case 4:
+            break;
+        default:
+            return;
     }
-    StretchFn fn = dest->kind == 0 ? PickStretch<0>(srcKind, mode, var, transparent != 0, blend, white)
-                                   : PickStretch<1>(srcKind, mode, var, transparent != 0, blend, white);
+    StretchFn fn = dest->kind == 0
+                       ? PickStretch<0>(srcKind, mode, var, transparent != 0, blend, white)
+                       : PickStretch<1>(srcKind, mode, var, transparent != 0, blend, white);
     if (fn == nullptr) return;
 
     const int64_t e = r.left - left, f = r.top - top;
@@ -198,8 +216,8 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     uint32_t palette[256];
     if (srcKind == kPal) CopyPalette(src, palette);
     StretchJob job;
-    job.dst = dest->pixels + ptrdiff_t(r.top) * dest->pitch +
-              ptrdiff_t(r.left) * LoopBytesPerPixel(dest);
+    job.dst =
+        dest->pixels + ptrdiff_t(r.top) * dest->pitch + ptrdiff_t(r.left) * LoopBytesPerPixel(dest);
     job.dstPitch = dest->pitch;
     job.width = int32_t(r.right - r.left);
     job.height = int32_t(r.bottom - r.top);

@@ -23,7 +23,7 @@ struct PixelRow {
     Route route;
     int transparent;
     int mode, p;
-    uint8_t bright;   // the same byte for all three channels
+    uint8_t bright;  // the same byte for all three channels
     int mmx;
     int weight;       // blend weight, -1 for no blend image
     uint32_t source;  // the pixel (or the palette entry of index 0)
@@ -31,6 +31,7 @@ struct PixelRow {
     uint32_t want;
 };
 
+// clang-format off
 const PixelRow kRows[] = {
     {"mode1 p128 1 over 1, normal", 1, kDirect, kNormal, 0, 1, 128, 255, 1, -1, 0x010101, 0x010101, 0x000000},
     {"mode1 p128 1 over 1, run data", 1, kDirect, kFast, 1, 1, 128, 255, 1, -1, 0x010101, 0x010101, 0x010101},
@@ -81,6 +82,7 @@ const PixelRow kRows[] = {
     {"16-bit stretched subtract at weight 0 over black", 0, kDirect, kStretch, 0, 3, 255, 255, 1, 0, 0xFFFF, 0x0000, 0x0800},
     {"stretched alpha 0, transparent on, mode 4: skipped", 1, kAlpha, kStretch, 1, 4, 255, 255, 1, -1, 0x00FFFFFF, 0x123456, 0x123456},
 };
+// clang-format on
 
 class BlendRules : public ::testing::TestWithParam<PixelRow> {
 protected:
@@ -120,7 +122,9 @@ TEST_P(BlendRules, GivesTheWorkedResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, BlendRules, ::testing::ValuesIn(kRows),
-                         [](const ::testing::TestParamInfo<PixelRow>& info) { return CaseName(info.param.name); });
+                         [](const ::testing::TestParamInfo<PixelRow>& info) {
+                             return CaseName(info.param.name);
+                         });
 
 TEST(BlendRulesKinds, SingleChannelImagesAreNotDrawn) {
     Image grey(2, 4, 4), depth(3, 4, 4);

@@ -141,7 +141,8 @@ TEST_F(FrontEnds, StretchOnMemoryScreensDrawsTheSurfaceAndAcceptsFloats) {
     float v[4] = {2.9f, 0.0f, 18.7f, 8.2f};  // truncated toward zero: 2, 0, 18, 8
     int32_t bits[4];
     std::memcpy(bits, v, sizeof bits);
-    EXPECT_EQ(tessra::DrawImageStretchedSoft(bits[0], bits[1], bits[2], bits[3], nullptr, 0, 0, -1), 0);
+    EXPECT_EQ(tessra::DrawImageStretchedSoft(bits[0], bits[1], bits[2], bits[3], nullptr, 0, 0, -1),
+              0);
     EXPECT_EQ(s.screen.Get(2, 0), s.graphImage.Get(0, 0));
     EXPECT_EQ(s.screen.Get(3, 1), s.graphImage.Get(0, 0));
     EXPECT_EQ(s.screen.Get(17, 7), s.graphImage.Get(7, 3));

@@ -15,7 +15,8 @@ using namespace softtest;
 // A source whose pixel value names its column and row.
 void Label(Image& img) {
     for (int y = 0; y < img.m.height; ++y)
-        for (int x = 0; x < img.m.width; ++x) img.Set(x, y, 0x00010000u + uint32_t(y) * 256 + uint32_t(x));
+        for (int x = 0; x < img.m.width; ++x)
+            img.Set(x, y, 0x00010000u + uint32_t(y) * 256 + uint32_t(x));
 }
 
 TEST(BlitGeometry, ClippedLeftEdgeStartsAtTheRightSourceColumn) {
@@ -55,7 +56,8 @@ TEST(BlitGeometry, RunDataPathMatchesTheGeneralLoops) {
                     WriteRunData(src);
                     Image whole(kind, 16, 8), clipped(kind, 16, 8);
                     FillNoise(whole, rng);
-                    std::memcpy(clipped.m.pixels, whole.m.pixels, size_t(whole.m.pitch) * whole.m.height);
+                    std::memcpy(clipped.m.pixels, whole.m.pixels,
+                                size_t(whole.m.pitch) * whole.m.height);
                     State st = State::Of(mode, p, 255, 0);
                     st.area = {0, 0, 16, 8};
                     Apply(st);
@@ -66,7 +68,8 @@ TEST(BlitGeometry, RunDataPathMatchesTheGeneralLoops) {
                     for (int y = 0; y < 8; ++y)
                         for (int x = 3; x < 16; ++x)
                             ASSERT_EQ(whole.Get(x, y), clipped.Get(x, y))
-                                << "kind " << kind << " alpha " << alpha << " mode " << mode << " p " << p;
+                                << "kind " << kind << " alpha " << alpha << " mode " << mode
+                                << " p " << p;
                 }
 }
 
@@ -77,6 +80,7 @@ struct StretchRow {
     std::vector<int> columns;  // source column shown in each destination column from x = 0
 };
 
+// clang-format off
 const StretchRow kStretches[] = {
     {"half width shows every other column", 4, {0, 0, 2, 1}, {0, 2}},
     {"double width shows each column twice", 4, {0, 0, 8, 1}, {0, 0, 1, 1, 2, 2, 3, 3}},
@@ -84,6 +88,7 @@ const StretchRow kStretches[] = {
     {"double width mirrored", 3, {6, 0, 0, 1}, {2, 2, 1, 1, 0, 0}},
     {"clipped left half keeps the unclipped mapping", 4, {-4, 0, 4, 1}, {2, 2, 3, 3}},
 };
+// clang-format on
 
 class StretchColumns : public ::testing::TestWithParam<StretchRow> {};
 
@@ -96,12 +101,15 @@ TEST_P(StretchColumns, ShowTheNearestSourceColumn) {
     st.area = {0, 0, 16, 1};
     Apply(st);
     tessra::MemImgStretchBlit(&dest.m, &src.m, &r.rect, 0, nullptr);
-    for (size_t x = 0; x < r.columns.size(); ++x) EXPECT_EQ(dest.Get(int(x), 0), src.Get(r.columns[x], 0)) << x;
+    for (size_t x = 0; x < r.columns.size(); ++x)
+        EXPECT_EQ(dest.Get(int(x), 0), src.Get(r.columns[x], 0)) << x;
     EXPECT_EQ(dest.Get(int(r.columns.size()), 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, StretchColumns, ::testing::ValuesIn(kStretches),
-                         [](const ::testing::TestParamInfo<StretchRow>& info) { return CaseName(info.param.name); });
+                         [](const ::testing::TestParamInfo<StretchRow>& info) {
+                             return CaseName(info.param.name);
+                         });
 
 TEST(StretchGeometry, SourceSizeGivesThePlainBlitAndMirrorsLeftToRight) {
     std::mt19937 rng(11);

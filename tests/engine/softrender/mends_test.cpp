@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <iterator>
-#include <cstring>
 
 #include "engine/screen/soft_tables.h"
 #include "engine/softrender/soft_render.h"
@@ -58,7 +58,8 @@ struct Framed {
     bool OutsideUntouched() const {
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 20; ++x)
-                if ((x < 6 || x >= 14 || y < 6 || y >= 14) && parent.Get(x, y) != 0x11111111) return false;
+                if ((x < 6 || x >= 14 || y < 6 || y >= 14) && parent.Get(x, y) != 0x11111111)
+                    return false;
         return true;
     }
     bool InsideChanged() const {

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <map>
 #include <set>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "engine/screen/soft_tables.h"
 #include "engine/softrender/soft_render.h"
@@ -45,6 +45,7 @@ Pixels Run(int x0, int x1, int y) {
     return p;
 }
 
+// clang-format off
 const LineRow kLines[] = {
     {"right along a row", 0, 0, 10, 0, Run(0, 9, 0)},
     {"left along a row", 10, 0, 0, 0, Run(1, 10, 0)},
@@ -54,6 +55,7 @@ const LineRow kLines[] = {
     {"clipped on the left", -10, 5, 10, 5, Run(0, 9, 5)},
     {"clipped diagonal", -5, -5, 5, 5, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}},
 };
+// clang-format on
 
 class Lines : public ::testing::TestWithParam<LineRow> {};
 
@@ -72,7 +74,9 @@ TEST_P(Lines, DrawEachPixelOnceWithoutTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, Lines, ::testing::ValuesIn(kLines),
-                         [](const ::testing::TestParamInfo<LineRow>& info) { return CaseName(info.param.name); });
+                         [](const ::testing::TestParamInfo<LineRow>& info) {
+                             return CaseName(info.param.name);
+                         });
 
 // The outline goes to the screens layer's line list; here it lands on a test image.
 Image* gOutlineTarget = nullptr;
@@ -104,7 +108,8 @@ TEST_F(Outline, DrawsEachBorderPixelOnce) {
 
 TEST_F(Outline, OneColumnWideDrawsItsInnerPixelsTwice) {
     tessra::FrameRectangleSoft(5, 5, 6, 9, 1);
-    std::map<std::pair<int, int>, uint32_t> want{{{5, 5}, 1}, {{5, 6}, 2}, {{5, 7}, 2}, {{5, 8}, 1}};
+    std::map<std::pair<int, int>, uint32_t> want{
+        {{5, 5}, 1}, {{5, 6}, 2}, {{5, 7}, 2}, {{5, 8}, 1}};
     EXPECT_EQ(Counts(img), want);
 }
 
@@ -164,6 +169,7 @@ struct FillRow {
     uint32_t colour, dest, want;
 };
 
+// clang-format off
 const FillRow kFills[] = {
     {"16-bit multiply white over white", 0, 4, 9, 255, 0xFFFF, 0xFFFF, 0xF7DE},
     {"32-bit multiply white over white", 1, 4, 9, 255, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFEFEFE},
@@ -174,6 +180,7 @@ const FillRow kFills[] = {
     {"add keeps its last term at full strength", 1, 2, 255, 255, 0x000001, 0x0000FF, 0x0001FF},
     {"subtract at 0 draws nothing", 1, 3, 0, 255, 0x010101, 0x808080, 0x808080},
 };
+// clang-format on
 
 class Fills : public ::testing::TestWithParam<FillRow> {
 protected:
@@ -195,6 +202,8 @@ TEST_P(Fills, GiveTheWorkedResult) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, Fills, ::testing::ValuesIn(kFills),
-                         [](const ::testing::TestParamInfo<FillRow>& info) { return CaseName(info.param.name); });
+                         [](const ::testing::TestParamInfo<FillRow>& info) {
+                             return CaseName(info.param.name);
+                         });
 
 }  // namespace

@@ -40,10 +40,10 @@ void Apply(const State& s);
 
 // One source pixel as the rules see it.
 struct SourcePixel {
-    uint32_t raw;      // index byte, 16-bit word, 4-byte 16-bit-with-alpha pixel or 32-bit pixel
+    uint32_t raw;  // index byte, 16-bit word, 4-byte 16-bit-with-alpha pixel or 32-bit pixel
     bool paletted;
-    bool alpha;        // per-pixel alpha source
-    uint32_t key;      // the transparent value
+    bool alpha;    // per-pixel alpha source
+    uint32_t key;  // the transparent value
 };
 
 // The new destination pixel, or d when the pixel is skipped or the mode draws nothing.

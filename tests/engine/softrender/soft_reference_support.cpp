@@ -118,13 +118,15 @@ uint32_t RefPixel(Path path, int kind, const SourcePixel& sp, const uint32_t* pa
             }
             return Pack(kind, sb) | d3;
         }
-        for (int c = 0; c < 3; ++c) out[c] = (dc[c] * (int64_t(1) << (8 * n)) + (sb[c] - dc[c]) * F) >> (8 * n);
+        for (int c = 0; c < 3; ++c)
+            out[c] = (dc[c] * (int64_t(1) << (8 * n)) + (sb[c] - dc[c]) * F) >> (8 * n);
         return Pack(kind, out) | d3;
     }
     if (mode == 1) {
         if (n >= 1) {
             for (int c = 0; c < 3; ++c)
-                out[c] = (dc[c] * (int64_t(1) << (8 * (n + 1))) + (sb[c] - dc[c]) * F * p) >> (8 * (n + 1));
+                out[c] = (dc[c] * (int64_t(1) << (8 * (n + 1))) + (sb[c] - dc[c]) * F * p) >>
+                         (8 * (n + 1));
             return Pack(kind, out) | d3;
         }
         const bool special = path == Path::BlitNormal && !sp.alpha && white;
@@ -137,14 +139,18 @@ uint32_t RefPixel(Path path, int kind, const SourcePixel& sp, const uint32_t* pa
             return Pack(kind, out) | d3;
         }
         for (int c = 0; c < 3; ++c) {
-            if (special && p == 128) out[c] = (sc[c] >> 1) + (dc[c] >> 1);
-            else if (special) out[c] = (sc[c] * (p >> 2) + dc[c] * (63 - (p >> 2))) / 63;
-            else out[c] = dc[c] + (sb[c] - dc[c]) * p / 255;
+            if (special && p == 128)
+                out[c] = (sc[c] >> 1) + (dc[c] >> 1);
+            else if (special)
+                out[c] = (sc[c] * (p >> 2) + dc[c] * (63 - (p >> 2))) / 63;
+            else
+                out[c] = dc[c] + (sb[c] - dc[c]) * p / 255;
         }
         return Pack(kind, out);
     }
     if (mode == 4) {
-        for (int c = 0; c < 3; ++c) out[c] = (dc[c] * sb[c] * F) >> (kLayout[kind].width[c] + 8 * n);
+        for (int c = 0; c < 3; ++c)
+            out[c] = (dc[c] * sb[c] * F) >> (kLayout[kind].width[c] + 8 * n);
         return Pack(kind, out) | d3;
     }
 
@@ -194,9 +200,13 @@ Image::Image(int kind, int width, int height, int paletted, int alpha, int buffe
     tessra::InitMemImg(&m, width, height, -1, key, kind, paletted, alpha, buffers);
 }
 
-Image::~Image() { tessra::ReleaseMemImg(&m); }
+Image::~Image() {
+    tessra::ReleaseMemImg(&m);
+}
 
-static int Bpp(const MEMIMG& m) { return m.paletted ? 1 : (m.kind == 0 ? (m.alpha ? 4 : 2) : 4); }
+static int Bpp(const MEMIMG& m) {
+    return m.paletted ? 1 : (m.kind == 0 ? (m.alpha ? 4 : 2) : 4);
+}
 
 uint32_t Image::Get(int x, int y) const {
     const uint8_t* p = m.pixels + y * m.pitch + x * Bpp(m);
@@ -283,7 +293,8 @@ std::vector<int> DecodeRuns(const Image& img) {
 }
 
 void SetTestRamp() {
-    for (int v = 0; v < 256; ++v) tessra::BlendGraphRamp[v] = uint8_t(v < 16 ? 0 : v > 240 ? 255 : (v * 7) & 0xFF);
+    for (int v = 0; v < 256; ++v)
+        tessra::BlendGraphRamp[v] = uint8_t(v < 16 ? 0 : v > 240 ? 255 : (v * 7) & 0xFF);
 }
 
 static void Palette(const MEMIMG& m, uint32_t out[256]) {
@@ -301,12 +312,11 @@ void RefBlit(Image& dest, const Image& src, int x, int y, int transparent, const
              const State& st) {
     uint32_t pal[256];
     Palette(src.m, pal);
-    const bool fast = transparent == 1 && src.m.runData == 1 &&
-                      x >= st.area.left && y >= st.area.top &&
-                      int64_t(x) + src.m.width <= std::min<int64_t>(st.area.right, dest.m.width) &&
-                      int64_t(y) + src.m.height <= std::min<int64_t>(st.area.bottom, dest.m.height) &&
-                      x >= 0 && y >= 0 &&
-                      (!blend || (blend->m.width >= src.m.width && blend->m.height >= src.m.height));
+    const bool fast =
+        transparent == 1 && src.m.runData == 1 && x >= st.area.left && y >= st.area.top &&
+        int64_t(x) + src.m.width <= std::min<int64_t>(st.area.right, dest.m.width) &&
+        int64_t(y) + src.m.height <= std::min<int64_t>(st.area.bottom, dest.m.height) && x >= 0 &&
+        y >= 0 && (!blend || (blend->m.width >= src.m.width && blend->m.height >= src.m.height));
     std::vector<int> codes;
     if (fast) codes = DecodeRuns(src);
     for (int sy = 0; sy < src.m.height; ++sy) {
@@ -314,7 +324,8 @@ void RefBlit(Image& dest, const Image& src, int x, int y, int transparent, const
             int64_t dx = int64_t(x) + sx, dy = int64_t(y) + sy;
             if (!Inside(st.area, dx, dy, dest.m)) continue;
             if (blend && (sx >= blend->m.width || sy >= blend->m.height)) continue;
-            SourcePixel sp{src.Get(sx, sy), src.m.paletted != 0, src.m.alpha != 0, src.m.transColor};
+            SourcePixel sp{src.Get(sx, sy), src.m.paletted != 0, src.m.alpha != 0,
+                           src.m.transColor};
             int w = blend ? tessra::BlendGraphRamp[blend->m.pixels[sy * blend->m.pitch + sx]] : -1;
             uint32_t d = dest.Get(int(dx), int(dy));
             dest.Set(int(dx), int(dy),
@@ -328,7 +339,8 @@ void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparen
                 const Image* blend, const State& st) {
     const bool mx = rect.left > rect.right, my = rect.top > rect.bottom;
     const int64_t left = std::min(rect.left, rect.right), top = std::min(rect.top, rect.bottom);
-    const int64_t w = std::abs(int64_t(rect.right) - rect.left), h = std::abs(int64_t(rect.bottom) - rect.top);
+    const int64_t w = std::abs(int64_t(rect.right) - rect.left),
+                  h = std::abs(int64_t(rect.bottom) - rect.top);
     if (w == 0 || h == 0) return;
     if (w == src.m.width && h == src.m.height && !mx && !my) {
         RefBlit(dest, src, int(left), int(top), transparent, blend, st);
@@ -350,8 +362,8 @@ void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparen
                            src.m.transColor};
             int wt = blend ? tessra::BlendGraphRamp[blend->m.pixels[cy * blend->m.pitch + cx]] : -1;
             uint32_t d = dest.Get(int(dx), int(dy));
-            dest.Set(int(dx), int(dy), RefPixel(Path::Stretch, int(dest.m.kind), sp, pal,
-                                                transparent, 0, wt, d, st));
+            dest.Set(int(dx), int(dy),
+                     RefPixel(Path::Stretch, int(dest.m.kind), sp, pal, transparent, 0, wt, d, st));
         }
     }
 }
@@ -364,8 +376,9 @@ void RefFill(Image& dest, const tessra::Rect* rect, uint32_t colour, const State
         for (int64_t x = r.left; x < r.right; ++x) {
             if (!Inside(st.area, x, y, dest.m)) continue;
             SourcePixel sp{colour, false, false, 0};
-            dest.Set(int(x), int(y), RefPixel(Path::Primitive, int(dest.m.kind), sp, nullptr, 0, 0,
-                                              -1, dest.Get(int(x), int(y)), st));
+            dest.Set(int(x), int(y),
+                     RefPixel(Path::Primitive, int(dest.m.kind), sp, nullptr, 0, 0, -1,
+                              dest.Get(int(x), int(y)), st));
         }
     }
 }

@@ -22,7 +22,10 @@ struct Sweep {
     int kind, srcKind, mode, p, grey, blend, transparent, mmx;
     std::string Describe() const {
         std::ostringstream o;
-        o << "kind " << kind << " source " << (srcKind == 0 ? "paletted" : srcKind == 1 ? "direct" : "alpha")
+        o << "kind " << kind << " source "
+          << (srcKind == 0   ? "paletted"
+              : srcKind == 1 ? "direct"
+                             : "alpha")
           << " mode " << mode << " p " << p << (grey ? " grey" : " white")
           << (blend ? " blend-image" : "") << " transparent " << transparent << " mmx " << mmx;
         return o.str();
@@ -48,7 +51,8 @@ void ForEachCase(F&& f) {
                         for (int blend = 0; blend < 2; ++blend)
                             for (int transparent = 0; transparent < 3; ++transparent)
                                 for (int mmx = 0; mmx < 2; ++mmx)
-                                    if (!f(Sweep{kind, srcKind, mode, p, grey, blend, transparent, mmx}))
+                                    if (!f(Sweep{kind, srcKind, mode, p, grey, blend, transparent,
+                                                 mmx}))
                                         return;
 }
 
@@ -74,39 +78,43 @@ protected:
 };
 
 TEST_F(SoftSweep, PlainBlitMatchesReference) {
-  // Both vector forms of the rows: the baseline one and, where the processor has it, AVX2.
-  for (bool avx2 : {false, true}) {
-    tessra::soft::SelectVectorRows(avx2);
-    std::mt19937 rng(20261210);
-    ForEachCase([&](const Sweep& c) {
-        Image src(c.kind, 13, 9, c.srcKind == 0, c.srcKind == 2, 1, 0x5A5A5A5A & (c.kind ? ~0u : 0xFFFF));
-        if (c.srcKind == 0) src.m.transColor = 7;
-        FillNoise(src, rng);
-        if (c.transparent == 1) WriteRunData(src);
-        Image blend(2, 14, 9);
-        FillBytes(blend, rng);
-        // A clipped draw (the general loops) and a whole one (the run-data path when allowed).
-        const struct { int x, y; tessra::Rect area; } places[] = {
-            {-3, 5, {2, 1, 20, 12}},
-            {4, 2, {0, 0, 24, 16}},
-        };
-        for (const auto& at : places) {
-            Image got(c.kind, 24, 16), want(c.kind, 24, 16);
-            FillNoise(got, rng);
-            std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
-            State st = c.Make(at.area);
-            Apply(st);
-            tessra::MemImgBlit(&got.m, &src.m, at.x, at.y, c.transparent,
-                               c.blend ? &blend.m : nullptr);
-            RefBlit(want, src, at.x, at.y, c.transparent, c.blend ? &blend : nullptr, st);
-            auto same = Same(got, want);
-            EXPECT_TRUE(same) << c.Describe() << " at (" << at.x << ", " << at.y << ")"
-                              << (avx2 ? " avx2" : " sse2");
-            if (!same) return false;
-        }
-        return true;
-    });
-  }
+    // Both vector forms of the rows: the baseline one and, where the processor has it, AVX2.
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(20261210);
+        ForEachCase([&](const Sweep& c) {
+            Image src(c.kind, 13, 9, c.srcKind == 0, c.srcKind == 2, 1,
+                      0x5A5A5A5A & (c.kind ? ~0u : 0xFFFF));
+            if (c.srcKind == 0) src.m.transColor = 7;
+            FillNoise(src, rng);
+            if (c.transparent == 1) WriteRunData(src);
+            Image blend(2, 14, 9);
+            FillBytes(blend, rng);
+            // A clipped draw (the general loops) and a whole one (the run-data path when allowed).
+            const struct {
+                int x, y;
+                tessra::Rect area;
+            } places[] = {
+                {-3, 5, {2, 1, 20, 12}},
+                {4, 2, {0, 0, 24, 16}},
+            };
+            for (const auto& at : places) {
+                Image got(c.kind, 24, 16), want(c.kind, 24, 16);
+                FillNoise(got, rng);
+                std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
+                State st = c.Make(at.area);
+                Apply(st);
+                tessra::MemImgBlit(&got.m, &src.m, at.x, at.y, c.transparent,
+                                   c.blend ? &blend.m : nullptr);
+                RefBlit(want, src, at.x, at.y, c.transparent, c.blend ? &blend : nullptr, st);
+                auto same = Same(got, want);
+                EXPECT_TRUE(same) << c.Describe() << " at (" << at.x << ", " << at.y << ")"
+                                  << (avx2 ? " avx2" : " sse2");
+                if (!same) return false;
+            }
+            return true;
+        });
+    }
 }
 
 TEST_F(SoftSweep, StretchedBlitMatchesReference) {
@@ -120,7 +128,8 @@ TEST_F(SoftSweep, StretchedBlitMatchesReference) {
         {5, 5, 16, 13},   // the source's size: handed to the plain blit
     };
     ForEachCase([&](const Sweep& c) {
-        Image src(c.kind, 11, 8, c.srcKind == 0, c.srcKind == 2, 0, 0x3C3C3C3C & (c.kind ? ~0u : 0xFFFF));
+        Image src(c.kind, 11, 8, c.srcKind == 0, c.srcKind == 2, 0,
+                  0x3C3C3C3C & (c.kind ? ~0u : 0xFFFF));
         if (c.srcKind == 0) src.m.transColor = 9;
         FillNoise(src, rng);
         Image blend(2, 11, 8);
@@ -131,7 +140,8 @@ TEST_F(SoftSweep, StretchedBlitMatchesReference) {
             std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
             State st = c.Make({1, 0, 21, 17});
             Apply(st);
-            tessra::MemImgStretchBlit(&got.m, &src.m, &r, c.transparent, c.blend ? &blend.m : nullptr);
+            tessra::MemImgStretchBlit(&got.m, &src.m, &r, c.transparent,
+                                      c.blend ? &blend.m : nullptr);
             RefStretch(want, src, r, c.transparent, c.blend ? &blend : nullptr, st);
             auto same = Same(got, want);
             EXPECT_TRUE(same) << c.Describe() << " into (" << r.left << ", " << r.top << ", "
@@ -143,33 +153,36 @@ TEST_F(SoftSweep, StretchedBlitMatchesReference) {
 }
 
 TEST_F(SoftSweep, FillMatchesReference) {
-  for (bool avx2 : {false, true}) {
-    tessra::soft::SelectVectorRows(avx2);
-    std::mt19937 rng(5);
-    for (int kind = 0; kind < 2; ++kind)
-        for (int mode = 0; mode < 6; ++mode)
-            for (int p : kParams)
-                for (int grey = 0; grey < 2; ++grey)
-                    for (int k = 0; k < 4; ++k) {
-                        Image got(kind, 40, 9), want(kind, 40, 9);
-                        FillNoise(got, rng);
-                        std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
-                        const uint32_t colours[] = {0xFFFFFFFFu, 0, 0x80FF0000u, uint32_t(rng())};
-                        uint32_t colour = kind == 0 ? colours[k] & 0xFFFF : colours[k];
-                        State st;
-                        st.mode = mode;
-                        st.p = p;
-                        if (grey) std::copy(kGrey, kGrey + 3, st.bright);
-                        st.area = {2, 1, 37, 8};
-                        Apply(st);
-                        tessra::Rect r{39, 9, 0, 0};
-                        tessra::MemImgFillRect(&got.m, &r, colour);
-                        RefFill(want, &r, colour, st);
-                        ASSERT_TRUE(Same(got, want)) << "kind " << kind << " mode " << mode << " p " << p
-                                                     << " grey " << grey << " colour " << std::hex << colour
-                                                     << (avx2 ? " avx2" : " sse2");
-                    }
-  }
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(5);
+        for (int kind = 0; kind < 2; ++kind)
+            for (int mode = 0; mode < 6; ++mode)
+                for (int p : kParams)
+                    for (int grey = 0; grey < 2; ++grey)
+                        for (int k = 0; k < 4; ++k) {
+                            Image got(kind, 40, 9), want(kind, 40, 9);
+                            FillNoise(got, rng);
+                            std::memcpy(want.m.pixels, got.m.pixels,
+                                        size_t(got.m.pitch) * got.m.height);
+                            const uint32_t colours[] = {0xFFFFFFFFu, 0, 0x80FF0000u,
+                                                        uint32_t(rng())};
+                            uint32_t colour = kind == 0 ? colours[k] & 0xFFFF : colours[k];
+                            State st;
+                            st.mode = mode;
+                            st.p = p;
+                            if (grey) std::copy(kGrey, kGrey + 3, st.bright);
+                            st.area = {2, 1, 37, 8};
+                            Apply(st);
+                            tessra::Rect r{39, 9, 0, 0};
+                            tessra::MemImgFillRect(&got.m, &r, colour);
+                            RefFill(want, &r, colour, st);
+                            ASSERT_TRUE(Same(got, want))
+                                << "kind " << kind << " mode " << mode << " p " << p << " grey "
+                                << grey << " colour " << std::hex << colour
+                                << (avx2 ? " avx2" : " sse2");
+                        }
+    }
 }
 
 }  // namespace
