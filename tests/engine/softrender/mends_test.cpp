@@ -178,3 +178,30 @@ TEST_F(Mends, DamagedRunDataStaysInsideTheImages) {
 }
 
 }  // namespace
+
+namespace {
+
+// The parameter indexes the lookup tables, so values outside 0..255 are taken as the nearest end,
+// as the draw state's setter stores them.
+TEST(MendsParameter, OutOfRangeParametersAreClamped) {
+    softtest::Image src(1, 2, 1), dest(1, 2, 1);
+    src.Set(0, 0, 0x00FFFFFF);
+    src.Set(1, 0, 0x00FFFFFF);
+    for (int mode : {1, 2, 3}) {
+        dest.Set(0, 0, 0x00102030);
+        dest.Set(1, 0, 0x00102030);
+        softtest::Apply(softtest::State::Of(mode, 300));
+        tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 0, nullptr);
+        softtest::Image want(1, 2, 1);
+        want.Set(0, 0, 0x00102030);
+        want.Set(1, 0, 0x00102030);
+        softtest::RefBlit(want, src, 0, 0, 0, nullptr, softtest::State::Of(mode, 255));
+        EXPECT_EQ(dest.Get(0, 0), want.Get(0, 0)) << "mode " << mode;
+        softtest::Apply(softtest::State::Of(mode, -5));
+        dest.Set(0, 0, 0x00102030);
+        tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 0, nullptr);
+        EXPECT_EQ(dest.Get(0, 0), 0x00102030u) << "mode " << mode;
+    }
+}
+
+}  // namespace
