@@ -52,7 +52,8 @@ int gLastSlot = -1;
 char gLastPath[kArchivePathMax];
 size_t gLastDirLength = 0;
 
-// A compressed token of at least two bytes yields at most 35 bytes, one of three at most 8195.
+// A match takes three bytes for at most 35 bytes out, or four (with its length byte) for at
+// most 8195; this bound, 8195 / 3 rounded up, is loose but never refuses a sound stream.
 constexpr uint64_t kLzMaxExpansion = 2732;
 
 uint32_t U32(const uint8_t* p) {
