@@ -258,6 +258,21 @@ TEST_F(ArchiveTest, CandidatesFromTheRootDown) {
     EXPECT_EQ(got, "inner");
 }
 
+// The walk goes from the root of the full path down, so an archive standing for the current
+// directory itself (beside it, in its parent) comes before any archive inside it.
+TEST_F(ArchiveTest, WalkStartsAboveTheCurrentDirectory) {
+    WriteFile(dir_ / "beside/dat/sub/a.png", "beside");
+    WriteFile(dir_ / "outer/sub/a.png", "outer");
+    Pack(dir_ / "outer", dir_ / "dat.dat");
+    const fs::path beside = dir_.parent_path() / (dir_.filename().string() + ".dat");
+    Pack(dir_ / "beside", beside);
+    std::string got;
+    const bool read = ReadAll("dat\\sub\\a.png", &got);
+    fs::remove(beside);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(got, "beside");
+}
+
 // The archive that opened last answers for every path below its directory before any walk;
 // a path outside it (a sibling that merely starts with the same letters) walks again.
 TEST_F(ArchiveTest, LastGoodArchiveComesBeforeTheWalk) {
