@@ -12,6 +12,10 @@ namespace {
 
 #define TESSRA_AVX2 __attribute__((target("avx2")))
 
+// Rows this long first reach a 32-byte aligned destination pixel by pixel: an unaligned
+// 32-byte store splits a cache line every other time. Shorter rows (sprites) are not worth it.
+constexpr int32_t kPeelFrom = 64;
+
 template <int Op>
 TESSRA_AVX2 inline __m256i Op8(__m256i d, __m256i s, __m256i pv, __m256i qv) {
     const __m256i zero = _mm256_setzero_si256();
@@ -45,9 +49,25 @@ TESSRA_AVX2 inline __m256i Op8(__m256i d, __m256i s, __m256i pv, __m256i qv) {
     }
 }
 
+// The one-pixel form, for the pixels before the destination is 32-byte aligned and after the
+// last whole group of eight.
+template <int Op, bool Key>
+inline void Row1(uint8_t* dst, const uint8_t* src, int32_t x, uint32_t key, uint32_t p) {
+    uint32_t s, d;
+    std::memcpy(&s, src + 4 * x, 4);
+    if constexpr (Key) {
+        if (s == key) return;
+    }
+    std::memcpy(&d, dst + 4 * x, 4);
+    d = RowOp1<Op>(d, s, p);
+    std::memcpy(dst + 4 * x, &d, 4);
+}
+
 template <int Op, bool Key>
 TESSRA_AVX2 void Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p) {
     int32_t x = 0;
+    for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + 4 * x) & 31) != 0; ++x)
+        Row1<Op, Key>(dst, src, x, key, p);
     const __m256i kv = _mm256_set1_epi32(int32_t(key));
     const __m256i pv = _mm256_set1_epi16(int16_t(p));
     const __m256i qv = _mm256_set1_epi16(int16_t(256 - p));
@@ -66,16 +86,7 @@ TESSRA_AVX2 void Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, 
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x), r);
     }
-    for (; x < n; ++x) {
-        uint32_t s, d;
-        std::memcpy(&s, src + 4 * x, 4);
-        if constexpr (Key) {
-            if (s == key) continue;
-        }
-        std::memcpy(&d, dst + 4 * x, 4);
-        d = RowOp1<Op>(d, s, p);
-        std::memcpy(dst + 4 * x, &d, 4);
-    }
+    for (; x < n; ++x) Row1<Op, Key>(dst, src, x, key, p);
 }
 
 template <bool Gate>
@@ -87,6 +98,14 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
     // Each pixel's alpha (byte 3) repeated over its four 16-bit lanes.
     const __m256i spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
                                             6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + 4 * x) & 31) != 0; ++x) {
+        uint32_t s, d;
+        std::memcpy(&s, src + 4 * x, 4);
+        if (Gate && (s >> 24) == 0) continue;
+        std::memcpy(&d, dst + 4 * x, 4);
+        d = AlphaSrc1(d, s, Gate);
+        std::memcpy(dst + 4 * x, &d, 4);
+    }
     for (; x + 8 <= n; x += 8) {
         __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
         __m256i a32 = _mm256_srli_epi32(s, 24);
@@ -128,9 +147,17 @@ TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t colour) {
     int32_t x = 0;
     const __m256i v =
         K == 0 ? _mm256_set1_epi16(int16_t(colour)) : _mm256_set1_epi32(int32_t(colour));
-    constexpr int32_t per = K == 0 ? 16 : 8;
+    constexpr int32_t per = K == 0 ? 16 : 8, bpp = K == 0 ? 2 : 4;
+    for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + x * bpp) & 31) != 0; ++x) {
+        if constexpr (K == 0) {
+            uint16_t w = uint16_t(colour);
+            std::memcpy(dst + 2 * x, &w, 2);
+        } else {
+            std::memcpy(dst + 4 * x, &colour, 4);
+        }
+    }
     for (; x + per <= n; x += per)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * (K == 0 ? 2 : 4)), v);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * bpp), v);
     for (; x < n; ++x) {
         if constexpr (K == 0) {
             uint16_t w = uint16_t(colour);

@@ -186,3 +186,41 @@ TEST_F(SoftSweep, FillMatchesReference) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows long enough for the vector loops to align the destination first, at several alignments.
+TEST(SoftSweepWide, LongRowsMatchReference) {
+    SetTestRamp();
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(99);
+        for (int kind = 0; kind < 2; ++kind)
+            for (int srcKind = 1; srcKind < 3; ++srcKind)
+                for (int mode = 0; mode < 5; ++mode)
+                    for (int p : {100, 128, 255})
+                        for (int transparent = 0; transparent < 2; ++transparent)
+                            for (int x = 1; x <= 9; x += 4) {
+                                Image src(kind, 75, 3, 0, srcKind == 2, 0, 0x1234);
+                                FillNoise(src, rng);
+                                Image got(kind, 90, 4), want(kind, 90, 4);
+                                FillNoise(got, rng);
+                                std::memcpy(want.m.pixels, got.m.pixels,
+                                            size_t(got.m.pitch) * got.m.height);
+                                State st = State::Of(mode, p);
+                                st.area = {0, 0, 90, 4};
+                                Apply(st);
+                                tessra::MemImgBlit(&got.m, &src.m, x, 1, transparent, nullptr);
+                                RefBlit(want, src, x, 1, transparent, nullptr, st);
+                                tessra::Rect box{x, 0, x + 80, 1};
+                                tessra::MemImgFillRect(&got.m, &box, 0x00C0FFEE);
+                                RefFill(want, &box, 0x00C0FFEE, st);
+                                ASSERT_TRUE(Same(got, want))
+                                    << "kind " << kind << " source " << srcKind << " mode " << mode
+                                    << " p " << p << " transparent " << transparent << " at " << x
+                                    << (avx2 ? " avx2" : " sse2");
+                            }
+    }
+}
+
+}  // namespace
