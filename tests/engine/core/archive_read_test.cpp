@@ -74,6 +74,50 @@ INSTANTIATE_TEST_SUITE_P(
         return "V" + std::to_string(info.param.version) + m;
     });
 
+// The layout itself, read without the reader: a shared mistake of packer and reader would
+// pass every round trip.
+TEST_F(ArchiveTest, HeaderAndEntrySizesByVersion) {
+    WriteFile(dir_ / "src/a", "1");
+    WriteFile(dir_ / "src/b", "22");
+    WriteFile(dir_ / "src/c", "333");
+    uint8_t key[12];
+    MakeArchiveKey(packer::GameKeyText().c_str(), key);
+    for (int version = 0; version <= 3; ++version) {
+        packer::PackOptions options;
+        options.version = version;
+        options.method = packer::Method::Store;
+        std::vector<uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), options, &bytes, &error)) << error;
+        XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
+        auto u32 = [&](size_t at) {
+            return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+                   uint32_t{bytes[at + 3]} << 24;
+        };
+        EXPECT_EQ(bytes[0], 'T');
+        EXPECT_EQ(bytes[1], 'Q');
+        EXPECT_EQ(bytes[2] | bytes[3] << 8, version);
+        const uint32_t block = u32(12), fileTable = u32(16), dirTable = u32(20);
+        EXPECT_EQ(dirTable - fileTable, 3u * (version >= 2 ? 44 : 40)) << version;
+        EXPECT_EQ(u32(4), dirTable + 16) << version;  // the root's record ends the block
+        EXPECT_EQ(u32(block + dirTable + 4), 0xFFFFFFFFu) << version;  // the root has no parent
+        EXPECT_EQ(u32(block + dirTable + 8), 3u) << version;
+        // Name records: units, byte sum, upper-cased name with at least one zero byte.
+        const uint32_t name = u32(block + fileTable + (version >= 2 ? 44 : 40));
+        EXPECT_EQ(bytes[block + name] | bytes[block + name + 1] << 8, 1) << version;
+        EXPECT_EQ(bytes[block + name + 2] | bytes[block + name + 3] << 8, 'B') << version;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[block + name + 4]), 4),
+                  std::string("B\0\0\0", 4));
+        // The second file's data: its size, then its bytes at data area + offset.
+        const uint32_t entry = block + fileTable + (version >= 2 ? 44 : 40);
+        EXPECT_EQ(u32(entry + 36), 2u);
+        if (version >= 2) {
+            EXPECT_EQ(u32(entry + 40), 0xFFFFFFFFu);
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[u32(8) + u32(entry + 32)]), 2), "22");
+    }
+}
+
 TEST(ArchiveLzEncoder, RoundTripsThroughDecoder) {
     std::vector<std::string> inputs = {"", "a", std::string(20000, 'x'), Pattern(50000, 3)};
     std::string all;
