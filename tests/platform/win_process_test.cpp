@@ -21,7 +21,9 @@ namespace {
 
 std::string TestDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string dir = ::testing::TempDir() + "win_process_" + info->name();
+    // Other checkouts run the same tests at the same time: the process id keeps them apart.
+    std::string dir = ::testing::TempDir() + "win_process_" + info->name() + "_" +
+                      std::to_string(getpid());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
@@ -57,6 +59,7 @@ TEST(ProcessTest, ExeNameRunsTheProgramWithoutTheSuffixWithoutWaiting) {
     std::string word;
     in >> word;
     EXPECT_EQ(word, "hello");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(ProcessTest, MissingProgramIsReportedAsNotFound) {
@@ -124,6 +127,53 @@ TEST(InstanceTest, ASecondProcessWithTheSameClassKeyIsRefused) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(FindWindowA("D123987X", nullptr), nullptr);
     unlink(testing::InstanceLockPath("D123987X").c_str());  // the child ended without releasing
+}
+
+TEST(InstanceTest, AStartedProgramDoesNotInheritTheLock) {
+    // The game starts itself again; the new program must not hold the old one's lock open.
+    testing::Reset();
+    testing::UsePrivateInstanceLockKey();
+    WNDCLASSA c{};
+    c.lpfnWndProc = PlainProc;
+    c.lpszClassName = "SpawnClass";
+    ASSERT_NE(RegisterClassA(&c), 0);
+    HWND w = CreateWindowExA(0, "SpawnClass", "", 0x80CA0000u, 0, 0, 64, 64, nullptr, nullptr,
+                             nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    std::string lockPath = testing::InstanceLockPath("SpawnClass");
+    ASSERT_TRUE(std::filesystem::exists(lockPath));
+
+    std::string dir = TestDir();
+    // A descriptor that is inherited, to show that the child's list sees inherited ones.
+    std::string inheritedPath = dir + "/inherited";
+    int inherited = open(inheritedPath.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(inherited, 0);
+    std::string marker = dir + "/fds";
+    {
+        std::ofstream script(dir + "/prog");
+        script << "#!/bin/sh\nfor f in /proc/$$/fd/*; do readlink \"$f\"; done > '" << marker
+               << ".part' && mv '" << marker << ".part' '" << marker << "'\n";
+    }
+    chmod((dir + "/prog").c_str(), 0755);
+    ASSERT_GT(WinExec((dir + "/prog").c_str(), 5), 31u);
+    close(inherited);
+    for (int i = 0; i < 500 && !std::filesystem::exists(marker); ++i) Sleep(10);
+
+    std::ifstream in(marker);
+    std::string line;
+    bool sawInherited = false;
+    bool sawLock = false;
+    std::string canonicalLock = std::filesystem::canonical(lockPath).string();
+    std::string canonicalInherited = std::filesystem::canonical(inheritedPath).string();
+    while (std::getline(in, line)) {
+        sawInherited |= line == canonicalInherited;
+        sawLock |= line == canonicalLock;
+    }
+    EXPECT_TRUE(sawInherited);
+    EXPECT_FALSE(sawLock);
+    DestroyWindow(w);
+    UnregisterClassA("SpawnClass", nullptr);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(InstanceTest, OwnWindowIsFoundAndTheLockGoesWithTheClass) {

@@ -1,6 +1,7 @@
 // Windows and their messages: creation, the close path, activation, keys and text.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -487,7 +488,8 @@ TEST_F(WindowTest, IconIsTheDefaultWhenItsFileIsAbsentAndSetsTheClassIcon) {
 TEST_F(WindowTest, IconComesFromItsImageFileWhenPresent) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path dir =
-        std::filesystem::path(::testing::TempDir()) / (std::string("win_icon_") + info->name());
+        std::filesystem::path(::testing::TempDir()) /
+        (std::string("win_icon_") + info->name() + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::filesystem::path old = std::filesystem::current_path();
@@ -499,6 +501,7 @@ TEST_F(WindowTest, IconComesFromItsImageFileWhenPresent) {
     HICON fromFile = LoadIconA(GetModuleHandleForTest(), MAKEINTRESOURCEA(101));
     HICON fallback = LoadIconA(nullptr, MAKEINTRESOURCEA(IDI_APPLICATION));
     std::filesystem::current_path(old);
+    std::filesystem::remove_all(dir);
     EXPECT_NE(fromFile, nullptr);
     EXPECT_NE(fromFile, fallback);
 }
