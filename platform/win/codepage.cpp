@@ -9,7 +9,25 @@
 namespace plat {
 namespace {
 
-std::string Convert(const char* to, const char* from, std::string_view text) {
+// Bytes of the character that starts at p (left bytes remain), so that one character that does
+// not convert becomes one '?', not one per byte.
+size_t Utf8CharLength(const unsigned char* p, size_t left) {
+    size_t n = p[0] >= 0xF0 && p[0] <= 0xF4 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 ? 2 : 1;
+    if (p[0] > 0xF4 || n > left) return 1;
+    for (size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 1;
+    }
+    return n;
+}
+
+size_t SjisCharLength(const unsigned char* p, size_t left) {
+    bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
+    bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
+    return lead && trail ? 2 : 1;
+}
+
+std::string Convert(const char* to, const char* from, std::string_view text,
+                    size_t (*charLength)(const unsigned char*, size_t)) {
     std::string out;
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -27,10 +45,12 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
         out.append(buffer, static_cast<size_t>(outPtr - buffer));
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // An invalid or cut-off sequence: mark it and go on after its first byte.
+            // A character with no counterpart, or an invalid or cut-off sequence: mark it and
+            // go on after it.
             out += '?';
-            ++in;
-            --inLeft;
+            size_t skip = charLength(reinterpret_cast<const unsigned char*>(in), inLeft);
+            in += skip;
+            inLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
@@ -40,8 +60,8 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
 
 }  // namespace
 
-std::string SjisToUtf8(std::string_view sjis) { return Convert("UTF-8", "CP932", sjis); }
+std::string SjisToUtf8(std::string_view sjis) { return Convert("UTF-8", "CP932", sjis, SjisCharLength); }
 
-std::string Utf8ToSjis(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8); }
+std::string Utf8ToSjis(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, Utf8CharLength); }
 
 }  // namespace plat

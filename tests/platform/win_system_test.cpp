@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform/testing.h"
 #include "platform/win/codepage.h"
@@ -32,6 +33,25 @@ TEST(SystemTest, BrokenShiftJisBecomesAQuestionMarkAndTheRestSurvives) {
     // A lone lead byte at the end, and an invalid byte in the middle.
     EXPECT_EQ(SjisToUtf8("ab\x83"), "ab?");
     EXPECT_EQ(SjisToUtf8("a\xFF" "b"), "a?b");
+}
+
+TEST(SystemTest, ACharacterWithNoCounterpartBecomesOneQuestionMark) {
+    // Typed text goes out one character message per byte: a character that does not convert
+    // must give one '?', not one per byte of its encoding.
+    struct Case {
+        std::string from;
+        bool toSjis;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"😀x", true, "?x"},              // four UTF-8 bytes, no Shift-JIS counterpart
+        {"a\xC3(", true, "a?("},          // a broken UTF-8 sequence is one byte
+        {"\x85\x40" "a", false, "?a"},    // an unassigned double-byte code is one character
+        {"\x81\x20" "a", false, "? a"},   // a lead byte without a valid trail is one byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.toSjis ? Utf8ToSjis(c.from) : SjisToUtf8(c.from), c.expected) << c.from;
+    }
 }
 
 TEST(SystemTest, OsVersionDescribesThisSystem) {
