@@ -155,10 +155,8 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
                   bottom = std::max(rect->top, rect->bottom);
     const int64_t w = right - left, h = bottom - top;
     if (w == 0 || h == 0 || w >= kMaxSide || h >= kMaxSide) return;
-    // The blend image is read at every source position that the draw shows.
-    if (blendImage != nullptr &&
-        (blendImage->pixels == nullptr || blendImage->width < src->width ||
-         blendImage->height < src->height || blendImage->pitch < blendImage->width))
+    if (blendImage != nullptr && (blendImage->pixels == nullptr || blendImage->width <= 0 ||
+                                  blendImage->height <= 0 || blendImage->pitch < blendImage->width))
         return;
     if (w == src->width && h == src->height && !mirrorX && !mirrorY) {
         MemImgBlit(dest, src, int32_t(left), int32_t(top), transparent, blendImage);
@@ -168,9 +166,25 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     const int64_t stepX = std::max<int64_t>(1, w * 65536 / src->width);
     const int64_t stepY = std::max<int64_t>(1, h * 65536 / src->height);
     // Destination columns past the last one that maps inside the source are never drawn.
-    const int64_t shownW = std::min(w, (src->width * stepX - 1) / 65536 + 1);
-    const int64_t shownH = std::min(h, (src->height * stepY - 1) / 65536 + 1);
-    Box r = Intersect(Box{left, top, left + shownW, top + shownH}, DrawBounds(dest));
+    int64_t fromX = 0, toX = std::min(w, (src->width * stepX - 1) / 65536 + 1);
+    int64_t fromY = 0, toY = std::min(h, (src->height * stepY - 1) / 65536 + 1);
+    // As in the plain blit, a blend image smaller than the source limits the draw to the source
+    // pixels it covers: destination column j shows source column j * 65536 / stepX (counted
+    // from the far side when mirrored), so the covered columns are one run of j; rows likewise.
+    if (blendImage != nullptr) {
+        const int64_t bw = std::min<int64_t>(blendImage->width, src->width);
+        const int64_t bh = std::min<int64_t>(blendImage->height, src->height);
+        if (mirrorX)
+            fromX = ((src->width - bw) * stepX + 65535) / 65536;
+        else
+            toX = std::min(toX, (bw * stepX - 1) / 65536 + 1);
+        if (mirrorY)
+            fromY = ((src->height - bh) * stepY + 65535) / 65536;
+        else
+            toY = std::min(toY, (bh * stepY - 1) / 65536 + 1);
+    }
+    if (fromX >= toX || fromY >= toY) return;
+    Box r = Intersect(Box{left + fromX, top + fromY, left + toX, top + toY}, DrawBounds(dest));
     if (r.Empty()) return;
 
     const int srcKind = src->paletted ? kPal : (src->alpha ? kDirectAlpha : kDirect);

@@ -100,20 +100,42 @@ TEST_F(Mends, BlitDrawsOnlyWhereTheBlendImageReaches) {
         for (int x = 0; x < 8; ++x) EXPECT_EQ(dest.Get(x, y) != 0, x < 4 && y < 3) << x << "," << y;
 }
 
-TEST_F(Mends, StretchRefusesOversizedSidesOtherFormatsAndSmallBlendImages) {
-    Image src(1, 4, 4), dest(1, 8, 8), dest16(0, 8, 8), blend(2, 2, 2);
+TEST_F(Mends, StretchRefusesOversizedSidesAndOtherFormats) {
+    Image src(1, 4, 4), dest(1, 8, 8), dest16(0, 8, 8);
     tessra::FillMemImgRect(&src.m, nullptr, 0x00FFFFFF);
     tessra::FillMemImgRect(&dest.m, nullptr, 0);
     tessra::FillMemImgRect(&dest16.m, nullptr, 0);
     const tessra::Rect huge{0, 0, 40000, 4}, tall{0, -40000, 4, 4}, normal{0, 0, 8, 8};
     tessra::MemImgStretchBlit(&dest.m, &src.m, &huge, 0, nullptr);
     tessra::MemImgStretchBlit(&dest.m, &src.m, &tall, 0, nullptr);
-    tessra::MemImgStretchBlit(&dest.m, &src.m, &normal, 0, &blend.m);
     tessra::MemImgStretchBlit(&dest16.m, &src.m, &normal, 0, nullptr);
     EXPECT_EQ(dest.Get(0, 0), 0u);
     EXPECT_EQ(dest16.Get(0, 0), 0u);
     tessra::MemImgStretchBlit(&dest.m, &src.m, &normal, 0, nullptr);
     EXPECT_EQ(dest.Get(7, 7), 0x00FFFFFFu);
+}
+
+// Like the plain blit, the stretch draws only the source pixels that a smaller blend image
+// covers, scaled, mirrored or not; at the source's size it gives the plain blit's result.
+TEST_F(Mends, StretchDrawsOnlyWhereTheBlendImageReaches) {
+    std::mt19937 rng(41);
+    Image src(1, 7, 5), blend(2, 4, 3);
+    FillNoise(src, rng);
+    FillBytes(blend, rng);
+    const tessra::Rect rects[] = {{0, 0, 7, 5},  {1, 2, 16, 13}, {16, 13, 1, 2},
+                                  {15, 0, 0, 9}, {2, 3, 5, 5},   {7, 9, 0, 0}};
+    for (const tessra::Rect& r : rects) {
+        Image got(1, 18, 14), want(1, 18, 14);
+        FillNoise(got, rng);
+        std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
+        State st = State::Of(1, 100);
+        st.area = {1, 1, 17, 13};
+        Apply(st);
+        tessra::MemImgStretchBlit(&got.m, &src.m, &r, 0, &blend.m);
+        RefStretch(want, src, r, 0, &blend, st);
+        EXPECT_EQ(got.Bytes(), want.Bytes())
+            << "into (" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+    }
 }
 
 TEST_F(Mends, StretchStepStaysAtLeastOne) {

@@ -358,6 +358,7 @@ void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparen
             if (cx >= src.m.width || cy >= src.m.height) continue;
             if (mx) cx = src.m.width - 1 - cx;
             if (my) cy = src.m.height - 1 - cy;
+            if (blend && (cx >= blend->m.width || cy >= blend->m.height)) continue;
             SourcePixel sp{src.Get(int(cx), int(cy)), src.m.paletted != 0, src.m.alpha != 0,
                            src.m.transColor};
             int wt = blend ? tessra::BlendGraphRamp[blend->m.pixels[cy * blend->m.pitch + cx]] : -1;
