@@ -81,6 +81,27 @@ const PixelRow kRows[] = {
     {"mode1 16-bit p100 green 63 over 0, brightness 254", 0, kDirect, kNormal, 0, 1, 100, 254, 1, -1, 0x07E0, 0x0000, 24u << 5},
     {"16-bit stretched subtract at weight 0 over black", 0, kDirect, kStretch, 0, 3, 255, 255, 1, 0, 0xFFFF, 0x0000, 0x0800},
     {"stretched alpha 0, transparent on, mode 4: skipped", 1, kAlpha, kStretch, 1, 4, 255, 255, 1, -1, 0x00FFFFFF, 0x123456, 0x123456},
+    {"alpha 0, transparent on, mode 3: skipped", 1, kAlpha, kNormal, 1, 3, 255, 255, 1, -1, 0x00FFFFFF, 0x123456, 0x123456},
+    // Only the general loops have the MMX forms; the run-data path adds by the packed rule.
+    {"mode2 blue 255+1 on run data with MMX: packed", 1, kDirect, kFast, 1, 2, 255, 255, 1, -1, 0x000001, 0x0000FF, 0x0001FF},
+    // With no factor, full strength and white, the add leaves out its guard-bit term; an alpha
+    // 255 pixel under transparency has no factor, and the run-data path adds by the same rule.
+    {"mode2 p255 alpha 255, transparent on: no guard-bit term", 1, kAlpha, kNormal, 1, 2, 255, 255, 0, -1, 0xFF000000, 0x000100, 0x000000},
+    {"mode2 p255 run data: no guard-bit term", 1, kDirect, kFast, 1, 2, 255, 255, 1, -1, 0x000000, 0x000100, 0x000000},
+    {"mode2 p255 stretched keeps the guard-bit term", 1, kDirect, kStretch, 0, 2, 255, 255, 1, -1, 0x000000, 0x000100, 0x000100},
+    {"stretched mode1 p255 is mode 0", 1, kDirect, kStretch, 0, 1, 255, 255, 1, -1, 0xAA123456, 0x55FFFFFF, 0xAA123456},
+    {"stretched mode1 p0 leaves the destination", 1, kDirect, kStretch, 0, 1, 0, 255, 1, -1, 0x123456, 0x654321, 0x654321},
+    {"stretched mode2 p0 leaves the destination", 1, kDirect, kStretch, 0, 2, 0, 255, 1, -1, 0x646464, 0xC8C8C8, 0xC8C8C8},
+    {"stretched mode3 p0 direct leaves the destination", 1, kDirect, kStretch, 0, 3, 0, 255, 1, -1, 0x123456, 0xFF204060, 0xFF204060},
+    {"mode3 p0 16-bit paletted stretched clears green's low bit", 0, kPal, kStretch, 0, 3, 0, 255, 1, -1, 0x1234, 0x0020, 0x0800},
+    {"stretched mode4 16-bit white over white, p 0", 0, kDirect, kStretch, 0, 4, 0, 255, 1, -1, 0xFFFF, 0xFFFF, 0xF7DE},
+    {"stretched mode4 white over white, p 200", 1, kDirect, kStretch, 0, 4, 200, 255, 1, -1, 0xFFFFFF, 0xFFFFFFFF, 0xFFFEFEFE},
+    {"16-bit stretched subtract clears green's low bit", 0, kDirect, kStretch, 0, 3, 255, 255, 1, -1, 0x0000, 0x0020, 0x0800},
+    {"stretched weight 0, mode 0", 1, kDirect, kStretch, 0, 0, 0, 255, 1, 0, 0xFFFFFF, 0x123456, 0x123456},
+    {"stretched weight 0, mode 1", 1, kDirect, kStretch, 0, 1, 128, 255, 1, 0, 0xFFFFFF, 0x123456, 0x123456},
+    {"stretched weight 0, mode 2", 1, kDirect, kStretch, 0, 2, 255, 255, 1, 0, 0xFFFFFF, 0x123456, 0x123456},
+    {"stretched weight 0, mode 4: black", 1, kDirect, kStretch, 0, 4, 255, 255, 1, 0, 0xFFFFFF, 0x123456, 0},
+    {"stretched mode 5 draws nothing", 1, kDirect, kStretch, 0, 5, 255, 255, 1, -1, 0xFFFFFF, 0x123456, 0x123456},
 };
 // clang-format on
 

@@ -16,7 +16,8 @@ namespace {
 using namespace softtest;
 
 const int kParams[] = {0, 1, 127, 128, 254, 255};
-const uint8_t kGrey[3] = {128, 128, 128};
+// Brightness 1: grey; 2: a different byte per channel, so a channel given another's byte shows.
+const uint8_t kGrey[3][3] = {{255, 255, 255}, {128, 128, 128}, {200, 128, 64}};
 
 struct Sweep {
     int kind, srcKind, mode, p, grey, blend, transparent, mmx;
@@ -26,7 +27,7 @@ struct Sweep {
           << (srcKind == 0   ? "paletted"
               : srcKind == 1 ? "direct"
                              : "alpha")
-          << " mode " << mode << " p " << p << (grey ? " grey" : " white")
+          << " mode " << mode << " p " << p << " brightness " << grey
           << (blend ? " blend-image" : "") << " transparent " << transparent << " mmx " << mmx;
         return o.str();
     }
@@ -34,7 +35,7 @@ struct Sweep {
         State st;
         st.mode = mode;
         st.p = p;
-        if (grey) std::copy(kGrey, kGrey + 3, st.bright);
+        std::copy(kGrey[grey], kGrey[grey] + 3, st.bright);
         st.area = area;
         st.mmx = mmx;
         return st;
@@ -47,7 +48,7 @@ void ForEachCase(F&& f) {
         for (int srcKind = 0; srcKind < 3; ++srcKind)
             for (int mode = 0; mode < 5; ++mode)
                 for (int p : kParams)
-                    for (int grey = 0; grey < 2; ++grey)
+                    for (int grey = 0; grey < 3; ++grey)
                         for (int blend = 0; blend < 2; ++blend)
                             for (int transparent = 0; transparent < 3; ++transparent)
                                 for (int mmx = 0; mmx < 2; ++mmx)
@@ -159,7 +160,7 @@ TEST_F(SoftSweep, FillMatchesReference) {
         for (int kind = 0; kind < 2; ++kind)
             for (int mode = 0; mode < 6; ++mode)
                 for (int p : kParams)
-                    for (int grey = 0; grey < 2; ++grey)
+                    for (int grey = 0; grey < 3; ++grey)
                         for (int k = 0; k < 4; ++k) {
                             Image got(kind, 40, 9), want(kind, 40, 9);
                             FillNoise(got, rng);
@@ -171,7 +172,7 @@ TEST_F(SoftSweep, FillMatchesReference) {
                             State st;
                             st.mode = mode;
                             st.p = p;
-                            if (grey) std::copy(kGrey, kGrey + 3, st.bright);
+                            std::copy(kGrey[grey], kGrey[grey] + 3, st.bright);
                             st.area = {2, 1, 37, 8};
                             Apply(st);
                             tessra::Rect r{39, 9, 0, 0};
