@@ -183,6 +183,35 @@ TEST_F(Mends, IndexesPastThePaletteCountDrawBlack) {
     EXPECT_EQ(dest.Get(1, 0), 0u);
 }
 
+// A key is compared with the whole source value: a 16-bit key above 0xFFFF or a palette key
+// above 255 equals no pixel, so its low bits must not make pixels transparent.
+TEST_F(Mends, KeysWiderThanThePixelMatchNothing) {
+    const struct {
+        int kind, paletted;
+        uint32_t pixel, key;
+    } cases[] = {{0, 0, 0xF81F, 0x1F81F}, {0, 1, 44, 300}, {1, 1, 44, 300}};
+    for (const auto& c : cases) {
+        Image src(c.kind, 20, 2, c.paletted, 0, 0, c.key);  // wide enough for the vector rows
+        if (c.paletted) {
+            src.m.paletteCount = 256;
+            std::memset(src.m.palette, 0x5A, 256 * 4);
+        }
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 20; ++x) src.Set(x, y, c.pixel);
+        const tessra::Rect doubled{0, 0, 40, 4};
+        for (bool stretched : {false, true}) {
+            Image dest(c.kind, 40, 4);
+            tessra::FillMemImgRect(&dest.m, nullptr, 0);
+            if (stretched)
+                tessra::MemImgStretchBlit(&dest.m, &src.m, &doubled, 1, nullptr);
+            else
+                tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 1, nullptr);
+            EXPECT_NE(dest.Get(19, 1), 0u)
+                << "kind " << c.kind << " paletted " << c.paletted << " stretched " << stretched;
+        }
+    }
+}
+
 TEST_F(Mends, DamagedRunDataStaysInsideTheImages) {
     Image src(1, 3, 2, 0, 0, 1);
     tessra::FillMemImgRect(&src.m, nullptr, 0x00ABCDEF);
