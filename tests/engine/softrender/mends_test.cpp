@@ -212,6 +212,33 @@ TEST_F(Mends, KeysWiderThanThePixelMatchNothing) {
     }
 }
 
+// Code 2 (draw by alpha) belongs to sources with per-pixel alpha; on any other source there is
+// no alpha to draw by, so such a run is drawn in full, like code 1.
+TEST_F(Mends, RunCodeTwoOnASourceWithoutAlphaDrawsInFull) {
+    for (int kind : {0, 1}) {
+        Image src(kind, 3, 1, 0, 0, 1, 0x1234), dest(kind, 3, 1);
+        const uint32_t pixel = kind ? 0x40A0B0C0u : 0xA5C3u;
+        for (int x = 0; x < 3; ++x) src.Set(x, 0, pixel);
+        tessra::FillMemImgRect(&dest.m, nullptr, 0);
+        const uint8_t runs[] = {0x80 | 2, 0xC0};  // three pixels of code 2, end of row
+        std::memcpy(src.m.auxBuffer, runs, sizeof runs);
+        src.m.runData = 1;
+        for (int mode : {0, 1}) {
+            State st = State::Of(mode, 100);
+            st.area = {0, 0, 1000, 1000};
+            Apply(st);
+            Image want(kind, 3, 1);
+            tessra::FillMemImgRect(&want.m, nullptr, 0);
+            WriteRunData(src);  // code 1 for the same pixels
+            RefBlit(want, src, 0, 0, 1, nullptr, st);
+            std::memcpy(src.m.auxBuffer, runs, sizeof runs);
+            tessra::FillMemImgRect(&dest.m, nullptr, 0);
+            tessra::MemImgBlit(&dest.m, &src.m, 0, 0, 1, nullptr);
+            EXPECT_EQ(dest.Bytes(), want.Bytes()) << "kind " << kind << " mode " << mode;
+        }
+    }
+}
+
 TEST_F(Mends, DamagedRunDataStaysInsideTheImages) {
     Image src(1, 3, 2, 0, 0, 1);
     tessra::FillMemImgRect(&src.m, nullptr, 0x00ABCDEF);
