@@ -60,8 +60,12 @@ std::string Convert(const char* to, const char* from, std::string_view text,
 
 }  // namespace
 
-std::string SjisToUtf8(std::string_view sjis) { return Convert("UTF-8", "CP932", sjis, SjisCharLength); }
+std::string SjisToUtf8(std::string_view sjis) {
+    return Convert("UTF-8", "CP932", sjis, SjisCharLength);
+}
 
-std::string Utf8ToSjis(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, Utf8CharLength); }
+std::string Utf8ToSjis(std::string_view utf8) {
+    return Convert("CP932", "UTF-8", utf8, Utf8CharLength);
+}
 
 }  // namespace plat

@@ -22,8 +22,8 @@ namespace {
 std::string TestDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Other checkouts run the same tests at the same time: the process id keeps them apart.
-    std::string dir = ::testing::TempDir() + "win_process_" + info->name() + "_" +
-                      std::to_string(getpid());
+    std::string dir =
+        ::testing::TempDir() + "win_process_" + info->name() + "_" + std::to_string(getpid());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;

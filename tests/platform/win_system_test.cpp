@@ -44,10 +44,10 @@ TEST(SystemTest, ACharacterWithNoCounterpartBecomesOneQuestionMark) {
         std::string expected;
     };
     const Case cases[] = {
-        {"😀x", true, "?x"},              // four UTF-8 bytes, no Shift-JIS counterpart
-        {"a\xC3(", true, "a?("},          // a broken UTF-8 sequence is one byte
-        {"\x85\x40" "a", false, "?a"},    // an unassigned double-byte code is one character
-        {"\x81\x20" "a", false, "? a"},   // a lead byte without a valid trail is one byte
+        {"😀x", true, "?x"},            // four UTF-8 bytes, no Shift-JIS counterpart
+        {"a\xC3(", true, "a?("},        // a broken UTF-8 sequence is one byte
+        {"\x85\x40" "a", false, "?a"},  // an unassigned double-byte code is one character
+        {"\x81\x20" "a", false, "? a"}, // a lead byte without a valid trail is one byte
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.toSjis ? Utf8ToSjis(c.from) : SjisToUtf8(c.from), c.expected) << c.from;
