@@ -19,7 +19,7 @@ std::atomic<bool> g_sleepAdvances{true};
 
 std::mutex g_localTimeMutex;
 bool g_fakeLocalTime = false;
-time_t g_fakeLocalBase = 0;     // the set date, as seconds of a UTC calendar
+int64_t g_fakeLocalBase = 0;    // the set date, as microseconds of a UTC calendar
 uint64_t g_fakeLocalSetAt = 0;  // clock microseconds when it was set
 
 uint64_t MonotonicNanoseconds() {
@@ -34,6 +34,18 @@ uint64_t NowMicroseconds() {
         return g_fakeMicroseconds.load(std::memory_order_acquire);
     }
     return MonotonicNanoseconds() / 1000u;
+}
+
+// Runs a switch of the clock with the fake local date held where it is: the date moves on with
+// the clock, and a reading of one clock must not be measured against a reading of another.
+template <typename Switch>
+void SwitchClock(Switch change) {
+    std::lock_guard<std::mutex> lock(g_localTimeMutex);
+    if (g_fakeLocalTime) {
+        g_fakeLocalBase += static_cast<int64_t>(NowMicroseconds() - g_fakeLocalSetAt);
+    }
+    change();
+    g_fakeLocalSetAt = NowMicroseconds();
 }
 
 // The real clock counts from boot, so a fresh machine still reads well above 0; the offset
@@ -106,10 +118,11 @@ void GetLocalTime(SYSTEMTIME* out) {
     {
         std::lock_guard<std::mutex> lock(g_localTimeMutex);
         if (g_fakeLocalTime) {
-            uint64_t elapsed = NowMicroseconds() - g_fakeLocalSetAt;
-            time_t t = g_fakeLocalBase + static_cast<time_t>(elapsed / 1000000u);
+            int64_t now =
+                g_fakeLocalBase + static_cast<int64_t>(NowMicroseconds() - g_fakeLocalSetAt);
+            time_t t = static_cast<time_t>(now / 1000000);
             gmtime_r(&t, &parts);
-            milliseconds = static_cast<int>((elapsed / 1000u) % 1000u);
+            milliseconds = static_cast<int>((now / 1000) % 1000);
         } else {
             timespec ts;
             clock_gettime(CLOCK_REALTIME, &ts);
@@ -130,8 +143,10 @@ void GetLocalTime(SYSTEMTIME* out) {
 namespace testing {
 
 void SetFakeClock(uint32_t milliseconds) {
-    g_fakeMicroseconds.store(static_cast<uint64_t>(milliseconds) * 1000u);
-    g_fake.store(true, std::memory_order_release);
+    SwitchClock([milliseconds] {
+        g_fakeMicroseconds.store(static_cast<uint64_t>(milliseconds) * 1000u);
+        g_fake.store(true, std::memory_order_release);
+    });
 }
 
 void AdvanceFakeClock(uint32_t milliseconds) {
@@ -144,7 +159,9 @@ void AdvanceFakeClockMicroseconds(uint64_t microseconds) {
 
 void SetSleepAdvancesFakeClock(bool advances) { g_sleepAdvances.store(advances); }
 
-void UseRealClock() { g_fake.store(false, std::memory_order_release); }
+void UseRealClock() {
+    SwitchClock([] { g_fake.store(false, std::memory_order_release); });
+}
 
 bool IsFakeClock() { return g_fake.load(); }
 
@@ -158,7 +175,7 @@ void SetFakeLocalTime(int year, int month, int day, int hour, int minute, int se
     parts.tm_min = minute;
     parts.tm_sec = second;
     std::lock_guard<std::mutex> lock(g_localTimeMutex);
-    g_fakeLocalBase = timegm(&parts);
+    g_fakeLocalBase = static_cast<int64_t>(timegm(&parts)) * 1000000;
     g_fakeLocalSetAt = NowMicroseconds();
     g_fakeLocalTime = true;
 }

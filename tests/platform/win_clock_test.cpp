@@ -96,6 +96,34 @@ TEST_F(ClockTest, FakeLocalTimeIsGivenBackAndMovesOnWithTheClock) {
     EXPECT_EQ(t.wSecond, 0);
 }
 
+TEST_F(ClockTest, FakeLocalTimeHoldsItsDateWhenTheClockUnderItIsSwitched) {
+    // Set on the real clock, then the fake one (even set backwards), then the real one again:
+    // the date goes on from where it was, never from a reading of the other clock.
+    testing::SetFakeLocalTime(2008, 12, 31, 23, 59, 30);
+    testing::SetFakeClock(5000);
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wYear, 2008);
+    EXPECT_EQ(t.wMonth, 12);
+    EXPECT_EQ(t.wDay, 31);
+    testing::AdvanceFakeClock(31000);
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    EXPECT_EQ(before.wYear, 2009);
+    EXPECT_EQ(before.wMonth, 1);
+    EXPECT_EQ(before.wDay, 1);
+    testing::SetFakeClock(0);
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wDay, before.wDay);
+    EXPECT_EQ(t.wSecond, before.wSecond);
+    EXPECT_EQ(t.wMilliseconds, before.wMilliseconds);
+    testing::UseRealClock();
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wYear, 2009);
+    EXPECT_EQ(t.wMonth, 1);
+    EXPECT_EQ(t.wDay, 1);
+}
+
 TEST_F(ClockTest, RealLocalTimeHasPlausibleFields) {
     SYSTEMTIME t;
     GetLocalTime(&t);
