@@ -200,8 +200,10 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // message pumping has seen them.
 BOOL GetKeyboardState(BYTE* keys256);
 
-// The virtual key, the PC keyboard scan code (set 1, as DirectInput's key codes) and the
-// extended-key flag of an SDL scan code; false for keys the layer does not map.
+// The virtual key, the PC keyboard scan code (set 1) and the extended-key flag of an SDL scan
+// code, as key messages carry them; false for keys the layer does not map. A DirectInput key
+// code is the scan code plus 0x80 for an extended key, except Pause (0xC5) and Num Lock (0x45),
+// whose key messages have it the other way round.
 bool SdlScancodeToKey(int sdlScancode, UINT* virtualKey, UINT* scanCode, bool* extended);
 
 }  // namespace plat
