@@ -164,18 +164,6 @@ int CreateMainWindow() {
     return 0;
 }
 
-void NoteClientRect() {
-    EngineRuntimeState& run = g_state.run;
-    plat::RECT client{};
-    plat::GetClientRect(run.window, &client);
-    plat::POINT origin{0, 0};
-    plat::ClientToScreen(run.window, &origin);
-    run.clientLeft = origin.x;
-    run.clientTop = origin.y;
-    run.clientRight = origin.x + client.right;
-    run.clientBottom = origin.y + client.bottom;
-}
-
 // Waits in 1 ms steps until `done` holds or the bound passes; false (logged) at the bound.
 template <typename Done>
 bool WaitBounded(Done done, const char* what) {

@@ -67,18 +67,6 @@ void ScreenSize(int* w, int* h) {
     ReadScreenSize(w, h);
 }
 
-void NoteClientRect() {
-    EngineRuntimeState& run = Run();
-    plat::RECT client{};
-    plat::GetClientRect(run.window, &client);
-    plat::POINT origin{0, 0};
-    plat::ClientToScreen(run.window, &origin);
-    run.clientLeft = origin.x;
-    run.clientTop = origin.y;
-    run.clientRight = origin.x + client.right;
-    run.clientBottom = origin.y + client.bottom;
-}
-
 void HideCursorCompletely() {
     plat::SetCursor(nullptr);
     while (plat::ShowCursor(plat::FALSE) >= 0) {
@@ -215,6 +203,18 @@ void HandleDisplayChange(plat::WPARAM wParam, plat::LPARAM lParam) {
 }
 
 }  // namespace
+
+void NoteClientRect() {
+    EngineRuntimeState& run = Run();
+    plat::RECT client{};
+    plat::GetClientRect(run.window, &client);
+    plat::POINT origin{0, 0};
+    plat::ClientToScreen(run.window, &origin);
+    run.clientLeft = origin.x;
+    run.clientTop = origin.y;
+    run.clientRight = origin.x + client.right;
+    run.clientBottom = origin.y + client.bottom;
+}
 
 uint32_t CurrentWindowStyle() {
     const EngineSettings& set = Settings();

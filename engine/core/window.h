@@ -27,6 +27,8 @@ int ChangeWindowModeBody(int windowed);
 int SetWindowModeFlag(int windowed);
 int ApplyWindowStyle();
 int FitWindowToClient();
+// Stores the client area's screen rectangle in the run-time state.
+void NoteClientRect();
 int HandleWindowMoved(plat::LPARAM lParam);
 int ForceForegroundWindow(plat::HWND window, int topmost);
 
