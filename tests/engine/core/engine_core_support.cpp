@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/core/engine_system.h"
 #include "engine/core/pending_calls.h"
 #include "platform/testing.h"
 
@@ -14,6 +15,9 @@ namespace tessra_test {
 void EngineFixture::SetUp() {
     plat::testing::Reset();
     plat::testing::UsePrivateInstanceLockKey();
+    // The game's settings outlive start-up and shut-down by design; a test begins from the
+    // zeroed settings a fresh process has, not from what an earlier test in this process set.
+    tessra::GetSystemStateBlock()->settings = tessra::EngineSettings{};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
