@@ -177,16 +177,20 @@ TEST_F(WindowTest, WindowScaleReadsOneWhenNotPositiveOrFullScreen) {
 
 TEST_F(WindowTest, ModeSwitchWithoutDisplayChangeIsBounded) {
     StartWindowed();
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ChangeWindowMode(0), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(tessra::IsWindowedMode(), 0);
     EXPECT_EQ(static_cast<uint32_t>(plat::GetWindowLongA(GetEngineWindow(), plat::GWL_STYLE)) &
                   ~plat::WS_VISIBLE,
               plat::WS_POPUP);
     EXPECT_EQ(tessra::CountPendingCalls("ChangeScreenMode"), 1);
-    EXPECT_NE(ReadLog().find("画面モード変更の通知が来ないので続行します"_sjis),
-              std::string::npos);
+    // The wait ended by its bound, once: the log says so rather than a wall-clock figure.
+    const std::string log = ReadLog();
+    const std::string gaveUp = "画面モード変更の通知が来ないので続行します"_sjis;
+    const size_t at = log.find(gaveUp);
+    EXPECT_NE(at, std::string::npos);
+    if (at != std::string::npos) {
+        EXPECT_EQ(log.find(gaveUp, at + 1), std::string::npos);
+    }
     EXPECT_EQ(GetSystemStateBlock()->run.modeChange, 0);
 }
 
