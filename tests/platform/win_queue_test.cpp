@@ -38,7 +38,12 @@ protected:
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
     }
-    void TearDown() override { DestroyWindow(window_); }
+    // Unregistering lets go of the class's instance lock and removes its file; without it every
+    // run left a lock file behind in the runtime directory.
+    void TearDown() override {
+        DestroyWindow(window_);
+        UnregisterClassA("QueueClass", nullptr);
+    }
     HWND window_ = nullptr;
 };
 
