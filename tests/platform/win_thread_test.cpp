@@ -127,7 +127,8 @@ TEST(ThreadTest, CriticalSectionIsRecursiveAndExcludesOtherThreads) {
 
 TEST(ThreadTest, CountingUnderTheCriticalSectionLosesNothing) {
     static CRITICAL_SECTION section;
-    static long counter = 0;
+    static long counter;
+    counter = 0;  // a static outlives a repeated run of this test
     InitializeCriticalSection(&section);
     auto work = [](void*) -> DWORD {
         for (int i = 0; i < 10000; ++i) {
