@@ -10,11 +10,14 @@ function(tessra_add_test)
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    # Temporary files go to a folder of this build's own: small, so the archive layer's walk
+    # from the root down reads little, and apart from other checkouts' runs.
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
     gtest_discover_tests(${T_NAME}
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES LABELS ${T_LABEL}
-                   ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+                   ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
 endfunction()
 
 # tessra_add_folder_test(<binary> <label> <libs...>): the test binary of one subsystem, made of
