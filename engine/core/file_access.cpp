@@ -302,12 +302,7 @@ int SeekPlainFile(StreamHandle handle, int32_t offset, int origin) {
     PlainFileRecord* record = AsPlain(handle);
     if (!record) return -1;
     int64_t target;
-    switch (origin) {
-    case kSeekSet: target = offset; break;
-    case kSeekCur: target = int64_t{record->position} + offset; break;
-    case kSeekEnd: target = int64_t{record->size} + offset; break;
-    default: return -1;
-    }
+    if (!SeekTarget(origin, offset, record->position, record->size, &target)) return -1;
     if (target < 0 || target > 0xFFFFFFFEll) return -1;  // positions are 32-bit
     if (record->thread) {
         plat::WaitForSingleObject(record->thread->doneEvent, plat::INFINITE);  // the last command

@@ -54,12 +54,7 @@ int SeekMemStream(StreamHandle handle, int32_t offset, int origin) {
     MemStreamRecord* record = AsMem(handle);
     if (!record) return -1;
     int64_t target;
-    switch (origin) {
-    case kSeekSet: target = offset; break;
-    case kSeekCur: target = int64_t{record->position} + offset; break;
-    case kSeekEnd: target = int64_t{record->size} + offset; break;
-    default: return -1;
-    }
+    if (!SeekTarget(origin, offset, record->position, record->size, &target)) return -1;
     if (target < 0) target = 0;
     if (target > int64_t{record->size}) target = record->size;
     record->position = static_cast<int32_t>(target);

@@ -29,6 +29,18 @@ constexpr int kSeekSet = 0;
 constexpr int kSeekCur = 1;
 constexpr int kSeekEnd = 2;
 
+// The absolute target of a seek from `origin`, before the stream kind applies its own limits;
+// false for an unknown origin.
+inline bool SeekTarget(int origin, int32_t offset, int64_t position, int64_t size,
+                       int64_t* target) {
+    switch (origin) {
+    case kSeekSet: *target = offset; return true;
+    case kSeekCur: *target = position + offset; return true;
+    case kSeekEnd: *target = size + offset; return true;
+    default: return false;
+    }
+}
+
 struct StreamFuncs {
     StreamTellFunc Tell;
     StreamSeekFunc Seek;
