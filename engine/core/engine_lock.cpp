@@ -3,8 +3,8 @@
 // event travels with the entry as the entries in front of it leave.
 #include "engine/core/engine_lock.h"
 
-#include "engine/core/log.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 
 #include <chrono>
 #include <condition_variable>

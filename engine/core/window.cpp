@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "engine/core/engine_system.h"
-#include "engine/core/log.h"
+#include "engine/base/log.h"
 #include "engine/core/network.h"
-#include "engine/core/sjis.h"
+#include "engine/base/sjis.h"
 #include "engine/d3d/d3d.h"
 #include "engine/graphics/color_format.h"
 #include "engine/graphics/graphics_core.h"

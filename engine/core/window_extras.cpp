@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/core/engine_system.h"
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 #include "engine/core/window.h"
 
 namespace tessra {

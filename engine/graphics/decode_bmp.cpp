@@ -2,8 +2,8 @@
 // 32 bits, bit fields) is drawn into a 24-bit DIB section and copied out.
 #include <cstring>
 
-#include "engine/core/log.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 #include "engine/graphics/image_decode.h"
 #include "engine/graphics/image_stream.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 #include "engine/screen/memimg.h"
 
 namespace tessra {

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/core/log.h"
-#include "engine/core/memory.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/memory.h"
+#include "engine/base/sjis.h"
 
 namespace tessra {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/core/stream.h"
+#include "engine/base/stream.h"
 #include "engine/graphics/graph_image.h"
 #include "platform/gdi/dib.h"
 

@@ -2,7 +2,7 @@
 // and passing images through DIBs.
 #include <cstring>
 
-#include "engine/core/file_access.h"
+#include "engine/base/file_access.h"
 #include "engine/graphics/image_decode.h"
 #include "engine/graphics/image_stream.h"
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "engine/core/memory.h"
-#include "engine/core/stream.h"
+#include "engine/base/memory.h"
+#include "engine/base/stream.h"
 
 namespace tessra {
 

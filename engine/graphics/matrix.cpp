@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/core/strings.h"
+#include "engine/base/strings.h"
 
 namespace tessra {
 

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "engine/core/memory.h"
-#include "engine/core/stream.h"
+#include "engine/base/memory.h"
+#include "engine/base/stream.h"
 #include "engine/graphics/image_decode.h"
 
 namespace {

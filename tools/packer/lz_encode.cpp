@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/archive.h"
+#include "engine/base/archive.h"
 #include "tools/packer/packer.h"
 
 namespace packer {

@@ -13,8 +13,8 @@
 #include <map>
 #include <system_error>
 
-#include "engine/core/archive.h"
-#include "engine/core/archive_key.h"
+#include "engine/base/archive.h"
+#include "engine/base/archive_key.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // The archive packer: packs a directory tree into one archive that the engine's archive
-// reader opens (see engine/core/archive.h for the format).
+// reader opens (see engine/base/archive.h for the format).
 #pragma once
 
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/core/pending_calls.h"
-#include "engine/core/sjis.h"
+#include "engine/base/sjis.h"
 #include "engine/core/window.h"
 #include "engine/graphics/color_format.h"
 #include "platform/testing.h"

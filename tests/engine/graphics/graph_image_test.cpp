@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 #include "engine/graphics/image_decode.h"
 #include "engine/screen/memimg.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 
 namespace tessra {
 namespace {

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 #include "image_files.h"
 
 namespace tessra {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <random>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 #include "engine/graphics/image_decode.h"
 #include "image_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 
 #include <cstring>
 #include <vector>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/sjis.h"
+#include "engine/base/sjis.h"
 #include "game/core/config.h"
 #include "game/core/engine_standin.h"
 #include "platform/testing.h"

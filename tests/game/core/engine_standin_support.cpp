@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "engine/core/random.h"
+#include "engine/base/random.h"
 #include "engine/tessra.h"
 
 namespace standin {

@@ -1,4 +1,4 @@
-#include "engine/core/log.h"
+#include "engine/base/log.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/log_test_support.h"
+#include "engine/base/log_test_support.h"
 #include "platform/testing.h"
 #include "platform/win/debug_output.h"
 

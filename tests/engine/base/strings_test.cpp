@@ -1,4 +1,4 @@
-#include "engine/core/strings.h"
+#include "engine/base/strings.h"
 
 #include <gtest/gtest.h>
 

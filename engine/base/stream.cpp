@@ -1,9 +1,9 @@
-#include "engine/core/stream.h"
+#include "engine/base/stream.h"
 
 #include <cstring>
 
-#include "engine/core/file_access.h"
-#include "engine/core/file_memory.h"
+#include "engine/base/file_access.h"
+#include "engine/base/file_memory.h"
 
 namespace tessra {
 

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "archive_test_util.h"
-#include "engine/core/log.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 
 using namespace tessra;
 using namespace archive_test;

@@ -1,12 +1,12 @@
-#include "engine/core/archive.h"
+#include "engine/base/archive.h"
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "engine/core/file_memory.h"
-#include "engine/core/sjis.h"
-#include "engine/core/strings.h"
+#include "engine/base/file_memory.h"
+#include "engine/base/sjis.h"
+#include "engine/base/strings.h"
 #include "platform/win/file.h"
 
 namespace tessra {

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "engine/core/file_access.h"
-#include "engine/core/stream.h"
+#include "engine/base/file_access.h"
+#include "engine/base/stream.h"
 
 namespace fs = std::filesystem;
 using namespace tessra;

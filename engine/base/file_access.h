@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/core/stream.h"
+#include "engine/base/stream.h"
 #include "platform/win/file.h"
 
 namespace tessra {

@@ -22,9 +22,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/core/archive_key.h"
-#include "engine/core/file_access.h"
-#include "engine/core/stream.h"
+#include "engine/base/archive_key.h"
+#include "engine/base/file_access.h"
+#include "engine/base/stream.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "engine/core/random.h"
+#include "engine/base/random.h"
 
 #include <gtest/gtest.h>
 

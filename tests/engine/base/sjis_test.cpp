@@ -1,4 +1,4 @@
-#include "engine/core/sjis.h"
+#include "engine/base/sjis.h"
 
 #include <gtest/gtest.h>
 

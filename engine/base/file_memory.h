@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <source_location>
 
-#include "engine/core/log.h"
-#include "engine/core/memory.h"
+#include "engine/base/log.h"
+#include "engine/base/memory.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/log.h"
-#include "engine/core/log_test_support.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/log_test_support.h"
+#include "engine/base/sjis.h"
 
 namespace tessra {
 namespace {

@@ -1,14 +1,14 @@
-#include "engine/core/file_access.h"
+#include "engine/base/file_access.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 
-#include "engine/core/archive.h"
-#include "engine/core/file_memory.h"
-#include "engine/core/sjis.h"
-#include "engine/core/strings.h"
+#include "engine/base/archive.h"
+#include "engine/base/file_memory.h"
+#include "engine/base/sjis.h"
+#include "engine/base/strings.h"
 #include "platform/win/thread.h"
 
 namespace tessra {

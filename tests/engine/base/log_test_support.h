@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/core/log.h"
+#include "engine/base/log.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "engine/core/random.h"
+#include "engine/base/random.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/archive.h"
-#include "engine/core/file_access.h"
+#include "engine/base/archive.h"
+#include "engine/base/file_access.h"
 #include "platform/win/file.h"
 #include "tools/packer/packer.h"
 

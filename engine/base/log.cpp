@@ -1,4 +1,4 @@
-#include "engine/core/log.h"
+#include "engine/base/log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/core/memory.h"
-#include "engine/core/strings.h"
+#include "engine/base/memory.h"
+#include "engine/base/strings.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/time.h"
 

@@ -1,11 +1,11 @@
-#include "engine/core/memory.h"
+#include "engine/base/memory.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/core/log.h"
-#include "engine/core/sjis.h"
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 
 namespace tessra {
 using namespace sjis_literals;
