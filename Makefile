@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 HEADLESS   := SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench format clean
 
 all: build
 
@@ -49,6 +49,10 @@ test-tsan: deps
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Formats every C and C++ file of the tree (tracked or new, not ignored) with .clang-format.
+format:
+	git ls-files -z --cached --others --exclude-standard -- '*.c' '*.cpp' '*.h' | xargs -0 -r clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)

@@ -17,7 +17,8 @@ ColorFormat Masks(int depth, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return f;
 }
 
-void Convert(benchmark::State& state, ColorFormat dst, ColorFormat src, int dither, int keyToAlpha) {
+void Convert(benchmark::State& state, ColorFormat dst, ColorFormat src, int dither,
+             int keyToAlpha) {
     const int w = 640, h = 480;
     std::vector<uint8_t> in(static_cast<size_t>(w * h * src.bytesPerPixel));
     std::mt19937 rng(1);
@@ -25,8 +26,9 @@ void Convert(benchmark::State& state, ColorFormat dst, ColorFormat src, int dith
     std::vector<uint8_t> out(static_cast<size_t>(w * h * dst.bytesPerPixel));
     const tessra::Rect r{0, 0, w, h};
     for (auto _ : state) {
-        tessra::ConvertRectPixels(out.data(), w * dst.bytesPerPixel, &dst, in.data(), w * src.bytesPerPixel, &src,
-                                  nullptr, 0, nullptr, 0, 0, &r, 0, keyToAlpha, 0xFF00FF, dither, 0, 0, 0);
+        tessra::ConvertRectPixels(out.data(), w * dst.bytesPerPixel, &dst, in.data(),
+                                  w * src.bytesPerPixel, &src, nullptr, 0, nullptr, 0, 0, &r, 0,
+                                  keyToAlpha, 0xFF00FF, dither, 0, 0, 0);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * w * h);

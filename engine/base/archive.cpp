@@ -17,8 +17,8 @@ namespace {
 
 struct ArchiveStreamState {
     ArchiveHandle* archive;
-    uint32_t entry;     // block offset of the file entry
-    uint8_t* decoded;   // the whole file when it was compressed (owned)
+    uint32_t entry;    // block offset of the file entry
+    uint8_t* decoded;  // the whole file when it was compressed (owned)
     int eofFlag;
     uint32_t position;
     uint32_t size;
@@ -59,7 +59,9 @@ constexpr uint64_t kLzMaxExpansion = 2732;
 uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 uint8_t RotateLeft(uint8_t v, int n) {
     n &= 7;
@@ -77,7 +79,8 @@ bool InBlock(const ArchiveHandle* a, uint64_t offset, uint64_t length) {
 // Seeks the archive's plain file to an absolute position (SeekPlainFile takes 32-bit offsets).
 bool SeekAbsolute(StreamHandle file, uint64_t target) {
     if (TellPlainFile(file) == static_cast<int64_t>(target)) return true;
-    if (target <= 0x7FFFFFFF) return SeekPlainFile(file, static_cast<int32_t>(target), kSeekSet) == 0;
+    if (target <= 0x7FFFFFFF)
+        return SeekPlainFile(file, static_cast<int32_t>(target), kSeekSet) == 0;
     return SeekPlainFile(file, 0x7FFFFFFF, kSeekSet) == 0 &&
            SeekPlainFile(file, static_cast<int32_t>(target - 0x7FFFFFFF), kSeekCur) == 0;
 }
@@ -164,7 +167,8 @@ int64_t LookUp(const ArchiveHandle* a, const ArchiveSearchName* name, bool direc
         const uint64_t offset = first + uint64_t{i} * EntrySize(a);
         const uint8_t* e = a->block + offset;
         const bool isDirectory = (U32(e + 4) & kArchiveAttrDirectory) != 0;
-        if (isDirectory == directory && NameMatches(a, e, name)) return static_cast<int64_t>(offset);
+        if (isDirectory == directory && NameMatches(a, e, name))
+            return static_cast<int64_t>(offset);
     }
     return -1;
 }
@@ -226,7 +230,8 @@ int ChangeDirectory(ArchiveHandle* a, const char* path, int restore, ArchiveSear
 
 int SlotOf(StreamHandle handle) {
     const uint64_t value = static_cast<uint64_t>(handle);
-    const uint64_t tag = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(kArchiveHandleBase)));
+    const uint64_t tag =
+        static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(kArchiveHandleBase)));
     if ((value & ~uint64_t{0x0FFFFFFF}) != tag) return -1;
     const uint64_t slot = value & 0x0FFFFFFF;
     if (slot >= static_cast<uint64_t>(kArchiveOpenFiles) || !gOpenFiles[slot]) return -1;
@@ -239,7 +244,8 @@ OpenFileRecord* RecordOf(StreamHandle handle) {
 }
 
 StreamHandle MakeHandle(int slot) {
-    return static_cast<StreamHandle>(static_cast<int32_t>(kArchiveHandleBase | static_cast<uint32_t>(slot)));
+    return static_cast<StreamHandle>(
+        static_cast<int32_t>(kArchiveHandleBase | static_cast<uint32_t>(slot)));
 }
 
 int OpenArchiveStream(ArchiveStreamState* state, ArchiveHandle* a, const char* path) {
@@ -304,8 +310,10 @@ int64_t ReadArchiveStream(ArchiveStreamState* state, void* buffer, uint64_t byte
 
 void SeekArchiveStream(ArchiveStreamState* state, int32_t offset, int origin) {
     int64_t target = offset;
-    if (origin == kSeekCur) target = int64_t{state->position} + offset;
-    else if (origin == kSeekEnd) target = int64_t{state->size} + offset;
+    if (origin == kSeekCur)
+        target = int64_t{state->position} + offset;
+    else if (origin == kSeekEnd)
+        target = int64_t{state->size} + offset;
     if (target < 0) target = 0;
     if (target > int64_t{state->size}) target = state->size;
     state->position = static_cast<uint32_t>(target);
@@ -347,14 +355,20 @@ int SetArchiveKeyBody(const char* text) {
     return 0;
 }
 
-int SetArchiveExtensionUnlocked(const char* text) { return SetArchiveExtensionBody(text); }
-int SetArchiveKeyUnlocked(const char* text) { return SetArchiveKeyBody(text); }
+int SetArchiveExtensionUnlocked(const char* text) {
+    return SetArchiveExtensionBody(text);
+}
+int SetArchiveKeyUnlocked(const char* text) {
+    return SetArchiveKeyBody(text);
+}
 
 int InitArchiveFileState() {
     for (int i = 0; i < kArchiveOpenFiles; ++i) {
         if (!gOpenFiles[i]) continue;
-        if (gOpenFiles[i]->inArchive) FreeFileMemory(gOpenFiles[i]->stream.decoded);
-        else ClosePlainFile(gOpenFiles[i]->plain);
+        if (gOpenFiles[i]->inArchive)
+            FreeFileMemory(gOpenFiles[i]->stream.decoded);
+        else
+            ClosePlainFile(gOpenFiles[i]->plain);
         FreeFileMemory(gOpenFiles[i]);
         gOpenFiles[i] = nullptr;
     }
@@ -376,7 +390,9 @@ void CloseUnusedArchives() {
         if (gCache[i] && gCache[i]->refCount < 1) FreeCacheSlot(i);
 }
 
-void CloseUnusedArchivesAtExit() { CloseUnusedArchives(); }
+void CloseUnusedArchivesAtExit() {
+    CloseUnusedArchives();
+}
 
 // ---- format operations ----
 
@@ -539,7 +555,8 @@ int FindArchiveDirectory(ArchiveHandle* a, const ArchiveSearchName* name) {
     return 0;
 }
 
-int ChangeArchiveDirectory(ArchiveHandle* a, const char* path, int restore, ArchiveSearchName* outName) {
+int ChangeArchiveDirectory(ArchiveHandle* a, const char* path, int restore,
+                           ArchiveSearchName* outName) {
     bool failedAtLast = false;
     return ChangeDirectory(a, path, restore, outName, &failedAtLast);
 }
@@ -619,7 +636,8 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
     int slot = -1;
     for (int i = 0; i < kArchiveOpenFiles && slot < 0; ++i)
         if (!gOpenFiles[i]) slot = i;
-    auto* record = slot < 0 ? nullptr : static_cast<OpenFileRecord*>(AllocFileMemory(sizeof(OpenFileRecord)));
+    auto* record =
+        slot < 0 ? nullptr : static_cast<OpenFileRecord*>(AllocFileMemory(sizeof(OpenFileRecord)));
     if (!record) {
         LogFileMessage("ファイルの情報を格納するメモリの確保に失敗しました\n"_sjis);
         return 0;

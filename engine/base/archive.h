@@ -64,8 +64,8 @@ struct ArchiveSearchName {
 // the archive was opened.
 struct ArchiveHandle {
     ArchiveHeader header;
-    StreamHandle file;  // PlainFileRecord of the archive file; 0 when closed
-    uint8_t* block;     // header block (owned)
+    StreamHandle file;             // PlainFileRecord of the archive file; 0 when closed
+    uint8_t* block;                // header block (owned)
     uint32_t fileTable, dirTable;  // offsets inside the block; the name table is at 0
     uint32_t currentDir;           // directory record offset (from the directory table)
     uint8_t key[kArchiveKeyLength];
@@ -76,8 +76,8 @@ int SetArchiveExtensionBody(const char* text);  // null, empty or too long: back
 int SetArchiveKeyBody(const char* text);        // null clears; otherwise the first 12 characters
 int SetArchiveExtensionUnlocked(const char* text);
 int SetArchiveKeyUnlocked(const char* text);
-int InitArchiveFileState();      // clears cache, open files, extension, key, last archive
-void CloseUnusedArchives();      // closes cached archives that no open file uses
+int InitArchiveFileState();  // clears cache, open files, extension, key, last archive
+void CloseUnusedArchives();  // closes cached archives that no open file uses
 void CloseUnusedArchivesAtExit();
 
 // ---- the archive set of the file-access table ----

@@ -13,9 +13,9 @@ constexpr int kArchiveKeyLength = 12;
 constexpr uint8_t kArchiveKeyFillByte = 0xA7;
 
 // Rotations (to the left) of the per-position transformation.
-constexpr int kArchiveKeyRotate1And8 = 3;    // positions 1 and 8: rotate
-constexpr int kArchiveKeyRotate3And7 = 5;    // positions 3 and 7: rotate, then invert
-constexpr int kArchiveKeyRotate10 = 2;       // position 10: rotate, then XOR
+constexpr int kArchiveKeyRotate1And8 = 3;  // positions 1 and 8: rotate
+constexpr int kArchiveKeyRotate3And7 = 5;  // positions 3 and 7: rotate, then invert
+constexpr int kArchiveKeyRotate10 = 2;     // position 10: rotate, then XOR
 
 // XOR bytes of positions 2, 5, 9, 11 and of position 10 after its rotation.
 constexpr uint8_t kArchiveKeyXor2 = 0x5A;

@@ -17,9 +17,9 @@ using namespace sjis_literals;
 
 namespace {
 
-const FileAccessFuncs kPlainSet = {OpenPlainFile,    ClosePlainFile,   TellPlainFile,
-                                   SeekPlainFile,    ReadPlainFile,    TestPlainFileEof,
-                                   IsPlainFileReady, ChangePlainDir,   GetPlainDir};
+const FileAccessFuncs kPlainSet = {OpenPlainFile,    ClosePlainFile, TellPlainFile,
+                                   SeekPlainFile,    ReadPlainFile,  TestPlainFileEof,
+                                   IsPlainFileReady, ChangePlainDir, GetPlainDir};
 
 const FileAccessFuncs kArchiveSet = {OpenArchFile,      CloseArchFile,     TellArchFile,
                                      SeekArchFile,      ReadArchFile,      TestArchFileEof,
@@ -42,14 +42,24 @@ const FileAccessFuncs& BuiltinSetOfMode() {
     return gNoArchiveFlag == 1 ? kPlainSet : *GetArchiveFileAccessFuncs();
 }
 
-PlainFileRecord* AsPlain(StreamHandle handle) { return reinterpret_cast<PlainFileRecord*>(handle); }
+PlainFileRecord* AsPlain(StreamHandle handle) {
+    return reinterpret_cast<PlainFileRecord*>(handle);
+}
 
 }  // namespace
 
-const FileAccessFuncs* GetPlainFileAccessFuncs() { return &kPlainSet; }
-const FileAccessFuncs* GetArchiveFileAccessFuncs() { return &kArchiveSet; }
-const FileAccessFuncs* GetFileAccessFuncs() { return &gFileAccessFuncs; }
-int GetNoArchiveFlag() { return gNoArchiveFlag; }
+const FileAccessFuncs* GetPlainFileAccessFuncs() {
+    return &kPlainSet;
+}
+const FileAccessFuncs* GetArchiveFileAccessFuncs() {
+    return &kArchiveSet;
+}
+const FileAccessFuncs* GetFileAccessFuncs() {
+    return &gFileAccessFuncs;
+}
+int GetNoArchiveFlag() {
+    return gNoArchiveFlag;
+}
 
 int SetFileAccessFuncs(const FileAccessFuncs* set) {
     gFileAccessFuncs = set ? *set : BuiltinSetOfMode();
@@ -93,17 +103,27 @@ int CloseViaFileTable(StreamHandle handle) {
     return set.Close(handle);
 }
 
-int64_t TellViaFileTable(StreamHandle handle) { return SetOf(handle).Tell(handle); }
+int64_t TellViaFileTable(StreamHandle handle) {
+    return SetOf(handle).Tell(handle);
+}
 int SeekViaFileTable(StreamHandle handle, int32_t offset, int origin) {
     return SetOf(handle).Seek(handle, offset, origin);
 }
 int64_t ReadViaFileTable(void* buffer, size_t itemSize, size_t itemCount, StreamHandle handle) {
     return SetOf(handle).Read(buffer, itemSize, itemCount, handle);
 }
-int TestEofViaFileTable(StreamHandle handle) { return SetOf(handle).Eof(handle); }
-int IsReadyViaFileTable(StreamHandle handle) { return SetOf(handle).IsReady(handle); }
-int ChangeDirViaFileTable(const char* path) { return gFileAccessFuncs.ChangeDir(path); }
-int GetDirViaFileTable(char* buffer) { return gFileAccessFuncs.GetDir(buffer); }
+int TestEofViaFileTable(StreamHandle handle) {
+    return SetOf(handle).Eof(handle);
+}
+int IsReadyViaFileTable(StreamHandle handle) {
+    return SetOf(handle).IsReady(handle);
+}
+int ChangeDirViaFileTable(const char* path) {
+    return gFileAccessFuncs.ChangeDir(path);
+}
+int GetDirViaFileTable(char* buffer) {
+    return gFileAccessFuncs.GetDir(buffer);
+}
 
 // ---- plain files ----
 
@@ -121,7 +141,9 @@ bool SeekTo(plat::FileHandle file, uint32_t position) {
            plat::INVALID_SET_FILE_POINTER;
 }
 
-void Signal(PlainFileThread* t) { plat::SetEvent(t->doneEvent); }
+void Signal(PlainFileThread* t) {
+    plat::SetEvent(t->doneEvent);
+}
 
 void RunReadCommand(PlainFileThread* t) {
     t->readTotal = 0;
@@ -138,7 +160,8 @@ void RunReadCommand(PlainFileThread* t) {
         if (t->readLength == 0) return;
     }
     uint32_t got = 0;
-    if (SeekTo(t->file, t->readPosition)) plat::ReadFile(t->file, t->readDestination, t->readLength, &got);
+    if (SeekTo(t->file, t->readPosition))
+        plat::ReadFile(t->file, t->readDestination, t->readLength, &got);
     t->readLength = got;
     t->readTotal += got;
     t->aheadPosition = t->readPosition + got;
@@ -153,43 +176,44 @@ uint32_t RunFileReaderThread(void* parameter) {
             if (!t->file || t->aheadCount >= kReaderAheadSize) continue;
             uint32_t got = 0;
             if (SeekTo(t->file, t->aheadPosition + t->aheadCount))
-                plat::ReadFile(t->file, t->ahead + t->aheadCount, kReaderAheadSize - t->aheadCount, &got);
+                plat::ReadFile(t->file, t->ahead + t->aheadCount, kReaderAheadSize - t->aheadCount,
+                               &got);
             t->aheadCount += got;
         }
         plat::ResetEvent(t->requestEvent);
         plat::ResetEvent(t->doneEvent);
         switch (t->command) {
-        case kCommandOpen:
-            t->file = plat::CreateFileA(t->fileName, plat::GENERIC_READ, 0, nullptr, plat::OPEN_EXISTING,
-                                        plat::FILE_ATTRIBUTE_NORMAL);
-            if (t->file == plat::INVALID_HANDLE_VALUE) {
+            case kCommandOpen:
+                t->file = plat::CreateFileA(t->fileName, plat::GENERIC_READ, 0, nullptr,
+                                            plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
+                if (t->file == plat::INVALID_HANDLE_VALUE) {
+                    t->file = nullptr;
+                    t->openFailed = 1;
+                    t->threadEnded = 1;
+                    Signal(t);
+                    return 0;
+                }
+                break;
+            case kCommandClose:
+                if (t->file) plat::CloseHandle(t->file);
                 t->file = nullptr;
-                t->openFailed = 1;
+                break;
+            case kCommandRead:
+                RunReadCommand(t);
+                break;
+            case kCommandSeek:
+                if (t->file) SeekTo(t->file, t->seekTarget);
+                t->aheadPosition = t->seekTarget;
+                t->aheadCount = 0;
+                break;
+            case kCommandQuit:
+                if (t->file) plat::CloseHandle(t->file);
+                t->file = nullptr;
                 t->threadEnded = 1;
                 Signal(t);
                 return 0;
-            }
-            break;
-        case kCommandClose:
-            if (t->file) plat::CloseHandle(t->file);
-            t->file = nullptr;
-            break;
-        case kCommandRead:
-            RunReadCommand(t);
-            break;
-        case kCommandSeek:
-            if (t->file) SeekTo(t->file, t->seekTarget);
-            t->aheadPosition = t->seekTarget;
-            t->aheadCount = 0;
-            break;
-        case kCommandQuit:
-            if (t->file) plat::CloseHandle(t->file);
-            t->file = nullptr;
-            t->threadEnded = 1;
-            Signal(t);
-            return 0;
-        default:
-            break;
+            default:
+                break;
         }
         Signal(t);
     }
@@ -222,9 +246,9 @@ StreamHandle OpenPlainFile(const char* name, int asyncFlag, int /*readFlag*/) {
     if (!name) return 0;
     auto* record = static_cast<PlainFileRecord*>(AllocFileMemory(sizeof(PlainFileRecord)));
     if (!record) return 0;
-    plat::FileHandle file = plat::CreateFileA(name, plat::GENERIC_READ, plat::FILE_SHARE_READ,
-                                              nullptr, plat::OPEN_EXISTING,
-                                              plat::FILE_ATTRIBUTE_NORMAL);
+    plat::FileHandle file =
+        plat::CreateFileA(name, plat::GENERIC_READ, plat::FILE_SHARE_READ, nullptr,
+                          plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
     if (file == plat::INVALID_HANDLE_VALUE) {
         FreeFileMemory(record);
         return 0;
@@ -362,10 +386,13 @@ int IsPlainFileReady(StreamHandle handle) {
     return plat::WaitForSingleObject(record->thread->doneEvent, 0) == plat::WAIT_OBJECT_0 ? 1 : 0;
 }
 
-int ChangePlainDir(const char* path) { return plat::SetCurrentDirectoryA(path); }
+int ChangePlainDir(const char* path) {
+    return plat::SetCurrentDirectoryA(path);
+}
 
 int GetPlainDir(char* buffer) {
-    return static_cast<int>(plat::GetCurrentDirectoryA(static_cast<uint32_t>(kFilePathMax), buffer));
+    return static_cast<int>(
+        plat::GetCurrentDirectoryA(static_cast<uint32_t>(kFilePathMax), buffer));
 }
 
 // ---- paths ----
@@ -418,8 +445,10 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
                     ++i;
                     continue;
                 }
-                if (c == '\\' || c == '/') cut = i;
-                else if (c == ':') cut = i + 1;  // the drive stays
+                if (c == '\\' || c == '/')
+                    cut = i;
+                else if (c == ':')
+                    cut = i + 1;  // the drive stays
             }
             result.resize(cut == std::string::npos ? 0 : cut);
             return;
@@ -465,8 +494,8 @@ plat::FileHandle CreateTempFile(char* out) {
         return nullptr;
     }
     plat::DeleteFileA(full);
-    plat::FileHandle file = plat::CreateFileA(full, plat::GENERIC_WRITE, 0, nullptr, plat::CREATE_NEW,
-                                              plat::FILE_ATTRIBUTE_NORMAL);
+    plat::FileHandle file = plat::CreateFileA(full, plat::GENERIC_WRITE, 0, nullptr,
+                                              plat::CREATE_NEW, plat::FILE_ATTRIBUTE_NORMAL);
     if (file == plat::INVALID_HANDLE_VALUE) return nullptr;
     if (out) std::memcpy(out, full, std::strlen(full) + 1);
     return file;

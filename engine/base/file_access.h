@@ -36,7 +36,7 @@ int IsBuiltinFileAccessFuncs();
 // use 0: plain files only; otherwise archives. A caller's own set is left in place. 0.
 int SetUseArchiveBody(int use);
 int GetNoArchiveFlag();
-const FileAccessFuncs* GetFileAccessFuncs();   // the table as it stands
+const FileAccessFuncs* GetFileAccessFuncs();  // the table as it stands
 const FileAccessFuncs* GetPlainFileAccessFuncs();
 const FileAccessFuncs* GetArchiveFileAccessFuncs();
 
@@ -68,7 +68,7 @@ struct PlainFileThread {
     uint8_t* readDestination;
     uint32_t readPosition;
     uint32_t readLength;
-    uint32_t readTotal;     // bytes the last read delivered
+    uint32_t readTotal;  // bytes the last read delivered
     uint32_t seekTarget;
     uint32_t aheadPosition;  // file position of the buffer's first byte
     uint32_t aheadCount;
@@ -93,8 +93,8 @@ int64_t ReadPlainFile(void* buffer, size_t itemSize, size_t itemCount, StreamHan
 int TestPlainFileEof(StreamHandle record);  // -1 when the end was reached, else 0
 // 1 for a direct record; threaded: 1 when no command is pending
 int IsPlainFileReady(StreamHandle record);
-int ChangePlainDir(const char* path);       // nonzero on success
-int GetPlainDir(char* buffer);              // length, as GetCurrentDirectoryA
+int ChangePlainDir(const char* path);  // nonzero on success
+int GetPlainDir(char* buffer);         // length, as GetCurrentDirectoryA
 
 // Builds the full path of path against base (the current directory through the table's GetDir
 // when null) into out, in drive form. 0, or -1 for an empty component or when the result would

@@ -14,7 +14,11 @@ inline void* AllocFileMemory(size_t size,
                              std::source_location where = std::source_location::current()) {
     return AllocTaggedZeroed(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
 }
-inline void FreeFileMemory(void* block) { FreeTagged(block); }
-inline int LogFileMessage(const char* text) { return AppendLog(text); }
+inline void FreeFileMemory(void* block) {
+    FreeTagged(block);
+}
+inline int LogFileMessage(const char* text) {
+    return AppendLog(text);
+}
 
 }  // namespace tessra

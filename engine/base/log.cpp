@@ -93,8 +93,8 @@ void WriteConverted(const char* converted, size_t size) {
     if (g_log.continuation == 0) {
         if (g_log.noTimeStamp == 0) {
             char stamp[16];
-            const int n = std::snprintf(stamp, sizeof(stamp), "%d:",
-                                        static_cast<int>(GetLogClockMs() - g_log.startTime));
+            const int n = std::snprintf(stamp, sizeof(stamp),
+                                        "%d:", static_cast<int>(GetLogClockMs() - g_log.startTime));
             WriteAll(fd, stamp, static_cast<size_t>(n));
         }
         if (g_log.indentLevel > 0) WriteTabs(fd, g_log.indentLevel);
@@ -119,7 +119,9 @@ size_t WholeCharacters(const char* text, size_t len) {
 
 }  // namespace
 
-LogState& GetLogState() { return g_log; }
+LogState& GetLogState() {
+    return g_log;
+}
 
 int SetLogStartDirectory(const char* dir) {
     if (dir == nullptr) dir = "";
@@ -134,7 +136,9 @@ int SetLogEnabledBody(int flag) {
     return 0;
 }
 
-uint32_t GetLogClockMs() { return plat::timeGetTime(); }
+uint32_t GetLogClockMs() {
+    return plat::timeGetTime();
+}
 
 int InitLogFile() {
     if (g_log.logOff || g_log.userWindow) return 1;
@@ -142,8 +146,8 @@ int InitLogFile() {
     if (g_log.dateStampedName) {
         plat::SYSTEMTIME t{};
         plat::GetLocalTime(&t);
-        std::snprintf(g_log.fileName, sizeof(g_log.fileName), "Log%d_%d_%d_%d_%d_%d.txt",
-                      t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+        std::snprintf(g_log.fileName, sizeof(g_log.fileName), "Log%d_%d_%d_%d_%d_%d.txt", t.wYear,
+                      t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     } else {
         std::snprintf(g_log.fileName, sizeof(g_log.fileName), "Log.txt");
     }

@@ -38,7 +38,9 @@ void LogTotals() {
 
 }  // namespace
 
-AllocStats& GetAllocStats() { return g_alloc; }
+AllocStats& GetAllocStats() {
+    return g_alloc;
+}
 
 void* AllocTagged(size_t size, const char* fileName, int line) {
     // Refused before the header is added, so the sum can never wrap.
@@ -152,10 +154,9 @@ int LogMemoryBlock(const AllocHeader* header) {
     tag[sizeof(tag) - 1] = '\0';
 
     char line[256];
-    int n = std::snprintf(line, sizeof(line),
-                          "\tsize:%u(%.3fkb)  file:%s  line:%d  ID:%d  data:<", header->size,
-                          static_cast<double>(header->size) / 1024.0, tag, header->line,
-                          header->id);
+    int n = std::snprintf(line, sizeof(line), "\tsize:%u(%.3fkb)  file:%s  line:%d  ID:%d  data:<",
+                          header->size, static_cast<double>(header->size) / 1024.0, tag,
+                          header->line, header->id);
     size_t o = static_cast<size_t>(n);
     for (size_t i = 0; i < shown; ++i) {
         line[o++] = data[i] < 32 ? '.' : static_cast<char>(data[i]);

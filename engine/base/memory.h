@@ -9,10 +9,10 @@
 namespace tessra {
 
 struct AllocHeader {
-    char fileTag[16];  // last 15 characters of the caller's source name
-    uint16_t id;       // allocation number, wraps after 65535
-    uint16_t line;     // caller's line (-1 is kept as 65535)
-    uint32_t size;     // bytes asked for
+    char fileTag[16];   // last 15 characters of the caller's source name
+    uint16_t id;        // allocation number, wraps after 65535
+    uint16_t line;      // caller's line (-1 is kept as 65535)
+    uint32_t size;      // bytes asked for
     AllocHeader* next;  // next older block; the oldest links to the sentinel
     AllocHeader* prev;  // next newer block; null for the newest
     // Copy of the fields above, links included, refreshed whenever they change.

@@ -29,7 +29,9 @@ inline uint32_t Temper(uint32_t y) {
 
 }  // namespace
 
-MtRandomState& GetMtRandomState() { return g_mt; }
+MtRandomState& GetMtRandomState() {
+    return g_mt;
+}
 
 int DetectMmx() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -56,8 +58,7 @@ void RefillMtBlockMmx() {
     uint32_t* s = g_mt.state;
     for (int k = 0; k < kMtWords; k += 2) {
         const uint32_t a = Twist(s[k], s[k + 1], s[(k + kM) % kMtWords]);
-        const uint32_t b =
-            Twist(s[k + 1], s[(k + 2) % kMtWords], s[(k + 1 + kM) % kMtWords]);
+        const uint32_t b = Twist(s[k + 1], s[(k + 2) % kMtWords], s[(k + 1 + kM) % kMtWords]);
         s[k] = a;
         s[k + 1] = b;
         g_mt.output[k] = Temper(a);

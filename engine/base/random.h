@@ -8,11 +8,11 @@ namespace tessra {
 inline constexpr int kMtWords = 624;
 
 struct MtRandomState {
-    int32_t readIndex;           // kMtWords: the output block is used up
-    uint32_t output[kMtWords];   // already tempered
+    int32_t readIndex;          // kMtWords: the output block is used up
+    uint32_t output[kMtWords];  // already tempered
     uint32_t state[kMtWords];
     int32_t seeded;
-    int32_t mmx;                 // chooses the refill routine; both give the same block
+    int32_t mmx;  // chooses the refill routine; both give the same block
 };
 
 MtRandomState& GetMtRandomState();

@@ -9,20 +9,26 @@ namespace tessra {
 
 namespace {
 
-StreamFuncs gFileStreamFuncs = {TellViaFileTable, SeekViaFileTable,    ReadViaFileTable,
+StreamFuncs gFileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
                                 TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
 StreamFuncs gMemStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
                                TestMemStreamEof, ReportStreamReady, CloseMemStream};
 
-MemStreamRecord* AsMem(StreamHandle handle) { return reinterpret_cast<MemStreamRecord*>(handle); }
+MemStreamRecord* AsMem(StreamHandle handle) {
+    return reinterpret_cast<MemStreamRecord*>(handle);
+}
 
 }  // namespace
 
-const StreamFuncs* GetFileStreamFuncs() { return &gFileStreamFuncs; }
-const StreamFuncs* GetMemStreamFuncs() { return &gMemStreamFuncs; }
+const StreamFuncs* GetFileStreamFuncs() {
+    return &gFileStreamFuncs;
+}
+const StreamFuncs* GetMemStreamFuncs() {
+    return &gMemStreamFuncs;
+}
 
 void ResetStreamFuncs() {
-    gFileStreamFuncs = {TellViaFileTable, SeekViaFileTable,    ReadViaFileTable,
+    gFileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
                         TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
     gMemStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
                        TestMemStreamEof, ReportStreamReady, CloseMemStream};
@@ -94,6 +100,8 @@ int TestMemStreamEof(StreamHandle handle) {
     return record && record->eofFlag ? 1 : 0;
 }
 
-int ReportStreamReady(StreamHandle) { return 1; }
+int ReportStreamReady(StreamHandle) {
+    return 1;
+}
 
 }  // namespace tessra

@@ -34,10 +34,17 @@ constexpr int kSeekEnd = 2;
 inline bool SeekTarget(int origin, int32_t offset, int64_t position, int64_t size,
                        int64_t* target) {
     switch (origin) {
-    case kSeekSet: *target = offset; return true;
-    case kSeekCur: *target = position + offset; return true;
-    case kSeekEnd: *target = size + offset; return true;
-    default: return false;
+        case kSeekSet:
+            *target = offset;
+            return true;
+        case kSeekCur:
+            *target = position + offset;
+            return true;
+        case kSeekEnd:
+            *target = size + offset;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -67,8 +74,8 @@ const StreamFuncs* GetMemStreamFuncs();
 void ResetStreamFuncs();
 
 inline StreamIo MakeStreamIo(const StreamFuncs* funcs, StreamHandle handle) {
-    return StreamIo{funcs->Tell, funcs->Seek, funcs->Read, funcs->Eof, funcs->IsReady, funcs->Close,
-                    handle};
+    return StreamIo{funcs->Tell,    funcs->Seek,  funcs->Read, funcs->Eof,
+                    funcs->IsReady, funcs->Close, handle};
 }
 
 struct MemStreamRecord {
@@ -87,7 +94,7 @@ int64_t TellMemStream(StreamHandle record);
 int SeekMemStream(StreamHandle record, int32_t offset, int origin);
 // Whole items; with less than one item left but some bytes, those bytes as one last item.
 int64_t ReadMemStream(void* buffer, size_t itemSize, size_t itemCount, StreamHandle record);
-int TestMemStreamEof(StreamHandle record);  // 1 at the end, else 0
+int TestMemStreamEof(StreamHandle record);   // 1 at the end, else 0
 int ReportStreamReady(StreamHandle handle);  // always 1
 
 }  // namespace tessra

@@ -70,7 +70,9 @@ char* FindStringChar(char* text, char ch) {
     return const_cast<char*>(FindStringChar(static_cast<const char*>(text), ch));
 }
 
-int CompareStrings(const char* a, const char* b) { return std::strcmp(a, b) == 0 ? 0 : 1; }
+int CompareStrings(const char* a, const char* b) {
+    return std::strcmp(a, b) == 0 ? 0 : 1;
+}
 
 void UpperCaseString(char* text) {
     auto* s = reinterpret_cast<unsigned char*>(text);
@@ -119,7 +121,9 @@ int32_t GetAbsInt(int32_t value) {
     return static_cast<int32_t>(0u - static_cast<uint32_t>(value));
 }
 
-float GetAbsFloat(float value) { return std::fabs(value); }
+float GetAbsFloat(float value) {
+    return std::fabs(value);
+}
 
 int32_t TruncFloatToInt(float value) {
     if (!(value > -2147483904.0f && value < 2147483648.0f)) return INT32_MIN;
@@ -135,7 +139,9 @@ void TruncRectToInt(const double in[4], int32_t out[4]) {
     for (int i = 0; i < 4; ++i) out[i] = TruncDoubleToInt(in[i]);
 }
 
-float GetSqrtFloat(float value) { return std::sqrt(value); }
+float GetSqrtFloat(float value) {
+    return std::sqrt(value);
+}
 
 int32_t ParseInt(const char* text) {
     const char* p = text;

@@ -3,11 +3,11 @@
 #include "engine/tessra.h"
 
 #include "engine/base/archive.h"
-#include "engine/core/engine_lock.h"
-#include "engine/core/engine_system.h"
 #include "engine/base/file_access.h"
 #include "engine/base/log.h"
 #include "engine/base/random.h"
+#include "engine/core/engine_lock.h"
+#include "engine/core/engine_system.h"
 #include "engine/core/window.h"
 #include "engine/d3d/d3d.h"
 #include "engine/font/font.h"

@@ -11,7 +11,9 @@ ScreenLog g_screenLog = {};
 
 }  // namespace
 
-ScreenLog& GetScreenLog() { return g_screenLog; }
+ScreenLog& GetScreenLog() {
+    return g_screenLog;
+}
 
 void SetScreenLogDisplay(int hasDisplayDevice, int hasWindow, int screenHeight) {
     g_screenLog.hasDisplayDevice = hasDisplayDevice;
@@ -64,7 +66,9 @@ int DrawScreenLog() {
     return 0;
 }
 
-int GetScreenLogDrawFlag() { return g_screenLog.drawFlag; }
+int GetScreenLogDrawFlag() {
+    return g_screenLog.drawFlag;
+}
 
 int TerminateScreenLog() {
     ScreenLog& s = g_screenLog;

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/core/engine_system.h"
 #include "engine/base/log.h"
-#include "engine/core/network.h"
 #include "engine/base/sjis.h"
+#include "engine/core/engine_system.h"
+#include "engine/core/network.h"
 #include "engine/d3d/d3d.h"
 #include "engine/graphics/color_format.h"
 #include "engine/graphics/graphics_core.h"

@@ -3,8 +3,8 @@
 // the bookkeeping is kept so that the window procedure's rows have somewhere to go.
 #include <cstring>
 
-#include "engine/core/engine_system.h"
 #include "engine/base/memory.h"
+#include "engine/core/engine_system.h"
 #include "engine/core/window.h"
 
 namespace tessra {

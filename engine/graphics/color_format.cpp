@@ -73,8 +73,8 @@ int SetColorFormatFromPixelFormat(const plat::DDPixelFormat* pixelFormat, ColorF
 }
 
 void RecomputeUnusedBitsMask(ColorFormat* format) {
-    const uint32_t widths = format->redWidth + format->greenWidth + format->blueWidth +
-                            format->alphaWidth;
+    const uint32_t widths =
+        format->redWidth + format->greenWidth + format->blueWidth + format->alphaWidth;
     if (widths == format->bitDepth) {
         format->unusedMask = 0;
         return;
@@ -97,9 +97,8 @@ int BuildDDPixelFormat(plat::DDPixelFormat* pixelFormat, int32_t bitDepth, uint3
 }
 
 int ColorFormatsEqual(const ColorFormat* a, const ColorFormat* b) {
-    return a->bitDepth == b->bitDepth && a->redMask == b->redMask &&
-                   a->greenMask == b->greenMask && a->blueMask == b->blueMask &&
-                   a->alphaMask == b->alphaMask
+    return a->bitDepth == b->bitDepth && a->redMask == b->redMask && a->greenMask == b->greenMask &&
+                   a->blueMask == b->blueMask && a->alphaMask == b->alphaMask
                ? 1
                : 0;
 }
@@ -144,13 +143,12 @@ uint32_t ConvertPixelColor(const ColorFormat* dest, const ColorFormat* source, u
         uint32_t v = (value & sMask) >> sShift;
         return ShiftWidth(v, sWidth, dWidth) << dShift;
     };
-    uint32_t result =
-        channel(source->redMask, source->redShift, source->redWidth, dest->redShift,
-                dest->redWidth) |
-        channel(source->greenMask, source->greenShift, source->greenWidth, dest->greenShift,
-                dest->greenWidth) |
-        channel(source->blueMask, source->blueShift, source->blueWidth, dest->blueShift,
-                dest->blueWidth);
+    uint32_t result = channel(source->redMask, source->redShift, source->redWidth, dest->redShift,
+                              dest->redWidth) |
+                      channel(source->greenMask, source->greenShift, source->greenWidth,
+                              dest->greenShift, dest->greenWidth) |
+                      channel(source->blueMask, source->blueShift, source->blueWidth,
+                              dest->blueShift, dest->blueWidth);
     if (dest->alphaWidth > 0) {
         if (source->alphaWidth > 0) {
             result |= channel(source->alphaMask, source->alphaShift, source->alphaWidth,

@@ -25,17 +25,17 @@ struct ColorFormat {
     uint8_t redWidth, greenWidth, blueWidth, alphaWidth;
     uint8_t redShift, greenShift, blueShift, alphaShift;
     uint32_t redMask, greenMask, blueMask, alphaMask;
-    uint32_t unusedMask;         // the bits no channel uses
-    uint8_t palette[256][4];     // blue, green, red, 0 per entry
+    uint32_t unusedMask;      // the bits no channel uses
+    uint8_t palette[256][4];  // blue, green, red, 0 per entry
     uint8_t unusedShift, unusedWidth;
 };
 
 // Standard kinds of GetStandardColorFormat.
 enum : int32_t {
-    kColorKind565 = 0,      // 16-bit 5:6:5 (with alpha: 565 in the low word, 8 alpha bits above)
-    kColorKindXrgb = 1,     // 32-bit XRGB (with alpha: ARGB)
-    kColorKindSingle8 = 2,  // one 8-bit channel
-    kColorKindSingle16 = 3, // one 16-bit channel (Z buffers)
+    kColorKind565 = 0,       // 16-bit 5:6:5 (with alpha: 565 in the low word, 8 alpha bits above)
+    kColorKindXrgb = 1,      // 32-bit XRGB (with alpha: ARGB)
+    kColorKindSingle8 = 2,   // one 8-bit channel
+    kColorKindSingle16 = 3,  // one 16-bit channel (Z buffers)
 };
 
 // Fills depth, bytes per pixel, masks, widths, shifts and the unused mask with its shift and
@@ -83,10 +83,9 @@ const plat::DDPixelFormat* GetStandardPixelFormat(int32_t kind, int32_t alpha, i
 // the largest index copied.
 int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* destFormat,
                       const void* sourcePixels, int32_t sourcePitch,
-                      const ColorFormat* sourceFormat, const void* alphaPixels,
-                      int32_t alphaPitch, const ColorFormat* alphaFormat, int32_t destX,
-                      int32_t destY, const Rect* sourceRect, int mirror, int keyToAlpha,
-                      uint32_t transColor, int dither, int alphaOnly, int alphaFromRed,
-                      int skipTransparent);
+                      const ColorFormat* sourceFormat, const void* alphaPixels, int32_t alphaPitch,
+                      const ColorFormat* alphaFormat, int32_t destX, int32_t destY,
+                      const Rect* sourceRect, int mirror, int keyToAlpha, uint32_t transColor,
+                      int dither, int alphaOnly, int alphaFromRed, int skipTransparent);
 
 }  // namespace tessra

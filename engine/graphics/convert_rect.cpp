@@ -117,8 +117,12 @@ inline uint32_t Xrgb8ToRgb555(uint32_t v) {
 inline uint32_t Rgb565ToXrgb8(uint32_t p) {
     return ((p & 0xF800) << 8) | ((p & 0x7E0) << 5) | ((p & 0x1F) << 3);
 }
-inline uint32_t Rgb565To555(uint32_t p) { return ((p & 0xFFC0) >> 1) | (p & 0x1F); }
-inline uint32_t Rgb555To565(uint32_t p) { return ((p & 0x7FE0) << 1) | (p & 0x3F); }
+inline uint32_t Rgb565To555(uint32_t p) {
+    return ((p & 0xFFC0) >> 1) | (p & 0x1F);
+}
+inline uint32_t Rgb555To565(uint32_t p) {
+    return ((p & 0x7FE0) << 1) | (p & 0x3F);
+}
 
 struct Geometry {
     uint8_t* dest;
@@ -226,18 +230,16 @@ struct Channel {
     int width;
 };
 
-const uint8_t kDitherMatrix[4][4] = {
-    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+const uint8_t kDitherMatrix[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
 }  // namespace
 
 int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* destFormat,
                       const void* sourcePixels, int32_t sourcePitch,
-                      const ColorFormat* sourceFormat, const void* alphaPixels,
-                      int32_t alphaPitch, const ColorFormat* alphaFormat, int32_t destX,
-                      int32_t destY, const Rect* sourceRect, int mirror, int keyToAlpha,
-                      uint32_t transColor, int dither, int alphaOnly, int alphaFromRed,
-                      int skipTransparent) {
+                      const ColorFormat* sourceFormat, const void* alphaPixels, int32_t alphaPitch,
+                      const ColorFormat* alphaFormat, int32_t destX, int32_t destY,
+                      const Rect* sourceRect, int mirror, int keyToAlpha, uint32_t transColor,
+                      int dither, int alphaOnly, int alphaFromRed, int skipTransparent) {
     const ColorFormat* df = destFormat;
     const ColorFormat* sf = sourceFormat;
     // A null alpha-image format counts as an all-zero one: there is nothing to read from it.
@@ -334,8 +336,8 @@ int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* de
             const uint8_t* s = g.SourceRow(y);
             uint8_t* d = g.DestRow(y);
             for (int32_t x = 0; x < width; ++x) {
-                const uint32_t c = LoadPixel(s + static_cast<ptrdiff_t>(x) * bytes, bytes) &
-                                   destColorMask;
+                const uint32_t c =
+                    LoadPixel(s + static_cast<ptrdiff_t>(x) * bytes, bytes) & destColorMask;
                 StorePixel(d + static_cast<ptrdiff_t>(g.DestColumn(x)) * bytes, bytes,
                            c | unused | (c == keyColor ? 0u : alphaMask));
             }
@@ -360,11 +362,10 @@ int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* de
         alphaSource = {sf->alphaMask, sf->alphaShift, sf->alphaWidth};
     } else if (alphaImage) {
         // An alpha image without an alpha channel is a grey picture: its blue channel serves.
-        alphaSource = alphaFormat->alphaMask != 0
-                          ? Channel{alphaFormat->alphaMask, alphaFormat->alphaShift,
-                                    alphaFormat->alphaWidth}
-                          : Channel{alphaFormat->blueMask, alphaFormat->blueShift,
-                                    alphaFormat->blueWidth};
+        alphaSource =
+            alphaFormat->alphaMask != 0
+                ? Channel{alphaFormat->alphaMask, alphaFormat->alphaShift, alphaFormat->alphaWidth}
+                : Channel{alphaFormat->blueMask, alphaFormat->blueShift, alphaFormat->blueWidth};
     }
     const int destAlphaWidth = df->alphaWidth;
     const uint32_t fullAlpha = destAlphaWidth > 0 ? (df->alphaMask >> df->alphaShift) : 0;
@@ -373,11 +374,11 @@ int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* de
 
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* s = g.SourceRow(y);
-        const uint8_t* a =
-            alphaImage && !sourceAlpha
-                ? alphaBase + (sourceRect->top + y) * static_cast<ptrdiff_t>(alphaPitch) +
-                      static_cast<ptrdiff_t>(sourceRect->left) * alphaBytes
-                : nullptr;
+        const uint8_t* a = alphaImage && !sourceAlpha
+                               ? alphaBase +
+                                     (sourceRect->top + y) * static_cast<ptrdiff_t>(alphaPitch) +
+                                     static_cast<ptrdiff_t>(sourceRect->left) * alphaBytes
+                               : nullptr;
         uint8_t* d = g.DestRow(y);
         uint32_t carry[4] = {0, 0, 0, 0};
         for (int32_t x = 0; x < width; ++x) {
@@ -420,8 +421,8 @@ int ConvertRectPixels(void* destPixels, int32_t destPitch, const ColorFormat* de
                 } else if (a != nullptr) {
                     const uint32_t av =
                         ReadValue(alphaFormat, a + static_cast<ptrdiff_t>(x) * alphaBytes);
-                    alpha = narrow((av & alphaSource.mask) >> alphaSource.shift,
-                                   alphaSource.width, destAlphaWidth, &carry[3]);
+                    alpha = narrow((av & alphaSource.mask) >> alphaSource.shift, alphaSource.width,
+                                   destAlphaWidth, &carry[3]);
                 } else {
                     alpha = fullAlpha;
                 }

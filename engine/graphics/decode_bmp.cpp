@@ -130,7 +130,8 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
     if (!StreamSeekTo(stream, tableStart)) return -1;
     if (b.bitCount <= 8) {
         const int64_t wanted = int64_t{1} << b.bitCount;
-        paletteEntries = static_cast<int>(tableRoom <= 0 ? 0 : (tableRoom / 4 < wanted ? tableRoom / 4 : wanted));
+        paletteEntries = static_cast<int>(
+            tableRoom <= 0 ? 0 : (tableRoom / 4 < wanted ? tableRoom / 4 : wanted));
         const size_t got = StreamReadSome(stream, palette, static_cast<size_t>(paletteEntries) * 4);
         paletteEntries = static_cast<int>(got / 4);
     } else if (b.compression == plat::BI_BITFIELDS) {
@@ -145,7 +146,8 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
         masks[2] = Le32(m + 8);
     }
 
-    if (pixelOffset >= static_cast<uint64_t>(fileSize) || !StreamSeekTo(stream, pixelOffset)) return -1;
+    if (pixelOffset >= static_cast<uint64_t>(fileSize) || !StreamSeekTo(stream, pixelOffset))
+        return -1;
     const auto dataSize = static_cast<size_t>(fileSize - pixelOffset);
     TaggedBuffer data(dataSize);
     if (data.get() == nullptr || !StreamReadExact(stream, data.get(), dataSize)) return -1;
@@ -160,7 +162,8 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
         const bool nibbles = b.bitCount == 4;
         const int32_t pitch = nibbles ? (b.width + 3) & ~3 : static_cast<int32_t>(b.stride);
         TaggedBuffer out(static_cast<size_t>(pitch) * static_cast<size_t>(b.rows), true);
-        if (out.get() == nullptr || !DecodeRle(b, data.get(), dataSize, out.get(), pitch, nibbles)) {
+        if (out.get() == nullptr ||
+            !DecodeRle(b, data.get(), dataSize, out.get(), pitch, nibbles)) {
             std::memset(image, 0, sizeof *image);
             return -1;
         }
@@ -186,7 +189,8 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
             const uint8_t* s = data.get() + static_cast<size_t>(r) * static_cast<size_t>(b.stride);
             uint8_t* d = out.get() + static_cast<int64_t>(OutputRow(b, r)) * pitch;
             if (b.bitCount == 4) {
-                for (int32_t x = 0; x < b.width; ++x) d[x] = (x & 1) ? (s[x / 2] & 0x0F) : (s[x / 2] >> 4);
+                for (int32_t x = 0; x < b.width; ++x)
+                    d[x] = (x & 1) ? (s[x / 2] & 0x0F) : (s[x / 2] >> 4);
                 for (int32_t x = b.width; x < pitch; ++x) d[x] = 0;
             } else {
                 std::memcpy(d, s, static_cast<size_t>(pitch));
@@ -234,7 +238,8 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
     if (out.get() == nullptr) {
         plat::DeleteObject(section);
         std::memset(image, 0, sizeof *image);
-        return AppendLog("２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n"_sjis);
+        return AppendLog(
+            "２４ビットカラー化したグラフィックを格納するメモリ領域の確保に失敗しました\n"_sjis);
     }
     std::memcpy(out.get(), section->bits, static_cast<size_t>(pitch) * static_cast<size_t>(b.rows));
     plat::DeleteObject(section);

@@ -45,7 +45,8 @@ void InitJpegStreamSource(j_decompress_ptr cinfo) {
 boolean FillJpegStreamBuffer(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<JpegStreamSource*>(cinfo->src);
     size_t want = kJpegBufferSize;
-    if (src->left < static_cast<int64_t>(want)) want = static_cast<size_t>(src->left > 0 ? src->left : 0);
+    if (src->left < static_cast<int64_t>(want))
+        want = static_cast<size_t>(src->left > 0 ? src->left : 0);
     const size_t got = StreamReadSome(src->stream, src->buffer, want);
     if (got == 0) {
         if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
@@ -123,7 +124,8 @@ int DecodeJpegImage(StreamIo* stream, GraphImage* image) {
         jpeg_destroy_decompress(&cinfo);
         return -1;
     }
-    const size_t rowBytes = static_cast<size_t>(cinfo.output_width) * static_cast<size_t>(components);
+    const size_t rowBytes =
+        static_cast<size_t>(cinfo.output_width) * static_cast<size_t>(components);
     JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                 static_cast<JDIMENSION>(rowBytes), 1);
     pixels = static_cast<uint8_t*>(

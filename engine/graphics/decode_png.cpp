@@ -23,8 +23,7 @@ constexpr int64_t kMaxInflateRatio = 1100;
 
 void ReadPngStreamData(png_structp png, png_bytep data, png_size_t length) {
     auto* src = static_cast<PngStreamSource*>(png_get_io_ptr(png));
-    if (src->left < static_cast<int64_t>(length) ||
-        !StreamReadExact(src->stream, data, length)) {
+    if (src->left < static_cast<int64_t>(length) || !StreamReadExact(src->stream, data, length)) {
         png_error(png, "Read Error");
     }
     src->left -= static_cast<int64_t>(length);
@@ -82,12 +81,14 @@ int DecodePngImage(StreamIo* stream, GraphImage* image) {
     const png_size_t rowBytes = png_get_rowbytes(png, info);
     const int channels = png_get_channels(png, info);
     const uint64_t total = static_cast<uint64_t>(rowBytes) * height;
-    if (rowBytes == 0 || total > static_cast<uint64_t>(streamSize) * kMaxInflateRatio + (1u << 20)) {
+    if (rowBytes == 0 ||
+        total > static_cast<uint64_t>(streamSize) * kMaxInflateRatio + (1u << 20)) {
         png_error(png, "Image too large");
     }
     rows = static_cast<png_bytep>(png_malloc(png, static_cast<png_alloc_size_t>(total)));
     rowPointers = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
-    for (png_uint_32 y = 0; y < height; ++y) rowPointers[y] = rows + static_cast<size_t>(y) * rowBytes;
+    for (png_uint_32 y = 0; y < height; ++y)
+        rowPointers[y] = rows + static_cast<size_t>(y) * rowBytes;
     png_read_image(png, rowPointers);
     pixels = static_cast<uint8_t*>(AllocTagged(static_cast<size_t>(total), __FILE__, __LINE__));
     if (pixels == nullptr) png_error(png, "Out of memory");

@@ -13,7 +13,9 @@ void SetArgbFormat(ColorFormat* f) {
     BuildColorFormatFromMasks(f, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
 }
 
-bool SideOk(int64_t v, int64_t max) { return v > 0 && v <= max; }
+bool SideOk(int64_t v, int64_t max) {
+    return v > 0 && v <= max;
+}
 
 }  // namespace
 
@@ -106,7 +108,8 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
             for (int i = 0; i < mapLength; ++i) {
                 const int index = mapFirst + i;
                 if (index >= 256) break;
-                std::memcpy(map + index * bytes, raw.get() + i * entryBytes, static_cast<size_t>(bytes));
+                std::memcpy(map + index * bytes, raw.get() + i * entryBytes,
+                            static_cast<size_t>(bytes));
             }
         }
     } else if (mapped) {
@@ -122,7 +125,8 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
         if (here < 0 || end < here) return -1;
         const auto packedSize = static_cast<size_t>(end - here);
         TaggedBuffer packed(packedSize);
-        if (packed.get() == nullptr || !StreamReadExact(stream, packed.get(), packedSize)) return -1;
+        if (packed.get() == nullptr || !StreamReadExact(stream, packed.get(), packedSize))
+            return -1;
         size_t pos = 0, done = 0;
         uint8_t* out = indices.get();
         while (done < count) {
@@ -133,7 +137,8 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
             if (b & 0x80) {
                 if (packedSize - pos < static_cast<size_t>(sourceBytes)) return -1;
                 for (size_t i = 0; i < n; ++i) {
-                    std::memcpy(out + (done + i) * sourceBytes, packed.get() + pos, static_cast<size_t>(sourceBytes));
+                    std::memcpy(out + (done + i) * sourceBytes, packed.get() + pos,
+                                static_cast<size_t>(sourceBytes));
                 }
                 pos += static_cast<size_t>(sourceBytes);
             } else {
@@ -153,9 +158,11 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
         TaggedBuffer expanded(count * static_cast<size_t>(bytes));
         if (expanded.get() == nullptr) return -1;
         for (size_t i = 0; i < count; ++i) {
-            const uint32_t index = sourceBytes == 1 ? indices.get()[i] : Le16(indices.get() + i * 2);
+            const uint32_t index =
+                sourceBytes == 1 ? indices.get()[i] : Le16(indices.get() + i * 2);
             if (index < 256) {
-                std::memcpy(expanded.get() + i * bytes, map + index * bytes, static_cast<size_t>(bytes));
+                std::memcpy(expanded.get() + i * bytes, map + index * bytes,
+                            static_cast<size_t>(bytes));
             } else {
                 std::memset(expanded.get() + i * bytes, 0, static_cast<size_t>(bytes));
             }
@@ -172,7 +179,8 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
         TaggedBuffer flipped(pitch * static_cast<size_t>(height));
         if (flipped.get() == nullptr) return -1;
         for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* s = pixels.get() + static_cast<size_t>(bottomUp ? height - 1 - y : y) * pitch;
+            const uint8_t* s =
+                pixels.get() + static_cast<size_t>(bottomUp ? height - 1 - y : y) * pitch;
             uint8_t* d = flipped.get() + static_cast<size_t>(y) * pitch;
             if (!rightToLeft) {
                 std::memcpy(d, s, pitch);
@@ -180,7 +188,8 @@ int DecodeTgaImage(StreamIo* stream, GraphImage* image) {
             }
             for (int32_t x = 0; x < width; ++x) {
                 std::memcpy(d + static_cast<size_t>(x) * bytes,
-                            s + static_cast<size_t>(width - 1 - x) * bytes, static_cast<size_t>(bytes));
+                            s + static_cast<size_t>(width - 1 - x) * bytes,
+                            static_cast<size_t>(bytes));
             }
         }
         pixels.swap(flipped);
@@ -283,7 +292,8 @@ int DecodeDdsImage(StreamIo* stream, GraphImage* image) {
     const int64_t remaining = StreamRemaining(stream);
     if (remaining < size) return -1;
     TaggedBuffer out(static_cast<size_t>(size));
-    if (out.get() == nullptr || !StreamReadExact(stream, out.get(), static_cast<size_t>(size))) return -1;
+    if (out.get() == nullptr || !StreamReadExact(stream, out.get(), static_cast<size_t>(size)))
+        return -1;
 
     if (format.bitDepth == 8) PaletteFromPackedBytes(&format);
     std::memset(image, 0, sizeof *image);

@@ -16,9 +16,8 @@ int AllocGraphImage(int32_t width, int32_t height, GraphImage* image) {
     image->width = width;
     image->height = height;
     image->pitch = (image->format.bytesPerPixel * width + 3) / 4 * 4;
-    image->pixels = static_cast<uint8_t*>(
-        AllocTagged(static_cast<size_t>(image->pitch) * static_cast<size_t>(height), __FILE__,
-                    __LINE__));
+    image->pixels = static_cast<uint8_t*>(AllocTagged(
+        static_cast<size_t>(image->pitch) * static_cast<size_t>(height), __FILE__, __LINE__));
     return image->pixels != nullptr ? 0 : -1;
 }
 
@@ -89,8 +88,8 @@ void ConvertRectToColorFormat(GraphImage* dest, const MEMIMG* source, int32_t x,
     }
     const Rect r{x, y, x + width, y + height};
     ConvertRectPixels(dest->pixels, dest->pitch, &dest->format, source->pixels, source->pitch,
-                      source->format, nullptr, 0, nullptr, destX, destY, &r, 0, 0, transColor, 0,
-                      0, 0, skipTransparent);
+                      source->format, nullptr, 0, nullptr, destX, destY, &r, 0, 0, transColor, 0, 0,
+                      0, skipTransparent);
 }
 
 }  // namespace tessra

@@ -48,7 +48,8 @@ int32_t AddImageData(int32_t refCount, uint16_t width, uint16_t height, uint32_t
         while (slot < kImageDataMax && t.records[slot] != nullptr) ++slot;
         if (slot == kImageDataMax) return -1;
     }
-    auto* r = static_cast<ImageDataRecord*>(AllocTaggedZeroed(sizeof(ImageDataRecord), __FILE__, __LINE__));
+    auto* r = static_cast<ImageDataRecord*>(
+        AllocTaggedZeroed(sizeof(ImageDataRecord), __FILE__, __LINE__));
     if (r == nullptr) {
         return AppendLog("サーフェス用データを保存するメモリ領域の確保に失敗しました\n"_sjis);
     }
@@ -72,7 +73,8 @@ int32_t AddImageData(int32_t refCount, uint16_t width, uint16_t height, uint32_t
 
     r->check = static_cast<uint32_t>(t.checkCounter);
     t.checkCounter = t.checkCounter >= 2047 ? 0 : t.checkCounter + 1;
-    const int32_t handle = static_cast<int32_t>(((r->check | 0x3800u) << 16) | static_cast<uint32_t>(slot));
+    const int32_t handle =
+        static_cast<int32_t>(((r->check | 0x3800u) << 16) | static_cast<uint32_t>(slot));
     t.records[slot] = r;
     ++t.count;
     if (slot == t.nextSlot) t.nextSlot = slot + 1;
@@ -123,7 +125,8 @@ int CreateImageSurface(int32_t handle) {
         rc = InitMemImg(&r->memImg, r->width, r->height, -1, 0, kMemImgKindSingle8, 0, 0, 1);
     } else {
         const bool sixteen = f.colorBits == 16;
-        r->pixelFormatCode = (sixteen ? kPixelFormatMemImg16 : kPixelFormatMemImg32) + (f.alpha ? 1 : 0);
+        r->pixelFormatCode =
+            (sixteen ? kPixelFormatMemImg16 : kPixelFormatMemImg32) + (f.alpha ? 1 : 0);
         const int32_t kind = sixteen ? kMemImgKind565 : kMemImgKindXrgb;
         const uint32_t key = GetImageDataContext().drawTransColor;
         const uint32_t trans =
@@ -165,7 +168,8 @@ int CreateImageZBuffer(int32_t handle, int32_t flag) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     flag = flag ? 1 : 0;
-    const bool present = r->usesMemImg ? r->depthMemImg.pixels != nullptr : r->depthSurface != nullptr;
+    const bool present =
+        r->usesMemImg ? r->depthMemImg.pixels != nullptr : r->depthSurface != nullptr;
     if (flag == r->depthBuffer && present == (flag == 1)) return 0;
     if (!r->format.drawValid) return -1;
     if (flag == 0) {
@@ -182,8 +186,9 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     if (outFormat != nullptr) {
-        *outFormat = r->usesMemImg && r->memImg.format != nullptr ? *r->memImg.format
-                                                                  : GetImageDataContext().screenFormat;
+        *outFormat = r->usesMemImg && r->memImg.format != nullptr
+                         ? *r->memImg.format
+                         : GetImageDataContext().screenFormat;
     }
     const Rect whole{0, 0, r->width, r->height};
     const Rect want = rect != nullptr ? *rect : whole;
@@ -193,8 +198,9 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
     }
     if (r->lockCount > 0) {
         // A nested lock of another rectangle gets that rectangle's address, not the first one's.
-        const int bytes = r->usesMemImg && r->memImg.format != nullptr ? r->memImg.format->bytesPerPixel
-                                                                        : GetImageDataContext().screenFormat.bytesPerPixel;
+        const int bytes = r->usesMemImg && r->memImg.format != nullptr
+                              ? r->memImg.format->bytesPerPixel
+                              : GetImageDataContext().screenFormat.bytesPerPixel;
         *outPitch = r->lockedPitch;
         *outPixels = r->lockedPixels +
                      static_cast<ptrdiff_t>(want.top - r->lockedRect.top) * r->lockedPitch +
@@ -226,7 +232,8 @@ int FillImageSurface(int32_t handle, int red, int green, int blue, int alpha) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     if (!r->usesMemImg || r->memImg.pixels == nullptr) return -1;
-    FillMemImgRect(&r->memImg, nullptr, PackColorForFormat(r->memImg.format, red, green, blue, alpha));
+    FillMemImgRect(&r->memImg, nullptr,
+                   PackColorForFormat(r->memImg.format, red, green, blue, alpha));
     return 0;
 }
 

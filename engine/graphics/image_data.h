@@ -19,10 +19,10 @@ inline constexpr uint32_t kImageDataHandleType = 0x38000000;
 
 // The eight format bytes the creator gives.
 struct ImageDataFormat {
-    uint8_t texture;        // the pixels are a Direct3D texture surface
-    uint8_t alpha;          // the pixels carry alpha
-    uint8_t drawValid;      // the pixels can be drawn into
-    uint8_t systemMemory;   // the surface lives (or is to live) in system memory
+    uint8_t texture;       // the pixels are a Direct3D texture surface
+    uint8_t alpha;         // the pixels carry alpha
+    uint8_t drawValid;     // the pixels can be drawn into
+    uint8_t systemMemory;  // the surface lives (or is to live) in system memory
     uint8_t alphaTest;
     uint8_t colorBits;      // 16 or 32 (8 on an 8-bit screen)
     uint8_t singleChannel;  // one 8-bit channel (MEMIMG kind 2)
@@ -69,11 +69,11 @@ ImageDataTable& GetImageDataTable();
 // What records read of the screens and the draw state. The screens and draw-state code keep
 // it current; until then it describes a window-mode screen without DirectDraw.
 struct ImageDataContext {
-    int32_t directDrawReady;    // a DirectDraw object exists
-    int32_t windowMode;         // the screens are in window mode
-    int32_t screenColorBits;    // 8, 16 or 32
-    uint32_t drawTransColor;    // the draw state's transparent colour, 0xRRGGBB
-    ColorFormat screenFormat;   // reported by locks of plain surfaces
+    int32_t directDrawReady;   // a DirectDraw object exists
+    int32_t windowMode;        // the screens are in window mode
+    int32_t screenColorBits;   // 8, 16 or 32
+    uint32_t drawTransColor;   // the draw state's transparent colour, 0xRRGGBB
+    ColorFormat screenFormat;  // reported by locks of plain surfaces
 };
 ImageDataContext& GetImageDataContext();
 

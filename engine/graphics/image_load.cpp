@@ -150,8 +150,8 @@ int BuildDibFromGraphImage(const GraphImage* image, plat::BitmapInfo* outHeader,
     h.bitCount = eight ? 8 : 24;
     const int32_t stride = eight ? (image->width + 3) & ~3 : (3 * image->width + 3) & ~3;
     if (eight) std::memcpy(outHeader->colors, f.palette, sizeof f.palette);
-    const bool rgb24 = f.bitDepth == 24 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 &&
-                       f.blueMask == 0xFF;
+    const bool rgb24 =
+        f.bitDepth == 24 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 && f.blueMask == 0xFF;
     if ((eight || rgb24) && reuse != 1 && image->pitch == stride) {
         *outBits = image->pixels;
         return reuse;
@@ -186,8 +186,9 @@ plat::DibSection* TransferGraphImageViaDib(const plat::BitmapInfo* source, const
     target.header.planes = 1;
     target.header.compression = plat::BI_RGB;
     target.header.bitCount = 24;
-    if (targetFormat != nullptr && (targetFormat->bitDepth == 16 ||
-                                    (targetFormat->bitDepth == 32 && source->header.bitCount != 24))) {
+    if (targetFormat != nullptr &&
+        (targetFormat->bitDepth == 16 ||
+         (targetFormat->bitDepth == 32 && source->header.bitCount != 24))) {
         target.header.bitCount = targetFormat->bitDepth;
         target.header.compression = plat::BI_BITFIELDS;
         plat::SetDibMasks(&target, targetFormat->redMask, targetFormat->greenMask,
@@ -196,8 +197,8 @@ plat::DibSection* TransferGraphImageViaDib(const plat::BitmapInfo* source, const
     plat::DibSection* section = plat::CreateDIBSection(&target);
     if (section == nullptr) return nullptr;
     const int64_t size = plat::DibStride(source->header.width, source->header.bitCount) * rows;
-    if (size <= 0 || plat::StretchDIBits(section, source, sourceBits, static_cast<size_t>(size),
-                                         mirror) == 0) {
+    if (size <= 0 ||
+        plat::StretchDIBits(section, source, sourceBits, static_cast<size_t>(size), mirror) == 0) {
         plat::DeleteObject(section);
         return nullptr;
     }

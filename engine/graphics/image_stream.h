@@ -16,7 +16,8 @@ inline int64_t StreamRemaining(StreamIo* s) {
     const int64_t here = s->Tell(s->handle);
     if (here < 0 || s->Seek(s->handle, 0, kSeekEnd) != 0) return -1;
     const int64_t end = s->Tell(s->handle);
-    if (here > INT32_MAX || s->Seek(s->handle, static_cast<int32_t>(here), kSeekSet) != 0) return -1;
+    if (here > INT32_MAX || s->Seek(s->handle, static_cast<int32_t>(here), kSeekSet) != 0)
+        return -1;
     return end < here ? -1 : end - here;
 }
 
@@ -36,7 +37,9 @@ inline bool StreamSeekTo(StreamIo* s, int64_t offset) {
            s->Seek(s->handle, static_cast<int32_t>(offset), kSeekSet) == 0;
 }
 
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);

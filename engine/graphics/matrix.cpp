@@ -69,7 +69,9 @@ void Normalise(float* v) {
     v[2] /= len;
 }
 
-float Dot(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+float Dot(const float* a, const float* b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 void Cross(float* out, const float* a, const float* b) {
     out[0] = a[1] * b[2] - a[2] * b[1];

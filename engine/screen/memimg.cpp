@@ -16,7 +16,9 @@ void* AllocBuffer(size_t size) {
     if (g_MemImgFailAllocation > 0 && --g_MemImgFailAllocation == 0) return nullptr;
     return AllocTagged(size, __FILE__, __LINE__);
 }
-void FreeBuffer(void* block) { FreeTagged(block); }
+void FreeBuffer(void* block) {
+    FreeTagged(block);
+}
 
 // log2 of p2, the smallest power of two at least rowSize (1 for sizes of 1 or less), when the
 // pitch equals it; else -1.
@@ -40,10 +42,14 @@ int32_t MemImgBytesPerPixel(uint32_t kind, uint32_t paletted, uint32_t alpha) {
     if (kind == kMemImgKind565 && alpha) return 4;
     if (paletted) return 1;
     switch (kind) {
-        case kMemImgKind565: return 2;
-        case kMemImgKindXrgb: return 4;
-        case kMemImgKindSingle8: return 1;
-        default: return 2;
+        case kMemImgKind565:
+            return 2;
+        case kMemImgKindXrgb:
+            return 4;
+        case kMemImgKindSingle8:
+            return 1;
+        default:
+            return 2;
     }
 }
 
@@ -80,7 +86,8 @@ int InitMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t pitch, uint
     image->secondTable = image->secondTableData;
     image->pitch = static_cast<int32_t>(rowPitch);
     image->pitchLog2 = PitchLog2(image->pitch, pitch == -1 ? rowSize : rowPitch);
-    image->format = GetStandardColorFormat(kind, static_cast<int32_t>(alp), static_cast<int32_t>(pal));
+    image->format =
+        GetStandardColorFormat(kind, static_cast<int32_t>(alp), static_cast<int32_t>(pal));
 
     const auto bufferSize = static_cast<size_t>(rowPitch) * static_cast<size_t>(height);
     // What this call allocates is given back if a later allocation fails.
@@ -163,7 +170,9 @@ void InitMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, in
     view->auxBuffer = nullptr;
 }
 
-int IsMemImgValid(const MEMIMG* image) { return image->pixels != nullptr ? 1 : 0; }
+int IsMemImgValid(const MEMIMG* image) {
+    return image->pixels != nullptr ? 1 : 0;
+}
 
 void ReleaseMemImg(MEMIMG* image) {
     if (image->signature != kMemImgSignature) return;

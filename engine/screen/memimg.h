@@ -12,10 +12,10 @@ namespace tessra {
 inline constexpr uint32_t kMemImgSignature = 0x12345678;
 
 enum : uint32_t {
-    kMemImgKind565 = 0,       // 16-bit 5:6:5
-    kMemImgKindXrgb = 1,      // 32-bit XRGB
-    kMemImgKindSingle8 = 2,   // one 8-bit channel
-    kMemImgKindZBuffer = 3,   // one 16-bit channel
+    kMemImgKind565 = 0,      // 16-bit 5:6:5
+    kMemImgKindXrgb = 1,     // 32-bit XRGB
+    kMemImgKindSingle8 = 2,  // one 8-bit channel
+    kMemImgKindZBuffer = 3,  // one 16-bit channel
 };
 
 // Run bytes of the auxiliary buffer: length - 1 in the low 6 bits, kMemImgRunDraw for a run of
@@ -25,27 +25,27 @@ inline constexpr uint8_t kMemImgRunEnd = 0xC0;
 
 // Zero a record before its first initialisation. Its buffers belong to it unless pixelsNotOwned.
 struct MEMIMG {
-    uint32_t signature;          // kMemImgSignature while initialised, else 0
+    uint32_t signature;  // kMemImgSignature while initialised, else 0
     int32_t width;
     int32_t height;
-    int32_t pitch;               // bytes per row
-    int32_t pitchLog2;           // n when pitch == 2^n, else -1
-    const ColorFormat* format;   // the cached standard format of (kind, alpha, paletted)
-    uint32_t transColor;         // pixel value the blits treat as transparent
+    int32_t pitch;              // bytes per row
+    int32_t pitchLog2;          // n when pitch == 2^n, else -1
+    const ColorFormat* format;  // the cached standard format of (kind, alpha, paletted)
+    uint32_t transColor;        // pixel value the blits treat as transparent
     uint32_t kind;
-    uint32_t paletted;           // pixels are 8-bit indices (kinds 0 and 1 only)
-    uint32_t paletteCount;       // entries in use; not set by InitMemImg, copied into views
-    uint32_t alpha;              // per-pixel alpha (kinds 0 and 1, not paletted)
-    uint32_t premultipliedAlpha; // alphaBuffer holds the colour-times-alpha copy
-    uint32_t runData;            // auxBuffer holds valid run data
-    uint32_t pixelsNotOwned;     // pixels supplied by the caller; not freed at release
-    uint8_t* palette;            // this record's paletteTable, or the source's for a view
-    uint8_t* secondTable;        // this record's secondTableData, or the source's for a view
-    alignas(4) uint8_t paletteTable[256 * 4];     // 565 words (kind 0) or XRGB dwords (kind 1)
+    uint32_t paletted;            // pixels are 8-bit indices (kinds 0 and 1 only)
+    uint32_t paletteCount;        // entries in use; not set by InitMemImg, copied into views
+    uint32_t alpha;               // per-pixel alpha (kinds 0 and 1, not paletted)
+    uint32_t premultipliedAlpha;  // alphaBuffer holds the colour-times-alpha copy
+    uint32_t runData;             // auxBuffer holds valid run data
+    uint32_t pixelsNotOwned;      // pixels supplied by the caller; not freed at release
+    uint8_t* palette;             // this record's paletteTable, or the source's for a view
+    uint8_t* secondTable;         // this record's secondTableData, or the source's for a view
+    alignas(4) uint8_t paletteTable[256 * 4];  // 565 words (kind 0) or XRGB dwords (kind 1)
     alignas(4) uint8_t secondTableData[256 * 4];
-    uint8_t* pixels;             // pitch x height bytes
-    uint8_t* alphaBuffer;        // pitch x height bytes, or null
-    uint8_t* auxBuffer;          // run data, (width + 5) x height bytes, or null
+    uint8_t* pixels;       // pitch x height bytes
+    uint8_t* alphaBuffer;  // pitch x height bytes, or null
+    uint8_t* auxBuffer;    // run data, (width + 5) x height bytes, or null
 };
 
 // Fault injection for tests: when set to n > 0, the n-th buffer allocation from now fails.

@@ -11,8 +11,8 @@ inline constexpr uint32_t DDPF_FOURCC = 0x4;
 inline constexpr uint32_t DDPF_RGB = 0x40;
 
 struct DDPixelFormat {
-    uint32_t size;         // 32 when filled in
-    uint32_t flags;        // DDPF_*
+    uint32_t size;   // 32 when filled in
+    uint32_t flags;  // DDPF_*
     uint32_t fourCC;
     uint32_t rgbBitCount;
     uint32_t redMask;

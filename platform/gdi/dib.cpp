@@ -78,7 +78,8 @@ DibSection* CreateDIBSection(const BitmapInfo* info) {
     if (s == nullptr) return nullptr;
     s->info = *info;
     s->stride = static_cast<int32_t>(DibStride(h.width, h.bitCount));
-    s->bits = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(s->stride), static_cast<size_t>(rows)));
+    s->bits = static_cast<uint8_t*>(
+        std::calloc(static_cast<size_t>(s->stride), static_cast<size_t>(rows)));
     if (s->bits == nullptr) {
         std::free(s);
         return nullptr;
@@ -104,7 +105,8 @@ int StretchDIBits(DibSection* target, const BitmapInfo* source, const void* sour
     const BitmapInfoHeader& sh = source->header;
     const int bits = sh.bitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
-    if (sh.compression != BI_RGB && !(sh.compression == BI_BITFIELDS && (bits == 16 || bits == 32))) {
+    if (sh.compression != BI_RGB &&
+        !(sh.compression == BI_BITFIELDS && (bits == 16 || bits == 32))) {
         return 0;
     }
     if (sh.width <= 0 || sh.width > kMaxSide || sh.height == 0 || sh.height < -kMaxSide ||
@@ -146,7 +148,8 @@ int StretchDIBits(DibSection* target, const BitmapInfo* source, const void* sour
                 b = q.blue;
             } else {
                 uint32_t v = 0;
-                for (int i = 0; i < bits / 8; ++i) v |= static_cast<uint32_t>(s[x * (bits / 8) + i]) << (8 * i);
+                for (int i = 0; i < bits / 8; ++i)
+                    v |= static_cast<uint32_t>(s[x * (bits / 8) + i]) << (8 * i);
                 r = To8(v, sc[0]);
                 g = To8(v, sc[1]);
                 b = To8(v, sc[2]);

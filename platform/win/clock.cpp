@@ -61,7 +61,9 @@ DWORD timeGetTime() {
     return static_cast<DWORD>(MonotonicNanoseconds() / 1000000u + kRealClockOffsetMs);
 }
 
-DWORD GetTickCount() { return timeGetTime(); }
+DWORD GetTickCount() {
+    return timeGetTime();
+}
 
 UINT timeGetDevCaps(TIMECAPS* caps, UINT size) {
     if (caps == nullptr || size < sizeof(TIMECAPS)) return TIMERR_NOCANDO;
@@ -74,7 +76,9 @@ UINT timeBeginPeriod(UINT period) {
     return (period >= 1 && period <= 1000000) ? TIMERR_NOERROR : TIMERR_NOCANDO;
 }
 
-UINT timeEndPeriod(UINT period) { return timeBeginPeriod(period); }
+UINT timeEndPeriod(UINT period) {
+    return timeBeginPeriod(period);
+}
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     if (count == nullptr) return FALSE;
@@ -157,13 +161,17 @@ void AdvanceFakeClockMicroseconds(uint64_t microseconds) {
     g_fakeMicroseconds.fetch_add(microseconds);
 }
 
-void SetSleepAdvancesFakeClock(bool advances) { g_sleepAdvances.store(advances); }
+void SetSleepAdvancesFakeClock(bool advances) {
+    g_sleepAdvances.store(advances);
+}
 
 void UseRealClock() {
     SwitchClock([] { g_fake.store(false, std::memory_order_release); });
 }
 
-bool IsFakeClock() { return g_fake.load(); }
+bool IsFakeClock() {
+    return g_fake.load();
+}
 
 void SetFakeLocalTime(int year, int month, int day, int hour, int minute, int second) {
     tm parts;

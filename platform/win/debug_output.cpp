@@ -29,8 +29,8 @@ void WriteToStderr(const char* text) {
         char* in = const_cast<char*>(text);
         char* o = out.data();
         size_t outLeft = out.size();
-        const bool ok = iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) &&
-                        inLeft == 0;
+        const bool ok =
+            iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
         iconv_close(cd);
         if (ok) {
             std::fwrite(out.data(), 1, out.size() - outLeft, stderr);

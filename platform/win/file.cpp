@@ -21,7 +21,9 @@ struct FileObject {
 
 namespace {
 
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // ASCII letters folded to lower case; the trail byte of a Shift-JIS pair is left alone.
 std::string FoldCase(const std::string& s) {
@@ -93,23 +95,39 @@ int OpenFlags(uint32_t access, uint32_t disposition, bool* ok) {
     int flags = 0;
     bool read = (access & GENERIC_READ) != 0;
     bool write = (access & GENERIC_WRITE) != 0;
-    if (read && write) flags = O_RDWR;
-    else if (write) flags = O_WRONLY;
-    else flags = O_RDONLY;
+    if (read && write)
+        flags = O_RDWR;
+    else if (write)
+        flags = O_WRONLY;
+    else
+        flags = O_RDONLY;
     *ok = true;
     switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: *ok = false; break;
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            break;
+        case OPEN_EXISTING:
+            break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
+        case TRUNCATE_EXISTING:
+            flags |= O_TRUNC;
+            break;
+        default:
+            *ok = false;
+            break;
     }
     if ((flags & O_TRUNC) && !write) *ok = false;  // truncation needs write access
     return flags | O_CLOEXEC;
 }
 
-bool ValidHandle(FileHandle file) { return file != nullptr && file != INVALID_HANDLE_VALUE; }
+bool ValidHandle(FileHandle file) {
+    return file != nullptr && file != INVALID_HANDLE_VALUE;
+}
 
 uint32_t CopyOut(const std::string& text, uint32_t bufferLength, char* buffer) {
     if (text.size() + 1 > bufferLength || !buffer) return static_cast<uint32_t>(text.size() + 1);
@@ -174,8 +192,8 @@ std::string MapPath(const char* windowsPath) {
         current.push_back(in[i]);
     }
     if (!current.empty()) components.push_back(current);
-    bool trailingSeparator = !in.empty() && (in.back() == '\\' || in.back() == '/') &&
-                             !components.empty();
+    bool trailingSeparator =
+        !in.empty() && (in.back() == '\\' || in.back() == '/') && !components.empty();
 
     std::string out = absolute ? "/" : "";
     bool resolving = true;
@@ -206,8 +224,9 @@ std::string ToDrivePath(const std::string& posixPath) {
     return out;
 }
 
-FileHandle CreateFileA(const char* name, uint32_t access, uint32_t /*shareMode*/, void* /*security*/,
-                       uint32_t disposition, uint32_t /*attributes*/, void* /*templateFile*/) {
+FileHandle CreateFileA(const char* name, uint32_t access, uint32_t /*shareMode*/,
+                       void* /*security*/, uint32_t disposition, uint32_t /*attributes*/,
+                       void* /*templateFile*/) {
     if (!name || !*name) return INVALID_HANDLE_VALUE;
     int error = 0;
     return CreateFileMapped(MapPath(name), access, disposition, &error);
@@ -255,8 +274,9 @@ uint32_t SetFilePointer(FileHandle file, int32_t distance, int32_t* distanceHigh
     if (!ValidHandle(file)) return INVALID_SET_FILE_POINTER;
     int64_t move = distance;
     if (distanceHigh)
-        move = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
-                                    static_cast<uint32_t>(distance));
+        move = static_cast<int64_t>(
+            (static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+            static_cast<uint32_t>(distance));
     int64_t base = 0;
     if (method == FILE_CURRENT) {
         base = ::lseek(file->fd, 0, SEEK_CUR);
@@ -312,8 +332,10 @@ int SetFileAttributesA(const char* name, uint32_t attributes) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return 0;
     mode_t mode = st.st_mode & 07777;
-    if (attributes & FILE_ATTRIBUTE_READONLY) mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-    else mode |= S_IWUSR;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
     return ::chmod(path.c_str(), mode) == 0 ? 1 : 0;
 }
 
@@ -380,7 +402,8 @@ uint32_t GetTempFileNameA(const char* directory, const char* prefix, uint32_t un
         std::string name = makeName(number);
         if (name.size() >= static_cast<size_t>(MAX_PATH)) return 0;
         int error = 0;
-        FileHandle file = CreateFileMapped(MapPath(name.c_str()), GENERIC_WRITE, CREATE_NEW, &error);
+        FileHandle file =
+            CreateFileMapped(MapPath(name.c_str()), GENERIC_WRITE, CREATE_NEW, &error);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
             {

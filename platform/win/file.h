@@ -20,7 +20,8 @@ namespace plat {
 struct FileObject;
 using FileHandle = FileObject*;  // pointer-sized, as the engine stores it
 
-inline FileHandle const INVALID_HANDLE_VALUE = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
+inline FileHandle const INVALID_HANDLE_VALUE =
+    reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
 
 constexpr int MAX_PATH = 260;
 
@@ -64,7 +65,9 @@ uint32_t GetFileSize(FileHandle file, uint32_t* sizeHigh);
 int CloseHandle(FileHandle file);
 // A null literal names no handle, neither a file nor a thread or event handle (thread.h):
 // without this it would be ambiguous between the two. It fails, as closing null does.
-inline int CloseHandle(std::nullptr_t) { return 0; }
+inline int CloseHandle(std::nullptr_t) {
+    return 0;
+}
 
 int DeleteFileA(const char* name);
 uint32_t GetFileAttributesA(const char* name);

@@ -18,7 +18,7 @@ namespace plat {
 namespace {
 
 std::mutex g_mutex;
-std::string g_key;              // empty: the class name alone
+std::string g_key;                  // empty: the class name alone
 std::map<std::string, int> g_held;  // lock path -> open descriptor
 
 std::string RuntimeDirectory() {

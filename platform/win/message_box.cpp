@@ -25,13 +25,17 @@ std::vector<testing::ShownMessageBox> g_shown;
 // The answer a word of the environment names, fitted to the buttons offered.
 int FitAnswer(int answer, UINT buttons) {
     switch (buttons) {
-        case MB_OK: return IDOK;
-        case MB_OKCANCEL: return answer == IDCANCEL || answer == IDNO ? IDCANCEL : IDOK;
-        case MB_YESNO: return answer == IDNO || answer == IDCANCEL ? IDNO : IDYES;
+        case MB_OK:
+            return IDOK;
+        case MB_OKCANCEL:
+            return answer == IDCANCEL || answer == IDNO ? IDCANCEL : IDOK;
+        case MB_YESNO:
+            return answer == IDNO || answer == IDCANCEL ? IDNO : IDYES;
         case MB_YESNOCANCEL:
             if (answer == IDOK) return IDYES;
             return answer;
-        default: return answer;
+        default:
+            return answer;
     }
 }
 
@@ -120,10 +124,12 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
         }
     }
     if (scripted || !HasDisplay()) {
-        const char* name = answer == IDYES ? "yes" : answer == IDNO ? "no"
-                         : answer == IDCANCEL ? "cancel" : "ok";
-        std::fprintf(stderr, "[message box] %s: %s -> %s\n", utf8Caption.c_str(),
-                     utf8Text.c_str(), name);
+        const char* name = answer == IDYES      ? "yes"
+                           : answer == IDNO     ? "no"
+                           : answer == IDCANCEL ? "cancel"
+                                                : "ok";
+        std::fprintf(stderr, "[message box] %s: %s -> %s\n", utf8Caption.c_str(), utf8Text.c_str(),
+                     name);
     }
     std::lock_guard<std::mutex> lock(g_mutex);
     g_shown.push_back(testing::ShownMessageBox{owner, sjisText, sjisCaption, type, answer});

@@ -23,8 +23,8 @@ struct MSG {
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_MOVE = 0x0003;  // lParam: client origin x, y in screen coordinates
-constexpr UINT WM_SIZE = 0x0005;  // wParam: SIZE_*; lParam: client width, height
+constexpr UINT WM_MOVE = 0x0003;      // lParam: client origin x, y in screen coordinates
+constexpr UINT WM_SIZE = 0x0005;      // wParam: SIZE_*; lParam: client width, height
 constexpr UINT WM_ACTIVATE = 0x0006;  // LOWORD(wParam): WA_*
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
@@ -32,10 +32,10 @@ constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;  // wParam: exit code
 constexpr UINT WM_SHOWWINDOW = 0x0018;
-constexpr UINT WM_ACTIVATEAPP = 0x001C;  // wParam: 1 active, 0 inactive
-constexpr UINT WM_SETCURSOR = 0x0020;    // lParam: LOWORD hit-test code, HIWORD mouse message
+constexpr UINT WM_ACTIVATEAPP = 0x001C;    // wParam: 1 active, 0 inactive
+constexpr UINT WM_SETCURSOR = 0x0020;      // lParam: LOWORD hit-test code, HIWORD mouse message
 constexpr UINT WM_DISPLAYCHANGE = 0x007E;  // wParam: colour bits; lParam: width, height
-constexpr UINT WM_KEYDOWN = 0x0100;      // wParam: virtual key; lParam: repeat, scan code, flags
+constexpr UINT WM_KEYDOWN = 0x0100;        // wParam: virtual key; lParam: repeat, scan code, flags
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;  // wParam: one Shift-JIS byte (lead byte first, then trail)
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
@@ -150,8 +150,8 @@ constexpr UINT VK_LCONTROL = 0xA2;
 constexpr UINT VK_RCONTROL = 0xA3;
 constexpr UINT VK_LMENU = 0xA4;
 constexpr UINT VK_RMENU = 0xA5;
-constexpr UINT VK_OEM_1 = 0xBA;       // ;
-constexpr UINT VK_OEM_PLUS = 0xBB;    // =
+constexpr UINT VK_OEM_1 = 0xBA;     // ;
+constexpr UINT VK_OEM_PLUS = 0xBB;  // =
 constexpr UINT VK_OEM_COMMA = 0xBC;
 constexpr UINT VK_OEM_MINUS = 0xBD;
 constexpr UINT VK_OEM_PERIOD = 0xBE;
@@ -168,7 +168,9 @@ constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
 // The window filter of PeekMessageA that takes only the messages posted to the thread itself.
-inline HWND ThreadMessagesOnly() { return reinterpret_cast<HWND>(static_cast<intptr_t>(-1)); }
+inline HWND ThreadMessagesOnly() {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+}
 
 // Takes the next message of the calling thread's queue that passes the window filter (0: any,
 // ThreadMessagesOnly(): only thread messages, else that window's) and the message range (0, 0:

@@ -225,11 +225,20 @@ BOOL TranslateMessage(const MSG* msg) {
     if (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN) return FALSE;
     WPARAM character = 0;
     switch (msg->wParam) {
-        case VK_RETURN: character = '\r'; break;
-        case VK_BACK: character = '\b'; break;
-        case VK_TAB: character = '\t'; break;
-        case VK_ESCAPE: character = 0x1B; break;
-        default: return FALSE;
+        case VK_RETURN:
+            character = '\r';
+            break;
+        case VK_BACK:
+            character = '\b';
+            break;
+        case VK_TAB:
+            character = '\t';
+            break;
+        case VK_ESCAPE:
+            character = 0x1B;
+            break;
+        default:
+            return FALSE;
     }
     UINT charMessage = msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;
     return PostMessageA(msg->hwnd, charMessage, character, msg->lParam);

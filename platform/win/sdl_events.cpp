@@ -49,24 +49,42 @@ struct KeyRow {
 
 // SDL scan code -> virtual key, set-1 scan code, extended flag.
 const KeyRow kKeys[] = {
-    {SDL_SCANCODE_A, 'A', 0x1E, false}, {SDL_SCANCODE_B, 'B', 0x30, false},
-    {SDL_SCANCODE_C, 'C', 0x2E, false}, {SDL_SCANCODE_D, 'D', 0x20, false},
-    {SDL_SCANCODE_E, 'E', 0x12, false}, {SDL_SCANCODE_F, 'F', 0x21, false},
-    {SDL_SCANCODE_G, 'G', 0x22, false}, {SDL_SCANCODE_H, 'H', 0x23, false},
-    {SDL_SCANCODE_I, 'I', 0x17, false}, {SDL_SCANCODE_J, 'J', 0x24, false},
-    {SDL_SCANCODE_K, 'K', 0x25, false}, {SDL_SCANCODE_L, 'L', 0x26, false},
-    {SDL_SCANCODE_M, 'M', 0x32, false}, {SDL_SCANCODE_N, 'N', 0x31, false},
-    {SDL_SCANCODE_O, 'O', 0x18, false}, {SDL_SCANCODE_P, 'P', 0x19, false},
-    {SDL_SCANCODE_Q, 'Q', 0x10, false}, {SDL_SCANCODE_R, 'R', 0x13, false},
-    {SDL_SCANCODE_S, 'S', 0x1F, false}, {SDL_SCANCODE_T, 'T', 0x14, false},
-    {SDL_SCANCODE_U, 'U', 0x16, false}, {SDL_SCANCODE_V, 'V', 0x2F, false},
-    {SDL_SCANCODE_W, 'W', 0x11, false}, {SDL_SCANCODE_X, 'X', 0x2D, false},
-    {SDL_SCANCODE_Y, 'Y', 0x15, false}, {SDL_SCANCODE_Z, 'Z', 0x2C, false},
-    {SDL_SCANCODE_1, '1', 0x02, false}, {SDL_SCANCODE_2, '2', 0x03, false},
-    {SDL_SCANCODE_3, '3', 0x04, false}, {SDL_SCANCODE_4, '4', 0x05, false},
-    {SDL_SCANCODE_5, '5', 0x06, false}, {SDL_SCANCODE_6, '6', 0x07, false},
-    {SDL_SCANCODE_7, '7', 0x08, false}, {SDL_SCANCODE_8, '8', 0x09, false},
-    {SDL_SCANCODE_9, '9', 0x0A, false}, {SDL_SCANCODE_0, '0', 0x0B, false},
+    {SDL_SCANCODE_A, 'A', 0x1E, false},
+    {SDL_SCANCODE_B, 'B', 0x30, false},
+    {SDL_SCANCODE_C, 'C', 0x2E, false},
+    {SDL_SCANCODE_D, 'D', 0x20, false},
+    {SDL_SCANCODE_E, 'E', 0x12, false},
+    {SDL_SCANCODE_F, 'F', 0x21, false},
+    {SDL_SCANCODE_G, 'G', 0x22, false},
+    {SDL_SCANCODE_H, 'H', 0x23, false},
+    {SDL_SCANCODE_I, 'I', 0x17, false},
+    {SDL_SCANCODE_J, 'J', 0x24, false},
+    {SDL_SCANCODE_K, 'K', 0x25, false},
+    {SDL_SCANCODE_L, 'L', 0x26, false},
+    {SDL_SCANCODE_M, 'M', 0x32, false},
+    {SDL_SCANCODE_N, 'N', 0x31, false},
+    {SDL_SCANCODE_O, 'O', 0x18, false},
+    {SDL_SCANCODE_P, 'P', 0x19, false},
+    {SDL_SCANCODE_Q, 'Q', 0x10, false},
+    {SDL_SCANCODE_R, 'R', 0x13, false},
+    {SDL_SCANCODE_S, 'S', 0x1F, false},
+    {SDL_SCANCODE_T, 'T', 0x14, false},
+    {SDL_SCANCODE_U, 'U', 0x16, false},
+    {SDL_SCANCODE_V, 'V', 0x2F, false},
+    {SDL_SCANCODE_W, 'W', 0x11, false},
+    {SDL_SCANCODE_X, 'X', 0x2D, false},
+    {SDL_SCANCODE_Y, 'Y', 0x15, false},
+    {SDL_SCANCODE_Z, 'Z', 0x2C, false},
+    {SDL_SCANCODE_1, '1', 0x02, false},
+    {SDL_SCANCODE_2, '2', 0x03, false},
+    {SDL_SCANCODE_3, '3', 0x04, false},
+    {SDL_SCANCODE_4, '4', 0x05, false},
+    {SDL_SCANCODE_5, '5', 0x06, false},
+    {SDL_SCANCODE_6, '6', 0x07, false},
+    {SDL_SCANCODE_7, '7', 0x08, false},
+    {SDL_SCANCODE_8, '8', 0x09, false},
+    {SDL_SCANCODE_9, '9', 0x0A, false},
+    {SDL_SCANCODE_0, '0', 0x0B, false},
     {SDL_SCANCODE_RETURN, VK_RETURN, 0x1C, false},
     {SDL_SCANCODE_ESCAPE, VK_ESCAPE, 0x01, false},
     {SDL_SCANCODE_BACKSPACE, VK_BACK, 0x0E, false},
@@ -84,12 +102,18 @@ const KeyRow kKeys[] = {
     {SDL_SCANCODE_PERIOD, VK_OEM_PERIOD, 0x34, false},
     {SDL_SCANCODE_SLASH, VK_OEM_2, 0x35, false},
     {SDL_SCANCODE_CAPSLOCK, VK_CAPITAL, 0x3A, false},
-    {SDL_SCANCODE_F1, VK_F1 + 0, 0x3B, false}, {SDL_SCANCODE_F2, VK_F1 + 1, 0x3C, false},
-    {SDL_SCANCODE_F3, VK_F1 + 2, 0x3D, false}, {SDL_SCANCODE_F4, VK_F1 + 3, 0x3E, false},
-    {SDL_SCANCODE_F5, VK_F1 + 4, 0x3F, false}, {SDL_SCANCODE_F6, VK_F1 + 5, 0x40, false},
-    {SDL_SCANCODE_F7, VK_F1 + 6, 0x41, false}, {SDL_SCANCODE_F8, VK_F1 + 7, 0x42, false},
-    {SDL_SCANCODE_F9, VK_F1 + 8, 0x43, false}, {SDL_SCANCODE_F10, VK_F1 + 9, 0x44, false},
-    {SDL_SCANCODE_F11, VK_F1 + 10, 0x57, false}, {SDL_SCANCODE_F12, VK_F1 + 11, 0x58, false},
+    {SDL_SCANCODE_F1, VK_F1 + 0, 0x3B, false},
+    {SDL_SCANCODE_F2, VK_F1 + 1, 0x3C, false},
+    {SDL_SCANCODE_F3, VK_F1 + 2, 0x3D, false},
+    {SDL_SCANCODE_F4, VK_F1 + 3, 0x3E, false},
+    {SDL_SCANCODE_F5, VK_F1 + 4, 0x3F, false},
+    {SDL_SCANCODE_F6, VK_F1 + 5, 0x40, false},
+    {SDL_SCANCODE_F7, VK_F1 + 6, 0x41, false},
+    {SDL_SCANCODE_F8, VK_F1 + 7, 0x42, false},
+    {SDL_SCANCODE_F9, VK_F1 + 8, 0x43, false},
+    {SDL_SCANCODE_F10, VK_F1 + 9, 0x44, false},
+    {SDL_SCANCODE_F11, VK_F1 + 10, 0x57, false},
+    {SDL_SCANCODE_F12, VK_F1 + 11, 0x58, false},
     {SDL_SCANCODE_PRINTSCREEN, VK_SNAPSHOT, 0x37, true},
     {SDL_SCANCODE_SCROLLLOCK, VK_SCROLL, 0x46, false},
     {SDL_SCANCODE_PAUSE, VK_PAUSE, 0x45, false},
@@ -140,10 +164,17 @@ const KeyRow kKeys[] = {
 // Key messages name the generic shift, control and alt keys, as on the desktop.
 UINT MessageKey(UINT vk) {
     switch (vk) {
-        case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-        case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-        case VK_LMENU: case VK_RMENU: return VK_MENU;
-        default: return vk;
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+            return VK_SHIFT;
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            return VK_CONTROL;
+        case VK_LMENU:
+        case VK_RMENU:
+            return VK_MENU;
+        default:
+            return vk;
     }
 }
 
@@ -229,10 +260,20 @@ void TranslateButton(const SDL_MouseButtonEvent& button) {
     UINT vk;
     UINT message;
     switch (button.button) {
-        case SDL_BUTTON_LEFT: vk = VK_LBUTTON; message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case SDL_BUTTON_RIGHT: vk = VK_RBUTTON; message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case SDL_BUTTON_MIDDLE: vk = VK_MBUTTON; message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-        default: return;
+        case SDL_BUTTON_LEFT:
+            vk = VK_LBUTTON;
+            message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            break;
+        case SDL_BUTTON_RIGHT:
+            vk = VK_RBUTTON;
+            message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            break;
+        case SDL_BUTTON_MIDDLE:
+            vk = VK_MBUTTON;
+            message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+            break;
+        default:
+            return;
     }
     detail::NoteKey(vk, down);
     TranslateMouse(TargetWindow(button.windowID), button.x, button.y, message);
@@ -242,7 +283,9 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
     HWND window = detail::WindowFromSdlId(event.windowID);
     if (window == nullptr) return;
     switch (event.event) {
-        case SDL_WINDOWEVENT_CLOSE: detail::OnCloseRequest(window); break;
+        case SDL_WINDOWEVENT_CLOSE:
+            detail::OnCloseRequest(window);
+            break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
         case SDL_WINDOWEVENT_FOCUS_LOST:
             // Without a display SDL's own focus changes (a window shown, hidden or closed) are
@@ -250,13 +293,20 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
             if (!HasDisplay() && event.data1 != kInjectedMark) break;
             detail::OnFocusChange(window, event.event == SDL_WINDOWEVENT_FOCUS_GAINED);
             break;
-        case SDL_WINDOWEVENT_MOVED: detail::NoteSystemMove(window, event.data1, event.data2); break;
+        case SDL_WINDOWEVENT_MOVED:
+            detail::NoteSystemMove(window, event.data1, event.data2);
+            break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             detail::NoteSystemSize(window, event.data1, event.data2);
             break;
-        case SDL_WINDOWEVENT_EXPOSED: detail::SetNeedsPaint(window, true); break;
-        case SDL_WINDOWEVENT_DISPLAY_CHANGED: detail::OnDisplayChange(); break;
-        default: break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            detail::SetNeedsPaint(window, true);
+            break;
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+            detail::OnDisplayChange();
+            break;
+        default:
+            break;
     }
 }
 
@@ -275,18 +325,29 @@ void Translate(const SDL_Event& event) {
             if (count == 0) detail::PostToThread(detail::VideoThreadId(), nullptr, WM_QUIT, 0, 0);
             break;
         }
-        case SDL_DISPLAYEVENT: detail::OnDisplayChange(); break;
-        case SDL_WINDOWEVENT: TranslateWindowEvent(event.window); break;
+        case SDL_DISPLAYEVENT:
+            detail::OnDisplayChange();
+            break;
+        case SDL_WINDOWEVENT:
+            TranslateWindowEvent(event.window);
+            break;
         case SDL_KEYDOWN:
-        case SDL_KEYUP: TranslateKey(event.key); break;
-        case SDL_TEXTINPUT: TranslateText(event.text); break;
+        case SDL_KEYUP:
+            TranslateKey(event.key);
+            break;
+        case SDL_TEXTINPUT:
+            TranslateText(event.text);
+            break;
         case SDL_MOUSEMOTION:
             TranslateMouse(TargetWindow(event.motion.windowID), event.motion.x, event.motion.y,
                            WM_MOUSEMOVE);
             break;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: TranslateButton(event.button); break;
-        default: break;
+        case SDL_MOUSEBUTTONUP:
+            TranslateButton(event.button);
+            break;
+        default:
+            break;
     }
 }
 
@@ -357,7 +418,9 @@ void RemoveSdlEventListener(SdlEventListener listener, void* context) {
     }
 }
 
-bool StartVideo() { return detail::EnsureVideo(); }
+bool StartVideo() {
+    return detail::EnsureVideo();
+}
 
 bool HasDisplay() {
     if (!g_videoStarted.load()) return false;
@@ -383,9 +446,13 @@ bool EnsureVideo() {
     return true;
 }
 
-bool VideoStarted() { return g_videoStarted.load(); }
+bool VideoStarted() {
+    return g_videoStarted.load();
+}
 
-DWORD VideoThreadId() { return g_videoThread.load(); }
+DWORD VideoThreadId() {
+    return g_videoThread.load();
+}
 
 void PumpSdlEvents() {
     if (!g_videoStarted.load()) return;
@@ -442,8 +509,8 @@ bool DesktopChanged(DesktopInfo* now) {
     std::lock_guard<std::mutex> lock(g_desktopMutex);
     // The first look only learns the desktop: nothing has changed yet.
     bool changed = g_toldDesktopKnown &&
-                   (current.width != g_toldDesktop.width || current.height != g_toldDesktop.height ||
-                    current.bits != g_toldDesktop.bits);
+                   (current.width != g_toldDesktop.width ||
+                    current.height != g_toldDesktop.height || current.bits != g_toldDesktop.bits);
     g_toldDesktop = current;
     g_toldDesktopKnown = true;
     if (now != nullptr) *now = current;
@@ -465,7 +532,9 @@ void OnFocusChange(HWND window, bool gained) {
     }
 }
 
-void OnCloseRequest(HWND window) { PostToWindow(window, WM_CLOSE, 0, 0); }
+void OnCloseRequest(HWND window) {
+    PostToWindow(window, WM_CLOSE, 0, 0);
+}
 
 void OnDisplayChange() {
     DesktopInfo now;
@@ -567,7 +636,8 @@ void InjectMouseButton(HWND window, int button, bool down, int x, int y) {
 void SetVirtualDesktop(int width, int height, int bitsPerPixel, int refreshRate) {
     std::lock_guard<std::mutex> lock(g_desktopMutex);
     g_virtualDesktop = true;
-    g_virtual = detail::DesktopInfo{width, height, bitsPerPixel, refreshRate > 0 ? refreshRate : 60};
+    g_virtual =
+        detail::DesktopInfo{width, height, bitsPerPixel, refreshRate > 0 ? refreshRate : 60};
 }
 
 void ClearVirtualDesktop() {

@@ -34,8 +34,12 @@ void CopyText(char* out, size_t size, const char* text) {
 
 }  // namespace
 
-UINT GetOEMCP() { return 932; }
-UINT GetACP() { return 932; }
+UINT GetOEMCP() {
+    return 932;
+}
+UINT GetACP() {
+    return 932;
+}
 
 BOOL GetOsVersion(OsVersion* version) {
     if (version == nullptr) return FALSE;
@@ -50,8 +54,8 @@ BOOL GetOsVersion(OsVersion* version) {
     version->major = major;
     version->minor = minor;
     version->build = build;
-    std::string description = std::string(names.sysname) + " " + names.release + " (" +
-                              names.machine + ")";
+    std::string description =
+        std::string(names.sysname) + " " + names.release + " (" + names.machine + ")";
     CopyText(version->description, sizeof version->description, description.c_str());
     return TRUE;
 }
@@ -113,12 +117,14 @@ void GlobalMemoryStatus(MEMORYSTATUS* status) {
     status->dwTotalVirtual = static_cast<SIZE_T>(UINTPTR_MAX >> 17);  // 47-bit user space
     status->dwAvailVirtual = status->dwTotalVirtual;
     if (status->dwTotalPhys > 0) {
-        status->dwMemoryLoad = static_cast<DWORD>(
-            100 - (status->dwAvailPhys * 100) / status->dwTotalPhys);
+        status->dwMemoryLoad =
+            static_cast<DWORD>(100 - (status->dwAvailPhys * 100) / status->dwTotalPhys);
     }
 }
 
-LONG CoInitialize(void*) { return t_comCount++ == 0 ? S_OK : S_FALSE; }
+LONG CoInitialize(void*) {
+    return t_comCount++ == 0 ? S_OK : S_FALSE;
+}
 
 void CoUninitialize() {
     if (t_comCount > 0) --t_comCount;
@@ -149,6 +155,8 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT) {
     }
 }
 
-bool IsScreenSaverInhibited() { return g_screenSaverOff.load(); }
+bool IsScreenSaverInhibited() {
+    return g_screenSaverOff.load();
+}
 
 }  // namespace plat

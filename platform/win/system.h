@@ -11,10 +11,10 @@ UINT GetACP();
 
 // The operating system, for the start-up log.
 struct OsVersion {
-    char name[64];       // for example "Linux"
-    char release[64];    // the kernel release text
-    char machine[32];    // for example "x86_64"
-    uint32_t major;      // release numbers, 0 when unreadable
+    char name[64];     // for example "Linux"
+    char release[64];  // the kernel release text
+    char machine[32];  // for example "x86_64"
+    uint32_t major;    // release numbers, 0 when unreadable
     uint32_t minor;
     uint32_t build;
     char description[192];  // one line: name, release and machine
@@ -25,9 +25,9 @@ BOOL GetOsVersion(OsVersion* version);
 struct CpuInfo {
     bool hasCpuid;
     bool hasMmx;
-    bool hasTsc;       // time-stamp counter
-    char vendor[13];   // for example "GenuineIntel"; empty without cpuid
-    char name[49];     // the brand text, leading spaces removed; empty when not offered
+    bool hasTsc;      // time-stamp counter
+    char vendor[13];  // for example "GenuineIntel"; empty without cpuid
+    char name[49];    // the brand text, leading spaces removed; empty when not offered
 };
 void GetCpuInfo(CpuInfo* info);
 // The CPU's time-stamp counter; a nanosecond count where there is none.

@@ -111,7 +111,9 @@ DWORD GetCurrentThreadId() {
     return t_threadId;
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}
 
 HANDLE CreateThread(void*, SIZE_T, LPTHREAD_START_ROUTINE start, void* parameter, DWORD,
                     DWORD* threadId) {
@@ -233,13 +235,17 @@ void InitializeCriticalSection(CRITICAL_SECTION* section) {
     section->impl = mutex;
 }
 
-void EnterCriticalSection(CRITICAL_SECTION* section) { pthread_mutex_lock(MutexOf(section)); }
+void EnterCriticalSection(CRITICAL_SECTION* section) {
+    pthread_mutex_lock(MutexOf(section));
+}
 
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
     return pthread_mutex_trylock(MutexOf(section)) == 0 ? TRUE : FALSE;
 }
 
-void LeaveCriticalSection(CRITICAL_SECTION* section) { pthread_mutex_unlock(MutexOf(section)); }
+void LeaveCriticalSection(CRITICAL_SECTION* section) {
+    pthread_mutex_unlock(MutexOf(section));
+}
 
 void DeleteCriticalSection(CRITICAL_SECTION* section) {
     if (section == nullptr || section->impl == nullptr) return;

@@ -36,7 +36,7 @@ void Sleep(DWORD milliseconds);
 
 struct SYSTEMTIME {
     WORD wYear;
-    WORD wMonth;  // 1..12
+    WORD wMonth;      // 1..12
     WORD wDayOfWeek;  // 0 Sunday
     WORD wDay;
     WORD wHour;

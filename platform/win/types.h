@@ -55,11 +55,19 @@ struct POINT {
 
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 // Signed coordinates packed into a long parameter (WM_MOVE, mouse messages).
-constexpr int GET_X_LPARAM(LPARAM v) { return static_cast<int16_t>(v & 0xFFFF); }
-constexpr int GET_Y_LPARAM(LPARAM v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM v) {
+    return static_cast<int16_t>(v & 0xFFFF);
+}
+constexpr int GET_Y_LPARAM(LPARAM v) {
+    return static_cast<int16_t>((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(int low, int high) {
     return static_cast<LPARAM>(static_cast<DWORD>((static_cast<DWORD>(low) & 0xFFFF) |
                                                   ((static_cast<DWORD>(high) & 0xFFFF) << 16)));

@@ -35,7 +35,7 @@ struct WindowRecord {
     DWORD owner = 0;
     DWORD style = 0;
     DWORD exStyle = 0;
-    RECT rect{};  // outer, screen coordinates
+    RECT rect{};        // outer, screen coordinates
     std::string title;  // Shift-JIS
     bool visible = false;
     bool needsPaint = false;
@@ -83,7 +83,9 @@ HCURSOR g_cursor = reinterpret_cast<HCURSOR>(kArrowCursor);
 POINT g_cursorPos{0, 0};
 bool g_cursorDirty = true;
 
-uintptr_t Key(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+uintptr_t Key(HWND window) {
+    return reinterpret_cast<uintptr_t>(window);
+}
 
 WindowRecord* Find(HWND window) {
     auto it = T().windows.find(Key(window));
@@ -161,7 +163,8 @@ void SyncSdl(HWND window) {
         SDL_GetWindowSize(sdl, &cw, &ch);
         if (cw != w || ch != h) SDL_SetWindowSize(sdl, w, h);
         SDL_GetWindowPosition(sdl, &cx, &cy);
-        if (cx != client.left || cy != client.top) SDL_SetWindowPosition(sdl, client.left, client.top);
+        if (cx != client.left || cy != client.top)
+            SDL_SetWindowPosition(sdl, client.left, client.top);
     }
     SDL_SetWindowAlwaysOnTop(sdl, (exStyle & WS_EX_TOPMOST) ? SDL_TRUE : SDL_FALSE);
     bool shown = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN) != 0;
@@ -312,9 +315,9 @@ uintptr_t SetClassLongPtrA(HWND window, int index, LONG_PTR value) {
 
 // --- Windows -----------------------------------------------------------------------------------
 
-HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU menu,
-                     HINSTANCE instance, void* param) {
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     void* param) {
     if (className == nullptr || IS_INTRESOURCE(className)) return nullptr;
     std::string key = detail::LowerAscii(className);
     DWORD self = GetCurrentThreadId();
@@ -361,8 +364,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
         int cw = std::max(1, static_cast<int>(rect.right - rect.left - in.left - in.right));
         int ch = std::max(1, static_cast<int>(rect.bottom - rect.top - in.top - in.bottom));
         std::string utf8 = SjisToUtf8(title != nullptr ? title : "");
-        SDL_Window* sdl = SDL_CreateWindow(utf8.c_str(), rect.left + in.left, rect.top + in.top,
-                                           cw, ch, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+        SDL_Window* sdl = SDL_CreateWindow(utf8.c_str(), rect.left + in.left, rect.top + in.top, cw,
+                                           ch, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
         if (sdl != nullptr) {
             ApplyIcon(sdl, icon);
             std::lock_guard<std::mutex> lock(T().mutex);
@@ -372,8 +375,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DW
             w->sdlDirty = true;
         }
     }
-    CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x,
-                         static_cast<LONG>(style), title, className, exStyle};
+    CREATESTRUCTA create{
+        param, instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+        title, className, exStyle};
     if (procedure(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
         DestroyWindow(handle);
         return nullptr;
@@ -493,7 +497,9 @@ BOOL SetForegroundWindow(HWND window) {
     return TRUE;
 }
 
-HWND GetForegroundWindow() { return GetActiveWindow(); }
+HWND GetForegroundWindow() {
+    return GetActiveWindow();
+}
 
 HWND SetActiveWindow(HWND window) {
     std::lock_guard<std::mutex> lock(T().mutex);
@@ -535,7 +541,9 @@ DWORD GetWindowThreadProcessId(HWND window, DWORD* processId) {
     return w->owner;
 }
 
-BOOL AttachThreadInput(DWORD, DWORD, BOOL) { return TRUE; }
+BOOL AttachThreadInput(DWORD, DWORD, BOOL) {
+    return TRUE;
+}
 
 BOOL SetWindowTextA(HWND window, const char* text) {
     SDL_Window* sdl = nullptr;
@@ -583,10 +591,14 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
     WindowRecord* w = Find(window);
     if (w == nullptr) return 0;
     switch (index) {
-        case GWL_STYLE: return static_cast<LONG>(w->style | (w->visible ? WS_VISIBLE : 0));
-        case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->procedure);
-        default: return 0;
+        case GWL_STYLE:
+            return static_cast<LONG>(w->style | (w->visible ? WS_VISIBLE : 0));
+        case GWL_EXSTYLE:
+            return static_cast<LONG>(w->exStyle);
+        case GWLP_WNDPROC:
+            return reinterpret_cast<LONG_PTR>(w->procedure);
+        default:
+            return 0;
     }
 }
 
@@ -676,8 +688,7 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
     return TRUE;
 }
 
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
-                  UINT flags) {
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
     {
         std::lock_guard<std::mutex> lock(T().mutex);
         WindowRecord* w = Find(window);
@@ -740,7 +751,9 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     return dc;
 }
 
-BOOL EndPaint(HWND window, const PAINTSTRUCT*) { return IsWindow(window); }
+BOOL EndPaint(HWND window, const PAINTSTRUCT*) {
+    return IsWindow(window);
+}
 
 HWND WindowFromDC(HDC dc) {
     uintptr_t value = reinterpret_cast<uintptr_t>(dc);
@@ -781,7 +794,9 @@ HCURSOR SetCursor(HCURSOR cursor) {
     return old;
 }
 
-HCURSOR LoadCursorA(HINSTANCE, const char*) { return reinterpret_cast<HCURSOR>(kArrowCursor); }
+HCURSOR LoadCursorA(HINSTANCE, const char*) {
+    return reinterpret_cast<HCURSOR>(kArrowCursor);
+}
 
 BOOL GetCursorPos(POINT* point) {
     if (point == nullptr) return FALSE;
@@ -845,23 +860,34 @@ HICON LoadIconA(HINSTANCE instance, const char* name) {
 int GetSystemMetrics(int index) {
     detail::DesktopInfo desktop = detail::CurrentDesktop();
     switch (index) {
-        case SM_CXSCREEN: return desktop.width;
-        case SM_CYSCREEN: return desktop.height;
-        default: return 0;
+        case SM_CXSCREEN:
+            return desktop.width;
+        case SM_CYSCREEN:
+            return desktop.height;
+        default:
+            return 0;
     }
 }
 
-HWND GetDesktopWindow() { return reinterpret_cast<HWND>(kDesktopWindow); }
+HWND GetDesktopWindow() {
+    return reinterpret_cast<HWND>(kDesktopWindow);
+}
 
 int GetDeviceCaps(HDC, int index) {
     detail::DesktopInfo desktop = detail::CurrentDesktop();
     switch (index) {
-        case HORZRES: return desktop.width;
-        case VERTRES: return desktop.height;
-        case BITSPIXEL: return desktop.bits;
-        case PLANES: return 1;
-        case VREFRESH: return desktop.refresh;
-        default: return 0;
+        case HORZRES:
+            return desktop.width;
+        case VERTRES:
+            return desktop.height;
+        case BITSPIXEL:
+            return desktop.bits;
+        case PLANES:
+            return 1;
+        case VREFRESH:
+            return desktop.refresh;
+        default:
+            return 0;
     }
 }
 

@@ -49,9 +49,15 @@ constexpr int SW_MINIMIZE = 6;
 constexpr int SW_RESTORE = 9;
 
 // SetWindowPos placement and flags.
-inline HWND HWND_TOP() { return nullptr; }
-inline HWND HWND_TOPMOST() { return reinterpret_cast<HWND>(static_cast<intptr_t>(-1)); }
-inline HWND HWND_NOTOPMOST() { return reinterpret_cast<HWND>(static_cast<intptr_t>(-2)); }
+inline HWND HWND_TOP() {
+    return nullptr;
+}
+inline HWND HWND_TOPMOST() {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+}
+inline HWND HWND_NOTOPMOST() {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(-2));
+}
 constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
@@ -121,9 +127,9 @@ uintptr_t SetClassLongPtrA(HWND window, int index, LONG_PTR value);
 // calling thread. The title is Shift-JIS. x and y are the outer top-left corner, width and
 // height the outer size; CW_USEDEFAULT places or sizes it as the layer likes. 0 on failure
 // (unknown class, WM_CREATE answering -1, or an injected failure).
-HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU menu,
-                     HINSTANCE instance, void* param);
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* title, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     void* param);
 // Sends WM_DESTROY, then closes the SDL window and drops the window's queued messages. Only the
 // owner thread may destroy a window.
 BOOL DestroyWindow(HWND window);
@@ -161,8 +167,7 @@ LONG SetWindowLongA(HWND window, int index, LONG value);
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 // Calls a window procedure (for one that replaced another with GWLP_WNDPROC).
-LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
-                        LPARAM lParam);
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Rectangles. The outer rectangle in screen coordinates; the client rectangle from 0, 0.
 BOOL GetWindowRect(HWND window, RECT* rect);
@@ -173,8 +178,7 @@ BOOL ScreenToClient(HWND window, POINT* point);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 // Moves and sizes the outer rectangle; WM_MOVE and WM_SIZE are sent when the client origin or
 // size changed (posted when the caller is not the owner thread).
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
-                  UINT flags);
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 
 // Painting. BeginPaint validates the window; its device context maps back to the window with

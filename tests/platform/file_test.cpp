@@ -57,9 +57,9 @@ TEST_F(PlatFile, MapsWindowsPathsByCase) {
         // The cached answer is the same.
         EXPECT_EQ(plat::MapPath(c.in.c_str()), c.expected) << c.in;
     }
-    plat::FileHandle f = plat::CreateFileA("dat\\VELM2\\Velm200.PNG", plat::GENERIC_READ,
-                                           plat::FILE_SHARE_READ, nullptr, plat::OPEN_EXISTING,
-                                           plat::FILE_ATTRIBUTE_NORMAL);
+    plat::FileHandle f =
+        plat::CreateFileA("dat\\VELM2\\Velm200.PNG", plat::GENERIC_READ, plat::FILE_SHARE_READ,
+                          nullptr, plat::OPEN_EXISTING, plat::FILE_ATTRIBUTE_NORMAL);
     ASSERT_NE(f, plat::INVALID_HANDLE_VALUE);
     EXPECT_EQ(plat::GetFileSize(f, nullptr), 3u);
     EXPECT_NE(plat::CloseHandle(f), 0);
@@ -74,11 +74,17 @@ TEST_F(PlatFile, CacheFollowsRenames) {
 
 TEST_F(PlatFile, ShiftJisTrailBackslashIsNoSeparator) {
     // "ソ" is 0x83 0x5C in Shift-JIS: its trail byte must stay inside the name.
-    const std::string name = "\x83\x5C" "a";
+    const std::string name =
+        "\x83\x5C"
+        "a";
     EXPECT_EQ(plat::MapPath(("x\\" + name).c_str()), "x/" + name);
-    Write(dir_ / ("\x83\x5C" "A"), "y");
+    Write(dir_ / ("\x83\x5C"
+                  "A"),
+          "y");
     // The 'A' after the pair is an ordinary letter and folds; the pair itself does not.
-    EXPECT_EQ(plat::MapPath(name.c_str()), "\x83\x5C" "A");
+    EXPECT_EQ(plat::MapPath(name.c_str()),
+              "\x83\x5C"
+              "A");
 }
 
 TEST_F(PlatFile, CurrentDirectoryRoundTripsInDriveForm) {
@@ -103,14 +109,17 @@ TEST_F(PlatFile, CurrentDirectoryRoundTripsInDriveForm) {
 
 TEST_F(PlatFile, CreateDispositionsReadWriteSeek) {
     using namespace plat;
-    FileHandle f = CreateFileA("new.bin", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    FileHandle f =
+        CreateFileA("new.bin", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     uint32_t done = 0;
     EXPECT_NE(WriteFile(f, "abcdef", 6, &done), 0);
     EXPECT_EQ(done, 6u);
     EXPECT_NE(CloseHandle(f), 0);
-    EXPECT_EQ(CreateFileA("NEW.BIN", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileA("none.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("NEW.BIN", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("none.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileA(".", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
 
     f = CreateFileA("New.Bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0);

@@ -52,9 +52,9 @@ int main() {
     }
     RECT r{0, 0, 640, 480};
     AdjustWindowRectEx(&r, 0x80CA0000u, FALSE, 0x300);
-    HWND window = CreateWindowExA(0x300, "HeadlessWindow", "headless", 0x80CA0000u, 0, 0,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                  c.hInstance, nullptr);
+    HWND window =
+        CreateWindowExA(0x300, "HeadlessWindow", "headless", 0x80CA0000u, 0, 0, r.right - r.left,
+                        r.bottom - r.top, nullptr, nullptr, c.hInstance, nullptr);
     if (window == nullptr) {
         std::fprintf(stderr, "window creation failed\n");
         return 1;

@@ -39,9 +39,8 @@ TEST_F(MessageBoxTest, AnswersFitTheButtonsOffered) {
         int expected;
     };
     const Case cases[] = {
-        {IDYES, MB_OK, IDOK},         {IDNO, MB_OK, IDOK},
-        {IDCANCEL, MB_YESNO, IDNO},   {IDOK, MB_YESNO, IDYES},
-        {IDNO, MB_OKCANCEL, IDCANCEL}, {IDYES, MB_OKCANCEL, IDOK},
+        {IDYES, MB_OK, IDOK},          {IDNO, MB_OK, IDOK},           {IDCANCEL, MB_YESNO, IDNO},
+        {IDOK, MB_YESNO, IDYES},       {IDNO, MB_OKCANCEL, IDCANCEL}, {IDYES, MB_OKCANCEL, IDOK},
         {IDOK, MB_YESNOCANCEL, IDYES},
     };
     for (const Case& c : cases) {

@@ -48,8 +48,8 @@ TEST(ProcessTest, ExeNameRunsTheProgramWithoutTheSuffixWithoutWaiting) {
     {
         std::ofstream script(dir + "/prog");
         // Written aside and renamed, so the file never appears half written.
-        script << "#!/bin/sh\necho \"$1\" > '" << marker << ".part' && mv '" << marker
-               << ".part' '" << marker << "'\n";
+        script << "#!/bin/sh\necho \"$1\" > '" << marker << ".part' && mv '" << marker << ".part' '"
+               << marker << "'\n";
     }
     chmod((dir + "/prog").c_str(), 0755);
     std::string command = dir + "\\prog.exe hello";
@@ -80,7 +80,9 @@ TEST(ProcessTest, ModuleHandleAndLibraries) {
     EXPECT_TRUE(FreeLibrary(c));
 }
 
-LRESULT PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+LRESULT PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
 
 TEST(InstanceTest, ASecondProcessWithTheSameClassKeyIsRefused) {
     testing::Reset();

@@ -144,7 +144,8 @@ TEST_F(QueueTest, PostingToAnUnknownThreadOrAFullQueueFails) {
 
 TEST_F(QueueTest, PostingToAThreadThatHasEndedFails) {
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, &id);
+    HANDLE thread = CreateThread(
+        nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, &id);
     ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
     CloseHandle(thread);
     EXPECT_FALSE(PostThreadMessageA(id, WM_USER, 0, 0));

@@ -32,7 +32,9 @@ TEST(SystemTest, CodePageIs932AndKnownTextsConvertBothWays) {
 TEST(SystemTest, BrokenShiftJisBecomesAQuestionMarkAndTheRestSurvives) {
     // A lone lead byte at the end, and an invalid byte in the middle.
     EXPECT_EQ(SjisToUtf8("ab\x83"), "ab?");
-    EXPECT_EQ(SjisToUtf8("a\xFF" "b"), "a?b");
+    EXPECT_EQ(SjisToUtf8("a\xFF"
+                         "b"),
+              "a?b");
 }
 
 TEST(SystemTest, ACharacterWithNoCounterpartBecomesOneQuestionMark) {
@@ -44,10 +46,14 @@ TEST(SystemTest, ACharacterWithNoCounterpartBecomesOneQuestionMark) {
         std::string expected;
     };
     const Case cases[] = {
-        {"😀x", true, "?x"},            // four UTF-8 bytes, no Shift-JIS counterpart
-        {"a\xC3(", true, "a?("},        // a broken UTF-8 sequence is one byte
-        {"\x85\x40" "a", false, "?a"},  // an unassigned double-byte code is one character
-        {"\x81\x20" "a", false, "? a"}, // a lead byte without a valid trail is one byte
+        {"😀x", true, "?x"},       // four UTF-8 bytes, no Shift-JIS counterpart
+        {"a\xC3(", true, "a?("},  // a broken UTF-8 sequence is one byte
+        {"\x85\x40"
+         "a",
+         false, "?a"},  // an unassigned double-byte code is one character
+        {"\x81\x20"
+         "a",
+         false, "? a"},  // a lead byte without a valid trail is one byte
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.toSjis ? Utf8ToSjis(c.from) : SjisToUtf8(c.from), c.expected) << c.from;

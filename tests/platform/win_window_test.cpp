@@ -24,7 +24,9 @@ struct Seen {
 };
 std::vector<Seen> g_seen;
 
-HINSTANCE GetModuleHandleForTest() { return GetModuleHandleA(nullptr); }
+HINSTANCE GetModuleHandleForTest() {
+    return GetModuleHandleA(nullptr);
+}
 
 LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     g_seen.push_back(Seen{window, message, wParam, lParam});
@@ -52,9 +54,8 @@ protected:
     HWND Make(DWORD style = 0x80CA0000u, DWORD exStyle = 0x300) {
         RECT r{0, 0, 320, 240};
         AdjustWindowRectEx(&r, style, FALSE, exStyle);
-        window_ = CreateWindowExA(exStyle, "TestClass", "title", style, 100, 50,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr,
-                                  nullptr);
+        window_ = CreateWindowExA(exStyle, "TestClass", "title", style, 100, 50, r.right - r.left,
+                                  r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
         return window_;
     }
     // Dispatches everything queued; returns the messages taken, in order.
@@ -146,9 +147,9 @@ TEST_F(WindowTest, KeyPressArrivesAsKeyDownWithItsVirtualKeyAndIsKeptInTheKeySta
         int scancode;
         UINT vk;
     };
-    const Case cases[] = {{SDL_SCANCODE_Z, 'Z'}, {SDL_SCANCODE_RETURN, VK_RETURN},
+    const Case cases[] = {{SDL_SCANCODE_Z, 'Z'},        {SDL_SCANCODE_RETURN, VK_RETURN},
                           {SDL_SCANCODE_LEFT, VK_LEFT}, {SDL_SCANCODE_LSHIFT, VK_SHIFT},
-                          {SDL_SCANCODE_F5, VK_F5}, {SDL_SCANCODE_KP_8, VK_NUMPAD0 + 8}};
+                          {SDL_SCANCODE_F5, VK_F5},     {SDL_SCANCODE_KP_8, VK_NUMPAD0 + 8}};
     for (const Case& c : cases) {
         g_seen.clear();
         testing::InjectKeyDown(c.scancode);
@@ -358,9 +359,9 @@ TEST_F(WindowTest, ForcedFailuresRefuseRegistrationAndCreation) {
     EXPECT_EQ(Make(), nullptr);
     EXPECT_TRUE(g_seen.empty());
     EXPECT_NE(Make(), nullptr);
-    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "NoSuchClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
 }
 
 TEST_F(WindowTest, ADestroyedWindowIsRefusedEverywhere) {
@@ -389,9 +390,9 @@ TEST_F(WindowTest, CreateAnsweringMinusOneFailsTheCreation) {
     };
     c.lpszClassName = "Refusing";
     ASSERT_NE(RegisterClassA(&c), 0);
-    EXPECT_EQ(CreateWindowExA(0, "Refusing", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "Refusing", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_TRUE(UnregisterClassA("Refusing", nullptr));
 }
 
@@ -428,8 +429,7 @@ TEST_F(WindowTest, ChangesFromAnotherThreadReachSdlAtTheMainThreadsNextPump) {
         nullptr, 0,
         [](void* w) -> DWORD {
             SetWindowTextA(static_cast<HWND>(w), "other");
-            SetWindowPos(static_cast<HWND>(w), nullptr, 0, 0, 400, 300,
-                         SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(static_cast<HWND>(w), nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER);
             return 0;
         },
         window_, 0, nullptr);

@@ -33,18 +33,21 @@ CommandResult RunInfo(const std::string& args) {
 class ImageInfo : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The process id keeps runs from other checkouts, which share the temporary directory, apart.
+        // The process id keeps runs from other checkouts, which share the temporary directory,
+        // apart.
         dir_ = fs::path(::testing::TempDir()) /
-               (std::string("image_info_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                "_" + std::to_string(::getpid()));
+               (std::string("image_info_") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                std::to_string(::getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return p.string();
     }
     fs::path dir_;
@@ -74,14 +77,18 @@ TEST_F(ImageInfo, PrintsSizeFormatMasksAndPitch) {
     const std::string tga = Write("b.tga", Tga16());
     const CommandResult r = RunInfo("'" + bgra + "' '" + tga + "'");
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("width    3\n  height   2\n  format   32 bits, 4 bytes a pixel\n"), std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("red 00FF0000 green 0000FF00 blue 000000FF alpha FF000000 unused 00000000\n  pitch    12"),
+    EXPECT_NE(r.out.find("width    3\n  height   2\n  format   32 bits, 4 bytes a pixel\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("width    5\n  height   1\n  format   16 bits, 2 bytes a pixel\n"), std::string::npos)
+    EXPECT_NE(r.out.find("red 00FF0000 green 0000FF00 blue 000000FF alpha FF000000 unused "
+                         "00000000\n  pitch    12"),
+              std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("red 00007C00 green 000003E0 blue 0000001F alpha 00000000 unused 00008000\n  pitch    10"),
+    EXPECT_NE(r.out.find("width    5\n  height   1\n  format   16 bits, 2 bytes a pixel\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("red 00007C00 green 000003E0 blue 0000001F alpha 00000000 unused "
+                         "00008000\n  pitch    10"),
               std::string::npos)
         << r.out;
 }

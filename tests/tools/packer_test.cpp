@@ -1,7 +1,7 @@
 // The tqa_pack command: options, exit status, exact sizes, and archives the engine reads.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>

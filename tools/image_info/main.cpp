@@ -21,14 +21,15 @@ int Describe(const char* path) {
         std::fprintf(stderr, "%s: cannot open\n", path);
         return 1;
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
     if (bytes.size() > UINT32_MAX) {
         std::fprintf(stderr, "%s: too large\n", path);
         return 1;
     }
     tessra::GraphImage image{};
-    if (tessra::LoadImageToGraphImage(nullptr, bytes.data(), static_cast<uint32_t>(bytes.size()), 1, 0, 0,
-                                      &image, nullptr, nullptr) != 0) {
+    if (tessra::LoadImageToGraphImage(nullptr, bytes.data(), static_cast<uint32_t>(bytes.size()), 1,
+                                      0, 0, &image, nullptr, nullptr) != 0) {
         std::fprintf(stderr, "%s: not a picture the engine decodes\n", path);
         return 1;
     }
@@ -38,8 +39,8 @@ int Describe(const char* path) {
     std::printf("  height   %d\n", image.height);
     std::printf("  format   %d bits, %d bytes a pixel%s\n", f.bitDepth, f.bytesPerPixel,
                 f.bitDepth == 8 ? ", palette indices" : "");
-    std::printf("  masks    red %08X green %08X blue %08X alpha %08X unused %08X\n", f.redMask, f.greenMask,
-                f.blueMask, f.alphaMask, f.unusedMask);
+    std::printf("  masks    red %08X green %08X blue %08X alpha %08X unused %08X\n", f.redMask,
+                f.greenMask, f.blueMask, f.alphaMask, f.unusedMask);
     std::printf("  pitch    %d\n", image.pitch);
     tessra::FreeGraphImage(&image);
     return 0;

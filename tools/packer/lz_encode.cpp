@@ -10,8 +10,8 @@ namespace packer {
 namespace {
 
 constexpr uint32_t kMinMatch = 4;
-constexpr uint32_t kMaxMatch = 4 + 8191;       // 5 bits in the code byte, 8 in the extension
-constexpr uint32_t kMaxDistance = 1u << 24;    // three distance bytes
+constexpr uint32_t kMaxMatch = 4 + 8191;     // 5 bits in the code byte, 8 in the extension
+constexpr uint32_t kMaxDistance = 1u << 24;  // three distance bytes
 constexpr int kChainDepth = 96;
 constexpr int kHashBits = 16;
 
@@ -87,7 +87,8 @@ std::vector<uint8_t> EncodeArchiveLz(const uint8_t* data, uint32_t size) {
                 out.push_back(static_cast<uint8_t>(c));
                 if (extra >= 32) out.push_back(static_cast<uint8_t>(extra >> 5));
                 const uint32_t field = bestDistance - 1;
-                for (uint32_t k = 0; k <= dcode; ++k) out.push_back(static_cast<uint8_t>(field >> (8 * k)));
+                for (uint32_t k = 0; k <= dcode; ++k)
+                    out.push_back(static_cast<uint8_t>(field >> (8 * k)));
                 for (uint32_t k = 0; k < bestLength; ++k) insert(i + k);
                 i += bestLength;
                 continue;

@@ -66,38 +66,42 @@ int main(int argc, char** argv) {
     while ((c = getopt_long(argc, argv, ":V:m:k:s:h", longOptions, nullptr)) != -1) {
         unsigned long long value = 0;
         switch (c) {
-        case 'V':
-            if (!ParseNumber(optarg, 3, &value)) return UsageError("version must be 0 to 3");
-            options.version = static_cast<int>(value);
-            break;
-        case 'm': {
-            const std::string method = optarg;
-            if (method == "auto") options.method = packer::Method::Auto;
-            else if (method == "store") options.method = packer::Method::Store;
-            else if (method == "lz") options.method = packer::Method::Lz;
-            else return UsageError("unknown method '" + method + "' (auto, store or lz)");
-            break;
-        }
-        case 'k':
-            if (!*optarg) return UsageError("the key text is empty (use --no-key)");
-            options.keyText = optarg;
-            options.useKey = true;
-            break;
-        case kNoKey:
-            options.useKey = false;
-            break;
-        case 's':
-            if (!ParseNumber(optarg, 0xFFFFFFFFull, &value) || value == 0)
-                return UsageError(std::string("bad size '") + optarg + "'");
-            options.exactSize = value;
-            break;
-        case 'h':
-            PrintUsage(stdout);
-            return 0;
-        case ':':
-            return UsageError(std::string("option needs a value: ") + argv[optind - 1]);
-        default:
-            return UsageError(std::string("unknown option: ") + argv[optind - 1]);
+            case 'V':
+                if (!ParseNumber(optarg, 3, &value)) return UsageError("version must be 0 to 3");
+                options.version = static_cast<int>(value);
+                break;
+            case 'm': {
+                const std::string method = optarg;
+                if (method == "auto")
+                    options.method = packer::Method::Auto;
+                else if (method == "store")
+                    options.method = packer::Method::Store;
+                else if (method == "lz")
+                    options.method = packer::Method::Lz;
+                else
+                    return UsageError("unknown method '" + method + "' (auto, store or lz)");
+                break;
+            }
+            case 'k':
+                if (!*optarg) return UsageError("the key text is empty (use --no-key)");
+                options.keyText = optarg;
+                options.useKey = true;
+                break;
+            case kNoKey:
+                options.useKey = false;
+                break;
+            case 's':
+                if (!ParseNumber(optarg, 0xFFFFFFFFull, &value) || value == 0)
+                    return UsageError(std::string("bad size '") + optarg + "'");
+                options.exactSize = value;
+                break;
+            case 'h':
+                PrintUsage(stdout);
+                return 0;
+            case ':':
+                return UsageError(std::string("option needs a value: ") + argv[optind - 1]);
+            default:
+                return UsageError(std::string("unknown option: ") + argv[optind - 1]);
         }
     }
     if (argc - optind != 2) return UsageError("expected SOURCE_DIR and ARCHIVE");

@@ -153,11 +153,13 @@ bool BuildArchive(const std::string& sourceDir, const PackOptions& options,
     uint32_t entryIndex = 0;
     for (size_t d = 0; d < dirs.size(); ++d) {
         const uint64_t record = blockOffset + dirTable + d * tessra::kArchiveDirRecordSize;
-        Put32(out, record, ownEntry[d] == tessra::kArchiveNoParent ? tessra::kArchiveNoParent
-                                                                   : ownEntry[d] * entrySize);
-        Put32(out, record + 4, parentOf[d] == tessra::kArchiveNoParent
-                                   ? tessra::kArchiveNoParent
-                                   : parentOf[d] * tessra::kArchiveDirRecordSize);
+        Put32(out, record,
+              ownEntry[d] == tessra::kArchiveNoParent ? tessra::kArchiveNoParent
+                                                      : ownEntry[d] * entrySize);
+        Put32(out, record + 4,
+              parentOf[d] == tessra::kArchiveNoParent
+                  ? tessra::kArchiveNoParent
+                  : parentOf[d] * tessra::kArchiveDirRecordSize);
         Put32(out, record + 8, static_cast<uint32_t>(dirs[d]->children.size()));
         Put32(out, record + 12, firstEntry[d] * entrySize);
         for (Node& child : dirs[d]->children) {
@@ -170,9 +172,10 @@ bool BuildArchive(const std::string& sourceDir, const PackOptions& options,
             nameAt += 4 + uint64_t{child.name.units} * 4;
             if (child.directory) {
                 Put32(out, entry + 4, tessra::kArchiveAttrDirectory);
-                const size_t index = static_cast<size_t>(
-                    std::find(dirs.begin(), dirs.end(), &child) - dirs.begin());
-                Put32(out, entry + 32, static_cast<uint32_t>(index * tessra::kArchiveDirRecordSize));
+                const size_t index =
+                    static_cast<size_t>(std::find(dirs.begin(), dirs.end(), &child) - dirs.begin());
+                Put32(out, entry + 32,
+                      static_cast<uint32_t>(index * tessra::kArchiveDirRecordSize));
                 if (options.version >= 2) Put32(out, entry + 40, tessra::kArchiveStored);
                 ++entryIndex;
                 continue;
@@ -251,9 +254,12 @@ bool PackDirectory(const std::string& sourceDir, const std::string& archivePath,
     int writeError = 0;
     for (size_t done = 0; done < bytes.size() && writeError == 0;) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n == 0) writeError = EIO;
-        else if (errno != EINTR) writeError = errno;
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n == 0)
+            writeError = EIO;
+        else if (errno != EINTR)
+            writeError = errno;
     }
     if (::close(fd) != 0 && writeError == 0) writeError = errno;
     std::error_code ec;

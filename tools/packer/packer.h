@@ -15,12 +15,12 @@ enum class Method {
 };
 
 struct PackOptions {
-    int version = 3;             // 0..3; versions 0 and 1 always store
+    int version = 3;  // 0..3; versions 0 and 1 always store
     Method method = Method::Auto;
-    bool useKey = true;          // false: scramble with no key text (the fill key)
-    std::string keyText;         // empty with useKey: the game's key
-    bool secondKey = false;      // scramble with the second key instead
-    uint64_t exactSize = 0;      // pad to exactly this many bytes; 0: no padding
+    bool useKey = true;      // false: scramble with no key text (the fill key)
+    std::string keyText;     // empty with useKey: the game's key
+    bool secondKey = false;  // scramble with the second key instead
+    uint64_t exactSize = 0;  // pad to exactly this many bytes; 0: no padding
 };
 
 // The game's key text: its key number formatted with "%08d".

@@ -62,17 +62,19 @@ TEST_P(ArchiveRoundTrip, NestedTreeReadsBack) {
     EXPECT_EQ(OpenViaFileTable("dat\\sub", 0, 1), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    VersionsAndMethods, ArchiveRoundTrip,
-    ::testing::Values(RoundTripCase{0, packer::Method::Store}, RoundTripCase{1, packer::Method::Auto},
-                      RoundTripCase{2, packer::Method::Store}, RoundTripCase{2, packer::Method::Lz},
-                      RoundTripCase{3, packer::Method::Lz}, RoundTripCase{3, packer::Method::Auto}),
-    [](const auto& info) {
-        const char* m = info.param.method == packer::Method::Store ? "Store"
-                        : info.param.method == packer::Method::Lz  ? "Lz"
-                                                                    : "Auto";
-        return "V" + std::to_string(info.param.version) + m;
-    });
+INSTANTIATE_TEST_SUITE_P(VersionsAndMethods, ArchiveRoundTrip,
+                         ::testing::Values(RoundTripCase{0, packer::Method::Store},
+                                           RoundTripCase{1, packer::Method::Auto},
+                                           RoundTripCase{2, packer::Method::Store},
+                                           RoundTripCase{2, packer::Method::Lz},
+                                           RoundTripCase{3, packer::Method::Lz},
+                                           RoundTripCase{3, packer::Method::Auto}),
+                         [](const auto& info) {
+                             const char* m = info.param.method == packer::Method::Store ? "Store"
+                                             : info.param.method == packer::Method::Lz  ? "Lz"
+                                                                                        : "Auto";
+                             return "V" + std::to_string(info.param.version) + m;
+                         });
 
 // The layout itself, read without the reader: a shared mistake of packer and reader would
 // pass every round trip.
@@ -88,11 +90,12 @@ TEST_F(ArchiveTest, HeaderAndEntrySizesByVersion) {
         options.method = packer::Method::Store;
         std::vector<uint8_t> bytes;
         std::string error;
-        ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), options, &bytes, &error)) << error;
+        ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), options, &bytes, &error))
+            << error;
         XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
         auto u32 = [&](size_t at) {
-            return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
-                   uint32_t{bytes[at + 3]} << 24;
+            return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 |
+                   uint32_t{bytes[at + 2]} << 16 | uint32_t{bytes[at + 3]} << 24;
         };
         EXPECT_EQ(bytes[0], 'T');
         EXPECT_EQ(bytes[1], 'Q');
@@ -114,7 +117,8 @@ TEST_F(ArchiveTest, HeaderAndEntrySizesByVersion) {
         if (version >= 2) {
             EXPECT_EQ(u32(entry + 40), 0xFFFFFFFFu);
         }
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[u32(8) + u32(entry + 32)]), 2), "22");
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[u32(8) + u32(entry + 32)]), 2),
+                  "22");
     }
 }
 
@@ -125,7 +129,8 @@ TEST(ArchiveLzEncoder, RoundTripsThroughDecoder) {
     inputs.push_back(all);
     for (const std::string& in : inputs) {
         auto bytes = reinterpret_cast<const uint8_t*>(in.data());
-        std::vector<uint8_t> packed = packer::EncodeArchiveLz(bytes, static_cast<uint32_t>(in.size()));
+        std::vector<uint8_t> packed =
+            packer::EncodeArchiveLz(bytes, static_cast<uint32_t>(in.size()));
         std::vector<uint8_t> out(in.size() + 1);
         ASSERT_EQ(DecodeArchiveLz(packed.data(), static_cast<uint32_t>(packed.size()), out.data(),
                                   static_cast<uint32_t>(in.size())),
@@ -163,7 +168,10 @@ TEST(ArchiveLzDecoder, TokenRules) {
         std::string expected;
     } cases[] = {
         {"escape doubled is one literal escape", 0x7E, {'A', 0x7E, 0x7E, 'B'}, "A~B"},
-        {"distance 1 length 10 repeats the last byte", 0x7E, {'A', 0x7E, 6 << 3, 0}, std::string(11, 'A')},
+        {"distance 1 length 10 repeats the last byte",
+         0x7E,
+         {'A', 0x7E, 6 << 3, 0},
+         std::string(11, 'A')},
         // Wanted code 0x10 (length 6, one distance byte) equals the escape: stored as 0x11.
         {"code above the escape is read minus one", 0x10, {'A', 'B', 0x10, 0x11, 1}, "ABABABAB"},
         {"extension byte adds length bits", 0x7E, {'Z', 0x7E, 4, 1, 0}, std::string(37, 'Z')},
@@ -171,7 +179,8 @@ TEST(ArchiveLzDecoder, TokenRules) {
         {"two distance bytes", 0xC8, longDistance, longExpected},
     };
     for (const Case& c : cases) {
-        std::vector<uint8_t> s = LzStream(c.escape, c.tokens, static_cast<uint32_t>(c.expected.size()));
+        std::vector<uint8_t> s =
+            LzStream(c.escape, c.tokens, static_cast<uint32_t>(c.expected.size()));
         std::vector<uint8_t> out(c.expected.size());
         ASSERT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(),
                                   static_cast<uint32_t>(out.size())),
@@ -200,7 +209,9 @@ TEST(ArchiveLzDecoder, BadStreamsFail) {
     for (const Case& c : cases) {
         std::vector<uint8_t> s = LzStream(0x7E, c.tokens, c.decodedSize);
         std::vector<uint8_t> out(c.decodedSize + 64);
-        EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(), c.decodedSize), -1)
+        EXPECT_EQ(
+            DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(), c.decodedSize),
+            -1)
             << c.what;
     }
     // The head must agree with the entry's sizes.
@@ -212,7 +223,8 @@ TEST(ArchiveLzDecoder, BadStreamsFail) {
     EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), nullptr, 2), 2);
     // A decoded size no token stream of that length could reach.
     std::vector<uint8_t> huge = LzStream(0x7E, {'A', 0x7E, 0xF8, 0xFF, 0}, 0x7FFFFFFF);
-    EXPECT_EQ(DecodeArchiveLz(huge.data(), static_cast<uint32_t>(huge.size()), nullptr, 0x7FFFFFFF), -1);
+    EXPECT_EQ(DecodeArchiveLz(huge.data(), static_cast<uint32_t>(huge.size()), nullptr, 0x7FFFFFFF),
+              -1);
 }
 
 // ---- names and keys ----
@@ -231,7 +243,11 @@ TEST(ArchiveNames, SearchNames) {
         // A trail byte 0x5C does not end the name; trail bytes are not upper-cased.
         {"\x83\x5Cz\\q", 3, 1, {0x83, 0x5C, 'Z'}},
         {"\x82\x61x", 3, 1, {0x82, 0x61, 'X'}},
-        {"\xB1" "b", 2, 1, {0xB1, 'B'}},  // half-width katakana stays
+        {"\xB1"
+         "b",
+         2,
+         1,
+         {0xB1, 'B'}},  // half-width katakana stays
     };
     for (const Case& c : cases) {
         ArchiveSearchName n;
@@ -355,9 +371,15 @@ TEST_F(ArchiveTest, ShiftJisNamesPackAndOpen) {
     struct Case {
         std::string onDisk, opened;
     } cases[] = {
-        {"\x83\x5C" "a.png", "dat\\\x83\x5C" "A.PNG"},  // "ソ": trail byte 0x5C
-        {"\x82\x61" "b.txt", "DAT\\\x82\x61" "b.txt"},  // trail byte 'a' stays
-        {"\x95\x5C/c.bin", "dat\\\x95\x5C\\C.BIN"},   // a directory "表" (trail 0x5C)
+        {"\x83\x5C"
+         "a.png",
+         "dat\\\x83\x5C"
+         "A.PNG"},  // "ソ": trail byte 0x5C
+        {"\x82\x61"
+         "b.txt",
+         "DAT\\\x82\x61"
+         "b.txt"},                                   // trail byte 'a' stays
+        {"\x95\x5C/c.bin", "dat\\\x95\x5C\\C.BIN"},  // a directory "表" (trail 0x5C)
     };
     for (const Case& c : cases) WriteFile(dir_ / "src" / c.onDisk, "content of " + c.onDisk);
     Pack(dir_ / "src", dir_ / "dat.dat");
@@ -367,7 +389,10 @@ TEST_F(ArchiveTest, ShiftJisNamesPackAndOpen) {
         EXPECT_EQ(got, "content of " + c.onDisk) << c.opened;
     }
     // The pair "\x82\x61" is not the pair "\x82\x41".
-    EXPECT_EQ(OpenViaFileTable("dat\\\x82\x41" "b.txt", 0, 1), 0);
+    EXPECT_EQ(OpenViaFileTable("dat\\\x82\x41"
+                               "b.txt",
+                               0, 1),
+              0);
 }
 
 // The open-file table holds 512 files; the 513th is refused with a line in the log, which

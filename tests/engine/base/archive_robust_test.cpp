@@ -14,22 +14,23 @@ constexpr uint32_t kSeed = 20261210;
 std::vector<uint8_t> Mutate(const std::vector<uint8_t>& base, std::mt19937& rng, size_t hotEnd) {
     std::vector<uint8_t> m = base;
     switch (rng() % 4) {
-    case 0:  // truncated
-        m.resize(rng() % m.size());
-        break;
-    case 1:  // a few bits flipped anywhere
-        for (unsigned n = 1 + rng() % 4; n > 0; --n) m[rng() % m.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
-        break;
-    case 2:  // one bit flipped in the header or the tables
-        m[rng() % std::min(hotEnd, m.size())] ^= static_cast<uint8_t>(1u << (rng() % 8));
-        break;
-    default:  // a random word over a field of the header or the tables
-        if (hotEnd >= 4) {
-            const size_t at = (rng() % (hotEnd - 3)) & ~size_t{3};
-            const uint32_t v = rng() % 3 == 0 ? 0xFFFFFFFFu : rng();
-            for (int i = 0; i < 4; ++i) m[at + i] ^= static_cast<uint8_t>(v >> (8 * i));
-        }
-        break;
+        case 0:  // truncated
+            m.resize(rng() % m.size());
+            break;
+        case 1:  // a few bits flipped anywhere
+            for (unsigned n = 1 + rng() % 4; n > 0; --n)
+                m[rng() % m.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            break;
+        case 2:  // one bit flipped in the header or the tables
+            m[rng() % std::min(hotEnd, m.size())] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            break;
+        default:  // a random word over a field of the header or the tables
+            if (hotEnd >= 4) {
+                const size_t at = (rng() % (hotEnd - 3)) & ~size_t{3};
+                const uint32_t v = rng() % 3 == 0 ? 0xFFFFFFFFu : rng();
+                for (int i = 0; i < 4; ++i) m[at + i] ^= static_cast<uint8_t>(v >> (8 * i));
+            }
+            break;
     }
     return m;
 }
@@ -45,14 +46,16 @@ TEST_F(ArchiveTest, DamagedArchivesFailCleanly) {
 
     std::vector<std::vector<uint8_t>> variants;
     std::vector<size_t> hotEnds;
-    for (auto [version, method] : {std::pair{3, packer::Method::Lz}, std::pair{2, packer::Method::Auto},
-                                   std::pair{0, packer::Method::Store}}) {
+    for (auto [version, method] :
+         {std::pair{3, packer::Method::Lz}, std::pair{2, packer::Method::Auto},
+          std::pair{0, packer::Method::Store}}) {
         packer::PackOptions options;
         options.version = version;
         options.method = method;
         std::vector<uint8_t> bytes;
         std::string error;
-        ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), options, &bytes, &error)) << error;
+        ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), options, &bytes, &error))
+            << error;
         variants.push_back(bytes);
         // The header block follows the header; data follows the block.
         uint8_t head[24];
@@ -63,8 +66,9 @@ TEST_F(ArchiveTest, DamagedArchivesFailCleanly) {
         hotEnds.push_back(head[8] | head[9] << 8 | head[10] << 16 | size_t{head[11]} << 24);
     }
 
-    const char* names[] = {"pack\\a.png", "pack\\sub\\b.bin", "pack\\sub\\deep\\c.txt",
-                           "pack\\raw.bin", "pack\\sub\\none", "pack\\emptydir\\x", "pack\\sub"};
+    const char* names[] = {"pack\\a.png",   "pack\\sub\\b.bin", "pack\\sub\\deep\\c.txt",
+                           "pack\\raw.bin", "pack\\sub\\none",  "pack\\emptydir\\x",
+                           "pack\\sub"};
     std::mt19937 rng(kSeed);
     int opened = 0, refused = 0;
     for (int c = 0; c < 2400; ++c) {
@@ -72,7 +76,8 @@ TEST_F(ArchiveTest, DamagedArchivesFailCleanly) {
         std::vector<uint8_t> m = c < 3 ? variants[v] : Mutate(variants[v], rng, hotEnds[v]);
         {
             std::ofstream out(dir_ / "pack.dat", std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(m.data()), static_cast<std::streamsize>(m.size()));
+            out.write(reinterpret_cast<const char*>(m.data()),
+                      static_cast<std::streamsize>(m.size()));
         }
         InitArchiveFileState();
         SetArchiveExtensionBody("dat");
@@ -87,7 +92,8 @@ TEST_F(ArchiveTest, DamagedArchivesFailCleanly) {
             char buf[700];
             for (int k = 0; k < 20 && ReadViaFileTable(buf, 1, sizeof buf, h) > 0; ++k) {
             }
-            SeekViaFileTable(h, static_cast<int32_t>(rng() % 5000) - 1000, static_cast<int>(rng() % 3));
+            SeekViaFileTable(h, static_cast<int32_t>(rng() % 5000) - 1000,
+                             static_cast<int>(rng() % 3));
             EXPECT_GE(TellViaFileTable(h), 0);
             ReadViaFileTable(buf, 3, 100, h);
             EXPECT_EQ(CloseViaFileTable(h), 0);

@@ -26,7 +26,8 @@ protected:
         for (char& c : name)
             if (c == '/') c = '_';
         // The pid too: other checkouts may run the same test at the same time.
-        dir_ = fs::path(::testing::TempDir()) / ("archive_" + name + "_" + std::to_string(getpid()));
+        dir_ =
+            fs::path(::testing::TempDir()) / ("archive_" + name + "_" + std::to_string(getpid()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         old_ = fs::current_path();
@@ -51,7 +52,8 @@ protected:
     static void Pack(const fs::path& source, const fs::path& archive,
                      const packer::PackOptions& options = {}) {
         std::string error;
-        ASSERT_TRUE(packer::PackDirectory(source.string(), archive.string(), options, &error)) << error;
+        ASSERT_TRUE(packer::PackDirectory(source.string(), archive.string(), options, &error))
+            << error;
     }
     // The whole content of a file through the file-access table; empty when it cannot be opened.
     static bool ReadAll(const char* name, std::string* out) {
@@ -78,8 +80,10 @@ inline std::string Pattern(size_t n, unsigned seed) {
     unsigned x = seed * 2654435761u + 1;
     while (s.size() < n) {
         x = x * 1103515245u + 12345u;
-        if ((x >> 16) % 3 == 0) s += "tile-row-" + std::to_string((x >> 8) % 17) + ";";
-        else s.push_back(static_cast<char>(x >> 24));
+        if ((x >> 16) % 3 == 0)
+            s += "tile-row-" + std::to_string((x >> 8) % 17) + ";";
+        else
+            s.push_back(static_cast<char>(x >> 24));
     }
     s.resize(n);
     return s;

@@ -68,8 +68,8 @@ TEST(MemStream, ItemsAndLastPartialItem) {
         int32_t offset;
         int origin;
         int64_t expected;
-    } seeks[] = {{-5, kSeekSet, 0}, {50, kSeekSet, 10}, {-20, kSeekCur, 0}, {3, kSeekCur, 3},
-                 {1, kSeekEnd, 10}, {-10, kSeekEnd, 0}};
+    } seeks[] = {{-5, kSeekSet, 0}, {50, kSeekSet, 10}, {-20, kSeekCur, 0},
+                 {3, kSeekCur, 3},  {1, kSeekEnd, 10},  {-10, kSeekEnd, 0}};
     for (const auto& s : seeks) {
         EXPECT_EQ(io.Seek(io.handle, s.offset, s.origin), 0);
         EXPECT_EQ(io.Tell(io.handle), s.expected) << s.offset << " " << s.origin;
@@ -182,8 +182,13 @@ TEST_F(FileStream, ConvertFullPathCases) {
         {"", "C:\\x", 0, "C:\\x"},
         {nullptr, "C:\\x", 0, "C:\\x"},
         // A trail byte 0x5C ("ソ" is 0x83 0x5C) neither ends a component nor marks a cut.
-        {"\x83\x5C" "\\f", "C:\\d", 0, "C:\\d\\\x83\x5C\\f"},
-        {"..\\g", "C:\\a\\\x83\x5C" "b", 0, "C:\\a\\g"},
+        {"\x83\x5C"
+         "\\f",
+         "C:\\d", 0, "C:\\d\\\x83\x5C\\f"},
+        {"..\\g",
+         "C:\\a\\\x83\x5C"
+         "b",
+         0, "C:\\a\\g"},
         {"..", "C:\\\x83\x5C", 0, "C:"},
     };
     for (const Case& c : cases) {

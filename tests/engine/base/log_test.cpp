@@ -13,7 +13,6 @@
 namespace tessra {
 namespace {
 
-
 using LogTest = LogFixture;
 
 // Every stamp is "<milliseconds>:"; the clock's value is not ours to fix, so the stamps are

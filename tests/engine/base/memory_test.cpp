@@ -68,15 +68,17 @@ TEST_F(MemoryTest, DumpListsLiveBlocksNewestFirst) {
     std::memcpy(a, "ab\x01\xff", 5);
     void* b = AllocTagged(2048, "b.cpp", -1);
     std::memset(b, 'x', 2048);
-    const uint16_t idA = reinterpret_cast<AllocHeader*>(static_cast<char*>(a) -
-                                                        kAllocHeaderSize)->id;
+    const uint16_t idA =
+        reinterpret_cast<AllocHeader*>(static_cast<char*>(a) - kAllocHeaderSize)->id;
     DumpAllocations();
     const std::string expected =
         "\r\n"
         "Alloc memory dump"
-        "\tsize:2048(2.000kb)  file:b.cpp  line:65535  ID:" + std::to_string(idA + 1) +
+        "\tsize:2048(2.000kb)  file:b.cpp  line:65535  ID:" +
+        std::to_string(idA + 1) +
         "  data:<xxxxxxxxxxxxxxxx> [78 78 78 78 78 78 78 78 78 78 78 78 78 78 78 78]\r\n"
-        "\tsize:5(0.005kb)  file:h/to/source.cpp  line:77  ID:" + std::to_string(idA) +
+        "\tsize:5(0.005kb)  file:h/to/source.cpp  line:77  ID:" +
+        std::to_string(idA) +
         "  data:<ab.\xff.> [61 62 01 ff 00]\r\n"
         "\tTotal size:2053(2.005kb)  Alloc num:2\r\n"
         "\r\n";
@@ -88,16 +90,14 @@ TEST_F(MemoryTest, DumpListsLiveBlocksNewestFirst) {
 TEST_F(MemoryTest, DumpOfEmptyListPrintsZeroTotals) {
     FreeTagged(AllocTagged(1, nullptr, 0));  // head now rests on the sentinel
     DumpAllocations();
-    EXPECT_EQ(ReadLog(),
-              "\r\nAlloc memory dump\tTotal size:0(0.000kb)  Alloc num:0\r\n\r\n");
+    EXPECT_EQ(ReadLog(), "\r\nAlloc memory dump\tTotal size:0(0.000kb)  Alloc num:0\r\n\r\n");
 }
 
 TEST_F(MemoryTest, CorruptedHeaderIsReported) {
     void* older = AllocTagged(8, "x.cpp", 1);
     void* newer = AllocTagged(8, "y.cpp", 2);
     std::memcpy(older, "abcdefgh", 8);
-    auto* header =
-        reinterpret_cast<AllocHeader*>(static_cast<char*>(older) - kAllocHeaderSize);
+    auto* header = reinterpret_cast<AllocHeader*>(static_cast<char*>(older) - kAllocHeaderSize);
     const uint32_t size = header->size;
     header->size = 9999;  // a stray write in front of the block
     EXPECT_EQ(CheckAllocations(), -1);
@@ -144,8 +144,7 @@ TEST_F(MemoryTest, BlockLineReadsNoMoreThanTheBlock) {
         LogMemoryBlock(reinterpret_cast<AllocHeader*>(static_cast<char*>(p) - kAllocHeaderSize));
         std::string hex;
         for (size_t i = 0; i < size; ++i) hex += i == 0 ? "6b" : " 6b";
-        EXPECT_THAT(ReadLog(), HasSubstr("data:<" + std::string(size, 'k') + "> [" + hex +
-                                         "]\r\n"))
+        EXPECT_THAT(ReadLog(), HasSubstr("data:<" + std::string(size, 'k') + "> [" + hex + "]\r\n"))
             << size;
         FreeTagged(p);
     }

@@ -27,8 +27,8 @@ TEST_P(RandomRefillTest, MatchesReferenceOutputs) {
     state[0] = 4357;
     for (int i = 1; i < kMtWords; ++i) state[i] = 69069u * state[i - 1];
     LoadState(state, GetParam());
-    const uint32_t expected[] = {3510405877u, 4290933890u, 2191955339u, 564929546u,
-                                 152112058u,  4262624192u};
+    const uint32_t expected[] = {3510405877u, 4290933890u, 2191955339u,
+                                 564929546u,  152112058u,  4262624192u};
     for (uint32_t e : expected) EXPECT_EQ(GetNextMtRandom(), e);
 
     state[0] = 5489;
@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(BothRoutines, RandomRefillTest, ::testing::Values(0, 1)
 // half of one step of 69069 * s + 1, low half from the high half of the next).
 TEST(RandomTest, FirstOutputsForSeed4357) {
     SeedMtRandom(4357);
-    const uint32_t expected[] = {2867219139u, 1585203162u, 3113124129u, 2953900839u,
-                                 2463794868u, 3482265796u};
+    const uint32_t expected[] = {2867219139u, 1585203162u, 3113124129u,
+                                 2953900839u, 2463794868u, 3482265796u};
     for (uint32_t e : expected) EXPECT_EQ(GetNextMtRandom(), e);
 }
 

@@ -23,7 +23,9 @@ TEST(FindStringCharTest, StepsOverDoubleByteCharacters) {
         {"dat\\x", '\\', 3},
         {std::string(kHyo) + "a\\b", '\\', 3},
         {std::string(kHyo), '\\', -1},
-        {"\x83\x41" "A", 'A', 2},  // trail byte 0x41 is not the 'A'
+        {"\x83\x41"
+         "A",
+         'A', 2},  // trail byte 0x41 is not the 'A'
         {"", 'a', -1},
         {"abc", '\0', -1},
         // A lead byte before the terminator ends the text; nothing past it is read.
@@ -42,9 +44,17 @@ TEST(FindStringCharTest, StepsOverDoubleByteCharacters) {
 
 TEST(StringsTest, UpperCaseLeavesDoubleByteCharacters) {
     // "ａ" style: lead 0x82 with trail bytes in a-z.
-    char text[] = "ab\x82" "a" "\x82z" "c-\xB1yz";
+    char text[] =
+        "ab\x82"
+        "a"
+        "\x82z"
+        "c-\xB1yz";
     UpperCaseString(text);
-    EXPECT_STREQ(text, "AB\x82" "a" "\x82z" "C-\xB1YZ");
+    EXPECT_STREQ(text,
+                 "AB\x82"
+                 "a"
+                 "\x82z"
+                 "C-\xB1YZ");
     char endsWithLead[] = "x\x82";
     UpperCaseString(endsWithLead);
     EXPECT_STREQ(endsWithLead, "X\x82");
@@ -132,10 +142,17 @@ TEST(StringsTest, ParseInt) {
         int32_t value;
     };
     const Case cases[] = {
-        {"abc-12x", -12}, {"x7y8", 7},     {"-", 0},     {"abc", -1},
-        {"", -1},         {"0", 0},        {"--5", 0},   {"2147483647", INT32_MAX},
+        {"abc-12x", -12},
+        {"x7y8", 7},
+        {"-", 0},
+        {"abc", -1},
+        {"", -1},
+        {"0", 0},
+        {"--5", 0},
+        {"2147483647", INT32_MAX},
         // Wraps in 32 bits rather than overflowing.
-        {"4294967297", 1}, {"-2147483648", INT32_MIN},
+        {"4294967297", 1},
+        {"-2147483648", INT32_MIN},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseInt(c.text), c.value) << c.text;
 }
@@ -181,9 +198,9 @@ TEST(StringsTest, TruncationTowardZeroAndOutOfRange) {
         {2.9, 2},
         {-2.9, -2},
         {-0.5, 0},
-        {2147483520.0, 2147483520},   // the largest float below 2^31
+        {2147483520.0, 2147483520},  // the largest float below 2^31
         {-2147483648.0, INT32_MIN},
-        {2147483648.0, INT32_MIN},    // out of range: 0x80000000
+        {2147483648.0, INT32_MIN},  // out of range: 0x80000000
         {-2147483904.0, INT32_MIN},
         {1e30, INT32_MIN},
         {-1e30, INT32_MIN},

@@ -26,7 +26,9 @@ bool WaitUntil(const std::function<bool()>& cond, std::chrono::milliseconds boun
     return true;
 }
 
-int Waiters() { return InspectEngineLock().waiterCount; }
+int Waiters() {
+    return InspectEngineLock().waiterCount;
+}
 
 // Order in which threads got the lock.
 struct Order {
@@ -204,7 +206,9 @@ const LockCase kCases[] = {
 
 class EngineLockTest : public ::testing::TestWithParam<LockCase> {};
 
-TEST_P(EngineLockTest, Holds) { GetParam().run(); }
+TEST_P(EngineLockTest, Holds) {
+    GetParam().run();
+}
 
 INSTANTIATE_TEST_SUITE_P(Cases, EngineLockTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });

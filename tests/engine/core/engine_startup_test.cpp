@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "engine/base/memory.h"
+#include "engine/base/sjis.h"
 #include "engine/core/engine_core_support.h"
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
-#include "engine/base/memory.h"
 #include "engine/core/pending_calls.h"
-#include "engine/base/sjis.h"
 #include "platform/testing.h"
 #include "platform/win/system.h"
 #include "platform/win/window.h"
@@ -71,7 +71,8 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     // It ends with the allocation dump, and no block is left.
     const size_t dump = log.rfind("Alloc memory dump");
     ASSERT_NE(dump, std::string::npos);
-    EXPECT_EQ(log.compare(dump, 36, "Alloc memory dump\tTotal size:0(0.000"), 0) << log.substr(dump);
+    EXPECT_EQ(log.compare(dump, 36, "Alloc memory dump\tTotal size:0(0.000"), 0)
+        << log.substr(dump);
     EXPECT_NE(log.find("Alloc num:0", dump), std::string::npos);
 }
 
@@ -142,10 +143,9 @@ TEST_F(EngineStartupTest, WindowFailuresFailStartUpCleanly) {
         void (*inject)(int);
         const char* line;
     };
-    for (const Case& c : {Case{plat::testing::FailClassRegistrations,
-                               "ウインドウクラスの登録に失敗しました\r\n"},
-                          Case{plat::testing::FailWindowCreations,
-                               "ウインドウの作成に失敗しました\r\n"}}) {
+    for (const Case& c :
+         {Case{plat::testing::FailClassRegistrations, "ウインドウクラスの登録に失敗しました\r\n"},
+          Case{plat::testing::FailWindowCreations, "ウインドウの作成に失敗しました\r\n"}}) {
         c.inject(1);
         EXPECT_EQ(StartEngine(), -1);
         EXPECT_EQ(GetEngineWindow(), nullptr);
@@ -190,8 +190,7 @@ void PrintTo(const DepthCase& c, std::ostream* os) {
         << c.screenBits << " bits";
 }
 
-class ColourDepthTest : public EngineFixture,
-                        public ::testing::WithParamInterface<DepthCase> {};
+class ColourDepthTest : public EngineFixture, public ::testing::WithParamInterface<DepthCase> {};
 
 TEST_P(ColourDepthTest, RefusesTwentyFourBits) {
     const DepthCase c = GetParam();

@@ -7,11 +7,11 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "engine/base/sjis.h"
 #include "engine/core/engine_core_support.h"
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/core/pending_calls.h"
-#include "engine/base/sjis.h"
 #include "engine/core/window.h"
 #include "engine/graphics/color_format.h"
 #include "platform/testing.h"
@@ -285,7 +285,9 @@ const ForwardCase kForwardCases[] = {
      }},
 };
 
-void PrintTo(const ForwardCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ForwardCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ForwardTest : public ::testing::TestWithParam<ForwardCase> {};
 

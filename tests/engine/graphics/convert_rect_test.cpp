@@ -57,7 +57,8 @@ uint32_t Load(const uint8_t* p, int bytes) {
 }
 
 uint32_t PaletteOf(const ColorFormat& f, uint32_t i) {
-    return (static_cast<uint32_t>(f.palette[i][2]) << 16) | (f.palette[i][1] << 8) | f.palette[i][0];
+    return (static_cast<uint32_t>(f.palette[i][2]) << 16) | (f.palette[i][1] << 8) |
+           f.palette[i][0];
 }
 
 bool Is(const ColorFormat& f, int depth, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
@@ -83,13 +84,15 @@ uint32_t PackKey(const ColorFormat& d, uint32_t trans) {
         if (width == 0) return 0;
         return (width <= 8 ? v8 >> (8 - width) : v8 << (width - 8)) << shift;
     };
-    return ch((trans >> 16) & 0xFF, d.redWidth, d.redShift) | ch((trans >> 8) & 0xFF, d.greenWidth, d.greenShift) |
+    return ch((trans >> 16) & 0xFF, d.redWidth, d.redShift) |
+           ch((trans >> 8) & 0xFF, d.greenWidth, d.greenShift) |
            ch(trans & 0xFF, d.blueWidth, d.blueShift);
 }
 
 // What one source pixel becomes, written from the rules, not the code's tables. Returns false
 // when the destination is left untouched.
-bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, const Options& o, uint32_t* out) {
+bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, const Options& o,
+               uint32_t* out) {
     if (d.bitDepth == 8) {
         if (s.bitDepth != 8) return false;
         *out = raw;
@@ -174,7 +177,9 @@ bool Reference(const ColorFormat& d, const ColorFormat& s, uint32_t raw, const O
     uint32_t result = color | d.unusedMask;
     if (d.alphaWidth) {
         const uint32_t full = d.alphaMask >> d.alphaShift;
-        uint32_t a = s.alphaWidth ? Exact((v & s.alphaMask) >> s.alphaShift, s.alphaWidth, d.alphaWidth) : full;
+        uint32_t a = s.alphaWidth
+                         ? Exact((v & s.alphaMask) >> s.alphaShift, s.alphaWidth, d.alphaWidth)
+                         : full;
         if (key) a = (color & colorMask) == keyColor ? 0 : full;
         result |= a << d.alphaShift;
     }
@@ -206,34 +211,39 @@ TEST(ConvertRect, EveryPairMatchesPerPixelReference) {
                     // Several pixels share the first one's colour, which becomes the key.
                     const uint8_t* first = &in[static_cast<size_t>(rect.top * sp + rect.left * sb)];
                     for (int i = 1; i < 5; ++i) {
-                        std::memcpy(&in[static_cast<size_t>((rect.top + i % 4) * sp + (rect.left + i) * sb)], first,
-                                    static_cast<size_t>(sb));
+                        std::memcpy(&in[static_cast<size_t>((rect.top + i % 4) * sp +
+                                                            (rect.left + i) * sb)],
+                                    first, static_cast<size_t>(sb));
                     }
                     GraphImage g{s, w, h, sp, in.data()};
                     o.trans = ReadGraphImagePixel(&g, rect.left, rect.top) & 0xFFFFFF;
                 }
                 std::vector<uint8_t> out(static_cast<size_t>(dp * 8), 0xA5);
                 const std::vector<uint8_t> before = out;
-                ConvertRectPixels(out.data(), dp, &d, in.data(), sp, &s, nullptr, 0, nullptr, dx, dy, &rect,
-                                  o.mirror ? 1 : 0, o.key ? 1 : 0, o.trans, 0, 0, 0, 0);
+                ConvertRectPixels(out.data(), dp, &d, in.data(), sp, &s, nullptr, 0, nullptr, dx,
+                                  dy, &rect, o.mirror ? 1 : 0, o.key ? 1 : 0, o.trans, 0, 0, 0, 0);
                 // The index copy has no mirror.
                 const bool mirrored = o.mirror && d.bitDepth != 8;
                 for (int y = 0; y < 8; ++y) {
                     for (int x = 0; x < 12; ++x) {
                         const uint8_t* got = &out[static_cast<size_t>(y * dp + x * db)];
                         const int col = x - dx;
-                        const int sx = (mirrored ? rect.right - rect.left - 1 - col : col) + rect.left;
+                        const int sx =
+                            (mirrored ? rect.right - rect.left - 1 - col : col) + rect.left;
                         const int sy = y - dy + rect.top;
                         uint32_t want = 0;
-                        const bool inside = col >= 0 && col < rect.right - rect.left && sy >= rect.top &&
-                                            sy < rect.bottom;
+                        const bool inside = col >= 0 && col < rect.right - rect.left &&
+                                            sy >= rect.top && sy < rect.bottom;
                         if (inside &&
-                            Reference(d, s, Load(&in[static_cast<size_t>(sy * sp + sx * sb)], sb), o, &want)) {
-                            ASSERT_EQ(Load(got, db), want & (db == 4 ? 0xFFFFFFFFu : (1u << (8 * db)) - 1))
+                            Reference(d, s, Load(&in[static_cast<size_t>(sy * sp + sx * sb)], sb),
+                                      o, &want)) {
+                            ASSERT_EQ(Load(got, db),
+                                      want & (db == 4 ? 0xFFFFFFFFu : (1u << (8 * db)) - 1))
                                 << "at " << x << "," << y;
                         } else {
-                            ASSERT_EQ(0, std::memcmp(got, &before[static_cast<size_t>(y * dp + x * db)],
-                                                     static_cast<size_t>(db)))
+                            ASSERT_EQ(
+                                0, std::memcmp(got, &before[static_cast<size_t>(y * dp + x * db)],
+                                               static_cast<size_t>(db)))
                                 << "written outside at " << x << "," << y;
                         }
                     }
@@ -312,8 +322,8 @@ TEST(ConvertRect, PalettedSourceToXrgbSetsTopByte) {
 TEST(ConvertRect, IndexCopyAppliesBothPositionsAndReturnsLargestIndex) {
     ColorFormat pal{};
     SetPaletteXrgbFormat(&pal);
-    const uint8_t in[4 * 3] = {1, 2, 3, 4,  //
-                               5, 90, 7, 8,  //
+    const uint8_t in[4 * 3] = {1, 2,  3,  4,  //
+                               5, 90, 7,  8,  //
                                9, 10, 11, 12};
     uint8_t out[5 * 4];
     std::memset(out, 0xEE, sizeof out);
@@ -339,8 +349,8 @@ TEST(ConvertRect, EmptyRectangleDoesNothing) {
     const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
     uint32_t in = 0x123456, out = 0xDEADBEEF;
     for (const Rect& r : {Rect{0, 0, 0, 1}, Rect{0, 0, 1, 0}, Rect{1, 1, 0, 0}}) {
-        EXPECT_EQ(ConvertRectPixels(&out, 4, &xrgb, &in, 4, &r565, nullptr, 0, nullptr, 0, 0, &r,
-                                    0, 0, 0, 0, 0, 0, 0),
+        EXPECT_EQ(ConvertRectPixels(&out, 4, &xrgb, &in, 4, &r565, nullptr, 0, nullptr, 0, 0, &r, 0,
+                                    0, 0, 0, 0, 0, 0),
                   0);
         EXPECT_EQ(out, 0xDEADBEEFu);
     }
@@ -382,8 +392,8 @@ TEST(ConvertRect, SkipTransparentLeavesDestination) {
     {
         uint32_t out[3] = {7, 7, 7};
         const Rect r{0, 0, 3, 1};
-        ConvertRectPixels(out, 12, &xrgb, in, 6, &r565, nullptr, 0, nullptr, 0, 0, &r, 0, 0,
-                          0xF81F, 0, 0, 0, 1);
+        ConvertRectPixels(out, 12, &xrgb, in, 6, &r565, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0xF81F,
+                          0, 0, 0, 1);
         EXPECT_EQ(out[0], 7u);
         EXPECT_NE(out[1], 7u);
         EXPECT_EQ(out[2], 7u);
@@ -424,13 +434,13 @@ TEST(ConvertRect, AlphaImageSuppliesAlpha) {
     ColorFormat rgb24{};
     SetRgb24Format(&rgb24);
     const uint8_t alpha24[3] = {0x40, 0x80, 0xC0};  // blue, green, red
-    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha24, 3, &rgb24, 0, 0, &r0, 0, 0, 0, 0, 0,
-                      0, 0);
+    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha24, 3, &rgb24, 0, 0, &r0, 0, 0, 0, 0, 0, 0,
+                      0);
     EXPECT_EQ(one, 0x40112233u);
     const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
     const uint16_t alpha16[1] = {0xFFF0};  // blue 16 of 31
-    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha16, 2, &r565, 0, 0, &r0, 0, 0, 0, 0, 0,
-                      0, 0);
+    ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha16, 2, &r565, 0, 0, &r0, 0, 0, 0, 0, 0, 0,
+                      0);
     EXPECT_EQ(one, 0x83112233u);  // 16 * 255 / 31
     // A null alpha-image format counts as none: full alpha.
     ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha32, 4, nullptr, 0, 0, &r0, 0, 0, 0, 0, 0,

@@ -20,7 +20,7 @@ TEST(GraphImage, AllocFillReadFree) {
     FillGraphImageColor(&img, 0x12, 0x34, 0x56, 0);
     EXPECT_EQ(ReadGraphImagePixel(&img, 4, 2), 0x123456u);
     EXPECT_EQ(img.pixels[2 * 16 + 12], 0x56);
-    EXPECT_EQ(ReadGraphImagePixel(&img, 5, 0), 0u);   // outside
+    EXPECT_EQ(ReadGraphImagePixel(&img, 5, 0), 0u);  // outside
     EXPECT_EQ(ReadGraphImagePixel(&img, -1, 0), 0u);
     FreeGraphImage(&img);
     EXPECT_EQ(img.pixels, nullptr);
@@ -62,7 +62,8 @@ TEST(GraphImage, FlipAndFillEveryDepth) {
                                       bits == 16 ? 0x7E0 : 0xFF00, bits == 16 ? 0x1F : 0xFF, 0);
             FreeTagged(img.pixels);
             img.pitch = 3 * bits / 8;
-            img.pixels = static_cast<uint8_t*>(AllocTagged(static_cast<size_t>(img.pitch) * 2, __FILE__, __LINE__));
+            img.pixels = static_cast<uint8_t*>(
+                AllocTagged(static_cast<size_t>(img.pitch) * 2, __FILE__, __LINE__));
         }
         FillGraphImageColor(&img, 255, 255, 255, 255);
         const int b = bits / 8;
@@ -171,7 +172,8 @@ TEST(Dib, TransferIntoTargetFormats) {
         plat::DeleteObject(s);
     }
     {
-        plat::DibSection* s = TransferGraphImageViaDib(&src, padded, 1, GetStandardColorFormat(0, 0, 0));
+        plat::DibSection* s =
+            TransferGraphImageViaDib(&src, padded, 1, GetStandardColorFormat(0, 0, 0));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->info.header.bitCount, 16);
         uint16_t v[2];
@@ -181,7 +183,8 @@ TEST(Dib, TransferIntoTargetFormats) {
         plat::DeleteObject(s);
     }
     {  // a 32-bit target with a 24-bit source gets 24 bits
-        plat::DibSection* s = TransferGraphImageViaDib(&src, padded, 0, GetStandardColorFormat(1, 0, 0));
+        plat::DibSection* s =
+            TransferGraphImageViaDib(&src, padded, 0, GetStandardColorFormat(1, 0, 0));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->info.header.bitCount, 24);
         plat::DeleteObject(s);

@@ -96,7 +96,8 @@ TEST_F(ImageData, ReferencesAndLostFlag) {
     EXPECT_EQ(ReleaseImageData(h), -1);
     EXPECT_EQ(AddImageDataRef(h), -1);
     EXPECT_EQ(ReleaseImageDataRef(h), -1);
-    for (int32_t bad : {-1, 0, 0x08000001, static_cast<int32_t>(h & 0xF800FFFF)}) EXPECT_EQ(GetImageDataRecord(bad), nullptr);
+    for (int32_t bad : {-1, 0, 0x08000001, static_cast<int32_t>(h & 0xF800FFFF)})
+        EXPECT_EQ(GetImageDataRecord(bad), nullptr);
 }
 
 TEST_F(ImageData, NestedLocks) {

@@ -42,8 +42,10 @@ void ExpectPixels(const GraphImage& image, const Picture& want, int tolerance = 
                 ASSERT_EQ(got, exp) << "pixel " << x << "," << y;
             } else {
                 for (int s = 0; s < 32; s += 8) {
-                    const int d = static_cast<int>((got >> s) & 0xFF) - static_cast<int>((exp >> s) & 0xFF);
-                    ASSERT_LE(std::abs(d), tolerance) << "pixel " << x << "," << y << " shift " << s;
+                    const int d =
+                        static_cast<int>((got >> s) & 0xFF) - static_cast<int>((exp >> s) & 0xFF);
+                    ASSERT_LE(std::abs(d), tolerance)
+                        << "pixel " << x << "," << y << " shift " << s;
                 }
             }
         }
@@ -68,14 +70,15 @@ TEST_F(Decoding, PngEveryColourTypeAndDepth) {
         int wantBits;
     };
     const Case cases[] = {
-        {0, 1, false, 8},  {0, 2, false, 8},  {0, 4, false, 8},  {0, 8, false, 8},
-        {0, 16, false, 8}, {0, 8, true, 32},  {0, 16, true, 32}, {2, 8, false, 24},
-        {2, 16, false, 24}, {2, 8, true, 32}, {3, 1, false, 8},  {3, 2, false, 8},
-        {3, 4, false, 8},  {3, 8, false, 8},  {3, 4, true, 32},  {3, 8, true, 32},
-        {4, 8, false, 32}, {4, 16, false, 32}, {6, 8, false, 32}, {6, 16, false, 32},
+        {0, 1, false, 8},   {0, 2, false, 8},   {0, 4, false, 8},  {0, 8, false, 8},
+        {0, 16, false, 8},  {0, 8, true, 32},   {0, 16, true, 32}, {2, 8, false, 24},
+        {2, 16, false, 24}, {2, 8, true, 32},   {3, 1, false, 8},  {3, 2, false, 8},
+        {3, 4, false, 8},   {3, 8, false, 8},   {3, 4, true, 32},  {3, 8, true, 32},
+        {4, 8, false, 32},  {4, 16, false, 32}, {6, 8, false, 32}, {6, 16, false, 32},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "type " << c.type << " depth " << c.depth << " trns " << c.trns);
+        SCOPED_TRACE(testing::Message()
+                     << "type " << c.type << " depth " << c.depth << " trns " << c.trns);
         Picture want;
         const Bytes file = testimg::WritePng(13, 7, c.type, c.depth, c.trns, 99u + c.depth, &want);
         ASSERT_EQ(Decode(file, &image_), 0);
@@ -118,16 +121,17 @@ TEST_F(Decoding, BmpEveryDepthWithAndWithoutRle) {
         int wantBits;
     };
     const Case cases[] = {
-        {1, false, false, false, 24}, {4, false, false, false, 8}, {4, false, true, false, 8},
-        {4, true, false, false, 8},   {8, false, false, false, 8}, {8, false, true, false, 8},
-        {8, true, false, false, 8},   {16, false, false, false, 24}, {16, false, true, true, 24},
-        {24, false, false, false, 24}, {24, false, true, false, 24}, {32, false, false, false, 24},
+        {1, false, false, false, 24},  {4, false, false, false, 8},   {4, false, true, false, 8},
+        {4, true, false, false, 8},    {8, false, false, false, 8},   {8, false, true, false, 8},
+        {8, true, false, false, 8},    {16, false, false, false, 24}, {16, false, true, true, 24},
+        {24, false, false, false, 24}, {24, false, true, false, 24},  {32, false, false, false, 24},
         {32, false, true, true, 24},
     };
     for (const Case& c : cases) {
         for (int width : {3, 8, 17}) {
-            SCOPED_TRACE(testing::Message() << c.bits << " bits rle " << c.rle << " top-down " << c.topDown
-                                            << " fields " << c.bitfields << " width " << width);
+            SCOPED_TRACE(testing::Message()
+                         << c.bits << " bits rle " << c.rle << " top-down " << c.topDown
+                         << " fields " << c.bitfields << " width " << width);
             Picture want;
             const Bytes file = testimg::WriteBmp(width, 5, c.bits, c.rle, c.topDown, c.bitfields,
                                                  static_cast<uint32_t>(width * 31 + c.bits), &want);
@@ -181,13 +185,14 @@ TEST_F(Decoding, TgaTypesDepthsAndOrientations) {
         bool footer;
     };
     const Case cases[] = {
-        {2, 24, 0x20, 0, false}, {2, 24, 0x00, 10, true}, {2, 32, 0x30, 0, false},
-        {2, 16, 0x10, 3, false}, {10, 24, 0x00, 0, true}, {10, 32, 0x20, 0, false},
+        {2, 24, 0x20, 0, false},  {2, 24, 0x00, 10, true}, {2, 32, 0x30, 0, false},
+        {2, 16, 0x10, 3, false},  {10, 24, 0x00, 0, true}, {10, 32, 0x20, 0, false},
         {10, 16, 0x00, 0, false}, {1, 24, 0x20, 0, false}, {1, 32, 0x00, 2, true},
         {9, 24, 0x00, 0, false},  {9, 16, 0x20, 0, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "type " << c.type << " depth " << c.depth << " orient " << c.orient);
+        SCOPED_TRACE(testing::Message()
+                     << "type " << c.type << " depth " << c.depth << " orient " << c.orient);
         Picture want;
         const Bytes file = testimg::WriteTga(11, 6, c.type, c.depth, c.orient, c.idLength, c.footer,
                                              static_cast<uint32_t>(c.type * 7 + c.depth), &want);
@@ -213,7 +218,8 @@ TEST_F(Decoding, TgaIdFieldChangesNothing) {
 TEST_F(Decoding, DdsFromMasksAndFromTable) {
     Bytes pixels;
     {
-        const Bytes file = testimg::WriteDdsMasks(6, 3, 16, 0xF800, 0x7E0, 0x1F, 0, 0x41, 4, 1, &pixels);
+        const Bytes file =
+            testimg::WriteDdsMasks(6, 3, 16, 0xF800, 0x7E0, 0x1F, 0, 0x41, 4, 1, &pixels);
         ASSERT_EQ(Decode(file, &image_), 0);
         EXPECT_EQ(image_.format.redMask, 0xF800u);
         EXPECT_EQ(image_.pitch, 16);  // the file's own pitch
@@ -264,12 +270,14 @@ TEST_F(Decoding, ContentDecidesNotName) {
     ASSERT_NE(f, nullptr);
     std::fwrite(file.data(), 1, file.size(), f);
     std::fclose(f);
-    ASSERT_EQ(LoadImageToGraphImage(path.c_str(), nullptr, 0, 0, 0, 0, &image_, nullptr, nullptr), 0);
+    ASSERT_EQ(LoadImageToGraphImage(path.c_str(), nullptr, 0, 0, 0, 0, &image_, nullptr, nullptr),
+              0);
     ExpectPixels(image_, want);
     FreeGraphImage(&image_);
     // No companion file: 1, the image still loaded.
     GraphImage alpha{};
-    EXPECT_EQ(LoadImageWithAlphaFile(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image_, &alpha, 0), 1);
+    EXPECT_EQ(
+        LoadImageWithAlphaFile(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image_, &alpha, 0), 1);
     FreeGraphImage(&image_);
     // With one: 0, and both decoded.
     Picture alphaWant;
@@ -277,11 +285,12 @@ TEST_F(Decoding, ContentDecidesNotName) {
     f = std::fopen((dir + "/x_a.bmp").c_str(), "wb");
     std::fwrite(alphaFile.data(), 1, alphaFile.size(), f);
     std::fclose(f);
-    EXPECT_EQ(LoadImageWithAlphaFile(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image_, &alpha, 0), 0);
+    EXPECT_EQ(
+        LoadImageWithAlphaFile(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image_, &alpha, 0), 0);
     ExpectPixels(alpha, alphaWant);
     FreeGraphImage(&alpha);
-    EXPECT_EQ(LoadImageToGraphImage((dir + "/missing.png").c_str(), nullptr, 0, 0, 0, 0, &alpha, nullptr,
-                                    nullptr),
+    EXPECT_EQ(LoadImageToGraphImage((dir + "/missing.png").c_str(), nullptr, 0, 0, 0, 0, &alpha,
+                                    nullptr, nullptr),
               -1);
     std::system(("rm -rf '" + dir + "'").c_str());
 }
@@ -292,14 +301,14 @@ TEST_F(Decoding, AlphaFromMemoryAndAlphaSources) {
     const Bytes alphaFile = testimg::WritePng(3, 3, 0, 8, false, 6, &alphaWant);
     GraphImage alpha{};
     EXPECT_EQ(LoadImageWithAlphaFile(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1,
-                                     alphaFile.data(), static_cast<uint32_t>(alphaFile.size()), 1, &image_,
-                                     &alpha, 0),
+                                     alphaFile.data(), static_cast<uint32_t>(alphaFile.size()), 1,
+                                     &image_, &alpha, 0),
               0);
     ExpectPixels(alpha, alphaWant);
     FreeGraphImage(&alpha);
     FreeGraphImage(&image_);
-    EXPECT_EQ(LoadImageWithAlphaFile(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1, nullptr, 0,
-                                     1, &image_, &alpha, 0),
+    EXPECT_EQ(LoadImageWithAlphaFile(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1,
+                                     nullptr, 0, 1, &image_, &alpha, 0),
               1);
     FreeGraphImage(&image_);
     EXPECT_EQ(LoadImageWithAlphaFile(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1,
@@ -307,7 +316,8 @@ TEST_F(Decoding, AlphaFromMemoryAndAlphaSources) {
               1);
     FreeGraphImage(&image_);
     const Bytes junk(40, 0x33);
-    EXPECT_EQ(LoadImageWithAlphaFile(nullptr, junk.data(), 40, 1, nullptr, 0, 0, &image_, &alpha, 0), -1);
+    EXPECT_EQ(
+        LoadImageWithAlphaFile(nullptr, junk.data(), 40, 1, nullptr, 0, 0, &image_, &alpha, 0), -1);
 }
 
 TEST(AlphaFileName, InsertedBeforeLastDotOfWholeName) {
@@ -330,8 +340,8 @@ TEST_F(Decoding, MirrorFlagMirrorsEveryDepth) {
     for (int bits : {8, 24}) {
         Picture want;
         const Bytes file = testimg::WriteBmp(5, 2, bits, false, true, false, 8, &want);
-        ASSERT_EQ(LoadImageToGraphImage(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1, 0, 1,
-                                        &image_, nullptr, nullptr),
+        ASSERT_EQ(LoadImageToGraphImage(nullptr, file.data(), static_cast<uint32_t>(file.size()), 1,
+                                        0, 1, &image_, nullptr, nullptr),
                   0);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 5; ++x)

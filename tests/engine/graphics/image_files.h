@@ -22,8 +22,8 @@ struct Picture {
 // Random colours; alpha random when withAlpha, else 0xFF.
 Picture RandomPicture(int width, int height, uint32_t seed, bool withAlpha);
 // A picture made of `colors` distinct palette colours; indices returned too.
-Picture PalettePicture(int width, int height, int colors, uint32_t seed, std::vector<uint8_t>* indices,
-                       std::vector<uint32_t>* palette);
+Picture PalettePicture(int width, int height, int colors, uint32_t seed,
+                       std::vector<uint8_t>* indices, std::vector<uint32_t>* palette);
 
 // PNG of any colour type and bit depth. The expected decode is written into *expected.
 Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
@@ -33,8 +33,8 @@ Bytes WriteJpeg(int width, int height, bool grey, Picture* expected);
 // A four-component (CMYK) JPEG of one flat colour.
 Bytes WriteCmykJpeg(int width, int height);
 // BMP of 1, 4, 8, 16 (555, or 565 with bit fields), 24 or 32 bits; rle for 4 and 8 bits.
-Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bitfields, uint32_t seed,
-               Picture* expected);
+Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bitfields,
+               uint32_t seed, Picture* expected);
 // TGA types 1, 2, 9, 10 at 16, 24 or 32 bits.
 Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient, int idLength,
                bool footer, uint32_t seed, Picture* expected);

@@ -2,9 +2,9 @@
 
 #include <png.h>
 
+#include <jpeglib.h>
 #include <cstdio>
 #include <cstring>
-#include <jpeglib.h>
 #include <random>
 #include <stdexcept>
 
@@ -32,10 +32,18 @@ uint32_t Widen(uint32_t v, int width) {
     return out & 0xFF;
 }
 
-uint8_t R(uint32_t c) { return static_cast<uint8_t>(c >> 16); }
-uint8_t G(uint32_t c) { return static_cast<uint8_t>(c >> 8); }
-uint8_t B(uint32_t c) { return static_cast<uint8_t>(c); }
-uint8_t A(uint32_t c) { return static_cast<uint8_t>(c >> 24); }
+uint8_t R(uint32_t c) {
+    return static_cast<uint8_t>(c >> 16);
+}
+uint8_t G(uint32_t c) {
+    return static_cast<uint8_t>(c >> 8);
+}
+uint8_t B(uint32_t c) {
+    return static_cast<uint8_t>(c);
+}
+uint8_t A(uint32_t c) {
+    return static_cast<uint8_t>(c >> 24);
+}
 
 Bytes CompressJpeg(int width, int height, int components, J_COLOR_SPACE space,
                    const std::vector<uint8_t>& samples) {
@@ -57,7 +65,8 @@ Bytes CompressJpeg(int width, int height, int components, J_COLOR_SPACE space,
     }
     jpeg_start_compress(&c, TRUE);
     for (int y = 0; y < height; ++y) {
-        JSAMPROW rp = const_cast<uint8_t*>(samples.data()) + static_cast<size_t>(y * width * components);
+        JSAMPROW rp =
+            const_cast<uint8_t*>(samples.data()) + static_cast<size_t>(y * width * components);
         jpeg_write_scanlines(&c, &rp, 1);
     }
     jpeg_finish_compress(&c);
@@ -79,8 +88,8 @@ Picture RandomPicture(int width, int height, uint32_t seed, bool withAlpha) {
     return p;
 }
 
-Picture PalettePicture(int width, int height, int colors, uint32_t seed, std::vector<uint8_t>* indices,
-                       std::vector<uint32_t>* palette) {
+Picture PalettePicture(int width, int height, int colors, uint32_t seed,
+                       std::vector<uint8_t>* indices, std::vector<uint32_t>* palette) {
     std::mt19937 rng(seed);
     palette->clear();
     for (int i = 0; i < colors; ++i) palette->push_back(0xFF000000 | (rng() & 0xFFFFFF));
@@ -121,7 +130,8 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
             trnsAlpha.push_back(static_cast<png_byte>(rng()));
         }
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-        if (withTrns) png_set_tRNS(png, info, trnsAlpha.data(), static_cast<int>(trnsAlpha.size()), nullptr);
+        if (withTrns)
+            png_set_tRNS(png, info, trnsAlpha.data(), static_cast<int>(trnsAlpha.size()), nullptr);
     } else if (withTrns && colorType == PNG_COLOR_TYPE_GRAY) {
         trnsColor.gray = static_cast<png_uint_16>(maxSample / 3);
         png_set_tRNS(png, info, nullptr, 0, &trnsColor);
@@ -130,7 +140,11 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
         png_set_tRNS(png, info, nullptr, 0, &trnsColor);
     }
     png_write_info(png, info);
-    const int channels = colorType == 0 ? 1 : colorType == 2 ? 3 : colorType == 3 ? 1 : colorType == 4 ? 2 : 4;
+    const int channels = colorType == 0   ? 1
+                         : colorType == 2 ? 3
+                         : colorType == 3 ? 1
+                         : colorType == 4 ? 2
+                                          : 4;
     expected->width = width;
     expected->height = height;
     expected->argb.assign(static_cast<size_t>(width * height), 0);
@@ -145,8 +159,10 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
         for (int x = 0; x < width; ++x) {
             uint32_t s[4];
             for (int c = 0; c < channels; ++c) s[c] = rng() & static_cast<uint32_t>(maxSample);
-            if (withTrns && colorType == PNG_COLOR_TYPE_RGB && (x + y) % 3 == 0) s[0] = s[1] = s[2] = 0;
-            if (withTrns && colorType == PNG_COLOR_TYPE_GRAY && (x + y) % 3 == 0) s[0] = trnsColor.gray;
+            if (withTrns && colorType == PNG_COLOR_TYPE_RGB && (x + y) % 3 == 0)
+                s[0] = s[1] = s[2] = 0;
+            if (withTrns && colorType == PNG_COLOR_TYPE_GRAY && (x + y) % 3 == 0)
+                s[0] = trnsColor.gray;
             for (int c = 0; c < channels; ++c) {
                 const int bitPos = (x * channels + c) * bitDepth;
                 if (bitDepth == 16) {
@@ -173,7 +189,8 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
                 case PNG_COLOR_TYPE_PALETTE: {
                     const png_color& p = palette[s[0]];
                     e = (withTrns ? static_cast<uint32_t>(trnsAlpha[s[0]]) : 0xFFu) << 24 |
-                        static_cast<uint32_t>(p.red) << 16 | static_cast<uint32_t>(p.green) << 8 | p.blue;
+                        static_cast<uint32_t>(p.red) << 16 | static_cast<uint32_t>(p.green) << 8 |
+                        p.blue;
                     break;
                 }
                 case PNG_COLOR_TYPE_GRAY_ALPHA: {
@@ -225,11 +242,12 @@ Bytes WriteJpeg(int width, int height, bool grey, Picture* expected) {
 }
 
 Bytes WriteCmykJpeg(int width, int height) {
-    return CompressJpeg(width, height, 4, JCS_CMYK, std::vector<uint8_t>(static_cast<size_t>(width * height * 4), 0x40));
+    return CompressJpeg(width, height, 4, JCS_CMYK,
+                        std::vector<uint8_t>(static_cast<size_t>(width * height * 4), 0x40));
 }
 
-Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bitfields, uint32_t seed,
-               Picture* expected) {
+Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bitfields,
+               uint32_t seed, Picture* expected) {
     std::vector<uint8_t> idx;
     std::vector<uint32_t> pal;
     Picture pic;
@@ -262,9 +280,12 @@ Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bit
                 // Alternate encoded runs and absolute runs to cover both.
                 const uint8_t v = idx[static_cast<size_t>(y * width + x)];
                 int run = 1;
-                while (x + run < width && run < 255 && idx[static_cast<size_t>(y * width + x + run)] == v) ++run;
+                while (x + run < width && run < 255 &&
+                       idx[static_cast<size_t>(y * width + x + run)] == v)
+                    ++run;
                 if (run >= 2 || width - x < 3) {
-                    const int n = bits == 4 ? 1 : run;  // RLE4 runs alternate nibbles: keep them single
+                    const int n =
+                        bits == 4 ? 1 : run;  // RLE4 runs alternate nibbles: keep them single
                     data.push_back(static_cast<uint8_t>(n));
                     data.push_back(bits == 4 ? static_cast<uint8_t>(v << 4) : v);
                     x += n;
@@ -309,8 +330,9 @@ Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bit
                         break;
                     }
                     case 16: {
-                        const uint32_t v = bitfields ? ((R(c) >> 3) << 11 | (G(c) >> 2) << 5 | B(c) >> 3)
-                                                     : ((R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3);
+                        const uint32_t v = bitfields
+                                               ? ((R(c) >> 3) << 11 | (G(c) >> 2) << 5 | B(c) >> 3)
+                                               : ((R(c) >> 3) << 10 | (G(c) >> 3) << 5 | B(c) >> 3);
                         row[static_cast<size_t>(x * 2)] = static_cast<uint8_t>(v);
                         row[static_cast<size_t>(x * 2 + 1)] = static_cast<uint8_t>(v >> 8);
                         break;
@@ -361,8 +383,8 @@ Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bit
     return f;
 }
 
-Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient, int idLength, bool footer,
-               uint32_t seed, Picture* expected) {
+Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient, int idLength,
+               bool footer, uint32_t seed, Picture* expected) {
     const bool mapped = type == 1 || type == 9;
     std::vector<uint8_t> idx;
     std::vector<uint32_t> pal;
@@ -383,7 +405,8 @@ Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient,
     expected->argb.clear();
     for (uint32_t c : pic.argb) {
         if (depth == 16) {
-            c = 0xFF000000 | Widen(R(c) >> 3, 5) << 16 | Widen(G(c) >> 3, 5) << 8 | Widen(B(c) >> 3, 5);
+            c = 0xFF000000 | Widen(R(c) >> 3, 5) << 16 | Widen(G(c) >> 3, 5) << 8 |
+                Widen(B(c) >> 3, 5);
         } else if (depth == 24) {
             c |= 0xFF000000;
         }
@@ -403,7 +426,8 @@ Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient,
     f.push_back(mapped ? 8 : static_cast<uint8_t>(depth));
     f.push_back(static_cast<uint8_t>(descriptorOrient | (depth == 32 ? 8 : 0)));
     for (int i = 0; i < idLength; ++i) f.push_back(static_cast<uint8_t>('a' + i));
-    if (mapped) for (uint32_t c : pal) encode(c, f);
+    if (mapped)
+        for (uint32_t c : pal) encode(c, f);
     const bool bottomUp = (descriptorOrient & 0x20) == 0;
     const bool rightToLeft = (descriptorOrient & 0x10) != 0;
     std::vector<Bytes> units;  // one encoded pixel or index per stored position
@@ -434,7 +458,8 @@ Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient,
                        !(i + n + 1 < units.size() && units[i + n] == units[i + n + 1]))
                     ++n;
                 f.push_back(static_cast<uint8_t>(n - 1));
-                for (size_t k = 0; k < n; ++k) f.insert(f.end(), units[i + k].begin(), units[i + k].end());
+                for (size_t k = 0; k < n; ++k)
+                    f.insert(f.end(), units[i + k].begin(), units[i + k].end());
                 run = n;
             }
             i += run;
@@ -453,8 +478,8 @@ Bytes WriteTga(int width, int height, int type, int depth, int descriptorOrient,
 
 namespace {
 
-Bytes DdsHeader(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
-                int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+Bytes DdsHeader(int width, int height, uint32_t flags, uint32_t pitch, uint32_t pfFlags,
+                uint32_t fourCC, int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     Bytes f = {'D', 'D', 'S', ' '};
     f.resize(4 + 124, 0);
     Set32(f, 4, 124);
@@ -479,8 +504,8 @@ Bytes WriteDdsMasks(int width, int height, int bits, uint32_t r, uint32_t g, uin
                     uint32_t pfFlags, int pitchPad, uint32_t seed, Bytes* pixelsOut) {
     std::mt19937 rng(seed);
     const int pitch = width * bits / 8 + pitchPad;
-    Bytes f = DdsHeader(width, height, 0x1007 | (pitchPad ? 8 : 0), static_cast<uint32_t>(pitch), pfFlags, 0,
-                        bits, r, g, b, a);
+    Bytes f = DdsHeader(width, height, 0x1007 | (pitchPad ? 8 : 0), static_cast<uint32_t>(pitch),
+                        pfFlags, 0, bits, r, g, b, a);
     pixelsOut->clear();
     for (int i = 0; i < pitch * height; ++i) pixelsOut->push_back(static_cast<uint8_t>(rng()));
     f.insert(f.end(), pixelsOut->begin(), pixelsOut->end());
@@ -492,7 +517,8 @@ Bytes WriteDdsFourCC(int width, int height, uint32_t fourCC, int bytesPerPixel, 
     std::mt19937 rng(seed);
     Bytes f = DdsHeader(width, height, 0x1007, 0, 4, fourCC, 0, 0, 0, 0, 0);
     pixelsOut->clear();
-    for (int i = 0; i < width * height * bytesPerPixel; ++i) pixelsOut->push_back(static_cast<uint8_t>(rng()));
+    for (int i = 0; i < width * height * bytesPerPixel; ++i)
+        pixelsOut->push_back(static_cast<uint8_t>(rng()));
     f.insert(f.end(), pixelsOut->begin(), pixelsOut->end());
     return f;
 }
@@ -515,10 +541,12 @@ Bytes WriteBgra(int width, int height, bool sixteen, uint32_t seed, Picture* exp
 
 uint32_t DecodedArgb(const GraphImage& image, int x, int y) {
     const ColorFormat& f = image.format;
-    const uint8_t* p = image.pixels + static_cast<size_t>(y) * image.pitch + static_cast<size_t>(x) * f.bytesPerPixel;
+    const uint8_t* p = image.pixels + static_cast<size_t>(y) * image.pitch +
+                       static_cast<size_t>(x) * f.bytesPerPixel;
     if (f.bitDepth == 8) {
         const uint8_t* e = f.palette[*p];
-        return 0xFF000000u | static_cast<uint32_t>(e[2]) << 16 | static_cast<uint32_t>(e[1]) << 8 | e[0];
+        return 0xFF000000u | static_cast<uint32_t>(e[2]) << 16 | static_cast<uint32_t>(e[1]) << 8 |
+               e[0];
     }
     uint32_t v = 0;
     for (int i = 0; i < f.bytesPerPixel; ++i) v |= static_cast<uint32_t>(p[i]) << (8 * i);

@@ -62,7 +62,8 @@ std::vector<Sample> Samples() {
         {"tga2", DecodeTgaImage, testimg::WriteTga(5, 4, 2, 24, 0, 3, true, 5, &p), false},
         {"tga9", DecodeTgaImage, testimg::WriteTga(7, 4, 9, 16, 0x20, 0, false, 6, &p), false},
         {"tga10", DecodeTgaImage, testimg::WriteTga(7, 4, 10, 32, 0, 0, false, 7, &p), false},
-        {"dds", DecodeDdsImage, testimg::WriteDdsMasks(4, 3, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x40, 0, 8, &scratch), true},
+        {"dds", DecodeDdsImage,
+         testimg::WriteDdsMasks(4, 3, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x40, 0, 8, &scratch), true},
         {"bgra8", DecodeBgraImage, testimg::WriteBgra(4, 3, false, 9, &p), true},
         {"bgra16", DecodeBgraImage, testimg::WriteBgra(4, 3, true, 9, &p), true},
         {"png", DecodePngImage, testimg::WritePng(6, 5, 6, 8, false, 10, &p), true},
@@ -74,7 +75,9 @@ std::vector<Sample> Samples() {
 class Malformed : public ::testing::Test {
 protected:
     void SetUp() override { blocks_ = GetAllocStats().count; }
-    void TearDown() override { EXPECT_EQ(GetAllocStats().count, blocks_) << "blocks left allocated"; }
+    void TearDown() override {
+        EXPECT_EQ(GetAllocStats().count, blocks_) << "blocks left allocated";
+    }
     int32_t blocks_ = 0;
 };
 
@@ -107,8 +110,8 @@ TEST_F(Malformed, RandomCorruptionNeverCrashes) {
             DecodeWith(s.loader, f);
             // And through the whole chain, which tries every loader on it.
             GraphImage image{};
-            if (LoadImageToGraphImage(nullptr, f.data(), static_cast<uint32_t>(f.size()), 1, 0, 0, &image,
-                                      nullptr, nullptr) == 0) {
+            if (LoadImageToGraphImage(nullptr, f.data(), static_cast<uint32_t>(f.size()), 1, 0, 0,
+                                      &image, nullptr, nullptr) == 0) {
                 FreeGraphImage(&image);
             }
         }
@@ -119,7 +122,8 @@ TEST_F(Malformed, BmpBadSizesRefused) {
     Picture p;
     const Bytes good = testimg::WriteBmp(4, 4, 24, false, false, false, 1, &p);
     const std::pair<int32_t, int32_t> sizes[] = {
-        {0, 4}, {4, 0}, {-4, 4}, {INT_MAX, 4}, {4, INT_MIN}, {65536, 65536}, {100000, 1}, {1, -100000},
+        {0, 4},       {4, 0},         {-4, 4},     {INT_MAX, 4},
+        {4, INT_MIN}, {65536, 65536}, {100000, 1}, {1, -100000},
     };
     for (const auto& [w, h] : sizes) {
         Bytes f = good;
@@ -157,10 +161,10 @@ Bytes Rle8(const Bytes& packets, int width = 4, int height = 3) {
 
 TEST_F(Malformed, RleRunsAndDeltasStayInsideThePicture) {
     const Bytes cases[] = {
-        {200, 7, 0, 1},                      // run far past the row end
-        {0, 2, 250, 0, 3, 9, 0, 1},          // delta past the row
-        {0, 2, 1, 200, 3, 9, 0, 1},          // delta past the last row
-        {0, 5, 1, 2, 3, 4, 5, 0, 0, 1},      // absolute run longer than the row
+        {200, 7, 0, 1},                        // run far past the row end
+        {0, 2, 250, 0, 3, 9, 0, 1},            // delta past the row
+        {0, 2, 1, 200, 3, 9, 0, 1},            // delta past the last row
+        {0, 5, 1, 2, 3, 4, 5, 0, 0, 1},        // absolute run longer than the row
         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 5},  // more rows than the picture
     };
     for (const Bytes& packets : cases) {
@@ -282,13 +286,15 @@ TEST_F(Malformed, TgaRefusedHeaders) {
         uint32_t value;
     };
     const Edit edits[] = {
-        {2, 1, 3},   {2, 1, 0},   {2, 1, 11}, {2, 1, 5},     {8, 2, 1},  {10, 2, 7},
-        {12, 2, 0},  {14, 2, 0},  {12, 2, 4096}, {14, 2, 5000}, {16, 1, 8}, {16, 1, 15},
+        {2, 1, 3},  {2, 1, 0},  {2, 1, 11},    {2, 1, 5},     {8, 2, 1},  {10, 2, 7},
+        {12, 2, 0}, {14, 2, 0}, {12, 2, 4096}, {14, 2, 5000}, {16, 1, 8}, {16, 1, 15},
     };
     for (const Edit& e : edits) {
         Bytes f = good;
-        if (e.bytes == 1) f[e.at] = static_cast<uint8_t>(e.value);
-        else Set16(f, e.at, e.value);
+        if (e.bytes == 1)
+            f[e.at] = static_cast<uint8_t>(e.value);
+        else
+            Set16(f, e.at, e.value);
         EXPECT_EQ(DecodeWith(DecodeTgaImage, f), -1) << "byte " << e.at << " = " << e.value;
     }
 }
@@ -328,15 +334,12 @@ TEST_F(Malformed, DdsHeaderChecks) {
         uint32_t value;
     };
     const Edit edits[] = {
-        {3, 0x0000003F},     // magic "DDS?" (written as a dword over bytes 3..6, then checked)
-        {4, 100},            // header size
-        {4 + 84, 12},        // bit count
-        {4 + 84, 0},
-        {4 + 84, 64},
-        {12, 0},             // height
-        {16, 0x7FFFFFFF},    // width
-        {12, 0x80000000},
-        {4 + 76, 0x204},     // neither RGB nor FourCC alone
+        {3, 0x0000003F},  // magic "DDS?" (written as a dword over bytes 3..6, then checked)
+        {4, 100},         // header size
+        {4 + 84, 12},     // bit count
+        {4 + 84, 0},      {4 + 84, 64},    {12, 0},  // height
+        {16, 0x7FFFFFFF},                            // width
+        {12, 0x80000000}, {4 + 76, 0x204},           // neither RGB nor FourCC alone
     };
     for (const Edit& e : edits) {
         Bytes f = good;

@@ -11,7 +11,7 @@ TEST(SoftTables, BlendTablesByFormula) {
     EXPECT_EQ(BlendDiffTable[255][510], 255);
     EXPECT_EQ(BlendDiffTable[128][254], 0);
     EXPECT_EQ(BlendDiffTable[128][0], -128);
-    EXPECT_EQ(BlendDiffTable[100][253], 0);   // -200 / 255 truncates toward zero
+    EXPECT_EQ(BlendDiffTable[100][253], 0);  // -200 / 255 truncates toward zero
     EXPECT_EQ(BlendDiffTable[200][0], -200);
     for (int p = 0; p < 256; ++p) ASSERT_EQ(BlendDiffTable[p][511], 0);
     for (int i = 0; i < 256; ++i) {
