@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "engine/core/engine_system.h"
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 #include "platform/testing.h"
 
 namespace tessra_test {

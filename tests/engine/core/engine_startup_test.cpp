@@ -10,7 +10,7 @@
 #include "engine/core/engine_core_support.h"
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 #include "platform/testing.h"
 #include "platform/win/system.h"
 #include "platform/win/window.h"

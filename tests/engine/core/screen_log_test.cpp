@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 namespace {

@@ -1,8 +1,8 @@
 // Recording stand-ins for the input and text-input services until that subsystem is built: each
-// notes its call (engine/core/pending_calls.h) and gives its usual success value or a test's chosen
-// result.
-#include "engine/core/pending_calls.h"
+// notes its call (engine/pending/pending_calls.h) and gives its usual success value or a test's
+// chosen result.
 #include "engine/input/input.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 

@@ -1,7 +1,7 @@
 // Recording stand-ins for the font services until that subsystem is built: each notes its call
-// (engine/core/pending_calls.h) and gives its usual success value or a test's chosen result.
-#include "engine/core/pending_calls.h"
+// (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen result.
 #include "engine/font/font.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 

@@ -1,7 +1,8 @@
 // Recording stand-ins for bodies whose subsystems are not built yet. Each stand-in notes its
 // call here and returns the result a test chose (or its usual success value), so tests of the
 // engine core can see what start-up, the pump and the public layer call, and in which order.
-// A subsystem that lands replaces its stand-in file and stops recording.
+// A subsystem that lands deletes its stand-in file (engine/pending/pending_<subsystem>.cpp)
+// and stops recording.
 #pragma once
 
 #include <string>

@@ -1,8 +1,8 @@
 // Recording stand-ins for the Direct3D back-end's services until that subsystem is built: each
-// notes its call (engine/core/pending_calls.h) and gives its usual success value or a test's chosen
-// result.
-#include "engine/core/pending_calls.h"
+// notes its call (engine/pending/pending_calls.h) and gives its usual success value or a test's
+// chosen result.
 #include "engine/d3d/d3d.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 

@@ -1,4 +1,4 @@
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 
 #include <map>
 #include <mutex>

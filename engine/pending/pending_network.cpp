@@ -1,7 +1,8 @@
 // Recording stand-ins for the socket and HTTP layer until that subsystem is built: each notes its
-// call (engine/core/pending_calls.h) and gives its usual success value or a test's chosen result.
+// call (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen
+// result.
 #include "engine/core/network.h"
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 

@@ -1,8 +1,8 @@
 // Recording stand-ins for the graphics core (graph table, draw state, drawing front end, mask,
 // restore and movies) until that subsystem is built: each notes its call
-// (engine/core/pending_calls.h) and gives its usual success value or a test's chosen result.
-#include "engine/core/pending_calls.h"
+// (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen result.
 #include "engine/graphics/graphics_core.h"
+#include "engine/pending/pending_calls.h"
 
 namespace tessra {
 

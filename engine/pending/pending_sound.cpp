@@ -1,6 +1,6 @@
 // Recording stand-ins for the sound services until that subsystem is built: each notes its call
-// (engine/core/pending_calls.h) and gives its usual success value or a test's chosen result.
-#include "engine/core/pending_calls.h"
+// (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen result.
+#include "engine/pending/pending_calls.h"
 #include "engine/sound/sound.h"
 
 namespace tessra {

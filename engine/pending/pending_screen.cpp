@@ -1,7 +1,7 @@
 // Recording stand-ins for the screens and display modes until that subsystem is built: each notes
-// its call (engine/core/pending_calls.h) and gives its usual success value or a test's chosen
+// its call (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen
 // result.
-#include "engine/core/pending_calls.h"
+#include "engine/pending/pending_calls.h"
 #include "engine/screen/screen.h"
 
 namespace tessra {
