@@ -2,10 +2,13 @@
 //
 // Every function here takes the engine lock, runs its body and releases the lock on every
 // return path. Results follow the engine's convention: -1 on failure, 0 or a handle or a value
-// on success, unless a comment says otherwise. Texts are Shift-JIS.
+// on success, unless a comment says otherwise. Texts are Shift-JIS; `"..."_sjis` (in
+// tessra::sjis_literals) turns a UTF-8 literal into its Shift-JIS bytes.
 #pragma once
 
 #include <cstdint>
+
+#include "engine/base/sjis.h"
 
 namespace plat {
 struct HWND__;         // the platform's window handle

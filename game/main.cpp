@@ -1,6 +1,5 @@
 // The game program's entry. Until the game's own start-up lands it opens the engine's window
 // under the game's title, keeps it alive until it is closed, and shuts the engine down.
-#include "engine/base/sjis.h"
 #include "engine/tessra.h"
 
 int main() {

@@ -4,7 +4,8 @@
 //     using namespace tessra::sjis_literals;
 //     AppendLog("ウインドウを閉じようとしています\n"_sjis);
 //
-// Header-only on purpose: the game uses it too and does not link the engine.
+// Header-only on purpose: the game reaches it through engine/tessra.h and its tests do not link
+// the engine.
 #pragma once
 
 #include <iconv.h>

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/base/sjis.h"
 #include "engine/tessra.h"
 #include "platform/win/file.h"
 #include "platform/win/message_box.h"
