@@ -582,7 +582,7 @@ int ConvertArchiveFullPath(const char* path, char* out, size_t outSize) {
     char base[kFilePathMax];
     const uint32_t length = plat::GetCurrentDirectoryA(static_cast<uint32_t>(kFilePathMax), base);
     if (length == 0 || length >= kFilePathMax) return -1;
-    if (ConvertFullPath(path, out, base, outSize) != 0) return -1;
+    if (BuildFullPath(path, out, base, outSize) != 0) return -1;
     UpperCaseString(out);
     return 0;
 }

@@ -23,7 +23,8 @@
 #include <cstdint>
 
 #include "engine/base/archive_key.h"
-#include "engine/base/file_access.h"
+#include "engine/base/path.h"
+#include "engine/base/plain_file.h"
 #include "engine/base/stream.h"
 
 namespace tessra {

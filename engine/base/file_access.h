@@ -9,12 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/base/path.h"
+#include "engine/base/plain_file.h"
 #include "engine/base/stream.h"
 #include "platform/win/file.h"
 
 namespace tessra {
-
-constexpr size_t kFilePathMax = 260;  // path buffers, terminator included
 
 struct FileAccessFuncs {
     StreamHandle (*Open)(const char* name, int asyncFlag, int readFlag);
@@ -50,55 +50,8 @@ int IsReadyViaFileTable(StreamHandle handle);
 int ChangeDirViaFileTable(const char* path);
 int GetDirViaFileTable(char* buffer);
 
-constexpr uint32_t kReaderAheadSize = 0x20000;  // the reader thread's read-ahead buffer
-
-// The reader thread's part of a plain-file record; only files opened with the asynchronous
-// flag 1 have one. The caller and the thread share the command fields only through the done
-// event: the caller waits for it before writing a command; the thread sets it when finished.
-struct PlainFileThread {
-    uint32_t threadId;
-    void* threadHandle;
-    plat::FileHandle file;  // the thread's own handle; null when closed
-    void* requestEvent;     // manual reset, created clear
-    void* doneEvent;        // manual reset, created set
-    int command;            // 0 open, 1 close, 2 read, 3 seek, 4 quit
-    int threadEnded;
-    int openFailed;
-    char fileName[kFilePathMax];
-    uint8_t* readDestination;
-    uint32_t readPosition;
-    uint32_t readLength;
-    uint32_t readTotal;  // bytes the last read delivered
-    uint32_t seekTarget;
-    uint32_t aheadPosition;  // file position of the buffer's first byte
-    uint32_t aheadCount;
-    uint8_t ahead[kReaderAheadSize];
-};
-
-// One open plain file, read directly or (asynchronous flag 1) by its own reader thread.
-struct PlainFileRecord {
-    plat::FileHandle fileHandle;  // null when the reader thread serves the file
-    int asyncFlag;
-    int eofFlag;
-    uint32_t position;
-    uint32_t size;  // taken once at open
-    PlainFileThread* thread;
-};
-
-StreamHandle OpenPlainFile(const char* name, int asyncFlag, int readFlag);  // record or 0
-int ClosePlainFile(StreamHandle record);  // 0, or -1 when the close failed; freed either way
-int64_t TellPlainFile(StreamHandle record);
-int SeekPlainFile(StreamHandle record, int32_t offset, int origin);  // past the end is allowed
-int64_t ReadPlainFile(void* buffer, size_t itemSize, size_t itemCount, StreamHandle record);
-int TestPlainFileEof(StreamHandle record);  // -1 when the end was reached, else 0
-// 1 for a direct record; threaded: 1 when no command is pending
-int IsPlainFileReady(StreamHandle record);
-int ChangePlainDir(const char* path);  // nonzero on success
-int GetPlainDir(char* buffer);         // length, as GetCurrentDirectoryA
-
-// Builds the full path of path against base (the current directory through the table's GetDir
-// when null) into out, in drive form. 0, or -1 for an empty component or when the result would
-// not fit in outSize characters with its terminator.
+// The full path of path against base (BuildFullPath), or with base null against the current
+// directory as the table's GetDir answers it.
 int ConvertFullPath(const char* path, char* out, const char* base, size_t outSize = kFilePathMax);
 
 // Creates a new empty file in the temp directory, open for writing; its full path goes to out

@@ -54,8 +54,7 @@ constexpr int32_t HandleCheckBits(EngineHandle handle) {
 // The tests that need no table: not negative, of the kind, and a slot below the kind's count.
 // A caller then requires a record in the slot whose check number matches HandleCheckBits.
 constexpr bool HandleFitsKind(EngineHandle handle, int32_t kind, int32_t slotCount) {
-    return handle >= 0 && (handle & kHandleKindMask) == kind &&
-           HandleSlot(handle) < slotCount;
+    return handle >= 0 && (handle & kHandleKindMask) == kind && HandleSlot(handle) < slotCount;
 }
 
 // The check counter's next value.

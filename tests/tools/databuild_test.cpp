@@ -13,8 +13,8 @@ namespace {
 
 std::string TestDir(const char* name) {
     const char* base = std::getenv("TEST_TMPDIR");
-    std::string dir = std::string(base ? base : "/tmp") + "/databuild-" + name + "-" +
-                      std::to_string(::getpid());
+    std::string dir =
+        std::string(base ? base : "/tmp") + "/databuild-" + name + "-" + std::to_string(::getpid());
     std::system(("rm -rf '" + dir + "'").c_str());
     return dir;
 }
@@ -55,7 +55,9 @@ TEST(DataBuild, PadFileToSizeGrowsWithZerosAndRefusesLargerContent) {
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 
-bool RunNothing(const std::string&) { return true; }
+bool RunNothing(const std::string&) {
+    return true;
+}
 
 TEST(DataBuild, ProducersRunInOrderThenByName) {
     static databuild::RegisterProducer late("zz-test-late", 95, RunNothing);

@@ -45,8 +45,7 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-RegisterProducer::RegisterProducer(const char* name, int order,
-                                   bool (*run)(const std::string&)) {
+RegisterProducer::RegisterProducer(const char* name, int order, bool (*run)(const std::string&)) {
     Producers().push_back(Producer{name, order, run});
 }
 
@@ -59,8 +58,12 @@ std::vector<Producer> RegisteredProducers() {
     return list;
 }
 
-const std::string& ContactSheetPath() { return ContactSheet(); }
-void SetContactSheetPath(const std::string& path) { ContactSheet() = path; }
+const std::string& ContactSheetPath() {
+    return ContactSheet();
+}
+void SetContactSheetPath(const std::string& path) {
+    ContactSheet() = path;
+}
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
@@ -124,8 +127,7 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
 bool PadFileToSize(const std::string& path, uint64_t size) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
     const uint64_t have = static_cast<uint64_t>(st.st_size);
@@ -138,16 +140,14 @@ bool PadFileToSize(const std::string& path, uint64_t size) {
     if (have == size) return true;
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
     const std::vector<uint8_t> zeros(static_cast<size_t>(size - have), 0);
     bool ok = WriteAll(fd, zeros.data(), zeros.size()) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (!ok) {
-        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "databuild: cannot pad %s: %s\n", path.c_str(), std::strerror(errno));
     }
     return ok;
 }

@@ -11,7 +11,8 @@ namespace databuild {
 
 struct Producer {
     const char* name;
-    int order;  // art 10, loading picture 15, sounds 20, music 30, messages 40, stages 50, archives 90
+    int order;  // art 10, loading picture 15, sounds 20, music 30, messages 40, stages 50, archives
+                // 90
     bool (*run)(const std::string& outDir);
 };
 

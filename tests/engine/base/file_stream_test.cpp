@@ -209,6 +209,13 @@ TEST_F(FileStream, ConvertFullPathIsBounded) {
     EXPECT_STREQ(small, "C:\\x\\ab");
 }
 
+TEST_F(FileStream, BuildFullPathNeedsItsBase) {
+    char out[kFilePathMax] = "unchanged";
+    EXPECT_EQ(BuildFullPath("a\\b", out, nullptr), -1);
+    EXPECT_EQ(BuildFullPath("a\\b", out, "C:\\x"), 0);
+    EXPECT_STREQ(out, "C:\\x\\a\\b");
+}
+
 TEST_F(FileStream, ConvertFullPathUsesCurrentDirectory) {
     SetFileAccessFuncs(GetPlainFileAccessFuncs());
     char cwd[kFilePathMax];

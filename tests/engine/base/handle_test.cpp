@@ -47,7 +47,8 @@ TEST(EngineHandleTest, TableFindRefusesWhatItShould) {
         {MakeEngineHandle(kSoundHandleKind, 9, 4), "empty slot"},
         {MakeEngineHandle(kSoundHandleKind, 9, 16), "slot past the table"},
     };
-    for (const Case& c : refused) EXPECT_EQ(table.Find(c.handle, kSoundHandleKind), nullptr) << c.why;
+    for (const Case& c : refused)
+        EXPECT_EQ(table.Find(c.handle, kSoundHandleKind), nullptr) << c.why;
 }
 
 }  // namespace
