@@ -8,9 +8,6 @@
 // the engine.
 #pragma once
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -19,26 +16,9 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace tessra {
+#include "platform/win/codepage.h"
 
-// Converts UTF-8 to code page 932. False (and `out` unspecified) when the input is not UTF-8
-// or holds a character that code page 932 cannot show.
-inline bool Utf8ToSjis(std::string_view utf8, std::string* out) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out->assign(utf8.size() + 1, '\0');  // never longer than the UTF-8 form
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* o = out->data();
-    size_t outLeft = out->size();
-    const size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    const bool ok = rc != static_cast<size_t>(-1) && inLeft == 0 &&
-                    iconv(cd, nullptr, nullptr, &o, &outLeft) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    if (!ok) return false;
-    out->resize(out->size() - outLeft);
-    return true;
-}
+namespace tessra {
 
 // The Shift-JIS form of a UTF-8 text, converted once and kept for the life of the process,
 // so the pointer may be stored. A text with no Shift-JIS form is a mistake in the source:
@@ -50,7 +30,7 @@ inline const char* SjisText(std::string_view utf8) {
     auto found = cache.find(std::string(utf8));
     if (found != cache.end()) return found->second.c_str();
     std::string sjis;
-    if (!Utf8ToSjis(utf8, &sjis)) {
+    if (!plat::TryUtf8ToSjis(utf8, &sjis)) {
         std::fprintf(stderr, "no Shift-JIS form for the text \"%.*s\"\n",
                      static_cast<int>(utf8.size()), utf8.data());
         std::abort();

@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/win/codepage.h"
+
 namespace tessra {
 
-inline bool IsSjisLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+using plat::IsSjisLeadByte;
 
 // Unbounded, for callers whose destination is known to be large enough.
 void CopyString(char* dest, const char* src);

@@ -21,20 +21,23 @@ size_t Utf8CharLength(const unsigned char* p, size_t left) {
 }
 
 size_t SjisCharLength(const unsigned char* p, size_t left) {
-    bool lead = (p[0] >= 0x81 && p[0] <= 0x9F) || (p[0] >= 0xE0 && p[0] <= 0xFC);
+    bool lead = IsSjisLeadByte(p[0]);
     bool trail = left >= 2 && p[1] >= 0x40 && p[1] <= 0xFC && p[1] != 0x7F;
     return lead && trail ? 2 : 1;
 }
 
-std::string Convert(const char* to, const char* from, std::string_view text,
-                    size_t (*charLength)(const unsigned char*, size_t)) {
-    std::string out;
+// The one CP932 converter: false when anything was marked.
+bool Convert(const char* to, const char* from, std::string_view text,
+             size_t (*charLength)(const unsigned char*, size_t), std::string* result) {
+    std::string& out = *result;
+    out.clear();
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // No converter: keep the ASCII part.
         for (char c : text) out += (static_cast<unsigned char>(c) < 0x80) ? c : '?';
-        return out;
+        return false;
     }
+    bool exact = true;
     char* in = const_cast<char*>(text.data());
     size_t inLeft = text.size();
     char buffer[256];
@@ -48,6 +51,7 @@ std::string Convert(const char* to, const char* from, std::string_view text,
             // A character with no counterpart, or an invalid or cut-off sequence: mark it and
             // go on after it.
             out += '?';
+            exact = false;
             size_t skip = charLength(reinterpret_cast<const unsigned char*>(in), inLeft);
             in += skip;
             inLeft -= skip;
@@ -55,17 +59,29 @@ std::string Convert(const char* to, const char* from, std::string_view text,
         }
     }
     iconv_close(cd);
-    return out;
+    return exact;
 }
 
 }  // namespace
 
+bool TrySjisToUtf8(std::string_view sjis, std::string* out) {
+    return Convert("UTF-8", "CP932", sjis, SjisCharLength, out);
+}
+
+bool TryUtf8ToSjis(std::string_view utf8, std::string* out) {
+    return Convert("CP932", "UTF-8", utf8, Utf8CharLength, out);
+}
+
 std::string SjisToUtf8(std::string_view sjis) {
-    return Convert("UTF-8", "CP932", sjis, SjisCharLength);
+    std::string out;
+    TrySjisToUtf8(sjis, &out);
+    return out;
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {
-    return Convert("CP932", "UTF-8", utf8, Utf8CharLength);
+    std::string out;
+    TryUtf8ToSjis(utf8, &out);
+    return out;
 }
 
 }  // namespace plat

@@ -6,8 +6,19 @@
 
 namespace plat {
 
+// The one test for a Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC): it and the byte after it form
+// one character, and that trail byte is never a separator or a letter.
+inline bool IsSjisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Characters that do not convert become '?'.
 std::string SjisToUtf8(std::string_view sjis);
 std::string Utf8ToSjis(std::string_view utf8);
+
+// The same conversions, answering false when a character did not convert (or no converter
+// exists); out then holds the text with its '?' marks.
+bool TrySjisToUtf8(std::string_view sjis, std::string* out);
+bool TryUtf8ToSjis(std::string_view utf8, std::string* out);
 
 }  // namespace plat

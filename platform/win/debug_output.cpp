@@ -1,6 +1,8 @@
 #include "platform/win/debug_output.h"
 
-#include <iconv.h>
+#include <string>
+
+#include "platform/win/codepage.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,23 +24,12 @@ bool StderrWanted() {
 // The texts are Shift-JIS; a terminal on this system reads UTF-8. Text that does not convert
 // is written as it is.
 void WriteToStderr(const char* text) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd != reinterpret_cast<iconv_t>(-1)) {
-        size_t inLeft = std::strlen(text);
-        std::string out(inLeft * 3 + 1, '\0');
-        char* in = const_cast<char*>(text);
-        char* o = out.data();
-        size_t outLeft = out.size();
-        const bool ok =
-            iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
-        iconv_close(cd);
-        if (ok) {
-            std::fwrite(out.data(), 1, out.size() - outLeft, stderr);
-            std::fflush(stderr);
-            return;
-        }
+    std::string utf8;
+    if (TrySjisToUtf8(text, &utf8)) {
+        std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+    } else {
+        std::fputs(text, stderr);
     }
-    std::fputs(text, stderr);
     std::fflush(stderr);
 }
 

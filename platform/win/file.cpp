@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/win/codepage.h"
+
 namespace plat {
 
 struct FileObject {
@@ -21,16 +23,12 @@ struct FileObject {
 
 namespace {
 
-bool IsSjisLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // ASCII letters folded to lower case; the trail byte of a Shift-JIS pair is left alone.
 std::string FoldCase(const std::string& s) {
     std::string out = s;
     for (size_t i = 0; i < out.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsSjisLead(c) && i + 1 < out.size()) {
+        if (IsSjisLeadByte(c) && i + 1 < out.size()) {
             ++i;
             continue;
         }
@@ -179,7 +177,7 @@ std::string MapPath(const char* windowsPath) {
     std::string current;
     for (; i < in.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(in[i]);
-        if (IsSjisLead(c) && i + 1 < in.size()) {
+        if (IsSjisLeadByte(c) && i + 1 < in.size()) {
             current.push_back(in[i]);
             current.push_back(in[++i]);
             continue;

@@ -57,7 +57,18 @@ TEST(SystemTest, ACharacterWithNoCounterpartBecomesOneQuestionMark) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.toSjis ? Utf8ToSjis(c.from) : SjisToUtf8(c.from), c.expected) << c.from;
+        // The answering forms say that something was marked, and give the same text.
+        std::string out;
+        EXPECT_FALSE(c.toSjis ? TryUtf8ToSjis(c.from, &out) : TrySjisToUtf8(c.from, &out))
+            << c.from;
+        EXPECT_EQ(out, c.expected) << c.from;
     }
+    std::string out = "stale";
+    EXPECT_TRUE(TryUtf8ToSjis("表ｱ", &out));
+    EXPECT_EQ(out, "\x95\x5C\xB1");
+    std::string back;
+    EXPECT_TRUE(TrySjisToUtf8(out, &back));
+    EXPECT_EQ(back, "表ｱ");
 }
 
 TEST(SystemTest, OsVersionDescribesThisSystem) {

@@ -422,7 +422,7 @@ TEST_F(ArchiveTest, FullOpenFileTableIsRefusedAndLogged) {
     SetLogEnabledBody(0);
     SetLogStartDirectory(nullptr);
     std::string expected;
-    ASSERT_TRUE(Utf8ToSjis("同時に開けるファイルの数が限界を超えました", &expected));
+    ASSERT_TRUE(plat::TryUtf8ToSjis("同時に開けるファイルの数が限界を超えました", &expected));
     EXPECT_NE(log.str().find(expected), std::string::npos) << log.str();
 }
 

@@ -25,7 +25,7 @@ TEST(SjisTest, KnownStrings) {
     };
     for (const Case& c : cases) {
         std::string out;
-        ASSERT_TRUE(Utf8ToSjis(c.utf8, &out)) << c.utf8;
+        ASSERT_TRUE(plat::TryUtf8ToSjis(c.utf8, &out)) << c.utf8;
         EXPECT_EQ(out, c.sjis) << c.utf8;
         EXPECT_EQ(std::string(SjisText(c.utf8)), c.sjis) << c.utf8;
     }
@@ -40,8 +40,8 @@ TEST(SjisTest, LiteralIsConvertedOnceAndKept) {
 
 TEST(SjisTest, TextWithoutShiftJisFormIsRefused) {
     std::string out;
-    EXPECT_FALSE(Utf8ToSjis("\xF0\x9F\x98\x80", &out));  // an emoji
-    EXPECT_FALSE(Utf8ToSjis("\xC3", &out));              // cut UTF-8
+    EXPECT_FALSE(plat::TryUtf8ToSjis("\xF0\x9F\x98\x80", &out));  // an emoji
+    EXPECT_FALSE(plat::TryUtf8ToSjis("\xC3", &out));              // cut UTF-8
 }
 
 TEST(SjisDeathTest, LiteralWithoutShiftJisFormStopsWithItsText) {
