@@ -59,7 +59,7 @@ int SeedEngineRandom(uint32_t seed);
 int SetVsyncWait(int flag);
 int GetScreenDimensions(int* width, int* height);  // 640 x 480 while no mode is set
 const plat::DDPixelFormat* QueryScreenPixelFormat();
-uint32_t MakeColour(int r, int g, int b);
+uint32_t MakeColor(int r, int g, int b);
 int WaitVerticalBlank(int count);
 int PresentFrame();
 int SetScreenMode(int width, int height, int colorBits, int refreshRate);
@@ -83,10 +83,10 @@ int PutGraphRotated(int x, int y, double scale, double angle, int graph, int tra
 int PutGraphMirrored(int x, int y, int graph, int transparent);
 int PutGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale, double angle,
                          int graph, int transparent);
-int DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t colour);
-int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
-int DrawEllipseShape(int x, int y, int radiusX, int radiusY, uint32_t colour, int fill);
-int DrawTextAt(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour);
+int DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color);
+int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill);
+int DrawEllipseShape(int x, int y, int radiusX, int radiusY, uint32_t color, int fill);
+int DrawTextAt(int x, int y, const char* text, uint32_t color, uint32_t edgeColor);
 
 // Draw state.
 int SetDrawFilterMode(int mode);
@@ -94,7 +94,7 @@ int SetBlendMode(int mode, int param);
 int SetDrawBrightness(int r, int g, int b);
 int SetRenderTarget(int target);  // -2 back screen, -4 front screen, or a graph
 int SetDrawClipRect(int x1, int y1, int x2, int y2);
-int SetTransparentColour(int r, int g, int b);
+int SetTransparentColor(int r, int g, int b);
 int SetNewGraphAlphaChannel(int flag);
 
 // Default font.

@@ -38,19 +38,19 @@ struct ArchiveCacheSlot {
     char path[kArchivePathMax];
 };
 
-ArchiveCacheSlot* gCache[kArchiveCacheSlots];
-int gCacheUsed = 0;
-OpenFileRecord* gOpenFiles[kArchiveOpenFiles];
-int gOpenCount = 0;
+ArchiveCacheSlot* g_cache[kArchiveCacheSlots];
+int g_cacheUsed = 0;
+OpenFileRecord* g_openFiles[kArchiveOpenFiles];
+int g_openCount = 0;
 
-char gExtension[kArchiveExtensionMax];
-size_t gExtensionLength = 0;
-int gKeySet = 0;
-char gKeyText[kArchiveKeyLength + 1];
+char g_extension[kArchiveExtensionMax];
+size_t g_extensionLength = 0;
+int g_keySet = 0;
+char g_keyText[kArchiveKeyLength + 1];
 
-int gLastSlot = -1;
-char gLastPath[kArchivePathMax];
-size_t gLastDirLength = 0;
+int g_lastSlot = -1;
+char g_lastPath[kArchivePathMax];
+size_t g_lastDirLength = 0;
 
 // A match takes three bytes for at most 35 bytes out, or four (with its length byte) for at
 // most 8195; this bound, 8195 / 3 rounded up, is loose but never refuses a sound stream.
@@ -234,13 +234,13 @@ int SlotOf(StreamHandle handle) {
         static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(kArchiveHandleBase)));
     if ((value & ~uint64_t{0x0FFFFFFF}) != tag) return -1;
     const uint64_t slot = value & 0x0FFFFFFF;
-    if (slot >= static_cast<uint64_t>(kArchiveOpenFiles) || !gOpenFiles[slot]) return -1;
+    if (slot >= static_cast<uint64_t>(kArchiveOpenFiles) || !g_openFiles[slot]) return -1;
     return static_cast<int>(slot);
 }
 
 OpenFileRecord* RecordOf(StreamHandle handle) {
     int slot = SlotOf(handle);
-    return slot < 0 ? nullptr : gOpenFiles[slot];
+    return slot < 0 ? nullptr : g_openFiles[slot];
 }
 
 StreamHandle MakeHandle(int slot) {
@@ -321,10 +321,10 @@ void SeekArchiveStream(ArchiveStreamState* state, int32_t offset, int origin) {
 }
 
 void FreeCacheSlot(int slot) {
-    CloseArchive(&gCache[slot]->archive);
-    FreeFileMemory(gCache[slot]);
-    gCache[slot] = nullptr;
-    --gCacheUsed;
+    CloseArchive(&g_cache[slot]->archive);
+    FreeFileMemory(g_cache[slot]);
+    g_cache[slot] = nullptr;
+    --g_cacheUsed;
 }
 
 }  // namespace
@@ -334,24 +334,24 @@ void FreeCacheSlot(int slot) {
 int SetArchiveExtensionBody(const char* text) {
     const size_t length = text ? strnlen(text, kArchiveExtensionMax) : 0;
     if (length == 0 || length >= kArchiveExtensionMax) {
-        gExtension[0] = '\0';
-        gExtensionLength = 0;
+        g_extension[0] = '\0';
+        g_extensionLength = 0;
         return 0;
     }
-    std::memcpy(gExtension, text, length + 1);
-    gExtensionLength = length;
+    std::memcpy(g_extension, text, length + 1);
+    g_extensionLength = length;
     return 0;
 }
 
 int SetArchiveKeyBody(const char* text) {
     if (!text) {
-        gKeySet = 0;
+        g_keySet = 0;
         return 0;
     }
-    gKeySet = 1;
+    g_keySet = 1;
     const size_t length = strnlen(text, kArchiveKeyLength);
-    std::memcpy(gKeyText, text, length);
-    gKeyText[length] = '\0';
+    std::memcpy(g_keyText, text, length);
+    g_keyText[length] = '\0';
     return 0;
 }
 
@@ -364,30 +364,30 @@ int SetArchiveKeyUnlocked(const char* text) {
 
 int InitArchiveFileState() {
     for (int i = 0; i < kArchiveOpenFiles; ++i) {
-        if (!gOpenFiles[i]) continue;
-        if (gOpenFiles[i]->inArchive)
-            FreeFileMemory(gOpenFiles[i]->stream.decoded);
+        if (!g_openFiles[i]) continue;
+        if (g_openFiles[i]->inArchive)
+            FreeFileMemory(g_openFiles[i]->stream.decoded);
         else
-            ClosePlainFile(gOpenFiles[i]->plain);
-        FreeFileMemory(gOpenFiles[i]);
-        gOpenFiles[i] = nullptr;
+            ClosePlainFile(g_openFiles[i]->plain);
+        FreeFileMemory(g_openFiles[i]);
+        g_openFiles[i] = nullptr;
     }
-    gOpenCount = 0;
+    g_openCount = 0;
     for (int i = 0; i < kArchiveCacheSlots; ++i)
-        if (gCache[i]) FreeCacheSlot(i);
-    gCacheUsed = 0;
+        if (g_cache[i]) FreeCacheSlot(i);
+    g_cacheUsed = 0;
     SetArchiveExtensionBody(nullptr);
-    gKeySet = 0;
-    gKeyText[0] = '\0';
-    gLastSlot = -1;
-    gLastPath[0] = '\0';
-    gLastDirLength = 0;
+    g_keySet = 0;
+    g_keyText[0] = '\0';
+    g_lastSlot = -1;
+    g_lastPath[0] = '\0';
+    g_lastDirLength = 0;
     return 0;
 }
 
 void CloseUnusedArchives() {
     for (int i = 0; i < kArchiveCacheSlots; ++i)
-        if (gCache[i] && gCache[i]->refCount < 1) FreeCacheSlot(i);
+        if (g_cache[i] && g_cache[i]->refCount < 1) FreeCacheSlot(i);
 }
 
 void CloseUnusedArchivesAtExit() {
@@ -589,30 +589,30 @@ int ConvertArchiveFullPath(const char* path, char* out, size_t outSize) {
 
 int OpenArchiveCached(int slotHint, const char* archivePath) {
     if (!archivePath || strnlen(archivePath, kArchivePathMax) >= kArchivePathMax) return -1;
-    if (slotHint >= 0 && slotHint < kArchiveCacheSlots && gCache[slotHint] &&
-        std::strcmp(gCache[slotHint]->path, archivePath) == 0) {
-        ++gCache[slotHint]->refCount;
+    if (slotHint >= 0 && slotHint < kArchiveCacheSlots && g_cache[slotHint] &&
+        std::strcmp(g_cache[slotHint]->path, archivePath) == 0) {
+        ++g_cache[slotHint]->refCount;
         return slotHint;
     }
     int lastFree = -1;
     for (int i = 0; i < kArchiveCacheSlots; ++i) {
-        if (!gCache[i]) {
+        if (!g_cache[i]) {
             lastFree = i;
-        } else if (std::strcmp(gCache[i]->path, archivePath) == 0) {
-            ++gCache[i]->refCount;
+        } else if (std::strcmp(g_cache[i]->path, archivePath) == 0) {
+            ++g_cache[i]->refCount;
             return i;
         }
     }
-    if (gCacheUsed >= kArchiveCacheSlots) {
+    if (g_cacheUsed >= kArchiveCacheSlots) {
         CloseUnusedArchives();
-        if (gCacheUsed >= kArchiveCacheSlots) return -1;
+        if (g_cacheUsed >= kArchiveCacheSlots) return -1;
     }
     int slot = lastFree;
     for (int i = 0; slot < 0 && i < kArchiveCacheSlots; ++i)
-        if (!gCache[i]) slot = i;
+        if (!g_cache[i]) slot = i;
     if (slot < 0) return -1;
     ArchiveHandle archive{};
-    if (OpenArchive(&archive, archivePath, gKeySet ? gKeyText : nullptr) != 0) return -1;
+    if (OpenArchive(&archive, archivePath, g_keySet ? g_keyText : nullptr) != 0) return -1;
     auto* record = static_cast<ArchiveCacheSlot*>(AllocFileMemory(sizeof(ArchiveCacheSlot)));
     if (!record) {
         CloseArchive(&archive);
@@ -621,21 +621,21 @@ int OpenArchiveCached(int slotHint, const char* archivePath) {
     record->archive = archive;
     record->refCount = 1;
     std::memcpy(record->path, archivePath, std::strlen(archivePath) + 1);
-    gCache[slot] = record;
-    ++gCacheUsed;
+    g_cache[slot] = record;
+    ++g_cacheUsed;
     return slot;
 }
 
 // ---- the archive set ----
 
 StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
-    if (gOpenCount >= kArchiveOpenFiles) {
+    if (g_openCount >= kArchiveOpenFiles) {
         LogFileMessage("同時に開けるファイルの数が限界を超えました\n"_sjis);
         return 0;
     }
     int slot = -1;
     for (int i = 0; i < kArchiveOpenFiles && slot < 0; ++i)
-        if (!gOpenFiles[i]) slot = i;
+        if (!g_openFiles[i]) slot = i;
     auto* record =
         slot < 0 ? nullptr : static_cast<OpenFileRecord*>(AllocFileMemory(sizeof(OpenFileRecord)));
     if (!record) {
@@ -653,13 +653,13 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
     const char* inner = nullptr;
     if (ConvertArchiveFullPath(name, full) == 0) {
         const size_t fullLength = std::strlen(full);
-        if (gLastSlot >= 0 && gLastDirLength < fullLength &&
-            std::strncmp(full, gLastPath, gLastDirLength) == 0 && full[gLastDirLength] == '\\') {
+        if (g_lastSlot >= 0 && g_lastDirLength < fullLength &&
+            std::strncmp(full, g_lastPath, g_lastDirLength) == 0 && full[g_lastDirLength] == '\\') {
             // The last archive that opened, before any walk.
-            cacheSlot = OpenArchiveCached(gLastSlot, gLastPath);
-            if (cacheSlot >= 0) inner = full + gLastDirLength + 1;
+            cacheSlot = OpenArchiveCached(g_lastSlot, g_lastPath);
+            if (cacheSlot >= 0) inner = full + g_lastDirLength + 1;
         } else {
-            const char* extension = gExtensionLength ? gExtension : "TQA";
+            const char* extension = g_extensionLength ? g_extension : "TQA";
             size_t componentStart = 0;
             for (size_t i = 0; i < fullLength; ++i) {
                 const unsigned char c = static_cast<unsigned char>(full[i]);
@@ -675,9 +675,9 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
                 if (written < 0 || static_cast<size_t>(written) >= sizeof candidate) break;
                 cacheSlot = OpenArchiveCached(-1, candidate);
                 if (cacheSlot >= 0) {
-                    gLastSlot = cacheSlot;
-                    std::memcpy(gLastPath, candidate, static_cast<size_t>(written) + 1);
-                    gLastDirLength = i;
+                    g_lastSlot = cacheSlot;
+                    std::memcpy(g_lastPath, candidate, static_cast<size_t>(written) + 1);
+                    g_lastDirLength = i;
                     inner = full + i + 1;
                     break;
                 }
@@ -688,8 +688,8 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
 
     if (cacheSlot >= 0) {
         // Found the archive for this directory: no plain file is tried after this.
-        if (OpenArchiveStream(&record->stream, &gCache[cacheSlot]->archive, inner) != 0) {
-            if (gCache[cacheSlot]->refCount > 0) --gCache[cacheSlot]->refCount;
+        if (OpenArchiveStream(&record->stream, &g_cache[cacheSlot]->archive, inner) != 0) {
+            if (g_cache[cacheSlot]->refCount > 0) --g_cache[cacheSlot]->refCount;
             FreeFileMemory(record);
             return 0;
         }
@@ -702,25 +702,25 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
         }
         record->inArchive = 0;
     }
-    gOpenFiles[slot] = record;
-    ++gOpenCount;
+    g_openFiles[slot] = record;
+    ++g_openCount;
     return MakeHandle(slot);
 }
 
 int CloseArchFile(StreamHandle handle) {
     const int slot = SlotOf(handle);
     if (slot < 0) return -1;
-    OpenFileRecord* record = gOpenFiles[slot];
+    OpenFileRecord* record = g_openFiles[slot];
     if (record->inArchive) {
-        ArchiveCacheSlot* cached = gCache[record->cacheSlot];
+        ArchiveCacheSlot* cached = g_cache[record->cacheSlot];
         if (cached && cached->refCount > 0) --cached->refCount;
         FreeFileMemory(record->stream.decoded);
     } else {
         ClosePlainFile(record->plain);
     }
     FreeFileMemory(record);
-    gOpenFiles[slot] = nullptr;
-    --gOpenCount;
+    g_openFiles[slot] = nullptr;
+    --g_openCount;
     return 0;
 }
 

@@ -18,20 +18,20 @@ const FileAccessFuncs kArchiveSet = {OpenArchFile,      CloseArchFile,     TellA
                                      ReportStreamReady, SetArchCurrentDir, GetArchCurrentDir};
 
 // Archives are in use from load on.
-FileAccessFuncs gFileAccessFuncs = kArchiveSet;
-int gNoArchiveFlag = 0;
+FileAccessFuncs g_fileAccessFuncs = kArchiveSet;
+int g_noArchiveFlag = 0;
 
 // The set each open handle came from, so a switch of the table never sends an open handle to
 // functions that do not know it.
-std::unordered_map<StreamHandle, FileAccessFuncs> gHandleSets;
+std::unordered_map<StreamHandle, FileAccessFuncs> g_handleSets;
 
 const FileAccessFuncs& SetOf(StreamHandle handle) {
-    auto it = gHandleSets.find(handle);
-    return it != gHandleSets.end() ? it->second : gFileAccessFuncs;
+    auto it = g_handleSets.find(handle);
+    return it != g_handleSets.end() ? it->second : g_fileAccessFuncs;
 }
 
 const FileAccessFuncs& BuiltinSetOfMode() {
-    return gNoArchiveFlag == 1 ? kPlainSet : *GetArchiveFileAccessFuncs();
+    return g_noArchiveFlag == 1 ? kPlainSet : *GetArchiveFileAccessFuncs();
 }
 
 }  // namespace
@@ -43,20 +43,20 @@ const FileAccessFuncs* GetArchiveFileAccessFuncs() {
     return &kArchiveSet;
 }
 const FileAccessFuncs* GetFileAccessFuncs() {
-    return &gFileAccessFuncs;
+    return &g_fileAccessFuncs;
 }
 int GetNoArchiveFlag() {
-    return gNoArchiveFlag;
+    return g_noArchiveFlag;
 }
 
 int SetFileAccessFuncs(const FileAccessFuncs* set) {
-    gFileAccessFuncs = set ? *set : BuiltinSetOfMode();
+    g_fileAccessFuncs = set ? *set : BuiltinSetOfMode();
     return 0;
 }
 
 int IsBuiltinFileAccessFuncs() {
     const FileAccessFuncs& b = BuiltinSetOfMode();
-    const FileAccessFuncs& t = gFileAccessFuncs;
+    const FileAccessFuncs& t = g_fileAccessFuncs;
     return t.Open == b.Open && t.Close == b.Close && t.Tell == b.Tell && t.Seek == b.Seek &&
                    t.Read == b.Read && t.Eof == b.Eof && t.ChangeDir == b.ChangeDir &&
                    t.GetDir == b.GetDir
@@ -66,28 +66,28 @@ int IsBuiltinFileAccessFuncs() {
 
 int SetUseArchiveBody(int use) {
     const int flag = use == 0 ? 1 : 0;
-    if (flag == gNoArchiveFlag) return 0;
+    if (flag == g_noArchiveFlag) return 0;
     if (IsBuiltinFileAccessFuncs() == 1) {
-        gNoArchiveFlag = flag;
+        g_noArchiveFlag = flag;
         SetFileAccessFuncs(nullptr);
     } else {
-        gNoArchiveFlag = flag;
+        g_noArchiveFlag = flag;
     }
     return 0;
 }
 
 StreamHandle OpenViaFileTable(const char* name, int asyncFlag, int readFlag) {
-    const FileAccessFuncs set = gFileAccessFuncs;
+    const FileAccessFuncs set = g_fileAccessFuncs;
     StreamHandle handle = set.Open(name, asyncFlag, readFlag);
-    if (handle != 0) gHandleSets[handle] = set;
+    if (handle != 0) g_handleSets[handle] = set;
     return handle;
 }
 
 int CloseViaFileTable(StreamHandle handle) {
-    auto it = gHandleSets.find(handle);
-    if (it == gHandleSets.end()) return gFileAccessFuncs.Close(handle);
+    auto it = g_handleSets.find(handle);
+    if (it == g_handleSets.end()) return g_fileAccessFuncs.Close(handle);
     const FileAccessFuncs set = it->second;
-    gHandleSets.erase(it);
+    g_handleSets.erase(it);
     return set.Close(handle);
 }
 
@@ -107,10 +107,10 @@ int IsReadyViaFileTable(StreamHandle handle) {
     return SetOf(handle).IsReady(handle);
 }
 int ChangeDirViaFileTable(const char* path) {
-    return gFileAccessFuncs.ChangeDir(path);
+    return g_fileAccessFuncs.ChangeDir(path);
 }
 int GetDirViaFileTable(char* buffer) {
-    return gFileAccessFuncs.GetDir(buffer);
+    return g_fileAccessFuncs.GetDir(buffer);
 }
 
 // ---- paths against the table's current directory ----

@@ -9,10 +9,10 @@ namespace tessra {
 
 namespace {
 
-StreamFuncs gFileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
-                                TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
-StreamFuncs gMemStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
-                               TestMemStreamEof, ReportStreamReady, CloseMemStream};
+StreamFuncs g_fileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
+                                 TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
+StreamFuncs g_memStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
+                                TestMemStreamEof, ReportStreamReady, CloseMemStream};
 
 MemStreamRecord* AsMem(StreamHandle handle) {
     return reinterpret_cast<MemStreamRecord*>(handle);
@@ -21,17 +21,17 @@ MemStreamRecord* AsMem(StreamHandle handle) {
 }  // namespace
 
 const StreamFuncs* GetFileStreamFuncs() {
-    return &gFileStreamFuncs;
+    return &g_fileStreamFuncs;
 }
 const StreamFuncs* GetMemStreamFuncs() {
-    return &gMemStreamFuncs;
+    return &g_memStreamFuncs;
 }
 
 void ResetStreamFuncs() {
-    gFileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
-                        TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
-    gMemStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
-                       TestMemStreamEof, ReportStreamReady, CloseMemStream};
+    g_fileStreamFuncs = {TellViaFileTable,    SeekViaFileTable,    ReadViaFileTable,
+                         TestEofViaFileTable, IsReadyViaFileTable, CloseViaFileTable};
+    g_memStreamFuncs = {TellMemStream,    SeekMemStream,     ReadMemStream,
+                        TestMemStreamEof, ReportStreamReady, CloseMemStream};
 }
 
 StreamHandle OpenMemStream(const void* data, uint32_t size) {

@@ -140,7 +140,7 @@ const plat::DDPixelFormat* QueryScreenPixelFormat() {
     EngineLockScope lock;
     return tessra::GetScreenPixelFormat();
 }
-uint32_t MakeColour(int r, int g, int b) {
+uint32_t MakeColor(int r, int g, int b) {
     EngineLockScope lock;
     return tessra::MakeScreenColor(r, g, b);
 }
@@ -220,21 +220,21 @@ int PutGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double 
     EngineLockScope lock;
     return tessra::DrawGraphRotatedAbout(x1, y1, x2, y2, px, py, scale, angle, graph, transparent);
 }
-int DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t colour) {
+int DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color) {
     EngineLockScope lock;
-    return tessra::DrawLineClipped(x1, y1, x2, y2, colour);
+    return tessra::DrawLineClipped(x1, y1, x2, y2, color);
 }
-int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t colour, int fill) {
+int DrawRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill) {
     EngineLockScope lock;
-    return tessra::FillOrFrameRectangle(x1, y1, x2, y2, colour, fill);
+    return tessra::FillOrFrameRectangle(x1, y1, x2, y2, color, fill);
 }
-int DrawEllipseShape(int x, int y, int radiusX, int radiusY, uint32_t colour, int fill) {
+int DrawEllipseShape(int x, int y, int radiusX, int radiusY, uint32_t color, int fill) {
     EngineLockScope lock;
-    return tessra::DrawOvalInBounds(x, y, radiusX, radiusY, colour, fill);
+    return tessra::DrawOvalInBounds(x, y, radiusX, radiusY, color, fill);
 }
-int DrawTextAt(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour) {
+int DrawTextAt(int x, int y, const char* text, uint32_t color, uint32_t edgeColor) {
     EngineLockScope lock;
-    return tessra::DrawStringWithDefaultFont(x, y, text, colour, edgeColour);
+    return tessra::DrawStringWithDefaultFont(x, y, text, color, edgeColor);
 }
 
 int SetDrawFilterMode(int mode) {
@@ -257,7 +257,7 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
     EngineLockScope lock;
     return tessra::ApplyDrawClipRect(x1, y1, x2, y2);
 }
-int SetTransparentColour(int r, int g, int b) {
+int SetTransparentColor(int r, int g, int b) {
     EngineLockScope lock;
     return tessra::StoreTransparentColor(r, g, b);
 }

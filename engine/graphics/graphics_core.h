@@ -49,9 +49,9 @@ int DrawGraphRotatedF(int x, int y, double scale, double angle, int graph, int t
 int DrawGraphMirrored(int x, int y, int graph, int transparent);
 int DrawGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale,
                           double angle, int graph, int transparent);
-int DrawLineClipped(int x1, int y1, int x2, int y2, uint32_t colour);
-int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
-int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t colour, int fill);
+int DrawLineClipped(int x1, int y1, int x2, int y2, uint32_t color);
+int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill);
+int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t color, int fill);
 // Clips `rect` to `bound`; the result may be empty.
 int ClipRectToRect(Rect* rect, const Rect* bound);
 

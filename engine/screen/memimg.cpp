@@ -8,12 +8,12 @@
 
 namespace tessra {
 
-int32_t g_MemImgFailAllocation = 0;
+int32_t g_memImgFailAllocation = 0;
 
 namespace {
 
 void* AllocBuffer(size_t size) {
-    if (g_MemImgFailAllocation > 0 && --g_MemImgFailAllocation == 0) return nullptr;
+    if (g_memImgFailAllocation > 0 && --g_memImgFailAllocation == 0) return nullptr;
     return AllocTagged(size, __FILE__, __LINE__);
 }
 void FreeBuffer(void* block) {

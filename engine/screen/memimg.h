@@ -11,7 +11,8 @@ namespace tessra {
 
 inline constexpr uint32_t kMemImgSignature = 0x12345678;
 
-enum : uint32_t {
+// The pixel layout of a MEMIMG (its kind).
+enum MemImgKind : uint32_t {
     kMemImgKind565 = 0,      // 16-bit 5:6:5
     kMemImgKindXrgb = 1,     // 32-bit XRGB
     kMemImgKindSingle8 = 2,  // one 8-bit channel
@@ -49,7 +50,7 @@ struct MEMIMG {
 };
 
 // Fault injection for tests: when set to n > 0, the n-th buffer allocation from now fails.
-extern int32_t g_MemImgFailAllocation;
+extern int32_t g_memImgFailAllocation;
 
 // Bytes per pixel of a record as InitMemImg lays it out.
 int32_t MemImgBytesPerPixel(uint32_t kind, uint32_t paletted, uint32_t alpha);
@@ -71,7 +72,9 @@ void InitMemImgView(MEMIMG* view, const MEMIMG* source, int32_t x, int32_t y, in
                     int32_t height);
 int IsMemImgValid(const MEMIMG* image);  // 1 when it has a pixel buffer
 void ReleaseMemImg(MEMIMG* image);       // an uninitialised record is left alone
-// Fills the rectangle (null: whole image) clipped to the image with the pixel value.
+// The raw fill: sets every pixel of the rectangle (null: whole image), clipped to the image, to
+// the pixel value, ignoring the draw state. (The drawing fill under the blend mode and
+// brightness is MemImgFillRect in engine/softrender/soft_render.h.)
 void FillMemImgRect(MEMIMG* image, const Rect* rect, uint32_t value);
 
 }  // namespace tessra

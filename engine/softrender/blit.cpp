@@ -17,40 +17,44 @@ bool ChooseBlitVariant(int kind, int srcKind, bool fast, bool blend, bool white,
     const bool plainSource = srcKind != kDirectAlpha;
     var = kPlain;
     switch (mode) {
-        case 0:
+        case kBlendNone:
             return true;
-        case 1:
+        case kBlendAlpha:
             if (p == 0) return false;
             if (p == 255) {
-                mode = 0;
+                mode = kBlendNone;
                 return true;
             }
             if (!fast && plainSource && white) {
                 if (p == 128)
                     var = kHalf;
-                else if (kind == 0)
+                else if (kind == kMemImgKind565)
                     var = kSix;
-            } else if (kind == 0) {
+            } else if (kind == kMemImgKind565) {
                 var = kDiff;
             }
             return true;
-        case 2:
+        case kBlendAdd:
             if (p == 0) return false;
             if (p == 255 && white && !blend) {
-                var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
+                var = (kind == kMemImgKindXrgb && MmxAvailable == 1 && !fast && plainSource)
+                          ? kSat
+                          : kNoLast;
             }
             return true;
-        case 3:
+        case kBlendSubtract:
             if (p == 0) {
                 if (srcKind != kPal) return false;
                 var = kZero;
                 return true;
             }
             if (p == 255 && white && !blend) {
-                var = (kind == 1 && MmxAvailable == 1 && !fast && plainSource) ? kSat : kNoLast;
+                var = (kind == kMemImgKindXrgb && MmxAvailable == 1 && !fast && plainSource)
+                          ? kSat
+                          : kNoLast;
             }
             return true;
-        case 4:
+        case kBlendMultiply:
             return true;
         default:
             return false;
@@ -90,10 +94,11 @@ void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t t
     if (!ChooseBlitVariant(int(dest->kind), srcKind, fast, blendImage != nullptr, white, mode, var,
                            ctx.p))
         return;
-    BlitFn fn = dest->kind == 0 ? PickBlitKind0(srcKind, mode, var, fast, transparent != 0,
-                                                blendImage != nullptr, white)
-                                : PickBlitKind1(srcKind, mode, var, fast, transparent != 0,
-                                                blendImage != nullptr, white);
+    BlitFn fn = dest->kind == kMemImgKind565
+                    ? PickBlitKind0(srcKind, mode, var, fast, transparent != 0,
+                                    blendImage != nullptr, white)
+                    : PickBlitKind1(srcKind, mode, var, fast, transparent != 0,
+                                    blendImage != nullptr, white);
     if (fn == nullptr) return;
 
     uint32_t palette[256];

@@ -7,11 +7,11 @@ namespace tessra::soft {
 BlitFn PickBlitKind0(int src, int mode, int var, bool fast, bool tr, bool bl, bool white) {
     switch (src) {
         case kPal:
-            return PickBlitModes<0, kPal>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKind565, kPal>(mode, var, fast, tr, bl, white);
         case kDirect:
-            return PickBlitModes<0, kDirect>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKind565, kDirect>(mode, var, fast, tr, bl, white);
         default:
-            return PickBlitModes<0, kDirectAlpha>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKind565, kDirectAlpha>(mode, var, fast, tr, bl, white);
     }
 }
 

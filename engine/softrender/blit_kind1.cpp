@@ -7,11 +7,11 @@ namespace tessra::soft {
 BlitFn PickBlitKind1(int src, int mode, int var, bool fast, bool tr, bool bl, bool white) {
     switch (src) {
         case kPal:
-            return PickBlitModes<1, kPal>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKindXrgb, kPal>(mode, var, fast, tr, bl, white);
         case kDirect:
-            return PickBlitModes<1, kDirect>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKindXrgb, kDirect>(mode, var, fast, tr, bl, white);
         default:
-            return PickBlitModes<1, kDirectAlpha>(mode, var, fast, tr, bl, white);
+            return PickBlitModes<kMemImgKindXrgb, kDirectAlpha>(mode, var, fast, tr, bl, white);
     }
 }
 

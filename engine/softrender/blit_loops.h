@@ -31,19 +31,19 @@ using BlitFn = void (*)(const BlitJob&, const Ctx&);
 // The 16-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRow16For() {
-    if constexpr (K != 0 || S != kDirect || Bl || !White)
+    if constexpr (K != kMemImgKind565 || S != kDirect || Bl || !White)
         return -1;
-    else if constexpr (Mode == 0)
+    else if constexpr (Mode == kBlendNone)
         return kRow16Copy;
-    else if constexpr (Mode == 1 && V == kHalf)
+    else if constexpr (Mode == kBlendAlpha && V == kHalf)
         return kRow16Half;
-    else if constexpr (Mode == 1 && V == kSix)
+    else if constexpr (Mode == kBlendAlpha && V == kSix)
         return kRow16Six;
-    else if constexpr (Mode == 2 && V == kNoLast)
+    else if constexpr (Mode == kBlendAdd && V == kNoLast)
         return kRow16Add;
-    else if constexpr (Mode == 3 && V == kNoLast)
+    else if constexpr (Mode == kBlendSubtract && V == kNoLast)
         return kRow16Sub;
-    else if constexpr (Mode == 4)
+    else if constexpr (Mode == kBlendMultiply)
         return kRow16Mul;
     else
         return -1;
@@ -52,21 +52,21 @@ constexpr int kRow16For() {
 // The 32-bit rows handed to the vector code: direct source, no blend image, white brightness.
 template <int K, int S, int Mode, int V, bool Bl, bool White>
 constexpr int kRowFor() {
-    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && !Bl && White)
+    if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone && !Bl && White)
         return kRowAlphaSrc;
-    else if constexpr (K != 1 || S != kDirect || Bl || !White)
+    else if constexpr (K != kMemImgKindXrgb || S != kDirect || Bl || !White)
         return -1;
-    else if constexpr (Mode == 0)
+    else if constexpr (Mode == kBlendNone)
         return kRowCopy;
-    else if constexpr (Mode == 1 && V == kHalf)
+    else if constexpr (Mode == kBlendAlpha && V == kHalf)
         return kRowHalf;
-    else if constexpr (Mode == 1)
+    else if constexpr (Mode == kBlendAlpha)
         return kRowAlpha;
-    else if constexpr (Mode == 2 && V == kSat)
+    else if constexpr (Mode == kBlendAdd && V == kSat)
         return kRowAddSat;
-    else if constexpr (Mode == 3 && V == kSat)
+    else if constexpr (Mode == kBlendSubtract && V == kSat)
         return kRowSubSat;
-    else if constexpr (Mode == 4)
+    else if constexpr (Mode == kBlendMultiply)
         return kRowMul;
     else
         return -1;
@@ -113,7 +113,7 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
     const BlitJob j = job;
     const Ctx c = ctx;
     RowFn alphaRow = nullptr;  // code-2 runs of a 32-bit alpha source copied in mode 0
-    if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && White && !Bl)
+    if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone && White && !Bl)
         alphaRow = SelectRow(kRowAlphaSrc, false);
     const uint8_t* run = j.runs;
     for (int32_t y = 0; y < j.height; ++y) {
@@ -132,7 +132,8 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
                 x += len;
                 continue;
             }
-            if constexpr (K == 1 && S == kDirectAlpha && Mode == 0 && White && !Bl) {
+            if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone &&
+                          White && !Bl) {
                 if (code == 2) {
                     if (len >= 16)
                         alphaRow(drow + 4 * x, srow + 4 * x, len, 0, 0);
@@ -142,11 +143,12 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
                     continue;
                 }
             }
-            if constexpr (Mode == 0 && White && !Bl && S != kPal &&
-                          !(K == 0 && S == kDirectAlpha)) {
+            if constexpr (Mode == kBlendNone && White && !Bl && S != kPal &&
+                          !(K == kMemImgKind565 && S == kDirectAlpha)) {
                 if (code == 1) {
                     constexpr int32_t bpp = kSrcBytes<K, S>;
-                    CopyRun(drow + x * (K == 0 ? 2 : 4), srow + x * bpp, size_t(len) * bpp);
+                    CopyRun(drow + x * (K == kMemImgKind565 ? 2 : 4), srow + x * bpp,
+                            size_t(len) * bpp);
                     x += len;
                     continue;
                 }
@@ -160,13 +162,13 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
                     if (code == 2)
                         StoreDest<K>(
                             drow, x,
-                            Blend<K, Mode, V, White, true, Bl>(d, sp.colour, sp.alpha, w, c));
+                            Blend<K, Mode, V, White, true, Bl>(d, sp.color, sp.alpha, w, c));
                     else
                         StoreDest<K>(drow, x,
-                                     Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+                                     Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, c));
                 } else {
                     StoreDest<K>(drow, x,
-                                 Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+                                 Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, c));
                 }
             }
         }
@@ -198,37 +200,42 @@ BlitFn PickBlitFlags(bool fast, bool tr, bool bl, bool white) {
 template <int K, int S>
 BlitFn PickBlitModes(int mode, int var, bool fast, bool tr, bool bl, bool white) {
     switch (mode) {
-        case 0:
-            return PickBlitFlags<K, S, 0, kPlain>(fast, tr, bl, white);
-        case 1:
+        case kBlendNone:
+            return PickBlitFlags<K, S, kBlendNone, kPlain>(fast, tr, bl, white);
+        case kBlendAlpha:
             if constexpr (S != kDirectAlpha) {
-                if (var == kHalf) return PickBlitFlags<K, S, 1, kHalf>(fast, tr, bl, white);
+                if (var == kHalf)
+                    return PickBlitFlags<K, S, kBlendAlpha, kHalf>(fast, tr, bl, white);
             }
-            if constexpr (K == 0) {
+            if constexpr (K == kMemImgKind565) {
                 if constexpr (S != kDirectAlpha) {
-                    if (var == kSix) return PickBlitFlags<K, S, 1, kSix>(fast, tr, bl, white);
+                    if (var == kSix)
+                        return PickBlitFlags<K, S, kBlendAlpha, kSix>(fast, tr, bl, white);
                 }
-                return PickBlitFlags<K, S, 1, kDiff>(fast, tr, bl, white);
+                return PickBlitFlags<K, S, kBlendAlpha, kDiff>(fast, tr, bl, white);
             } else {
-                return PickBlitFlags<K, S, 1, kPlain>(fast, tr, bl, white);
+                return PickBlitFlags<K, S, kBlendAlpha, kPlain>(fast, tr, bl, white);
             }
-        case 2:
-            if (var == kNoLast) return PickBlitFlags<K, S, 2, kNoLast>(fast, tr, bl, white);
-            if constexpr (K == 1 && S != kDirectAlpha) {
-                if (var == kSat) return PickBlitFlags<K, S, 2, kSat>(fast, tr, bl, white);
+        case kBlendAdd:
+            if (var == kNoLast) return PickBlitFlags<K, S, kBlendAdd, kNoLast>(fast, tr, bl, white);
+            if constexpr (K == kMemImgKindXrgb && S != kDirectAlpha) {
+                if (var == kSat) return PickBlitFlags<K, S, kBlendAdd, kSat>(fast, tr, bl, white);
             }
-            return PickBlitFlags<K, S, 2, kPlain>(fast, tr, bl, white);
-        case 3:
+            return PickBlitFlags<K, S, kBlendAdd, kPlain>(fast, tr, bl, white);
+        case kBlendSubtract:
             if constexpr (S == kPal) {
-                if (var == kZero) return PickBlitFlags<K, S, 3, kZero>(fast, tr, bl, white);
+                if (var == kZero)
+                    return PickBlitFlags<K, S, kBlendSubtract, kZero>(fast, tr, bl, white);
             }
-            if (var == kNoLast) return PickBlitFlags<K, S, 3, kNoLast>(fast, tr, bl, white);
-            if constexpr (K == 1 && S != kDirectAlpha) {
-                if (var == kSat) return PickBlitFlags<K, S, 3, kSat>(fast, tr, bl, white);
+            if (var == kNoLast)
+                return PickBlitFlags<K, S, kBlendSubtract, kNoLast>(fast, tr, bl, white);
+            if constexpr (K == kMemImgKindXrgb && S != kDirectAlpha) {
+                if (var == kSat)
+                    return PickBlitFlags<K, S, kBlendSubtract, kSat>(fast, tr, bl, white);
             }
-            return PickBlitFlags<K, S, 3, kPlain>(fast, tr, bl, white);
-        case 4:
-            return PickBlitFlags<K, S, 4, kPlain>(fast, tr, bl, white);
+            return PickBlitFlags<K, S, kBlendSubtract, kPlain>(fast, tr, bl, white);
+        case kBlendMultiply:
+            return PickBlitFlags<K, S, kBlendMultiply, kPlain>(fast, tr, bl, white);
         default:
             return nullptr;
     }

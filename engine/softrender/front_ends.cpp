@@ -45,10 +45,10 @@ int32_t FloatBitsToInt(int32_t bits) {
 
 }  // namespace
 
-int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {
     if (!Started()) return -1;
     if (MemImgScreens()) {
-        MemImgDrawLine(ScreenTarget(), x1, y1, x2, y2, colour);
+        MemImgDrawLine(ScreenTarget(), x1, y1, x2, y2, color);
         return 0;
     }
     if (!CanLock()) return -1;
@@ -60,33 +60,33 @@ int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t
               int32_t(std::min<int64_t>(INT32_MAX, int64_t(std::max(y1, y2)) + 1))};
     MEMIMG* dest = nullptr;
     MEMIMG* src = nullptr;
-    if (SoftScreen.PrepareBlit2D(nullptr, nullptr, &area, 1, &colour, &dest, &src) < 0) return -1;
-    MemImgDrawLine(dest, x1, y1, x2, y2, colour);
+    if (SoftScreen.PrepareBlit2D(nullptr, nullptr, &area, 1, &color, &dest, &src) < 0) return -1;
+    MemImgDrawLine(dest, x1, y1, x2, y2, color);
     SoftScreen.FinishBlit2D();
     return 0;
 }
 
-int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {
     if (!Started()) return -1;
     Rect r{x1, y1, x2, y2};
     if (MemImgScreens()) {
-        MemImgFillRect(ScreenTarget(), &r, colour);
+        MemImgFillRect(ScreenTarget(), &r, color);
         return 0;
     }
     if (!CanLock()) return -1;
     EndPending3D();
     MEMIMG* dest = nullptr;
     MEMIMG* src = nullptr;
-    if (SoftScreen.PrepareBlit2D(nullptr, nullptr, &r, 1, &colour, &dest, &src) < 0) return -1;
-    MemImgFillRect(dest, &r, colour);
+    if (SoftScreen.PrepareBlit2D(nullptr, nullptr, &r, 1, &color, &dest, &src) < 0) return -1;
+    MemImgFillRect(dest, &r, color);
     SoftScreen.FinishBlit2D();
     return 0;
 }
 
-int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {
     if (SoftScreen.DrawLineList2D == nullptr) return -1;
     // Each edge starts at a corner and stops short of the next, so every corner is drawn once.
-    const int32_t c = int32_t(colour), p = DrawState.blendParam;
+    const int32_t c = int32_t(color), p = DrawState.blendParam;
     const LineRecord lines[4] = {
         {x1, y1, x2 - 1, y1, c, p},
         {x2 - 1, y1, x2 - 1, y2 - 1, c, p},

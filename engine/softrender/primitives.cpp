@@ -12,11 +12,11 @@ namespace {
 
 // A colour under the draw brightness. Unlike the blits, the primitives scale by b / 256.
 template <int K>
-uint32_t BrightColour(uint32_t colour) {
-    if (BrightnessWhite()) return colour;
-    uint32_t out = K == 1 ? (colour & 0xFF000000u) : 0;
+uint32_t BrightColor(uint32_t color) {
+    if (BrightnessWhite()) return color;
+    uint32_t out = K == kMemImgKindXrgb ? (color & 0xFF000000u) : 0;
     for (int ch = 0; ch < 3; ++ch) {
-        uint32_t v = (Chan<K>(colour, ch) * DrawState.brightness[ch]) >> 8;
+        uint32_t v = (Chan<K>(color, ch) * DrawState.brightness[ch]) >> 8;
         out |= v << kShift<K>[ch];
     }
     return out;
@@ -26,18 +26,18 @@ uint32_t BrightColour(uint32_t colour) {
 bool ChoosePrimitiveMode(int kind, int& mode, int& var, uint32_t p) {
     var = kPlain;
     switch (mode) {
-        case 0:
-        case 4:
+        case kBlendNone:
+        case kBlendMultiply:
             return true;
-        case 1:
+        case kBlendAlpha:
             if (p == 0) return false;
             if (p == 255)
-                mode = 0;
-            else if (kind == 0)
+                mode = kBlendNone;
+            else if (kind == kMemImgKind565)
                 var = kDiff;
             return true;
-        case 2:
-        case 3:
+        case kBlendAdd:
+        case kBlendSubtract:
             return p != 0;
         default:
             return false;
@@ -47,7 +47,7 @@ bool ChoosePrimitiveMode(int kind, int& mode, int& var, uint32_t p) {
 struct PrimJob {
     uint8_t* pixels;
     int32_t pitch;
-    uint32_t colour;
+    uint32_t color;
     // fill
     int32_t width, height;
     // line: start pixel, steps and counts
@@ -60,16 +60,16 @@ void FillLoop(const PrimJob& job, const Ctx& ctx) {
     const PrimJob j = job;
     const Ctx c = ctx;
     FillFn fill = nullptr;
-    if constexpr (Mode == 0) fill = SelectFill(K);
+    if constexpr (Mode == kBlendNone) fill = SelectFill(K);
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* row = j.pixels + ptrdiff_t(y) * j.pitch;
-        if constexpr (Mode == 0) {
-            fill(row, j.width, j.colour);
+        if constexpr (Mode == kBlendNone) {
+            fill(row, j.width, j.color);
         } else {
             for (int32_t x = 0; x < j.width; ++x) {
                 StoreDest<K>(
                     row, x,
-                    Blend<K, Mode, V, true, false, false>(LoadDest<K>(row, x), j.colour, 0, 0, c));
+                    Blend<K, Mode, V, true, false, false>(LoadDest<K>(row, x), j.color, 0, 0, c));
             }
         }
     }
@@ -79,12 +79,12 @@ template <int K, int Mode, int V>
 void LineLoop(const PrimJob& job, const Ctx& ctx) {
     const PrimJob j = job;
     const Ctx c = ctx;
-    constexpr ptrdiff_t bpp = K == 0 ? 2 : 4;
+    constexpr ptrdiff_t bpp = K == kMemImgKind565 ? 2 : 4;
     uint8_t* p = j.pixels;
     const ptrdiff_t dx = j.stepX * bpp, dy = ptrdiff_t(j.stepY) * j.pitch;
     auto plot = [&] {
         StoreDest<K>(p, 0,
-                     Blend<K, Mode, V, true, false, false>(LoadDest<K>(p, 0), j.colour, 0, 0, c));
+                     Blend<K, Mode, V, true, false, false>(LoadDest<K>(p, 0), j.color, 0, 0, c));
     };
     int64_t e = 0;
     if (j.ny <= j.nx) {
@@ -115,16 +115,16 @@ using PrimFn = void (*)(const PrimJob&, const Ctx&);
 template <template <int, int, int> class L, int K>
 PrimFn PickPrim(int mode, int var) {
     switch (mode) {
-        case 0:
-            return L<K, 0, kPlain>::fn;
-        case 1:
-            return var == kDiff ? L<K, 1, kDiff>::fn : L<K, 1, kPlain>::fn;
-        case 2:
-            return L<K, 2, kPlain>::fn;
-        case 3:
-            return L<K, 3, kPlain>::fn;
-        case 4:
-            return L<K, 4, kPlain>::fn;
+        case kBlendNone:
+            return L<K, kBlendNone, kPlain>::fn;
+        case kBlendAlpha:
+            return var == kDiff ? L<K, kBlendAlpha, kDiff>::fn : L<K, kBlendAlpha, kPlain>::fn;
+        case kBlendAdd:
+            return L<K, kBlendAdd, kPlain>::fn;
+        case kBlendSubtract:
+            return L<K, kBlendSubtract, kPlain>::fn;
+        case kBlendMultiply:
+            return L<K, kBlendMultiply, kPlain>::fn;
         default:
             return nullptr;
     }
@@ -150,7 +150,7 @@ int64_t TruncToInt(double v) {
 }  // namespace
 }  // namespace soft
 
-void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour) {
+void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t color) {
     using namespace soft;
     if (!DrawableTarget(dest)) return;
     Box r{0, 0, dest->width, dest->height};
@@ -169,14 +169,16 @@ void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour) {
     job.pitch = dest->pitch;
     job.width = int32_t(r.right - r.left);
     job.height = int32_t(r.bottom - r.top);
-    job.colour = dest->kind == 0 ? BrightColour<0>(colour & 0xFFFFu) : BrightColour<1>(colour);
-    PrimFn fn = dest->kind == 0 ? PickPrim<FillOf, 0>(mode, var) : PickPrim<FillOf, 1>(mode, var);
+    job.color = dest->kind == kMemImgKind565 ? BrightColor<kMemImgKind565>(color & 0xFFFFu)
+                                             : BrightColor<kMemImgKindXrgb>(color);
+    PrimFn fn = dest->kind == kMemImgKind565 ? PickPrim<FillOf, 0>(mode, var)
+                                             : PickPrim<FillOf, 1>(mode, var);
     if (fn == nullptr) return;
     fn(job, ctx);
     dest->runData = 0;
 }
 
-void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color) {
     using namespace soft;
     if (!DrawableTarget(dest)) return;
     const Box a = DrawBounds(dest);
@@ -226,8 +228,10 @@ void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2
     job.pixels =
         dest->pixels + ptrdiff_t(Y1) * dest->pitch + ptrdiff_t(X1) * LoopBytesPerPixel(dest);
     job.pitch = dest->pitch;
-    job.colour = dest->kind == 0 ? BrightColour<0>(colour & 0xFFFFu) : BrightColour<1>(colour);
-    PrimFn fn = dest->kind == 0 ? PickPrim<LineOf, 0>(mode, var) : PickPrim<LineOf, 1>(mode, var);
+    job.color = dest->kind == kMemImgKind565 ? BrightColor<kMemImgKind565>(color & 0xFFFFu)
+                                             : BrightColor<kMemImgKindXrgb>(color);
+    PrimFn fn = dest->kind == kMemImgKind565 ? PickPrim<LineOf, 0>(mode, var)
+                                             : PickPrim<LineOf, 1>(mode, var);
     if (fn == nullptr) return;
     fn(job, ctx);
     dest->runData = 0;
@@ -237,7 +241,7 @@ void MemImgDrawLineList(MEMIMG* dest, const LineRecord* lines, int32_t count) {
     if (lines == nullptr) return;
     for (int32_t i = 0; i < count; ++i) {
         MemImgDrawLine(dest, lines[i].x1, lines[i].y1, lines[i].x2, lines[i].y2,
-                       uint32_t(lines[i].colour));
+                       uint32_t(lines[i].color));
     }
 }
 

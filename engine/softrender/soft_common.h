@@ -16,15 +16,15 @@ namespace tessra::soft {
 // Bytes per pixel that the loops assume for an image of these flags.
 inline int32_t LoopBytesPerPixel(const MEMIMG* image) {
     if (image->paletted) return 1;
-    if (image->kind == 0) return image->alpha ? 4 : 2;
+    if (image->kind == kMemImgKind565) return image->alpha ? 4 : 2;
     return 4;
 }
 
 // A 16- or 32-bit image whose buffer and format agree with what the loops assume.
 inline bool Drawable(const MEMIMG* image) {
     return image != nullptr && image->pixels != nullptr && image->format != nullptr &&
-           (image->kind == 0 || image->kind == 1) && image->width > 0 && image->height > 0 &&
-           image->format->bytesPerPixel == LoopBytesPerPixel(image) &&
+           (image->kind == kMemImgKind565 || image->kind == kMemImgKindXrgb) && image->width > 0 &&
+           image->height > 0 && image->format->bytesPerPixel == LoopBytesPerPixel(image) &&
            int64_t(image->pitch) >= int64_t(image->width) * LoopBytesPerPixel(image);
 }
 
@@ -77,7 +77,8 @@ inline void CopyPalette(const MEMIMG* src, uint32_t out[256]) {
     std::memset(out, 0, 256 * sizeof(uint32_t));
     if (src->palette == nullptr) return;
     for (uint32_t i = 0; i < count; ++i) {
-        out[i] = src->kind == 0 ? Load16(src->palette + 2 * i) : Load32(src->palette + 4 * i);
+        out[i] = src->kind == kMemImgKind565 ? Load16(src->palette + 2 * i)
+                                             : Load32(src->palette + 4 * i);
     }
 }
 

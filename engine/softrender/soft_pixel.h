@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/graphics/draw_state.h"
+#include "engine/screen/memimg.h"
 #include "engine/screen/soft_tables.h"
 
 namespace tessra::soft {
@@ -34,21 +36,21 @@ struct Ctx {
 template <int K>
 constexpr int kShift[3] = {0, 0, 0};
 template <>
-constexpr int kShift<0>[3] = {0, 5, 11};
+constexpr int kShift<kMemImgKind565>[3] = {0, 5, 11};
 template <>
-constexpr int kShift<1>[3] = {0, 8, 16};
+constexpr int kShift<kMemImgKindXrgb>[3] = {0, 8, 16};
 template <int K>
 constexpr uint32_t kMax[3] = {0, 0, 0};
 template <>
-constexpr uint32_t kMax<0>[3] = {31, 63, 31};
+constexpr uint32_t kMax<kMemImgKind565>[3] = {31, 63, 31};
 template <>
-constexpr uint32_t kMax<1>[3] = {255, 255, 255};
+constexpr uint32_t kMax<kMemImgKindXrgb>[3] = {255, 255, 255};
 template <int K>
 constexpr int kWidth[3] = {0, 0, 0};
 template <>
-constexpr int kWidth<0>[3] = {5, 6, 5};
+constexpr int kWidth<kMemImgKind565>[3] = {5, 6, 5};
 template <>
-constexpr int kWidth<1>[3] = {8, 8, 8};
+constexpr int kWidth<kMemImgKindXrgb>[3] = {8, 8, 8};
 
 inline uint32_t MulDiv(uint32_t q, uint32_t i) {
     return uint32_t(MulDiv255Table[q][i]);
@@ -63,7 +65,7 @@ inline uint32_t Chan(uint32_t v, int c) {
 // carry or borrow of the channel below, so those two bits are not exact.
 template <int K, bool Last>
 inline uint32_t PackedAdd(uint32_t d, uint32_t u) {
-    if constexpr (K == 1) {
+    if constexpr (K == kMemImgKindXrgb) {
         uint32_t t = (d & 0xFEFEFFu) + (u & 0xFEFEFFu);
         uint32_t c = t & 0x1010100u;
         uint32_t out = t | (c - (c >> 8));
@@ -80,7 +82,7 @@ inline uint32_t PackedAdd(uint32_t d, uint32_t u) {
 
 template <int K>
 inline uint32_t PackedSub(uint32_t d, uint32_t u) {
-    if constexpr (K == 1) {
+    if constexpr (K == kMemImgKindXrgb) {
         uint32_t t = (d | 0x1010100u) - (u & 0xFEFEFFu);
         uint32_t c = t & 0x1010100u;
         return t & (c - (c >> 8));
@@ -120,24 +122,25 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
     if constexpr (HasW) f *= w;
     const int64_t F = f;
 
-    if constexpr (Mode == 0 && n == 0 && White) {
+    if constexpr (Mode == kBlendNone && n == 0 && White) {
         return s;  // the whole pixel, the fourth byte of a 32-bit one included
-    } else if constexpr (Mode == 1 && n == 0 && V == kHalf) {
-        if constexpr (K == 1)
+    } else if constexpr (Mode == kBlendAlpha && n == 0 && V == kHalf) {
+        if constexpr (K == kMemImgKindXrgb)
             return ((s >> 1) & 0x7F7F7Fu) + ((d >> 1) & 0x7F7F7Fu);
         else
             return ((s >> 1) & 0x7BEFu) + ((d >> 1) & 0x7BEFu);
-    } else if constexpr ((Mode == 2 || Mode == 3) && V == kSat && n == 0) {
-        return Mode == 2 ? SatAdd4(d, s) : SatSub4(d, s);
-    } else if constexpr (Mode == 2 || Mode == 3) {
+    } else if constexpr ((Mode == kBlendAdd || Mode == kBlendSubtract) && V == kSat && n == 0) {
+        return Mode == kBlendAdd ? SatAdd4(d, s) : SatSub4(d, s);
+    } else if constexpr (Mode == kBlendAdd || Mode == kBlendSubtract) {
         uint32_t u = 0;
         if constexpr (V == kNoLast && n == 0) {
-            u = s & (K == 1 ? 0xFFFFFFu : 0xFFFFu);  // full strength, white: the source itself
+            u = s & (K == kMemImgKindXrgb ? 0xFFFFFFu
+                                          : 0xFFFFu);  // full strength, white: the source itself
         } else if constexpr (V != kZero) {
             for (int ch = 0; ch < 3; ++ch) {
                 uint32_t sc = Chan<K>(s, ch);
                 uint32_t t;
-                if constexpr (K == 1) {
+                if constexpr (K == kMemImgKindXrgb) {
                     if constexpr (!White) sc = MulDiv(c.bright[ch], sc);
                     if constexpr (n == 0)
                         t = MulDiv(c.p, sc);
@@ -154,28 +157,28 @@ inline uint32_t Blend(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx&
                 u |= t << kShift<K>[ch];
             }
         }
-        if constexpr (Mode == 2)
+        if constexpr (Mode == kBlendAdd)
             return PackedAdd<K, !(V == kNoLast && n == 0)>(d, u);
         else
             return PackedSub<K>(d, u);
     } else {
-        uint32_t out = K == 1 ? (d & 0xFF000000u) : 0;
+        uint32_t out = K == kMemImgKindXrgb ? (d & 0xFF000000u) : 0;
         for (int ch = 0; ch < 3; ++ch) {
             int64_t sc = Chan<K>(s, ch);
             int64_t dc = Chan<K>(d, ch);
             if constexpr (!White) sc = MulDiv(c.bright[ch], uint32_t(sc));
             int64_t r;
-            if constexpr (Mode == 0) {
+            if constexpr (Mode == kBlendNone) {
                 if constexpr (n == 0)
                     r = sc;
                 else
                     r = (dc * (int64_t(1) << (8 * n)) + (sc - dc) * F) >> (8 * n);
-            } else if constexpr (Mode == 1) {
+            } else if constexpr (Mode == kBlendAlpha) {
                 if constexpr (n >= 1) {
                     r = (dc * (int64_t(1) << (8 * (n + 1))) + (sc - dc) * F * c.p) >> (8 * (n + 1));
-                } else if constexpr (K == 0 && V == kSix) {
+                } else if constexpr (K == kMemImgKind565 && V == kSix) {
                     r = Blend6BitTable[c.p >> 2][sc][dc];
-                } else if constexpr (K == 0) {
+                } else if constexpr (K == kMemImgKind565) {
                     r = dc + BlendDiffTable[c.p][255 + sc - dc];
                 } else {
                     r = (dc * 256 + (sc - dc) * c.p) >> 8;
@@ -227,14 +230,14 @@ inline void CopyRun(uint8_t* dst, const uint8_t* src, size_t n) {
 
 template <int K>
 inline uint32_t LoadDest(const uint8_t* row, int32_t x) {
-    if constexpr (K == 0)
+    if constexpr (K == kMemImgKind565)
         return Load16(row + 2 * x);
     else
         return Load32(row + 4 * x);
 }
 template <int K>
 inline void StoreDest(uint8_t* row, int32_t x, uint32_t v) {
-    if constexpr (K == 0)
+    if constexpr (K == kMemImgKind565)
         Store16(row + 2 * x, v);
     else
         Store32(row + 4 * x, v);
@@ -246,7 +249,7 @@ enum Src : int { kPal, kDirect, kDirectAlpha };
 // One source pixel: its raw value (index or pixel, what transparency compares), colour and alpha.
 template <int K, int S>
 struct SrcPixel {
-    uint32_t raw, colour, alpha;
+    uint32_t raw, color, alpha;
 };
 
 template <int K, int S>
@@ -255,9 +258,9 @@ inline SrcPixel<K, S> ReadSource(const uint8_t* row, int32_t x, const uint32_t* 
         uint32_t i = row[x];
         return {i, palette[i], 0};
     } else if constexpr (S == kDirect) {
-        uint32_t v = K == 0 ? Load16(row + 2 * x) : Load32(row + 4 * x);
+        uint32_t v = K == kMemImgKind565 ? Load16(row + 2 * x) : Load32(row + 4 * x);
         return {v, v, 0};
-    } else if constexpr (K == 0) {
+    } else if constexpr (K == kMemImgKind565) {
         uint32_t v = Load32(row + 4 * x);  // 565 word, alpha byte, one ignored byte
         return {v, v & 0xFFFFu, (v >> 16) & 0xFFu};
     } else {
@@ -267,7 +270,7 @@ inline SrcPixel<K, S> ReadSource(const uint8_t* row, int32_t x, const uint32_t* 
 }
 
 template <int K, int S>
-constexpr int32_t kSrcBytes = S == kPal ? 1 : (K == 0 && S == kDirect ? 2 : 4);
+constexpr int32_t kSrcBytes = S == kPal ? 1 : (K == kMemImgKind565 && S == kDirect ? 2 : 4);
 
 // Draws one gated source pixel: the per-pixel alpha picks the no-factor or the factor form.
 // Returns false when the pixel is skipped.
@@ -279,13 +282,13 @@ inline void DrawGated(uint8_t* drow, int32_t dx, const SrcPixel<K, S>& sp, uint3
         if constexpr (Tr) {
             if (sp.alpha == 0) return;
             if (sp.alpha == 255) {
-                StoreDest<K>(drow, dx, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+                StoreDest<K>(drow, dx, Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, c));
                 return;
             }
         }
-        StoreDest<K>(drow, dx, Blend<K, Mode, V, White, true, Bl>(d, sp.colour, sp.alpha, w, c));
+        StoreDest<K>(drow, dx, Blend<K, Mode, V, White, true, Bl>(d, sp.color, sp.alpha, w, c));
     } else {
-        StoreDest<K>(drow, dx, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, c));
+        StoreDest<K>(drow, dx, Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, c));
     }
 }
 

@@ -22,7 +22,7 @@ struct LineRecord {
     int32_t y1;
     int32_t x2;
     int32_t y2;
-    int32_t colour;
+    int32_t color;
     int32_t blendParam;
 };
 
@@ -37,19 +37,21 @@ void MemImgBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, int32_t t
 void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_t transparent,
                        const MEMIMG* blendImage);
 // A one-pixel line; the pixel at (x2, y2) is not drawn. colour is a pixel value of dest's format.
-void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+void MemImgDrawLine(MEMIMG* dest, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 // Each record with MemImgDrawLine, in order; a count of 0 or less draws nothing.
 void MemImgDrawLineList(MEMIMG* dest, const LineRecord* lines, int32_t count);
-// Fills rect (null: the whole image) clipped to the draw area and to dest.
-void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t colour);
+// Fills rect (null: the whole image) clipped to the draw area and to dest, under the draw
+// state's blend mode and brightness. (FillMemImgRect in memimg.h is the raw fill: one pixel
+// value, no draw state.)
+void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t color);
 
 // Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
 // the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.
 int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const GraphRecord* graph,
                            int32_t transparent, int32_t form, int32_t surface);
-int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
-int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
-int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
+int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
+int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 
 // A 2-D surface chosen as a stretched draw's source: its record, its handle, the image that
 // holds its pixels and its rectangle inside that image.
@@ -70,7 +72,7 @@ struct SoftScreenServices {
     void (*EndPending3D)();         // flush the vertex batch and end an open scene
     // Locks the draw target (and the source surface); dest and src receive the prepared images.
     int (*PrepareBlit2D)(const void* surface, const Rect* sourceRect, const Rect* destRect,
-                         int flag, uint32_t* colour, MEMIMG** dest, MEMIMG** src);
+                         int flag, uint32_t* color, MEMIMG** dest, MEMIMG** src);
     void (*FinishBlit2D)();
     int (*BltGraph2D)(int32_t x, int32_t y, int32_t surfaceHandle, int32_t transparent);
     int (*DrawLineList2D)(const LineRecord* lines, int32_t count);

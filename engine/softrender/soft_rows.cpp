@@ -13,8 +13,8 @@ void Sse2Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t
 }
 
 template <int K>
-void Sse2Fill(uint8_t* dst, int32_t n, uint32_t colour) {
-    FillRow<K>(dst, n, colour);
+void Sse2Fill(uint8_t* dst, int32_t n, uint32_t color) {
+    FillRow<K>(dst, n, color);
 }
 
 struct Table {
@@ -36,8 +36,10 @@ struct Table {
                 RowFn f = avx2 ? Avx2Row(op, k != 0) : nullptr;
                 rows[op][k] = f ? f : sse2[op][k];
             }
-        fills[0] = avx2 && Avx2Fill(0) ? Avx2Fill(0) : Sse2Fill<0>;
-        fills[1] = avx2 && Avx2Fill(1) ? Avx2Fill(1) : Sse2Fill<1>;
+        fills[0] =
+            avx2 && Avx2Fill(kMemImgKind565) ? Avx2Fill(kMemImgKind565) : Sse2Fill<kMemImgKind565>;
+        fills[1] = avx2 && Avx2Fill(kMemImgKindXrgb) ? Avx2Fill(kMemImgKindXrgb)
+                                                     : Sse2Fill<kMemImgKindXrgb>;
     }
 };
 
@@ -56,7 +58,7 @@ RowFn SelectRow(int op, bool key) {
     return Rows().rows[op][key ? 1 : 0];
 }
 FillFn SelectFill(int kind) {
-    return Rows().fills[kind == 0 ? 0 : 1];
+    return Rows().fills[kind == kMemImgKind565 ? 0 : 1];
 }
 
 }  // namespace tessra::soft

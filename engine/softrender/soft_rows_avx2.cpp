@@ -143,27 +143,27 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
 }
 
 template <int K>
-TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t colour) {
+TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t color) {
     int32_t x = 0;
     const __m256i v =
-        K == 0 ? _mm256_set1_epi16(int16_t(colour)) : _mm256_set1_epi32(int32_t(colour));
-    constexpr int32_t per = K == 0 ? 16 : 8, bpp = K == 0 ? 2 : 4;
+        K == kMemImgKind565 ? _mm256_set1_epi16(int16_t(color)) : _mm256_set1_epi32(int32_t(color));
+    constexpr int32_t per = K == kMemImgKind565 ? 16 : 8, bpp = K == kMemImgKind565 ? 2 : 4;
     for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + x * bpp) & 31) != 0; ++x) {
-        if constexpr (K == 0) {
-            uint16_t w = uint16_t(colour);
+        if constexpr (K == kMemImgKind565) {
+            uint16_t w = uint16_t(color);
             std::memcpy(dst + 2 * x, &w, 2);
         } else {
-            std::memcpy(dst + 4 * x, &colour, 4);
+            std::memcpy(dst + 4 * x, &color, 4);
         }
     }
     for (; x + per <= n; x += per)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * bpp), v);
     for (; x < n; ++x) {
-        if constexpr (K == 0) {
-            uint16_t w = uint16_t(colour);
+        if constexpr (K == kMemImgKind565) {
+            uint16_t w = uint16_t(color);
             std::memcpy(dst + 2 * x, &w, 2);
         } else {
-            std::memcpy(dst + 4 * x, &colour, 4);
+            std::memcpy(dst + 4 * x, &color, 4);
         }
     }
 }
@@ -184,7 +184,7 @@ RowFn Avx2Row(int op, bool key) {
 }
 
 FillFn Avx2Fill(int kind) {
-    return kind == 0 ? Fill<0> : Fill<1>;
+    return kind == kMemImgKind565 ? Fill<kMemImgKind565> : Fill<kMemImgKindXrgb>;
 }
 
 }  // namespace tessra::soft

@@ -186,16 +186,20 @@ inline uint32_t Row16Op1(uint32_t d, uint32_t s, uint32_t p) {
         const uint32_t k = p >> 2;
         uint32_t out = 0;
         for (int ch = 0; ch < 3; ++ch)
-            out |= uint32_t(Blend6BitTable[k][Chan<0>(s, ch)][Chan<0>(d, ch)]) << kShift<0>[ch];
+            out |= uint32_t(
+                       Blend6BitTable[k][Chan<kMemImgKind565>(s, ch)][Chan<kMemImgKind565>(d, ch)])
+                   << kShift<kMemImgKind565>[ch];
         return out;
     } else if constexpr (Op == kRow16Add)
         return PackedAdd<0, false>(d, s);
     else if constexpr (Op == kRow16Sub)
-        return PackedSub<0>(d, s);
+        return PackedSub<kMemImgKind565>(d, s);
     else {
         uint32_t out = 0;
         for (int ch = 0; ch < 3; ++ch)
-            out |= ((Chan<0>(d, ch) * Chan<0>(s, ch)) >> kWidth<0>[ch]) << kShift<0>[ch];
+            out |= ((Chan<kMemImgKind565>(d, ch) * Chan<kMemImgKind565>(s, ch)) >>
+                    kWidth<kMemImgKind565>[ch])
+                   << kShift<kMemImgKind565>[ch];
         return out;
     }
 }
@@ -289,26 +293,27 @@ inline void Row16(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uin
 }
 
 template <int K>
-inline void FillRow(uint8_t* dst, int32_t n, uint32_t colour) {
+inline void FillRow(uint8_t* dst, int32_t n, uint32_t color) {
     int32_t x = 0;
 #if defined(__SSE2__)
-    const __m128i v = K == 0 ? _mm_set1_epi16(int16_t(colour)) : _mm_set1_epi32(int32_t(colour));
-    constexpr int32_t per = K == 0 ? 8 : 4;
+    const __m128i v =
+        K == kMemImgKind565 ? _mm_set1_epi16(int16_t(color)) : _mm_set1_epi32(int32_t(color));
+    constexpr int32_t per = K == kMemImgKind565 ? 8 : 4;
     for (; x + per <= n; x += per)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x * (K == 0 ? 2 : 4)), v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x * (K == kMemImgKind565 ? 2 : 4)), v);
 #endif
     for (; x < n; ++x) {
-        if constexpr (K == 0)
-            Store16(dst + 2 * x, colour);
+        if constexpr (K == kMemImgKind565)
+            Store16(dst + 2 * x, color);
         else
-            Store32(dst + 4 * x, colour);
+            Store32(dst + 4 * x, color);
     }
 }
 
 // Row and fill functions, chosen once from what the processor offers (AVX2 or SSE2); both
 // forms give the same bits.
 using RowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p);
-using FillFn = void (*)(uint8_t* dst, int32_t n, uint32_t colour);
+using FillFn = void (*)(uint8_t* dst, int32_t n, uint32_t color);
 RowFn SelectRow(int op, bool key);
 FillFn SelectFill(int kind);
 // Chooses again, allowing AVX2 only when asked (tests run both forms).

@@ -33,10 +33,10 @@ void StretchLoop(const StretchJob& job, const Ctx& ctx) {
     const StretchJob j = job;
     const Ctx c = ctx;
     constexpr int32_t sbpp = kSrcBytes<K, S>;
-    constexpr int32_t dbpp = K == 0 ? 2 : 4;
+    constexpr int32_t dbpp = K == kMemImgKind565 ? 2 : 4;
     // A plain copy depends only on the source row, so a source row shown again is copied whole
     // from the destination row that showed it first.
-    constexpr bool pure = Mode == 0 && White && !Bl && !Tr && S != kDirectAlpha;
+    constexpr bool pure = Mode == kBlendNone && White && !Bl && !Tr && S != kDirectAlpha;
     int64_t row = j.row0;
     int64_t cy = j.countY0;
     int64_t shownRow = -1;
@@ -93,33 +93,34 @@ StretchFn PickStretchFlags(bool tr, bool bl, bool white) {
 template <int K, int S>
 StretchFn PickStretchModes(int mode, int var, bool tr, bool bl, bool white) {
     switch (mode) {
-        case 0:
-            return PickStretchFlags<K, S, 0, kPlain>(tr, bl, white);
-        case 1:
-            if constexpr (K == 0)
-                return PickStretchFlags<K, S, 1, kDiff>(tr, bl, white);
+        case kBlendNone:
+            return PickStretchFlags<K, S, kBlendNone, kPlain>(tr, bl, white);
+        case kBlendAlpha:
+            if constexpr (K == kMemImgKind565)
+                return PickStretchFlags<K, S, kBlendAlpha, kDiff>(tr, bl, white);
             else
-                return PickStretchFlags<K, S, 1, kPlain>(tr, bl, white);
-        case 2:
-            if constexpr (K == 0) {
+                return PickStretchFlags<K, S, kBlendAlpha, kPlain>(tr, bl, white);
+        case kBlendAdd:
+            if constexpr (K == kMemImgKind565) {
                 if (var == kBrightFirst)
-                    return PickStretchFlags<K, S, 2, kBrightFirst>(tr, bl, white);
+                    return PickStretchFlags<K, S, kBlendAdd, kBrightFirst>(tr, bl, white);
             }
-            return PickStretchFlags<K, S, 2, kPlain>(tr, bl, white);
-        case 3:
+            return PickStretchFlags<K, S, kBlendAdd, kPlain>(tr, bl, white);
+        case kBlendSubtract:
             if constexpr (S == kPal) {
-                if (var == kZero) return PickStretchFlags<K, S, 3, kZero>(tr, bl, white);
+                if (var == kZero)
+                    return PickStretchFlags<K, S, kBlendSubtract, kZero>(tr, bl, white);
             }
-            if constexpr (K == 0) {
+            if constexpr (K == kMemImgKind565) {
                 if (var == kBrightFirst)
-                    return PickStretchFlags<K, S, 3, kBrightFirst>(tr, bl, white);
+                    return PickStretchFlags<K, S, kBlendSubtract, kBrightFirst>(tr, bl, white);
             }
-            if constexpr (K == 1 && S != kDirectAlpha) {
-                if (var == kSat) return PickStretchFlags<K, S, 3, kSat>(tr, bl, white);
+            if constexpr (K == kMemImgKindXrgb && S != kDirectAlpha) {
+                if (var == kSat) return PickStretchFlags<K, S, kBlendSubtract, kSat>(tr, bl, white);
             }
-            return PickStretchFlags<K, S, 3, kPlain>(tr, bl, white);
-        case 4:
-            return PickStretchFlags<K, S, 4, kPlain>(tr, bl, white);
+            return PickStretchFlags<K, S, kBlendSubtract, kPlain>(tr, bl, white);
+        case kBlendMultiply:
+            return PickStretchFlags<K, S, kBlendMultiply, kPlain>(tr, bl, white);
         default:
             return nullptr;
     }
@@ -194,35 +195,36 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
     int mode = DrawState.blendMode;
     int var = kPlain;
     switch (mode) {
-        case 0:
+        case kBlendNone:
             break;
-        case 1:
+        case kBlendAlpha:
             if (ctx.p == 0) return;
-            if (ctx.p == 255) mode = 0;
+            if (ctx.p == 255) mode = kBlendNone;
             break;
-        case 2:
+        case kBlendAdd:
             if (ctx.p == 0) return;
-            if (dest->kind == 0 && blend) var = kBrightFirst;
+            if (dest->kind == kMemImgKind565 && blend) var = kBrightFirst;
             break;
-        case 3:
+        case kBlendSubtract:
             if (ctx.p == 0) {
                 if (srcKind != kPal) return;
                 var = kZero;
             } else if (ctx.p == 255 && white && !blend && srcKind != kDirectAlpha &&
-                       dest->kind == 1 && MmxAvailable == 1) {
+                       dest->kind == kMemImgKindXrgb && MmxAvailable == 1) {
                 var = kSat;
-            } else if (dest->kind == 0 && blend) {
+            } else if (dest->kind == kMemImgKind565 && blend) {
                 var = kBrightFirst;
             }
             break;
-        case 4:
+        case kBlendMultiply:
             break;
         default:
             return;
     }
-    StretchFn fn = dest->kind == 0
-                       ? PickStretch<0>(srcKind, mode, var, transparent != 0, blend, white)
-                       : PickStretch<1>(srcKind, mode, var, transparent != 0, blend, white);
+    StretchFn fn =
+        dest->kind == kMemImgKind565
+            ? PickStretch<kMemImgKind565>(srcKind, mode, var, transparent != 0, blend, white)
+            : PickStretch<kMemImgKindXrgb>(srcKind, mode, var, transparent != 0, blend, white);
     if (fn == nullptr) return;
 
     const int64_t e = r.left - left, f = r.top - top;

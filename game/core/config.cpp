@@ -78,7 +78,7 @@ void ResetConfig() {
     SetConfigVar(kCfgWindowSize, 1);
     SetConfigVar(kCfgFrameSkip, 0);
     SetConfigVar(kCfgPacing, 1);
-    SetConfigVar(kCfgColourDepth, 0);
+    SetConfigVar(kCfgColorDepth, 0);
     SetConfigVar(kCfgTileOption, 2);
     SetConfigVar(kCfgMusicSwitch, 95);
     SetConfigVar(kCfgMusicVolume, 95);

@@ -23,7 +23,7 @@ enum ConfigWord {
     kCfgWindowSize = 17,
     kCfgFrameSkip = 18,
     kCfgPacing = 19,
-    kCfgColourDepth = 20,
+    kCfgColorDepth = 20,
     kCfgTileOption = 21,
     kCfgMusicSwitch = 22,
     kCfgMusicVolume = 23,

@@ -46,7 +46,7 @@ inline constexpr int kPropDirection = 18;
 inline constexpr int kPropAngle = 19;
 inline constexpr int kPropDrawWord = 20;  // draw kind 1..127 or a sprite word >= 128
 inline constexpr int kPropScale = 21;     // 1000 = 100 %
-inline constexpr int kPropColour = 23;    // 0xRRGGBBAA
+inline constexpr int kPropColor = 23;     // 0xRRGGBBAA
 inline constexpr int kPropFlags = 25;
 inline constexpr int kPropLifetime = 29;
 inline constexpr int kPropVariant = 31;

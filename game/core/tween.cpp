@@ -66,12 +66,12 @@ int32_t Add32(int32_t v, int32_t d) {
 }
 
 // Sets or adds to the colour byte at shift, clamped to 0..255.
-void ApplyColourByte(int slot, unsigned shift, bool add, int32_t value) {
-    const uint32_t colour = static_cast<uint32_t>(GetField(kPropColour, slot));
-    int64_t byte = add ? static_cast<int64_t>((colour >> shift) & 0xff) + value : value;
+void ApplyColorByte(int slot, unsigned shift, bool add, int32_t value) {
+    const uint32_t color = static_cast<uint32_t>(GetField(kPropColor, slot));
+    int64_t byte = add ? static_cast<int64_t>((color >> shift) & 0xff) + value : value;
     byte = std::clamp<int64_t>(byte, 0, 255);
-    const uint32_t out = (colour & ~(0xffu << shift)) | (static_cast<uint32_t>(byte) << shift);
-    SetField(kPropColour, slot, static_cast<int32_t>(out));
+    const uint32_t out = (color & ~(0xffu << shift)) | (static_cast<uint32_t>(byte) << shift);
+    SetField(kPropColor, slot, static_cast<int32_t>(out));
 }
 
 void SetFlag(int slot, uint32_t bit, bool on) {
@@ -179,8 +179,8 @@ bool RunTween(int i) {
         case kTweenAddAlpha: {
             // Pairs from red down: red is bits 24-31, alpha bits 0-7.
             const int pair = (kind - kTweenSetRed) / 2;
-            ApplyColourByte(slot, static_cast<unsigned>(24 - 8 * pair),
-                            (kind - kTweenSetRed) % 2 == 1, a);
+            ApplyColorByte(slot, static_cast<unsigned>(24 - 8 * pair),
+                           (kind - kTweenSetRed) % 2 == 1, a);
             break;
         }
         case kTweenSetDrawWord:
@@ -320,7 +320,7 @@ int RunTweenNowValues(int slot, int32_t kind, int32_t a, int32_t b) {
 
 void FadeInObject(int slot, int32_t delay) {
     if (GetField(kPropKind, slot) == 0) return;
-    ClearFieldBits(kPropColour, slot, 0xffu);
+    ClearFieldBits(kPropColor, slot, 0xffu);
     AddTween(slot, kTweenAddAlpha, delay, 32, 8, 0);
 }
 

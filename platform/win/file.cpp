@@ -49,12 +49,12 @@ std::string Join(const std::string& base, const std::string& name) {
 }
 
 // (resolved parent + '\0' + folded component) -> the name found on disk.
-std::mutex gCacheMutex;
-std::unordered_map<std::string, std::string> gPathCache;
+std::mutex g_cacheMutex;
+std::unordered_map<std::string, std::string> g_pathCache;
 constexpr size_t kPathCacheLimit = 8192;
 
-std::mutex gTempMutex;
-std::string gTempOverride;
+std::mutex g_tempMutex;
+std::string g_tempOverride;
 
 // The component's name as it exists in directory `base`, matched by case when the exact name
 // is absent; empty when there is none.
@@ -64,11 +64,11 @@ std::string ResolveComponent(const std::string& base, const std::string& compone
     key.push_back('\0');
     key += folded;
     {
-        std::lock_guard<std::mutex> lock(gCacheMutex);
-        auto it = gPathCache.find(key);
-        if (it != gPathCache.end()) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        auto it = g_pathCache.find(key);
+        if (it != g_pathCache.end()) {
             if (Exists(Join(base, it->second))) return it->second;
-            gPathCache.erase(it);
+            g_pathCache.erase(it);
         }
     }
     DIR* dir = ::opendir(base.empty() ? "." : base.c_str());
@@ -82,9 +82,9 @@ std::string ResolveComponent(const std::string& base, const std::string& compone
     }
     ::closedir(dir);
     if (!found.empty()) {
-        std::lock_guard<std::mutex> lock(gCacheMutex);
-        if (gPathCache.size() >= kPathCacheLimit) gPathCache.clear();
-        gPathCache[key] = found;
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        if (g_pathCache.size() >= kPathCacheLimit) g_pathCache.clear();
+        g_pathCache[key] = found;
     }
     return found;
 }
@@ -354,8 +354,8 @@ int SetCurrentDirectoryA(const char* path) {
 uint32_t GetTempPathA(uint32_t bufferLength, char* buffer) {
     std::string dir;
     {
-        std::lock_guard<std::mutex> lock(gTempMutex);
-        dir = gTempOverride;
+        std::lock_guard<std::mutex> lock(g_tempMutex);
+        dir = g_tempOverride;
     }
     if (dir.empty()) {
         const char* env = std::getenv("TMPDIR");
@@ -421,13 +421,13 @@ std::FILE* OpenCrtFile(const char* name, const char* mode) {
 }
 
 void ClearPathCache() {
-    std::lock_guard<std::mutex> lock(gCacheMutex);
-    gPathCache.clear();
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    g_pathCache.clear();
 }
 
 void SetTempDirectoryForTesting(const char* posixDirectory) {
-    std::lock_guard<std::mutex> lock(gTempMutex);
-    gTempOverride = posixDirectory ? posixDirectory : "";
+    std::lock_guard<std::mutex> lock(g_tempMutex);
+    g_tempOverride = posixDirectory ? posixDirectory : "";
 }
 
 }  // namespace plat

@@ -190,9 +190,9 @@ void PrintTo(const DepthCase& c, std::ostream* os) {
         << c.screenBits << " bits";
 }
 
-class ColourDepthTest : public EngineFixture, public ::testing::WithParamInterface<DepthCase> {};
+class ColorDepthTest : public EngineFixture, public ::testing::WithParamInterface<DepthCase> {};
 
-TEST_P(ColourDepthTest, RefusesTwentyFourBits) {
+TEST_P(ColorDepthTest, RefusesTwentyFourBits) {
     const DepthCase c = GetParam();
     plat::testing::SetVirtualDesktop(1280, 1024, c.desktopBits);
     tessra::SetPendingResult("GetScreenBitDepth", c.screenBits);
@@ -208,7 +208,7 @@ TEST_P(ColourDepthTest, RefusesTwentyFourBits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ColourDepthTest,
+INSTANTIATE_TEST_SUITE_P(Cases, ColorDepthTest,
                          ::testing::Values(DepthCase{1, 24, 16, -1}, DepthCase{0, 24, 16, 0},
                                            DepthCase{1, 32, 24, -1}, DepthCase{0, 32, 24, -1},
                                            DepthCase{1, 32, 16, 0}));

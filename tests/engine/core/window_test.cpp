@@ -305,7 +305,7 @@ TEST_P(ForwardTest, GivesTheBodysResult) {
 INSTANTIATE_TEST_SUITE_P(Cases, ForwardTest, ::testing::ValuesIn(kForwardCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LocklessEntryTest, ColourFormatEntryMatchesItsTarget) {
+TEST(LocklessEntryTest, ColorFormatEntryMatchesItsTarget) {
     tessra::ColorFormat a{}, b{};
     EXPECT_EQ(BuildColorFormatEntry(&a, 16, 0xF800, 0x07E0, 0x001F, 0),
               tessra::BuildColorFormatFromMasks(&b, 16, 0xF800, 0x07E0, 0x001F, 0));

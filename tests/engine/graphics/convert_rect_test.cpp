@@ -481,7 +481,7 @@ TEST(ConvertRect, CarryDitherAccumulatesAlongRow) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], want[i]) << i;
 }
 
-TEST(ConvertRect, DitherNarrowsAlphaLikeTheColours) {
+TEST(ConvertRect, DitherNarrowsAlphaLikeTheColors) {
     const ColorFormat argb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     const ColorFormat a4444 = Masks(16, 0xF00, 0xF0, 0xF, 0xF000);
     // Every channel 0x88: four dropped bits hold 8, so the ordered threshold m raises it where

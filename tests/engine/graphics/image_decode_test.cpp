@@ -63,7 +63,7 @@ protected:
     int32_t blocks_ = 0;
 };
 
-TEST_F(Decoding, PngEveryColourTypeAndDepth) {
+TEST_F(Decoding, PngEveryColorTypeAndDepth) {
     struct Case {
         int type, depth;
         bool trns;
@@ -101,7 +101,7 @@ TEST_F(Decoding, PngInterlaced) {
     }
 }
 
-TEST_F(Decoding, JpegGreyAndColour) {
+TEST_F(Decoding, JpegGreyAndColor) {
     for (bool grey : {true, false}) {
         SCOPED_TRACE(grey ? "grey" : "colour");
         Picture want;

@@ -244,7 +244,7 @@ Bytes MappedTga(int mapLength, int mapFirst, int indexBits, const std::vector<ui
     return f;
 }
 
-TEST_F(Malformed, TgaColourMapsAndIndices) {
+TEST_F(Malformed, TgaColorMapsAndIndices) {
     GraphImage image{};
     auto decode = [&](const Bytes& f) {
         const StreamHandle h = OpenMemStream(f.data(), static_cast<uint32_t>(f.size()));

@@ -102,9 +102,9 @@ TEST(MemImg, FailedLaterAllocationFreesEarlierOnes) {
         SCOPED_TRACE(failAt);
         const int32_t blocksBefore = GetAllocStats().count;
         MEMIMG m{};
-        g_MemImgFailAllocation = failAt;
+        g_memImgFailAllocation = failAt;
         EXPECT_EQ(InitMemImg(&m, 10, 6, -1, 0, 1, 0, 1, 1), -1);
-        g_MemImgFailAllocation = 0;
+        g_memImgFailAllocation = 0;
         EXPECT_EQ(GetAllocStats().count, blocksBefore);
         EXPECT_EQ(m.signature, 0u);
         EXPECT_EQ(m.pixels, nullptr);

@@ -29,10 +29,10 @@ struct Screens {
     int prepFlag = -1;
     bool prepHadSource = false;
 };
-Screens* gS = nullptr;
+Screens* g_s = nullptr;
 
 void Install(Screens& s) {
-    gS = &s;
+    g_s = &s;
     tessra::FillMemImgRect(&s.screen.m, nullptr, 0);
     tessra::FillMemImgRect(&s.mask.m, nullptr, 0);
     tessra::FillMemImgRect(&s.locked.m, nullptr, 0);
@@ -40,34 +40,34 @@ void Install(Screens& s) {
         for (int y = 0; y < 4; ++y) s.graphImage.Set(x, y, 0x00010000u * (x + 1) + y);
     s.source = {&s.graphImage, 42, &s.graphImage.m, 0, 0, 8, 4};
     tessra::SoftScreen = {};
-    tessra::SoftScreen.GraphicsStarted = [] { return gS->started ? 1 : 0; };
-    tessra::SoftScreen.MemImgScreens = [] { return gS->memImgScreens ? 1 : 0; };
-    tessra::SoftScreen.DrawTargetMemImg = [] { return &gS->screen.m; };
-    tessra::SoftScreen.GetMaskMemImg = [] { return &gS->mask.m; };
-    tessra::SoftScreen.EndPending3D = [] { gS->calls.push_back("end3d"); };
+    tessra::SoftScreen.GraphicsStarted = [] { return g_s->started ? 1 : 0; };
+    tessra::SoftScreen.MemImgScreens = [] { return g_s->memImgScreens ? 1 : 0; };
+    tessra::SoftScreen.DrawTargetMemImg = [] { return &g_s->screen.m; };
+    tessra::SoftScreen.GetMaskMemImg = [] { return &g_s->mask.m; };
+    tessra::SoftScreen.EndPending3D = [] { g_s->calls.push_back("end3d"); };
     tessra::SoftScreen.PrepareBlit2D = [](const void* surface, const tessra::Rect* src,
-                                          const tessra::Rect* dest, int flag, uint32_t* colour,
+                                          const tessra::Rect* dest, int flag, uint32_t* color,
                                           tessra::MEMIMG** d, tessra::MEMIMG** s) {
-        gS->calls.push_back("prepare");
-        gS->prepHadSource = surface != nullptr;
-        if (src) gS->prepSource = *src;
-        gS->prepDest = *dest;
-        gS->prepFlag = flag;
-        if (gS->prepareResult < 0) return gS->prepareResult;
-        if (colour) *colour ^= 0x00FF0000;  // stands in for the conversion to the target's format
-        *d = &gS->locked.m;
-        *s = &gS->graphImage.m;
+        g_s->calls.push_back("prepare");
+        g_s->prepHadSource = surface != nullptr;
+        if (src) g_s->prepSource = *src;
+        g_s->prepDest = *dest;
+        g_s->prepFlag = flag;
+        if (g_s->prepareResult < 0) return g_s->prepareResult;
+        if (color) *color ^= 0x00FF0000;  // stands in for the conversion to the target's format
+        *d = &g_s->locked.m;
+        *s = &g_s->graphImage.m;
         return 0;
     };
-    tessra::SoftScreen.FinishBlit2D = [] { gS->calls.push_back("finish"); };
+    tessra::SoftScreen.FinishBlit2D = [] { g_s->calls.push_back("finish"); };
     tessra::SoftScreen.BltGraph2D = [](int32_t x, int32_t y, int32_t h, int32_t t) {
-        gS->calls.push_back("blt " + std::to_string(x) + " " + std::to_string(y) + " " +
-                            std::to_string(h) + " " + std::to_string(t));
+        g_s->calls.push_back("blt " + std::to_string(x) + " " + std::to_string(y) + " " +
+                             std::to_string(h) + " " + std::to_string(t));
         return 0;
     };
     tessra::SoftScreen.GetStretchSource = [](const tessra::GraphRecord*, int32_t,
                                              tessra::SoftSurfaceSource* out) {
-        *out = gS->source;
+        *out = g_s->source;
         return 0;
     };
     tessra::SoftScreen.GetGraphMemImg = []() -> const tessra::MEMIMG* { return nullptr; };
@@ -109,7 +109,7 @@ TEST_F(FrontEnds, MemoryScreensDrawIntoTheTargetOrTheMask) {
     EXPECT_TRUE(s.calls.empty());
 }
 
-TEST_F(FrontEnds, LockedLineLocksItsBoundsAndDrawsTheConvertedColour) {
+TEST_F(FrontEnds, LockedLineLocksItsBoundsAndDrawsTheConvertedColor) {
     s.memImgScreens = false;
     EXPECT_EQ(tessra::DrawLineSegmentSoft(6, 2, 1, 4, 0x00000011), 0);
     EXPECT_EQ(s.calls, (std::vector<std::string>{"end3d", "prepare", "finish"}));

@@ -79,9 +79,9 @@ INSTANTIATE_TEST_SUITE_P(Examples, Lines, ::testing::ValuesIn(kLines),
                          });
 
 // The outline goes to the screens layer's line list; here it lands on a test image.
-Image* gOutlineTarget = nullptr;
+Image* g_outlineTarget = nullptr;
 int OutlineLineList(const tessra::LineRecord* lines, int32_t count) {
-    tessra::MemImgDrawLineList(&gOutlineTarget->m, lines, count);
+    tessra::MemImgDrawLineList(&g_outlineTarget->m, lines, count);
     return 0;
 }
 
@@ -91,7 +91,7 @@ protected:
     void SetUp() override {
         tessra::FillMemImgRect(&img.m, nullptr, 0);
         Apply(Counting());
-        gOutlineTarget = &img;
+        g_outlineTarget = &img;
         tessra::SoftScreen = {};
         tessra::SoftScreen.DrawLineList2D = OutlineLineList;
     }
@@ -131,7 +131,7 @@ TEST_F(Outline, PassesFourRecordsWithTheBlendParameter) {
         EXPECT_EQ(seen[i].y1, want[i][1]);
         EXPECT_EQ(seen[i].x2, want[i][2]);
         EXPECT_EQ(seen[i].y2, want[i][3]);
-        EXPECT_EQ(seen[i].colour, 0x1234);
+        EXPECT_EQ(seen[i].color, 0x1234);
         EXPECT_EQ(seen[i].blendParam, 77);
     }
 }
@@ -166,7 +166,7 @@ struct FillRow {
     const char* name;
     int kind, mode, p;
     uint8_t bright;
-    uint32_t colour, dest, want;
+    uint32_t color, dest, want;
 };
 
 // clang-format off
@@ -193,11 +193,11 @@ TEST_P(Fills, GiveTheWorkedResult) {
     img.Set(1, 0, r.dest);
     Apply(State::Of(r.mode, r.p, r.bright));
     tessra::Rect rect{1, 0, 2, 1};
-    tessra::MemImgFillRect(&img.m, &rect, r.colour);
+    tessra::MemImgFillRect(&img.m, &rect, r.color);
     EXPECT_EQ(img.Get(1, 0), r.want) << std::hex << img.Get(1, 0);
     // The line draws by the same rule.
     img.Set(1, 0, r.dest);
-    tessra::MemImgDrawLine(&img.m, 1, 0, 2, 0, r.colour);
+    tessra::MemImgDrawLine(&img.m, 1, 0, 2, 0, r.color);
     EXPECT_EQ(img.Get(1, 0), r.want) << std::hex << img.Get(1, 0);
 }
 

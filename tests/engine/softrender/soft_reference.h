@@ -83,7 +83,7 @@ void RefBlit(Image& dest, const Image& src, int x, int y, int transparent, const
              const State& st);
 void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparent,
                 const Image* blend, const State& st);
-void RefFill(Image& dest, const tessra::Rect* rect, uint32_t colour, const State& st);
+void RefFill(Image& dest, const tessra::Rect* rect, uint32_t color, const State& st);
 
 // A test-case name from a row's description: letters and digits kept, the rest '_'.
 std::string CaseName(const char* description);

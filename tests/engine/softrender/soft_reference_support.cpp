@@ -369,14 +369,14 @@ void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparen
     }
 }
 
-void RefFill(Image& dest, const tessra::Rect* rect, uint32_t colour, const State& st) {
+void RefFill(Image& dest, const tessra::Rect* rect, uint32_t color, const State& st) {
     tessra::Rect r = rect ? *rect : tessra::Rect{0, 0, dest.m.width, dest.m.height};
     if (r.left > r.right) std::swap(r.left, r.right);
     if (r.top > r.bottom) std::swap(r.top, r.bottom);
     for (int64_t y = r.top; y < r.bottom; ++y) {
         for (int64_t x = r.left; x < r.right; ++x) {
             if (!Inside(st.area, x, y, dest.m)) continue;
-            SourcePixel sp{colour, false, false, 0};
+            SourcePixel sp{color, false, false, 0};
             dest.Set(int(x), int(y),
                      RefPixel(Path::Primitive, int(dest.m.kind), sp, nullptr, 0, 0, -1,
                               dest.Get(int(x), int(y)), st));

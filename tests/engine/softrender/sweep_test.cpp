@@ -166,9 +166,9 @@ TEST_F(SoftSweep, FillMatchesReference) {
                             FillNoise(got, rng);
                             std::memcpy(want.m.pixels, got.m.pixels,
                                         size_t(got.m.pitch) * got.m.height);
-                            const uint32_t colours[] = {0xFFFFFFFFu, 0, 0x80FF0000u,
-                                                        uint32_t(rng())};
-                            uint32_t colour = kind == 0 ? colours[k] & 0xFFFF : colours[k];
+                            const uint32_t colors[] = {0xFFFFFFFFu, 0, 0x80FF0000u,
+                                                       uint32_t(rng())};
+                            uint32_t color = kind == 0 ? colors[k] & 0xFFFF : colors[k];
                             State st;
                             st.mode = mode;
                             st.p = p;
@@ -176,11 +176,11 @@ TEST_F(SoftSweep, FillMatchesReference) {
                             st.area = {2, 1, 37, 8};
                             Apply(st);
                             tessra::Rect r{39, 9, 0, 0};
-                            tessra::MemImgFillRect(&got.m, &r, colour);
-                            RefFill(want, &r, colour, st);
+                            tessra::MemImgFillRect(&got.m, &r, color);
+                            RefFill(want, &r, color, st);
                             ASSERT_TRUE(Same(got, want))
                                 << "kind " << kind << " mode " << mode << " p " << p << " grey "
-                                << grey << " colour " << std::hex << colour
+                                << grey << " colour " << std::hex << color
                                 << (avx2 ? " avx2" : " sse2");
                         }
     }

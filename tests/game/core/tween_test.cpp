@@ -31,12 +31,12 @@ protected:
         RunTweens();
     }
 
-    static int Alpha(int s) { return GetField(kPropColour, s) & 0xff; }
+    static int Alpha(int s) { return GetField(kPropColor, s) & 0xff; }
 };
 
 TEST_F(TweenTest, FadeInRaisesAlphaByEightOver33Runs) {
     const int s = Make();
-    SetField(kPropColour, s, 0x11223344);
+    SetField(kPropColor, s, 0x11223344);
     FadeInObject(s, 0);
     EXPECT_EQ(Alpha(s), 0);
     std::vector<int> alphas;
@@ -50,7 +50,7 @@ TEST_F(TweenTest, FadeInRaisesAlphaByEightOver33Runs) {
     EXPECT_EQ(alphas[31], 255);  // clamped
     EXPECT_EQ(alphas[32], 255);
     EXPECT_EQ(GetTweenCount(), 0);  // removed after its 33rd run
-    EXPECT_EQ(static_cast<uint32_t>(GetField(kPropColour, s)) >> 8, 0x112233u);
+    EXPECT_EQ(static_cast<uint32_t>(GetField(kPropColor, s)) >> 8, 0x112233u);
 }
 
 TEST_F(TweenTest, EndOfLifeTweenEndsTheObjectAtItsAge) {
@@ -67,7 +67,7 @@ TEST_F(TweenTest, EndOfLifeTweenEndsTheObjectAtItsAge) {
 
 TEST_F(TweenTest, FadeOutEndsTheObjectAfter33Frames) {
     const int s = Make();
-    SetField(kPropColour, s, 0xffffffff);
+    SetField(kPropColor, s, 0xffffffff);
     FadeOutObjectAfter(s, 0);
     for (int i = 0; i < 32; ++i) RunTweens(), IncField(kPropAge, s);
     EXPECT_EQ(Alpha(s), 0);
@@ -157,11 +157,11 @@ TEST_F(TweenTest, ImmediateKindsApplyOnce) {
         int32_t before, after;
     };
     for (const Case& c : std::vector<Case>{
-             {kTweenSetRed, 300, 0, kPropColour, 0x10203040, static_cast<int32_t>(0xff203040)},
-             {kTweenAddRed, -20, 0, kPropColour, 0x10203040, 0x00203040},
-             {kTweenAddGreen, 16, 0, kPropColour, 0x10203040, 0x10303040},
-             {kTweenSetBlue, 0x7f, 0, kPropColour, 0x10203040, 0x10207f40},
-             {kTweenSetAlpha, -5, 0, kPropColour, 0x10203040, 0x10203000},
+             {kTweenSetRed, 300, 0, kPropColor, 0x10203040, static_cast<int32_t>(0xff203040)},
+             {kTweenAddRed, -20, 0, kPropColor, 0x10203040, 0x00203040},
+             {kTweenAddGreen, 16, 0, kPropColor, 0x10203040, 0x10303040},
+             {kTweenSetBlue, 0x7f, 0, kPropColor, 0x10203040, 0x10207f40},
+             {kTweenSetAlpha, -5, 0, kPropColor, 0x10203040, 0x10203000},
              {kTweenSetScale, 500, 0, kPropScale, 1000, 500},
              {kTweenAddScale, 250, 0, kPropScale, 1000, 1250},
              {kTweenSetDrawWord, 777, 0, kPropDrawWord, 5, 777},
