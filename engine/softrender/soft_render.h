@@ -45,6 +45,26 @@ void MemImgDrawLineList(MEMIMG* dest, const LineRecord* lines, int32_t count);
 // value, no draw state.)
 void MemImgFillRect(MEMIMG* dest, const Rect* rect, uint32_t color);
 
+// Textured triangles. Positions and texture coordinates are whole numbers within these limits,
+// so that every 14.18 value fits in 32 bits; a triangle with any value outside is not drawn.
+inline constexpr int32_t kMinTriangleCoordinate = -8192;
+inline constexpr int32_t kMaxTriangleCoordinate = 8191;
+// Maps src onto the triangle of three vertices (x, y, u, v each: destination pixel, source
+// texel), clipped to the draw area, under the draw state's blend mode and brightness. Spans
+// include their right end; the bottom vertex's row is left out. transparent: non-zero skips the
+// source's transparent colour (or alpha 0). blendImage: null, or one byte per texel; only the
+// texels it covers are drawn. reserved is not read. Nothing is drawn for a null or unusable
+// source, kinds that differ, or a paletted destination or one with alpha.
+void MemImgDrawTriangle(MEMIMG* dest, const MEMIMG* src, const int vertices[12],
+                        int32_t transparent, const MEMIMG* blendImage, int32_t reserved);
+// The whole of src onto four corners (x, y): top-left, top-right, bottom-left, bottom-right, as
+// two triangles that both draw the shared diagonal.
+void MemImgDrawQuad(MEMIMG* dest, const MEMIMG* src, const int corners[8], int32_t transparent,
+                    const MEMIMG* blendImage);
+// The rectangle a triangle of these vertices can write: the whole-pixel box of its vertices,
+// right and bottom one past. Returns 0.
+int TriangleWriteRect(const int vertices[12], Rect* rect);
+
 // Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
 // the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.
 int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const GraphRecord* graph,

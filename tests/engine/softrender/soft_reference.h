@@ -85,7 +85,31 @@ void RefStretch(Image& dest, const Image& src, tessra::Rect rect, int transparen
                 const Image* blend, const State& st);
 void RefFill(Image& dest, const tessra::Rect* rect, uint32_t color, const State& st);
 
+// Where two images of one size first differ ("pixel (x, y): got 0x.., reference 0x.."), or ""
+// when every pixel is equal.
+std::string FirstDifference(const Image& got, const Image& want);
+
 // A test-case name from a row's description: letters and digits kept, the rest '_'.
 std::string CaseName(const char* description);
+
+}  // namespace softtest
+
+namespace softtest {
+
+// The mapped draws (textured triangles, rotated blit): the rule for one texel over d, from the
+// rule tables channel by channel; d when the texel is skipped or the mode draws nothing.
+// blendWeight: -1 without a blend image, else the ramp's weight.
+uint32_t RefTexel(int kind, const SourcePixel& sp, const uint32_t* palette, int transparent,
+                  int blendWeight, uint32_t d, const State& st);
+// The saturating add and subtract of the amount a into d, channel by channel with the lowest
+// bits of green and red (and, 32-bit, the top byte) as the packed word forms leave them.
+uint32_t RefPackedAdd(int kind, uint32_t a, uint32_t d);
+uint32_t RefPackedSub(int kind, uint32_t a, uint32_t d);
+// A plain triangle walker: the edges row by row, each pixel's texel computed on its own.
+void RefTriangle(Image& dest, const Image& src, const int vertices[12], int transparent,
+                 const Image* blend, const State& st);
+// The quad as its two triangles, after the box test.
+void RefQuad(Image& dest, const Image& src, const int corners[8], int transparent,
+             const Image* blend, const State& st);
 
 }  // namespace softtest

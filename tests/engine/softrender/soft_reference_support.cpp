@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <sstream>
 
 #include "engine/screen/soft_tables.h"
 #include "engine/softrender/soft_render.h"
@@ -382,6 +383,18 @@ void RefFill(Image& dest, const tessra::Rect* rect, uint32_t color, const State&
                               dest.Get(int(x), int(y)), st));
         }
     }
+}
+
+std::string FirstDifference(const Image& got, const Image& want) {
+    for (int y = 0; y < got.m.height; ++y)
+        for (int x = 0; x < got.m.width; ++x)
+            if (got.Get(x, y) != want.Get(x, y)) {
+                std::ostringstream o;
+                o << "pixel (" << x << ", " << y << "): got 0x" << std::hex << got.Get(x, y)
+                  << ", reference 0x" << want.Get(x, y);
+                return o.str();
+            }
+    return "";
 }
 
 std::string CaseName(const char* description) {

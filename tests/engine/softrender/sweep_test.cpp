@@ -59,15 +59,9 @@ void ForEachCase(F&& f) {
 
 // Compares two images and names the first differing pixel.
 ::testing::AssertionResult Same(const Image& got, const Image& want) {
-    for (int y = 0; y < got.m.height; ++y)
-        for (int x = 0; x < got.m.width; ++x)
-            if (got.Get(x, y) != want.Get(x, y)) {
-                std::ostringstream o;
-                o << "pixel (" << x << ", " << y << "): got 0x" << std::hex << got.Get(x, y)
-                  << ", reference 0x" << want.Get(x, y);
-                return ::testing::AssertionFailure() << o.str();
-            }
-    return ::testing::AssertionSuccess();
+    const std::string diff = FirstDifference(got, want);
+    if (diff.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << diff;
 }
 
 class SoftSweep : public ::testing::Test {

@@ -1,0 +1,121 @@
+// Private to the software renderer: the span loops of the mapped draws (textured triangles and
+// the rotated blit). A span walks destination pixels to the right while the texel coordinate
+// (u, v, 14.18 fixed point) advances by a constant step; each pixel whose texel lies inside the
+// source is written by the rule the loop was made for. One loop per format, source kind, mode,
+// blend image, brightness and transparency, chosen once per call, so no flag is tested per pixel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/softrender/soft_pixel.h"
+
+namespace tessra::soft {
+
+// What every span of one call shares.
+struct TexelJob {
+    const uint8_t* src;       // source row 0
+    ptrdiff_t srcPitch;
+    const uint8_t* blend;     // blend image row 0, or null
+    ptrdiff_t blendPitch;
+    uint64_t uLimit, vLimit;  // texels with u or v (unsigned) at or past these are left out
+    uint32_t key;             // transparent value (index for a paletted source)
+    const uint32_t* palette;  // 256 entries in the destination's format
+    Ctx ctx;
+};
+
+using TexelSpanFn = void (*)(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du,
+                             uint32_t dv, const TexelJob& job);
+
+// The rule form of the mapped draws: 16-bit add and subtract with a blend image apply the
+// brightness before the weights; otherwise the alpha comes first (16-bit) or the brightness
+// (32-bit, whose rule ignores the form).
+template <int K, int Mode, bool Bl>
+constexpr int kTexelVar = (K == 0 && Bl && (Mode == 2 || Mode == 3)) ? kBrightFirst : kPlain;
+
+template <int K, int S, int Mode, bool Tr, bool Bl, bool White>
+void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+               const TexelJob& job) {
+    // A local copy: the stores below could otherwise alias the job and force reloads.
+    const TexelJob j = job;
+    constexpr int V = kTexelVar<K, Mode, Bl>;
+    constexpr int dbpp = K == 0 ? 2 : 4;
+    for (int32_t i = 0; i < count; ++i, dst += dbpp, u += du, v += dv) {
+        if (u >= j.uLimit || v >= j.vLimit) continue;
+        const uint32_t tx = u >> 18, ty = v >> 18;
+        const SrcPixel<K, S> sp = ReadSource<K, S>(j.src + ptrdiff_t(ty) * j.srcPitch,
+                                                    int32_t(tx), j.palette);
+        if constexpr (Tr && S != kDirectAlpha) {
+            if (sp.raw == j.key) continue;
+        }
+        uint32_t w = 0;
+        if constexpr (Bl) w = j.ctx.ramp[j.blend[ptrdiff_t(ty) * j.blendPitch + tx]];
+        const uint32_t d = LoadDest<K>(dst, 0);
+        if constexpr (S == kDirectAlpha) {
+            if constexpr (Tr) {
+                // Alpha 0 is skipped, except in multiply, where it darkens to black.
+                if constexpr (Mode != 4) {
+                    if (sp.alpha == 0) continue;
+                }
+                if (sp.alpha == 255) {
+                    StoreDest<K>(dst, 0,
+                                 Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, j.ctx));
+                    continue;
+                }
+            }
+            StoreDest<K>(dst, 0,
+                         Blend<K, Mode, V, White, true, Bl>(d, sp.colour, sp.alpha, w, j.ctx));
+        } else {
+            StoreDest<K>(dst, 0, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, j.ctx));
+        }
+    }
+}
+
+template <int K, int S, int Mode>
+TexelSpanFn PickTexelFlags(bool alpha, bool tr, bool bl, bool white) {
+    if constexpr (S == kDirect) {
+        if (alpha) return PickTexelFlags<K, kDirectAlpha, Mode>(false, tr, bl, white);
+    }
+    if (tr) {
+        if (bl) return white ? TexelSpan<K, S, Mode, true, true, true>
+                             : TexelSpan<K, S, Mode, true, true, false>;
+        return white ? TexelSpan<K, S, Mode, true, false, true>
+                     : TexelSpan<K, S, Mode, true, false, false>;
+    }
+    if (bl) return white ? TexelSpan<K, S, Mode, false, true, true>
+                         : TexelSpan<K, S, Mode, false, true, false>;
+    return white ? TexelSpan<K, S, Mode, false, false, true>
+                 : TexelSpan<K, S, Mode, false, false, false>;
+}
+
+template <int K, int S>
+TexelSpanFn PickTexelModes(int mode, bool alpha, bool tr, bool bl, bool white) {
+    switch (mode) {
+        case 0: return PickTexelFlags<K, S, 0>(alpha, tr, bl, white);
+        case 1: return PickTexelFlags<K, S, 1>(alpha, tr, bl, white);
+        case 2: return PickTexelFlags<K, S, 2>(alpha, tr, bl, white);
+        case 3: return PickTexelFlags<K, S, 3>(alpha, tr, bl, white);
+        case 4: return PickTexelFlags<K, S, 4>(alpha, tr, bl, white);
+        default: return nullptr;
+    }
+}
+
+// Defined, one format each, in texel_kind0.cpp and texel_kind1.cpp.
+TexelSpanFn PickTexelKind0(bool paletted, int mode, bool alpha, bool tr, bool bl, bool white);
+TexelSpanFn PickTexelKind1(bool paletted, int mode, bool alpha, bool tr, bool bl, bool white);
+
+// The rule of one mapped draw from the draw state, or null when the draw changes nothing:
+// a mode above 4, the parameter 0 in modes 1 to 3 (a paletted source included: its subtract of
+// nothing would only flip guard bits). Mode 1 at 255 runs the mode 0 rule.
+inline TexelSpanFn ChooseTexelSpan(uint32_t kind, bool paletted, bool alpha, bool tr, bool bl,
+                                   bool white, int mode, uint32_t p) {
+    if (mode < 0 || mode > 4) return nullptr;
+    if (p == 0 && (mode == 1 || mode == 2 || mode == 3)) return nullptr;
+    if (mode == 1 && p == 255) mode = 0;
+    if (paletted) alpha = false;
+    if (kind == 0) return PickTexelKind0(paletted, mode, alpha, tr, bl, white);
+    if (kind == 1) return PickTexelKind1(paletted, mode, alpha, tr, bl, white);
+    return nullptr;
+}
+
+}  // namespace tessra::soft
