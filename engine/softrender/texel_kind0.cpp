@@ -5,8 +5,8 @@
 namespace tessra::soft {
 
 TexelSpanFn PickTexelKind0(bool paletted, int mode, bool alpha, bool tr, bool bl, bool white) {
-    if (paletted) return PickTexelModes<0, kPal>(mode, false, tr, bl, white);
-    return PickTexelModes<0, kDirect>(mode, alpha, tr, bl, white);
+    if (paletted) return PickTexelModes<kMemImgKind565, kPal>(mode, false, tr, bl, white);
+    return PickTexelModes<kMemImgKind565, kDirect>(mode, alpha, tr, bl, white);
 }
 
 }  // namespace tessra::soft

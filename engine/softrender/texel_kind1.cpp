@@ -5,8 +5,8 @@
 namespace tessra::soft {
 
 TexelSpanFn PickTexelKind1(bool paletted, int mode, bool alpha, bool tr, bool bl, bool white) {
-    if (paletted) return PickTexelModes<1, kPal>(mode, false, tr, bl, white);
-    return PickTexelModes<1, kDirect>(mode, alpha, tr, bl, white);
+    if (paletted) return PickTexelModes<kMemImgKindXrgb, kPal>(mode, false, tr, bl, white);
+    return PickTexelModes<kMemImgKindXrgb, kDirect>(mode, alpha, tr, bl, white);
 }
 
 }  // namespace tessra::soft

@@ -31,7 +31,9 @@ using TexelSpanFn = void (*)(uint8_t* dst, int32_t count, uint32_t u, uint32_t v
 // brightness before the weights; otherwise the alpha comes first (16-bit) or the brightness
 // (32-bit, whose rule ignores the form).
 template <int K, int Mode, bool Bl>
-constexpr int kTexelVar = (K == 0 && Bl && (Mode == 2 || Mode == 3)) ? kBrightFirst : kPlain;
+constexpr int kTexelVar =
+    (K == kMemImgKind565 && Bl && (Mode == kBlendAdd || Mode == kBlendSubtract)) ? kBrightFirst
+                                                                                  : kPlain;
 
 template <int K, int S, int Mode, bool Tr, bool Bl, bool White>
 void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
@@ -39,7 +41,7 @@ void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du,
     // A local copy: the stores below could otherwise alias the job and force reloads.
     const TexelJob j = job;
     constexpr int V = kTexelVar<K, Mode, Bl>;
-    constexpr int dbpp = K == 0 ? 2 : 4;
+    constexpr int dbpp = K == kMemImgKind565 ? 2 : 4;
     for (int32_t i = 0; i < count; ++i, dst += dbpp, u += du, v += dv) {
         if (u >= j.uLimit || v >= j.vLimit) continue;
         const uint32_t tx = u >> 18, ty = v >> 18;
@@ -54,19 +56,19 @@ void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du,
         if constexpr (S == kDirectAlpha) {
             if constexpr (Tr) {
                 // Alpha 0 is skipped, except in multiply, where it darkens to black.
-                if constexpr (Mode != 4) {
+                if constexpr (Mode != kBlendMultiply) {
                     if (sp.alpha == 0) continue;
                 }
                 if (sp.alpha == 255) {
                     StoreDest<K>(dst, 0,
-                                 Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, j.ctx));
+                                 Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
                     continue;
                 }
             }
             StoreDest<K>(dst, 0,
-                         Blend<K, Mode, V, White, true, Bl>(d, sp.colour, sp.alpha, w, j.ctx));
+                         Blend<K, Mode, V, White, true, Bl>(d, sp.color, sp.alpha, w, j.ctx));
         } else {
-            StoreDest<K>(dst, 0, Blend<K, Mode, V, White, false, Bl>(d, sp.colour, 0, w, j.ctx));
+            StoreDest<K>(dst, 0, Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
         }
     }
 }
@@ -91,11 +93,11 @@ TexelSpanFn PickTexelFlags(bool alpha, bool tr, bool bl, bool white) {
 template <int K, int S>
 TexelSpanFn PickTexelModes(int mode, bool alpha, bool tr, bool bl, bool white) {
     switch (mode) {
-        case 0: return PickTexelFlags<K, S, 0>(alpha, tr, bl, white);
-        case 1: return PickTexelFlags<K, S, 1>(alpha, tr, bl, white);
-        case 2: return PickTexelFlags<K, S, 2>(alpha, tr, bl, white);
-        case 3: return PickTexelFlags<K, S, 3>(alpha, tr, bl, white);
-        case 4: return PickTexelFlags<K, S, 4>(alpha, tr, bl, white);
+        case kBlendNone: return PickTexelFlags<K, S, kBlendNone>(alpha, tr, bl, white);
+        case kBlendAlpha: return PickTexelFlags<K, S, kBlendAlpha>(alpha, tr, bl, white);
+        case kBlendAdd: return PickTexelFlags<K, S, kBlendAdd>(alpha, tr, bl, white);
+        case kBlendSubtract: return PickTexelFlags<K, S, kBlendSubtract>(alpha, tr, bl, white);
+        case kBlendMultiply: return PickTexelFlags<K, S, kBlendMultiply>(alpha, tr, bl, white);
         default: return nullptr;
     }
 }
@@ -109,12 +111,13 @@ TexelSpanFn PickTexelKind1(bool paletted, int mode, bool alpha, bool tr, bool bl
 // nothing would only flip guard bits). Mode 1 at 255 runs the mode 0 rule.
 inline TexelSpanFn ChooseTexelSpan(uint32_t kind, bool paletted, bool alpha, bool tr, bool bl,
                                    bool white, int mode, uint32_t p) {
-    if (mode < 0 || mode > 4) return nullptr;
-    if (p == 0 && (mode == 1 || mode == 2 || mode == 3)) return nullptr;
-    if (mode == 1 && p == 255) mode = 0;
+    if (mode < kBlendNone || mode > kBlendMultiply) return nullptr;
+    if (p == 0 && (mode == kBlendAlpha || mode == kBlendAdd || mode == kBlendSubtract))
+        return nullptr;
+    if (mode == kBlendAlpha && p == 255) mode = kBlendNone;
     if (paletted) alpha = false;
-    if (kind == 0) return PickTexelKind0(paletted, mode, alpha, tr, bl, white);
-    if (kind == 1) return PickTexelKind1(paletted, mode, alpha, tr, bl, white);
+    if (kind == kMemImgKind565) return PickTexelKind0(paletted, mode, alpha, tr, bl, white);
+    if (kind == kMemImgKindXrgb) return PickTexelKind1(paletted, mode, alpha, tr, bl, white);
     return nullptr;
 }
 

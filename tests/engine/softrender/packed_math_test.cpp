@@ -46,11 +46,11 @@ void CheckEveryChannelPair() {
 }
 
 TEST(PackedMath, SixteenBitAddAndSubtractFollowTheChannelRules) {
-    CheckEveryChannelPair<0>();
+    CheckEveryChannelPair<tessra::kMemImgKind565>();
 }
 
 TEST(PackedMath, ThirtyTwoBitAddAndSubtractFollowTheChannelRules) {
-    CheckEveryChannelPair<1>();
+    CheckEveryChannelPair<tessra::kMemImgKindXrgb>();
 }
 
 TEST(PackedMath, GuardBitsOfTheDescribedExamples) {
