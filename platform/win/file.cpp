@@ -314,6 +314,11 @@ int DeleteFileA(const char* name) {
     return ::unlink(path.c_str()) == 0 ? 1 : 0;
 }
 
+int CreateDirectoryA(const char* name, void*) {
+    if (!name || !*name) return 0;
+    return ::mkdir(MapPath(name).c_str(), 0777) == 0 ? 1 : 0;
+}
+
 uint32_t GetFileAttributesA(const char* name) {
     if (!name || !*name) return INVALID_FILE_ATTRIBUTES;
     struct stat st;

@@ -70,6 +70,9 @@ inline int CloseHandle(std::nullptr_t) {
 }
 
 int DeleteFileA(const char* name);
+// Makes one folder (its parent must exist). Nonzero on success; 0 when it exists already or
+// cannot be made.
+int CreateDirectoryA(const char* name, void* security);
 uint32_t GetFileAttributesA(const char* name);
 // FILE_ATTRIBUTE_READONLY clears the write permission bits; anything else restores the owner's.
 int SetFileAttributesA(const char* name, uint32_t attributes);

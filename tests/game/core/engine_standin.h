@@ -40,4 +40,24 @@ int SoundHandleByName(const std::string& name);  // -1 when never loaded
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
+// Graphs and drawing. LoadGraphFile reads a PNG's size from its header (names are looked up
+// under the graph root, a POSIX folder, with '\\' turned into '/'); handles count up from 1;
+// CreateSubGraph refuses a rectangle outside its source (-1). Every drawing and draw-state call
+// is logged as a line such as "PutGraph 10 20 sprite-graph" in DrawLog.
+struct Graph {
+    std::string name;  // the file, or "sub" / "blank"
+    int width = 0, height = 0;
+    int parent = 0;  // for a sub-graph: the graph it was cut from, and where
+    int x = 0, y = 0;
+};
+void ResetGraphics();
+void SetGraphRoot(const std::string& posixDir);
+void MarkGraphMissing(const std::string& name);  // LoadGraphFile of that name fails
+void SetScreenSize(int width, int height);
+void SetSaveScreenResult(int result);
+const Graph* FindGraph(int handle);
+int GraphCount();
+const std::vector<std::string>& DrawLog();
+void ClearDrawLog();
+
 }  // namespace standin

@@ -48,6 +48,7 @@ void Log(const std::string& what, int handle, int a = -1, int b = -1) {
 
 void Reset() {
     S() = State{};
+    ResetGraphics();
 }
 void SetTimeMs(uint32_t ms) {
     S().timeMs = ms;
