@@ -23,7 +23,7 @@ struct ListState {
     int blendMode = -1;  // what the engine was last told; -1 = unknown
     int blendParam = -1;
     int textLayer = 24;
-    uint32_t textColour = 0xFFFFFFFFu;
+    uint32_t textColor = 0xFFFFFFFFu;
     bool textMark = true;
     void (*messageLine)(int x, int y, int line) = nullptr;
 };
@@ -39,7 +39,7 @@ void InitDrawRecord(DrawRecord& r) {
     w[kDrawSprite] = 0;
     w[kDrawScale] = 1000;
     w[kDrawAngle] = 0;
-    w[kDrawColour] = -1;
+    w[kDrawColor] = -1;
     w[kDrawX] = w[kDrawY] = w[kDrawX2] = w[kDrawY2] = 0;
     w[kDrawDepth] = kNoDepth;
     w[kDrawValue] = 0;
@@ -94,7 +94,7 @@ int SpriteKind(int32_t sprite, int plain, int mirrored) {
 }
 
 uint32_t White() {
-    return MakeColour(255, 255, 255);
+    return MakeColor(255, 255, 255);
 }
 
 // Draws a number's digits right to left; `negative` puts the minus sign before them.
@@ -147,7 +147,7 @@ void ResetDrawList() {
     }
     g_list.count = kFirstFreeRecord;
     g_list.textLayer = 24;
-    g_list.textColour = 0xFFFFFFFFu;
+    g_list.textColor = 0xFFFFFFFFu;
     g_list.textMark = true;
     EnsureClip();
 }
@@ -206,7 +206,7 @@ int QueueScreenFill(int layer, uint32_t colour) {
     int width, height;
     GetScreenExtent(&width, &height);
     const int r = QueueRectangle(0, 0, width, height, layer, true);
-    if (r >= 0) Words(r)[kDrawColour] = static_cast<int32_t>(colour);
+    if (r >= 0) Words(r)[kDrawColor] = static_cast<int32_t>(colour);
     return r;
 }
 
@@ -328,9 +328,9 @@ void SetRecordSprite(int r, int32_t sprite) {
     Words(r)[kDrawSprite] = sprite;
 }
 
-void SetRecordColour(int r, uint32_t colour) {
+void SetRecordColor(int r, uint32_t colour) {
     if (r < 0 || r >= kDrawRecords) return;
-    Words(r)[kDrawColour] = static_cast<int32_t>(colour);
+    Words(r)[kDrawColor] = static_cast<int32_t>(colour);
 }
 
 void SetRecordRotated(int r, int32_t scale, int32_t angle) {
@@ -394,7 +394,7 @@ void ResetBlendAndBrightness() {
     SetDrawBrightness(255, 255, 255);
 }
 
-uint32_t AddToColour(uint32_t colour, int dr, int dg, int db) {
+uint32_t AddToColor(uint32_t colour, int dr, int dg, int db) {
     auto channel = [](uint32_t c, int shift, int d) {
         int v = static_cast<int>((c >> shift) & 0xff) + d;
         if (v < 0) v = 0;
@@ -430,7 +430,7 @@ void FlushDrawList() {
             if (w[kDrawKind] == kDrawListHeadKind) break;
             const int32_t id = w[kDrawSprite] & kSpriteIdMask;
             if (id == 0) continue;
-            const uint32_t colour = static_cast<uint32_t>(w[kDrawColour]);
+            const uint32_t colour = static_cast<uint32_t>(w[kDrawColor]);
             const int alpha = static_cast<int>(colour & 0xff);
             if (alpha < 255) {
                 SetCachedBlend(additive ? 2 : 1, alpha);
@@ -544,7 +544,7 @@ void PutSpriteText(int x, int y, int textId) {
 }
 
 void PutFontText(int x, int y, int textId) {
-    DrawTextAt(x, y, GetText(textId), White(), MakeColour(0, 0, 0));
+    DrawTextAt(x, y, GetText(textId), White(), MakeColor(0, 0, 0));
 }
 
 void PutNumber(int x, int y, int32_t value, int digits, int firstDigit, int pitch, bool zeroPad) {

@@ -31,7 +31,7 @@ enum DrawWord : int {
     kDrawSprite = 1,
     kDrawScale = 2,
     kDrawAngle = 3,
-    kDrawColour = 4,
+    kDrawColor = 4,
     kDrawX = 5,
     kDrawY = 6,
     kDrawX2 = 7,
@@ -84,7 +84,7 @@ void SetRecordHexNumber(int r, int32_t value, int digits, bool zeroPad);
 void SetRecordAngleScale(int r, int32_t angle, int32_t scale);
 void SetRecordStretch(int r, int x2, int y2);
 void SetRecordSprite(int r, int32_t sprite);
-void SetRecordColour(int r, uint32_t colour);
+void SetRecordColor(int r, uint32_t colour);
 void SetRecordRotated(int r, int32_t scale, int32_t angle);
 
 // Clip rectangles: layer 1..31 sets that layer, any other number all 32.
@@ -96,8 +96,8 @@ void GetLayerClipRect(int layer, int* left, int* top, int* right, int* bottom);
 void SetCachedBlend(int mode, int parameter);
 void ResetBlendAndBrightness();
 
-// Colours are 0xRRGGBBAA; each channel moves by its delta, clamped to 0..255.
-uint32_t AddToColour(uint32_t colour, int dr, int dg, int db);
+// Colors are 0xRRGGBBAA; each channel moves by its delta, clamped to 0..255.
+uint32_t AddToColor(uint32_t colour, int dr, int dg, int db);
 float SinFloat(float a);
 
 // Immediate drawers.

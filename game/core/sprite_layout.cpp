@@ -104,7 +104,7 @@ constexpr ArtRun kArtRuns[] = {
     {s::kSaucer, 1, 4, 64, 32},
     {s::kSaucerBig, 1, 4, 64, 32},
     {s::kBeam, 1, 4, 32, 32},
-    {s::kColourGate, 16, 4, 32, 48},
+    {s::kColorGate, 16, 4, 32, 48},
     {s::kSwitchGateOpen, 1, 4, 32, 48},
     {s::kSwitchGateShut, 1, 4, 32, 48},
     {s::kCandle, 1, 4, 32, 48},

@@ -38,7 +38,7 @@ void Cut(const SpriteCut& c, const int* sheets) {
 }  // namespace
 
 bool LoadSprites(void (*tick)(), void (*finish)(), std::string* error) {
-    SetTransparentColour(0, 255, 0);
+    SetTransparentColor(0, 255, 0);
     int sheets[kSpriteSheetCount];
     for (int i = 0; i < kSpriteSheetCount; ++i) {
         char name[64];

@@ -7,7 +7,7 @@
 
 namespace databuild {
 
-// Colours are 0xRRGGBBAA.
+// Colors are 0xRRGGBBAA.
 constexpr uint32_t Rgb(int r, int g, int b, int a = 255) {
     return (static_cast<uint32_t>(r & 255) << 24) | (static_cast<uint32_t>(g & 255) << 16) |
            (static_cast<uint32_t>(b & 255) << 8) | static_cast<uint32_t>(a & 255);

@@ -74,14 +74,14 @@ TEST_F(DrawListTest, DepthSortedRecordsFollowInAscendingDepthNewestFirstAmongEqu
               (std::vector<std::string>{Put(8, 0, 600), Put(9, 0, 600)}));
 }
 
-TEST_F(DrawListTest, BlendAndBrightnessFollowTheListAndTheColour) {
+TEST_F(DrawListTest, BlendAndBrightnessFollowTheListAndTheColor) {
     const int a = QueueSprite(0, 0, 3, 600);
-    SetRecordColour(a, 0xFFFFFF80u);  // even list: alpha at 128
+    SetRecordColor(a, 0xFFFFFF80u);  // even list: alpha at 128
     const int b = QueueSprite(0, 0, 4, 600 | kSpriteAdditiveBit);
-    SetRecordColour(b, 0xFFFFFF80u);                 // odd list: additive at 128
+    SetRecordColor(b, 0xFFFFFF80u);                 // odd list: additive at 128
     QueueSprite(0, 0, 5, 600 | kSpriteAdditiveBit);  // opaque on an odd list: additive at 255
     const int d = QueueSprite(0, 0, 6, 600);         // opaque on an even list: back to none
-    SetRecordColour(d, 0x4080C0FFu);
+    SetRecordColor(d, 0x4080C0FFu);
     QueueSprite(0, 0, 7, 600);  // white again
     const auto log = Flush();
     std::vector<std::string> state;
@@ -108,7 +108,7 @@ TEST_F(DrawListTest, BlendAndBrightnessFollowTheListAndTheColour) {
 }
 
 TEST_F(DrawListTest, RepeatedBlendIsSentOnce) {
-    for (int i = 0; i < 3; ++i) SetRecordColour(QueueSprite(i, 0, 3, 600), 0xFFFFFF40u);
+    for (int i = 0; i < 3; ++i) SetRecordColor(QueueSprite(i, 0, 3, 600), 0xFFFFFF40u);
     const auto log = Flush();
     EXPECT_EQ(Only(log, "SetBlendMode 1 64").size(), 1u);
     EXPECT_EQ(Only(log, "PutGraph ").size(), 3u);
@@ -148,7 +148,7 @@ TEST_F(DrawListTest, RecordKindsDrawTheirEngineCalls) {
     QueueSprite(13, 14, 4, 601 | kSpriteMirrorBit);
     ASSERT_GE(r, 0);
     const auto log = Flush();
-    const std::string white = std::to_string(MakeColour(255, 255, 255));
+    const std::string white = std::to_string(MakeColor(255, 255, 255));
     std::vector<std::string> draws;
     for (const auto& line : log)
         if (line.rfind("Set", 0) != 0) draws.push_back(line);
@@ -169,7 +169,7 @@ TEST_F(DrawListTest, AllRecordsTakenGivesMinusOneAndEditorsIgnoreIt) {
     EXPECT_EQ(last, kDrawRecords - 1);
     EXPECT_EQ(QueueSprite(0, 0, 1, 600), -1);
     EXPECT_EQ(QueueNumber(0, 0, 1, 5, 2, false), -1);
-    SetRecordColour(-1, 0);
+    SetRecordColor(-1, 0);
     SetRecordNumber(-1, 1, 1, false);
     ResetDrawList();
     EXPECT_EQ(QueueSprite(0, 0, 1, 600), kDrawListHeads);
@@ -189,8 +189,8 @@ TEST_F(DrawListTest, TextIdsAndMessageLinesOutsideTheirRangesAreRefused) {
     EXPECT_TRUE(Only(log, "PutGraph").empty());
     EXPECT_EQ(
         Only(log, "DrawTextAt"),
-        (std::vector<std::string>{"DrawTextAt 0 0  " + std::to_string(MakeColour(255, 255, 255)) +
-                                  " " + std::to_string(MakeColour(0, 0, 0))}));
+        (std::vector<std::string>{"DrawTextAt 0 0  " + std::to_string(MakeColor(255, 255, 255)) +
+                                  " " + std::to_string(MakeColor(0, 0, 0))}));
 }
 
 TEST_F(DrawListTest, SpriteFontAdvancesBySpaceNarrowIKanaAndVoicingMarks) {
@@ -333,9 +333,9 @@ TEST_F(DrawListTest, SpriteIdsBeyondTheTableAreNotDrawn) {
     EXPECT_TRUE(standin::DrawLog().empty());
 }
 
-TEST_F(DrawListTest, ColourArithmeticClampsEachChannel) {
-    EXPECT_EQ(AddToColour(0x000000FFu, 128, 192, 255), 0x80C0FFFFu);
-    EXPECT_EQ(AddToColour(0xF0103080u, 100, -100, 1), 0xFF003180u);
+TEST_F(DrawListTest, ColorArithmeticClampsEachChannel) {
+    EXPECT_EQ(AddToColor(0x000000FFu, 128, 192, 255), 0x80C0FFFFu);
+    EXPECT_EQ(AddToColor(0xF0103080u, 100, -100, 1), 0xFF003180u);
 }
 
 TEST_F(DrawListTest, CaptureCopiesTheFrontScreenIntoTheLastSprite) {

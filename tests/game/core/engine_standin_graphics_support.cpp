@@ -99,12 +99,12 @@ int GetScreenDimensions(int* width, int* height) {
     *height = G().height;
     return 0;
 }
-uint32_t MakeColour(int r, int g, int b) {
+uint32_t MakeColor(int r, int g, int b) {
     return (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
            static_cast<uint32_t>(b);
 }
-int SetTransparentColour(int r, int g, int b) {
-    standin::Note("SetTransparentColour" + standin::Join({r, g, b}));
+int SetTransparentColor(int r, int g, int b) {
+    standin::Note("SetTransparentColor" + standin::Join({r, g, b}));
     return 0;
 }
 int LoadGraphFile(const char* fileName) {
@@ -188,9 +188,9 @@ int DrawEllipseShape(int x, int y, int rx, int ry, uint32_t colour, int fill) {
     standin::Note("DrawEllipseShape" + standin::Join({x, y, rx, ry, colour, fill}));
     return 0;
 }
-int DrawTextAt(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour) {
+int DrawTextAt(int x, int y, const char* text, uint32_t colour, uint32_t edgeColor) {
     standin::Note("DrawTextAt" + standin::Join({x, y}) + " " + text +
-                  standin::Join({colour, edgeColour}));
+                  standin::Join({colour, edgeColor}));
     return 0;
 }
 int SetBlendMode(int mode, int param) {

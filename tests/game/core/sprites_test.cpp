@@ -58,7 +58,7 @@ TEST_F(SpritesTest, SheetsAreLoadedInOrderAtTheirSizes) {
     EXPECT_GE(kSpriteSheetSize[1].height, 768);
     EXPECT_GE(kSpriteSheetSize[2].width, 480);
     EXPECT_GE(kSpriteSheetSize[2].height, 872);
-    EXPECT_EQ(standin::DrawLog().front(), "SetTransparentColour 0 255 0");
+    EXPECT_EQ(standin::DrawLog().front(), "SetTransparentColor 0 255 0");
 }
 
 TEST_F(SpritesTest, FontAndGridsCutTheirFixedRectangles) {
@@ -197,7 +197,7 @@ TEST_F(SpritesTest, EveryNamedSpriteHasAPictureOfItsOwn) {
                                                         {s::kGeneratorBroken, 1},
                                                         {s::kSaucer, 1},
                                                         {s::kBeam, 1},
-                                                        {s::kColourGate, 16},
+                                                        {s::kColorGate, 16},
                                                         {s::kSwitchGateOpen, 1},
                                                         {s::kSwitchGateShut, 1},
                                                         {s::kCandle, 1},
