@@ -1,6 +1,7 @@
 // Throughput of the software renderer's blits, stretches and fills at 640x480 and 1920x1080,
-// both pixel kinds. The 32-bit cases also run the matching pixman operation in the same run,
-// and a table of both rates and their ratio is printed at the end.
+// both pixel kinds. The 32-bit cases also run the matching pixman operation in the same run
+// (and the copy memcpy of the same buffers, its limit), and a table of the rates and their
+// ratios is printed at the end.
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -177,6 +178,27 @@ void OursFill(benchmark::State& state, int kind, Size s) {
     state.SetItemsProcessed(state.iterations() * s.w * s.h);
 }
 
+// The physical limit of the copy: memcpy of the same buffers, whole when the rows are contiguous.
+void MemcpyCopy(benchmark::State& state, int kind, Size s) {
+    OwnedImage dst(kind, s.w, s.h), src(kind, s.w, s.h);
+    Noise(dst.m, 1);
+    Noise(src.m, 2);
+    const size_t row = size_t(s.w) * (kind == 0 ? 2 : 4);
+    const bool whole = size_t(dst.m.pitch) == row && size_t(src.m.pitch) == row;
+    for (auto _ : state) {
+        if (whole) {
+            std::memcpy(dst.m.pixels, src.m.pixels, row * s.h);
+        } else {
+            for (int y = 0; y < s.h; ++y)
+                std::memcpy(dst.m.pixels + ptrdiff_t(y) * dst.m.pitch,
+                            src.m.pixels + ptrdiff_t(y) * src.m.pitch, row);
+        }
+        benchmark::DoNotOptimize(dst.m.pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * s.w * s.h);
+}
+
 // --- pixman -----------------------------------------------------------------------------
 
 struct PixImage {
@@ -290,6 +312,9 @@ void RegisterAll() {
                 if (kind == 1 && op != kSub)
                     benchmark::RegisterBenchmark(Name(opNames[op], bits, s, "pixman").c_str(),
                                                  PixBlend, s, Op(op));
+                if (kind == 1 && op == kCopy)
+                    benchmark::RegisterBenchmark(Name(opNames[op], bits, s, "memcpy").c_str(),
+                                                 MemcpyCopy, kind, s);
             }
             benchmark::RegisterBenchmark(Name("sprites", bits, s, "ours").c_str(), OursSprites,
                                          kind, s, false);
@@ -343,18 +368,22 @@ public:
     }
     std::set<std::string> medians;
     void PrintTable() const {
-        std::printf("\n%-28s %12s %12s %8s\n", "32-bit case", "ours MP/s", "pixman MP/s", "ratio");
+        std::printf("\n%-32s %12s %12s %8s %12s %8s\n", "32-bit case", "ours MP/s", "pixman MP/s",
+                    "ratio", "memcpy MP/s", "ratio");
         for (const auto& [name, ours] : rate) {
             const auto cut = name.rfind("/ours");
             if (cut == std::string::npos || name.find("/32/") == std::string::npos) continue;
             const std::string base = name.substr(0, cut);
+            std::printf("%-32s %12.0f", base.c_str(), ours);
             auto p = rate.find(base + "/pixman");
-            if (p == rate.end()) {
-                std::printf("%-28s %12.0f %12s %8s\n", base.c_str(), ours, "-", "-");
-            } else {
-                std::printf("%-28s %12.0f %12.0f %8.2f\n", base.c_str(), ours, p->second,
-                            ours / p->second);
-            }
+            if (p == rate.end())
+                std::printf(" %12s %8s", "-", "-");
+            else
+                std::printf(" %12.0f %8.2f", p->second, ours / p->second);
+            // The copy is also measured against memcpy of the same buffers, its limit.
+            auto m = rate.find(base + "/memcpy");
+            if (m != rate.end()) std::printf(" %12.0f %8.2f", m->second, ours / m->second);
+            std::printf("\n");
         }
     }
 };

@@ -79,6 +79,20 @@ void BlitNormal(const BlitJob& job, const Ctx& ctx) {
     const Ctx c = ctx;
     constexpr int row = kRowFor<K, S, Mode, V, Bl, White>();
     constexpr int row16 = kRow16For<K, S, Mode, V, Bl, White>();
+    if constexpr ((row == kRowCopy || row16 == kRow16Copy) && !Tr) {
+        // A plain copy of rows that lie end to end in both images is one block, which the
+        // library's copy moves at the memory's own speed. Blocks that overlap (views of one
+        // image) keep the row-by-row order.
+        const size_t rowBytes = size_t(j.width) * (K == kMemImgKind565 ? 2 : 4);
+        const size_t bytes = rowBytes * size_t(j.height);
+        const uintptr_t d = reinterpret_cast<uintptr_t>(j.dst),
+                        s = reinterpret_cast<uintptr_t>(j.src);
+        if (size_t(j.dstPitch) == rowBytes && size_t(j.srcPitch) == rowBytes &&
+            (d + bytes <= s || s + bytes <= d)) {
+            std::memcpy(j.dst, j.src, bytes);
+            return;
+        }
+    }
     RowFn rowFn = nullptr;
     if constexpr (row >= 0) rowFn = SelectRow(row, Tr);
     for (int32_t y = 0; y < j.height; ++y) {
@@ -112,9 +126,12 @@ template <int K, int S, int Mode, int V, bool Bl, bool White>
 void BlitFast(const BlitJob& job, const Ctx& ctx) {
     const BlitJob j = job;
     const Ctx c = ctx;
-    RowFn alphaRow = nullptr;  // code-2 runs of a 32-bit alpha source copied in mode 0
-    if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone && White && !Bl)
-        alphaRow = SelectRow(kRowAlphaSrc, false);
+    if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone && White && !Bl) {
+        // The common sprite case has its own vector loop over the runs.
+        SelectAlphaRuns()(AlphaRunsJob{j.dst, j.dstPitch, j.src, j.srcPitch, j.width, j.height,
+                                       j.runs, j.runsEnd});
+        return;
+    }
     const uint8_t* run = j.runs;
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
@@ -131,17 +148,6 @@ void BlitFast(const BlitJob& job, const Ctx& ctx) {
             if (code == 0) {
                 x += len;
                 continue;
-            }
-            if constexpr (K == kMemImgKindXrgb && S == kDirectAlpha && Mode == kBlendNone &&
-                          White && !Bl) {
-                if (code == 2) {
-                    if (len >= 16)
-                        alphaRow(drow + 4 * x, srow + 4 * x, len, 0, 0);
-                    else
-                        RowAlphaSrc<false>(drow + 4 * x, srow + 4 * x, len);  // inline, 4 at a time
-                    x += len;
-                    continue;
-                }
             }
             if constexpr (Mode == kBlendNone && White && !Bl && S != kPal &&
                           !(K == kMemImgKind565 && S == kDirectAlpha)) {

@@ -12,6 +12,10 @@ void Sse2Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t
         Row32<Op, Key>(dst, src, n, key, p);
 }
 
+__attribute__((flatten)) void Sse2AlphaRuns(const AlphaRunsJob& job) {
+    AlphaRunsLoop<AlphaRun4>(job);
+}
+
 template <int K>
 void Sse2Fill(uint8_t* dst, int32_t n, uint32_t color) {
     FillRow<K>(dst, n, color);
@@ -20,6 +24,8 @@ void Sse2Fill(uint8_t* dst, int32_t n, uint32_t color) {
 struct Table {
     RowFn rows[kRowOps][2];
     FillFn fills[2];
+    AlphaRunsFn alphaRuns;
+    HalfRowFn halfRows[2];
     explicit Table(bool allowAvx2) {
         const RowFn sse2[kRowOps][2] = {
             {Sse2Row<kRowCopy, false>, Sse2Row<kRowCopy, true>},
@@ -40,6 +46,11 @@ struct Table {
             avx2 && Avx2Fill(kMemImgKind565) ? Avx2Fill(kMemImgKind565) : Sse2Fill<kMemImgKind565>;
         fills[1] = avx2 && Avx2Fill(kMemImgKindXrgb) ? Avx2Fill(kMemImgKindXrgb)
                                                      : Sse2Fill<kMemImgKindXrgb>;
+        alphaRuns = avx2 && Avx2AlphaRuns() ? Avx2AlphaRuns() : Sse2AlphaRuns;
+        halfRows[0] = avx2 && Avx2HalfRow(kMemImgKind565) ? Avx2HalfRow(kMemImgKind565)
+                                                          : HalfRow<kMemImgKind565>;
+        halfRows[1] = avx2 && Avx2HalfRow(kMemImgKindXrgb) ? Avx2HalfRow(kMemImgKindXrgb)
+                                                           : HalfRow<kMemImgKindXrgb>;
     }
 };
 
@@ -59,6 +70,12 @@ RowFn SelectRow(int op, bool key) {
 }
 FillFn SelectFill(int kind) {
     return Rows().fills[kind == kMemImgKind565 ? 0 : 1];
+}
+AlphaRunsFn SelectAlphaRuns() {
+    return Rows().alphaRuns;
+}
+HalfRowFn SelectHalfRow(int kind) {
+    return Rows().halfRows[kind == kMemImgKind565 ? 0 : 1];
 }
 
 }  // namespace tessra::soft

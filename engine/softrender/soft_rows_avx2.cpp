@@ -89,15 +89,34 @@ TESSRA_AVX2 void Row(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, 
     for (; x < n; ++x) Row1<Op, Key>(dst, src, x, key, p);
 }
 
-template <bool Gate>
-TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t, uint32_t) {
-    int32_t x = 0;
+// (d (256 - a) + s a) >> 8 per colour byte of eight pixels, the fourth byte of d kept.
+TESSRA_AVX2 inline __m256i AlphaSrc8(__m256i d, __m256i s) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i c256 = _mm256_set1_epi16(256);
     const __m256i top = _mm256_set1_epi32(int32_t(0xFF000000u));
     // Each pixel's alpha (byte 3) repeated over its four 16-bit lanes.
     const __m256i spread = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15,
                                             6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
+    __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
+    __m256i al = _mm256_shuffle_epi8(sl, spread), ah = _mm256_shuffle_epi8(sh, spread);
+    __m256i lo = _mm256_srli_epi16(
+        _mm256_add_epi16(
+            _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(c256, al)),
+            _mm256_mullo_epi16(sl, al)),
+        8);
+    __m256i hi = _mm256_srli_epi16(
+        _mm256_add_epi16(
+            _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(c256, ah)),
+            _mm256_mullo_epi16(sh, ah)),
+        8);
+    return _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
+}
+
+template <bool Gate>
+TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t, uint32_t) {
+    int32_t x = 0;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i opaque = _mm256_set1_epi32(255);
     for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + 4 * x) & 31) != 0; ++x) {
         uint32_t s, d;
         std::memcpy(&s, src + 4 * x, 4);
@@ -110,24 +129,17 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
         __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
         __m256i a32 = _mm256_srli_epi32(s, 24);
         if constexpr (Gate) {
+            // Wholly clear groups are left and wholly opaque ones copied, as the gate says.
             if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a32, zero)) == -1) continue;
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a32, opaque)) == -1) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x), s);
+                continue;
+            }
         }
         __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * x));
-        __m256i sl = _mm256_unpacklo_epi8(s, zero), sh = _mm256_unpackhi_epi8(s, zero);
-        __m256i al = _mm256_shuffle_epi8(sl, spread), ah = _mm256_shuffle_epi8(sh, spread);
-        __m256i lo = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(c256, al)),
-                _mm256_mullo_epi16(sl, al)),
-            8);
-        __m256i hi = _mm256_srli_epi16(
-            _mm256_add_epi16(
-                _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(c256, ah)),
-                _mm256_mullo_epi16(sh, ah)),
-            8);
-        __m256i r = _mm256_blendv_epi8(_mm256_packus_epi16(lo, hi), d, top);
+        __m256i r = AlphaSrc8(d, s);
         if constexpr (Gate) {
-            r = _mm256_blendv_epi8(r, s, _mm256_cmpeq_epi32(a32, _mm256_set1_epi32(255)));
+            r = _mm256_blendv_epi8(r, s, _mm256_cmpeq_epi32(a32, opaque));
             r = _mm256_blendv_epi8(r, d, _mm256_cmpeq_epi32(a32, zero));
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * x), r);
@@ -140,6 +152,62 @@ TESSRA_AVX2 void AlphaSrcRow(uint8_t* dst, const uint8_t* src, int32_t n, uint32
         d = AlphaSrc1(d, s, Gate);
         std::memcpy(dst + 4 * x, &d, 4);
     }
+}
+
+// Code 2 of the run-data path eight pixels at a time. A last group that fits in the row is
+// done whole, the pixels past the run written back unchanged; one that does not reads and
+// writes only the run's own pixels through masked moves.
+TESSRA_AVX2 inline void AlphaRun8(uint8_t* dst, const uint8_t* src, int32_t len, int32_t room) {
+    int32_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i), AlphaSrc8(d, s));
+    }
+    if (i == len) return;
+    const __m256i keep =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLeadingLanes + 8 - (len - i)));
+    if (room - i >= 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + 4 * i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 4 * i),
+                            _mm256_blendv_epi8(d, AlphaSrc8(d, s), keep));
+    } else {
+        __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + 4 * i), keep);
+        __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(dst + 4 * i), keep);
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + 4 * i), keep, AlphaSrc8(d, s));
+    }
+}
+
+// Flattened, so that the shared loop is compiled here for AVX2 with the blend inside it.
+TESSRA_AVX2 __attribute__((flatten)) void AlphaRuns(const AlphaRunsJob& job) {
+    AlphaRunsLoop<AlphaRun8>(job);
+}
+
+// Every other source pixel, sixteen (32-bit) or thirty-two (16-bit) source pixels at a time.
+template <int K>
+TESSRA_AVX2 void HalfRow8(uint8_t* dst, const uint8_t* src, int32_t n) {
+    constexpr int32_t per = K == kMemImgKind565 ? 16 : 8;
+    constexpr int32_t bpp = K == kMemImgKind565 ? 2 : 4;
+    int32_t x = 0;
+    // As in the SSE2 form, the last source pixel a group reads must be inside the row.
+    for (; x + per < n; x += per) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * bpp * x));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * bpp * x + 32));
+        __m256i r;
+        if constexpr (K == kMemImgKind565) {
+            a = _mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16);
+            b = _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16);
+            r = _mm256_packs_epi32(a, b);
+        } else {
+            r = _mm256_castps_si256(
+                _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), 0x88));
+        }
+        // The packs and shuffles work in 128-bit halves: put the quarters back in order.
+        r = _mm256_permute4x64_epi64(r, 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + bpp * x), r);
+    }
+    HalfRow<K>(dst + bpp * x, src + 2 * bpp * x, n - x);
 }
 
 template <int K>
@@ -185,6 +253,14 @@ RowFn Avx2Row(int op, bool key) {
 
 FillFn Avx2Fill(int kind) {
     return kind == kMemImgKind565 ? Fill<kMemImgKind565> : Fill<kMemImgKindXrgb>;
+}
+
+AlphaRunsFn Avx2AlphaRuns() {
+    return AlphaRuns;
+}
+
+HalfRowFn Avx2HalfRow(int kind) {
+    return kind == kMemImgKind565 ? HalfRow8<kMemImgKind565> : HalfRow8<kMemImgKindXrgb>;
 }
 
 }  // namespace tessra::soft

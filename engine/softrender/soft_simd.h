@@ -124,9 +124,13 @@ inline void RowAlphaSrc(uint8_t* dst, const uint8_t* src, int32_t n) {
     for (; x + 4 <= n; x += 4) {
         __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
         if constexpr (Gate) {
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_setzero_si128())) ==
-                0xFFFF)
+            // Wholly clear groups are left and wholly opaque ones copied, as the gate says.
+            const __m128i a = _mm_srli_epi32(s, 24);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_set1_epi32(255))) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), s);
                 continue;
+            }
         }
         __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), AlphaSrc4<Gate>(d, s));
@@ -310,16 +314,136 @@ inline void FillRow(uint8_t* dst, int32_t n, uint32_t color) {
     }
 }
 
+// Lanes [8 - r, 16) of this table, read from element 8 - r, give r leading all-ones lanes
+// followed by zeros: the mask that keeps the first r pixels of a vector.
+alignas(32) inline constexpr int32_t kLeadingLanes[16] = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                                          0,  0,  0,  0,  0,  0,  0,  0};
+
+// Code 2 of the run-data path for a 32-bit source with per-pixel alpha: len pixels blended by
+// their own alpha. room (>= len) is how many pixels the source and destination rows hold from
+// here; a run whose last group fits in the row is finished by one whole group with the pixels
+// past the run written back unchanged, so short runs need no pixel-by-pixel tail.
+inline void AlphaRun4(uint8_t* dst, const uint8_t* src, int32_t len, int32_t room) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= len; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i), AlphaSrc4<false>(d, s));
+    }
+    if (i < len && room - i >= 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * i));
+        __m128i keep =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLeadingLanes + 8 - (len - i)));
+        __m128i r = AlphaSrc4<false>(d, s);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * i),
+                         _mm_or_si128(_mm_and_si128(keep, r), _mm_andnot_si128(keep, d)));
+        return;
+    }
+#else
+    (void)room;
+#endif
+    for (; i < len; ++i)
+        Store32(dst + 4 * i, AlphaSrc1(Load32(dst + 4 * i), Load32(src + 4 * i), false));
+}
+
+// The whole run-data path of a 32-bit source with per-pixel alpha copied in mode 0 under white
+// brightness: code 0 leaves the pixels, code 1 copies them, code 2 blends them by their alpha.
+// Runs are clamped to the row, and a row or buffer that ends early ends the draw there.
+struct AlphaRunsJob {
+    uint8_t* dst;
+    int32_t dstPitch;
+    const uint8_t* src;
+    int32_t srcPitch;
+    int32_t width, height;
+    const uint8_t* runs;
+    const uint8_t* runsEnd;
+};
+using AlphaRunsFn = void (*)(const AlphaRunsJob& job);
+
+// How many rows ahead the run-data path asks for the destination: sprites land anywhere on a
+// large target, so their rows are often not in cache yet, and the run decoding between the
+// loads would otherwise keep the processor from reaching them early.
+constexpr int32_t kRunsPrefetchRows = 4;
+
+// The loop over the runs, with Blend2 (dst, src, len, room) as code 2's blend.
+template <auto Blend2>
+inline void AlphaRunsLoop(const AlphaRunsJob& job) {
+    const AlphaRunsJob j = job;
+    const uint8_t* run = j.runs;
+    for (int32_t y = 0; y < j.height; ++y) {
+        uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
+        const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
+        if (y + kRunsPrefetchRows < j.height) {
+            const uint8_t* ahead = drow + ptrdiff_t(kRunsPrefetchRows) * j.dstPitch;
+            __builtin_prefetch(ahead, 1);
+            __builtin_prefetch(ahead + 4 * (j.width - 1), 1);
+        }
+        int32_t x = 0;
+        while (run < j.runsEnd) {
+            const uint32_t b = *run++;
+            const uint32_t code = b >> 6;
+            if (code == 3) break;
+            int32_t len = int32_t(b & 63) + 1;
+            if (len > j.width - x) len = j.width - x;
+            if (code == 2)
+                Blend2(drow + 4 * x, srow + 4 * x, len, j.width - x);
+            else if (code == 1)
+                CopyRun(drow + 4 * x, srow + 4 * x, size_t(len) * 4);
+            x += len;
+        }
+    }
+}
+
+// One source pixel in every other one, starting with the first: dst[i] = src[2 i] for i < n,
+// reading no source pixel past src[2 (n - 1)]. The rows of a stretch to exactly half the width.
+template <int K>
+inline void HalfRow(uint8_t* dst, const uint8_t* src, int32_t n) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    constexpr int32_t per = K == kMemImgKind565 ? 8 : 4;  // destination pixels per group
+    constexpr int32_t bpp = K == kMemImgKind565 ? 2 : 4;
+    // A group reads 2 per source pixels; the last one it reads must be inside the row.
+    for (; x + per < n; x += per) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * bpp * x));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * bpp * x + 16));
+        __m128i r;
+        if constexpr (K == kMemImgKind565) {
+            // The even words, sign-extended, so that the signed pack keeps them exactly.
+            a = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+            b = _mm_srai_epi32(_mm_slli_epi32(b, 16), 16);
+            r = _mm_packs_epi32(a, b);
+        } else {
+            r = _mm_castps_si128(
+                _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + bpp * x), r);
+    }
+#endif
+    for (; x < n; ++x) {
+        if constexpr (K == kMemImgKind565)
+            Store16(dst + 2 * x, Load16(src + 4 * x));
+        else
+            Store32(dst + 4 * x, Load32(src + 8 * x));
+    }
+}
+using HalfRowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n);
+
 // Row and fill functions, chosen once from what the processor offers (AVX2 or SSE2); both
 // forms give the same bits.
 using RowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p);
 using FillFn = void (*)(uint8_t* dst, int32_t n, uint32_t color);
 RowFn SelectRow(int op, bool key);
 FillFn SelectFill(int kind);
+AlphaRunsFn SelectAlphaRuns();
+HalfRowFn SelectHalfRow(int kind);
 // Chooses again, allowing AVX2 only when asked (tests run both forms).
 void SelectVectorRows(bool allowAvx2);
 // The AVX2 forms (soft_rows_avx2.cpp); null when the build has none.
 RowFn Avx2Row(int op, bool key);
 FillFn Avx2Fill(int kind);
+AlphaRunsFn Avx2AlphaRuns();
+HalfRowFn Avx2HalfRow(int kind);
 
 }  // namespace tessra::soft

@@ -3,6 +3,7 @@
 
 #include "engine/softrender/soft_common.h"
 #include "engine/softrender/soft_render.h"
+#include "engine/softrender/soft_simd.h"
 
 namespace tessra {
 namespace soft {
@@ -17,6 +18,7 @@ struct StretchJob {
     int64_t row0;          // first source row shown
     int32_t rowDir;        // +1, or -1 when mirrored vertically
     const int32_t* cols;   // source column of each clipped destination column
+    bool halfCols;         // each column two source columns right of the one before
     const uint8_t* blend;  // blend image buffer, or null
     int32_t blendPitch;
     int64_t stepY;    // destination rows per source row, 16.16
@@ -41,26 +43,34 @@ void StretchLoop(const StretchJob& job, const Ctx& ctx) {
     int64_t cy = j.countY0;
     int64_t shownRow = -1;
     const uint8_t* shownDest = nullptr;
+    HalfRowFn halfRow = nullptr;
+    if constexpr (pure && S == kDirect) {
+        if (j.halfCols) halfRow = SelectHalfRow(K);
+    }
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
         if (pure && row == shownRow) {
             std::memcpy(drow, shownDest, size_t(j.width) * dbpp);
         } else {
             const uint8_t* srow = j.src + ptrdiff_t(row) * j.srcPitch;
-            const uint8_t* brow = nullptr;
-            if constexpr (Bl) brow = j.blend + ptrdiff_t(row) * j.blendPitch;
-            for (int32_t x = 0; x < j.width; ++x) {
-                const int32_t col = j.cols[x];
-                if constexpr (pure && S == kDirect) {
-                    std::memcpy(drow + x * dbpp, srow + ptrdiff_t(col) * sbpp, dbpp);
-                } else {
-                    SrcPixel<K, S> sp = ReadSource<K, S>(srow, col, j.palette);
-                    if constexpr (Tr && S != kDirectAlpha) {
-                        if (sp.raw == j.key) continue;
+            if (halfRow != nullptr) {
+                halfRow(drow, srow + ptrdiff_t(j.cols[0]) * sbpp, j.width);
+            } else {
+                const uint8_t* brow = nullptr;
+                if constexpr (Bl) brow = j.blend + ptrdiff_t(row) * j.blendPitch;
+                for (int32_t x = 0; x < j.width; ++x) {
+                    const int32_t col = j.cols[x];
+                    if constexpr (pure && S == kDirect) {
+                        std::memcpy(drow + x * dbpp, srow + ptrdiff_t(col) * sbpp, dbpp);
+                    } else {
+                        SrcPixel<K, S> sp = ReadSource<K, S>(srow, col, j.palette);
+                        if constexpr (Tr && S != kDirectAlpha) {
+                            if (sp.raw == j.key) continue;
+                        }
+                        uint32_t w = 0;
+                        if constexpr (Bl) w = c.ramp[brow[col]];
+                        DrawGated<K, S, Mode, V, Tr, Bl, White>(drow, x, sp, w, c);
                     }
-                    uint32_t w = 0;
-                    if constexpr (Bl) w = c.ramp[brow[col]];
-                    DrawGated<K, S, Mode, V, Tr, Bl, White>(drow, x, sp, w, c);
                 }
             }
             shownRow = row;
@@ -258,6 +268,9 @@ void MemImgStretchBlit(MEMIMG* dest, const MEMIMG* src, const Rect* rect, int32_
         }
     }
     job.cols = cols;
+    job.halfCols = true;
+    for (int64_t x = 1; x < r.right - r.left && job.halfCols; ++x)
+        job.halfCols = cols[x] - cols[x - 1] == 2;
     job.blend = blend ? blendImage->pixels : nullptr;
     job.blendPitch = blend ? blendImage->pitch : 0;
     job.stepY = stepY;

@@ -113,38 +113,42 @@ TEST_F(SoftSweep, PlainBlitMatchesReference) {
 }
 
 TEST_F(SoftSweep, StretchedBlitMatchesReference) {
-    std::mt19937 rng(77);
-    const tessra::Rect rects[] = {
-        {-4, 2, 22, 20},  // up about two times, clipped on the left and the bottom
-        {19, 13, 2, 1},   // mirrored on both axes, slightly up
-        {1, 1, 7, 5},     // down about two times
-        {3, 14, 16, 5},   // mirrored vertically
-        {14, 0, 3, 8},    // the source's size, mirrored left to right
-        {5, 5, 16, 13},   // the source's size: handed to the plain blit
-    };
-    ForEachCase([&](const Sweep& c) {
-        Image src(c.kind, 11, 8, c.srcKind == 0, c.srcKind == 2, 0,
-                  0x3C3C3C3C & (c.kind ? ~0u : 0xFFFF));
-        if (c.srcKind == 0) src.m.transColor = 9;
-        FillNoise(src, rng);
-        Image blend(2, 11, 8);
-        FillBytes(blend, rng);
-        for (const tessra::Rect& r : rects) {
-            Image got(c.kind, 24, 18), want(c.kind, 24, 18);
-            FillNoise(got, rng);
-            std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
-            State st = c.Make({1, 0, 21, 17});
-            Apply(st);
-            tessra::MemImgStretchBlit(&got.m, &src.m, &r, c.transparent,
-                                      c.blend ? &blend.m : nullptr);
-            RefStretch(want, src, r, c.transparent, c.blend ? &blend : nullptr, st);
-            auto same = Same(got, want);
-            EXPECT_TRUE(same) << c.Describe() << " into (" << r.left << ", " << r.top << ", "
-                              << r.right << ", " << r.bottom << ")";
-            if (!same) return false;
-        }
-        return true;
-    });
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(77);
+        const tessra::Rect rects[] = {
+            {-4, 2, 22, 20},  // up about two times, clipped on the left and the bottom
+            {19, 13, 2, 1},   // mirrored on both axes, slightly up
+            {1, 1, 7, 5},     // down about two times
+            {3, 14, 16, 5},   // mirrored vertically
+            {14, 0, 3, 8},    // the source's size, mirrored left to right
+            {5, 5, 16, 13},   // the source's size: handed to the plain blit
+        };
+        ForEachCase([&](const Sweep& c) {
+            Image src(c.kind, 11, 8, c.srcKind == 0, c.srcKind == 2, 0,
+                      0x3C3C3C3C & (c.kind ? ~0u : 0xFFFF));
+            if (c.srcKind == 0) src.m.transColor = 9;
+            FillNoise(src, rng);
+            Image blend(2, 11, 8);
+            FillBytes(blend, rng);
+            for (const tessra::Rect& r : rects) {
+                Image got(c.kind, 24, 18), want(c.kind, 24, 18);
+                FillNoise(got, rng);
+                std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
+                State st = c.Make({1, 0, 21, 17});
+                Apply(st);
+                tessra::MemImgStretchBlit(&got.m, &src.m, &r, c.transparent,
+                                          c.blend ? &blend.m : nullptr);
+                RefStretch(want, src, r, c.transparent, c.blend ? &blend : nullptr, st);
+                auto same = Same(got, want);
+                EXPECT_TRUE(same) << c.Describe() << " into (" << r.left << ", " << r.top << ", "
+                                  << r.right << ", " << r.bottom << ")"
+                                  << (avx2 ? " avx2" : " sse2");
+                if (!same) return false;
+            }
+            return true;
+        });
+    }
 }
 
 TEST_F(SoftSweep, FillMatchesReference) {
@@ -215,6 +219,91 @@ TEST(SoftSweepWide, LongRowsMatchReference) {
                                     << " p " << p << " transparent " << transparent << " at " << x
                                     << (avx2 ? " avx2" : " sse2");
                             }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A 32-bit source with per-pixel alpha made of runs of clear, opaque and partly clear pixels of
+// every length from 1 to past one run's 64, so that run codes, run splits, vector groups and
+// the pixels left over after them all occur.
+void FillAlphaRuns(Image& src, std::mt19937& rng) {
+    FillNoise(src, rng);
+    for (int y = 0; y < src.m.height; ++y)
+        for (int x = 0; x < src.m.width;) {
+            const int kind = int(rng() % 3), len = 1 + int(rng() % 70);
+            for (int e = std::min(src.m.width, x + len); x < e; ++x) {
+                const uint32_t a = kind == 0 ? 0 : kind == 1 ? 255 : 1 + rng() % 254;
+                src.Set(x, y, (src.Get(x, y) & 0xFFFFFF) | a << 24);
+            }
+        }
+}
+
+// The run-data path of an alpha source copied in mode 0, from rows narrower than one vector to
+// rows of many runs, at several destination alignments, with run data that matches the pixels
+// and with run data of other pixels (code 2 over opaque pixels, code 1 over partly clear ones).
+TEST(SoftSweepWide, AlphaRunDataMatchesReference) {
+    SetTestRamp();
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(42);
+        for (int width : {1, 2, 3, 5, 7, 8, 9, 13, 31, 64, 150})
+            for (int mismatched = 0; mismatched < 2; ++mismatched)
+                for (int x = 0; x < 4; ++x) {
+                    Image src(1, width, 5, 0, 1, 1);
+                    FillAlphaRuns(src, rng);
+                    WriteRunData(src);
+                    if (mismatched) FillNoise(src, rng);
+                    // The sprite's rows end where the destination's do, so nothing may be read
+                    // or written past a row's last pixel.
+                    Image got(1, width + x, 6), want(1, width + x, 6);
+                    FillNoise(got, rng);
+                    std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
+                    State st = State::Of(0, 0);
+                    st.area = {0, 0, width + x, 6};
+                    Apply(st);
+                    tessra::MemImgBlit(&got.m, &src.m, x, 1, 1, nullptr);
+                    RefBlit(want, src, x, 1, 1, nullptr, st);
+                    ASSERT_TRUE(Same(got, want))
+                        << "width " << width << " at " << x << (mismatched ? " mismatched" : "")
+                        << (avx2 ? " avx2" : " sse2");
+                }
+    }
+}
+
+// Stretches to exactly half the source's width take every other source column whole rows at a
+// time: clipped on either side (so the first column shown is odd or even), at several widths
+// around the vector sizes, both formats; mirrored halves and near-halves take the general loop.
+TEST(SoftSweepWide, HalfWidthStretchMatchesReference) {
+    SetTestRamp();
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(2);
+        for (int kind = 0; kind < 2; ++kind)
+            for (int w : {1, 2, 3, 4, 5, 8, 9, 16, 17, 33, 70})
+                for (int srcWidth : {2 * w, 2 * w + 1})
+                    for (int shape = 0; shape < 4; ++shape) {
+                        Image src(kind, srcWidth, 6);
+                        FillNoise(src, rng);
+                        Image got(kind, w + 6, 5), want(kind, w + 6, 5);
+                        FillNoise(got, rng);
+                        std::memcpy(want.m.pixels, got.m.pixels,
+                                    size_t(got.m.pitch) * got.m.height);
+                        // 0: whole; 1: the first column clipped off; 2: the last column clipped
+                        // off; 3: mirrored left to right.
+                        tessra::Rect r{2, 0, 2 + w, 3};
+                        if (shape == 3) std::swap(r.left, r.right);
+                        State st = State::Of(0, 0);
+                        st.area = {shape == 1 ? 3 : 0, 0, shape == 2 ? 1 + w : w + 6, 5};
+                        Apply(st);
+                        tessra::MemImgStretchBlit(&got.m, &src.m, &r, 0, nullptr);
+                        RefStretch(want, src, r, 0, nullptr, st);
+                        ASSERT_TRUE(Same(got, want))
+                            << "kind " << kind << " width " << w << " from " << srcWidth
+                            << " shape " << shape << (avx2 ? " avx2" : " sse2");
+                    }
     }
 }
 
