@@ -1,5 +1,7 @@
-// The painters of the sprites, by id.
+// The painters of the sprites, by id: tiles, characters, walkers, HUD and menu pieces.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "game/core/sprite_ids.h"
 #include "tools/databuild/art.h"
@@ -10,20 +12,832 @@ namespace s = velmora::sprite;
 
 namespace {
 
-void Placeholder(int32_t id, const View& v) {
-    const uint32_t c = Rgb(90 + Hash(id) % 120, 90 + Hash(id, 1) % 120, 90 + Hash(id, 2) % 120);
-    v.Fill(1, 1, v.w - 2, v.h - 2, c);
-    v.Frame(0, 0, v.w, v.h, Rgb(30, 30, 40));
+constexpr double kPi = 3.14159265358979323846;
+constexpr uint32_t kInk = Rgb(28, 22, 40);  // the dark edge of every figure
+
+// A palette of the game: warm greens and earth with bright accents.
+constexpr uint32_t kHue[8] = {Rgb(232, 72, 72),  Rgb(80, 120, 232), Rgb(84, 196, 96),
+                              Rgb(244, 208, 72), Rgb(176, 96, 220), Rgb(72, 208, 216),
+                              Rgb(248, 148, 64), Rgb(236, 236, 244)};
+
+uint32_t Noise(uint32_t base, int amount, int x, int y, uint32_t seed) {
+    return Lighten(base, int(Hash(x, y, seed) % (2 * amount + 1)) - amount);
+}
+
+void Texture(const View& v, uint32_t base, int amount, uint32_t seed) {
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x) v.Set(x, y, Noise(base, amount, x / 2, y / 2, seed));
+}
+
+void Label(const View& v, const char* text, uint32_t c, int sx = 2, int sy = 2) {
+    const int w = WordsWidth(text, sx);
+    DrawWords(v, (v.w - w) / 2, (v.h - 6 * sy) / 2, text, sx, sy, c);
+}
+
+// ---- Tiles: 16 kinds of ground and block, animated water, lava, flowers and sparkles ----
+
+void Grass(const View& v, int variant, uint32_t seed) {
+    Texture(v, Rgb(92, 168, 72), 10, seed);
+    for (int k = 0; k < 10; ++k) {
+        const int x = Hash(seed, k) % 30, y = Hash(seed, k, 1) % 28 + 2;
+        v.Set(x, y, Rgb(132, 204, 96));
+        v.Set(x + 1, y - 1, Rgb(132, 204, 96));
+        v.Set(x, y + 1, Rgb(64, 128, 56));
+    }
+    if (variant % 4 == 1)
+        for (int k = 0; k < 3; ++k)
+            v.Disc(6 + Hash(seed, k, 2) % 20, 6 + Hash(seed, k, 3) % 20, 1.6,
+                   k ? Rgb(252, 244, 140) : Rgb(248, 248, 255));
+}
+
+void Ground(const View& v, int kind, int variant, uint32_t seed) {
+    static const uint32_t kBase[] = {Rgb(92, 168, 72),   Rgb(156, 112, 72),  Rgb(148, 148, 156),
+                                     Rgb(224, 200, 136), Rgb(232, 240, 248), Rgb(176, 128, 80)};
+    if (kind == 0) return Grass(v, variant, seed);
+    Texture(v, kBase[kind], kind == 4 ? 4 : 9, seed);
+    if (kind == 2) {  // paving stones
+        const int off = (variant & 1) * 8;
+        v.Fill(0, 15, 32, 1, Rgb(112, 112, 124));
+        v.Fill((off + 12) % 32, 0, 1, 15, Rgb(112, 112, 124));
+        v.Fill((off + 28) % 32, 16, 1, 16, Rgb(112, 112, 124));
+    } else if (kind == 5) {  // planks
+        for (int y = 7; y < 32; y += 8) v.Fill(0, y, 32, 1, Rgb(120, 80, 48));
+        for (int k = 0; k < 4; ++k) v.Set(4 + 8 * k + variant % 3, k * 8 + 3, Rgb(96, 64, 40));
+    } else {
+        for (int k = 0; k < 6; ++k)
+            v.Disc(Hash(seed, k) % 32, Hash(seed, k, 4) % 32, 1.2, Lighten(kBase[kind], -30));
+    }
+    if (variant % 4 == 3) v.Frame(0, 0, 32, 32, Lighten(kBase[kind], -24));
+}
+
+void Block(const View& v, int kind, int variant, uint32_t seed) {
+    // Raised blocks: a lit top face and a dark front.
+    static const uint32_t kBase[] = {Rgb(184, 88, 64),  Rgb(140, 140, 152), Rgb(60, 140, 64),
+                                     Rgb(132, 100, 76), Rgb(168, 220, 240), Rgb(120, 132, 156)};
+    const uint32_t b = kBase[kind];
+    Texture(v, b, 8, seed);
+    v.Fill(0, 22, 32, 10, Lighten(b, -48));
+    if (kind == 0) {  // bricks
+        for (int y = 0; y < 22; y += 6) {
+            v.Fill(0, y, 32, 1, Lighten(b, -60));
+            for (int x = (y / 6 % 2) * 5; x < 32; x += 10) v.Fill(x, y, 1, 6, Lighten(b, -60));
+        }
+    } else if (kind == 2) {  // hedge
+        for (int k = 0; k < 14; ++k)
+            v.Disc(Hash(seed, k) % 30 + 1, Hash(seed, k, 5) % 20 + 1, 3,
+                   Lighten(b, 20 - int(Hash(k) % 30)));
+    } else if (kind == 4) {  // ice
+        v.Line(4, 4, 12, 12, Rgb(248, 252, 255));
+        v.Line(18, 3, 26, 11, Rgb(248, 252, 255));
+    } else if (kind == 5) {  // metal with rivets
+        for (int x : {4, 27})
+            for (int y : {4, 17}) v.Disc(x, y, 1.5, Rgb(220, 224, 236));
+    } else {
+        for (int k = 0; k < 5; ++k)
+            v.Line(Hash(seed, k) % 28, Hash(seed, k, 1) % 20, Hash(seed, k) % 28 + 4,
+                   Hash(seed, k, 1) % 20 + 2, Lighten(b, -40));
+    }
+    v.Fill(0, 0, 32, 1, Lighten(b, 50));
+    v.Fill(0, 22, 32, 1, Lighten(b, -70));
+    if (variant & 1) v.Fill(0, 0, 1, 32, Lighten(b, 30));
+}
+
+void Animated(const View& v, int kind, int variant, int frame, uint32_t seed) {
+    if (kind == 0 || kind == 1) {  // water, lava
+        const uint32_t base = kind == 0 ? Rgb(56, 112, 208) : Rgb(216, 72, 24);
+        const uint32_t crest = kind == 0 ? Rgb(168, 212, 252) : Rgb(252, 208, 72);
+        Texture(v, base, 6, seed);
+        for (int y = 0; y < 32; y += 8)
+            for (int x = 0; x < 32; ++x) {
+                const int yy = y + int(std::lround(2 * std::sin((x + frame * 8 + y) * kPi / 16)));
+                v.Set(x, yy, crest);
+            }
+    } else if (kind == 2) {  // flowers nodding in the wind
+        Grass(v, 0, seed);
+        for (int k = 0; k < 3; ++k) {
+            const int x = 6 + k * 10, y = 10 + (k % 2) * 10;
+            const int sway = int(std::lround(2 * std::sin((frame + k) * kPi / 2)));
+            v.Line(x, y + 8, x + sway, y, Rgb(56, 120, 48));
+            v.Disc(x + sway + 0.5, y + 0.5, 3, kHue[(variant + k) % 7]);
+            v.Disc(x + sway + 0.5, y + 0.5, 1, Rgb(252, 240, 120));
+        }
+    } else {  // magic floor
+        Texture(v, Rgb(72, 56, 120), 6, seed);
+        v.Frame(2, 2, 28, 28, Rgb(120, 96, 200));
+        for (int k = 0; k < 4; ++k) {
+            const int x = 4 + int(Hash(seed, k, frame) % 24),
+                      y = 4 + int(Hash(seed, k, frame + 9) % 24);
+            v.Set(x, y, Rgb(248, 240, 255));
+            v.Set(x - 1, y, Rgb(200, 180, 255));
+            v.Set(x + 1, y, Rgb(200, 180, 255));
+            v.Set(x, y - 1, Rgb(200, 180, 255));
+            v.Set(x, y + 1, Rgb(200, 180, 255));
+        }
+    }
+}
+
+void Tile(int n, const View& v) {
+    const uint32_t seed = n;
+    if (n >= 448) {  // the last row: holes, pits and marks
+        v.Fill(0, 0, 32, 32, Rgb(56, 40, 32));
+        v.Ellipse(16, 16, 14, 10, Rgb(20, 14, 12));
+        return;
+    }
+    if (n >= 192) {
+        const int base = 192 + (n - 192) % 64, frame = (n - 192) / 64;
+        return Animated(v, (base - 192) / 16, base % 16, frame, base);
+    }
+    const int row = n / 16, variant = n % 16;
+    if (row < 6)
+        Ground(v, row, variant, seed);
+    else
+        Block(v, row - 6, variant, seed);
+}
+
+// ---- Characters ----
+
+struct Look {
+    uint32_t hair, skin, coat, trim, boots;
+};
+
+constexpr Look kPlayerLook[3] = {
+    {Rgb(96, 184, 72), Rgb(252, 220, 188), Rgb(232, 88, 72), Rgb(252, 236, 160), Rgb(112, 72, 48)},
+    {Rgb(248, 168, 56), Rgb(252, 216, 180), Rgb(72, 120, 224), Rgb(236, 244, 255), Rgb(64, 56, 96)},
+    {Rgb(168, 112, 232), Rgb(248, 212, 196), Rgb(72, 176, 120), Rgb(252, 248, 200),
+     Rgb(96, 64, 48)}};
+
+// A round-headed figure facing one of eight directions (0 right, 2 down, 4 left, 6 up).
+void Figure(const View& v, const Look& look, int dir, int frame, int cx, int top) {
+    const double fx = std::cos(dir * kPi / 4), fy = std::sin(dir * kPi / 4);
+    const int step = (frame == 1) ? 2 : (frame == 3) ? -2 : 0;
+    const int bob = (frame % 2) ? 1 : 0;
+    // Legs and boots.
+    v.Fill(cx - 5, top + 34 - bob, 4, 8 + step, look.boots);
+    v.Fill(cx + 1, top + 34 - bob, 4, 8 - step, look.boots);
+    // Body.
+    v.Ellipse(cx, top + 29 - bob, 8, 8, look.coat);
+    v.Fill(cx - 8, top + 29 - bob, 16, 2, look.trim);
+    // Arms swing against the legs.
+    v.Disc(cx - 8 + fx, top + 27 - bob - step, 2.5, look.skin);
+    v.Disc(cx + 8 + fx, top + 27 - bob + step, 2.5, look.skin);
+    // Head.
+    const int hy = top + 13 - bob;
+    v.Disc(cx, hy, 11, look.hair);
+    if (fy > -0.5) {  // the face shows unless it looks away
+        v.Ellipse(cx + fx * 3, hy + 3, 8, 6.5, look.skin);
+        for (int e = -1; e <= 1; e += 2) {
+            const double ex = cx + fx * 5 + e * 3.5 * (1 - std::abs(fx) * 0.6);
+            if (std::abs(fx) > 0.9 && e * fx < 0) continue;
+            v.Fill(int(ex) - 1, hy + 1, 2, 4, kInk);
+            v.Set(int(ex) - 1, hy + 1, Rgb(255, 255, 255));
+        }
+        v.Fill(cx - 3 + int(fx * 4), hy + 6, 2, 1, Rgb(216, 120, 120));
+    }
+    // A leaf sprout on top: the players are gardeners of the leaf folk.
+    v.Ellipse(cx + 3, top + 1, 4, 2, Rgb(112, 212, 88));
+    v.Line(cx, top + 3, cx + 2, top + 1, Rgb(56, 120, 48));
+    v.Outline(kInk);
+}
+
+void Player(int i, const View& v) {
+    const int who = i / 32, dir = (i % 32) / 4, frame = i % 4;
+    Figure(v, kPlayerLook[who], dir, frame, 16, 4);
+}
+
+void Companion(int i, const View& v) {
+    // A small mushroom sprite floating on its cap.
+    const int dir = i / 4, frame = i % 4;
+    const int bob = int(std::lround(2 * std::sin(frame * kPi / 2)));
+    const double fx = std::cos(dir * kPi / 4);
+    v.Ellipse(24, 44, 10, 3, Rgb(40, 40, 56));
+    v.Ellipse(24, 30 + bob, 8, 9, Rgb(252, 236, 212));
+    v.Fill(17, 38 + bob, 4, 5, Rgb(252, 236, 212));
+    v.Fill(27, 38 + bob, 4, 5, Rgb(252, 236, 212));
+    v.Fill(int(21 + fx * 3), 28 + bob, 2, 3, kInk);
+    v.Fill(int(26 + fx * 3), 28 + bob, 2, 3, kInk);
+    v.Outline(kInk);
+}
+
+void LeafCreature(const View& v, uint32_t body, int frame, double fx, int eyes) {
+    const int cx = v.w / 2, cy = v.h / 2 + 2;
+    const int bob = frame % 2;
+    v.Ellipse(cx, cy - bob, v.w * 0.32, v.h * 0.38, body);
+    v.Line(cx, cy - int(v.h * 0.38) - bob, cx, cy + int(v.h * 0.3) - bob, Lighten(body, -50));
+    v.Tri(cx - 2, cy - v.h * 0.36 - bob, cx + 2, cy - v.h * 0.36 - bob, cx + 4,
+          cy - v.h * 0.5 - bob, Lighten(body, -40));
+    for (int e = -1; e <= eyes - 2; e += 2) {
+        const int ex = cx + int(fx * 3) + e * 4;
+        v.Fill(ex - 1, cy - 3 - bob, 3, 4, Rgb(255, 255, 255));
+        v.Fill(ex, cy - 2 - bob, 2, 3, kInk);
+    }
+    v.Fill(cx - 4 + (frame == 1 ? 2 : 0), cy + int(v.h * 0.34), 3, 3, Lighten(body, -60));
+    v.Fill(cx + 2 - (frame == 3 ? 2 : 0), cy + int(v.h * 0.34), 3, 3, Lighten(body, -60));
+    v.Shade(20);
+    v.Outline(kInk);
+}
+
+void Pumpkin(const View& v, int face, int facing) {
+    const double a = facing * 2 * kPi / 24;
+    const int cx = v.w / 2, cy = v.h / 2 + 1;
+    v.Ellipse(cx, cy, 13, 11, Rgb(240, 140, 40));
+    v.Ellipse(cx, cy, 5, 11, Rgb(252, 168, 64));
+    v.Fill(cx - 1, cy - 14, 3, 4, Rgb(80, 128, 48));
+    if (std::sin(a) > -0.3) {  // the face turns with the facing
+        const int fx = int(std::lround(std::cos(a) * 5));
+        const uint32_t glow = face == 2 ? Rgb(252, 72, 48) : Rgb(252, 236, 120);
+        v.Tri(cx + fx - 7, cy - 1, cx + fx - 3, cy - 1, cx + fx - 5, cy - 5, glow);
+        v.Tri(cx + fx + 3, cy - 1, cx + fx + 7, cy - 1, cx + fx + 5, cy - 5, glow);
+        if (face == 1)
+            v.Disc(cx + fx, cy + 5, 2.5, glow);
+        else
+            v.Fill(cx + fx - 5, cy + 3, 10, 2, glow);
+    }
+    v.Outline(kInk);
+}
+
+// ---- Menus and HUD ----
+
+void Panel(const View& v, uint32_t top, uint32_t bottom, uint32_t edge) {
+    for (int y = 0; y < v.h; ++y)
+        v.Fill(0, y, v.w, 1, Mix(top, bottom, y * 256 / std::max(1, v.h - 1)));
+    v.Frame(0, 0, v.w, v.h, edge);
+    v.Frame(1, 1, v.w - 2, v.h - 2, Lighten(edge, 60));
+}
+
+void Window(const View& v) {
+    Panel(v, Rgb(40, 56, 112), Rgb(20, 24, 56), Rgb(200, 184, 120));
+    for (int y = 12; y < v.h - 12; y += 24)
+        for (int x = 12 + (y / 24 % 2) * 12; x < v.w - 12; x += 24) v.Set(x, y, Rgb(72, 92, 160));
+    v.Frame(6, 6, v.w - 12, v.h - 12, Rgb(120, 108, 72));
+}
+
+void MenuLabel(const View& v, const char* text, uint32_t color) {
+    Panel(v, Rgb(64, 48, 96), Rgb(32, 24, 56), Rgb(236, 216, 140));
+    const int w = WordsWidth(text, 2);
+    DrawWords(v, (v.w - w) / 2 + 1, (v.h - 12) / 2 + 1, text, 2, 2, kInk);
+    DrawWords(v, (v.w - w) / 2, (v.h - 12) / 2, text, 2, 2, color);
+}
+
+void Logo(const View& v) {
+    // Big letters with a warm gradient, a dark edge, and leaves around them.
+    const char* word = "VELMORA";
+    const int sx = 12, sy = 14;
+    const int w = WordsWidth(word, sx);
+    const int x0 = (v.w - w) / 2, y0 = 40;
+    v.Ellipse(v.w / 2, 112, 250, 80, Rgb(60, 120, 64));
+    v.Ellipse(v.w / 2, 112, 240, 72, Rgb(84, 156, 80));
+    for (int k = 0; k < 18; ++k) {
+        const double a = k * 2 * kPi / 18;
+        const double lx = v.w / 2 + std::cos(a) * 236, ly = 112 + std::sin(a) * 74;
+        v.Ellipse(lx, ly, 14, 8, k % 2 ? Rgb(120, 204, 88) : Rgb(168, 224, 104));
+    }
+    DrawWords(v, x0 + 5, y0 + 6, word, sx, sy, Rgb(24, 40, 24));
+    Canvas letters(v.w, v.h, kKeyGreen);
+    View lv{&letters, 0, 0, v.w, v.h};
+    DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x)
+            if (letters.Get(x, y) != kKeyGreen) {
+                const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
+                uint32_t c = Mix(Rgb(255, 244, 160), Rgb(232, 104, 48), t);
+                if ((y - y0) % sy < 3) c = Lighten(c, 40);
+                v.Set(x, y, c);
+            }
+    v.Outline(kInk);
+}
+
+void Digit(const View& v, int d, int sx, int sy, uint32_t c) {
+    if (const FontGlyph* g = FindGlyph('0' + d)) DrawGlyph(v, 0, v.h - 6 * sy, *g, sx, sy, c);
+}
+
+void Icon(const View& v, int kind, int n) {
+    // Items and icons: a round badge with a symbol, colored by number.
+    const uint32_t hue = kHue[n % 8];
+    const int cx = v.w / 2, cy = v.h / 2;
+    switch (n % 6) {
+        case 0:  // bottle
+            v.Fill(cx - 3, 4, 6, 6, Rgb(200, 180, 150));
+            v.Ellipse(cx, cy + 5, 10, 10, hue);
+            v.Ellipse(cx - 4, cy + 2, 2.5, 4, Lighten(hue, 90));
+            break;
+        case 1:  // star
+            for (int k = 0; k < 5; ++k) {
+                const double a = -kPi / 2 + k * 2 * kPi / 5;
+                v.Tri(cx, cy, cx + 13 * std::cos(a), cy + 13 * std::sin(a),
+                      cx + 5 * std::cos(a + kPi / 5), cy + 5 * std::sin(a + kPi / 5), hue);
+                v.Tri(cx, cy, cx + 13 * std::cos(a), cy + 13 * std::sin(a),
+                      cx + 5 * std::cos(a - kPi / 5), cy + 5 * std::sin(a - kPi / 5), hue);
+            }
+            break;
+        case 2:  // orb
+            v.Disc(cx, cy, 12, hue);
+            v.Disc(cx - 4, cy - 4, 4, Lighten(hue, 100));
+            break;
+        case 3:  // heart
+            v.Disc(cx - 5, cy - 3, 6, hue);
+            v.Disc(cx + 5, cy - 3, 6, hue);
+            v.Tri(cx - 11, cy - 1, cx + 11, cy - 1, cx, cy + 11, hue);
+            break;
+        case 4:  // leaf
+            v.Ellipse(cx, cy, 12, 7, hue);
+            v.Line(cx - 12, cy, cx + 12, cy, Lighten(hue, -70));
+            break;
+        default:  // gem
+            v.Tri(cx - 12, cy - 3, cx + 12, cy - 3, cx, cy + 12, hue);
+            v.Fill(cx - 8, cy - 9, 16, 6, Lighten(hue, 50));
+            break;
+    }
+    if (kind == 1) {  // icons carry a ring
+        v.Ring(cx, cy, 15.5, 1.5, Rgb(252, 232, 140));
+    }
+    v.Shade(24);
+    v.Outline(kInk);
+}
+
+void Portrait(const View& v, int n) {
+    Panel(v, Lighten(kHue[n % 8], -40), Lighten(kHue[n % 8], -100), Rgb(236, 216, 140));
+    Look look = kPlayerLook[n % 3];
+    look.hair = kHue[(n + 2) % 8];
+    Canvas big(32, 48, kKeyGreen);
+    View bv{&big, 0, 0, 32, 48};
+    Figure(bv, look, 2, 0, 16, 4);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 31; ++x)
+            if (big.Get(x, y) != kKeyGreen) v.Fill(1 + x * 2, 4 + y * 2, 2, 2, big.Get(x, y));
+}
+
+void Shadow(const View& v) {
+    v.Ellipse(v.w / 2, v.h / 2, v.w / 2 - 1, v.h / 2 - 2, Rgb(255, 255, 255));
+}
+
+void Spark(const View& v, int n, bool star) {
+    const uint32_t c = kHue[(n + 3) % 8];
+    const double cx = v.w / 2.0, cy = v.h / 2.0;
+    if (star) {
+        v.Tri(cx, 0, cx - 2, cy, cx + 2, cy, Rgb(255, 255, 255));
+        v.Tri(cx, v.h, cx - 2, cy, cx + 2, cy, Rgb(255, 255, 255));
+        v.Tri(0, cy, cx, cy - 2, cx, cy + 2, Rgb(255, 255, 255));
+        v.Tri(v.w, cy, cx, cy - 2, cx, cy + 2, Rgb(255, 255, 255));
+        v.Disc(cx, cy, 2.5 + (n % 4) * 0.5, c);
+    } else {
+        v.Disc(cx, cy, 6, Mix(c, Rgb(0, 0, 0), 96));
+        v.Disc(cx, cy, 4, c);
+        v.Disc(cx, cy, 2, Rgb(255, 255, 240));
+    }
+}
+
+void Blast(const View& v, int frame) {
+    const double cx = v.w / 2.0, cy = v.h / 2.0, r = 8 + frame * 3.2;
+    v.Disc(cx, cy, r, Rgb(216, 64, 24));
+    v.Disc(cx, cy, r * 0.75, Rgb(248, 160, 40));
+    v.Disc(cx, cy, r * 0.45, frame > 5 ? Rgb(200, 200, 200) : Rgb(255, 248, 200));
+    for (int k = 0; k < 8; ++k) {
+        const double a = k * kPi / 4 + frame * 0.3;
+        v.Disc(cx + std::cos(a) * r, cy + std::sin(a) * r, 3 + frame % 3, Rgb(252, 200, 64));
+    }
+}
+
+void Gate(const View& v, int n, bool open) {
+    const uint32_t hue = kHue[n % 4];
+    v.Fill(1, 4, 6, v.h - 5, Rgb(120, 120, 132));
+    v.Fill(v.w - 7, 4, 6, v.h - 5, Rgb(120, 120, 132));
+    if (!open)
+        for (int x = 9; x < v.w - 8; x += 5) v.Fill(x, 6, 3, v.h - 10, hue);
+    else
+        v.Fill(8, v.h - 6, v.w - 16, 4, Lighten(hue, -60));
+    v.Fill(0, 0, v.w, 6, Lighten(hue, open ? -40 : 20));
+    v.Shade(16);
+    v.Outline(kInk);
+}
+
+void Prop(const View& v, int n) {
+    const int kind = n % 8;
+    const int cx = v.w / 2;
+    switch (kind) {
+        case 0:  // round tree
+            v.Fill(cx - 3, 30, 6, 16, Rgb(120, 80, 48));
+            v.Disc(cx, 18, 14, Rgb(64, 148, 64));
+            v.Disc(cx - 5, 13, 6, Rgb(104, 184, 80));
+            break;
+        case 1:  // pine
+            v.Fill(cx - 2, 38, 4, 9, Rgb(112, 72, 40));
+            for (int k = 0; k < 3; ++k)
+                v.Tri(cx, 4 + k * 10, cx - 8 - k * 3, 20 + k * 10, cx + 8 + k * 3, 20 + k * 10,
+                      Rgb(48, 120, 72));
+            break;
+        case 2:  // rock
+            v.Ellipse(cx, 36, 13, 9, Rgb(140, 136, 144));
+            v.Ellipse(cx - 4, 33, 5, 3, Rgb(184, 180, 188));
+            break;
+        case 3:  // flower bush
+            v.Ellipse(cx, 36, 13, 9, Rgb(72, 152, 72));
+            for (int k = 0; k < 5; ++k)
+                v.Disc(cx - 9 + k * 4.5, 31 + (k % 2) * 5, 2.2, kHue[(n + k) % 8]);
+            break;
+        case 4:  // lamp post
+            v.Fill(cx - 1, 10, 3, 36, Rgb(72, 72, 88));
+            v.Disc(cx, 9, 5, Rgb(252, 232, 140));
+            break;
+        case 5:  // barrel
+            v.Fill(cx - 9, 22, 18, 24, Rgb(152, 100, 56));
+            v.Fill(cx - 9, 26, 18, 2, Rgb(80, 72, 72));
+            v.Fill(cx - 9, 40, 18, 2, Rgb(80, 72, 72));
+            break;
+        case 6:  // sign
+            v.Fill(cx - 1, 24, 3, 22, Rgb(120, 80, 48));
+            v.Fill(cx - 11, 16, 22, 12, Rgb(196, 152, 96));
+            v.Fill(cx - 8, 21, 16, 1, Rgb(96, 64, 40));
+            break;
+        default:  // mushroom
+            v.Fill(cx - 3, 32, 6, 14, Rgb(244, 232, 212));
+            v.Ellipse(cx, 30, 12, 8, Rgb(216, 64, 56));
+            v.Disc(cx - 4, 28, 2, Rgb(255, 255, 255));
+            v.Disc(cx + 5, 27, 1.5, Rgb(255, 255, 255));
+            break;
+    }
+    v.Shade(20);
+    v.Outline(kInk);
+}
+
+void BossPart(const View& v, int n) {
+    const uint32_t armour = Rgb(112, 64, 152), glow = Rgb(252, 120, 200);
+    const double cx = v.w / 2.0, cy = v.h / 2.0;
+    if (n == 0) {  // body
+        v.Ellipse(cx, cy, 28, 24, armour);
+        v.Ellipse(cx, cy + 4, 16, 12, Lighten(armour, 40));
+        v.Disc(cx, cy, 6, glow);
+    } else if (n == 1) {  // head
+        v.Disc(cx, cy, 22, armour);
+        v.Tri(cx - 20, cy - 10, cx - 8, cy - 18, cx - 26, cy - 30, Rgb(240, 220, 120));
+        v.Tri(cx + 20, cy - 10, cx + 8, cy - 18, cx + 26, cy - 30, Rgb(240, 220, 120));
+        v.Fill(int(cx) - 12, int(cy) - 2, 8, 5, glow);
+        v.Fill(int(cx) + 4, int(cy) - 2, 8, 5, glow);
+    } else if (n < 7) {  // arm segments
+        v.Ellipse(cx, cy, 26 - n * 2, 10, Lighten(armour, 20 - n * 6));
+        v.Disc(cx - 20 + n, cy, 6, glow);
+    } else {  // hand
+        for (int k = 0; k < 4; ++k)
+            v.Thick(int(cx), int(cy), int(cx - 18 + k * 12), int(cy - 22), 3.5, armour);
+        v.Disc(cx, cy + 4, 14, armour);
+    }
+    v.Shade(30);
+    v.Outline(kInk);
 }
 
 }  // namespace
 
 void PaintSprite(int32_t id, const View& v) {
-    if (id == s::kWhite) {
-        v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
+    namespace sp = s;
+    if (id >= sp::kTile && id < sp::kTile + 464) return Tile(id - sp::kTile, v);
+    if (id >= sp::kPlayer && id < sp::kPlayer + 96) return Player(id - sp::kPlayer, v);
+    if (id >= sp::kCompanion && id < sp::kCompanion + 32) return Companion(id - sp::kCompanion, v);
+    if (id >= sp::kKabochaFace && id < sp::kKabochaFace + 72)
+        return Pumpkin(v, (id - sp::kKabochaFace) / 24, (id - sp::kKabochaFace) % 24);
+    if (id >= sp::kAnimated && id < sp::kAnimated + 512) {
+        // Four-frame loops: glowing motes and sparkles that pulse.
+        const int i = id - sp::kAnimated, frame = i % 4, group = i / 4;
+        const double r = 5 + 3 * std::sin(frame * kPi / 2) + (group % 3) * 2;
+        v.Disc(15, 15, r + 3, Mix(kHue[group % 8], Rgb(0, 0, 0), 100));
+        v.Disc(15, 15, r, kHue[group % 8]);
+        v.Disc(13, 13, r / 2.5, Rgb(255, 255, 240));
         return;
     }
-    Placeholder(id, v);
+    if (id >= sp::kProp && id < sp::kProp + 128) return Prop(v, id - sp::kProp);
+    if (id >= sp::kEdgeShade && id < sp::kEdgeShade + 32) {
+        // Dark fades along the map's edges, one per side combination.
+        const int e = (id - sp::kEdgeShade) % 8;
+        for (int y = 0; y < v.h; ++y)
+            for (int x = 0; x < v.w; ++x) {
+                int d = 99;
+                if (e & 1) d = std::min(d, y);
+                if (e & 2) d = std::min(d, x);
+                if (e & 4) d = std::min(d, v.w - 1 - x);
+                if (d < 8 && (x + y + d) % 2 == 0) v.Set(x, y, Rgb(16, 16, 32));
+            }
+        return;
+    }
+    if (id >= sp::kShadow && id < sp::kShadow + 19) {
+        if (id == sp::kTargetMark) {
+            v.Ring(v.w / 2.0, v.h / 2.0, 7.5, 2, Rgb(255, 255, 255));
+            return;
+        }
+        return Shadow(v);
+    }
+    if (id >= sp::kLeafBody && id <= sp::kLeafBody + 21)
+        return LeafCreature(v, kHue[(id - sp::kLeafBody) / 4 % 8], (id - sp::kLeafBody) % 4, 0.5,
+                            2);
+    if (id >= sp::kHeldForm && id < sp::kHeldForm + 128)
+        return LeafCreature(v, kHue[(id - sp::kHeldForm) / 16 % 8], 0, 0, 2);
+    if ((id >= sp::kLegsA && id < sp::kLegsA + 4) || (id >= sp::kLegsB && id < sp::kLegsB + 4)) {
+        const int f = id % 4;
+        v.Fill(10 + (f == 1 ? 2 : 0), 2, 4, 12, Rgb(92, 140, 60));
+        v.Fill(18 - (f == 3 ? 2 : 0), 2, 4, 12, Rgb(92, 140, 60));
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kFieldItem && id < sp::kFieldItem + 32) return Icon(v, 0, id - sp::kFieldItem);
+    if (id >= sp::kIcon && id < sp::kIcon + 32) return Icon(v, 1, id - sp::kIcon);
+    if (id >= sp::kPortrait && id < sp::kPortrait + 16) return Portrait(v, id - sp::kPortrait);
+    if (id >= sp::kColorGate && id < sp::kColorGate + 16)
+        return Gate(v, id - sp::kColorGate, id - sp::kColorGate >= 8);
+    if (id == sp::kSwitchGateOpen || id == sp::kSwitchGateShut)
+        return Gate(v, 5, id == sp::kSwitchGateOpen);
+    if (id >= sp::kBossPart && id < sp::kBossPart + 8) return BossPart(v, id - sp::kBossPart);
+    if ((id >= sp::kBigLeaf && id < sp::kBigLeaf + 23) || id == sp::kBigLeafSingle ||
+        id == sp::kLeafKing)
+        return LeafCreature(v, id == sp::kLeafKing ? Rgb(244, 208, 72) : Rgb(72, 168, 88), id % 4,
+                            0.3, 2);
+    if (id >= sp::kBlastA && id < sp::kBlastA + 8) return Blast(v, id - sp::kBlastA);
+    if (id >= sp::kBlastB && id < sp::kBlastB + 8) return Blast(v, id - sp::kBlastB);
+    if (id == sp::kBlast) return Blast(v, 4);
+    if (id >= sp::kSpark && id < sp::kSpark + 8) return Spark(v, id - sp::kSpark, false);
+    if (id >= sp::kStar && id < sp::kStar + 8) return Spark(v, id - sp::kStar, true);
+    if (id >= sp::kSmallDigit && id < sp::kSmallDigit + 10) {
+        Digit(v, id - sp::kSmallDigit, 1, 1, Rgb(255, 255, 255));
+        return;
+    }
+    if (id >= sp::kLargeDigit && id < sp::kLargeDigit + 10) {
+        View inner{v.canvas, v.x0 + 1, v.y0 + 1, v.w - 2, v.h - 2};
+        Digit(inner, id - sp::kLargeDigit, 2, 3, Rgb(255, 255, 255));
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kClockPhase && id < sp::kClockPhase + 12) {
+        // The world clock: sun by day, moon by night, twelve phases round the dial.
+        const int p = id - sp::kClockPhase;
+        const bool day = p >= 3 && p < 9;
+        v.Disc(12, 12, 11, day ? Rgb(120, 184, 240) : Rgb(32, 40, 96));
+        const double a = p * 2 * kPi / 12 - kPi / 2;
+        v.Disc(12 + std::cos(a) * 6, 12 + std::sin(a) * 6, 4,
+               day ? Rgb(252, 216, 72) : Rgb(236, 236, 200));
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kStageBadge && id < sp::kStageBadge + 9) {
+        v.Disc(16, 16, 15, Rgb(236, 200, 96));
+        v.Disc(16, 16, 12, Rgb(176, 72, 56));
+        char t[2] = {char('1' + id - sp::kStageBadge), 0};
+        Label(v, t, Rgb(255, 248, 220));
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kStageName && id < sp::kStageName + 5) {
+        static const char* kNames[5] = {"MEADOW", "OLD WOODS", "FROST HILL", "EMBER CAVE",
+                                        "STAR GARDEN"};
+        return MenuLabel(v, kNames[id - sp::kStageName], Rgb(252, 240, 200));
+    }
+    if (id >= sp::kTitleItem && id < sp::kTitleItem + 8) {
+        static const char* kItems[8] = {"NEW GAME",    "CONTINUE", "COLLECTION", "STAGE EDIT",
+                                        "USER STAGES", "REPLAY",   "OPTIONS",    "QUIT"};
+        return MenuLabel(v, kItems[id - sp::kTitleItem], Rgb(255, 255, 255));
+    }
+    if (id >= sp::kDifficulty && id < sp::kDifficulty + 3) {
+        static const char* kLevels[3] = {"EASY", "NORMAL", "HARD"};
+        return MenuLabel(v, kLevels[id - sp::kDifficulty], Rgb(255, 255, 255));
+    }
+    if (id >= sp::kTallyLabel && id < sp::kTallyLabel + 4) {
+        static const char* kTally[4] = {"TIME", "LIVES", "CHAIN", "PERFECT"};
+        Label(v, kTally[id - sp::kTallyLabel], Rgb(255, 255, 255));
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kClearBanner && id < sp::kClearBanner + 3) {
+        static const char* kWords[3] = {"ALL", "CLEAR", "!"};
+        Label(v, kWords[id - sp::kClearBanner], Rgb(255, 232, 120), 3, 4);
+        v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kNoise && id < sp::kNoise + 7) {
+        for (int y = 0; y < v.h; ++y)
+            for (int x = 0; x < v.w; ++x)
+                if (Hash(x, y, id) % 3 == 0) v.Set(x, y, Rgb(255, 255, 255));
+        return;
+    }
+    if (id >= sp::kChecker && id < sp::kChecker + 4) {
+        v.Fill(0, 0, v.w, v.h,
+               (id - sp::kChecker) % 3 == 0 ? Rgb(255, 255, 255) : Rgb(176, 176, 192));
+        return;
+    }
+    if (id >= sp::kTab && id < sp::kTab + 8) {
+        Panel(v, kHue[id - sp::kTab], Lighten(kHue[id - sp::kTab], -80), Rgb(240, 240, 240));
+        return;
+    }
+    if (id >= sp::kPicture && id < sp::kPicture + 16) {
+        // Scenes for the item-get notice and the roulette: sky, hills, a figure.
+        const int n = id - sp::kPicture;
+        for (int y = 0; y < v.h; ++y)
+            v.Fill(0, y, v.w, 1, Mix(Lighten(kHue[n % 8], 40), Rgb(252, 240, 220), y * 256 / v.h));
+        v.Ellipse(40, 120, 90, 40, Rgb(84, 156, 80));
+        v.Ellipse(130, 124, 80, 36, Rgb(64, 136, 72));
+        View icon{v.canvas, v.x0 + 64, v.y0 + 30, 32, 32};
+        Icon(icon, 1, n);
+        v.Frame(0, 0, v.w, v.h, Rgb(236, 216, 140));
+        return;
+    }
+    if (id >= sp::kHole && id < sp::kHole + 4) {
+        // The hole and its stages of digging: a deeper pit each time.
+        const int stage = id - sp::kHole;
+        v.Ellipse(16, 17, 14, 11, Rgb(112, 80, 56));
+        v.Ellipse(16, 18, 12 - stage, 9 - stage, Rgb(28, 20, 16));
+        return;
+    }
+    if (id >= sp::kDigCursor && id < sp::kDigCursor + 4) {
+        const int f = id - sp::kDigCursor;
+        for (int k = 0; k < 4; ++k) {
+            const int x = (k & 1) ? 31 - 8 + f % 2 : f % 2, y = (k & 2) ? 31 - 8 + f % 2 : f % 2;
+            v.Fill(x, y, 8, 2, Rgb(255, 255, 255));
+            v.Fill((k & 1) ? x + 6 : x, y, 2, 8, Rgb(255, 255, 255));
+        }
+        return;
+    }
+    if (id >= sp::kShot && id < sp::kShot + 4) {
+        if (id == sp::kShot) return Shadow(v);
+        return Spark(v, id - sp::kShot + 2, false);
+    }
+    if (id >= sp::kCompanionHead && id < sp::kCompanionHead + 4) {
+        const int f = id - sp::kCompanionHead;
+        v.Ellipse(16, 14 - f % 2, 15, 9, Rgb(216, 64, 56));
+        v.Disc(9, 11, 2.5, Rgb(255, 255, 255));
+        v.Disc(20, 8, 2, Rgb(255, 255, 255));
+        v.Disc(24, 14, 1.5, Rgb(255, 255, 255));
+        v.Outline(kInk);
+        return;
+    }
+    switch (id) {
+        case sp::kRateMark:
+            Label(v, "FPS", Rgb(255, 255, 255), 1, 2);
+            return;
+        case sp::kWindow:
+            return Window(v);
+        case sp::kLogo:
+            return Logo(v);
+        case sp::kLifeBar:
+            v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
+            return;
+        case sp::kKeyIcon:
+            v.Disc(4, 7, 3.5, Rgb(252, 216, 72));
+            v.Fill(7, 6, 7, 2, Rgb(252, 216, 72));
+            v.Fill(11, 8, 2, 3, Rgb(252, 216, 72));
+            v.Disc(4, 7, 1.2, kInk);
+            return;
+        case sp::kPanelCorner:
+            v.Disc(32, 32, 30, Rgb(200, 168, 88));
+            v.Disc(32, 32, 22, Rgb(120, 72, 48));
+            v.Disc(32, 32, 10, Rgb(84, 168, 80));
+            v.Outline(kInk);
+            return;
+        case sp::kPanelEdgeH:
+            v.Fill(0, 20, v.w, 24, Rgb(200, 168, 88));
+            v.Fill(0, 26, v.w, 12, Rgb(120, 72, 48));
+            return;
+        case sp::kPanelEdgeV:
+            v.Fill(20, 0, 24, v.h, Rgb(200, 168, 88));
+            v.Fill(26, 0, 12, v.h, Rgb(120, 72, 48));
+            return;
+        case sp::kPanelTitle:
+            v.Ellipse(v.w / 2.0, v.h / 2.0, v.w / 2.0 - 2, v.h / 2.0 - 4, Rgb(200, 168, 88));
+            v.Ellipse(v.w / 2.0, v.h / 2.0, v.w / 2.0 - 8, v.h / 2.0 - 10, Rgb(84, 52, 104));
+            Label(v, "VELMORA", Rgb(255, 236, 160), 3, 4);
+            v.Outline(kInk);
+            return;
+        case sp::kTitleStrip:
+            for (int x = 0; x < v.w; x += 16)
+                v.Ellipse(x + 8, 40, 12, 22, (x / 16) % 2 ? Rgb(64, 136, 72) : Rgb(84, 164, 80));
+            return;
+        case sp::kEditorGrid:
+            for (int k = 0; k < v.w; k += 32) {
+                v.Fill(k, 0, 1, v.h, Rgb(255, 255, 255));
+                v.Fill(0, k, v.w, 1, Rgb(255, 255, 255));
+            }
+            return;
+        case sp::kEditorBackdrop:
+            Texture(v, Rgb(255, 255, 255), 20, id);
+            return;
+        case sp::kWarningA:
+        case sp::kWarningB:
+            v.Tri(16, 2, 2, 29, 30, 29, Rgb(252, 208, 48));
+            v.Fill(15, 10, 3, 11, kInk);
+            v.Fill(15, 24, 3, 3, kInk);
+            v.Outline(kInk);
+            return;
+        case sp::kFlame:
+            v.Ellipse(8, 15, 6, 8, Rgb(248, 120, 40));
+            v.Tri(2, 14, 14, 14, 8, 0, Rgb(248, 120, 40));
+            v.Ellipse(8, 17, 3, 5, Rgb(252, 232, 120));
+            return;
+        case sp::kChainLabel:
+            Label(v, "CHAIN", Rgb(255, 232, 120), 1, 2);
+            v.Outline(kInk);
+            return;
+        case sp::kBackdropLeaf:
+            v.Ellipse(16, 16, 13, 7, Rgb(255, 255, 255));
+            v.Line(4, 16, 28, 16, Rgb(200, 200, 200));
+            return;
+        case sp::kCurtain:
+            for (int k = 0; k < 12; ++k)
+                Spark(View{v.canvas, v.x0 + k * 8, v.y0 + int(Hash(k) % 16), 16, 16}, k, true);
+            return;
+        case sp::kHurtIcon:
+            v.Disc(12, 12, 10, Rgb(232, 72, 72));
+            Label(v, "!", Rgb(255, 255, 255));
+            v.Outline(kInk);
+            return;
+        case sp::kSpirit:
+            v.Ellipse(12, 12, 9, 10, Rgb(220, 236, 255));
+            v.Tri(4, 14, 20, 14, 12, 31, Rgb(220, 236, 255));
+            v.Fill(8, 10, 2, 3, Rgb(80, 96, 160));
+            v.Fill(14, 10, 2, 3, Rgb(80, 96, 160));
+            return;
+        case sp::kBlink:
+            Spark(v, 7, true);
+            return;
+        case sp::kRain:
+            v.Fill(1, 0, 2, v.h, Rgb(200, 224, 255));
+            return;
+        case sp::kCloud:
+            v.Ellipse(32, 18, 28, 10, Rgb(255, 255, 255));
+            v.Disc(22, 12, 9, Rgb(255, 255, 255));
+            v.Disc(38, 10, 11, Rgb(255, 255, 255));
+            return;
+        case sp::kCandle:
+            v.Fill(10, 14, 12, 30, Rgb(244, 236, 216));
+            v.Fill(6, 42, 20, 5, Rgb(160, 120, 72));
+            v.Fill(15, 8, 2, 6, kInk);
+            v.Shade(20);
+            v.Outline(kInk);
+            return;
+        case sp::kKanameStone:
+            v.Tri(16, 1, 3, 20, 29, 20, Rgb(120, 200, 216));
+            v.Tri(3, 20, 29, 20, 16, 31, Rgb(64, 136, 168));
+            v.Outline(kInk);
+            return;
+        case sp::kSaucer:
+        case sp::kSaucerBig:
+            v.Ellipse(32, 20, 30, 8, Rgb(160, 168, 184));
+            v.Ellipse(32, 12, 14, 9, Rgb(120, 216, 232));
+            for (int k = 0; k < 5; ++k) v.Disc(10 + k * 11, 21, 2, kHue[k]);
+            v.Outline(kInk);
+            return;
+        case sp::kBeam:
+            for (int y = 0; y < v.h; ++y)
+                if (y % 4 < 3) v.Fill(6, y, v.w - 12, 1, Rgb(200, 240, 255));
+            return;
+        case sp::kGenerator:
+        case sp::kGenerator + 1:
+        case sp::kGenerator + 2:
+        case sp::kGeneratorBroken: {
+            // A hollow stump that breeds walkers; the broken one is split.
+            const bool broken = id == sp::kGeneratorBroken;
+            v.Fill(4, 14, 24, 32, Rgb(132, 88, 56));
+            v.Ellipse(16, 14, 12, 5, Rgb(196, 152, 96));
+            v.Ellipse(16, 30, 6, 8, Rgb(40, 24, 16));
+            if (!broken) v.Disc(16, 30, 2 + (id - sp::kGenerator), Rgb(252, 200, 64));
+            if (broken) v.Line(16, 10, 12, 46, kInk);
+            v.Shade(20);
+            v.Outline(kInk);
+            return;
+        }
+        case sp::kBreakWall:
+            Block(v, 3, 1, id);
+            v.Line(6, 4, 20, 18, kInk);
+            return;
+        case sp::kStageBannerL:
+        case sp::kStageBannerR: {
+            const bool left = id == sp::kStageBannerL;
+            for (int k = 0; k < 4; ++k)
+                v.Ellipse(left ? 22 - k * 5 : 10 + k * 5, 6 + k * 7, 6, 3.5, Rgb(120, 204, 88));
+            v.Outline(kInk);
+            return;
+        }
+        case sp::kEditorCursor:
+        case sp::kEditorCursor + 1:
+            v.Frame(0, 0, 32, 32, Rgb(255, 255, 255));
+            v.Frame(2, 2, 28, 28, Rgb(255, 96, 96));
+            return;
+        default:
+            break;
+    }
+    if ((id >= sp::kStartMode && id < sp::kStartMode + 4) ||
+        (id >= sp::kEditorFlag && id < sp::kEditorFlag + 4) || id == sp::kFlagButtonA ||
+        id == sp::kFlagButtonB || id == sp::kFlagButtonC) {
+        Panel(v, Rgb(88, 96, 136), Rgb(48, 52, 80), Rgb(220, 220, 240));
+        char t[2] = {
+            char(id >= sp::kEditorFlag && id < sp::kEditorFlag + 4 ? 'A' + id - sp::kEditorFlag
+                 : id >= sp::kStartMode && id < sp::kStartMode + 4 ? '1' + id - sp::kStartMode
+                                                                   : 'F'),
+            0};
+        Label(v, t, Rgb(255, 255, 255));
+        return;
+    }
+    if (id >= sp::kSplash && id < sp::kSplash + 4) {
+        const int f = id - sp::kSplash;
+        v.Ring(8, 4, 3 + f * 1.5, 1, Rgb(200, 224, 255));
+        return;
+    }
+    // Anything else the layout names but no painter knows: a plain framed tile.
+    const uint32_t c = Rgb(90 + Hash(id) % 120, 90 + Hash(id, 1) % 120, 90 + Hash(id, 2) % 120);
+    v.Fill(1, 1, v.w - 2, v.h - 2, c);
+    v.Frame(0, 0, v.w, v.h, kInk);
 }
 
 }  // namespace databuild
