@@ -29,6 +29,9 @@ void PaintSprite(int32_t id, const View& v);
 // Paints the sprite-font glyph of byte `code` into its 14 x 14 cell.
 void PaintFontGlyph(int code, const View& v);
 
+// The picture of the loading screen, drawn on white (the screen it fades in over).
+void PaintLoadingPicture(const View& v);
+
 // Builds the five sheets in memory (the art producer writes them; tests look at them).
 struct Sheets {
     Canvas sheet[5];

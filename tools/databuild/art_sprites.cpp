@@ -486,6 +486,44 @@ void BossPart(const View& v, int n) {
 
 }  // namespace
 
+void PaintLoadingPicture(const View& v) {
+    v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
+    // The three gardeners, three times their size, beside the name.
+    for (int who = 0; who < 3; ++who) {
+        Canvas small(32, 48, kKeyGreen);
+        View sv{&small, 0, 0, 32, 48};
+        Figure(sv, kPlayerLook[who], who == 1 ? 2 : (who == 0 ? 1 : 3), who % 2, 16, 4);
+        const int ox = 4 + who * 44, oy = 16 + (who == 1 ? -8 : 8);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (small.Get(x, y) != kKeyGreen)
+                    v.Fill(ox + x * 2, oy + y * 2, 2, 2, small.Get(x, y));
+    }
+    const char* word = "VELMORA";
+    const int sx = 5, sy = 7;
+    const int x0 = 150, y0 = 44;
+    Canvas letters(v.w, v.h, kKeyGreen);
+    View lv{&letters, 0, 0, v.w, v.h};
+    DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x)
+            if (letters.Get(x, y) != kKeyGreen) {
+                const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
+                v.Set(x, y, Mix(Rgb(252, 200, 72), Rgb(216, 72, 40), t));
+            }
+    // A dark edge round the letters only.
+    for (int y = 1; y < v.h - 1; ++y)
+        for (int x = 1; x < v.w - 1; ++x)
+            if (letters.Get(x, y) == kKeyGreen &&
+                (letters.Get(x + 1, y) != kKeyGreen || letters.Get(x - 1, y) != kKeyGreen ||
+                 letters.Get(x, y + 1) != kKeyGreen || letters.Get(x, y - 1) != kKeyGreen))
+                v.Set(x, y, kInk);
+    DrawWords(v, x0 + 2, y0 + 6 * sy + 10, "A DIG AND BURY ADVENTURE", 1, 1, Rgb(96, 120, 88));
+    for (int k = 0; k < 9; ++k)
+        v.Ellipse(x0 + 8 + k * 18, y0 - 10 - (k % 2) * 4, 7, 3.5,
+                  k % 2 ? Rgb(120, 204, 88) : Rgb(84, 164, 80));
+}
+
 void PaintSprite(int32_t id, const View& v) {
     namespace sp = s;
     if (id >= sp::kTile && id < sp::kTile + 464) return Tile(id - sp::kTile, v);
@@ -504,14 +542,15 @@ void PaintSprite(int32_t id, const View& v) {
     }
     if (id >= sp::kProp && id < sp::kProp + 128) return Prop(v, id - sp::kProp);
     if (id >= sp::kEdgeShade && id < sp::kEdgeShade + 32) {
-        // Dark fades along the map's edges, one per side combination.
+        // Dark fades along the map's edges: a side whose bit is clear lies outside the area.
         const int e = (id - sp::kEdgeShade) % 8;
         for (int y = 0; y < v.h; ++y)
             for (int x = 0; x < v.w; ++x) {
                 int d = 99;
-                if (e & 1) d = std::min(d, y);
-                if (e & 2) d = std::min(d, x);
-                if (e & 4) d = std::min(d, v.w - 1 - x);
+                if (!(e & 1)) d = std::min(d, y);
+                if (!(e & 2)) d = std::min(d, x);
+                if (!(e & 4)) d = std::min(d, std::max(x, y));
+                if (e == 7) d = std::min(d, x + y - 2);  // an inner corner: just its nib
                 if (d < 8 && (x + y + d) % 2 == 0) v.Set(x, y, Rgb(16, 16, 32));
             }
         return;
@@ -557,7 +596,7 @@ void PaintSprite(int32_t id, const View& v) {
         return;
     }
     if (id >= sp::kLargeDigit && id < sp::kLargeDigit + 10) {
-        View inner{v.canvas, v.x0 + 1, v.y0 + 1, v.w - 2, v.h - 2};
+        View inner = v.Sub(1, 1, v.w - 2, v.h - 2);
         Digit(inner, id - sp::kLargeDigit, 2, 3, Rgb(255, 255, 255));
         v.Outline(kInk);
         return;
@@ -629,7 +668,7 @@ void PaintSprite(int32_t id, const View& v) {
             v.Fill(0, y, v.w, 1, Mix(Lighten(kHue[n % 8], 40), Rgb(252, 240, 220), y * 256 / v.h));
         v.Ellipse(40, 120, 90, 40, Rgb(84, 156, 80));
         v.Ellipse(130, 124, 80, 36, Rgb(64, 136, 72));
-        View icon{v.canvas, v.x0 + 64, v.y0 + 30, 32, 32};
+        View icon = v.Sub(64, 30, 32, 32);
         Icon(icon, 1, n);
         v.Frame(0, 0, v.w, v.h, Rgb(236, 216, 140));
         return;
@@ -734,8 +773,7 @@ void PaintSprite(int32_t id, const View& v) {
             v.Line(4, 16, 28, 16, Rgb(200, 200, 200));
             return;
         case sp::kCurtain:
-            for (int k = 0; k < 12; ++k)
-                Spark(View{v.canvas, v.x0 + k * 8, v.y0 + int(Hash(k) % 16), 16, 16}, k, true);
+            for (int k = 0; k < 12; ++k) Spark(v.Sub(k * 8, int(Hash(k) % 16), 16, 16), k, true);
             return;
         case sp::kHurtIcon:
             v.Disc(12, 12, 10, Rgb(232, 72, 72));

@@ -37,6 +37,12 @@ struct View {
     uint32_t Get(int x, int y) const {
         return (x >= 0 && y >= 0 && x < w && y < h) ? canvas->Get(x0 + x, y0 + y) : kKeyGreen;
     }
+    // A part of this view, clipped to it.
+    View Sub(int x, int y, int sw, int sh) const {
+        const int l = x < 0 ? 0 : x, t = y < 0 ? 0 : y;
+        const int r = x + sw > w ? w : x + sw, b = y + sh > h ? h : y + sh;
+        return View{canvas, x0 + l, y0 + t, r > l ? r - l : 0, b > t ? b - t : 0};
+    }
     void Fill(int x, int y, int fw, int fh, uint32_t c) const;
     void Frame(int x, int y, int fw, int fh, uint32_t c) const;
     void Disc(double cx, double cy, double r, uint32_t c) const;

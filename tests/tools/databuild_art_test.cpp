@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "game/core/sprite_layout.h"
+#include "tools/databuild/art.h"
+
+namespace databuild {
+namespace {
+
+using velmora::SpriteCut;
+
+const Sheets& Built() {
+    static Sheets* sheets = [] {
+        auto* s = new Sheets;
+        BuildSheets(s);
+        return s;
+    }();
+    return *sheets;
+}
+
+bool HasPicture(const SpriteCut& c) {
+    const Canvas& sheet = Built().sheet[c.sheet];
+    for (int y = c.y; y < c.y + c.h; ++y)
+        for (int x = c.x; x < c.x + c.w; ++x)
+            if (sheet.Get(x, y) != kKeyGreen) return true;
+    return false;
+}
+
+std::vector<SpriteCut> AllCuts() {
+    std::vector<SpriteCut> cuts;
+    for (int cell = 0; cell < velmora::kFontCells; ++cell) cuts.push_back(velmora::FontCell(cell));
+    const int32_t(*rows)[6] = velmora::GetSpriteDefinitionTable();
+    for (int i = 0; i < velmora::kSpriteDefinitionRows && rows[i][0] >= 0; ++i)
+        cuts.push_back(velmora::DefinitionCut(rows[i]));
+    for (int grid = 0; grid < velmora::kGridCount; ++grid)
+        for (int i = 0; i < velmora::GridCellCount(grid); ++i)
+            cuts.push_back(velmora::GridCell(grid, i));
+    return cuts;
+}
+
+TEST(DataBuildArt, SheetsHaveTheLayoutsSizesAndTheKeyColourAroundThePictures) {
+    for (int i = 0; i < velmora::kSpriteSheetCount; ++i) {
+        EXPECT_EQ(Built().sheet[i].width, velmora::kSpriteSheetSize[i].width);
+        EXPECT_EQ(Built().sheet[i].height, velmora::kSpriteSheetSize[i].height);
+        EXPECT_EQ(
+            Built().sheet[i].Get(Built().sheet[i].width - 1, Built().sheet[i].height - 1) | 0xff,
+            kKeyGreen)
+            << "sheet " << i;
+    }
+}
+
+TEST(DataBuildArt, EveryDefinedSpriteHasAPictureInsideItsRectangle) {
+    const int32_t(*rows)[6] = velmora::GetSpriteDefinitionTable();
+    for (int i = 0; i < velmora::kSpriteDefinitionRows && rows[i][0] >= 0; ++i) {
+        const SpriteCut c = velmora::DefinitionCut(rows[i]);
+        if (c.id == 0) continue;  // the blank default
+        EXPECT_TRUE(HasPicture(c)) << "sprite " << c.id;
+    }
+    // Players, companion, tiles in use, pumpkin faces.
+    for (int grid :
+         {velmora::kGridPlayers, velmora::kGridCompanion, velmora::kGridFaces, velmora::kGridTiles})
+        for (int i = 0; i < velmora::GridCellCount(grid); ++i)
+            EXPECT_TRUE(HasPicture(velmora::GridCell(grid, i))) << velmora::GridCell(grid, i).id;
+    // The font: letters, digits and every katakana and voicing mark.
+    for (int code = 0; code < 256; ++code) {
+        const bool wanted = (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') ||
+                            code == '-' || code == '.' || code == '!' || code == '?' ||
+                            (code >= 0xA1 && code <= 0xDF);
+        if (!wanted) continue;
+        const int cell = code < 160 ? code - 32 : 64 + code - 160;
+        EXPECT_TRUE(HasPicture(velmora::FontCell(cell))) << "glyph " << code;
+    }
+}
+
+TEST(DataBuildArt, NoPaintLiesOutsideEveryCut) {
+    // A pixel that no cut covers would be art the game can never show: a picture and its
+    // rectangle disagree.
+    std::vector<std::vector<uint8_t>> covered(velmora::kSpriteSheetCount);
+    for (int i = 0; i < velmora::kSpriteSheetCount; ++i)
+        covered[i].assign(size_t(Built().sheet[i].width) * Built().sheet[i].height, 0);
+    for (const SpriteCut& c : AllCuts())
+        for (int y = c.y; y < c.y + c.h; ++y)
+            for (int x = c.x; x < c.x + c.w; ++x)
+                covered[c.sheet][size_t(y) * Built().sheet[c.sheet].width + x] = 1;
+    for (int i = 0; i < velmora::kSpriteSheetCount; ++i) {
+        const Canvas& sheet = Built().sheet[i];
+        int stray = 0;
+        for (int y = 0; y < sheet.height; ++y)
+            for (int x = 0; x < sheet.width; ++x)
+                if (sheet.Get(x, y) != kKeyGreen && !covered[i][size_t(y) * sheet.width + x])
+                    ++stray;
+        EXPECT_EQ(stray, 0) << "sheet " << i;
+    }
+}
+
+TEST(DataBuildArt, PaintingIsTheSameEveryTime) {
+    Sheets again;
+    BuildSheets(&again);
+    for (int i = 0; i < velmora::kSpriteSheetCount; ++i)
+        EXPECT_TRUE(again.sheet[i].px == Built().sheet[i].px) << "sheet " << i;
+}
+
+TEST(DataBuildArt, TheBuildMadeTheLoadingPictureAtItsExactSize) {
+    std::ifstream in(std::string(GAME_RUN_DIR) + "/dat/velm0.dat", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(bytes.size(), 10432u);
+    EXPECT_EQ(bytes.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_NE(bytes.find("IEND"), std::string::npos);
+    for (int i = 0; i < velmora::kSpriteSheetCount; ++i) {
+        std::ifstream sheet(
+            std::string(GAME_RUN_DIR) + "/dat/velm2/velm20" + char('0' + i) + ".png",
+            std::ios::binary);
+        EXPECT_TRUE(sheet.good()) << i;
+    }
+}
+
+}  // namespace
+}  // namespace databuild
