@@ -282,6 +282,17 @@ const int32_t (*GetSpriteAnimationTable())[3] {
     return GetTable().animations;
 }
 
+std::vector<SpriteCut> AllSpriteCuts() {
+    std::vector<SpriteCut> cuts;
+    for (int cell = 0; cell < kFontCells; ++cell) cuts.push_back(FontCell(cell));
+    const int32_t(*rows)[6] = GetSpriteDefinitionTable();
+    for (int i = 0; i < kSpriteDefinitionRows && rows[i][0] >= 0; ++i)
+        cuts.push_back(DefinitionCut(rows[i]));
+    for (int grid = 0; grid < kGridCount; ++grid)
+        for (int i = 0; i < GridCellCount(grid); ++i) cuts.push_back(GridCell(grid, i));
+    return cuts;
+}
+
 SpriteCut DefinitionCut(const int32_t* row) {
     const bool noInset = (row[1] & kSpriteNoInset) != 0;
     const int32_t id = row[1] & (kSpriteNoInset - 1);

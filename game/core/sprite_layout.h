@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace velmora {
 
@@ -48,6 +49,10 @@ inline constexpr int kSpriteDefinitionRows = 640;
 const int32_t (*GetSpriteDefinitionTable())[6];
 // The rectangle a definition row cuts.
 SpriteCut DefinitionCut(const int32_t* row);
+
+// Every cut the game makes from the sheets: font cells, definition rows and grid cells (the
+// default blank and the screen copy aside), in that order.
+std::vector<SpriteCut> AllSpriteCuts();
 
 // The animation table: rows of id, next, period; an id < 0 ends it.
 inline constexpr int kSpriteAnimationRows = 64;

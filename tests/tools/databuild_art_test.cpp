@@ -30,18 +30,6 @@ bool HasPicture(const SpriteCut& c) {
     return false;
 }
 
-std::vector<SpriteCut> AllCuts() {
-    std::vector<SpriteCut> cuts;
-    for (int cell = 0; cell < velmora::kFontCells; ++cell) cuts.push_back(velmora::FontCell(cell));
-    const int32_t(*rows)[6] = velmora::GetSpriteDefinitionTable();
-    for (int i = 0; i < velmora::kSpriteDefinitionRows && rows[i][0] >= 0; ++i)
-        cuts.push_back(velmora::DefinitionCut(rows[i]));
-    for (int grid = 0; grid < velmora::kGridCount; ++grid)
-        for (int i = 0; i < velmora::GridCellCount(grid); ++i)
-            cuts.push_back(velmora::GridCell(grid, i));
-    return cuts;
-}
-
 TEST(DataBuildArt, SheetsHaveTheLayoutsSizesAndTheKeyColourAroundThePictures) {
     for (int i = 0; i < velmora::kSpriteSheetCount; ++i) {
         EXPECT_EQ(Built().sheet[i].width, velmora::kSpriteSheetSize[i].width);
@@ -76,13 +64,27 @@ TEST(DataBuildArt, EveryDefinedSpriteHasAPictureInsideItsRectangle) {
     }
 }
 
+TEST(DataBuildArt, TheFillBlockIsPlainWhite) {
+    // Filled rectangles stretch sprite 2 and colour it by brightness: it must be pure white.
+    const int32_t(*rows)[6] = velmora::GetSpriteDefinitionTable();
+    for (int i = 0; i < velmora::kSpriteDefinitionRows && rows[i][0] >= 0; ++i) {
+        const SpriteCut c = velmora::DefinitionCut(rows[i]);
+        if (c.id != 2) continue;
+        for (int y = c.y; y < c.y + c.h; ++y)
+            for (int x = c.x; x < c.x + c.w; ++x)
+                ASSERT_EQ(Built().sheet[c.sheet].Get(x, y), Rgb(255, 255, 255)) << x << "," << y;
+        return;
+    }
+    FAIL() << "no row for sprite 2";
+}
+
 TEST(DataBuildArt, NoPaintLiesOutsideEveryCut) {
     // A pixel that no cut covers would be art the game can never show: a picture and its
     // rectangle disagree.
     std::vector<std::vector<uint8_t>> covered(velmora::kSpriteSheetCount);
     for (int i = 0; i < velmora::kSpriteSheetCount; ++i)
         covered[i].assign(size_t(Built().sheet[i].width) * Built().sheet[i].height, 0);
-    for (const SpriteCut& c : AllCuts())
+    for (const SpriteCut& c : velmora::AllSpriteCuts())
         for (int y = c.y; y < c.y + c.h; ++y)
             for (int x = c.x; x < c.x + c.w; ++x)
                 covered[c.sheet][size_t(y) * Built().sheet[c.sheet].width + x] = 1;

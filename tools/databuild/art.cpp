@@ -95,16 +95,9 @@ void BuildSheets(Sheets* out) {
 
 namespace {
 
-// Every cut in one list for the contact sheet: font, definition rows, grids.
+// Every cut, by id, for the contact sheet.
 std::vector<SpriteCut> AllCuts() {
-    std::vector<SpriteCut> cuts;
-    for (int cell = 0; cell < velmora::kFontCells; ++cell) cuts.push_back(velmora::FontCell(cell));
-    const int32_t(*rows)[6] = velmora::GetSpriteDefinitionTable();
-    for (int i = 0; i < velmora::kSpriteDefinitionRows && rows[i][0] >= 0; ++i)
-        cuts.push_back(velmora::DefinitionCut(rows[i]));
-    for (int grid = 0; grid < velmora::kGridCount; ++grid)
-        for (int i = 0; i < velmora::GridCellCount(grid); ++i)
-            cuts.push_back(velmora::GridCell(grid, i));
+    std::vector<SpriteCut> cuts = velmora::AllSpriteCuts();
     std::sort(cuts.begin(), cuts.end(),
               [](const SpriteCut& a, const SpriteCut& b) { return a.id < b.id; });
     return cuts;

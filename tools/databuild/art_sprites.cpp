@@ -278,6 +278,35 @@ void MenuLabel(const View& v, const char* text, uint32_t color) {
     DrawWords(v, (v.w - w) / 2, (v.h - 12) / 2, text, 2, 2, color);
 }
 
+// Big words in a vertical gradient with a dark edge round the letters only.
+void GradientWords(const View& v, int x0, int y0, const char* word, int sx, int sy, uint32_t top,
+                   uint32_t bottom) {
+    Canvas letters(v.w, v.h, kKeyGreen);
+    View lv{&letters, 0, 0, v.w, v.h};
+    DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
+    auto solid = [&](int x, int y) { return letters.Get(x, y) != kKeyGreen && x >= 0 && y >= 0; };
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x) {
+            if (solid(x, y)) {
+                const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
+                uint32_t c = Mix(top, bottom, t);
+                if ((y - y0) % sy < sy / 4) c = Lighten(c, 36);  // a shine on each dot row
+                v.Set(x, y, c);
+            } else if (solid(x + 1, y) || solid(x - 1, y) || solid(x, y + 1) || solid(x, y - 1) ||
+                       solid(x - 1, y - 1) || solid(x - 2, y - 2)) {
+                v.Set(x, y, kInk);
+            }
+        }
+}
+
+// Copies a small picture into the view at `scale` times its size.
+void Enlarge(const View& v, const Canvas& small, int ox, int oy, int scale, int rows) {
+    for (int y = 0; y < std::min(rows, small.height); ++y)
+        for (int x = 0; x < small.width; ++x)
+            if (small.Get(x, y) != kKeyGreen)
+                v.Fill(ox + x * scale, oy + y * scale, scale, scale, small.Get(x, y));
+}
+
 void Logo(const View& v) {
     // Big letters with a warm gradient, a dark edge, and leaves around them.
     const char* word = "VELMORA";
@@ -291,19 +320,7 @@ void Logo(const View& v) {
         const double lx = v.w / 2 + std::cos(a) * 236, ly = 112 + std::sin(a) * 74;
         v.Ellipse(lx, ly, 14, 8, k % 2 ? Rgb(120, 204, 88) : Rgb(168, 224, 104));
     }
-    DrawWords(v, x0 + 5, y0 + 6, word, sx, sy, Rgb(24, 40, 24));
-    Canvas letters(v.w, v.h, kKeyGreen);
-    View lv{&letters, 0, 0, v.w, v.h};
-    DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
-    for (int y = 0; y < v.h; ++y)
-        for (int x = 0; x < v.w; ++x)
-            if (letters.Get(x, y) != kKeyGreen) {
-                const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
-                uint32_t c = Mix(Rgb(255, 244, 160), Rgb(232, 104, 48), t);
-                if ((y - y0) % sy < 3) c = Lighten(c, 40);
-                v.Set(x, y, c);
-            }
-    v.Outline(kInk);
+    GradientWords(v, x0, y0, word, sx, sy, Rgb(255, 244, 160), Rgb(232, 104, 48));
 }
 
 void Digit(const View& v, int d, int sx, int sy, uint32_t c) {
@@ -361,9 +378,7 @@ void Portrait(const View& v, int n) {
     Canvas big(32, 48, kKeyGreen);
     View bv{&big, 0, 0, 32, 48};
     Figure(bv, look, 2, 0, 16, 4);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 31; ++x)
-            if (big.Get(x, y) != kKeyGreen) v.Fill(1 + x * 2, 4 + y * 2, 2, 2, big.Get(x, y));
+    Enlarge(v, big, 0, 4, 2, 30);  // head and shoulders
 }
 
 void Shadow(const View& v) {
@@ -494,30 +509,12 @@ void PaintLoadingPicture(const View& v) {
         View sv{&small, 0, 0, 32, 48};
         Figure(sv, kPlayerLook[who], who == 1 ? 2 : (who == 0 ? 1 : 3), who % 2, 16, 4);
         const int ox = 4 + who * 44, oy = 16 + (who == 1 ? -8 : 8);
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 32; ++x)
-                if (small.Get(x, y) != kKeyGreen)
-                    v.Fill(ox + x * 2, oy + y * 2, 2, 2, small.Get(x, y));
+        Enlarge(v, small, ox, oy, 2, 48);
     }
     const char* word = "VELMORA";
     const int sx = 5, sy = 7;
     const int x0 = 150, y0 = 44;
-    Canvas letters(v.w, v.h, kKeyGreen);
-    View lv{&letters, 0, 0, v.w, v.h};
-    DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
-    for (int y = 0; y < v.h; ++y)
-        for (int x = 0; x < v.w; ++x)
-            if (letters.Get(x, y) != kKeyGreen) {
-                const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
-                v.Set(x, y, Mix(Rgb(252, 200, 72), Rgb(216, 72, 40), t));
-            }
-    // A dark edge round the letters only.
-    for (int y = 1; y < v.h - 1; ++y)
-        for (int x = 1; x < v.w - 1; ++x)
-            if (letters.Get(x, y) == kKeyGreen &&
-                (letters.Get(x + 1, y) != kKeyGreen || letters.Get(x - 1, y) != kKeyGreen ||
-                 letters.Get(x, y + 1) != kKeyGreen || letters.Get(x, y - 1) != kKeyGreen))
-                v.Set(x, y, kInk);
+    GradientWords(v, x0, y0, word, sx, sy, Rgb(252, 200, 72), Rgb(216, 72, 40));
     DrawWords(v, x0 + 2, y0 + 6 * sy + 10, "A DIG AND BURY ADVENTURE", 1, 1, Rgb(96, 120, 88));
     for (int k = 0; k < 9; ++k)
         v.Ellipse(x0 + 8 + k * 18, y0 - 10 - (k % 2) * 4, 7, 3.5,
@@ -710,6 +707,7 @@ void PaintSprite(int32_t id, const View& v) {
             return Window(v);
         case sp::kLogo:
             return Logo(v);
+        case sp::kWhite:
         case sp::kLifeBar:
             v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
             return;
