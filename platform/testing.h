@@ -96,4 +96,38 @@ std::vector<ProcessStart> RecordedProcessStarts();
 int CursorDisplayCount();
 bool CursorShown();
 
+// --- Display: DirectDraw, GDI and the presenter --------------------------------------------------
+// The next n creations of the DirectDraw object fail; a negative count: every one from now on.
+void FailDirectDrawCreations(int count);
+// How the display refuses a mode of its table: not at all, only when a refresh rate is asked
+// (the same mode without one is taken), or in every form. Applies to DirectDraw's
+// SetDisplayMode and to ChangeDisplaySettingsA.
+enum class ModeRefusal { None, WithRefresh, Always };
+void RefuseDisplayMode(int width, int height, int bits, ModeRefusal how);
+// A 16-bit display (mode or desktop) in 5:5:5 instead of 5:6:5.
+void UseRgb555For16BitDisplay(bool use555);
+// The mode that ChangeDisplaySettingsA set; false while the desktop's is in force.
+bool DisplaySettingsMode(int* width, int* height, int* bits, int* refresh);
+// The next n surface locks fail (a negative count: every one from now on).
+void FailSurfaceLocks(int count);
+// Surfaces created without DDSCAPS_SYSTEMMEMORY report video memory.
+void SetSurfacesInVideoMemory(bool video);
+// Every live surface becomes lost.
+void LoseAllSurfaces();
+// With the fake clock on, each GetVerticalBlankStatus and GetScanLine first moves the clock on
+// by this many microseconds, so that a loop polling the retrace under a fake clock ends.
+void SetRetracePollAdvance(uint32_t microseconds);
+
+// Pictures presented to the window since Reset(), and the last one as 0xRRGGBB values.
+uint64_t PresentCount();
+struct PresentedPicture {
+    int width = 0;
+    int height = 0;
+    int bits = 0;               // the picture's own depth (16 or 32)
+    std::vector<uint32_t> rgb;  // width x height, rows top-down
+};
+PresentedPicture LastPresentedPicture();
+// Whether a full-screen cooperative level switched the presenter to full screen.
+bool PresenterFullScreen();
+
 }  // namespace plat::testing

@@ -1,5 +1,7 @@
 #include "platform/gdi/dib.h"
 
+#include "platform/ddraw/pixel_format.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -8,36 +10,6 @@ namespace plat {
 namespace {
 
 inline constexpr int32_t kMaxSide = 32767;
-
-struct MaskInfo {
-    uint32_t mask;
-    int shift;
-    int width;
-};
-
-MaskInfo Describe(uint32_t mask) {
-    MaskInfo m{mask, 0, 0};
-    if (mask == 0) return m;
-    while (((mask >> m.shift) & 1u) == 0) ++m.shift;
-    while (m.shift + m.width < 32 && ((mask >> (m.shift + m.width)) & 1u) != 0) ++m.width;
-    return m;
-}
-
-// A channel read through its mask, widened to 8 bits by repeating its top bits.
-inline uint32_t To8(uint32_t v, const MaskInfo& m) {
-    if (m.width == 0) return 0;
-    uint32_t c = (v & m.mask) >> m.shift;
-    if (m.width >= 8) return c >> (m.width - 8);
-    uint32_t out = c << (8 - m.width);
-    for (int have = m.width; have < 8; have *= 2) out |= out >> have;
-    return out & 0xFF;
-}
-
-inline uint32_t From8(uint32_t c, const MaskInfo& m) {
-    if (m.width == 0) return 0;
-    const uint32_t v = m.width >= 8 ? (c << (m.width - 8)) : (c >> (8 - m.width));
-    return (v << m.shift) & m.mask;
-}
 
 }  // namespace
 
@@ -99,61 +71,79 @@ int SetDIBitsToDevice(DibSection* target, const BitmapInfo* source, const void* 
     return StretchDIBits(target, source, sourceBits, sourceSize, 0);
 }
 
-int StretchDIBits(DibSection* target, const BitmapInfo* source, const void* sourceBits,
-                  size_t sourceSize, int mirror) {
-    if (target == nullptr || source == nullptr || sourceBits == nullptr) return 0;
-    const BitmapInfoHeader& sh = source->header;
-    const int bits = sh.bitCount;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
-    if (sh.compression != BI_RGB &&
-        !(sh.compression == BI_BITFIELDS && (bits == 16 || bits == 32))) {
-        return 0;
+uint32_t DibReader::Rgb(const uint8_t* row, int32_t x) const {
+    if (bitCount <= 8) {
+        const int perByte = 8 / bitCount;
+        const uint8_t byte = row[x / perByte];
+        const int shift = 8 - bitCount * (x % perByte + 1);
+        const uint32_t index = (byte >> shift) & ((1u << bitCount) - 1u);
+        const RgbQuad& q = info->colors[index];
+        return (static_cast<uint32_t>(q.red) << 16) | (static_cast<uint32_t>(q.green) << 8) |
+               q.blue;
+    }
+    const int bytes = bitCount / 8;
+    const uint32_t v = ReadPixelBytes(row + static_cast<int64_t>(x) * bytes, bytes);
+    return (ChannelTo8(v, masks[0]) << 16) | (ChannelTo8(v, masks[1]) << 8) |
+           ChannelTo8(v, masks[2]);
+}
+
+bool OpenDibReader(const BitmapInfo* info, const void* bits, size_t sourceSize, DibReader* out) {
+    if (info == nullptr || bits == nullptr || out == nullptr) return false;
+    const BitmapInfoHeader& sh = info->header;
+    const int b = sh.bitCount;
+    if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) return false;
+    if (sh.compression != BI_RGB && !(sh.compression == BI_BITFIELDS && (b == 16 || b == 32))) {
+        return false;
     }
     if (sh.width <= 0 || sh.width > kMaxSide || sh.height == 0 || sh.height < -kMaxSide ||
         sh.height > kMaxSide) {
-        return 0;
+        return false;
     }
-    const int32_t rows = sh.height < 0 ? -sh.height : sh.height;
-    const int64_t stride = DibStride(sh.width, bits);
-    if (static_cast<uint64_t>(stride) * static_cast<uint64_t>(rows) > sourceSize) return 0;
+    out->info = info;
+    out->bits = static_cast<const uint8_t*>(bits);
+    out->width = sh.width;
+    out->rows = sh.height < 0 ? -sh.height : sh.height;
+    out->topDown = sh.height < 0;
+    out->bitCount = b;
+    out->stride = DibStride(sh.width, b);
+    if (static_cast<uint64_t>(out->stride) * static_cast<uint64_t>(out->rows) > sourceSize) {
+        return false;
+    }
+    uint32_t m[3];
+    if (b == 24) {
+        m[0] = 0xFF0000;
+        m[1] = 0xFF00;
+        m[2] = 0xFF;
+    } else {
+        GetDibMasks(info, m);
+    }
+    for (int i = 0; i < 3; ++i) out->masks[i] = DescribeChannel(m[i]);
+    return true;
+}
 
-    uint32_t sm[3];
-    GetDibMasks(source, sm);
-    const MaskInfo sc[3] = {Describe(sm[0]), Describe(sm[1]), Describe(sm[2])};
+int StretchDIBits(DibSection* target, const BitmapInfo* source, const void* sourceBits,
+                  size_t sourceSize, int mirror) {
+    if (target == nullptr) return 0;
+    DibReader reader;
+    if (!OpenDibReader(source, sourceBits, sourceSize, &reader)) return 0;
     uint32_t tm[3];
     GetDibMasks(&target->info, tm);
-    const MaskInfo tc[3] = {Describe(tm[0]), Describe(tm[1]), Describe(tm[2])};
+    const ChannelMask tc[3] = {DescribeChannel(tm[0]), DescribeChannel(tm[1]),
+                               DescribeChannel(tm[2])};
     const BitmapInfoHeader& th = target->info.header;
     const int32_t targetRows = th.height < 0 ? -th.height : th.height;
     const int tb = th.bitCount / 8;
 
-    const auto* src = static_cast<const uint8_t*>(sourceBits);
-    const int32_t drawRows = rows < targetRows ? rows : targetRows;
-    const int32_t drawCols = sh.width < th.width ? sh.width : th.width;
+    const int32_t drawRows = reader.rows < targetRows ? reader.rows : targetRows;
+    const int32_t drawCols = reader.width < th.width ? reader.width : th.width;
     for (int32_t y = 0; y < drawRows; ++y) {
         // Row y counted from the picture's top in both.
-        const uint8_t* s = src + (sh.height < 0 ? y : rows - 1 - y) * stride;
+        const uint8_t* s = reader.Row(y);
         uint8_t* t = target->bits +
                      static_cast<int64_t>(th.height < 0 ? y : targetRows - 1 - y) * target->stride;
         for (int32_t x = 0; x < drawCols; ++x) {
-            uint32_t r, g, b;
-            if (bits <= 8) {
-                const int perByte = 8 / bits;
-                const uint8_t byte = s[x / perByte];
-                const int shift = 8 - bits * (x % perByte + 1);
-                const uint32_t index = (byte >> shift) & ((1u << bits) - 1u);
-                const RgbQuad& q = source->colors[index];
-                r = q.red;
-                g = q.green;
-                b = q.blue;
-            } else {
-                uint32_t v = 0;
-                for (int i = 0; i < bits / 8; ++i)
-                    v |= static_cast<uint32_t>(s[x * (bits / 8) + i]) << (8 * i);
-                r = To8(v, sc[0]);
-                g = To8(v, sc[1]);
-                b = To8(v, sc[2]);
-            }
+            const uint32_t rgb = reader.Rgb(s, x);
+            const uint32_t r = rgb >> 16, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
             const int32_t tx = mirror == 1 ? drawCols - 1 - x : x;
             uint8_t* p = t + static_cast<int64_t>(tx) * tb;
             if (tb == 3) {
@@ -161,8 +151,9 @@ int StretchDIBits(DibSection* target, const BitmapInfo* source, const void* sour
                 p[1] = static_cast<uint8_t>(g);
                 p[2] = static_cast<uint8_t>(r);
             } else {
-                const uint32_t v = From8(r, tc[0]) | From8(g, tc[1]) | From8(b, tc[2]);
-                for (int i = 0; i < tb; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+                WritePixelBytes(
+                    p, tb,
+                    ChannelFrom8(r, tc[0]) | ChannelFrom8(g, tc[1]) | ChannelFrom8(b, tc[2]));
             }
         }
     }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/ddraw/pixel_format.h"
+
 namespace plat {
 
 inline constexpr uint32_t BI_RGB = 0;
@@ -45,6 +47,30 @@ void SetDibMasks(BitmapInfo* info, uint32_t red, uint32_t green, uint32_t blue);
 
 // Bytes per row of a DIB: rows are padded to 4 bytes.
 int64_t DibStride(int32_t width, int32_t bitCount);
+
+// Reads the pixels of an uncompressed DIB (1/4/8 bits through the colour table, 16 and 32 bits
+// through the masks, 24 bits BGR) as 0xRRGGBB, rows counted from the picture's top whichever
+// way the DIB stores them.
+struct DibReader {
+    const BitmapInfo* info;
+    const uint8_t* bits;
+    int64_t stride;
+    int32_t width;
+    int32_t rows;
+    bool topDown;
+    int bitCount;
+    ChannelMask masks[3];
+
+    // Storage row of a picture row (0 = the picture's top).
+    int32_t StorageRow(int32_t pictureRow) const {
+        return topDown ? pictureRow : rows - 1 - pictureRow;
+    }
+    const uint8_t* Row(int32_t pictureRow) const { return bits + StorageRow(pictureRow) * stride; }
+    uint32_t Rgb(const uint8_t* row, int32_t x) const;
+};
+// False for an unsupported format or a size outside 1..32767, and when the header needs more
+// than sourceSize bytes.
+bool OpenDibReader(const BitmapInfo* info, const void* bits, size_t sourceSize, DibReader* out);
 
 struct DibSection {
     BitmapInfo info;  // 16, 24 or 32 bits; 16 and 32 with BI_BITFIELDS or the defaults

@@ -114,6 +114,28 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
+void SleepMicroseconds(uint64_t microseconds) {
+    if (g_fake.load(std::memory_order_acquire) && g_sleepAdvances.load()) {
+        g_fakeMicroseconds.fetch_add(microseconds);
+        sched_yield();
+        return;
+    }
+    if (microseconds == 0) {
+        sched_yield();
+        return;
+    }
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(microseconds / 1000000u);
+    ts.tv_nsec = static_cast<long>(microseconds % 1000000u) * 1000L;
+    while (nanosleep(&ts, &ts) != 0) {
+        // interrupted by a signal: sleep the rest
+    }
+}
+
+uint64_t GetMicrosecondClock() {
+    return NowMicroseconds();
+}
+
 void GetLocalTime(SYSTEMTIME* out) {
     if (out == nullptr) return;
     tm parts;

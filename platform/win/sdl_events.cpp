@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ddraw/display.h"
 #include "platform/testing.h"
 #include "platform/win/codepage.h"
 #include "platform/win/internal.h"
@@ -527,6 +528,9 @@ void OnFocusChange(HWND window, bool gained) {
     } else {
         PostToWindow(window, WM_ACTIVATE, WA_INACTIVE, 0);
         if (g_appActive.exchange(false)) {
+            // Exclusive full-screen surfaces are lost with the focus, as the display is given
+            // back to the desktop.
+            NoteAppDeactivated();
             ForEachWindow([](HWND w, void*) { PostToWindow(w, WM_ACTIVATEAPP, 0, 0); }, nullptr);
         }
     }

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/ddraw/display.h"
 #include "platform/testing.h"
 #include "platform/win/internal.h"
 
@@ -15,6 +16,8 @@ void Reset() {
     detail::ResetProcessControls();
     detail::ResetInstanceControls();
     ClearVirtualDesktop();
+    detail::ResetDisplayControls();
+    detail::ResetPresenterControls();
 }
 
 }  // namespace testing

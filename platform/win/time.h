@@ -33,6 +33,11 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 // Sleeps n ms; 0 gives up the rest of the time slice. With a fake clock that sleeps advance,
 // the fake clock moves on by n instead of the thread sleeping.
 void Sleep(DWORD milliseconds);
+// Sleeps n microseconds, for waits finer than a millisecond (the retrace clock's); with a fake
+// clock that sleeps advance, the fake clock moves on by n instead.
+void SleepMicroseconds(uint64_t microseconds);
+// Microseconds of the clock in force (the fake clock's own count when it is on).
+uint64_t GetMicrosecondClock();
 
 struct SYSTEMTIME {
     WORD wYear;
