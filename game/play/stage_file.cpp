@@ -1,0 +1,103 @@
+#include "game/play/stage_file.h"
+
+#include "game/core/game_vars.h"
+
+namespace velmora {
+namespace {
+
+uint32_t ReadWord(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void AppendWord(std::vector<uint8_t>* out, uint32_t w) {
+    out->push_back(static_cast<uint8_t>(w));
+    out->push_back(static_cast<uint8_t>(w >> 8));
+    out->push_back(static_cast<uint8_t>(w >> 16));
+    out->push_back(static_cast<uint8_t>(w >> 24));
+}
+
+// One key word from two generator steps: the first's low 15 bits over the second's 16.
+uint32_t NextKeyWord() {
+    const uint32_t first = static_cast<uint32_t>(NextLcg());
+    const uint32_t second = static_cast<uint32_t>(NextLcg());
+    return ((first & 0x7fffu) << 16) | second;
+}
+
+}  // namespace
+
+int32_t StageDateSeed(int year, int month, int day) {
+    return (year % 100) * 10000 + month * 100 + day;
+}
+
+int StageAreaStoredWords(const int32_t* record, int area) {
+    const int base = AreaBase(area);
+    const int64_t w = record[base + kAreaWordWidth];
+    const int64_t h = record[base + kAreaWordHeight];
+    int64_t cells = (w > 0 && h > 0) ? w * h : 0;
+    if (cells > kAreaCellWords) cells = kAreaCellWords;
+    return static_cast<int>(cells) + kAreaHeaderWords;
+}
+
+bool EncodeStageFile(const int32_t* record, int32_t seed, std::vector<uint8_t>* out) {
+    out->clear();
+    for (int i = 0; i < kStageHeaderWords; ++i) AppendWord(out, static_cast<uint32_t>(record[i]));
+    SeedLcg(static_cast<uint32_t>(seed));
+    bool clean = true;
+    for (int a = 0; a < kStageAreaCount; ++a) {
+        const int base = AreaBase(a);
+        const int count = StageAreaStoredWords(record, a);
+        for (int i = 0; i < count; ++i) {
+            const uint32_t stored = static_cast<uint32_t>(record[base + i]) ^ NextKeyWord();
+            if (stored == kStageAreaTerminator) clean = false;
+            AppendWord(out, stored);
+        }
+        AppendWord(out, kStageAreaTerminator);
+    }
+    const uint32_t length = static_cast<uint32_t>(out->size());
+    uint8_t* head = out->data();
+    for (int b = 0; b < 4; ++b) {
+        head[kStageWordSeed * 4 + b] = static_cast<uint8_t>(static_cast<uint32_t>(seed) >> (8 * b));
+        head[kStageWordFileLength * 4 + b] = static_cast<uint8_t>(length >> (8 * b));
+    }
+    return clean;
+}
+
+StageFileRead DecodeStageFile(const uint8_t* data, size_t size, int32_t* record) {
+    if (size == 0 || !data) return StageFileRead::Empty;
+    const size_t words = size / 4;
+    size_t pos = 0;
+    for (; pos < words && pos < static_cast<size_t>(kStageHeaderWords); ++pos)
+        record[pos] = static_cast<int32_t>(ReadWord(data + pos * 4));
+    if (pos < static_cast<size_t>(kStageHeaderWords)) return StageFileRead::Unfinished;
+    SeedLcg(static_cast<uint32_t>(record[kStageWordSeed]));
+    bool complete = true;
+    for (int a = 0; a < kStageAreaCount; ++a) {
+        const int base = AreaBase(a);
+        int filled = 0;
+        bool ended = false;
+        while (pos < words) {
+            const uint32_t stored = ReadWord(data + pos * 4);
+            ++pos;
+            if (stored == kStageAreaTerminator) {
+                ended = true;
+                break;
+            }
+            if (filled == kAreaWords) {
+                // An area cannot hold more: the file is damaged. Stop here rather than let the
+                // next areas start at the wrong place.
+                --pos;
+                break;
+            }
+            record[base + filled] = static_cast<int32_t>(stored ^ NextKeyWord());
+            ++filled;
+        }
+        if (!ended) {
+            complete = false;
+            break;
+        }
+    }
+    return complete ? StageFileRead::Complete : StageFileRead::Unfinished;
+}
+
+}  // namespace velmora
