@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/sjis.h"
+#include "platform/win/codepage.h"
 #include "game/core/game_vars.h"
 #include "tools/databuild/databuild.h"
 #include "tools/databuild/message_texts.h"
@@ -92,7 +92,7 @@ bool BuildMessageFile(const char* source, std::vector<uint8_t>* file) {
             return false;
         }
         std::string sjis, error;
-        if (!tessra::Utf8ToSjis(line.substr(space + 1), &sjis)) {
+        if (!plat::TryUtf8ToSjis(line.substr(space + 1), &sjis)) {
             std::fprintf(stderr, "databuild: message %d has no Shift-JIS form\n", count);
             return false;
         }
