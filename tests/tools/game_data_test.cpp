@@ -63,7 +63,7 @@ TEST(GameData, FilesTestedAtStartUpHaveTheirExactSizes) {
     const struct {
         const char* name;
         uintmax_t size;
-    } files[] = {{"velm1.dat", 9993}, {"velm2.dat", 2236876}, {"velm3.dat", 1891444},
+    } files[] = {{"velm0.dat", 10432}, {"velm1.dat", 9993}, {"velm2.dat", 2236876}, {"velm3.dat", 1891444},
                  {"velm4.dat", 172548}};
     for (const auto& f : files) {
         ASSERT_TRUE(fs::exists(kDat + "/" + f.name)) << f.name;
