@@ -193,6 +193,13 @@ void Figure(const View& v, const Look& look, int dir, int frame, int cx, int top
         }
         v.Fill(cx - 3 + int(fx * 4), hy + 6, 2, 1, Rgb(216, 120, 120));
     }
+    // The digging shovel in the leading hand: raised on frame 1, struck down on frame 3.
+    {
+        const int hx = cx + 8 + int(fx), hy = top + 27 - bob + step;
+        const int tip = frame == 1 ? -9 : frame == 3 ? 9 : 4;
+        v.Line(hx, hy, hx + 2, hy + tip, Rgb(150, 100, 56));
+        v.Fill(hx + 1, hy + tip + (tip < 0 ? -4 : 0), 4, 4, Rgb(188, 196, 212));
+    }
     // A leaf sprout on top: the players are gardeners of the leaf folk.
     v.Ellipse(cx + 3, top + 1, 4, 2, Rgb(112, 212, 88));
     v.Line(cx, top + 3, cx + 2, top + 1, Rgb(56, 120, 48));
@@ -205,16 +212,29 @@ void Player(int i, const View& v) {
 }
 
 void Companion(int i, const View& v) {
-    // A small mushroom sprite floating on its cap.
+    // The mushroom folk's body: a plump stem with arms and feet; its cap (another sprite) is
+    // drawn on top of it by the game.
     const int dir = i / 4, frame = i % 4;
-    const int bob = int(std::lround(2 * std::sin(frame * kPi / 2)));
-    const double fx = std::cos(dir * kPi / 4);
-    v.Ellipse(24, 44, 10, 3, Rgb(40, 40, 56));
-    v.Ellipse(24, 30 + bob, 8, 9, Rgb(252, 236, 212));
-    v.Fill(17, 38 + bob, 4, 5, Rgb(252, 236, 212));
-    v.Fill(27, 38 + bob, 4, 5, Rgb(252, 236, 212));
-    v.Fill(int(21 + fx * 3), 28 + bob, 2, 3, kInk);
-    v.Fill(int(26 + fx * 3), 28 + bob, 2, 3, kInk);
+    const int step = frame == 1 ? 2 : frame == 3 ? -2 : 0;
+    const double fx = std::cos(dir * kPi / 4), fy = std::sin(dir * kPi / 4);
+    const uint32_t stem = Rgb(252, 236, 212), shade = Rgb(228, 200, 168);
+    v.Fill(16, 38 + std::max(0, step), 7, 6, Rgb(160, 104, 64));
+    v.Fill(25, 38 + std::max(0, -step), 7, 6, Rgb(160, 104, 64));
+    v.Ellipse(24, 28, 12, 13, stem);
+    v.Ellipse(27, 31, 8, 9, shade);
+    v.Ellipse(23, 27, 9, 10, stem);
+    v.Disc(12 + fx, 28 - step, 3.5, stem);
+    v.Disc(36 + fx, 28 + step, 3.5, stem);
+    if (fy > -0.5) {
+        for (int e = -1; e <= 1; e += 2) {
+            if (std::abs(fx) > 0.9 && e * fx < 0) continue;
+            const int ex = int(24 + fx * 5 + e * 4);
+            v.Fill(ex - 1, 22, 3, 5, kInk);
+            v.Set(ex - 1, 22, Rgb(255, 255, 255));
+        }
+        v.Disc(24 + fx * 5 - 7, 29, 2, Rgb(248, 168, 168));
+        v.Disc(24 + fx * 5 + 7, 29, 2, Rgb(248, 168, 168));
+    }
     v.Outline(kInk);
 }
 
