@@ -1,6 +1,7 @@
 // The five built-in stages as text: per stage its time limit (units of 600 frames), the world
 // clock's start (units of 800 frames) and level; per area its music track, weather, population
-// level, floor tile, exits and a map of one character a cell (the legend is in stages.cpp).
+// level, floor (the map character whose ground lies under entries and objects), exits and a
+// map of one character a cell (the legend is in stages.cpp).
 #pragma once
 
 namespace databuild {
@@ -16,7 +17,7 @@ area 0
 music 3
 weather 0
 population 2
-floor 0
+floor .
 exit 0 1 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -42,7 +43,7 @@ area 1
 music 3
 weather 0
 population 3
-floor 0
+floor .
 exit 0 0 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -75,7 +76,7 @@ area 0
 music 4
 weather 0
 population 4
-floor 0
+floor .
 exit 0 1 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -101,7 +102,7 @@ area 1
 music 4
 weather 1
 population 5
-floor 0
+floor .
 exit 0 0 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -133,7 +134,7 @@ area 0
 music 5
 weather 0
 population 5
-floor 0
+floor .
 exit 0 1 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -159,7 +160,7 @@ area 1
 music 5
 weather 2
 population 6
-floor 6
+floor s
 exit 0 0 0
 map
 ###########################
@@ -191,7 +192,7 @@ area 0
 music 6
 weather 0
 population 6
-floor 4
+floor =
 exit 0 1 0
 map
 BBBBBBBBBBBBBBBBBBBBBBBBBBBBBB
@@ -217,7 +218,7 @@ area 1
 music 7
 weather 0
 population 6
-floor 7
+floor c
 exit 0 0 0
 map
 ############################
@@ -249,7 +250,7 @@ area 0
 music 9
 weather 0
 population 8
-floor 0
+floor .
 exit 0 1 0
 map
 TTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT
@@ -275,7 +276,7 @@ area 1
 music 8
 weather 0
 population 4
-floor 4
+floor =
 exit 0 1 0
 map
 BBBBBBBBBBBBBBBBBBBBB

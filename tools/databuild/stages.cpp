@@ -31,6 +31,13 @@ constexpr uint32_t kWall = kCellBlockGround | kCellBlockHigh | kCellBlockShot;
 constexpr uint32_t kLow = kCellBlockGround | kCellBlockHigh;
 constexpr uint32_t kGround = kCellBlockGround;
 
+// Tile numbers (sprite 3584 + n): rows of 16 kinds of ground (0..95) and raised blocks
+// (96..191), then animated ones (192..255) of four frames each.
+constexpr int kTileGrass = 0, kTilePath = 16, kTileSoil = 21, kTileCave = 17, kTilePaving = 32,
+              kTileSand = 48, kTilePlanks = 80, kTileBrick = 96, kTileRock = 112,
+              kTileHedge = 128, kTileFence = 144, kTileWater = 192, kTileLava = 208,
+              kTileFlowers = 224;
+
 // Editor object indices and the props the maps use.
 constexpr int kObjGenerator = 1, kObjExit = 2, kObjColourGate = 3, kObjLeaf = 5, kObjItem = 7,
               kObjKabocha = 8, kObjEvent = 9, kObjCandle = 10, kObjGiant = 11, kObjStone = 12,
@@ -39,13 +46,14 @@ constexpr int kPropBoulder = 16 + 1, kPropStump = 16 + 2, kPropTree = 16 + 12, k
 
 const CellKind kLegend[] = {
     // Floors.
-    {'.', 0, 0, 0, false, 0},   {',', 1, 0, 0, false, 0},   {':', 2, 0, 0, false, 0},
-    {'_', 3, 0, 0, false, 0},   {'=', 4, 0, 0, false, 0},   {'b', 5, 0, 0, false, 0},
-    {'s', 6, 0, 0, false, 0},   {'c', 7, 0, 0, false, 0},
+    {'.', kTileGrass, 0, 0, false, 0},  {',', kTileFlowers, 0, 0, false, 0},
+    {':', kTilePath, 0, 0, false, 0},   {'_', kTileSoil, 0, 0, false, 0},
+    {'=', kTilePaving, 0, 0, false, 0}, {'b', kTilePlanks, 0, 0, false, 0},
+    {'s', kTileSand, 0, 0, false, 0},   {'c', kTileCave, 0, 0, false, 0},
     // Walls, hedges, fences, water, lava and the props that stand in the way.
-    {'#', 16, kWall, 0, false, 0},  {'B', 17, kWall, 0, false, 0},
-    {'h', 18, kLow, 0, false, 0},   {'f', 19, kGround, 0, false, 0},
-    {'~', 192, kGround, 0, false, 0}, {'L', 193, kGround, 0, false, 0},
+    {'#', kTileRock, kWall, 0, false, 0},   {'B', kTileBrick, kWall, 0, false, 0},
+    {'h', kTileHedge, kLow, 0, false, 0},   {'f', kTileFence, kGround, 0, false, 0},
+    {'~', kTileWater, kGround, 0, false, 0}, {'L', kTileLava, kGround, 0, false, 0},
     {'T', 0, kWall, kPropTree, false, 0},   {'o', 0, kWall, kPropBoulder, false, 0},
     {'*', 0, kLow, kPropBush, false, 0},    {'t', 0, kGround, kPropStump, false, 0},
     // The goal (an exit numbered 8, which leaves the stage) and doorways to exits 0..2.
@@ -174,7 +182,14 @@ bool BuildStage(int stage, const std::vector<std::string>& lines, int32_t* recor
         } else if (key == "music" && in >> v) area->music = v;
         else if (key == "weather" && in >> v) area->weather = v;
         else if (key == "population" && in >> v) area->population = v;
-        else if (key == "floor" && in >> v) area->floor = v;
+        else if (key == "floor") {
+            std::string symbol;
+            in >> symbol;
+            const CellKind* k = symbol.size() == 1 ? FindKind(symbol[0]) : nullptr;
+            if (!k || k->tile < 0 || k->attributes != 0)
+                return Fail(stage, "\"" + line + "\" names no open ground");
+            area->floor = k->tile;
+        }
         else if (key == "exit") {
             int k = -1, to = -1, entry = -1;
             in >> k >> to >> entry;
