@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "game/core/draw_list.h"
+#include "game/core/prop_table.h"
 #include "game/core/sprite_ids.h"
 
 namespace velmora {
@@ -93,7 +94,6 @@ constexpr ArtRun kArtRuns[] = {
     {s::kCloud, 1, 3, 64, 32},
     {s::kPicture, 16, 3, 160, 120},
     // Sheet 4: props, map edges, blasts, stage objects and the large figures.
-    {s::kProp, 128, 4, 32, 48},
     {s::kEdgeShade, 32, 4, 32, 32},
     {s::kBlast, 1, 4, 64, 64},
     {s::kBlastA, 8, 4, 64, 64},
@@ -169,7 +169,7 @@ Table BuildTable() {
             if (kFreeRegions[i].sheet == sheet) return i;
         return -1;
     };
-    for (const ArtRun& run : kArtRuns) {
+    auto place = [&](const ArtRun& run) {
         Cursor& c = cursors[run.sheet];
         const int cw = run.w + 2;
         const int ch = run.h + 2;
@@ -199,6 +199,13 @@ Table BuildTable() {
             c.x += cw;
             if (ch > c.shelf) c.shelf = ch;
         }
+    };
+    for (const ArtRun& run : kArtRuns) place(run);
+    // The props, each at the size of what it shows, after the rest of sheet 4.
+    for (int k = 0; k < kPropSprites; ++k) {
+        int w, h;
+        GetPropArtSize(GetPropArt(kFirstPropSprite + k), &w, &h);
+        place(ArtRun{kFirstPropSprite + k, 1, 4, w, h});
     }
     for (int i = row; i < kSpriteDefinitionRows; ++i) t.definitions[i][0] = -1;
 

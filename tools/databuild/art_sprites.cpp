@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "game/core/prop_table.h"
 #include "game/core/sprite_ids.h"
 #include "tools/databuild/art.h"
 
@@ -75,6 +76,21 @@ void Block(const View& v, int kind, int variant, uint32_t seed) {
     static const uint32_t kBase[] = {Rgb(184, 88, 64),  Rgb(140, 140, 152), Rgb(60, 140, 64),
                                      Rgb(132, 100, 76), Rgb(168, 220, 240), Rgb(120, 132, 156)};
     const uint32_t b = kBase[kind];
+    if (kind == 3) {  // a wooden fence on grass: low, so the ground shows through
+        Grass(v, 0, seed);
+        const uint32_t wood = Rgb(176, 124, 72);
+        for (int y : {8, 18}) {
+            v.Fill(0, y, 32, 4, wood);
+            v.Fill(0, y + 3, 32, 1, Lighten(wood, -50));
+        }
+        for (int x : {5, 23}) {
+            v.Fill(x, 2, 5, 26, Lighten(wood, 12));
+            v.Fill(x + 4, 2, 1, 26, Lighten(wood, -50));
+            v.Fill(x, 2, 5, 1, Lighten(wood, 50));
+        }
+        v.Fill(0, 28, 32, 2, Rgb(64, 120, 52));
+        return;
+    }
     Texture(v, b, 8, seed);
     v.Fill(0, 22, 32, 10, Lighten(b, -48));
     if (kind == 0) {  // bricks
@@ -445,49 +461,131 @@ void Gate(const View& v, int n, bool open) {
     v.Outline(kInk);
 }
 
-void Prop(const View& v, int n) {
-    const int kind = n % 8;
+void Prop(const View& v, int32_t id) {
+    using velmora::PropArt;
+    const PropArt art = velmora::GetPropArt(id);
+    const int n = id - velmora::kFirstPropSprite;
     const int cx = v.w / 2;
-    switch (kind) {
-        case 0:  // round tree
-            v.Fill(cx - 3, 30, 6, 16, Rgb(120, 80, 48));
-            v.Disc(cx, 18, 14, Rgb(64, 148, 64));
-            v.Disc(cx - 5, 13, 6, Rgb(104, 184, 80));
+    // The base stands a little below the cell's centre, wherever the table lifts the sprite.
+    const int base = std::min(v.h - 2, v.h / 2 + velmora::GetPropLift(id) + 8);
+    const uint32_t hue = kHue[n % 8];
+    const uint32_t wood = Rgb(140, 92, 52), leaf = n % 3 ? Rgb(64, 148, 64) : Rgb(88, 160, 56);
+    switch (art) {
+        case PropArt::kTree:
+        case PropArt::kTallTree: {
+            const int r = art == PropArt::kTallTree ? 20 : 13;
+            v.Fill(cx - 3, base - r - 6, 6, r + 6, wood);
+            v.Disc(cx, base - r - 12, r, Lighten(leaf, -20));
+            v.Disc(cx - r / 3, base - r - 16, r * 0.6, leaf);
+            v.Disc(cx + r / 3, base - r - 8, r * 0.5, Lighten(leaf, 10));
+            v.Disc(cx - r / 2, base - r - 18, r * 0.25, Lighten(leaf, 50));
             break;
-        case 1:  // pine
-            v.Fill(cx - 2, 38, 4, 9, Rgb(112, 72, 40));
+        }
+        case PropArt::kPine:
+            v.Fill(cx - 2, base - 8, 4, 8, wood);
             for (int k = 0; k < 3; ++k)
-                v.Tri(cx, 4 + k * 10, cx - 8 - k * 3, 20 + k * 10, cx + 8 + k * 3, 20 + k * 10,
-                      Rgb(48, 120, 72));
+                v.Tri(cx, base - 40 + k * 9, cx - 7 - k * 3, base - 26 + k * 9, cx + 7 + k * 3,
+                      base - 26 + k * 9, Rgb(48, 112 + k * 12, 72));
             break;
-        case 2:  // rock
-            v.Ellipse(cx, 36, 13, 9, Rgb(140, 136, 144));
-            v.Ellipse(cx - 4, 33, 5, 3, Rgb(184, 180, 188));
+        case PropArt::kBoulder:
+            v.Ellipse(cx, base - 11, 14, 11, Rgb(144, 140, 148));
+            v.Ellipse(cx - 4, base - 15, 6, 4, Rgb(184, 180, 188));
+            v.Line(cx + 3, base - 9, cx + 8, base - 4, Rgb(104, 100, 112));
             break;
-        case 3:  // flower bush
-            v.Ellipse(cx, 36, 13, 9, Rgb(72, 152, 72));
-            for (int k = 0; k < 5; ++k)
-                v.Disc(cx - 9 + k * 4.5, 31 + (k % 2) * 5, 2.2, kHue[(n + k) % 8]);
+        case PropArt::kStump:
+            v.Fill(cx - 10, base - 14, 20, 14, wood);
+            v.Ellipse(cx, base - 14, 10, 4, Rgb(212, 172, 116));
+            v.Ring(cx, base - 14, 6, 1, Rgb(172, 128, 80));
+            v.Fill(cx - 13, base - 3, 5, 3, wood);
+            v.Fill(cx + 8, base - 3, 5, 3, wood);
             break;
-        case 4:  // lamp post
-            v.Fill(cx - 1, 10, 3, 36, Rgb(72, 72, 88));
-            v.Disc(cx, 9, 5, Rgb(252, 232, 140));
+        case PropArt::kBush:
+        case PropArt::kFlowerBush:
+            v.Ellipse(cx, base - 9, 14, 10, leaf);
+            v.Disc(cx - 6, base - 13, 6, Lighten(leaf, 24));
+            v.Disc(cx + 6, base - 11, 5, Lighten(leaf, 12));
+            if (art == PropArt::kFlowerBush)
+                for (int k = 0; k < 5; ++k)
+                    v.Disc(cx - 9 + k * 4.5, base - 14 + (k % 2) * 6, 2.2, kHue[(n + k) % 7]);
             break;
-        case 5:  // barrel
-            v.Fill(cx - 9, 22, 18, 24, Rgb(152, 100, 56));
-            v.Fill(cx - 9, 26, 18, 2, Rgb(80, 72, 72));
-            v.Fill(cx - 9, 40, 18, 2, Rgb(80, 72, 72));
+        case PropArt::kLamp:
+            v.Fill(cx - 1, base - 36, 3, 36, Rgb(72, 72, 88));
+            v.Fill(cx - 4, base - 3, 9, 3, Rgb(72, 72, 88));
+            v.Disc(cx + 0.5, base - 38, 5, Rgb(252, 232, 140));
+            v.Disc(cx - 1, base - 40, 2, Rgb(255, 255, 230));
             break;
-        case 6:  // sign
-            v.Fill(cx - 1, 24, 3, 22, Rgb(120, 80, 48));
-            v.Fill(cx - 11, 16, 22, 12, Rgb(196, 152, 96));
-            v.Fill(cx - 8, 21, 16, 1, Rgb(96, 64, 40));
+        case PropArt::kBarrel:
+            v.Fill(cx - 9, base - 22, 18, 22, wood);
+            v.Fill(cx - 9, base - 18, 18, 2, Rgb(80, 72, 72));
+            v.Fill(cx - 9, base - 6, 18, 2, Rgb(80, 72, 72));
+            v.Ellipse(cx, base - 22, 9, 3, Rgb(176, 124, 72));
             break;
-        default:  // mushroom
-            v.Fill(cx - 3, 32, 6, 14, Rgb(244, 232, 212));
-            v.Ellipse(cx, 30, 12, 8, Rgb(216, 64, 56));
-            v.Disc(cx - 4, 28, 2, Rgb(255, 255, 255));
-            v.Disc(cx + 5, 27, 1.5, Rgb(255, 255, 255));
+        case PropArt::kSign:
+            v.Fill(cx - 1, base - 16, 3, 16, wood);
+            v.Fill(cx - 11, base - 26, 22, 12, Rgb(200, 156, 100));
+            v.Fill(cx - 8, base - 22, 16, 1, Rgb(96, 64, 40));
+            v.Fill(cx - 8, base - 18, 11, 1, Rgb(96, 64, 40));
+            break;
+        case PropArt::kMushroom:
+            v.Fill(cx - 3, base - 12, 6, 12, Rgb(244, 232, 212));
+            v.Ellipse(cx, base - 14, 12, 8, Lighten(hue, -20));
+            v.Disc(cx - 4, base - 16, 2, Rgb(255, 255, 255));
+            v.Disc(cx + 5, base - 17, 1.5, Rgb(255, 255, 255));
+            break;
+        case PropArt::kMarker:  // a standing stone with a glowing rune
+            v.Fill(cx - 7, base - 30, 14, 30, Rgb(120, 124, 140));
+            v.Tri(cx - 7, base - 30, cx + 7, base - 30, cx, base - 38, Rgb(120, 124, 140));
+            v.Disc(cx, base - 18, 3.5, Rgb(120, 232, 252));
+            break;
+        case PropArt::kLogPile:
+            for (int k = 0; k < 3; ++k) {
+                v.Fill(6 + k * 8, base - 12 - k * 9, v.w - 12 - k * 16, 10, wood);
+                v.Ellipse(6 + k * 8, base - 7 - k * 9, 4, 5, Rgb(212, 172, 116));
+            }
+            break;
+        case PropArt::kFlowerPatch:
+            for (int k = 0; k < 7; ++k) {
+                const int x = 4 + int(Hash(id, k) % 24), y = base - 12 + int(Hash(id, k, 1) % 10);
+                v.Line(x, y, x, y + 3, Rgb(56, 120, 48));
+                v.Disc(x + 0.5, y, 1.8, kHue[(n + k) % 7]);
+            }
+            break;
+        case PropArt::kPot:
+            v.Ellipse(cx, base - 9, 10, 9, Rgb(196, 112, 72));
+            v.Fill(cx - 6, base - 20, 12, 4, Rgb(176, 96, 60));
+            v.Fill(cx - 9, base - 10, 18, 2, Rgb(232, 200, 120));
+            break;
+        case PropArt::kStatue:
+            v.Fill(cx - 12, base - 8, 24, 8, Rgb(150, 150, 160));
+            v.Ellipse(cx, base - 24, 7, 14, Rgb(190, 190, 200));
+            v.Disc(cx, base - 42, 7, Rgb(190, 190, 200));
+            v.Ellipse(cx + 3, base - 50, 5, 2.5, Rgb(140, 200, 120));
+            break;
+        case PropArt::kCrate:
+            v.Fill(cx - 11, base - 20, 22, 20, Rgb(188, 140, 84));
+            v.Frame(cx - 11, base - 20, 22, 20, Rgb(120, 80, 48));
+            v.Line(cx - 10, base - 19, cx + 9, base - 2, Rgb(120, 80, 48));
+            break;
+        case PropArt::kPebbles:
+            for (int k = 0; k < 4; ++k)
+                v.Ellipse(6 + k * 6 + Hash(id, k) % 3, base - 4 - (k % 2) * 3, 3.5, 2.5,
+                          Rgb(150 + k * 10, 146 + k * 10, 156 + k * 10));
+            break;
+        case PropArt::kReeds:
+            for (int k = 0; k < 5; ++k) {
+                const int x = cx - 8 + k * 4;
+                v.Line(x, base, x + (k % 2 ? 2 : -2), base - 20 - (k % 3) * 4, Rgb(96, 152, 72));
+            }
+            v.Ellipse(cx + 2, base - 22, 2, 5, Rgb(140, 92, 52));
+            break;
+        case PropArt::kWell:
+            v.Ellipse(cx, base - 10, 13, 8, Rgb(150, 150, 160));
+            v.Ellipse(cx, base - 12, 9, 4, Rgb(40, 56, 96));
+            v.Fill(cx - 13, base - 34, 3, 22, wood);
+            v.Fill(cx + 11, base - 34, 3, 22, wood);
+            v.Tri(cx - 16, base - 32, cx + 16, base - 32, cx, base - 42, Rgb(184, 88, 64));
+            break;
+        default:
             break;
     }
     v.Shade(20);
@@ -557,7 +655,7 @@ void PaintSprite(int32_t id, const View& v) {
         v.Disc(13, 13, r / 2.5, Rgb(255, 255, 240));
         return;
     }
-    if (id >= sp::kProp && id < sp::kProp + 128) return Prop(v, id - sp::kProp);
+    if (id >= sp::kProp && id < sp::kProp + 128) return Prop(v, id);
     if (id >= sp::kEdgeShade && id < sp::kEdgeShade + 32) {
         // Dark fades along the map's edges: a side whose bit is clear lies outside the area.
         const int e = (id - sp::kEdgeShade) % 8;

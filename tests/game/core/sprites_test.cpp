@@ -10,6 +10,7 @@
 
 #include "game/core/draw_list.h"
 #include "game/core/engine_standin.h"
+#include "game/core/prop_table.h"
 #include "game/core/sprite_ids.h"
 #include "game/core/sprite_layout.h"
 
@@ -302,6 +303,50 @@ TEST_F(SnapshotTest, MakesTheFolderAndTakesTheFirstFreeNameOfTheDay) {
 TEST_F(SnapshotTest, AFailedSaveIsReported) {
     standin::SetSaveScreenResult(-1);
     EXPECT_FALSE(SaveSnapshot());
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(PropTableTest, NamedRowsAndEveryPropInUseHasItsOwnPicture) {
+    const PropEntry* t = GetPropTable();
+    struct Row {
+        int i;
+        PropEntry e;
+    };
+    for (const Row& r : std::vector<Row>{{1, {3173, 0, -16, 1}},
+                                         {2, {3158, 0, 0, 1}},
+                                         {8, {3143, 0, -16, 5}},
+                                         {10, {3153, 0, -16, 2}},
+                                         {12, {3142, 0, -32, 7683}},
+                                         {13, {3160, 0, -4, 3}},
+                                         {16, {3144, 0, 0, 0}},
+                                         {32, {3161, 0, -8, 6}},
+                                         {58, {3209, 0, -16, 7695}},
+                                         {67, {3231, 0, 0, 7680}},
+                                         {80, {3213, 0, -24, 0}}}) {
+        EXPECT_EQ((std::vector<int32_t>{t[r.i].sprite, t[r.i].dx, t[r.i].dy, t[r.i].shadow}),
+                  (std::vector<int32_t>{r.e.sprite, r.e.dx, r.e.dy, r.e.shadow}))
+            << "entry " << r.i;
+    }
+    std::set<int32_t> defined;
+    const int32_t(*rows)[6] = GetSpriteDefinitionTable();
+    for (int i = 0; i < kSpriteDefinitionRows && rows[i][0] >= 0; ++i)
+        defined.insert(DefinitionCut(rows[i]).id);
+    int inUse = 0;
+    std::set<int32_t> sprites;
+    for (int i = 0; i < kPropEntries; ++i) {
+        if (t[i].sprite == 0) continue;
+        ++inUse;
+        EXPECT_GE(t[i].sprite, kFirstPropSprite) << i;
+        EXPECT_LT(t[i].sprite, kFirstPropSprite + kPropSprites) << i;
+        EXPECT_TRUE(defined.count(t[i].sprite)) << "entry " << i;
+        EXPECT_TRUE(sprites.insert(t[i].sprite).second) << "entry " << i;
+    }
+    EXPECT_EQ(inUse, 109);
 }
 
 }  // namespace
