@@ -22,9 +22,6 @@ struct ListState {
     bool clipSet = false;
     int blendMode = -1;  // what the engine was last told; -1 = unknown
     int blendParam = -1;
-    int textLayer = 24;
-    uint32_t textColor = 0xFFFFFFFFu;
-    bool textMark = true;
     void (*messageLine)(int x, int y, int line) = nullptr;
 };
 
@@ -146,9 +143,6 @@ void ResetDrawList() {
         r.w[kDrawNext] = i == kDrawListHeads - 1 ? i : i + 1;
     }
     g_list.count = kFirstFreeRecord;
-    g_list.textLayer = 24;
-    g_list.textColor = 0xFFFFFFFFu;
-    g_list.textMark = true;
     EnsureClip();
 }
 
