@@ -314,23 +314,29 @@ void MenuLabel(const View& v, const char* text, uint32_t color) {
     DrawWords(v, (v.w - w) / 2, (v.h - 12) / 2, text, 2, 2, color);
 }
 
-// Big words in a vertical gradient with a dark edge round the letters only.
+// Big words in a vertical gradient, bevelled (lit above, shaded below), with a dark edge and a
+// drop shadow down and to the right.
 void GradientWords(const View& v, int x0, int y0, const char* word, int sx, int sy, uint32_t top,
                    uint32_t bottom) {
     Canvas letters(v.w, v.h, kKeyGreen);
     View lv{&letters, 0, 0, v.w, v.h};
     DrawWords(lv, x0, y0, word, sx, sy, Rgb(255, 255, 255));
-    auto solid = [&](int x, int y) { return letters.Get(x, y) != kKeyGreen && x >= 0 && y >= 0; };
+    auto solid = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < v.w && y < v.h && letters.Get(x, y) != kKeyGreen;
+    };
+    const int drop = std::max(2, sx / 4);
     for (int y = 0; y < v.h; ++y)
         for (int x = 0; x < v.w; ++x) {
             if (solid(x, y)) {
                 const int t = std::clamp((y - y0) * 256 / (6 * sy), 0, 256);
                 uint32_t c = Mix(top, bottom, t);
-                if ((y - y0) % sy < sy / 4) c = Lighten(c, 36);  // a shine on each dot row
+                if (!solid(x, y - 2) || !solid(x - 2, y)) c = Lighten(c, 48);
+                if (!solid(x, y + 2) || !solid(x + 2, y)) c = Lighten(c, -56);
                 v.Set(x, y, c);
-            } else if (solid(x + 1, y) || solid(x - 1, y) || solid(x, y + 1) || solid(x, y - 1) ||
-                       solid(x - 1, y - 1) || solid(x - 2, y - 2)) {
+            } else if (solid(x + 1, y) || solid(x - 1, y) || solid(x, y + 1) || solid(x, y - 1)) {
                 v.Set(x, y, kInk);
+            } else if (solid(x - drop, y - drop)) {
+                v.Set(x, y, Rgb(40, 32, 56));
             }
         }
 }
@@ -344,19 +350,36 @@ void Enlarge(const View& v, const Canvas& small, int ox, int oy, int scale, int 
 }
 
 void Logo(const View& v) {
-    // Big letters with a warm gradient, a dark edge, and leaves around them.
+    // The name on a wooden sign wreathed in leaves, all inside the picture's edges.
     const char* word = "VELMORA";
-    const int sx = 12, sy = 14;
+    const int sx = 10, sy = 13;
     const int w = WordsWidth(word, sx);
-    const int x0 = (v.w - w) / 2, y0 = 40;
-    v.Ellipse(v.w / 2, 112, 250, 80, Rgb(60, 120, 64));
-    v.Ellipse(v.w / 2, 112, 240, 72, Rgb(84, 156, 80));
-    for (int k = 0; k < 18; ++k) {
-        const double a = k * 2 * kPi / 18;
-        const double lx = v.w / 2 + std::cos(a) * 236, ly = 112 + std::sin(a) * 74;
-        v.Ellipse(lx, ly, 14, 8, k % 2 ? Rgb(120, 204, 88) : Rgb(168, 224, 104));
+    const int x0 = (v.w - w) / 2, y0 = 44;
+    const uint32_t plank = Rgb(150, 100, 58);
+    v.Fill(28, 30, v.w - 56, 120, Lighten(plank, -50));
+    v.Fill(30, 32, v.w - 60, 116, plank);
+    for (int y = 32; y < 148; y += 29) v.Fill(30, y, v.w - 60, 2, Lighten(plank, -34));
+    for (int k = 0; k < 40; ++k)
+        v.Fill(32 + int(Hash(k, 7) % (v.w - 80)), 34 + int(Hash(k, 8) % 110), 10, 1,
+               Lighten(plank, -20));
+    // Leaves round the sign, two shades, and a few flowers.
+    for (int k = 0; k < 44; ++k) {
+        const double a = k * 2 * kPi / 44;
+        const double lx = v.w / 2 + std::cos(a) * (v.w / 2 - 26);
+        const double ly = 90 + std::sin(a) * 70;
+        v.Ellipse(lx, ly, 12, 7, k % 2 ? Rgb(88, 168, 72) : Rgb(132, 208, 96));
     }
-    GradientWords(v, x0, y0, word, sx, sy, Rgb(255, 244, 160), Rgb(232, 104, 48));
+    for (int k = 0; k < 6; ++k) {
+        const double a = (k * 2 + 1) * kPi / 6;
+        const double fx = v.w / 2 + std::cos(a) * (v.w / 2 - 26), fy = 90 + std::sin(a) * 70;
+        v.Disc(fx, fy, 5, kHue[(k * 3) % 8]);
+        v.Disc(fx, fy, 2, Rgb(252, 240, 160));
+    }
+    v.Outline(kInk);
+    GradientWords(v, x0, y0, word, sx, sy, Rgb(255, 244, 168), Rgb(236, 112, 48));
+    const char* sub = "A DIG AND BURY ADVENTURE";
+    DrawWords(v, (v.w - WordsWidth(sub, 1)) / 2 + 1, y0 + 6 * sy + 11, sub, 1, 1, kInk);
+    DrawWords(v, (v.w - WordsWidth(sub, 1)) / 2, y0 + 6 * sy + 10, sub, 1, 1, Rgb(252, 236, 180));
 }
 
 void Digit(const View& v, int d, int sx, int sy, uint32_t c) {
@@ -633,7 +656,7 @@ void PaintLoadingPicture(const View& v) {
     const int sx = 5, sy = 7;
     const int x0 = 150, y0 = 44;
     GradientWords(v, x0, y0, word, sx, sy, Rgb(252, 200, 72), Rgb(216, 72, 40));
-    DrawWords(v, x0 + 2, y0 + 6 * sy + 10, "A DIG AND BURY ADVENTURE", 1, 1, Rgb(96, 120, 88));
+    DrawWords(v, x0 + 6, y0 + 6 * sy + 14, "A DIG AND BURY ADVENTURE", 1, 1, Rgb(96, 120, 88));
     for (int k = 0; k < 9; ++k)
         v.Ellipse(x0 + 8 + k * 18, y0 - 10 - (k % 2) * 4, 7, 3.5,
                   k % 2 ? Rgb(120, 204, 88) : Rgb(84, 164, 80));
