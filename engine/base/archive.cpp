@@ -581,8 +581,15 @@ int64_t FindArchiveFile(ArchiveHandle* a, const char* path) {
 int ConvertArchiveFullPath(const char* path, char* out, size_t outSize) {
     char base[kFilePathMax];
     const uint32_t length = plat::GetCurrentDirectoryA(static_cast<uint32_t>(kFilePathMax), base);
-    if (length == 0 || length >= kFilePathMax) return -1;
-    if (BuildFullPath(path, out, base, outSize) != 0) return -1;
+    if (length == 0 || length >= kFilePathMax) {
+        LogFileMessage("カレントディレクトリのパスが長すぎるためアーカイブを探せません\n"_sjis);
+        return -1;
+    }
+    if (BuildFullPath(path, out, base, outSize) != 0) {
+        if (path && length + strnlen(path, outSize) + 2 > outSize)
+            LogFileMessage("パスが長すぎるためアーカイブを探せません\n"_sjis);
+        return -1;
+    }
     UpperCaseString(out);
     return 0;
 }

@@ -40,9 +40,9 @@ constexpr uint32_t kArchiveAttrDirectory = 0x10;
 constexpr uint16_t kArchiveMaxVersion = 3;
 constexpr int kArchiveCacheSlots = 512;
 constexpr int kArchiveOpenFiles = 512;
-constexpr size_t kArchivePathMax = 256;      // cached archive paths, terminator included
-constexpr size_t kArchiveExtensionMax = 64;  // extension, terminator included
-constexpr size_t kArchiveNameMax = 255;      // longest name component
+constexpr size_t kArchivePathMax = kFilePathMax;  // cached archive paths, terminator included
+constexpr size_t kArchiveExtensionMax = 64;       // extension, terminator included
+constexpr size_t kArchiveNameMax = 255;           // longest name component
 constexpr uint32_t kArchiveHandleBase = 0xF0000000u;
 
 struct ArchiveHeader {

@@ -129,8 +129,8 @@ int ConvertFullPath(const char* path, char* out, const char* base, size_t outSiz
 
 plat::FileHandle CreateTempFile(char* out) {
     char dir[kFilePathMax] = {};
-    uint32_t length = plat::GetTempPathA(256, dir);
-    if (length == 0 || length >= 256) return nullptr;
+    uint32_t length = plat::GetTempPathA(static_cast<uint32_t>(kFilePathMax) - 1, dir);
+    if (length == 0 || length >= kFilePathMax - 1) return nullptr;
     if (dir[length - 1] != '\\') {
         dir[length] = '\\';
         dir[length + 1] = '\0';

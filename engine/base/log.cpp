@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "engine/base/memory.h"
 #include "engine/base/strings.h"
@@ -16,6 +17,9 @@ namespace tessra {
 namespace {
 
 LogState g_log = {0, 0, 0, 0, 0, 0, "Log.txt", "", 0};
+// Any thread may log (a refused lock leave logs from a thread without the engine lock), so the
+// log keeps a lock of its own around each write and each change of its state.
+std::mutex g_logMutex;
 
 // Texts up to this length are converted on the stack.
 constexpr size_t kShortText = 255;
@@ -124,6 +128,7 @@ LogState& GetLogState() {
 }
 
 int SetLogStartDirectory(const char* dir) {
+    std::lock_guard<std::mutex> g(g_logMutex);
     if (dir == nullptr) dir = "";
     const size_t len = std::strlen(dir);
     if (len >= sizeof(g_log.startDir)) return -1;
@@ -132,6 +137,7 @@ int SetLogStartDirectory(const char* dir) {
 }
 
 int SetLogEnabledBody(int flag) {
+    std::lock_guard<std::mutex> g(g_logMutex);
     g_log.logOff = flag == 0 ? 1 : 0;
     return 0;
 }
@@ -141,6 +147,7 @@ uint32_t GetLogClockMs() {
 }
 
 int InitLogFile() {
+    std::lock_guard<std::mutex> g(g_logMutex);
     if (g_log.logOff || g_log.userWindow) return 1;
 
     if (g_log.dateStampedName) {
@@ -181,7 +188,10 @@ int AppendLog(const char* text) {
         fromHeap = true;
     }
     const size_t size = ConvertLineEnds(text, len, buffer);
-    WriteConverted(buffer, size);
+    {
+        std::lock_guard<std::mutex> g(g_logMutex);
+        WriteConverted(buffer, size);
+    }
     if (fromHeap) FreeTagged(buffer);
     return -1;
 }
@@ -221,11 +231,13 @@ int AppendLogFormat(const char* format, ...) {
 }
 
 int IncreaseLogIndent() {
+    std::lock_guard<std::mutex> g(g_logMutex);
     ++g_log.indentLevel;
     return 0;
 }
 
 int DecreaseLogIndent() {
+    std::lock_guard<std::mutex> g(g_logMutex);
     if (g_log.indentLevel > 0) --g_log.indentLevel;
     return 0;
 }

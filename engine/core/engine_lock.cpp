@@ -63,8 +63,6 @@ struct EngineLockRecord {
 };
 
 EngineLockRecord g_lock;
-// Serialises building and tearing down, so two threads meeting an unbuilt lock build it once.
-std::mutex g_buildMutex;
 std::atomic<uint32_t> g_nextThreadId{1};
 
 void ReportRefusedLeave(uint32_t id) {
@@ -73,11 +71,11 @@ void ReportRefusedLeave(uint32_t id) {
                     "エンジンロックを持っていないスレッドの解放を無視しました スレッド:"_sjis, id);
 }
 
-void EnsureBuilt() {
-    if (g_lock.initialised.load(std::memory_order_acquire) == 1) return;
-    std::lock_guard<std::mutex> b(g_buildMutex);
+// Builds the queue's events when they are missing. Guard held: building, entering and tearing
+// down all happen under the one guard, so no thread can find the events gone between its check
+// and its use.
+void EnsureBuiltLocked() {
     if (g_lock.initialised.load(std::memory_order_relaxed) == 1) return;
-    std::lock_guard<std::mutex> g(g_lock.guard);
     for (auto& entry : g_lock.queue) {
         if (entry.event == nullptr) entry.event = new LockEvent;
         entry.event->Reset();
@@ -105,12 +103,12 @@ void RemoveAt(int pos) {
 
 // One enter; with `quit` the message thread's variant. 0 holding the lock, -1 after giving up.
 int EnterImpl(const std::atomic<int>* quit) {
-    EnsureBuilt();
     const uint32_t me = EngineLockThreadId();
     for (;;) {
         LockEvent* myEvent = nullptr;
         {
             std::unique_lock<std::mutex> g(g_lock.guard);
+            EnsureBuiltLocked();
             const int n = g_lock.waiterCount;
             bool take = false;
             if (g_lock.locked == 1) {
@@ -158,7 +156,7 @@ int EnterImpl(const std::atomic<int>* quit) {
 
 void LeaveImpl(bool yield) {
     const uint32_t me = EngineLockThreadId();
-    LockEvent* head = nullptr;
+    bool woke = false;
     bool refused = false;
     {
         std::lock_guard<std::mutex> g(g_lock.guard);
@@ -170,7 +168,12 @@ void LeaveImpl(bool yield) {
             if (g_lock.depth == 1) {
                 g_lock.locked = 0;
                 g_lock.owner = kNoOwner;
-                if (g_lock.waiterCount > 0) head = g_lock.queue[0].event;
+                // Signalled under the guard: once the guard is let go the head may give up its
+                // place and a tear-down may close the event.
+                if (g_lock.waiterCount > 0) {
+                    g_lock.queue[0].event->Set();
+                    woke = true;
+                }
             }
             --g_lock.depth;
         }
@@ -179,10 +182,7 @@ void LeaveImpl(bool yield) {
         ReportRefusedLeave(me);
         return;
     }
-    if (head != nullptr) {
-        head->Set();
-        if (yield) std::this_thread::yield();
-    }
+    if (woke && yield) std::this_thread::yield();
 }
 
 }  // namespace
@@ -210,23 +210,18 @@ void LeaveEngineLockNoYield() {
 
 void RemoveEngineLockWaiter() {
     const uint32_t me = EngineLockThreadId();
-    LockEvent* newHead = nullptr;
-    {
-        std::lock_guard<std::mutex> g(g_lock.guard);
-        const int pos = FindQueued(me);
-        if (pos < 0) return;
-        RemoveAt(pos);
-        if (pos == 0 && g_lock.waiterCount > 0) newHead = g_lock.queue[0].event;
-    }
-    if (newHead != nullptr) newHead->Set();
+    std::lock_guard<std::mutex> g(g_lock.guard);
+    const int pos = FindQueued(me);
+    if (pos < 0) return;
+    RemoveAt(pos);
+    if (pos == 0 && g_lock.waiterCount > 0) g_lock.queue[0].event->Set();
 }
 
 void TearDownEngineLock() {
-    std::lock_guard<std::mutex> b(g_buildMutex);
-    if (g_lock.initialised.load() != 1) return;
     std::lock_guard<std::mutex> g(g_lock.guard);
-    // A thread still queued would wake on a closed event; keep the lock for it.
-    if (g_lock.waiterCount > 0) return;
+    if (g_lock.initialised.load() != 1) return;
+    // A thread that holds the lock or waits for it still needs the events; keep them for it.
+    if (g_lock.waiterCount > 0 || g_lock.locked == 1) return;
     g_lock.initialised.store(0);
     for (auto& entry : g_lock.queue) {
         delete entry.event;

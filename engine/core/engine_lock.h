@@ -28,7 +28,8 @@ void LeaveEngineLockNoYield();
 void RemoveEngineLockWaiter();
 
 // Closes the events; the next enter builds the lock again. For shut-down, when no other thread
-// uses the lock any more; while a thread is still queued the lock is kept.
+// uses the lock any more; while a thread holds it or is queued for it the lock is kept. Safe
+// against enters running at the same time.
 void TearDownEngineLock();
 
 // Read-only views for diagnostics and tests.

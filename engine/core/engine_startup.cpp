@@ -57,29 +57,18 @@ void ChooseClock() {
     EngineRuntimeState& run = g_state.run;
     if (run.performanceCounter != 1) return;
     AppendLog("タイマーの精度を検査します\n"_sjis);
-    plat::LARGE_INTEGER counter{};
-    plat::QueryPerformanceCounter(&counter);
-    int64_t lastCounter = counter.QuadPart;
-    uint32_t lastTime = plat::timeGetTime();
-    const uint32_t start = lastTime;
-    int mmCount = 0;
-    int pcCount = 0;
-    while (ProcessMessageBody() == 0 && mmCount < 60 && pcCount < 60 &&
-           plat::timeGetTime() - start < 1000u) {
+    ClockProbe probe{};
+    probe.readCounter = [](void*) -> int64_t {
+        plat::LARGE_INTEGER counter{};
         plat::QueryPerformanceCounter(&counter);
-        if (counter.QuadPart != lastCounter) {
-            ++pcCount;
-            lastCounter = counter.QuadPart;
-        }
-        const uint32_t now = plat::timeGetTime();
-        if (now != lastTime) {
-            ++mmCount;
-            lastTime = now;
-        }
-    }
+        return counter.QuadPart;
+    };
+    probe.readMilliseconds = [](void*) -> uint32_t { return plat::timeGetTime(); };
+    probe.pump = [](void*) { return ProcessMessageBody(); };
+    const ClockRace race = RaceClocks(probe);
     LogText("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d"_sjis,
-            mmCount, pcCount);
-    if (mmCount > pcCount) {
+            race.timerChanges, race.counterChanges);
+    if (!race.counterChosen) {
         LogText("マルチメディアタイマーを使用します タイマー分解能 : %d.00 ms "_sjis,
                 static_cast<int>(run.timerPeriod));
         run.performanceCounter = 0;
@@ -184,6 +173,28 @@ EngineSystemState* GetSystemStateBlock() {
     return &g_state;
 }
 
+ClockRace RaceClocks(const ClockProbe& probe) {
+    int64_t lastCounter = probe.readCounter(probe.context);
+    uint32_t lastTime = probe.readMilliseconds(probe.context);
+    const uint32_t start = lastTime;
+    ClockRace race{0, 0, true};
+    while (probe.pump(probe.context) == 0 && race.timerChanges < 60 && race.counterChanges < 60 &&
+           probe.readMilliseconds(probe.context) - start < 1000u) {
+        const int64_t counter = probe.readCounter(probe.context);
+        if (counter != lastCounter) {
+            ++race.counterChanges;
+            lastCounter = counter;
+        }
+        const uint32_t now = probe.readMilliseconds(probe.context);
+        if (now != lastTime) {
+            ++race.timerChanges;
+            lastTime = now;
+        }
+    }
+    race.counterChosen = race.timerChanges <= race.counterChanges;
+    return race;
+}
+
 void ResetRuntimeState() {
     EngineRuntimeState& run = g_state.run;
     run.instance = nullptr;
@@ -233,7 +244,10 @@ int StartEngineBody() {
     if (dir[0] != '\0') {
         std::snprintf(set.startDirectory, sizeof set.startDirectory, "%s", dir);
         // The log writes by POSIX path; the file-access table speaks in drive form.
-        SetLogStartDirectory(plat::MapPath(set.startDirectory).c_str());
+        if (SetLogStartDirectory(plat::MapPath(set.startDirectory).c_str()) != 0)
+            AppendLog("起動ディレクトリのパスが長すぎるためログの場所にできません\n"_sjis);
+    } else {
+        AppendLog("起動ディレクトリのパスが長すぎるか取得できません\n"_sjis);
     }
     GetLogState().userWindow = set.userWindow;
     InitLogFile();
@@ -404,7 +418,9 @@ int InitWindowSystem() {
 
     run.threadEnded = 0;
     plat::DWORD threadId = 0;
-    run.messageThread = plat::CreateThread(nullptr, 0, RunMessageThread, nullptr, 0, &threadId);
+    const uintptr_t generation = NewMessageThreadGeneration();
+    run.messageThread = plat::CreateThread(nullptr, 0, RunMessageThread,
+                                           reinterpret_cast<void*>(generation), 0, &threadId);
     if (run.messageThread == nullptr) {
         AppendLog("ProcessMessage をひたすら呼びつづけるスレッドの立ち上げに失敗しました\n"_sjis);
     } else {
@@ -556,8 +572,12 @@ int TerminateWindow() {
         run.quit = 1;
     }
     if (run.messageThread != nullptr) {
-        if (WaitBounded([&] { return run.threadEnded == 1; }, "ProcessMessage thread"))
-            plat::CloseHandle(run.messageThread);
+        if (!WaitBounded([&] { return run.threadEnded == 1; }, "ProcessMessage thread")) {
+            // Retire the thread left behind: it ends at its next pass whatever the quit flag
+            // says by then, and its handle lets it run on alone.
+            NewMessageThreadGeneration();
+        }
+        plat::CloseHandle(run.messageThread);
         run.messageThread = nullptr;
     }
     run.window = nullptr;

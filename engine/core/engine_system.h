@@ -9,12 +9,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/base/path.h"
 #include "platform/win/types.h"
 
 namespace tessra {
 
 inline constexpr int kTitleSize = 256;
-inline constexpr int kStartDirSize = 260;
+inline constexpr int kStartDirSize = static_cast<int>(kFilePathMax);
 inline constexpr int kSystemTextSize = 256;
 
 using WindowModeSwitchedCallback = void (*)(void* argument);
@@ -137,10 +138,35 @@ int InitCom();
 [[noreturn]] void FatalError(const char* text);
 [[noreturn]] void FatalErrorFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The start-up clock test, apart from the clocks it reads so that its rule can be tried on
+// scripted ones: the performance counter, the millisecond timer, and a pump pass (non-zero ends
+// the test).
+struct ClockProbe {
+    int64_t (*readCounter)(void* context);
+    uint32_t (*readMilliseconds)(void* context);
+    int (*pump)(void* context);
+    void* context;
+};
+struct ClockRace {
+    int timerChanges;
+    int counterChanges;
+    bool counterChosen;
+};
+// Counts the changes of each clock until one of them has changed 60 times, 1,000 ms have passed
+// by the timer, or the pump ends it; the clock that changed more often wins, a tie goes to the
+// performance counter.
+ClockRace RaceClocks(const ClockProbe& probe);
+
 // The message pump and the message thread.
 int ProcessMessageBody();
 void WaitWhileInactive();
+// The message thread's body; its argument is the generation it was started for (see below).
 plat::DWORD RunMessageThread(void* argument);
+// A new message-thread generation: every thread of an older one ends at its next pass, so a
+// thread abandoned by a shut-down can never pump again beside a later start's thread.
+uint32_t NewMessageThreadGeneration();
+// Message threads whose body has not returned yet, abandoned ones included.
+int CountRunningMessageThreads();
 int WaitMilliseconds(int milliseconds);
 uint64_t GetMicrosecondCount(int allowTimeStampCounter);
 int GetLocalDateTimeBody(int* sixInts);

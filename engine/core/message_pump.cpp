@@ -1,5 +1,8 @@
 // The one message pump with its per-pass services, the inactive pause, the message thread, and
 // the engine's waits and clocks.
+#include <atomic>
+#include <cstdint>
+
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/core/network.h"
@@ -18,6 +21,9 @@ namespace tessra {
 namespace {
 
 constexpr int kMessagesPerPass = 5;
+
+std::atomic<uint32_t> g_messageThreadGeneration{0};
+std::atomic<int> g_runningMessageThreads{0};
 
 bool OnMainThread() {
     return plat::GetCurrentThreadId() == GetSystemStateBlock()->run.mainThreadId;
@@ -122,18 +128,35 @@ void WaitWhileInactive() {
     RestoreAllGraphSurfaces();
 }
 
-plat::DWORD RunMessageThread(void*) {
+uint32_t NewMessageThreadGeneration() {
+    return g_messageThreadGeneration.fetch_add(1) + 1;
+}
+
+int CountRunningMessageThreads() {
+    return g_runningMessageThreads.load();
+}
+
+plat::DWORD RunMessageThread(void* argument) {
+    const auto generation = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(argument));
+    const auto current = [generation] { return g_messageThreadGeneration.load() == generation; };
     EngineRuntimeState& run = GetSystemStateBlock()->run;
-    run.messageThreadId = plat::GetCurrentThreadId();
-    while (run.quit != 1) {
+    ++g_runningMessageThreads;
+    if (current()) run.messageThreadId = plat::GetCurrentThreadId();
+    while (run.quit != 1 && current()) {
         if (EnterEngineLockUnlessQuit(run.quit) != 0) break;
+        // An abandoned thread may get the lock long after a new start: it leaves untouched.
+        if (!current()) {
+            LeaveEngineLockNoYield();
+            break;
+        }
         const int result = ProcessMessageBody();
         LeaveEngineLockNoYield();
         if (result < 0) break;
         plat::Sleep(17);
     }
     RemoveEngineLockWaiter();
-    run.threadEnded = 1;
+    if (current()) run.threadEnded = 1;
+    --g_runningMessageThreads;
     return 0;
 }
 

@@ -100,7 +100,8 @@ void KeepAspectWhileSizing(plat::WPARAM edge, plat::RECT* r) {
             run.clientBottom - run.clientTop > 0 ? run.clientBottom - run.clientTop : sh;
         // The side that grew less in proportion follows the other.
         heightFollows = static_cast<double>(ch) / oldH < static_cast<double>(cw) / oldW;
-    } else if (edge != kSizingTop && edge != kSizingBottom) {
+    } else if (edge != kSizingLeft && edge != kSizingRight && edge != kSizingTop &&
+               edge != kSizingBottom) {
         return;
     }
     if (heightFollows) {

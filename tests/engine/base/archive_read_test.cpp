@@ -1,5 +1,8 @@
 // The archive reader against archives made by the packer, and its decoder on hand-made tokens.
+#include <sys/stat.h>
+
 #include <cstring>
+#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -601,3 +604,68 @@ TEST_F(ArchiveTest, CachedArchivesCloseWhenUnused) {
 }
 
 }  // namespace
+
+namespace archive_test {
+namespace {
+
+using namespace tessra;
+using namespace tessra::sjis_literals;
+
+// Makes `levels` nested directories of `width`-character names below the current directory and
+// enters the deepest, one step at a time (a whole path may be longer than mkdir takes).
+void EnterDeepDirectory(int levels, size_t width) {
+    const std::string name(width, 'd');
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+        ASSERT_EQ(::chdir(name.c_str()), 0);
+    }
+}
+// Leaves and removes what EnterDeepDirectory made.
+void LeaveDeepDirectory(int levels, size_t width) {
+    const std::string name(width, 'd');
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(::chdir(".."), 0);
+        std::error_code ignored;
+        fs::remove_all(name, ignored);
+    }
+}
+
+// A game installed deeper than the old 260-character buffers still finds its archives.
+TEST_F(ArchiveTest, DeepStartDirectoryKeepsItsArchives) {
+    EnterDeepDirectory(4, 100);
+    plat::ClearPathCache();
+    InitArchiveFileState();
+    SetArchiveExtensionBody("dat");
+    SetArchiveKeyBody(packer::GameKeyText().c_str());
+    const fs::path here = fs::current_path();
+    ASSERT_GT(here.string().size(), 400u);
+    WriteFile(here / "src/a.txt", "archived");
+    WriteFile(here / "dat/a.txt", "plain");
+    Pack(here / "src", here / "dat.dat");
+    std::string got;
+    EXPECT_TRUE(ReadAll("dat\\a.txt", &got));
+    EXPECT_EQ(got, "archived");
+    InitArchiveFileState();
+    LeaveDeepDirectory(4, 100);
+}
+
+// Past the platform's limit the archives cannot be looked for; the log says why.
+TEST_F(ArchiveTest, DirectoryPastThePathLimitIsLogged) {
+    ASSERT_EQ(SetLogStartDirectory(dir_.c_str()), 0);
+    SetLogEnabledBody(1);
+    InitLogFile();
+    const int levels = static_cast<int>(kFilePathMax / 200) + 1;
+    EnterDeepDirectory(levels, 200);
+    plat::ClearPathCache();
+    EXPECT_EQ(OpenViaFileTable("dat\\a.txt", 0, 1), 0);
+    LeaveDeepDirectory(levels, 200);
+    SetLogStartDirectory(nullptr);
+    std::ifstream in(dir_ / "Log.txt", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("カレントディレクトリのパスが長すぎるためアーカイブを探せません"_sjis),
+              std::string::npos)
+        << log;
+}
+
+}  // namespace
+}  // namespace archive_test

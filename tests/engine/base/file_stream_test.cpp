@@ -200,7 +200,7 @@ TEST_F(FileStream, ConvertFullPathCases) {
 }
 
 TEST_F(FileStream, ConvertFullPathIsBounded) {
-    std::string longPath(300, 'a');
+    std::string longPath(kFilePathMax + 40, 'a');
     char out[kFilePathMax];
     EXPECT_EQ(ConvertFullPath(longPath.c_str(), out, "C:\\x"), -1);
     char small[8];

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "engine/base/log_test_support.h"
 #include "platform/testing.h"
@@ -202,6 +205,46 @@ TEST_F(LogTest, DeepIndentWritesEveryTab) {
     for (int i = 0; i < 300; ++i) IncreaseLogIndent();
     AppendLog("x\n");
     EXPECT_EQ(ReadLog(), std::string(300, '\t') + "x\r\n");
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+// Lines written from several threads at once each arrive whole: stamp, indent and text
+// together, never another thread's pieces in between.
+TEST_F(LogTest, LinesFromManyThreadsStayWhole) {
+    IncreaseLogIndent();
+    constexpr int kThreads = 4;
+    constexpr int kLines = 250;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLines; ++i) AppendLogFormat("thread %d line %d", t, i);
+        });
+    for (auto& th : threads) th.join();
+    DecreaseLogIndent();
+    const std::string log = ReadLog();
+    std::vector<int> seen(kThreads, 0);
+    size_t start = 0;
+    int lines = 0;
+    while (start < log.size()) {
+        const size_t end = log.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "unended line at " << start;
+        const std::string line = log.substr(start, end - start);
+        start = end + 2;
+        ++lines;
+        int stamp = -1, t = -1, i = -1, used = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d:\tthread %d line %d%n", &stamp, &t, &i, &used), 3)
+            << line;
+        ASSERT_EQ(static_cast<size_t>(used), line.size()) << line;
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+        EXPECT_EQ(i, seen[t]) << line;  // each thread's lines in its own order
+        seen[t] = i + 1;
+    }
+    EXPECT_EQ(lines, kThreads * kLines);
 }
 
 }  // namespace

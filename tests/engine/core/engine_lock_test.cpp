@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -188,6 +189,60 @@ void RaceFreeFirstUse() {
     EXPECT_EQ(Waiters(), 0);
 }
 
+// While one thread holds the lock, shut-down's tear-down keeps it: a thread that queues behind
+// the holder needs its entry's event.
+void TearDownKeptWhileHeld() {
+    std::atomic<bool> holding{false}, release{false};
+    std::thread holder([&] {
+        EnterEngineLock();
+        holding = true;
+        while (!release) std::this_thread::sleep_for(1ms);
+        LeaveEngineLock();
+    });
+    ASSERT_TRUE(WaitUntil([&] { return holding.load(); }));
+    TearDownEngineLock();
+    EXPECT_EQ(InspectEngineLock().initialised, 1u);
+    EXPECT_EQ(InspectEngineLock().eventsAlive, uint32_t(kEngineLockQueueSize));
+    Order order;
+    std::thread t = Taker(order, "t");
+    ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
+    release = true;
+    holder.join();
+    t.join();
+    EXPECT_EQ(order.Get(), std::vector<std::string>{"t"});
+    TearDownEngineLock();  // now nobody uses it
+    EXPECT_EQ(InspectEngineLock().eventsAlive, 0u);
+}
+
+// Threads keep entering (and queueing behind each other) while shut-down tears the lock down
+// again and again: every enter must find a built lock with live events.
+void EnterWhileTearingDown() {
+    std::atomic<bool> stop{false};
+    int counter = 0;
+    int entered = 0;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] {
+            while (!stop) {
+                EnterEngineLock();
+                ++counter;
+                ++entered;
+                LeaveEngineLock();
+            }
+        });
+    for (int k = 0; k < 3000; ++k) {
+        TearDownEngineLock();
+        if ((k & 63) == 0) std::this_thread::yield();
+    }
+    stop = true;
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(counter, entered);
+    EXPECT_EQ(Waiters(), 0);
+    EXPECT_EQ(InspectEngineLock().locked, 0u);
+    TearDownEngineLock();
+    EXPECT_EQ(InspectEngineLock().eventsAlive, 0u);
+}
+
 struct LockCase {
     const char* name;
     void (*run)();
@@ -202,6 +257,8 @@ const LockCase kCases[] = {
     {"RebuiltAfterTearDown", RebuiltAfterTearDown},
     {"RefusedLeaves", RefusedLeaves},
     {"RaceFreeFirstUse", RaceFreeFirstUse},
+    {"TearDownKeptWhileHeld", TearDownKeptWhileHeld},
+    {"EnterWhileTearingDown", EnterWhileTearingDown},
 };
 
 class EngineLockTest : public ::testing::TestWithParam<LockCase> {};

@@ -1,9 +1,15 @@
 // The engine's life headless: start-up, the pump with its message thread, an injected close,
 // shut-down with its log, the refusals (24 bits, a second instance) and the fatal exit.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
@@ -12,6 +18,7 @@
 #include "engine/core/engine_system.h"
 #include "engine/pending/pending_calls.h"
 #include "platform/testing.h"
+#include "platform/win/file.h"
 #include "platform/win/system.h"
 #include "platform/win/window.h"
 
@@ -74,6 +81,55 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     EXPECT_EQ(log.compare(dump, 36, "Alloc memory dump\tTotal size:0(0.000"), 0)
         << log.substr(dump);
     EXPECT_NE(log.find("Alloc num:0", dump), std::string::npos);
+}
+
+// A message thread that outlives shut-down's bounded wait is left behind; when the engine starts
+// again it must end at its next pass instead of pumping beside the new thread.
+TEST_F(EngineStartupTest, AbandonedMessageThreadNeverPumpsAgain) {
+    ASSERT_EQ(StartEngine(), 0);
+    ASSERT_TRUE(WaitFor([] { return tessra::CountRunningMessageThreads() == 1; }));
+    // A helper holds the engine lock, so the message thread stays queued for it.
+    std::atomic<bool> holding{false}, release{false};
+    std::thread holder([&] {
+        tessra::EnterEngineLock();
+        holding = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        tessra::LeaveEngineLock();
+    });
+    ASSERT_TRUE(WaitFor([&] { return holding.load(); }));
+    ASSERT_TRUE(WaitFor([] { return tessra::InspectEngineLock().waiterCount == 1; }));
+    // With the fake clock each 1 ms sleep moves it on, so shut-down's waits reach their bounds
+    // at once; the shut-down runs its body directly, as a fatal error does.
+    plat::testing::SetFakeClock(1000);
+    tessra::ShutdownEngineBody();
+    plat::testing::UseRealClock();
+    EXPECT_NE(ReadLog().find("ProcessMessage thread: 待機の上限に達したので続行します"_sjis),
+              std::string::npos);
+    ASSERT_EQ(tessra::StartEngineBody(), 0);  // quit is 0 again; the old thread still waits
+    release = true;
+    holder.join();
+    EXPECT_TRUE(WaitFor([] { return tessra::CountRunningMessageThreads() == 1; }));
+    EXPECT_EQ(ShutdownEngine(), 0);
+    EXPECT_TRUE(WaitFor([] { return tessra::CountRunningMessageThreads() == 0; }));
+    EXPECT_EQ(GetSystemStateBlock()->run.threadEnded.load(), 1);
+}
+
+// Started in a directory deeper than the old 260-character buffers, the engine still writes its
+// log there.
+TEST_F(EngineStartupTest, DeepStartDirectoryKeepsTheLog) {
+    const std::string name(100, 'd');
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+        ASSERT_EQ(::chdir(name.c_str()), 0);
+    }
+    plat::ClearPathCache();
+    const std::filesystem::path here = std::filesystem::current_path();
+    ASSERT_EQ(StartEngine(), 0);
+    EXPECT_EQ(ShutdownEngine(), 0);
+    std::ifstream in(here / "Log.txt", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("システムの情報を出力します"_sjis), std::string::npos);
+    EXPECT_EQ(GetSystemStateBlock()->settings.startDirectory, plat::ToDrivePath(here.string()));
 }
 
 // The system-information texts without a line end of their own run on into the next text.
@@ -267,6 +323,78 @@ TEST_F(EngineStartupTest, FatalErrorExitsWith255) {
 TEST_F(EngineStartupTest, LockFreeAfterFailedFileSize) {
     EXPECT_EQ(GetEngineFileSize("no such file.dat"), -1);
     EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A scripted pair of clocks: each pump pass is one step, and each clock reads a function of the
+// step count.
+struct ScriptedClocks {
+    int step = 0;
+    int endAtStep = -1;  // the pump reports the end at this step
+    int64_t (*counter)(int step);
+    uint32_t (*milliseconds)(int step);
+};
+
+tessra::ClockRace Race(ScriptedClocks& clocks) {
+    tessra::ClockProbe probe{};
+    probe.context = &clocks;
+    probe.readCounter = [](void* c) {
+        auto* s = static_cast<ScriptedClocks*>(c);
+        return s->counter(s->step);
+    };
+    probe.readMilliseconds = [](void* c) {
+        auto* s = static_cast<ScriptedClocks*>(c);
+        return s->milliseconds(s->step);
+    };
+    probe.pump = [](void* c) {
+        auto* s = static_cast<ScriptedClocks*>(c);
+        ++s->step;
+        return s->step == s->endAtStep ? -1 : 0;
+    };
+    return tessra::RaceClocks(probe);
+}
+
+TEST(ClockChoiceTest, MoreFrequentClockWinsAndATieGoesToTheCounter) {
+    struct Case {
+        const char* name;
+        int64_t (*counter)(int);
+        uint32_t (*milliseconds)(int);
+        int endAtStep;
+        int timerChanges, counterChanges;
+        bool counterChosen;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"tie at 60", [](int s) -> int64_t { return s; }, [](int s) -> uint32_t { return s; },
+         -1, 60, 60, true},
+        {"timer first to 60", [](int s) -> int64_t { return s / 2; },
+         [](int s) -> uint32_t { return s; }, -1, 60, 30, false},
+        {"counter first to 60", [](int s) -> int64_t { return s; },
+         [](int s) -> uint32_t { return s / 3; }, -1, 20, 60, true},
+        {"a second passes", [](int) -> int64_t { return 7; },
+         [](int s) -> uint32_t { return 5000u + 100u * s; }, -1, 9, 0, false},
+        {"the clock wraps inside the second", [](int) -> int64_t { return 7; },
+         [](int s) -> uint32_t { return 0xFFFFFF00u + 100u * s; }, -1, 9, 0, false},
+        {"the pump ends it", [](int s) -> int64_t { return s; },
+         [](int s) -> uint32_t { return 2 * s; }, 5, 4, 4, true},
+        {"nothing changes before the end", [](int) -> int64_t { return 1; },
+         [](int) -> uint32_t { return 1; }, 1, 0, 0, true},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedClocks clocks;
+        clocks.counter = c.counter;
+        clocks.milliseconds = c.milliseconds;
+        clocks.endAtStep = c.endAtStep;
+        const tessra::ClockRace race = Race(clocks);
+        EXPECT_EQ(race.timerChanges, c.timerChanges);
+        EXPECT_EQ(race.counterChanges, c.counterChanges);
+        EXPECT_EQ(race.counterChosen, c.counterChosen);
+    }
 }
 
 }  // namespace

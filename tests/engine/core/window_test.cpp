@@ -127,6 +127,58 @@ TEST_F(WindowTest, CornerDragKeepsAspectAndScaleFollowsWidth) {
     EXPECT_DOUBLE_EQ(GetSystemStateBlock()->settings.windowScale, cw / 640.0);
 }
 
+// Every edge and corner: the client keeps 640 x 480's aspect, the sides opposite the dragged
+// ones stay put, and the window scale follows the new client width.
+TEST_F(WindowTest, EveryDraggedEdgeKeepsAspectAndSetsScale) {
+    struct Drag {
+        plat::WPARAM edge;
+        int dl, dt, dr, db;  // how far the user moved each side
+        int cw, ch;          // the client size that results
+    };
+    // clang-format off
+    const Drag drags[] = {
+        {1, -160, 0, 0, 0,    800, 600},   // left: the height follows
+        {2, 0, 0, 160, 0,     800, 600},   // right: the height follows
+        {3, 0, -120, 0, 0,    800, 600},   // top: the width follows
+        {6, 0, 0, 0, 120,     800, 600},   // bottom: the width follows
+        {4, -640, -120, 0, 0, 1280, 960},  // top-left: the height grew less, so it follows
+        {5, 0, -240, 160, 0,  960, 720},   // top-right: the width grew less, so it follows
+        {7, -160, 0, 0, 240,  960, 720},   // bottom-left: the width follows
+        {8, 0, 0, 640, 120,   1280, 960},  // bottom-right: the height follows
+    };
+    // clang-format on
+    StartWindowed();
+    plat::HWND w = GetEngineWindow();
+    plat::RECT outer{};
+    plat::GetWindowRect(w, &outer);
+    plat::RECT client{};
+    plat::GetClientRect(w, &client);
+    ASSERT_EQ(client.right, 640);
+    ASSERT_EQ(client.bottom, 480);
+    const int frameW = (outer.right - outer.left) - client.right;
+    const int frameH = (outer.bottom - outer.top) - client.bottom;
+    for (const Drag& d : drags) {
+        SCOPED_TRACE(d.edge);
+        GetSystemStateBlock()->settings.windowScale = 1.0;
+        plat::RECT r{outer.left + d.dl, outer.top + d.dt, outer.right + d.dr, outer.bottom + d.db};
+        plat::SendMessageA(w, plat::WM_SIZING, d.edge, reinterpret_cast<plat::LPARAM>(&r));
+        EXPECT_EQ(r.right - r.left - frameW, d.cw);
+        EXPECT_EQ(r.bottom - r.top - frameH, d.ch);
+        const bool leftSide = d.edge == 1 || d.edge == 4 || d.edge == 7;
+        const bool topSide = d.edge == 3 || d.edge == 4 || d.edge == 5;
+        // The side opposite the one dragged is the anchor.
+        if (leftSide)
+            EXPECT_EQ(r.right, outer.right);
+        else
+            EXPECT_EQ(r.left, outer.left);
+        if (topSide)
+            EXPECT_EQ(r.bottom, outer.bottom);
+        else
+            EXPECT_EQ(r.top, outer.top);
+        EXPECT_DOUBLE_EQ(GetSystemStateBlock()->settings.windowScale, d.cw / 640.0);
+    }
+}
+
 TEST_F(WindowTest, MousePositionScalesAndClamps) {
     plat::testing::SetVirtualDesktop(3000, 2000, 32);
     StartWindowed(2.0);
