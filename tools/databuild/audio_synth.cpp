@@ -294,6 +294,49 @@ void RenderNote(const Note& note, double rate, StereoBuffer* out) {
     }
 }
 
+Room::Room(double rate) {
+    static const int kCombs[4] = {1557, 1617, 1491, 1422};  // at 44.1 kHz, mutually prime
+    static const int kPasses[2] = {556, 441};
+    const double scale = rate / 44100.0;
+    for (int side = 0; side < 2; ++side) {
+        const int spread = side * 23;  // the two sides differ a little: width
+        for (int i = 0; i < 4; ++i)
+            combs_[side][i].line.assign(static_cast<size_t>((kCombs[i] + spread) * scale), 0.0f);
+        for (int i = 0; i < 2; ++i)
+            passes_[side][i].line.assign(static_cast<size_t>((kPasses[i] + spread) * scale), 0.0f);
+    }
+}
+
+float Room::Side(float in, Comb* combs, AllPass* passes) {
+    constexpr float kFeedback = 0.78f, kDamp = 0.3f, kPassGain = 0.5f;
+    float sum = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+        Comb& c = combs[i];
+        const float out = c.line[c.at];
+        c.low = out * (1.0f - kDamp) + c.low * kDamp;
+        c.line[c.at] = in + c.low * kFeedback;
+        if (++c.at == c.line.size()) c.at = 0;
+        sum += out;
+    }
+    for (int i = 0; i < 2; ++i) {
+        AllPass& a = passes[i];
+        const float delayed = a.line[a.at];
+        a.line[a.at] = sum + delayed * kPassGain;
+        sum = delayed - sum;
+        if (++a.at == a.line.size()) a.at = 0;
+    }
+    return sum;
+}
+
+void Room::Process(float* left, float* right) {
+    constexpr float kSend = 0.02f, kWet = 1.0f;
+    const float in = (*left + *right) * kSend;
+    const float l = Side(in, combs_[0], passes_[0]);
+    const float r = Side(in, combs_[1], passes_[1]);
+    *left += l * kWet;
+    *right += r * kWet;
+}
+
 SignalStats MeasureSignal(const std::vector<float>& samples) {
     SignalStats s;
     double sum = 0.0;

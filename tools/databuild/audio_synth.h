@@ -48,6 +48,29 @@ struct StereoBuffer {
 enum class Instrument { Lead, SoftLead, Bell, Pluck, Pad, Organ, Bass, SynthBass, Strings,
                         Kick, Snare, HatClosed, HatOpen, Tom, Crash, Clap, Shaker };
 
+// A small room (four damped comb filters and two all-passes per side) that the music is played
+// in, so the notes ring a little instead of stopping dry. About a second of decay.
+class Room {
+public:
+    explicit Room(double rate);
+    // Adds the room's answer to one stereo sample.
+    void Process(float* left, float* right);
+
+private:
+    struct Comb {
+        std::vector<float> line;
+        size_t at = 0;
+        float low = 0;
+    };
+    struct AllPass {
+        std::vector<float> line;
+        size_t at = 0;
+    };
+    float Side(float in, Comb* combs, AllPass* passes);
+    Comb combs_[2][4];
+    AllPass passes_[2][2];
+};
+
 // One note: start and length in samples, frequency (drums ignore it), velocity 0..1, pan
 // -1..1. The renderer adds it into `out` from sample `start`, tail included.
 struct Note {

@@ -2,9 +2,10 @@
 // rendered by the builder's synthesiser at 48 kHz in stereo and encoded as Ogg Vorbis.
 //
 // A looping track is laid out so that the jump from its last sample back to its loop start is
-// seamless: the intro fills exactly the loop start's length (which sets the tempo) and has died
-// away by its end, and whatever the body's last notes leave sounding past the end of the file
-// is added at the loop start, where playback goes on after the jump.
+// seamless: the intro fills exactly the loop start's length (which sets the tempo), whatever the
+// body's last notes leave sounding past the end of the file is added at the loop start, where
+// playback goes on after the jump, and the intro's last moments blend into the file's last
+// ones, so the way in from the intro meets the loop start as smoothly as the jump does.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -308,16 +309,14 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
     for (size_t i = 0; i < body.events.size(); ++i)
         RenderNote(ToNote(body.events[i], body.pans[i], samplesPer16, swing), rate, &bodyBuf);
 
-    const int64_t total = loopStart + bodyLength + (loops ? 0 : tail);
+    const int64_t roomTail = static_cast<int64_t>(rate * 1.5);  // the room dies away at the end
+    const int64_t total = loopStart + bodyLength + (loops ? 0 : tail + roomTail);
     out->audio.Resize(static_cast<size_t>(total));
     out->loopStart = loops ? loopStart : -1;
     if (loops) {
-        const int64_t fade = std::min<int64_t>(loopStart, static_cast<int64_t>(rate * 0.012));
         for (int64_t i = 0; i < loopStart; ++i) {
-            double g = 1.0;
-            if (i >= loopStart - fade) g = 0.5 + 0.5 * std::cos(3.14159265358979 * (i - (loopStart - fade)) / fade);
-            out->audio.left[i] = static_cast<float>(introBuf.left[i] * g);
-            out->audio.right[i] = static_cast<float>(introBuf.right[i] * g);
+            out->audio.left[i] = introBuf.left[i];
+            out->audio.right[i] = introBuf.right[i];
         }
         for (int64_t i = 0; i < bodyLength + tail; ++i) {
             const int64_t at = loopStart + (i % bodyLength);  // the tail wraps to the loop start
@@ -333,6 +332,31 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
             out->audio.left[loopStart + i] += bodyBuf.left[i];
             out->audio.right[loopStart + i] += bodyBuf.right[i];
         }
+    }
+    Room room(rate);
+    if (loops) {
+        // The intro once, then the body twice: the second time round the room already rings
+        // with the body's own end, as it will after every jump back, and that is what is kept.
+        for (int64_t i = 0; i < loopStart; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
+        for (int64_t i = loopStart; i < total; ++i) {
+            float l = out->audio.left[i], r = out->audio.right[i];
+            room.Process(&l, &r);
+        }
+        for (int64_t i = loopStart; i < total; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
+        // The loop start is reached from the intro once and from the file's end ever after, so
+        // the intro's last moments turn into the file's last moments: both ways in then meet
+        // the loop start with the same sample, and neither clicks.
+        const int64_t bodyFrames = total - loopStart;
+        const int64_t blend = std::min({loopStart, bodyFrames, static_cast<int64_t>(rate * 0.04)});
+        for (int64_t k = 0; k < blend; ++k) {
+            const int64_t i = loopStart - blend + k;
+            const double w = 0.5 - 0.5 * std::cos(3.14159265358979 * (k + 1) / blend);
+            const int64_t from = total - blend + k;
+            out->audio.left[i] = static_cast<float>(out->audio.left[i] * (1 - w) + out->audio.left[from] * w);
+            out->audio.right[i] = static_cast<float>(out->audio.right[i] * (1 - w) + out->audio.right[from] * w);
+        }
+    } else {
+        for (int64_t i = 0; i < total; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
         // The end: whatever still sounds dies away to silence.
         const int64_t fade = std::min<int64_t>(total, static_cast<int64_t>(rate * 0.05));
         for (int64_t i = total - fade; i < total; ++i) {
