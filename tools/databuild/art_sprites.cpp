@@ -640,6 +640,76 @@ void BossPart(const View& v, int n) {
     v.Outline(kInk);
 }
 
+// The four-frame loops: eight kinds of small living things and effects, in eight colours.
+void AnimatedEffect(const View& v, int group, int frame) {
+    const uint32_t hue = kHue[(group / 8) % 8];
+    const double cx = v.w / 2.0, cy = v.h / 2.0;
+    const double pulse = std::sin(frame * kPi / 2);
+    switch (group % 8) {
+        case 0:  // a glowing mote
+            v.Disc(cx, cy, 8 + 2 * pulse, Mix(hue, Rgb(0, 0, 0), 100));
+            v.Disc(cx, cy, 5 + 2 * pulse, hue);
+            v.Disc(cx - 2, cy - 2, 2, Rgb(255, 255, 240));
+            return;
+        case 1: {  // a flame flickering
+            const double sway = 2 * pulse;
+            v.Ellipse(cx, cy + 5, 7, 8, Rgb(232, 88, 32));
+            v.Tri(cx - 7, cy + 4, cx + 7, cy + 4, cx + sway, cy - 13 + frame % 2, Rgb(232, 88, 32));
+            v.Ellipse(cx, cy + 7, 4, 5, Rgb(252, 200, 64));
+            v.Tri(cx - 4, cy + 6, cx + 4, cy + 6, cx - sway, cy - 4, Rgb(252, 200, 64));
+            return;
+        }
+        case 2:  // a coin turning
+            v.Ellipse(cx, cy, 1 + 9 * std::abs(std::cos(frame * kPi / 4)), 10, Rgb(236, 180, 48));
+            v.Ellipse(cx, cy, std::max(0.5, 6 * std::abs(std::cos(frame * kPi / 4))), 7,
+                      Rgb(252, 224, 104));
+            v.Outline(kInk);
+            return;
+        case 3: {  // a butterfly beating its wings
+            const double open = 3 + 8 * std::abs(std::cos(frame * kPi / 4));
+            v.Ellipse(cx - open / 2 - 1, cy - 3, open / 2 + 1, 6, hue);
+            v.Ellipse(cx + open / 2 + 1, cy - 3, open / 2 + 1, 6, hue);
+            v.Ellipse(cx - open / 3, cy + 5, open / 3 + 1, 4, Lighten(hue, -40));
+            v.Ellipse(cx + open / 3, cy + 5, open / 3 + 1, 4, Lighten(hue, -40));
+            v.Fill(int(cx) - 1, int(cy) - 7, 2, 15, kInk);
+            return;
+        }
+        case 4: {  // a leaf tumbling down
+            const double a = frame * kPi / 4;
+            const double dx = 8 * std::cos(a), dy = 4 * std::sin(a);
+            v.Tri(cx - dx, cy - dy - 2, cx + dx, cy + dy - 2, cx + dy, cy + 6, Rgb(224, 160, 56));
+            v.Tri(cx - dx, cy - dy - 2, cx + dx, cy + dy - 2, cx - dy, cy - 8, Rgb(208, 120, 48));
+            v.Line(int(cx - dx), int(cy - dy - 2), int(cx + dx), int(cy + dy - 2),
+                   Rgb(140, 72, 32));
+            return;
+        }
+        case 5:  // a puff of smoke growing and thinning
+            for (int k = 0; k < 3; ++k)
+                v.Disc(cx - 5 + k * 5, cy + 3 - k * 3 - frame, 3 + frame + k % 2,
+                       Mix(Rgb(236, 236, 240), Rgb(160, 160, 176), frame * 60));
+            return;
+        case 6: {  // a heart floating and beating
+            const double r = 4 + pulse;
+            v.Disc(cx - r, cy - 2 - frame, r + 1, Rgb(236, 72, 104));
+            v.Disc(cx + r, cy - 2 - frame, r + 1, Rgb(236, 72, 104));
+            v.Tri(cx - 2 * r - 1, cy - frame, cx + 2 * r + 1, cy - frame, cx,
+                  cy + 2 * r + 3 - frame, Rgb(236, 72, 104));
+            v.Disc(cx - r - 1, cy - 4 - frame, 1.5, Rgb(255, 220, 228));
+            v.Outline(kInk);
+            return;
+        }
+        default: {  // a star twinkling
+            const double len = 6 + 6 * std::abs(pulse);
+            v.Tri(cx, cy - len, cx - 2, cy, cx + 2, cy, Rgb(255, 255, 255));
+            v.Tri(cx, cy + len, cx - 2, cy, cx + 2, cy, Rgb(255, 255, 255));
+            v.Tri(cx - len, cy, cx, cy - 2, cx, cy + 2, Rgb(255, 255, 255));
+            v.Tri(cx + len, cy, cx, cy - 2, cx, cy + 2, Rgb(255, 255, 255));
+            v.Disc(cx, cy, 3, hue);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 void PaintLoadingPicture(const View& v) {
@@ -670,13 +740,8 @@ void PaintSprite(int32_t id, const View& v) {
     if (id >= sp::kKabochaFace && id < sp::kKabochaFace + 72)
         return Pumpkin(v, (id - sp::kKabochaFace) / 24, (id - sp::kKabochaFace) % 24);
     if (id >= sp::kAnimated && id < sp::kAnimated + 512) {
-        // Four-frame loops: glowing motes and sparkles that pulse.
-        const int i = id - sp::kAnimated, frame = i % 4, group = i / 4;
-        const double r = 5 + 3 * std::sin(frame * kPi / 2) + (group % 3) * 2;
-        v.Disc(15, 15, r + 3, Mix(kHue[group % 8], Rgb(0, 0, 0), 100));
-        v.Disc(15, 15, r, kHue[group % 8]);
-        v.Disc(13, 13, r / 2.5, Rgb(255, 255, 240));
-        return;
+        const int i = id - sp::kAnimated;
+        return AnimatedEffect(v, i / 4, i % 4);
     }
     if (id >= sp::kProp && id < sp::kProp + 128) return Prop(v, id);
     if (id >= sp::kEdgeShade && id < sp::kEdgeShade + 32) {
