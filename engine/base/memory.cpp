@@ -42,9 +42,12 @@ AllocStats& GetAllocStats() {
     return g_alloc;
 }
 
+int32_t g_allocFailCountdown = 0;
+
 void* AllocTagged(size_t size, const char* fileName, int line) {
+    const bool injected = g_allocFailCountdown > 0 && --g_allocFailCountdown == 0;
     // Refused before the header is added, so the sum can never wrap.
-    if (size > kAllocMaxSize) {
+    if (size > kAllocMaxSize || injected) {
         DumpAllocations();
         return nullptr;
     }

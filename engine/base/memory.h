@@ -42,6 +42,9 @@ struct AllocStats {
 
 AllocStats& GetAllocStats();
 
+// Fault injection for tests: when set to n > 0, the n-th tracked allocation from now fails.
+extern int32_t g_allocFailCountdown;
+
 // A block of `size` bytes behind its header, or null (after dumping the list to the log)
 // when memory is short or the size is above kAllocMaxSize. `fileName` may be null.
 void* AllocTagged(size_t size, const char* fileName, int line);

@@ -82,4 +82,39 @@ inline void CopyPalette(const MEMIMG* src, uint32_t out[256]) {
     }
 }
 
+// A colour under the draw brightness. Unlike the blits, the primitives (lines, fills,
+// ellipses) scale by b / 256.
+template <int K>
+inline uint32_t BrightColor(uint32_t color) {
+    if (BrightnessWhite()) return color;
+    uint32_t out = K == kMemImgKindXrgb ? (color & 0xFF000000u) : 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        uint32_t v = (Chan<K>(color, ch) * DrawState.brightness[ch]) >> 8;
+        out |= v << kShift<K>[ch];
+    }
+    return out;
+}
+
+// The mode's form for the primitives (one colour); false when it draws nothing.
+inline bool ChoosePrimitiveMode(int kind, int& mode, int& var, uint32_t p) {
+    var = kPlain;
+    switch (mode) {
+        case kBlendNone:
+        case kBlendMultiply:
+            return true;
+        case kBlendAlpha:
+            if (p == 0) return false;
+            if (p == 255)
+                mode = kBlendNone;
+            else if (kind == kMemImgKind565)
+                var = kDiff;
+            return true;
+        case kBlendAdd:
+        case kBlendSubtract:
+            return p != 0;
+        default:
+            return false;
+    }
+}
+
 }  // namespace tessra::soft

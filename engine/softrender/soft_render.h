@@ -65,6 +65,25 @@ void MemImgDrawQuad(MEMIMG* dest, const MEMIMG* src, const int corners[8], int32
 // right and bottom one past. Returns 0.
 int TriangleWriteRect(const int vertices[12], Rect* rect);
 
+// Draws src turned by angle (radians, clockwise on the screen) and scaled, its centre texel
+// (W / 2, H / 2) on (x, y); mirror flips it left to right first (drawn as a quad). Every pixel
+// of RotateBlitRect's box inside the draw area whose texel lies in src (and in the blend image)
+// is drawn by the same rules as the triangles. A scale of 0, or an angle or scale that is not a
+// finite number, draws nothing.
+void MemImgRotateBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, float angle,
+                      float scale, int32_t transparent, int32_t mirror, const MEMIMG* blendImage);
+// The rectangle MemImgRotateBlit may write for an image of this size (before the draw area):
+// its corners' box, 2 pixels wider on the left and top and 4 on the right and bottom. 0, or -1
+// when the blit would draw nothing.
+int RotateBlitRect(int32_t x, int32_t y, float angle, float scale, int32_t width, int32_t height,
+                   Rect* rect);
+// An ellipse of radii rx, ry (negative: their absolute values; 0: nothing) centred on (cx, cy),
+// one pixel wide, or filled when fill is non-zero, in colour (dest's pixel format) under the
+// blend mode and brightness, clipped to the draw area. Every pixel of a fill is blended once.
+// Radii above kMaxEllipseRadius (ellipse_walk.h) draw nothing.
+void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t ry,
+                      uint32_t color, int32_t fill);
+
 // Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
 // the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.
 int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const GraphRecord* graph,
@@ -72,6 +91,24 @@ int DrawImageStretchedSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, const
 int DrawLineSegmentSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 int FillRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
 int FrameRectangleSoft(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t color);
+// The graph (its first surface) turned and scaled about its centre, which lands on (x, y). 0, or
+// -1 for a null graph, a missing surface or a failed preparation.
+int DrawImageRotatedSoft(float x, float y, double scale, double angle, const GraphRecord* graph,
+                         int32_t transparent, int32_t mirror);
+// The graph's first surface mapped onto a triangle: vertices as for MemImgDrawTriangle. 0, or -1
+// for a null graph, a missing surface or a failed preparation. reserved goes to the triangle.
+int DrawTexturedTriangleSoft(const int vertices[12], const GraphRecord* graph, int32_t transparent,
+                             int32_t reserved);
+// The whole graph onto four corners: top-left (x0, y0), top-right (x1, y1), bottom-left
+// (x2, y2), bottom-right (x3, y3), as two triangles. Always 0.
+int DrawImageQuadSoft(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                      int32_t x3, int32_t y3, const GraphRecord* graph, int32_t transparent);
+// The same with corners truncated toward zero from floats, in the same order.
+int DrawImageQuadSoftF(float x0, float y0, float x1, float y1, float x2, float y2, float x3,
+                       float y3, const GraphRecord* graph, int32_t transparent);
+// An ellipse as MemImgDrawCircle draws it. 0 (also when nothing was drawn), or -1 when graphics
+// are not started or the locked path fails (a box that misses the draw area among them).
+int DrawCircleSoft(int32_t cx, int32_t cy, int32_t rx, int32_t ry, uint32_t color, int32_t fill);
 
 // A 2-D surface chosen as a stretched draw's source: its record, its handle, the image that
 // holds its pixels and its rectangle inside that image.
@@ -100,6 +137,8 @@ struct SoftScreenServices {
     int (*GetStretchSource)(const GraphRecord* graph, int32_t surfaceHandle,
                             SoftSurfaceSource* source);
     const MEMIMG* (*GetGraphMemImg)();  // the blend graph's image, or null
+    // The graph's width and height as its record holds them; -1 when it is missing.
+    int (*GetGraphSize)(const GraphRecord* graph, int32_t* width, int32_t* height);
 };
 extern SoftScreenServices SoftScreen;
 

@@ -5,9 +5,11 @@
 // blend image, brightness and transparency, chosen once per call, so no flag is tested per pixel.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/softrender/soft_common.h"
 #include "engine/softrender/soft_pixel.h"
 
 namespace tessra::soft {
@@ -100,6 +102,34 @@ TexelSpanFn PickTexelModes(int mode, bool alpha, bool tr, bool bl, bool white) {
         case kBlendMultiply: return PickTexelFlags<K, S, kBlendMultiply>(alpha, tr, bl, white);
         default: return nullptr;
     }
+}
+
+// A blend image the mapped draws can read: one byte per pixel, rows at least as wide.
+inline bool UsableBlendImage(const MEMIMG* blend) {
+    return blend != nullptr && blend->pixels != nullptr && blend->width > 0 &&
+           blend->height > 0 && blend->pitch >= blend->width;
+}
+
+// Fills a job for src (and the blend image, or null) under ctx; the palette copy lives in the
+// caller's 256 entries. A blend image smaller than the source limits the draw to the texels it
+// covers. The loops take u and v as 32-bit values, so the limits stop at 2^32.
+inline void MakeTexelJob(TexelJob* job, const MEMIMG* src, const MEMIMG* blend, const Ctx& ctx,
+                         uint32_t palette[256]) {
+    int64_t tw = src->width, th = src->height;
+    if (blend != nullptr) {
+        tw = std::min<int64_t>(tw, blend->width);
+        th = std::min<int64_t>(th, blend->height);
+    }
+    job->src = src->pixels;
+    job->srcPitch = src->pitch;
+    job->blend = blend ? blend->pixels : nullptr;
+    job->blendPitch = blend ? blend->pitch : 0;
+    job->uLimit = uint64_t(std::min<int64_t>(tw << 18, int64_t(1) << 32));
+    job->vLimit = uint64_t(std::min<int64_t>(th << 18, int64_t(1) << 32));
+    job->key = src->transColor;
+    if (src->paletted) CopyPalette(src, palette);
+    job->palette = palette;
+    job->ctx = ctx;
 }
 
 // Defined, one format each, in texel_kind0.cpp and texel_kind1.cpp.

@@ -65,9 +65,7 @@ void MemImgDrawTriangle(MEMIMG* dest, const MEMIMG* src, const int vertices[12],
                         int32_t transparent, const MEMIMG* blendImage, int32_t /*reserved*/) {
     using namespace soft;
     if (!DrawableTarget(dest) || !Drawable(src) || src->kind != dest->kind) return;
-    if (blendImage != nullptr && (blendImage->pixels == nullptr || blendImage->width <= 0 ||
-                                  blendImage->height <= 0 || blendImage->pitch < blendImage->width))
-        return;
+    if (blendImage != nullptr && !UsableBlendImage(blendImage)) return;
     for (int i = 0; i < 12; ++i)
         if (!InFixedRange(vertices[i])) return;
 
@@ -157,23 +155,8 @@ void MemImgDrawTriangle(MEMIMG* dest, const MEMIMG* src, const int vertices[12],
     if (clip.Empty()) return;
 
     TexelJob job;
-    job.src = src->pixels;
-    job.srcPitch = src->pitch;
-    job.blend = blendImage ? blendImage->pixels : nullptr;
-    job.blendPitch = blendImage ? blendImage->pitch : 0;
-    // A blend image smaller than the source limits the draw to the texels it covers.
-    int64_t tw = src->width, th = src->height;
-    if (blendImage != nullptr) {
-        tw = std::min<int64_t>(tw, blendImage->width);
-        th = std::min<int64_t>(th, blendImage->height);
-    }
-    job.uLimit = uint64_t(tw) << 18;
-    job.vLimit = uint64_t(th) << 18;
-    job.key = src->transColor;
     uint32_t palette[256];
-    if (src->paletted) CopyPalette(src, palette);
-    job.palette = palette;
-    job.ctx = ctx;
+    MakeTexelJob(&job, src, blendImage, ctx, palette);
 
     const int32_t dbpp = LoopBytesPerPixel(dest);
     for (;;) {

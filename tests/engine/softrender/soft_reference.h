@@ -96,6 +96,12 @@ std::string CaseName(const char* description);
 
 namespace softtest {
 
+// Every pixel set to v.
+void FillWith(Image& img, uint32_t v);
+// A 16-bit image whose texel (x, y) has red x, green y and blue 1, so that each drawn pixel
+// names its texel (x below 32, y below 64).
+void NumberTexels(Image& img);
+
 // The mapped draws (textured triangles, rotated blit): the rule for one texel over d, from the
 // rule tables channel by channel; d when the texel is skipped or the mode draws nothing.
 // blendWeight: -1 without a blend image, else the ramp's weight.
@@ -111,5 +117,15 @@ void RefTriangle(Image& dest, const Image& src, const int vertices[12], int tran
 // The quad as its two triangles, after the box test.
 void RefQuad(Image& dest, const Image& src, const int corners[8], int transparent,
              const Image* blend, const State& st);
+
+}  // namespace softtest
+
+namespace softtest {
+
+// The rotated blit as a plain per-pixel walk: the turn's corners and box, each pixel's texel
+// from the box's top-left and the row and column steps, the texel rules; mirrored through
+// RefQuad.
+void RefRotate(Image& dest, const Image& src, int x, int y, float angle, float scale,
+               int transparent, int mirror, const Image* blend, const State& st);
 
 }  // namespace softtest

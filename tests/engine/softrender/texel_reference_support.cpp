@@ -1,9 +1,11 @@
-// The reference model of the mapped draws: the per-texel rule tables and a plain triangle
-// walker, written from the rules with plain integer arithmetic (no lookup tables, no packed
+// The reference model of the mapped draws: the per-texel rule tables, a plain triangle walker and
+// a plain rotated blit, written from the rules with plain integer arithmetic (no lookup tables, no packed
 // words).
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
+#include "engine/base/strings.h"
 #include "engine/screen/soft_tables.h"
 #include "soft_reference.h"
 
@@ -25,6 +27,16 @@ uint32_t Join(int kind, const int64_t ch[3]) {
 }
 
 }  // namespace
+
+void FillWith(Image& img, uint32_t v) {
+    for (int y = 0; y < img.m.height; ++y)
+        for (int x = 0; x < img.m.width; ++x) img.Set(x, y, v);
+}
+
+void NumberTexels(Image& img) {
+    for (int y = 0; y < img.m.height; ++y)
+        for (int x = 0; x < img.m.width; ++x) img.Set(x, y, (x << 11) | (y << 5) | 1);
+}
 
 uint32_t RefPackedAdd(int kind, uint32_t a, uint32_t d) {
     int64_t A[3], D[3], out[3];
@@ -348,6 +360,80 @@ void RefQuad(Image& dest, const Image& src, const int corners[8], int transparen
     const int second[12] = {c[2], c[3], W, 0, c[4], c[5], 0, H, c[6], c[7], W, H};
     RefTriangle(dest, src, first, transparent, blend, st);
     RefTriangle(dest, src, second, transparent, blend, st);
+}
+
+}  // namespace softtest
+
+namespace softtest {
+
+void RefRotate(Image& dest, const Image& src, int x, int y, float angle, float scale,
+               int transparent, int mirror, const Image* blend, const State& st) {
+    if (src.m.kind != dest.m.kind || !std::isfinite(angle) || !std::isfinite(scale) ||
+        scale == 0.0f)
+        return;
+    const int64_t W = src.m.width, H = src.m.height;
+    float s, c;
+    tessra::GetSinCos(angle, &s, &c);
+    const int64_t S = int64_t(s * 262144.0f), C = int64_t(c * 262144.0f);
+    const float hw = float(W) * scale * 0.5f, hh = float(H) * scale * 0.5f;
+    // Top-left, bottom-left, bottom-right, top-right.
+    const float X[4] = {-hw, -hw, hw, hw}, Y[4] = {-hh, hh, hh, -hh};
+    int64_t cx[4], cy[4];
+    for (int i = 0; i < 4; ++i) {
+        const float ox = float(C) * X[i] - float(S) * Y[i];
+        const float oy = float(S) * X[i] + float(C) * Y[i];
+        cx[i] = int64_t(x) * 262144 + int64_t(ox);
+        cy[i] = int64_t(y) * 262144 + int64_t(oy);
+    }
+    if (mirror) {
+        const int q[8] = {int(cx[3] / 262144), int(cy[3] / 262144), int(cx[0] / 262144),
+                          int(cy[0] / 262144), int(cx[2] / 262144), int(cy[2] / 262144),
+                          int(cx[1] / 262144), int(cy[1] / 262144)};
+        RefQuad(dest, src, q, transparent, blend, st);
+        return;
+    }
+    if (cy[0] == cy[1] && cy[1] == cy[2] && cy[2] == cy[3]) return;
+    const int64_t left = std::max<int64_t>({*std::min_element(cx, cx + 4) / 262144 - 2,
+                                            st.area.left, 0});
+    const int64_t top = std::max<int64_t>({*std::min_element(cy, cy + 4) / 262144 - 2,
+                                           st.area.top, 0});
+    const int64_t right = std::min<int64_t>({*std::max_element(cx, cx + 4) / 262144 + 4,
+                                             st.area.right, dest.m.width});
+    const int64_t bottom = std::min<int64_t>({*std::max_element(cy, cy + 4) / 262144 + 4,
+                                              st.area.bottom, dest.m.height});
+    if (right <= left || bottom <= top) return;
+    const float inv = 1.0f / scale;
+    const int64_t ucol = int64_t(float(double(C) * (1.0 / double(scale))));
+    const int64_t vcol = int64_t(float(-S) * inv);
+    auto at = [&](int64_t ox, int64_t oy, int64_t& u, int64_t& v) {
+        u = int64_t(float(double(ox * C + oy * S) * double(inv))) + (W / 2) * 262144;
+        v = int64_t(float(double(oy * C - ox * S) * double(inv))) + (H / 2) * 262144;
+    };
+    int64_t uTop, vTop, uBottom, vBottom;
+    at(left - x, top - y, uTop, vTop);
+    at(left - x, bottom - y, uBottom, vBottom);
+    const int64_t rows = bottom - top;
+    const int64_t uRow = (uBottom - uTop) / rows, vRow = (vBottom - vTop) / rows;
+    uint32_t pal[256];
+    for (int i = 0; i < 256; ++i) pal[i] = PaletteEntry(src.m, i);
+    int64_t tw = W, th = H;
+    if (blend) {
+        tw = std::min<int64_t>(tw, blend->m.width);
+        th = std::min<int64_t>(th, blend->m.height);
+    }
+    for (int64_t r = 0; r < rows; ++r)
+        for (int64_t col = 0; col < right - left; ++col) {
+            const int64_t u = uTop + r * uRow + col * ucol, v = vTop + r * vRow + col * vcol;
+            if (u < 0 || v < 0 || u >= tw * 262144 || v >= th * 262144) continue;
+            const int tx = int(u >> 18), ty = int(v >> 18);
+            SourcePixel sp{src.Get(tx, ty), src.m.paletted != 0, src.m.alpha != 0,
+                           src.m.transColor};
+            const int wt =
+                blend ? tessra::BlendGraphRamp[blend->m.pixels[ty * blend->m.pitch + tx]] : -1;
+            const int px = int(left + col), py = int(top + r);
+            dest.Set(px, py,
+                     RefTexel(int(dest.m.kind), sp, pal, transparent, wt, dest.Get(px, py), st));
+        }
 }
 
 }  // namespace softtest

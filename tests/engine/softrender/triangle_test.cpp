@@ -27,18 +27,6 @@ protected:
     }
 };
 
-// A 16-bit source whose texel (x, y) has red x, green y and blue 1: each drawn pixel names
-// its texel.
-void Numbered(Image& src) {
-    for (int y = 0; y < src.m.height; ++y)
-        for (int x = 0; x < src.m.width; ++x) src.Set(x, y, (x << 11) | (y << 5) | 1);
-}
-
-void Fill(Image& img, uint32_t v) {
-    for (int y = 0; y < img.m.height; ++y)
-        for (int x = 0; x < img.m.width; ++x) img.Set(x, y, v);
-}
-
 int Changed(const Image& img, uint32_t was) {
     int n = 0;
     for (int y = 0; y < img.m.height; ++y)
@@ -79,10 +67,10 @@ TEST_F(Triangles, WalkCoversThePixelsOfEachRow) {
     for (const WalkRow& r : kWalkRows) {
         SCOPED_TRACE(r.what);
         Image src(0, r.srcW, r.srcH);
-        Numbered(src);
+        NumberTexels(src);
         Image got(0, 40, 40), want(0, 40, 40);
-        Fill(got, kSentinel);
-        Fill(want, kSentinel);
+        FillWith(got, kSentinel);
+        FillWith(want, kSentinel);
         State st = State::Of(0, 0);
         st.area = {0, 0, 40, 40};
         Apply(st);
@@ -97,9 +85,9 @@ TEST_F(Triangles, WalkCoversThePixelsOfEachRow) {
 
 TEST_F(Triangles, RightAngleRowsRunFromTheTopRowToTheRowAboveTheBottomVertex) {
     Image src(0, 20, 20);
-    Numbered(src);
+    NumberTexels(src);
     Image img(0, 40, 40);
-    Fill(img, kSentinel);
+    FillWith(img, kSentinel);
     const int v[12] = {0, 0, 0, 0, 10, 0, 10, 0, 0, 10, 0, 10};
     MemImgDrawTriangle(&img.m, &src.m, v, 0, nullptr, 0);
     for (int y = 0; y < 12; ++y) {
@@ -115,9 +103,9 @@ TEST_F(Triangles, RightAngleRowsRunFromTheTopRowToTheRowAboveTheBottomVertex) {
 TEST_F(Triangles, NegativePositionsTruncateTowardZero) {
     // x = -3 lands on pixel -2, so pixel 0 is the third pixel of the row and shows texel 2.
     Image src(0, 20, 20);
-    Numbered(src);
+    NumberTexels(src);
     Image img(0, 20, 20);
-    Fill(img, kSentinel);
+    FillWith(img, kSentinel);
     const int v[12] = {-3, 0, 0, 0, 9, 0, 12, 0, -3, 12, 0, 12};
     MemImgDrawTriangle(&img.m, &src.m, v, 0, nullptr, 0);
     EXPECT_EQ(img.Get(0, 0), uint32_t((2 << 11) | 1));
@@ -134,7 +122,7 @@ TEST_F(Triangles, VertexOrderDoesNotChangeThePicture) {
     // than a stable sort would, and the picture must not depend on it.
     const int shapes[2][3][2] = {{{10, 0}, {10, 10}, {0, 5}}, {{0, 10}, {10, 10}, {5, 0}}};
     Image src(0, 16, 16);
-    Numbered(src);
+    NumberTexels(src);
     for (const auto& shape : shapes) {
         int order[3] = {0, 1, 2};
         std::vector<uint8_t> first;
@@ -148,8 +136,8 @@ TEST_F(Triangles, VertexOrderDoesNotChangeThePicture) {
                 v[4 * i + 3] = shape[k][1];
             }
             Image img(0, 16, 16), want(0, 16, 16);
-            Fill(img, kSentinel);
-            Fill(want, kSentinel);
+            FillWith(img, kSentinel);
+            FillWith(want, kSentinel);
             MemImgDrawTriangle(&img.m, &src.m, v, 0, nullptr, 0);
             RefTriangle(want, src, v, 0, nullptr, State::Of(0, 0));
             EXPECT_EQ(img.Bytes(), want.Bytes());
@@ -166,9 +154,9 @@ TEST_F(Triangles, QuadMapsEachTexelOntoItsOwnPixel) {
     for (int size : {10, 16}) {
         SCOPED_TRACE(size);
         Image src(0, size, size);
-        Numbered(src);
+        NumberTexels(src);
         Image img(0, 24, 24);
-        Fill(img, kSentinel);
+        FillWith(img, kSentinel);
         const int corners[8] = {0, 0, size, 0, 0, size, size, size};
         MemImgDrawQuad(&img.m, &src.m, corners, 0, nullptr);
         EXPECT_EQ(Changed(img, kSentinel), size * size) << Picture(img, kSentinel);
@@ -181,9 +169,9 @@ TEST_F(Triangles, QuadDrawsItsDiagonalTwice) {
     // In add mode each drawing adds blue 1: the 9 diagonal pixels x = 10 - y of rows 1 to 9
     // get 2, the other 91 pixels 1; the first triangle alone draws 64, the second 45.
     Image src(0, 10, 10);
-    Fill(src, 1);
+    FillWith(src, 1);
     Image img(0, 16, 16);
-    Fill(img, 0);
+    FillWith(img, 0);
     Apply(State::Of(2, 255));
     const int corners[8] = {0, 0, 10, 0, 0, 10, 10, 10};
     MemImgDrawQuad(&img.m, &src.m, corners, 0, nullptr);
@@ -204,7 +192,7 @@ TEST_F(Triangles, QuadDrawsItsDiagonalTwice) {
     const int second[12] = {10, 0, 10, 0, 0, 10, 0, 10, 10, 10, 10, 10};
     for (const int* tri : {first, second}) {
         Image one(0, 16, 16);
-        Fill(one, 0);
+        FillWith(one, 0);
         MemImgDrawTriangle(&one.m, &src.m, tri, 0, nullptr, 0);
         EXPECT_EQ(Changed(one, 0), tri == first ? 64 : 45);
     }
@@ -212,10 +200,10 @@ TEST_F(Triangles, QuadDrawsItsDiagonalTwice) {
 
 TEST_F(Triangles, QuadWhollyLeftOfTheDrawAreaDrawsNothing) {
     Image src(0, 8, 8);
-    Numbered(src);
+    NumberTexels(src);
     for (int gap : {4, 3}) {
         Image img(0, 40, 20);
-        Fill(img, kSentinel);
+        FillWith(img, kSentinel);
         State st = State::Of(0, 0);
         st.area = {20, 0, 40, 20};
         Apply(st);
@@ -229,10 +217,10 @@ TEST_F(Triangles, QuadWhollyLeftOfTheDrawAreaDrawsNothing) {
 
 TEST_F(Triangles, ClipsToTheDrawArea) {
     Image src(0, 30, 30);
-    Numbered(src);
+    NumberTexels(src);
     Image got(0, 30, 30), want(0, 30, 30);
-    Fill(got, kSentinel);
-    Fill(want, kSentinel);
+    FillWith(got, kSentinel);
+    FillWith(want, kSentinel);
     State st = State::Of(0, 0);
     st.area = {5, 4, 20, 17};
     Apply(st);
@@ -250,9 +238,9 @@ TEST_F(Triangles, ClipsToTheDrawArea) {
 
 TEST_F(Triangles, RefusedImagesAreLeftAlone) {
     Image src16(0, 8, 8), src32(1, 8, 8), palDest(0, 8, 8, 1), alphaDest(1, 8, 8, 0, 1);
-    Numbered(src16);
+    NumberTexels(src16);
     Image dest16(0, 8, 8);
-    Fill(dest16, kSentinel);
+    FillWith(dest16, kSentinel);
     const int v[12] = {0, 0, 0, 0, 8, 0, 8, 0, 0, 8, 0, 8};
     MemImgDrawTriangle(&dest16.m, &src32.m, v, 0, nullptr, 0);  // kinds differ
     MemImgDrawTriangle(&dest16.m, nullptr, v, 0, nullptr, 0);   // no source
