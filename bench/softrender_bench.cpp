@@ -1,10 +1,11 @@
 // Throughput of the software renderer's blits, stretches and fills at 640x480 and 1920x1080,
-// both pixel kinds. The 32-bit cases also run the matching pixman operation in the same run
-// (and the copy memcpy of the same buffers, its limit), and a table of the rates and their
-// ratios is printed at the end.
+// and of its rotations, quads and ellipses, both pixel kinds. The 32-bit cases also run the
+// matching pixman operation in the same run (and the copy memcpy of the same buffers, its limit),
+// and a table of the rates and their ratios is printed at the end.
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -348,6 +349,195 @@ void RegisterAll() {
     }
 }
 
+// --- mapped draws: rotations, quads, ellipses -------------------------------------------
+
+// A 64x64 (or 32x32) sprite for the rotations: the key colour (or alpha 0) outside a circle.
+void RotSprite(MEMIMG& m, bool alpha) {
+    Sprite(m, m.transColor);
+    if (!alpha) return;
+    for (int y = 0; y < m.height; ++y)
+        for (int x = 0; x < m.width; ++x) {
+            const int dx = 2 * x - m.width + 1, dy = 2 * y - m.height + 1;
+            m.pixels[y * m.pitch + 4 * x + 3] =
+                dx * dx + dy * dy > m.width * m.width ? 0 : uint8_t(128 + (x * 127) / m.width);
+        }
+}
+
+// Case of the 64x64 sprite turned 30 degrees at scale 1.5: 0 mode 0, 1 mode 1 at 128, 2 alpha.
+void OursRotate(benchmark::State& state, int kind, int which) {
+    const bool alpha = which == 2 && kind == 1;
+    OwnedImage dst(kind, 640, 480), spr(kind, 64, 64, 0, kind == 0 ? 0xF81F : 0x00FF00FF, alpha);
+    Noise(dst.m, 1);
+    RotSprite(spr.m, alpha);
+    SetState(which == 1 ? 1 : 0, 128);
+    const auto places = SpritePlaces({640 - 64, 480 - 64});
+    size_t i = 0;
+    for (auto _ : state) {
+        const auto [x, y] = places[i++ % places.size()];
+        tessra::MemImgRotateBlit(&dst.m, &spr.m, x + 64, y + 64, 0.5235988f, 1.5f, 1, 0, nullptr);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * 96 * 96);
+}
+
+// One 640x480 frame of 300 rotated 32x32 sprites, each at its own angle.
+void OursRotateFrame(benchmark::State& state, int kind) {
+    OwnedImage dst(kind, 640, 480), spr(kind, 32, 32, 0, kind == 0 ? 0xF81F : 0x00FF00FF);
+    Noise(dst.m, 1);
+    RotSprite(spr.m, false);
+    SetState(0, 0);
+    const auto places = SpritePlaces({640, 480});
+    for (auto _ : state) {
+        for (int k = 0; k < 300; ++k)
+            tessra::MemImgRotateBlit(&dst.m, &spr.m, places[k].first + 16, places[k].second + 16,
+                                     0.021f * float(k), 1.0f, 1, 0, nullptr);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * 300 * 32 * 32);
+}
+
+// pixman's nearest-filtered affine transform of the same sprite (premultiplied, OVER).
+void PixRotate(benchmark::State& state, int which, int count, int size, float scale) {
+    PixImage dst(PIXMAN_x8r8g8b8, 640, 480, 1), spr(PIXMAN_a8r8g8b8, size, size, 5);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int dx = 2 * x - size + 1, dy = 2 * y - size + 1;
+            const uint32_t a = dx * dx + dy * dy > size * size ? 0
+                               : which == 2                    ? 128 + (x * 127) / size
+                                                               : 255;
+            uint32_t p = spr.bits[y * size + x], out = a << 24;
+            for (int i = 0; i < 24; i += 8) out |= (((p >> i) & 0xFF) * a / 255) << i;
+            spr.bits[y * size + x] = out;
+        }
+    pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
+    pixman_image_t* mask = which == 1 ? pixman_image_create_solid_fill(&half) : nullptr;
+    pixman_image_set_filter(spr.img, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    const int box = int(float(size) * scale * 1.42f) + 2;
+    const auto places = SpritePlaces({640 - box, 480 - box});
+    size_t i = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < count; ++k) {
+            const float angle = count == 1 ? 0.5235988f : 0.021f * float(k);
+            pixman_transform_t t;
+            // Destination to source: about the box centre, turn back, scale down.
+            pixman_transform_init_identity(&t);
+            pixman_transform_translate(&t, nullptr, pixman_double_to_fixed(-box / 2.0),
+                                       pixman_double_to_fixed(-box / 2.0));
+            pixman_transform_rotate(&t, nullptr, pixman_double_to_fixed(std::cos(-angle)),
+                                    pixman_double_to_fixed(std::sin(-angle)));
+            pixman_transform_scale(&t, nullptr, pixman_double_to_fixed(1.0 / scale),
+                                   pixman_double_to_fixed(1.0 / scale));
+            pixman_transform_translate(&t, nullptr, pixman_double_to_fixed(size / 2.0),
+                                       pixman_double_to_fixed(size / 2.0));
+            pixman_image_set_transform(spr.img, &t);
+            const auto [x, y] = places[i++ % places.size()];
+            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, mask, dst.img, 0, 0, 0, 0, x, y,
+                                     box, box);
+        }
+        benchmark::DoNotOptimize(dst.bits.data());
+    }
+    if (mask) pixman_image_unref(mask);
+    const double drawn = double(size) * scale * double(size) * scale;
+    state.SetItemsProcessed(int64_t(double(state.iterations()) * count * drawn));
+}
+
+// A quad over the whole target from a 256x256 source.
+void OursScreenQuad(benchmark::State& state, int kind, Size s) {
+    OwnedImage dst(kind, s.w, s.h), src(kind, 256, 256);
+    Noise(dst.m, 1);
+    Noise(src.m, 2);
+    SetState(0, 0);
+    const int corners[8] = {0, 0, s.w, 0, 0, s.h, s.w, s.h};
+    for (auto _ : state) {
+        tessra::MemImgDrawQuad(&dst.m, &src.m, corners, 0, nullptr);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * s.w * s.h);
+}
+
+// 64x64 quads (slightly skewed) in one mode, white or tinted.
+void OursQuads(benchmark::State& state, int kind, int mode, bool tinted) {
+    OwnedImage dst(kind, 640, 480), src(kind, 64, 64);
+    Noise(dst.m, 1);
+    Noise(src.m, 2);
+    SetState(mode, 160);
+    if (tinted) tessra::DrawState.brightness[1] = 100;
+    const auto places = SpritePlaces({640 - 70, 480 - 70});
+    size_t i = 0;
+    for (auto _ : state) {
+        const auto [x, y] = places[i++ % places.size()];
+        const int corners[8] = {x + 3, y, x + 67, y + 2, x, y + 64, x + 64, y + 66};
+        tessra::MemImgDrawQuad(&dst.m, &src.m, corners, 0, nullptr);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * 64 * 64);
+}
+
+// Ellipses of radius 50: filled in mode 0 or 1 at 128, or the outline.
+void OursCircle(benchmark::State& state, int kind, int mode, int fill) {
+    OwnedImage dst(kind, 640, 480);
+    Noise(dst.m, 1);
+    SetState(mode, 128);
+    // The figure's pixel count, from one draw on a black image.
+    OwnedImage count(kind, 101, 101);
+    std::memset(count.m.pixels, 0, size_t(count.m.pitch) * 101);
+    SetState(0, 0);
+    tessra::MemImgDrawCircle(&count.m, 50, 50, 50, 50, 0xFFFF, fill);
+    int64_t pixels = 0;
+    for (int y = 0; y < 101; ++y)
+        for (int x = 0; x < 101 * (kind == 0 ? 2 : 4); x += kind == 0 ? 2 : 4)
+            pixels += count.m.pixels[y * count.m.pitch + x] != 0;
+    SetState(mode, 128);
+    const auto places = SpritePlaces({640 - 100, 480 - 100});
+    size_t i = 0;
+    for (auto _ : state) {
+        const auto [x, y] = places[i++ % places.size()];
+        tessra::MemImgDrawCircle(&dst.m, x + 50, y + 50, 50, 50, 0x00C08040, fill);
+        benchmark::DoNotOptimize(dst.m.pixels);
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+}
+
+void RegisterMapped() {
+    for (int kind = 0; kind < 2; ++kind) {
+        const int bits = kind == 0 ? 16 : 32;
+        const Size small{64, 64}, frame{640, 480};
+        const char* rotNames[] = {"rotate30x1.5", "rotate30x1.5_alpha128", "rotate30x1.5_ppalpha"};
+        for (int which = 0; which < 3; ++which) {
+            benchmark::RegisterBenchmark(Name(rotNames[which], bits, small, "ours").c_str(),
+                                         OursRotate, kind, which);
+            if (kind == 1)
+                benchmark::RegisterBenchmark(Name(rotNames[which], bits, small, "pixman").c_str(),
+                                             PixRotate, which, 1, 64, 1.5f);
+        }
+        benchmark::RegisterBenchmark(Name("rotate_300_sprites", bits, frame, "ours").c_str(),
+                                     OursRotateFrame, kind)
+            ->Unit(benchmark::kMillisecond);
+        if (kind == 1)
+            benchmark::RegisterBenchmark(Name("rotate_300_sprites", bits, frame, "pixman").c_str(),
+                                         PixRotate, 0, 300, 32, 1.0f)
+                ->Unit(benchmark::kMillisecond);
+        for (Size s : kSizes)
+            benchmark::RegisterBenchmark(Name("quad_screen", bits, s, "ours").c_str(),
+                                         OursScreenQuad, kind, s);
+        const char* modeNames[] = {"none", "alpha160", "add160", "sub160", "multiply"};
+        for (int mode = 0; mode < 5; ++mode)
+            for (int tinted = 0; tinted < 2; ++tinted)
+                benchmark::RegisterBenchmark(
+                    Name((std::string("quad_") + modeNames[mode] + (tinted ? "_tinted" : "")).c_str(),
+                         bits, small, "ours")
+                        .c_str(),
+                    OursQuads, kind, mode, tinted != 0);
+        const Size ring{101, 101};
+        benchmark::RegisterBenchmark(Name("circle50_fill", bits, ring, "ours").c_str(), OursCircle,
+                                     kind, 0, 1);
+        benchmark::RegisterBenchmark(Name("circle50_fill_alpha128", bits, ring, "ours").c_str(),
+                                     OursCircle, kind, 1, 1);
+        benchmark::RegisterBenchmark(Name("circle50_outline", bits, ring, "ours").c_str(),
+                                     OursCircle, kind, 0, 0);
+    }
+}
+
 class CompareReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> rate;  // megapixels per second by name
@@ -393,6 +583,7 @@ public:
 int main(int argc, char** argv) {
     tessra::BuildSoftBlendTables();
     RegisterAll();
+    RegisterMapped();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     CompareReporter reporter;
