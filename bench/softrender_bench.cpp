@@ -431,8 +431,8 @@ void PixRotate(benchmark::State& state, int which, int count, int size, float sc
                                        pixman_double_to_fixed(size / 2.0));
             pixman_image_set_transform(spr.img, &t);
             const auto [x, y] = places[i++ % places.size()];
-            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, mask, dst.img, 0, 0, 0, 0, x, y,
-                                     box, box);
+            pixman_image_composite32(PIXMAN_OP_OVER, spr.img, mask, dst.img, 0, 0, 0, 0, x, y, box,
+                                     box);
         }
         benchmark::DoNotOptimize(dst.bits.data());
     }
@@ -524,7 +524,8 @@ void RegisterMapped() {
         for (int mode = 0; mode < 5; ++mode)
             for (int tinted = 0; tinted < 2; ++tinted)
                 benchmark::RegisterBenchmark(
-                    Name((std::string("quad_") + modeNames[mode] + (tinted ? "_tinted" : "")).c_str(),
+                    Name((std::string("quad_") + modeNames[mode] + (tinted ? "_tinted" : ""))
+                             .c_str(),
                          bits, small, "ours")
                         .c_str(),
                     OursQuads, kind, mode, tinted != 0);

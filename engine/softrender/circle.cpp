@@ -60,8 +60,8 @@ struct CircleJob {
     int64_t cx, cy;
     int32_t rx, ry;
     uint32_t color;
-    Box clip;         // inclusive of left and top, exclusive of right and bottom
-    uint8_t* rows;    // one flag per row from 0 to clip.bottom - 1 (fills only)
+    Box clip;       // inclusive of left and top, exclusive of right and bottom
+    uint8_t* rows;  // one flag per row from 0 to clip.bottom - 1 (fills only)
 };
 
 template <int K, int Mode, bool Fill>
@@ -70,8 +70,8 @@ void CircleLoop(const CircleJob& job, const Ctx& ctx) {
     const Ctx c = ctx;
     constexpr ptrdiff_t bpp = K == kMemImgKind565 ? 2 : 4;
     auto blend = [&](uint8_t* p) {
-        StoreDest<K>(p, 0, Blend<K, Mode, kPlain, true, false, false>(LoadDest<K>(p, 0), j.color,
-                                                                     0, 0, c));
+        StoreDest<K>(
+            p, 0, Blend<K, Mode, kPlain, true, false, false>(LoadDest<K>(p, 0), j.color, 0, 0, c));
     };
     if constexpr (Fill) {
         FillFn fill = nullptr;
@@ -79,8 +79,8 @@ void CircleLoop(const CircleJob& job, const Ctx& ctx) {
         WalkEllipseFill(j.rx, j.ry, [&](int32_t dy, int32_t x0, int32_t x1) {
             const int64_t row = j.cy + dy;
             int64_t a = j.cx + x0, b = j.cx + x1;
-            if (b < j.clip.left || a >= j.clip.right || row < j.clip.top ||
-                row >= j.clip.bottom || j.rows[row])
+            if (b < j.clip.left || a >= j.clip.right || row < j.clip.top || row >= j.clip.bottom ||
+                j.rows[row])
                 return;
             j.rows[row] = 1;
             a = std::max(a, j.clip.left);
@@ -107,20 +107,26 @@ using CircleFn = void (*)(const CircleJob&, const Ctx&);
 template <int K, bool Fill>
 CircleFn PickCircleMode(int mode) {
     switch (mode) {
-        case kBlendNone: return CircleLoop<K, kBlendNone, Fill>;
-        case kBlendAlpha: return CircleLoop<K, kBlendAlpha, Fill>;
-        case kBlendAdd: return CircleLoop<K, kBlendAdd, Fill>;
-        case kBlendSubtract: return CircleLoop<K, kBlendSubtract, Fill>;
-        case kBlendMultiply: return CircleLoop<K, kBlendMultiply, Fill>;
-        default: return nullptr;
+        case kBlendNone:
+            return CircleLoop<K, kBlendNone, Fill>;
+        case kBlendAlpha:
+            return CircleLoop<K, kBlendAlpha, Fill>;
+        case kBlendAdd:
+            return CircleLoop<K, kBlendAdd, Fill>;
+        case kBlendSubtract:
+            return CircleLoop<K, kBlendSubtract, Fill>;
+        case kBlendMultiply:
+            return CircleLoop<K, kBlendMultiply, Fill>;
+        default:
+            return nullptr;
     }
 }
 
 }  // namespace
 }  // namespace soft
 
-void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t ry,
-                      uint32_t color, int32_t fill) {
+void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t ry, uint32_t color,
+                      int32_t fill) {
     using namespace soft;
     if (rx == 0 || ry == 0 || !DrawableTarget(dest)) return;
     const int64_t arx = std::abs(int64_t(rx)), ary = std::abs(int64_t(ry));
@@ -145,8 +151,8 @@ void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t 
     job.cy = cy;
     job.rx = int32_t(arx);
     job.ry = int32_t(ary);
-    job.color = k565 ? BrightColor<kMemImgKind565>(color & 0xFFFFu)
-                     : BrightColor<kMemImgKindXrgb>(color);
+    job.color =
+        k565 ? BrightColor<kMemImgKind565>(color & 0xFFFFu) : BrightColor<kMemImgKindXrgb>(color);
     job.clip = clip;
     job.rows = nullptr;
     if (fill) {

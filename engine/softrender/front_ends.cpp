@@ -231,9 +231,8 @@ int DrawImageRotatedSoft(float x, float y, double scale, double angle, const Gra
     MEMIMG* src = nullptr;
     if (SoftScreen.PrepareBlit2D(source.surface, &srcRect, &box, 0, nullptr, &dest, &src) < 0)
         return -1;
-    WithinPrepared(box, [&] {
-        MemImgRotateBlit(dest, src, ix, iy, fa, fs, transparent, mirror, blend);
-    });
+    WithinPrepared(
+        box, [&] { MemImgRotateBlit(dest, src, ix, iy, fa, fs, transparent, mirror, blend); });
     SoftScreen.FinishBlit2D();
     return 0;
 }
@@ -266,9 +265,8 @@ int DrawTexturedTriangleSoft(const int vertices[12], const GraphRecord* graph, i
     MEMIMG* src = nullptr;
     if (SoftScreen.PrepareBlit2D(source.surface, &texRect, &destRect, 0, nullptr, &dest, &src) < 0)
         return -1;
-    WithinPrepared(destRect, [&] {
-        MemImgDrawTriangle(dest, src, vertices, transparent, blend, reserved);
-    });
+    WithinPrepared(destRect,
+                   [&] { MemImgDrawTriangle(dest, src, vertices, transparent, blend, reserved); });
     SoftScreen.FinishBlit2D();
     return 0;
 }

@@ -34,7 +34,8 @@ struct Turn {
     float scale, inv;
     // 14.18 corners, in the order top-left, bottom-left, bottom-right, top-right.
     int64_t cx[4], cy[4];
-    Box box;  // the corners' whole-pixel box, 2 wider on the left and top, 4 on the right and bottom
+    Box box;  // the corners' whole-pixel box, 2 wider on the left and top, 4 on the right and
+              // bottom
 };
 
 bool MakeTurn(int32_t x, int32_t y, float angle, float scale, uint32_t W, uint32_t H, Turn* t) {
@@ -126,9 +127,9 @@ void MemImgRotateBlit(MEMIMG* dest, const MEMIMG* src, int32_t x, int32_t y, flo
     if (box.Empty()) return;
 
     const Ctx ctx = MakeCtx();
-    TexelSpanFn span = ChooseTexelSpan(dest->kind, src->paletted != 0, src->alpha != 0,
-                                       transparent != 0, blendImage != nullptr,
-                                       BrightnessWhite(), DrawState.blendMode, ctx.p);
+    TexelSpanFn span =
+        ChooseTexelSpan(dest->kind, src->paletted != 0, src->alpha != 0, transparent != 0,
+                        blendImage != nullptr, BrightnessWhite(), DrawState.blendMode, ctx.p);
     if (span == nullptr) return;
 
     // Column steps, and the texel coordinates of the box's top-left and bottom-left pixels.

@@ -81,8 +81,8 @@ int RotateBlitRect(int32_t x, int32_t y, float angle, float scale, int32_t width
 // one pixel wide, or filled when fill is non-zero, in colour (dest's pixel format) under the
 // blend mode and brightness, clipped to the draw area. Every pixel of a fill is blended once.
 // Radii above kMaxEllipseRadius (ellipse_walk.h) draw nothing.
-void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t ry,
-                      uint32_t color, int32_t fill);
+void MemImgDrawCircle(MEMIMG* dest, int32_t cx, int32_t cy, int32_t rx, int32_t ry, uint32_t color,
+                      int32_t fill);
 
 // Front ends on the current 2-D target. They return 0, or -1 when graphics are not started or
 // the locked path fails. Coordinate form 1: whole numbers; otherwise the bits of four floats.

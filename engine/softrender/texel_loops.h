@@ -16,9 +16,9 @@ namespace tessra::soft {
 
 // What every span of one call shares.
 struct TexelJob {
-    const uint8_t* src;       // source row 0
+    const uint8_t* src;  // source row 0
     ptrdiff_t srcPitch;
-    const uint8_t* blend;     // blend image row 0, or null
+    const uint8_t* blend;  // blend image row 0, or null
     ptrdiff_t blendPitch;
     uint64_t uLimit, vLimit;  // texels with u or v (unsigned) at or past these are left out
     uint32_t key;             // transparent value (index for a paletted source)
@@ -33,9 +33,10 @@ using TexelSpanFn = void (*)(uint8_t* dst, int32_t count, uint32_t u, uint32_t v
 // brightness before the weights; otherwise the alpha comes first (16-bit) or the brightness
 // (32-bit, whose rule ignores the form).
 template <int K, int Mode, bool Bl>
-constexpr int kTexelVar =
-    (K == kMemImgKind565 && Bl && (Mode == kBlendAdd || Mode == kBlendSubtract)) ? kBrightFirst
-                                                                                  : kPlain;
+constexpr int kTexelVar = (K == kMemImgKind565 && Bl &&
+                           (Mode == kBlendAdd || Mode == kBlendSubtract))
+                              ? kBrightFirst
+                              : kPlain;
 
 template <int K, int S, int Mode, bool Tr, bool Bl, bool White>
 void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
@@ -47,8 +48,8 @@ void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du,
     for (int32_t i = 0; i < count; ++i, dst += dbpp, u += du, v += dv) {
         if (u >= j.uLimit || v >= j.vLimit) continue;
         const uint32_t tx = u >> 18, ty = v >> 18;
-        const SrcPixel<K, S> sp = ReadSource<K, S>(j.src + ptrdiff_t(ty) * j.srcPitch,
-                                                    int32_t(tx), j.palette);
+        const SrcPixel<K, S> sp =
+            ReadSource<K, S>(j.src + ptrdiff_t(ty) * j.srcPitch, int32_t(tx), j.palette);
         if constexpr (Tr && S != kDirectAlpha) {
             if (sp.raw == j.key) continue;
         }
@@ -81,13 +82,15 @@ TexelSpanFn PickTexelFlags(bool alpha, bool tr, bool bl, bool white) {
         if (alpha) return PickTexelFlags<K, kDirectAlpha, Mode>(false, tr, bl, white);
     }
     if (tr) {
-        if (bl) return white ? TexelSpan<K, S, Mode, true, true, true>
-                             : TexelSpan<K, S, Mode, true, true, false>;
+        if (bl)
+            return white ? TexelSpan<K, S, Mode, true, true, true>
+                         : TexelSpan<K, S, Mode, true, true, false>;
         return white ? TexelSpan<K, S, Mode, true, false, true>
                      : TexelSpan<K, S, Mode, true, false, false>;
     }
-    if (bl) return white ? TexelSpan<K, S, Mode, false, true, true>
-                         : TexelSpan<K, S, Mode, false, true, false>;
+    if (bl)
+        return white ? TexelSpan<K, S, Mode, false, true, true>
+                     : TexelSpan<K, S, Mode, false, true, false>;
     return white ? TexelSpan<K, S, Mode, false, false, true>
                  : TexelSpan<K, S, Mode, false, false, false>;
 }
@@ -95,19 +98,25 @@ TexelSpanFn PickTexelFlags(bool alpha, bool tr, bool bl, bool white) {
 template <int K, int S>
 TexelSpanFn PickTexelModes(int mode, bool alpha, bool tr, bool bl, bool white) {
     switch (mode) {
-        case kBlendNone: return PickTexelFlags<K, S, kBlendNone>(alpha, tr, bl, white);
-        case kBlendAlpha: return PickTexelFlags<K, S, kBlendAlpha>(alpha, tr, bl, white);
-        case kBlendAdd: return PickTexelFlags<K, S, kBlendAdd>(alpha, tr, bl, white);
-        case kBlendSubtract: return PickTexelFlags<K, S, kBlendSubtract>(alpha, tr, bl, white);
-        case kBlendMultiply: return PickTexelFlags<K, S, kBlendMultiply>(alpha, tr, bl, white);
-        default: return nullptr;
+        case kBlendNone:
+            return PickTexelFlags<K, S, kBlendNone>(alpha, tr, bl, white);
+        case kBlendAlpha:
+            return PickTexelFlags<K, S, kBlendAlpha>(alpha, tr, bl, white);
+        case kBlendAdd:
+            return PickTexelFlags<K, S, kBlendAdd>(alpha, tr, bl, white);
+        case kBlendSubtract:
+            return PickTexelFlags<K, S, kBlendSubtract>(alpha, tr, bl, white);
+        case kBlendMultiply:
+            return PickTexelFlags<K, S, kBlendMultiply>(alpha, tr, bl, white);
+        default:
+            return nullptr;
     }
 }
 
 // A blend image the mapped draws can read: one byte per pixel, rows at least as wide.
 inline bool UsableBlendImage(const MEMIMG* blend) {
-    return blend != nullptr && blend->pixels != nullptr && blend->width > 0 &&
-           blend->height > 0 && blend->pitch >= blend->width;
+    return blend != nullptr && blend->pixels != nullptr && blend->width > 0 && blend->height > 0 &&
+           blend->pitch >= blend->width;
 }
 
 // Fills a job for src (and the blend image, or null) under ctx; the palette copy lives in the

@@ -12,7 +12,7 @@ namespace tessra {
 namespace soft {
 namespace {
 
-constexpr int32_t kOne = 1 << 18;    // one pixel in 14.18
+constexpr int32_t kOne = 1 << 18;        // one pixel in 14.18
 constexpr int32_t kHalfPixel = 1 << 17;  // half a pixel
 
 // Whole pixels of a 14.18 value, truncated toward zero.
@@ -54,9 +54,7 @@ int TriangleWriteRect(const int vertices[12], Rect* rect) {
         r = std::max(r, x + 1);
         b = std::max(b, y + 1);
     }
-    auto clamp = [](int64_t v) {
-        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-    };
+    auto clamp = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
     *rect = Rect{clamp(l), clamp(t), clamp(r), clamp(b)};
     return 0;
 }
@@ -70,9 +68,9 @@ void MemImgDrawTriangle(MEMIMG* dest, const MEMIMG* src, const int vertices[12],
         if (!InFixedRange(vertices[i])) return;
 
     const Ctx ctx = MakeCtx();
-    TexelSpanFn span = ChooseTexelSpan(dest->kind, src->paletted != 0, src->alpha != 0,
-                                       transparent != 0, blendImage != nullptr,
-                                       BrightnessWhite(), DrawState.blendMode, ctx.p);
+    TexelSpanFn span =
+        ChooseTexelSpan(dest->kind, src->paletted != 0, src->alpha != 0, transparent != 0,
+                        blendImage != nullptr, BrightnessWhite(), DrawState.blendMode, ctx.p);
     if (span == nullptr) return;
 
     int64_t X[3], Y[3];
@@ -143,8 +141,7 @@ void MemImgDrawTriangle(MEMIMG* dest, const MEMIMG* src, const int vertices[12],
             Segment(X[t1] + 1, Y[t1], X[t2], Y[t2], R.nextX, R.nextStep, R.nextRows);
         }
     }
-    if (L.rows == 0 || R.rows == 0 || (!L.last && L.nextRows == 0) ||
-        (!R.last && R.nextRows == 0))
+    if (L.rows == 0 || R.rows == 0 || (!L.last && L.nextRows == 0) || (!R.last && R.nextRows == 0))
         return;
     int64_t row = Whole(Y[t0]);
 
@@ -202,8 +199,8 @@ void MemImgDrawQuad(MEMIMG* dest, const MEMIMG* src, const int corners[8], int32
         if (c[2 * i] < c[2 * minX]) minX = i;
     }
     // Nothing of the quad can show when its box, with a margin, misses the draw area.
-    const Box box{int64_t(c[2 * minX]) - 2, int64_t(c[2 * minY + 1]) - 2,
-                  int64_t(c[2 * maxX]) + 4, int64_t(c[2 * maxY + 1]) + 4};
+    const Box box{int64_t(c[2 * minX]) - 2, int64_t(c[2 * minY + 1]) - 2, int64_t(c[2 * maxX]) + 4,
+                  int64_t(c[2 * maxY + 1]) + 4};
     if (Intersect(box, DrawBounds(dest)).Empty()) return;
 
     const int W = src->width, H = src->height;

@@ -25,7 +25,6 @@ protected:
     }
 };
 
-
 // How many times each pixel was blended: draws blue 1 in add mode on black (16-bit), so a
 // pixel's blue counts its blends. Keys are offsets from the centre (40, 40).
 std::map<std::pair<int, int>, int> Hits(int rx, int ry, int fill) {
@@ -137,9 +136,8 @@ TEST_F(Circles, TallFiguresReachExactlyTheirRadiiAsTransposesOfTheWide) {
             if (big > 39) {
                 // Too tall for the counting image: check the reach through the walk itself.
                 int reach = 0;
-                tessra::WalkEllipseOutline(rx, ry, [&](int, int dy) {
-                    reach = std::max(reach, std::abs(dy));
-                });
+                tessra::WalkEllipseOutline(
+                    rx, ry, [&](int, int dy) { reach = std::max(reach, std::abs(dy)); });
                 EXPECT_EQ(reach, ry);
                 continue;
             }
@@ -234,9 +232,9 @@ TEST_F(Circles, NothingDrawnWhenRefused) {
     struct Row {
         int mode, p, rx, ry;
     };
-    for (const Row& r : {Row{0, 0, 0, 5}, Row{0, 0, 5, 0}, Row{5, 128, 5, 5}, Row{1, 0, 5, 5},
-                         Row{2, 0, 5, 5}, Row{3, 0, 5, 5}, Row{0, 0, 46341, 5},
-                         Row{0, 0, 5, -2147483647 - 1}})
+    for (const Row& r :
+         {Row{0, 0, 0, 5}, Row{0, 0, 5, 0}, Row{5, 128, 5, 5}, Row{1, 0, 5, 5}, Row{2, 0, 5, 5},
+          Row{3, 0, 5, 5}, Row{0, 0, 46341, 5}, Row{0, 0, 5, -2147483647 - 1}})
         for (int fill = 0; fill < 2; ++fill) {
             Apply(State::Of(r.mode, r.p));
             MemImgDrawCircle(&img.m, 10, 10, r.rx, r.ry, 0xFFFF, fill);

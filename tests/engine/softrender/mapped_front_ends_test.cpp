@@ -173,7 +173,7 @@ TEST_F(MappedFrontEnds, TrianglesAndQuadsMatchOnBothPaths) {
             v[4 * k + 3] = int(rng() % 10) - 1;
         }
         SamePicture("triangle", [&] { return tessra::DrawTexturedTriangleSoft(v, Graph(), 0, 0); });
-        const float c[8] = {float(v[0]) + 0.7f, float(v[1]), float(v[4]), float(v[5]) + 0.2f,
+        const float c[8] = {float(v[0]) + 0.7f, float(v[1]), float(v[4]),       float(v[5]) + 0.2f,
                             float(v[8]),        float(v[9]), float(rng() % 50), float(rng() % 40)};
         SamePicture("quad", [&] {
             return tessra::DrawImageQuadSoftF(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7],

@@ -68,11 +68,12 @@ TEST_F(Rotate, AngleZeroAtScaleOneIsAPlainCopyUnderEachRule) {
                                     SourcePixel sp{src.Get(tx, ty), srcKind == 0, srcKind == 2,
                                                    src.m.transColor};
                                     const int w =
-                                        blend ? tessra::BlendGraphRamp[bl.m.pixels[ty * bl.m.pitch + tx]]
+                                        blend ? tessra::BlendGraphRamp[bl.m.pixels[ty * bl.m.pitch +
+                                                                                   tx]]
                                               : -1;
                                     want.Set(6 + tx, 4 + ty,
-                                             RefTexel(kind, sp, pal, tr, w, want.Get(6 + tx, 4 + ty),
-                                                      st));
+                                             RefTexel(kind, sp, pal, tr, w,
+                                                      want.Get(6 + tx, 4 + ty), st));
                                 }
                             ASSERT_EQ(FirstDifference(got, want), "")
                                 << "kind " << kind << " source " << srcKind << " mode " << mode
@@ -152,8 +153,8 @@ TEST_F(Rotate, DegenerateScalesAndAnglesDrawNothing) {
     const float inf = INFINITY, nan = NAN;
     const struct {
         float angle, scale;
-    } rows[] = {{0.5f, 0.0f}, {0.5f, -0.0f}, {nan, 1.0f}, {0.5f, nan}, {inf, 1.0f}, {0.5f, inf},
-                {0.5f, -inf}};
+    } rows[] = {{0.5f, 0.0f}, {0.5f, -0.0f}, {nan, 1.0f}, {0.5f, nan},
+                {inf, 1.0f},  {0.5f, inf},   {0.5f, -inf}};
     for (const auto& r : rows)
         for (int mirror = 0; mirror < 2; ++mirror) {
             Image img(1, 24, 24);
@@ -264,10 +265,10 @@ TEST(RotateSweep, EveryLoopMatchesTheReference) {
                                                           size_t(got.m.pitch) * got.m.height),
                                               0)
                                         << FirstDifference(got, want) << " kind " << kind
-                                        << " source " << srcKind << " mode " << mode << " p "
-                                        << p << " brightness " << b << " blend " << blend
-                                        << " transparent " << tr << " angle " << a << " scale "
-                                        << s << " mirror " << mirror;
+                                        << " source " << srcKind << " mode " << mode << " p " << p
+                                        << " brightness " << b << " blend " << blend
+                                        << " transparent " << tr << " angle " << a << " scale " << s
+                                        << " mirror " << mirror;
                                 }
                             }
 }

@@ -1,6 +1,6 @@
 // The reference model of the mapped draws: the per-texel rule tables, a plain triangle walker and
-// a plain rotated blit, written from the rules with plain integer arithmetic (no lookup tables, no packed
-// words).
+// a plain rotated blit, written from the rules with plain integer arithmetic (no lookup tables, no
+// packed words).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -307,8 +307,8 @@ void RefTriangle(Image& dest, const Image& src, const int vertices[12], int tran
         if (row >= std::max<int64_t>(area.top, 0) &&
             row < std::min<int64_t>(area.bottom, dest.m.height)) {
             const int64_t from = std::max<int64_t>({Px(xl), area.left, 0});
-            const int64_t to = std::min<int64_t>({Px(xrt), int64_t(area.right) - 1,
-                                                  int64_t(dest.m.width) - 1});
+            const int64_t to =
+                std::min<int64_t>({Px(xrt), int64_t(area.right) - 1, int64_t(dest.m.width) - 1});
             for (int64_t px = from; px <= to; ++px) {
                 const uint32_t uu = ur + Ux * uint32_t(px - xr) + Uy * uint32_t(row - yr);
                 const uint32_t vv = vr + Vx * uint32_t(px - xr) + Vy * uint32_t(row - yr);
@@ -393,14 +393,14 @@ void RefRotate(Image& dest, const Image& src, int x, int y, float angle, float s
         return;
     }
     if (cy[0] == cy[1] && cy[1] == cy[2] && cy[2] == cy[3]) return;
-    const int64_t left = std::max<int64_t>({*std::min_element(cx, cx + 4) / 262144 - 2,
-                                            st.area.left, 0});
-    const int64_t top = std::max<int64_t>({*std::min_element(cy, cy + 4) / 262144 - 2,
-                                           st.area.top, 0});
-    const int64_t right = std::min<int64_t>({*std::max_element(cx, cx + 4) / 262144 + 4,
-                                             st.area.right, dest.m.width});
-    const int64_t bottom = std::min<int64_t>({*std::max_element(cy, cy + 4) / 262144 + 4,
-                                              st.area.bottom, dest.m.height});
+    const int64_t left =
+        std::max<int64_t>({*std::min_element(cx, cx + 4) / 262144 - 2, st.area.left, 0});
+    const int64_t top =
+        std::max<int64_t>({*std::min_element(cy, cy + 4) / 262144 - 2, st.area.top, 0});
+    const int64_t right = std::min<int64_t>(
+        {*std::max_element(cx, cx + 4) / 262144 + 4, st.area.right, dest.m.width});
+    const int64_t bottom = std::min<int64_t>(
+        {*std::max_element(cy, cy + 4) / 262144 + 4, st.area.bottom, dest.m.height});
     if (right <= left || bottom <= top) return;
     const float inv = 1.0f / scale;
     const int64_t ucol = int64_t(float(double(C) * (1.0 / double(scale))));

@@ -29,8 +29,10 @@ int Repeat() {
 std::string Describe(int kind, int srcKind, int mode, int p, int bright, int blend, int tr) {
     std::ostringstream o;
     o << "kind " << kind << " source "
-      << (srcKind == 0 ? "paletted" : srcKind == 1 ? "direct" : "alpha") << " mode " << mode
-      << " p " << p << " brightness " << bright << (blend ? " blend-image" : "")
+      << (srcKind == 0   ? "paletted"
+          : srcKind == 1 ? "direct"
+                         : "alpha")
+      << " mode " << mode << " p " << p << " brightness " << bright << (blend ? " blend-image" : "")
       << " transparent " << tr;
     return o.str();
 }
@@ -40,7 +42,8 @@ std::string Describe(int kind, int srcKind, int mode, int p, int bright, int ble
     const size_t n = size_t(got.m.pitch) * got.m.height;
     if (std::memcmp(got.m.pixels, want.m.pixels, n) == 0) return ::testing::AssertionSuccess();
     const std::string diff = FirstDifference(got, want);
-    return ::testing::AssertionFailure() << (diff.empty() ? "bytes past the row ends differ" : diff);
+    return ::testing::AssertionFailure()
+           << (diff.empty() ? "bytes past the row ends differ" : diff);
 }
 
 // Every changed pixel lies inside the rectangle.

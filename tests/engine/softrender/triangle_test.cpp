@@ -266,8 +266,8 @@ struct RuleRow {
     int mode, p;
     uint8_t bright[3];  // blue, green, red
     int transparent;
-    uint32_t texel;     // index, pixel, or 16-bit pixel with its alpha in bits 16-23
-    uint32_t entry;     // palette entry of the index (paletted rows)
+    uint32_t texel;  // index, pixel, or 16-bit pixel with its alpha in bits 16-23
+    uint32_t entry;  // palette entry of the index (paletted rows)
     uint32_t key;
     uint32_t dest;
     uint32_t want;
@@ -280,6 +280,8 @@ constexpr uint32_t P32(uint32_t top, uint32_t r, uint32_t g, uint32_t b) {
     return (top << 24) | (r << 16) | (g << 8) | b;
 }
 
+// One row per example reads better than one field per line.
+// clang-format off
 const RuleRow kRuleRows[] = {
     {"16 mode 1 at 128: white over black", 0, 1, 1, 128, {255, 255, 255}, 0,
      P16(31, 63, 31), 0, 0, 0, P16(15, 31, 15)},
@@ -347,6 +349,7 @@ const RuleRow kRuleRows[] = {
     {"32 paletted mode 3 at 0 changes nothing", 1, 0, 3, 0, {255, 255, 255}, 0, 3,
      P32(0, 1, 1, 1), 0, P32(142, 54, 242, 199), P32(142, 54, 242, 199)},
 };
+// clang-format on
 
 TEST_F(Triangles, TexelRulesOfTheWorkedExamples) {
     for (const RuleRow& r : kRuleRows) {
