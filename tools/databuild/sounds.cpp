@@ -89,7 +89,7 @@ const std::vector<Effect>& Effects() {
                   {Wave::Sine, 0, 0.45, 1976, 1976, Blip(0.18), 0.25},
                   {Wave::Triangle, 0, 0.03, 2637, 2637, Blip(0.015), 0.15}}},
         // 14: the countdown beep of the last ten seconds.
-        {"beep", 0.55, {{Wave::Square, 0, 0.1, 1046, 1046, {0.002, 0.05, 0.8, 0.02}, 0.28, 6000}}},
+        {"beep", 0.42, {{Wave::Square, 0, 0.1, 1046, 1046, {0.002, 0.05, 0.8, 0.02}, 0.28, 6000}}},
         // 15: something drops from the sky (time over, the title's entrance).
         {"drop", 0.70, {{Wave::Triangle, 0, 0.42, 1600, 420, {0.01, 0.2, 0.7, 0.05}, 0.4},
                   {Wave::Noise, 0.4, 0.14, 900, 300, Blip(0.07), 0.4, 1200},
@@ -129,7 +129,7 @@ const std::vector<Effect>& Effects() {
         // 24: a hop.
         {"hop", 0.50, {{Wave::Sine, 0, 0.11, 300, 560, Blip(0.08), 0.5}}},
         // 25: a warning.
-        {"alarm", 0.55, {{Wave::Square, 0, 0.6, 880, 880, Held(0.005, 0.03), 0.2, 3000, 0,
+        {"alarm", 0.36, {{Wave::Square, 0, 0.6, 880, 880, Held(0.005, 0.03), 0.2, 3000, 0,
                     {0, -4, 0, -4}, 0.15}}},
         // 26: the boss launches its satellites.
         {"zap", 0.70, {{Wave::Saw, 0, 0.26, 1700, 180, {0.002, 0.15, 0.3, 0.05}, 0.28, 4500},
