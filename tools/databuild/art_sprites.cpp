@@ -430,10 +430,37 @@ void Icon(const View& v, int kind, int n) {
     v.Outline(kInk);
 }
 
+void BossPart(const View& v, int n);
+
+// Speaker portraits: the three gardeners, the mushroom folk, four leaf folk, a pumpkin, the
+// great one, and six villagers.
 void Portrait(const View& v, int n) {
     Panel(v, Lighten(kHue[n % 8], -40), Lighten(kHue[n % 8], -100), Rgb(236, 216, 140));
+    View inner = v.Sub(2, 2, v.w - 4, v.h - 4);
+    if (n == 3) {
+        Canvas body(48, 48, kKeyGreen);
+        Companion(2 * 4, View{&body, 0, 0, 48, 48});
+        Enlarge(inner, body, 6, 14, 1, 48);
+        inner.Ellipse(30, 18, 20, 12, Rgb(216, 64, 56));
+        inner.Disc(22, 14, 3, Rgb(255, 255, 255));
+        inner.Disc(36, 11, 2.5, Rgb(255, 255, 255));
+        return;
+    }
+    if (n >= 4 && n < 8) {
+        Canvas leaf(32, 32, kKeyGreen);
+        LeafCreature(View{&leaf, 0, 0, 32, 32}, kHue[(n - 4) * 2 % 8], 0, 0, 2);
+        Enlarge(inner, leaf, -2, 0, 2, 32);
+        return;
+    }
+    if (n == 8) {
+        Canvas pumpkin(30, 30, kKeyGreen);
+        Pumpkin(View{&pumpkin, 0, 0, 30, 30}, 0, 6);
+        Enlarge(inner, pumpkin, 0, 2, 2, 30);
+        return;
+    }
+    if (n == 9) return BossPart(inner, 1);
     Look look = kPlayerLook[n % 3];
-    look.hair = kHue[(n + 2) % 8];
+    if (n >= 10) look.hair = kHue[(n + 2) % 8];
     Canvas big(32, 48, kKeyGreen);
     View bv{&big, 0, 0, 32, 48};
     Figure(bv, look, 2, 0, 16, 4);
