@@ -35,6 +35,9 @@ int SetWindowScale(double scale);
 intptr_t OpenEngineFile(const char* fileName);
 int64_t GetEngineFileSize(const char* fileName);  // -1 when the file cannot be opened
 int CloseEngineFile(intptr_t handle);
+// Reads `size` bytes as one item. The answer counts differently by where the file lies: a plain
+// file answers in items (1 when all `size` bytes were read, else 0), a file inside an archive in
+// bytes (how many were read).
 int64_t ReadEngineFile(void* buffer, int64_t size, intptr_t handle);
 int SetUseArchive(int flag);
 int SetArchiveExtension(const char* extension);

@@ -52,9 +52,35 @@ int g_lastSlot = -1;
 char g_lastPath[kArchivePathMax];
 size_t g_lastDirLength = 0;
 
-// A match takes three bytes for at most 35 bytes out, or four (with its length byte) for at
-// most 8195; this bound, 8195 / 3 rounded up, is loose but never refuses a sound stream.
-constexpr uint64_t kLzMaxExpansion = 2732;
+// The directory the engine was started in (the game's own folder), full and upper-cased. The
+// archive walk for a path below it starts there, so an archive planted in a folder above the
+// game's (a shared or world-writable one) never stands in for the game's data.
+char g_startDir[kFilePathMax];
+bool g_startDirNoted = false;
+
+void NoteStartDirectory() {
+    g_startDirNoted = true;
+    if (ConvertArchiveFullPath(".", g_startDir, sizeof g_startDir) != 0) g_startDir[0] = '\0';
+}
+
+// Where the walk over `full` begins: just below the start directory when the path lies under
+// it, else at the path's root.
+size_t WalkStart(const char* full) {
+    if (!g_startDirNoted) NoteStartDirectory();
+    const size_t length = std::strlen(g_startDir);
+    if (length == 0 || std::strncmp(full, g_startDir, length) != 0 || full[length] != '\\')
+        return 0;
+    return length + 1;
+}
+
+// The most output n token bytes can make. A literal gives one byte; a match with its length
+// byte takes four bytes for at most 8195 out, one without takes three for at most 35. So every
+// whole four bytes give at most 8195, and the one to three bytes left over at most 1, 2 or 35.
+uint64_t LzDecodedSizeBound(uint32_t tokenBytes) {
+    constexpr uint64_t kLongestMatch = 8195;
+    constexpr uint64_t kLeftOver[4] = {0, 1, 2, 35};
+    return uint64_t{tokenBytes / 4} * kLongestMatch + kLeftOver[tokenBytes % 4];
+}
 
 uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -272,7 +298,9 @@ int OpenArchiveStream(ArchiveStreamState* state, ArchiveHandle* a, const char* p
         FreeFileMemory(packed);
         return -1;
     }
-    auto* decoded = static_cast<uint8_t*>(AllocFileMemory(state->size));
+    // Not zero-filled: the decoder writes every byte or the stream fails.
+    auto* decoded =
+        static_cast<uint8_t*>(AllocTagged(state->size ? state->size : 1, __FILE__, __LINE__));
     if (!decoded || DecodeArchiveLz(packed, stored, decoded, state->size) < 0) {
         FreeFileMemory(decoded);
         FreeFileMemory(packed);
@@ -304,7 +332,9 @@ int64_t ReadArchiveStream(ArchiveStreamState* state, void* buffer, uint64_t byte
         if (got < n) LogFileMessage("アーカイブファイルの読み込みに失敗しました\n"_sjis);
     }
     state->position += static_cast<uint32_t>(got);
-    state->eofFlag = 0;
+    // A short read means the archive ends early: report the end, so a loop reading until the
+    // end stops instead of asking again for ever.
+    state->eofFlag = got < n ? 1 : 0;
     return static_cast<int64_t>(got);
 }
 
@@ -382,6 +412,7 @@ int InitArchiveFileState() {
     g_lastSlot = -1;
     g_lastPath[0] = '\0';
     g_lastDirLength = 0;
+    NoteStartDirectory();
     return 0;
 }
 
@@ -452,7 +483,7 @@ int64_t DecodeArchiveLz(const uint8_t* source, uint32_t sourceSize, uint8_t* des
     const uint32_t encodedSize = U32(source + 4);
     const uint8_t escape = source[8];
     if (encodedSize != sourceSize || decodedSize != destinationSize) return -1;
-    if (decodedSize > uint64_t{encodedSize - kArchiveLzHeadSize} * kLzMaxExpansion) return -1;
+    if (decodedSize > LzDecodedSizeBound(encodedSize - kArchiveLzHeadSize)) return -1;
     if (!destination) return decodedSize;
 
     const uint8_t* in = source + kArchiveLzHeadSize;
@@ -667,8 +698,9 @@ StreamHandle OpenArchFile(const char* name, int asyncFlag, int /*readFlag*/) {
             if (cacheSlot >= 0) inner = full + g_lastDirLength + 1;
         } else {
             const char* extension = g_extensionLength ? g_extension : "TQA";
-            size_t componentStart = 0;
-            for (size_t i = 0; i < fullLength; ++i) {
+            const size_t walkStart = WalkStart(full);
+            size_t componentStart = walkStart;
+            for (size_t i = walkStart; i < fullLength; ++i) {
                 const unsigned char c = static_cast<unsigned char>(full[i]);
                 if (IsSjisLeadByte(c) && full[i + 1]) {
                     ++i;

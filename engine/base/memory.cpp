@@ -30,6 +30,15 @@ bool Watched(uint32_t size) {
            g_alloc.logEvery != 0;
 }
 
+bool HeaderIsSound(const AllocHeader* header) {
+    return std::memcmp(header, header->mirror, kMirroredBytes) == 0;
+}
+
+int ReportDamagedHeader(const AllocHeader* header) {
+    AppendLog("以下のメモリ確保情報が破損しました"_sjis);
+    return LogMemoryBlock(header);
+}
+
 void LogTotals() {
     AppendLogFormat("\tTotal size:%lld(%.3fkb)  Alloc num:%d",
                     static_cast<long long>(g_alloc.totalSize),
@@ -98,9 +107,15 @@ void FreeTagged(void* block) {
     if (block == nullptr) return;
     auto* header =
         reinterpret_cast<AllocHeader*>(static_cast<unsigned char*>(block) - kAllocHeaderSize);
+    if (g_alloc.checkAll) CheckAllocations();
+    // Links that a stray write changed would turn the unlinking into wild writes: a damaged
+    // block is reported and left in the list, a leak rather than a corruption.
+    if (!HeaderIsSound(header)) {
+        if (!g_alloc.checkAll) ReportDamagedHeader(header);
+        return;
+    }
     g_alloc.totalSize -= header->size;
     --g_alloc.count;
-    if (g_alloc.checkAll) CheckAllocations();
 
     AllocHeader* next = header->next;
     AllocHeader* prev = header->prev;
@@ -121,9 +136,8 @@ void FreeTagged(void* block) {
 int CheckAllocations() {
     if (g_alloc.head == nullptr) return 0;
     for (AllocHeader* h = g_alloc.head; h != &g_alloc.sentinel && h != nullptr; h = h->next) {
-        if (std::memcmp(h, h->mirror, kMirroredBytes) != 0) {
-            AppendLog("以下のメモリ確保情報が破損しました"_sjis);
-            LogMemoryBlock(h);
+        if (!HeaderIsSound(h)) {
+            ReportDamagedHeader(h);
             return -1;
         }
     }
@@ -135,6 +149,11 @@ int DumpAllocations() {
     AppendLog("Alloc memory dump");
     if (g_alloc.head != nullptr) {
         for (AllocHeader* h = g_alloc.head; h != &g_alloc.sentinel && h != nullptr; h = h->next) {
+            // A damaged header's link cannot be trusted: the walk ends there.
+            if (!HeaderIsSound(h)) {
+                ReportDamagedHeader(h);
+                break;
+            }
             LogMemoryBlock(h);
         }
     }

@@ -1,6 +1,7 @@
 // The archive reader against archives made by the packer, and its decoder on hand-made tokens.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <sstream>
@@ -8,6 +9,7 @@
 
 #include "archive_test_util.h"
 #include "engine/base/log.h"
+#include "engine/base/memory.h"
 #include "engine/base/sjis.h"
 
 using namespace tessra;
@@ -230,6 +232,35 @@ TEST(ArchiveLzDecoder, BadStreamsFail) {
               -1);
 }
 
+// The longest output n stored bytes can make: a literal, or per four bytes one match of 8195
+// (escape, code with the length bit, length byte, distance byte); three spare bytes make a
+// short match of 35. A decoded size past that is refused from the head alone.
+TEST(ArchiveLzDecoder, DecodedSizeIsBoundByWhatTheTokensCanMake) {
+    // clang-format off
+    const std::pair<uint32_t, uint32_t> bounds[] = {
+        {0, 0}, {1, 1}, {2, 2}, {3, 35}, {4, 8195}, {5, 8196}, {7, 8230}, {8, 16390},
+        {13, 24586}, {1000, 250 * 8195},
+    };
+    // clang-format on
+    for (const auto& [tokenBytes, bound] : bounds) {
+        SCOPED_TRACE(tokenBytes);
+        for (uint32_t claim : {bound, bound + 1}) {
+            std::vector<uint8_t> s = LzStream(0x7E, std::vector<uint8_t>(tokenBytes, 'A'), claim);
+            const int64_t expected = claim <= bound ? int64_t{claim} : -1;
+            EXPECT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), nullptr, claim),
+                      expected);
+        }
+    }
+    // One literal and three longest matches reach the bound of 13 bytes exactly.
+    std::vector<uint8_t> tokens{'A'};
+    for (int i = 0; i < 3; ++i)
+        for (uint8_t b : {0xFF, 0xFC, 0xFF, 0x00}) tokens.push_back(b);
+    const std::vector<uint8_t> s = LzStream(0xFF, tokens, 24586);
+    std::vector<uint8_t> out(24586);
+    ASSERT_EQ(DecodeArchiveLz(s.data(), static_cast<uint32_t>(s.size()), out.data(), 24586), 24586);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 'A'), 24586);
+}
+
 // ---- names and keys ----
 
 TEST(ArchiveNames, SearchNames) {
@@ -291,6 +322,29 @@ TEST(ArchiveKeys, DerivationRules) {
     EXPECT_EQ(whole[0], 0 ^ five[7]);
 }
 
+// Every archive already made depends on these exact bytes: a change to the key derivation
+// must show here, not only as unreadable data.
+TEST(ArchiveKeys, GoldenKeyBytes) {
+    struct Golden {
+        const char* text;
+        uint8_t key[12];
+    };
+    // clang-format off
+    const Golden goldens[] = {
+        {nullptr,    {0x58, 0x3D, 0xFD, 0x0B, 0x58, 0x64, 0x58, 0x0B, 0x3D, 0x9A, 0xF5, 0x31}},
+        {"ABCDE",    {0xBE, 0x12, 0x19, 0x77, 0xBA, 0x82, 0xBD, 0x97, 0x22, 0x78, 0x6E, 0xD4}},
+        {"41720593", {0xCB, 0x89, 0x6D, 0xB9, 0xCF, 0xF6, 0xC6, 0x99, 0xA1, 0x0C, 0xB7, 0xA4}},
+    };
+    // clang-format on
+    for (const Golden& g : goldens) {
+        uint8_t key[12];
+        MakeArchiveKey(g.text, key);
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(key[i], g.key[i]) << (g.text ? g.text : "(none)") << " byte " << i;
+    }
+    EXPECT_EQ(packer::GameKeyText(), "41720593");
+}
+
 // ---- finding archives ----
 
 TEST_F(ArchiveTest, CandidatesFromTheRootDown) {
@@ -321,9 +375,10 @@ TEST_F(ArchiveTest, CandidatesFromTheRootDown) {
     EXPECT_EQ(got, "inner");
 }
 
-// The walk goes from the root of the full path down, so an archive standing for the current
-// directory itself (beside it, in its parent) comes before any archive inside it.
-TEST_F(ArchiveTest, WalkStartsAboveTheCurrentDirectory) {
+// For a path below the start directory the walk starts there: an archive standing for the
+// start directory itself (beside it, in its parent) or for any folder above it is never taken,
+// so nothing planted above the game's folder replaces its data.
+TEST_F(ArchiveTest, ArchivesAboveTheStartDirectoryAreNotTaken) {
     WriteFile(dir_ / "beside/dat/sub/a.png", "beside");
     WriteFile(dir_ / "outer/sub/a.png", "outer");
     Pack(dir_ / "outer", dir_ / "dat.dat");
@@ -333,7 +388,19 @@ TEST_F(ArchiveTest, WalkStartsAboveTheCurrentDirectory) {
     const bool read = ReadAll("dat\\sub\\a.png", &got);
     fs::remove(beside);
     ASSERT_TRUE(read);
-    EXPECT_EQ(got, "beside");
+    EXPECT_EQ(got, "outer");
+
+    // Without the game's own archive the plain file answers, not the planted one.
+    InitArchiveFileState();
+    SetArchiveExtensionBody("dat");
+    SetArchiveKeyBody(packer::GameKeyText().c_str());
+    fs::remove(dir_ / "dat.dat");
+    WriteFile(dir_ / "dat/sub/a.png", "plain");
+    Pack(dir_ / "beside", beside);
+    const bool readPlain = ReadAll("dat\\sub\\a.png", &got);
+    fs::remove(beside);
+    ASSERT_TRUE(readPlain);
+    EXPECT_EQ(got, "plain");
 }
 
 // The archive that opened last answers for every path below its directory before any walk;
@@ -516,6 +583,77 @@ TEST_F(ArchiveTest, ShortReadAdvancesByWhatArrived) {
     EXPECT_EQ(TellViaFileTable(h), 3000);
     EXPECT_EQ(buf.substr(0, 3000), std::string(3000, 'q'));
     CloseViaFileTable(h);
+}
+
+// After a short read (the archive file was cut) the stream reports its end, so a loop that
+// reads until the end stops.
+TEST_F(ArchiveTest, ShortReadReportsTheEnd) {
+    WriteFile(dir_ / "src/big.bin", std::string(4000, 'q'));
+    packer::PackOptions store;
+    store.method = packer::Method::Store;
+    Pack(dir_ / "src", dir_ / "dat.dat", store);
+    StreamHandle h = OpenViaFileTable("dat\\big.bin", 0, 1);
+    ASSERT_NE(h, 0);
+    fs::resize_file(dir_ / "dat.dat", fs::file_size(dir_ / "dat.dat") - 1000);
+    std::string buf(1000, '\0');
+    int64_t total = 0;
+    int reads = 0;
+    while (TestEofViaFileTable(h) == 0 && reads < 100) {
+        total += ReadViaFileTable(buf.data(), 1, buf.size(), h);
+        ++reads;
+    }
+    EXPECT_EQ(total, 3000);
+    EXPECT_EQ(reads, 4);  // three whole reads, then the short one
+    EXPECT_EQ(ReadViaFileTable(buf.data(), 1, buf.size(), h), 0);
+    EXPECT_NE(TestEofViaFileTable(h), 0);
+    CloseViaFileTable(h);
+}
+
+// A compressed entry whose sizes claim more than its stored bytes could ever decode to is
+// refused before anything of that size is allocated.
+TEST_F(ArchiveTest, EntryClaimingMoreThanItsTokensCanMakeIsRefusedUpFront) {
+    WriteFile(dir_ / "src/a.bin", Pattern(3000, 1));
+    packer::PackOptions lz;
+    lz.method = packer::Method::Lz;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), lz, &bytes, &error)) << error;
+    uint8_t key[12];
+    MakeArchiveKey(packer::GameKeyText().c_str(), key);
+    XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
+    auto u32 = [&](size_t at) {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+               uint32_t{bytes[at + 3]} << 24;
+    };
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    const size_t block = u32(12);
+    const size_t root = block + u32(20);
+    const size_t entry = block + u32(16) + u32(root + 12);
+    const uint32_t stored = u32(entry + 40);
+    ASSERT_NE(stored, 0xFFFFFFFFu);
+    const size_t head = size_t{u32(8)} + u32(entry + 32);
+    // Below the old allowance of 2732 bytes for each stored byte, above what tokens can make.
+    const uint32_t claim = (stored - 9) * 2700;
+    put32(entry + 36, claim);
+    put32(head, claim);
+    XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
+    {
+        std::ofstream out(dir_ / "dat.dat", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    ASSERT_EQ(SetLogStartDirectory(dir_.c_str()), 0);
+    SetLogEnabledBody(1);
+    InitLogFile();
+    GetAllocStats().watchSize = static_cast<int32_t>(claim);
+    EXPECT_EQ(OpenViaFileTable("dat\\a.bin", 0, 1), 0);
+    GetAllocStats().watchSize = 0;
+    SetLogStartDirectory(nullptr);
+    std::ifstream in(dir_ / "Log.txt", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(log.find("size:" + std::to_string(claim)), std::string::npos) << log;
 }
 
 TEST_F(ArchiveTest, HandlesStayWithTheSetThatOpenedThem) {

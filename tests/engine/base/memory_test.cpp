@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -169,6 +170,11 @@ TEST_F(MemoryTest, CheckAllAtReleaseSeesTheBlockBeforeItIsUnlinked) {
     GetAllocStats().checkAll = 0;
     EXPECT_THAT(ReadLog(), HasSubstr("以下のメモリ確保情報が破損しました"_sjis +
                                      std::string("\tsize:4(0.004kb)  file:  line:4242")));
+    // A damaged block is never unlinked: it stays listed (and leaks) until its header is sound.
+    EXPECT_EQ(GetAllocStats().count, 2);
+    EXPECT_EQ(CheckAllocations(), -1);
+    header->line = 0;
+    FreeTagged(b);
     EXPECT_EQ(CheckAllocations(), 0);
     FreeTagged(a);
 }
@@ -184,6 +190,65 @@ TEST_F(MemoryTest, WatchedSizeIsLogged) {
     EXPECT_THAT(log, HasSubstr("mem alloc  \tsize:24(0.023kb)  file:w.cpp  line:5"));
     EXPECT_THAT(log, HasSubstr("mem free  \tsize:24"));
     EXPECT_THAT(log, Not(HasSubstr("size:23")));
+}
+
+// A header that looks like a live block's, for a stray link to point at.
+struct Decoy {
+    AllocHeader header{};
+    unsigned char data[16] = {};
+    Decoy() {
+        std::memcpy(header.fileTag, "decoy.cpp", 9);
+        header.size = 4;
+        std::memcpy(header.mirror, &header, offsetof(AllocHeader, mirror));
+    }
+};
+
+AllocHeader* HeaderOf(void* block) {
+    return reinterpret_cast<AllocHeader*>(static_cast<char*>(block) - kAllocHeaderSize);
+}
+
+// A stray write into a block's link must not become a write through that link when the block
+// is freed: the mirror is checked first, and a damaged block is logged and left linked.
+TEST_F(MemoryTest, FreeOfADamagedBlockWritesThroughNoLink) {
+    void* a = AllocTagged(8, nullptr, 0);
+    void* b = AllocTagged(8, "b.cpp", 7);
+    void* c = AllocTagged(8, nullptr, 0);
+    Decoy decoy;
+    AllocHeader* header = HeaderOf(b);
+    AllocHeader* const next = header->next;
+    header->next = &decoy.header;
+    FreeTagged(b);
+    ASSERT_EQ(decoy.header.prev, nullptr);
+    EXPECT_EQ(HeaderOf(c)->next, header);
+    EXPECT_EQ(GetAllocStats().count, 3);
+    EXPECT_THAT(ReadLog(), HasSubstr("以下のメモリ確保情報が破損しました"_sjis +
+                                     std::string("\tsize:8(0.008kb)  file:b.cpp  line:7")));
+    header->next = next;
+    FreeTagged(b);
+    EXPECT_EQ(GetAllocStats().count, 2);
+    EXPECT_EQ(CheckAllocations(), 0);
+    FreeTagged(c);
+    FreeTagged(a);
+}
+
+// The dump does not follow the link of a damaged header either.
+TEST_F(MemoryTest, DumpStopsAtADamagedHeader) {
+    void* a = AllocTagged(8, nullptr, 0);
+    void* b = AllocTagged(8, "b.cpp", 9);
+    Decoy decoy;
+    decoy.header.next = &GetAllocStats().sentinel;
+    std::memcpy(decoy.header.mirror, &decoy.header, offsetof(AllocHeader, mirror));
+    AllocHeader* header = HeaderOf(b);
+    AllocHeader* const next = header->next;
+    header->next = &decoy.header;
+    DumpAllocations();
+    header->next = next;
+    const std::string log = ReadLog();
+    EXPECT_THAT(log, Not(HasSubstr("decoy")));
+    EXPECT_THAT(log, HasSubstr("以下のメモリ確保情報が破損しました"_sjis +
+                               std::string("\tsize:8(0.008kb)  file:b.cpp  line:9")));
+    FreeTagged(b);
+    FreeTagged(a);
 }
 
 }  // namespace
