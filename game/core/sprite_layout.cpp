@@ -86,8 +86,7 @@ constexpr ArtRun kArtRuns[] = {
     {s::kDifficulty, 3, 2, 96, 32},
     {s::kTallyLabel, 4, 2, 96, 16},
     // Sheet 3: the title, banners, stage names and pictures.
-    {s::kTitleStrip, 1, 3, 1022, 64},
-    {s::kLogo, 1, 3, 512, 192},
+    {s::kLogo, 1, 3, 1022, 190},  // scaled down to fit screens narrower than 1024
     {s::kTitleItem, 8, 3, 192, 32},
     {s::kStageName, 5, 3, 160, 24},
     {s::kClearBanner, 3, 3, 96, 40},
@@ -123,9 +122,9 @@ struct Region {
 
 // The parts of each sheet that neither the font nor a grid nor a fixed row uses.
 constexpr Region kFreeRegions[] = {
-    {0, 256, 0, 512, 128}, {0, 0, 128, 512, 512}, {1, 0, 0, 256, 382},     {1, 512, 0, 640, 576},
-    {1, 0, 672, 256, 768}, {2, 0, 0, 512, 512},   {2, 480, 512, 512, 872}, {2, 0, 872, 512, 1024},
-    {3, 0, 0, 1024, 1024}, {4, 0, 0, 1024, 1024},
+    {0, 256, 0, 512, 128},  {0, 0, 128, 512, 512}, {1, 0, 0, 256, 382},     {1, 512, 0, 640, 576},
+    {1, 0, 672, 256, 768},  {2, 0, 0, 512, 512},   {2, 480, 512, 512, 872}, {2, 0, 872, 512, 1024},
+    {3, 0, 64, 1024, 1024}, {4, 0, 0, 1024, 1024},
 };
 
 struct Table {
@@ -156,6 +155,8 @@ Table BuildTable() {
     add(0, s::kRateMark | kSpriteNoInset, 104, 0, 24, 16);
     add(0, s::kWhite | kSpriteNoInset, 36, 4, 8, 8);
     add(2, s::kWindow, 0, 512, 480, 360);
+    // The title strip repeats every 1024 pixels, so it takes a whole row of its sheet, uninset.
+    add(3, s::kTitleStrip | kSpriteNoInset, 0, 0, 1024, 64);
 
     // Shelf packing, each picture with a one-pixel margin that the inset takes off again.
     struct Cursor {

@@ -350,36 +350,41 @@ void Enlarge(const View& v, const Canvas& small, int ox, int oy, int scale, int 
 }
 
 void Logo(const View& v) {
-    // The name on a wooden sign wreathed in leaves, all inside the picture's edges.
+    // The name on a wooden sign wreathed in leaves, all inside the picture's edges; as wide as
+    // the largest screen, the game scales it down for narrower ones.
     const char* word = "VELMORA";
-    const int sx = 10, sy = 13;
+    const int sx = 16, sy = 17;
     const int w = WordsWidth(word, sx);
-    const int x0 = (v.w - w) / 2, y0 = 44;
+    const int x0 = (v.w - w) / 2, y0 = 30;
+    const int cx = v.w / 2, cy = v.h / 2;
+    const int left = cx - w / 2 - 60, right = cx + w / 2 + 60, top = 18, bottom = v.h - 24;
     const uint32_t plank = Rgb(150, 100, 58);
-    v.Fill(28, 30, v.w - 56, 120, Lighten(plank, -50));
-    v.Fill(30, 32, v.w - 60, 116, plank);
-    for (int y = 32; y < 148; y += 29) v.Fill(30, y, v.w - 60, 2, Lighten(plank, -34));
-    for (int k = 0; k < 40; ++k)
-        v.Fill(32 + int(Hash(k, 7) % (v.w - 80)), 34 + int(Hash(k, 8) % 110), 10, 1,
-               Lighten(plank, -20));
-    // Leaves round the sign, two shades, and a few flowers.
-    for (int k = 0; k < 44; ++k) {
-        const double a = k * 2 * kPi / 44;
-        const double lx = v.w / 2 + std::cos(a) * (v.w / 2 - 26);
-        const double ly = 90 + std::sin(a) * 70;
-        v.Ellipse(lx, ly, 12, 7, k % 2 ? Rgb(88, 168, 72) : Rgb(132, 208, 96));
+    v.Fill(left - 2, top - 2, right - left + 4, bottom - top + 4, Lighten(plank, -50));
+    v.Fill(left, top, right - left, bottom - top, plank);
+    for (int y = top; y < bottom; y += 30) v.Fill(left, y, right - left, 2, Lighten(plank, -34));
+    for (int k = 0; k < 60; ++k)
+        v.Fill(left + 4 + int(Hash(k, 7) % (right - left - 20)),
+               top + 3 + int(Hash(k, 8) % (bottom - top - 6)), 12, 1, Lighten(plank, -20));
+    // Leaves round the sign, two shades, and flowers among them.
+    const double rx = (right - left) / 2.0 + 10, ry = (bottom - top) / 2.0 + 8;
+    for (int k = 0; k < 72; ++k) {
+        const double a = k * 2 * kPi / 72;
+        const double lx = cx + std::cos(a) * rx, ly = cy - 3 + std::sin(a) * ry;
+        if (lx < 14 || lx > v.w - 14 || ly < 8 || ly > v.h - 8) continue;
+        v.Ellipse(lx, ly, 14, 8, k % 2 ? Rgb(88, 168, 72) : Rgb(132, 208, 96));
     }
-    for (int k = 0; k < 6; ++k) {
-        const double a = (k * 2 + 1) * kPi / 6;
-        const double fx = v.w / 2 + std::cos(a) * (v.w / 2 - 26), fy = 90 + std::sin(a) * 70;
-        v.Disc(fx, fy, 5, kHue[(k * 3) % 8]);
-        v.Disc(fx, fy, 2, Rgb(252, 240, 160));
+    for (int k = 0; k < 10; ++k) {
+        const double a = (k * 2 + 1) * kPi / 10;
+        const double fx = cx + std::cos(a) * rx, fy = cy - 3 + std::sin(a) * ry;
+        v.Disc(fx, fy, 6, kHue[(k * 3) % 8]);
+        v.Disc(fx, fy, 2.5, Rgb(252, 240, 160));
     }
     v.Outline(kInk);
     GradientWords(v, x0, y0, word, sx, sy, Rgb(255, 244, 168), Rgb(236, 112, 48));
     const char* sub = "A DIG AND BURY ADVENTURE";
-    DrawWords(v, (v.w - WordsWidth(sub, 1)) / 2 + 1, y0 + 6 * sy + 11, sub, 1, 1, kInk);
-    DrawWords(v, (v.w - WordsWidth(sub, 1)) / 2, y0 + 6 * sy + 10, sub, 1, 1, Rgb(252, 236, 180));
+    const int subX = (v.w - WordsWidth(sub, 2)) / 2, subY = y0 + 6 * sy + 10;
+    DrawWords(v, subX + 2, subY + 2, sub, 2, 2, kInk);
+    DrawWords(v, subX, subY, sub, 2, 2, Rgb(252, 236, 180));
 }
 
 void Digit(const View& v, int d, int sx, int sy, uint32_t c) {
