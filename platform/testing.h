@@ -130,4 +130,24 @@ PresentedPicture LastPresentedPicture();
 // Whether a full-screen cooperative level switched the presenter to full screen.
 bool PresenterFullScreen();
 
+// --- Sound output ------------------------------------------------------------------------------
+// The mixer without an audio device or thread: the device opens no SDL audio, and the test mixes
+// by hand with StepMixer.
+void UseSteppedMixer(bool stepped);
+// Mixes the next `frames` frames of the open device (44,100 Hz, 16-bit stereo, interleaved left
+// and right); silence when no device is open.
+std::vector<int16_t> StepMixer(int frames);
+// While on, each Sleep(n) under the fake clock mixes n ms of the stepped mixer and drops it, so a
+// wait for a sound to end comes to its end.
+void SetSleepStepsMixer(bool on);
+// No audio output: the device's Initialize fails as with no sound card.
+void SetNoSoundDevice(bool none);
+// The next n device-object creations, sound-buffer creations, or buffer duplicates fail.
+void FailSoundDeviceCreations(int count);
+void FailSoundBufferCreations(int count);
+void FailSoundBufferDuplicates(int count);
+// The buffers of the open device (0 without one), and whether a device is open.
+int LiveSoundBufferCount();
+bool SoundDeviceOpen();
+
 }  // namespace plat::testing

@@ -16,6 +16,7 @@ namespace {
 std::atomic<bool> g_fake{false};
 std::atomic<uint64_t> g_fakeMicroseconds{0};
 std::atomic<bool> g_sleepAdvances{true};
+std::atomic<void (*)(DWORD)> g_sleepObserver{nullptr};
 
 std::mutex g_localTimeMutex;
 bool g_fakeLocalTime = false;
@@ -99,6 +100,7 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 void Sleep(DWORD milliseconds) {
     if (g_fake.load(std::memory_order_acquire) && g_sleepAdvances.load()) {
         g_fakeMicroseconds.fetch_add(static_cast<uint64_t>(milliseconds) * 1000u);
+        if (auto observer = g_sleepObserver.load()) observer(milliseconds);
         sched_yield();
         return;
     }
@@ -182,6 +184,16 @@ void AdvanceFakeClock(uint32_t milliseconds) {
 void AdvanceFakeClockMicroseconds(uint64_t microseconds) {
     g_fakeMicroseconds.fetch_add(microseconds);
 }
+
+}  // namespace testing
+
+namespace detail {
+void SetSleepObserver(void (*observer)(DWORD milliseconds)) {
+    g_sleepObserver.store(observer);
+}
+}  // namespace detail
+
+namespace testing {
 
 void SetSleepAdvancesFakeClock(bool advances) {
     g_sleepAdvances.store(advances);

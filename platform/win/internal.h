@@ -89,6 +89,7 @@ void ResetWindowControls();
 void ResetMessageBoxControls();
 void ResetProcessControls();
 void ResetInstanceControls();
+void ResetSoundControls();  // platform/dsound
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

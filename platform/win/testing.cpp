@@ -15,6 +15,7 @@ void Reset() {
     detail::ResetMessageBoxControls();
     detail::ResetProcessControls();
     detail::ResetInstanceControls();
+    detail::ResetSoundControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();

@@ -51,4 +51,10 @@ struct SYSTEMTIME {
 };
 void GetLocalTime(SYSTEMTIME* time);
 
+namespace detail {
+// Called with n by every Sleep(n) that the fake clock takes instead of sleeping (the stepped
+// sound mixer follows it in tests); null for none.
+void SetSleepObserver(void (*observer)(DWORD milliseconds));
+}  // namespace detail
+
 }  // namespace plat
