@@ -146,8 +146,13 @@ void SetNoSoundDevice(bool none);
 void FailSoundDeviceCreations(int count);
 void FailSoundBufferCreations(int count);
 void FailSoundBufferDuplicates(int count);
+// The next n Play calls on secondary buffers fail.
+void FailSoundBufferPlays(int count);
 // The buffers of the open device (0 without one), and whether a device is open.
 int LiveSoundBufferCount();
 bool SoundDeviceOpen();
+// Called when a device opens its output (true) and when it closes (false), on the calling thread;
+// null for none.
+void SetSoundDeviceHook(void (*hook)(bool opened));
 
 }  // namespace plat::testing

@@ -6,6 +6,7 @@
 
 #include "engine/base/archive.h"
 #include "engine/base/file_access.h"
+#include "engine/base/fatal.h"
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
 #include "engine/base/random.h"
@@ -591,6 +592,11 @@ void FatalError(const char* text) {
     TearDownEngineLock();
     plat::ExitProcess(static_cast<plat::UINT>(-1));
 }
+
+// The subsystems below the core reach this through engine/base/fatal.h.
+namespace {
+const bool g_fatalHandlerInstalled = (SetFatalErrorHandler(&FatalError), true);
+}  // namespace
 
 void FatalErrorFormat(const char* format, ...) {
     char text[1024];

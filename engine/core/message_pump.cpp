@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/base/message_pump_hook.h"
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/core/network.h"
@@ -115,6 +116,11 @@ int ProcessMessageBody() {
     RunPumpServices();
     return run.quit == 1 ? -1 : 0;
 }
+
+// The subsystems below the core pump through engine/base/message_pump_hook.h.
+namespace {
+const bool g_pumpHandlerInstalled = (SetMessagePumpHandler(&ProcessMessageBody), true);
+}  // namespace
 
 void WaitWhileInactive() {
     EngineSettings& set = GetSystemStateBlock()->settings;

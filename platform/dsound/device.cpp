@@ -122,6 +122,7 @@ HRESULT IDirectSound::Initialize(const GUID*) {
         detail::g_openDevice = d;
     }
     if (d->sdlDevice != 0) SDL_PauseAudioDevice(d->sdlDevice, 0);
+    detail::NoteDeviceOpened(true);
     return DS_OK;
 }
 
@@ -216,6 +217,7 @@ HRESULT IDirectSound::DuplicateSoundBuffer(IDirectSoundBuffer* source,
 
 DWORD IDirectSound::Release() {
     DeviceState* d = state;
+    if (d->initialised) detail::NoteDeviceOpened(false);
     // Close the output first, so the callback is not running while the device goes.
     detail::CloseOutput(d);
     {
@@ -278,6 +280,7 @@ HRESULT IDirectSoundBuffer::Play(DWORD, DWORD, DWORD flags) {
     std::lock_guard<std::mutex> lock(detail::MixerMutex());
     BufferState* b = state;
     if (b->device == nullptr) return DSERR_INVALIDCALL;
+    if (!b->primary && detail::TakeForcedPlayFailure()) return DSERR_GENERIC;
     b->playing = true;
     b->looping = (flags & DSBPLAY_LOOPING) != 0;
     return DS_OK;

@@ -58,6 +58,8 @@ bool NoSoundDevice();
 bool TakeForcedDeviceFailure();
 bool TakeForcedBufferFailure();
 bool TakeForcedDuplicateFailure();
+bool TakeForcedPlayFailure();
 void ResetSoundControls();
+void NoteDeviceOpened(bool opened);
 
 }  // namespace plat::detail

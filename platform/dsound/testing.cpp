@@ -15,6 +15,8 @@ std::atomic<bool> g_noDevice{false};
 std::atomic<int> g_failDevices{0};
 std::atomic<int> g_failBuffers{0};
 std::atomic<int> g_failDuplicates{0};
+std::atomic<int> g_failPlays{0};
+std::atomic<void (*)(bool)> g_deviceHook{nullptr};
 uint64_t g_sleepRemainder = 0;  // frames x 1000 not yet mixed by sleeps
 
 bool TakeOne(std::atomic<int>& counter) {
@@ -56,13 +58,22 @@ bool TakeForcedBufferFailure() {
 bool TakeForcedDuplicateFailure() {
     return TakeOne(g_failDuplicates);
 }
+bool TakeForcedPlayFailure() {
+    return TakeOne(g_failPlays);
+}
+
+void NoteDeviceOpened(bool opened) {
+    if (auto hook = g_deviceHook.load()) hook(opened);
+}
 
 void ResetSoundControls() {
+    g_deviceHook = nullptr;
     g_stepped = false;
     g_noDevice = false;
     g_failDevices = 0;
     g_failBuffers = 0;
     g_failDuplicates = 0;
+    g_failPlays = 0;
     SetSleepObserver(nullptr);
 }
 
@@ -103,10 +114,18 @@ void FailSoundBufferDuplicates(int count) {
     detail::g_failDuplicates = count;
 }
 
+void FailSoundBufferPlays(int count) {
+    detail::g_failPlays = count;
+}
+
 int LiveSoundBufferCount() {
     std::lock_guard<std::mutex> lock(detail::MixerMutex());
     const detail::DeviceState* d = detail::OpenDevice();
     return d != nullptr ? static_cast<int>(d->buffers.size()) : 0;
+}
+
+void SetSoundDeviceHook(void (*hook)(bool opened)) {
+    detail::g_deviceHook = hook;
 }
 
 bool SoundDeviceOpen() {

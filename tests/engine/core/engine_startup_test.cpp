@@ -174,15 +174,25 @@ TEST_F(EngineStartupTest, SystemInformationTextsRunOnAsWritten) {
     ShutdownEngine();
 }
 
+// How many subsystem calls had been made when the sound device opened and closed.
+size_t g_callsAtSoundOpen = 0;
+size_t g_callsAtSoundClose = 0;
+void NoteSoundDevice(bool opened) {
+    (opened ? g_callsAtSoundOpen : g_callsAtSoundClose) = tessra::PeekPendingCalls().size();
+}
+
 TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
+    g_callsAtSoundOpen = g_callsAtSoundClose = 0;
+    plat::testing::SetSoundDeviceHook(NoteSoundDevice);
     ASSERT_EQ(StartEngine(), 0);
     const auto calls = tessra::PeekPendingCalls();
     auto at = [&](const char* name) {
         return std::find(calls.begin(), calls.end(), name) - calls.begin();
     };
     EXPECT_LT(at("ClearHttpTransferTable"), at("InitInput"));
-    EXPECT_LT(at("InitInput"), at("InitializeSound"));
-    EXPECT_LT(at("InitializeSound"), at("StartDirectDrawWithFallback"));
+    // Sound starts between input and graphics.
+    EXPECT_LT(at("InitInput"), static_cast<long>(g_callsAtSoundOpen));
+    EXPECT_LE(static_cast<long>(g_callsAtSoundOpen), at("StartDirectDrawWithFallback"));
     EXPECT_LT(at("StartDirectDrawWithFallback"), at("InitCharInput"));
     EXPECT_LT(at("InitCharInput"), at("StoreVsyncWaitFlag"));
     // The warm-up: a blank graph as target, then two drawn pictures; their images are freed.
@@ -202,8 +212,10 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     EXPECT_LT(at2("TerminateNetwork"), at2("StopCurrentMusic"));
     EXPECT_LT(at2("StopCurrentMusic"), at2("StopDirectDraw"));
     EXPECT_LT(at2("StopDirectDraw"), at2("ShutdownInput"));
-    EXPECT_LT(at2("ShutdownInput"), at2("TerminateSound"));
-    EXPECT_LT(at2("TerminateSound"), at2("ReleaseAllKeyInputHandles"));
+    // Sound ends between input and the key-input handles.
+    EXPECT_LT(at2("ShutdownInput"), static_cast<long>(g_callsAtSoundClose));
+    EXPECT_LE(static_cast<long>(g_callsAtSoundClose), at2("ReleaseAllKeyInputHandles"));
+    EXPECT_FALSE(plat::testing::SoundDeviceOpen());
     EXPECT_LT(at2("ReleaseAllKeyInputHandles"), static_cast<long>(down.size()));
 }
 
@@ -211,8 +223,20 @@ TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
     tessra::SetPendingResult("InitInput", -1);
     EXPECT_EQ(StartEngine(), -1);
     EXPECT_EQ(GetEngineWindow(), nullptr);
-    EXPECT_EQ(tessra::CountPendingCalls("TerminateSound"), 1);
+    EXPECT_FALSE(plat::testing::SoundDeviceOpen());
     EXPECT_EQ(GetSystemStateBlock()->run.threadEnded.load(), 1);
+}
+
+// A step that fails after sound started ends sound again with the rest.
+TEST_F(EngineStartupTest, FailedGraphicsStartEndsSound) {
+    tessra::SetPendingResult("StartDirectDrawWithFallback", -1);
+    EXPECT_EQ(StartEngine(), -1);
+    EXPECT_FALSE(plat::testing::SoundDeviceOpen());
+    const std::string log = ReadLog();
+    const size_t started = log.find("DirectSound の初期化は正常に終了しました\r\n"_sjis);
+    ASSERT_NE(started, std::string::npos);
+    EXPECT_NE(log.find("DirectSound の終了処理は正常に終了しました\r\n"_sjis, started),
+              std::string::npos);
 }
 
 TEST_F(EngineStartupTest, WindowFailuresFailStartUpCleanly) {

@@ -327,7 +327,7 @@ const ForwardCase kForwardCases[] = {
     {"SetBlendMode", "StoreBlendModeAndParam", [] { return SetBlendMode(1, 300); }},
     {"PresentFrame", "PresentBackBuffer", [] { return PresentFrame(); }},
     {"SetScreenMode", "ChangeResolution", [] { return SetScreenMode(640, 480, 16, 60); }},
-    {"LoadSoundFile", "CreateSoundFromFile", [] { return LoadSoundFile("a.wav", 1, -1); }},
+    {"SetSoundLoopPosition", "SetLoopStartMs", [] { return SetSoundLoopPosition(100, 1); }},
     {"IsKeyDown", "TestKeyStateDown", [] { return IsKeyDown(1); }},
     {"SetDefaultFontFace", "StoreDefaultFontFace", [] { return SetDefaultFontFace("x", 1); }},
     {"ClipRectEntry", "ClipRectToRect",

@@ -1,0 +1,162 @@
+// The sound subsystem's own records and routines: the device state, the sound table and its
+// records, the buffer primitives, the decoder frame and its readers. Not for use outside
+// engine/sound.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/base/handle.h"
+#include "engine/base/stream.h"
+#include "engine/base/strings.h"
+#include "platform/dsound/dsound.h"
+
+namespace tessra {
+
+inline constexpr int32_t kMaxSounds = 4096;
+inline constexpr int32_t kMaxSoundBuffers = 10;
+
+// --- Decoders ----------------------------------------------------------------------------------
+
+inline constexpr int32_t kDecoderPcmWave = 0;
+inline constexpr int32_t kDecoderAcm = 1;
+inline constexpr int32_t kDecoderOgg = 2;
+
+// The reader of one sound source: whatever the file holds, it gives PCM in `format`.
+struct SoundDecoder {
+    int32_t open;
+    int32_t endFlag;
+    int32_t kind;
+    StreamIo io;  // a copy; the owner closes the stream, never the decoder
+    uint32_t dataStart;
+    uint32_t dataSize;
+    plat::WAVEFORMATEX format;  // always PCM once open
+    void* kindState;            // the ACM or Ogg Vorbis reader's state; null for PCM WAVE
+    uint8_t* buffer;
+    uint32_t capacity;
+    uint32_t bytesLeft;
+    uint32_t readOffset;
+    uint32_t decodedPosition;  // bytes of decoded PCM delivered so far (or sought to)
+    uint32_t loopStartPosition;
+};
+
+int OpenSoundDecoder(const StreamIo* stream, SoundDecoder* decoder);
+int ReadSoundDecoder(SoundDecoder* decoder, void* destination, uint32_t bytes);
+int SeekSoundDecoder(SoundDecoder* decoder, uint32_t frame);
+int CloseSoundDecoder(SoundDecoder* decoder);
+int GetSoundDecoderFormat(const SoundDecoder* decoder, plat::WAVEFORMATEX* format);
+uint32_t GetSoundDecoderSize(const SoundDecoder* decoder);
+int DecodeWholeSound(SoundDecoder* decoder, plat::WAVEFORMATEX* format, void** block,
+                     uint32_t* length);
+int BuildWaveFileImage(void** image, uint32_t* imageSize, const void* format,
+                       uint32_t formatSize, const void* data, uint32_t dataSize);
+int LoadWholeFile(const char* fileName, void** block, uint32_t* size);
+int LoadWholeStream(const StreamIo* stream, void** block, uint32_t* size);
+
+// The readers. Each, on a stream at offset 0, returns 0 having set the kind, the format, the
+// data start and size and the buffer capacity, or -1 having released what it took.
+int OpenPcmWaveDecoder(SoundDecoder* decoder);
+int ReadPcmWaveDecoder(SoundDecoder* decoder);  // refill: 0, or -1 at the end of the data
+int SeekPcmWaveDecoder(SoundDecoder* decoder, uint32_t frame);
+
+int OpenAcmWaveDecoder(SoundDecoder* decoder);
+int OpenMp3Decoder(SoundDecoder* decoder);
+int ReadAcmDecoder(SoundDecoder* decoder);
+int SeekAcmDecoder(SoundDecoder* decoder, uint32_t frame);
+int CloseAcmDecoder(SoundDecoder* decoder);
+uint32_t GetAcmDecodedSize(const SoundDecoder* decoder);
+
+int OpenOggDecoder(SoundDecoder* decoder);
+int ReadOggDecoder(SoundDecoder* decoder);
+int SeekOggDecoder(SoundDecoder* decoder, uint32_t frame);
+uint32_t GetOggDecodedSize(const SoundDecoder* decoder);
+int CloseOggDecoder(SoundDecoder* decoder);
+
+// --- Sound handles -----------------------------------------------------------------------------
+
+struct SoundBufferRecord {
+    int32_t created;
+    plat::IDirectSoundBuffer* buffer;
+};
+
+inline constexpr int32_t kSoundNormal = 0;
+inline constexpr int32_t kSoundStream = 1;
+
+struct StreamSoundState;  // the stream fields (stream sounds)
+
+struct SoundRecord {
+    int32_t check;
+    SoundBufferRecord buffers[kMaxSoundBuffers];
+    plat::WAVEFORMATEX format;
+    int32_t kind;
+    int32_t lastPlayType;
+    uint32_t lastStartTime;
+    StreamSoundState* stream;
+    ListNode streamNode;
+    uint32_t pcmLength;
+    void* pcm;
+    int32_t bufferWords[kMaxSoundBuffers];
+    int32_t bufferCount;
+    int32_t roundRobin;
+};
+
+struct SoundSystem {
+    plat::IDirectSound* device;  // null: no sound, every call answers -1
+    SoundBufferRecord primary;
+    SoundBufferRecord silence;
+    int32_t musicMode;  // 0 DirectSound with MIDI through MCI, 1 DirectMusic
+    int32_t keepMode;
+    int32_t oggSampleWidth;
+    ListNode streamHead;
+    ListNode streamTail;
+    HandleTable<SoundRecord, kMaxSounds> table;
+};
+
+SoundSystem& GetSoundSystem();
+
+// The record a handle names, or null when sound is off or the handle is refused.
+SoundRecord* FindSound(int32_t handle);
+
+int AddSoundData(int32_t handle);
+int CreateSoundBuffers(const plat::WAVEFORMATEX* format, uint32_t size, int kind, int count,
+                       int32_t handle);
+int CreateSoundFromFileImage(const void* image, uint32_t size, int count, int32_t share);
+int GetSoundLengthFrames(int32_t handle);
+int DeleteSound(int32_t handle);
+int DeleteAllSounds();
+
+// Buffer primitives, each -1 when the record's buffer does not exist (or, for create and
+// duplicate, already exists).
+int CreateSoundBuffer(SoundBufferRecord* record, const plat::DSBUFFERDESC* description);
+int DuplicateSoundBuffer(const SoundBufferRecord* source, SoundBufferRecord* record);
+int ReleaseSoundBuffer(SoundBufferRecord* record);
+int PlaySoundBuffer(SoundBufferRecord* record, int loop);
+int StopSoundBuffer(SoundBufferRecord* record);
+int GetSoundBufferStatus(SoundBufferRecord* record, uint32_t* status);
+int LockSoundBuffer(SoundBufferRecord* record, uint32_t offset, uint32_t bytes, void** part1,
+                    uint32_t* size1, void** part2, uint32_t* size2);
+int UnlockSoundBuffer(SoundBufferRecord* record, void* part1, uint32_t size1, void* part2,
+                      uint32_t size2);
+int SetSoundBufferVolume(SoundBufferRecord* record, int32_t volume);
+int SetSoundBufferPosition(SoundBufferRecord* record, uint32_t position);
+
+// --- Stream sounds -----------------------------------------------------------------------------
+
+int AddStreamSoundFile(const char* fileName, int loopCount, int32_t handle, int sourceType,
+                       int32_t share);
+int AddStreamSoundMemImage(const void* image, uint32_t size, int loopCount, int32_t handle,
+                           int sourceType, int32_t share);
+int RewindStreamSound(int32_t handle);
+int StartStreamSoundPlayback(int32_t handle, int playType, int fromStart);
+int StopStreamSound(int32_t handle);
+int IsStreamSoundPlaying(int32_t handle);
+uint32_t GetStreamSoundTotalFrames(const SoundRecord* record);
+// Releases a stream sound's ring and items; 1 when the record must stay (other sounds still
+// play in its ring), else 0.
+int ReleaseStreamSound(int32_t handle, SoundRecord* record);
+
+// --- MIDI --------------------------------------------------------------------------------------
+
+int DeleteAllMidi();
+int DeleteMciTempFile();
+
+}  // namespace tessra
