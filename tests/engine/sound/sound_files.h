@@ -29,8 +29,10 @@ struct WaveSpec {
 };
 Bytes MakeWave(const WaveSpec& spec);
 
-// Ogg Vorbis of interleaved 16-bit samples, made with libvorbisenc (quality 0.4).
-Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples);
+// Ogg Vorbis of interleaved 16-bit samples, made with libvorbisenc (quality 0.4); with
+// pagePerPacket each audio packet gets a page of its own.
+Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples,
+              bool pagePerPacket = false);
 
 // A sine of `frames` frames at `hz`, peak `amplitude`, the same on each channel.
 std::vector<int16_t> Sine(int frames, int channels, int rate, double hz, double amplitude);

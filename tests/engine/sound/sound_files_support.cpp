@@ -68,7 +68,7 @@ Bytes MakeWave(const WaveSpec& s) {
     return out;
 }
 
-Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples) {
+Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples, bool pagePerPacket) {
     vorbis_info vi;
     vorbis_info_init(&vi);
     EXPECT_EQ(vorbis_encode_init_vbr(&vi, channels, rate, 0.4f), 0);
@@ -114,7 +114,7 @@ Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples) {
             ogg_packet packet;
             while (vorbis_bitrate_flushpacket(&vd, &packet)) {
                 ogg_stream_packetin(&os, &packet);
-                while (ogg_stream_pageout(&os, &page) != 0) {
+                while ((pagePerPacket ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) != 0) {
                     emit(page);
                     if (ogg_page_eos(&page)) eos = true;
                 }
