@@ -26,8 +26,8 @@ struct Mixer {
         device->Initialize(nullptr);
         const plat::WORD channels = converted ? 1 : 2;
         const plat::DWORD rate = converted ? 22050 : 44100;
-        plat::WAVEFORMATEX f{1, channels, rate, rate * 2 * channels,
-                             static_cast<plat::WORD>(2 * channels), 16, 0};
+        plat::WAVEFORMATEX f{
+            1, channels, rate, rate * 2 * channels, static_cast<plat::WORD>(2 * channels), 16, 0};
         const plat::DWORD bytes = rate * f.nBlockAlign;  // one second each
         for (int v = 0; v < count; ++v) {
             plat::DSBUFFERDESC d{sizeof(plat::DSBUFFERDESC), 0x80E2, bytes, 0, &f, {}};

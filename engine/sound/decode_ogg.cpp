@@ -79,9 +79,9 @@ int ReadOggDecoder(SoundDecoder* d) {
     if (state == nullptr || !state->open) return -1;
     int section = 0;
     for (int holes = 0; holes < kMaxHolesInARow; ++holes) {
-        const long n = ov_read(&state->file, reinterpret_cast<char*>(d->buffer),
-                               static_cast<int>(d->capacity), 0, state->sampleWidth,
-                               state->sampleWidth == 1 ? 0 : 1, &section);
+        const long n =
+            ov_read(&state->file, reinterpret_cast<char*>(d->buffer), static_cast<int>(d->capacity),
+                    0, state->sampleWidth, state->sampleWidth == 1 ? 0 : 1, &section);
         if (n == OV_HOLE) continue;  // a gap in the data: the samples after it still play
         if (n <= 0) return -1;       // the end, or damage that ends the data
         d->bytesLeft = static_cast<uint32_t>(n);

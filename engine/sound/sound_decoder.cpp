@@ -23,25 +23,33 @@ bool PlayableFormat(const WAVEFORMATEX& f) {
     return f.wFormatTag == plat::WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
            (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) &&
            f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8 && f.nSamplesPerSec >= 100 &&
-           f.nSamplesPerSec <= 192000 &&
-           f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
+           f.nSamplesPerSec <= 192000 && f.nAvgBytesPerSec == f.nSamplesPerSec * f.nBlockAlign;
 }
 
 // Releases what a winning reader took (its per-kind state), as the close of that kind does.
 void CloseDecoderKind(SoundDecoder* d) {
     switch (d->kind) {
-    case kDecoderAcm: CloseAcmDecoder(d); break;
-    case kDecoderOgg: CloseOggDecoder(d); break;
-    default: break;
+        case kDecoderAcm:
+            CloseAcmDecoder(d);
+            break;
+        case kDecoderOgg:
+            CloseOggDecoder(d);
+            break;
+        default:
+            break;
     }
 }
 
 int RefillDecoder(SoundDecoder* d) {
     switch (d->kind) {
-    case kDecoderPcmWave: return ReadPcmWaveDecoder(d);
-    case kDecoderAcm: return ReadAcmDecoder(d);
-    case kDecoderOgg: return ReadOggDecoder(d);
-    default: return -1;
+        case kDecoderPcmWave:
+            return ReadPcmWaveDecoder(d);
+        case kDecoderAcm:
+            return ReadAcmDecoder(d);
+        case kDecoderOgg:
+            return ReadOggDecoder(d);
+        default:
+            return -1;
     }
 }
 
@@ -73,8 +81,8 @@ int OpenSoundDecoder(const StreamIo* stream, SoundDecoder* d) {
     d->loopStartPosition = 0;
     d->kindState = nullptr;
     d->open = 0;
-    int (*const readers[])(SoundDecoder*) = {OpenPcmWaveDecoder, OpenAcmWaveDecoder,
-                                             OpenOggDecoder, OpenMp3Decoder};
+    int (*const readers[])(SoundDecoder*) = {OpenPcmWaveDecoder, OpenAcmWaveDecoder, OpenOggDecoder,
+                                             OpenMp3Decoder};
     bool accepted = false;
     for (auto reader : readers) {
         d->io.Seek(d->io.handle, 0, kSeekSet);
@@ -131,10 +139,17 @@ int SeekSoundDecoder(SoundDecoder* d, uint32_t frame) {
     const int64_t distance = target - static_cast<int64_t>(d->decodedPosition);
     if (distance > -16 && distance < 16) return 0;
     switch (d->kind) {
-    case kDecoderPcmWave: SeekPcmWaveDecoder(d, frame); break;
-    case kDecoderAcm: SeekAcmDecoder(d, frame); break;
-    case kDecoderOgg: SeekOggDecoder(d, frame); break;
-    default: break;
+        case kDecoderPcmWave:
+            SeekPcmWaveDecoder(d, frame);
+            break;
+        case kDecoderAcm:
+            SeekAcmDecoder(d, frame);
+            break;
+        case kDecoderOgg:
+            SeekOggDecoder(d, frame);
+            break;
+        default:
+            break;
     }
     d->endFlag = 0;
     return 0;
@@ -156,10 +171,14 @@ int GetSoundDecoderFormat(const SoundDecoder* d, WAVEFORMATEX* format) {
 
 uint32_t GetSoundDecoderSize(const SoundDecoder* d) {
     switch (d->kind) {
-    case kDecoderPcmWave: return d->dataSize;
-    case kDecoderAcm: return GetAcmDecodedSize(d);
-    case kDecoderOgg: return GetOggDecodedSize(d);
-    default: return 0;
+        case kDecoderPcmWave:
+            return d->dataSize;
+        case kDecoderAcm:
+            return GetAcmDecodedSize(d);
+        case kDecoderOgg:
+            return GetOggDecodedSize(d);
+        default:
+            return 0;
     }
 }
 
@@ -186,8 +205,8 @@ int DecodeWholeSound(SoundDecoder* d, WAVEFORMATEX* format, void** block, uint32
     return 0;
 }
 
-int BuildWaveFileImage(void** image, uint32_t* imageSize, const void* format,
-                       uint32_t formatSize, const void* data, uint32_t dataSize) {
+int BuildWaveFileImage(void** image, uint32_t* imageSize, const void* format, uint32_t formatSize,
+                       const void* data, uint32_t dataSize) {
     const uint64_t size = uint64_t{formatSize} + dataSize + 28;
     if (size > kAllocMaxSize) return -1;
     auto* p = static_cast<uint8_t*>(AllocTagged(size, "", 0));
@@ -237,8 +256,7 @@ int LoadWholeFile(const char* fileName, void** block, uint32_t* size) {
 
 int LoadWholeStream(const StreamIo* stream, void** block, uint32_t* size) {
     stream->Seek(stream->handle, 0, kSeekEnd);
-    const int64_t length =
-        std::clamp<int64_t>(stream->Tell(stream->handle), 0, kAllocMaxSize - 1);
+    const int64_t length = std::clamp<int64_t>(stream->Tell(stream->handle), 0, kAllocMaxSize - 1);
     stream->Seek(stream->handle, 0, kSeekSet);
     void* data = AllocTagged(length > 0 ? length : 1, "", 0);
     if (data == nullptr) {

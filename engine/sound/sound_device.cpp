@@ -47,8 +47,7 @@ void LogDevice() {
     plat::DirectSoundEnumerateA(EnumSoundDeviceCallback, nullptr);
     DecreaseLogIndent();
     AppendLogFormat("最大サンプリングレート:%.2fKHz 最小サンプリングレート:%.2fKHz "_sjis,
-                    caps.dwMaxSecondarySampleRate / 1000.0,
-                    caps.dwMinSecondarySampleRate / 1000.0);
+                    caps.dwMaxSecondarySampleRate / 1000.0, caps.dwMinSecondarySampleRate / 1000.0);
     AppendLogFormat("総サウンドメモリ領域:%.2fKB 空きサウンドメモリ領域:%.2fKB \n"_sjis,
                     caps.dwTotalHwMemBytes / 1024.0, caps.dwFreeHwMemBytes / 1024.0);
     AppendLog("利用可能サンプリング精度\n"_sjis);
@@ -112,8 +111,8 @@ int InitializeSound() {
         AppendLog("DirectSoundの協調レベルの設定に失敗しました\n"_sjis);
         return FailStart();
     }
-    plat::DSBUFFERDESC primary{sizeof(plat::DSBUFFERDESC), plat::DSBCAPS_PRIMARYBUFFER, 0, 0,
-                               nullptr, {}};
+    plat::DSBUFFERDESC primary{
+        sizeof(plat::DSBUFFERDESC), plat::DSBCAPS_PRIMARYBUFFER, 0, 0, nullptr, {}};
     if (CreateSoundBuffer(&s.primary, &primary) == -1) {
         AppendLog("DirectSoundのプライマリサウンドバッファの作成に失敗しました\n"_sjis);
         return FailStart();
@@ -130,8 +129,7 @@ int InitializeSound() {
     format.nBlockAlign = static_cast<uint16_t>(format.wBitsPerSample / 8 * format.nChannels);
     format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
     if (plat::FAILED(s.primary.buffer->SetFormat(&format))) {
-        AppendLog(
-            "DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n"_sjis);
+        AppendLog("DirectSoundのプライマリサウンドバッファのフォーマット設定に失敗しました\n"_sjis);
     }
     StartSilence();
     s.keepMode = 0;

@@ -47,8 +47,8 @@ int GetSoundDecoderFormat(const SoundDecoder* decoder, plat::WAVEFORMATEX* forma
 uint32_t GetSoundDecoderSize(const SoundDecoder* decoder);
 int DecodeWholeSound(SoundDecoder* decoder, plat::WAVEFORMATEX* format, void** block,
                      uint32_t* length);
-int BuildWaveFileImage(void** image, uint32_t* imageSize, const void* format,
-                       uint32_t formatSize, const void* data, uint32_t dataSize);
+int BuildWaveFileImage(void** image, uint32_t* imageSize, const void* format, uint32_t formatSize,
+                       const void* data, uint32_t dataSize);
 int LoadWholeFile(const char* fileName, void** block, uint32_t* size);
 int LoadWholeStream(const StreamIo* stream, void** block, uint32_t* size);
 

@@ -140,8 +140,8 @@ public:
     HRESULT GetCurrentPosition(DWORD* play, DWORD* write);
     HRESULT SetCurrentPosition(DWORD position);
     // Up to the whole buffer from `offset`; what runs past the end wraps into the second part.
-    HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* size1, void** part2,
-                 DWORD* size2, DWORD flags);
+    HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* size1, void** part2, DWORD* size2,
+                 DWORD flags);
     HRESULT Unlock(void* part1, DWORD size1, void* part2, DWORD size2);
     // Hundredths of a decibel, -10000 (silent) to 0 (full).
     HRESULT SetVolume(LONG volume);

@@ -17,8 +17,8 @@ inline void ReadFrame(const uint8_t* data, uint32_t frame, int32_t* left, int32_
     if constexpr (Bits == 16) {
         const uint8_t* p = data + static_cast<size_t>(frame) * 2 * Channels;
         *left = static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-        *right = Channels == 2 ? static_cast<int16_t>(static_cast<uint16_t>(p[2] | (p[3] << 8)))
-                               : *left;
+        *right =
+            Channels == 2 ? static_cast<int16_t>(static_cast<uint16_t>(p[2] | (p[3] << 8))) : *left;
     } else {
         const uint8_t* p = data + static_cast<size_t>(frame) * Channels;
         *left = (static_cast<int32_t>(p[0]) - 128) * 256;

@@ -29,8 +29,8 @@ protected:
         pt::Reset();
     }
     IDirectSoundBuffer* Make(WORD channels, DWORD rate, WORD bits, DWORD bytes) {
-        WAVEFORMATEX f{WAVE_FORMAT_PCM, channels, rate, 0, static_cast<WORD>(channels * bits / 8),
-                       bits, 0};
+        WAVEFORMATEX f{
+            WAVE_FORMAT_PCM, channels, rate, 0, static_cast<WORD>(channels * bits / 8), bits, 0};
         f.nAvgBytesPerSec = rate * f.nBlockAlign;
         DSBUFFERDESC d{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLVOLUME, bytes, 0, &f, {}};
         IDirectSoundBuffer* b = nullptr;

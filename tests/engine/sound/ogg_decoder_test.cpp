@@ -98,8 +98,8 @@ TEST_F(OggDecoderTest, ADamagedPageIsSkipped) {
     ASSERT_EQ(o.result, 0);
     std::vector<uint8_t> pcm(kFrames * 2 + 10000);
     const int got = ReadSoundDecoder(&o.decoder, pcm.data(), static_cast<uint32_t>(pcm.size()));
-    EXPECT_GT(got, kFrames);            // well past the damage
-    EXPECT_LE(got, kFrames * 2);        // and never more than the file holds
+    EXPECT_GT(got, kFrames);      // well past the damage
+    EXPECT_LE(got, kFrames * 2);  // and never more than the file holds
     EXPECT_EQ(o.decoder.endFlag, 1);
 }
 

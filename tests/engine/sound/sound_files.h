@@ -18,14 +18,14 @@ struct WaveSpec {
     int rate = 22050;
     int bits = 16;
     Bytes pcm;
-    int fmtSize = 16;              // 16, 18, or larger (zero extra bytes); odd sizes get a pad
+    int fmtSize = 16;  // 16, 18, or larger (zero extra bytes); odd sizes get a pad
     uint16_t formatTag = 1;
-    int bitsField = -1;            // what the bits-per-sample field says; -1: `bits`
-    int64_t declaredData = -1;     // the "data" chunk's size field; -1: the real size
-    bool listBeforeData = false;   // a "LIST" chunk between "fmt " and "data"
-    bool listBeforeFmt = false;    // a "LIST" chunk between "WAVE" and "fmt "
-    int oddChunkBeforeData = 0;    // a chunk of that (odd) size, with its pad byte
-    int64_t avgBytesField = -1;    // -1: rate x block align
+    int bitsField = -1;           // what the bits-per-sample field says; -1: `bits`
+    int64_t declaredData = -1;    // the "data" chunk's size field; -1: the real size
+    bool listBeforeData = false;  // a "LIST" chunk between "fmt " and "data"
+    bool listBeforeFmt = false;   // a "LIST" chunk between "WAVE" and "fmt "
+    int oddChunkBeforeData = 0;   // a chunk of that (odd) size, with its pad byte
+    int64_t avgBytesField = -1;   // -1: rate x block align
 };
 Bytes MakeWave(const WaveSpec& spec);
 

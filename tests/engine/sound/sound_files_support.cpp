@@ -114,7 +114,8 @@ Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples, bool 
             ogg_packet packet;
             while (vorbis_bitrate_flushpacket(&vd, &packet)) {
                 ogg_stream_packetin(&os, &packet);
-                while ((pagePerPacket ? ogg_stream_flush(&os, &page) : ogg_stream_pageout(&os, &page)) != 0) {
+                while ((pagePerPacket ? ogg_stream_flush(&os, &page)
+                                      : ogg_stream_pageout(&os, &page)) != 0) {
                     emit(page);
                     if (ogg_page_eos(&page)) eos = true;
                 }
@@ -139,7 +140,8 @@ Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples, bool 
 std::vector<int16_t> Sine(int frames, int channels, int rate, double hz, double amplitude) {
     std::vector<int16_t> out(static_cast<size_t>(frames * channels));
     for (int i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
+        const auto v =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / rate)));
         for (int c = 0; c < channels; ++c) out[static_cast<size_t>(i * channels + c)] = v;
     }
     return out;
@@ -154,7 +156,8 @@ Bytes AsBytes(const std::vector<int16_t>& samples) {
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void SoundFixture::SetUp() {

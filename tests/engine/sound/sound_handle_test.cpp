@@ -224,13 +224,14 @@ TEST_F(SoundHandleTest, PlayTypeZeroWaitsUntilTheEnd) {
 
 TEST_F(SoundHandleTest, StartUpLogsTheDevice) {
     const std::string log = ReadLog();
-    for (const char* line :
-         {"DirectSound の初期化を行います\r\n", "DirectSound インターフェースの取得を行います....  成功\r\n",
-          "引き続きインターフェースの初期化処理...  成功\r\n", "DirectSound デバイスを列挙します\r\n",
-          "モジュール名:", " プライマリ １６bit = OK  ８bit = OK ",
-          " セカンダリ MONO = OK  STEREO = OK \r\n",
-          "最大サンプリングレート:192.00KHz 最小サンプリングレート:0.10KHz ",
-          "DirectSound の初期化は正常に終了しました\r\n"}) {
+    for (const char* line : {"DirectSound の初期化を行います\r\n",
+                             "DirectSound インターフェースの取得を行います....  成功\r\n",
+                             "引き続きインターフェースの初期化処理...  成功\r\n",
+                             "DirectSound デバイスを列挙します\r\n",
+                             "モジュール名:", " プライマリ １６bit = OK  ８bit = OK ",
+                             " セカンダリ MONO = OK  STEREO = OK \r\n",
+                             "最大サンプリングレート:192.00KHz 最小サンプリングレート:0.10KHz ",
+                             "DirectSound の初期化は正常に終了しました\r\n"}) {
         EXPECT_NE(log.find(SjisText(line)), std::string::npos) << line;
     }
     EXPECT_EQ(InitializeSound(), -1);  // already running

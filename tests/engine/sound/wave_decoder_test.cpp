@@ -211,7 +211,8 @@ TEST_F(WaveDecoderTest, UnplayableFormatsAreRefused) {
     const Case cases[] = {
         {"no channels", [](WaveSpec* s) { s->channels = 0; }},
         {"three channels", [](WaveSpec* s) { s->channels = 3; }},
-        {"24 bits", [](WaveSpec* s) {
+        {"24 bits",
+         [](WaveSpec* s) {
              s->bits = 24;
              s->pcm = Counting(300);
          }},
@@ -220,7 +221,8 @@ TEST_F(WaveDecoderTest, UnplayableFormatsAreRefused) {
         {"rate past 192 kHz", [](WaveSpec* s) { s->rate = 400000; }},
         {"average rate disagrees", [](WaveSpec* s) { s->avgBytesField = 7; }},
         {"no PCM", [](WaveSpec* s) { s->pcm.clear(); }},
-        {"less than a frame", [](WaveSpec* s) {
+        {"less than a frame",
+         [](WaveSpec* s) {
              s->channels = 2;
              s->pcm = Counting(3);
          }},

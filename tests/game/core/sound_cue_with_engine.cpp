@@ -32,8 +32,8 @@ TEST_F(SoundCueEngineTest, LoadsEffectsFromDatAndPlaysThem) {
     std::vector<int16_t> pcm(4410);
     for (size_t i = 0; i < pcm.size(); ++i) {
         const double t = i / 22050.0;
-        pcm[i] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * M_PI * (600 + 2000 * t) * t) *
-                                                  (1.0 - i / 4410.0)));
+        pcm[i] = static_cast<int16_t>(
+            std::lround(20000 * std::sin(2 * M_PI * (600 + 2000 * t) * t) * (1.0 - i / 4410.0)));
     }
     chirp.pcm = AsBytes(pcm);
     WriteFile(dir_ / "dat" / "velm3" / "se00.wav", MakeWave(chirp));
