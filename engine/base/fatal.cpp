@@ -18,7 +18,9 @@ std::atomic<FatalErrorHandler> g_handler{nullptr};
 
 }  // namespace
 
-void SetFatalErrorHandler(FatalErrorHandler handler) { g_handler.store(handler); }
+void SetFatalErrorHandler(FatalErrorHandler handler) {
+    g_handler.store(handler);
+}
 
 void RaiseFatalError(const char* text) {
     FatalErrorHandler handler = g_handler.load();
