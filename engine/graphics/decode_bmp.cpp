@@ -13,6 +13,10 @@ using namespace sjis_literals;
 
 namespace {
 
+// A two-byte run gives at most 255 pixels, and line ends and deltas skip more for a few bytes;
+// this many pixels a byte leaves room for every real RLE picture.
+constexpr int64_t kRlePixelsPerByte = 1024;
+
 struct BmpInfo {
     int32_t width;
     int32_t height;  // as in the file: positive means bottom-up rows
@@ -159,6 +163,10 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
 
     if ((b.compression == plat::BI_RLE8 && b.bitCount == 8) ||
         (b.compression == plat::BI_RLE4 && b.bitCount == 4)) {
+        if (!AreaFitsInput(b.width, b.rows, static_cast<int64_t>(dataSize), kRlePixelsPerByte)) {
+            std::memset(image, 0, sizeof *image);
+            return -1;
+        }
         const bool nibbles = b.bitCount == 4;
         const int32_t pitch = nibbles ? (b.width + 3) & ~3 : static_cast<int32_t>(b.stride);
         TaggedBuffer out(static_cast<size_t>(pitch) * static_cast<size_t>(b.rows), true);

@@ -16,6 +16,13 @@ namespace {
 
 constexpr size_t kJpegBufferSize = 4096;
 
+// Huffman coding spends at least a bit on each 8 x 8 block, so a byte describes at most 512
+// pixels; twice that leaves room for every real picture.
+constexpr int64_t kJpegPixelsPerByte = 1024;
+// libjpeg's own working memory (the whole-frame coefficients of a progressive file above all)
+// may not grow past this; a file that would need more fails instead.
+constexpr long kJpegMemoryCap = 256L << 20;
+
 struct JpegErrorJump {
     jpeg_error_mgr pub;
     jmp_buf jump;
@@ -111,8 +118,18 @@ int DecodeJpegImage(StreamIo* stream, GraphImage* image) {
         return -1;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kJpegMemoryCap;
     SetJpegStreamSource(&cinfo, stream);
+    const int64_t inputBytes = reinterpret_cast<JpegStreamSource*>(cinfo.src)->left;
     jpeg_read_header(&cinfo, TRUE);
+    // Sides and area are judged from the header, before jpeg_start_decompress sets up the frame.
+    if (cinfo.image_width == 0 || cinfo.image_width > static_cast<JDIMENSION>(kGraphImageMaxSide) ||
+        cinfo.image_height == 0 ||
+        cinfo.image_height > static_cast<JDIMENSION>(kGraphImageMaxSide) ||
+        !AreaFitsInput(cinfo.image_width, cinfo.image_height, inputBytes, kJpegPixelsPerByte)) {
+        jpeg_destroy_decompress(&cinfo);
+        return -1;
+    }
     // Four components: ask for RGB; libjpeg refuses (and the decode fails) where it cannot.
     if (cinfo.num_components == 4) cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);

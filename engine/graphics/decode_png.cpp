@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "engine/base/log.h"
 #include "engine/graphics/image_decode.h"
 #include "engine/graphics/image_stream.h"
 
@@ -18,6 +19,15 @@ struct PngStreamSource {
 
 // Deflate cannot expand data by much more than this; a header claiming more is not believed.
 constexpr int64_t kMaxInflateRatio = 1100;
+
+// libpng's own handlers print to stderr; its messages go to the engine's log instead.
+[[noreturn]] void PngErrorToLog(png_structp png, png_const_charp message) {
+    AppendLogFormat("libpng: %s", message);
+    png_longjmp(png, 1);
+}
+void PngWarningToLog(png_structp, png_const_charp message) {
+    AppendLogFormat("libpng: %s", message);
+}
 
 }  // namespace
 
@@ -37,7 +47,16 @@ void SetPngStreamSource(png_structp png, PngStreamSource* source, StreamIo* stre
 }
 
 int DecodePngImage(StreamIo* stream, GraphImage* image) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    // Every picture of the loader chain passes here: one without the signature is simply not a
+    // PNG, and is left without a word.
+    png_byte signature[8];
+    const int64_t start = stream->Tell(stream->handle);
+    if (start < 0 || !StreamReadExact(stream, signature, sizeof signature) ||
+        png_sig_cmp(signature, 0, sizeof signature) != 0 || !StreamSeekTo(stream, start)) {
+        return -1;
+    }
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorToLog, PngWarningToLog);
     if (png == nullptr) return -1;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {

@@ -269,6 +269,10 @@ int DecodeDdsImage(StreamIo* stream, GraphImage* image) {
     const uint32_t pfFlags = Le32(h + 76);
     const uint32_t fourCC = Le32(h + 80);
     if (!SideOk(width, kGraphImageMaxSide) || !SideOk(height, kGraphImageMaxSide)) return -1;
+    // "DX10" announces a 20-byte extra header before the pixels, whatever the other flags say;
+    // read as plain RGB the picture would shift. Such files are not ours to read.
+    constexpr uint32_t kFourCcDx10 = 0x30315844;
+    if (fourCC == kFourCcDx10) return -1;
 
     ColorFormat format{};
     if (pfFlags & plat::DDPF_RGB) {

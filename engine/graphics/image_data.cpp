@@ -232,8 +232,13 @@ int FillImageSurface(int32_t handle, int red, int green, int blue, int alpha) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     if (!r->usesMemImg || r->memImg.pixels == nullptr) return -1;
-    FillMemImgRect(&r->memImg, nullptr,
-                   PackColorForFormat(r->memImg.format, red, green, blue, alpha));
+    // A record that is not a texture packs in the screen's format. A single-channel image's own
+    // format shares its one byte among three channels (white would come out 0xFC), so it takes
+    // the screen's packing, whose low byte fills the channel; the others keep their own
+    // format, which carries the alpha the screen's lacks.
+    const ColorFormat* format =
+        r->format.singleChannel != 0 ? &GetImageDataContext().screenFormat : r->memImg.format;
+    FillMemImgRect(&r->memImg, nullptr, PackColorForFormat(format, red, green, blue, alpha));
     return 0;
 }
 

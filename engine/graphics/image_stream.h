@@ -37,6 +37,16 @@ inline bool StreamSeekTo(StreamIo* s, int64_t offset) {
            s->Seek(s->handle, static_cast<int32_t>(offset), kSeekSet) == 0;
 }
 
+// Whether a compressed picture of `inputBytes` bytes may hold width x height pixels: no more
+// than `pixelsPerByte` for each byte (what its coding can describe), with room for any small
+// picture. Tiny files that claim vast pictures are refused before anything is allocated.
+inline bool AreaFitsInput(int64_t width, int64_t height, int64_t inputBytes,
+                          int64_t pixelsPerByte) {
+    constexpr int64_t kAlwaysAllowed = int64_t{1} << 20;
+    return width > 0 && height > 0 && inputBytes >= 0 &&
+           width * height <= inputBytes * pixelsPerByte + kAlwaysAllowed;
+}
+
 inline uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }

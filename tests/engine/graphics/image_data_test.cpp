@@ -151,6 +151,33 @@ TEST_F(ImageData, DepthBufferAndFill) {
     EXPECT_EQ(RestoreImageSurfaceIfLost(h), -1);
 }
 
+// A single-channel record holds one 8-bit channel; a fill packs its colour in the screen's
+// format (the record has no colour format of its own) and writes that byte, so white is 0xFF.
+TEST_F(ImageData, SingleChannelFillWritesTheWholeByte) {
+    for (const int screenBits : {32, 16}) {
+        SCOPED_TRACE(screenBits);
+        GetImageDataContext().screenFormat =
+            *GetStandardColorFormat(screenBits == 32 ? 1 : 0, 0, 0);
+        ImageDataFormat f = Format(32);
+        f.singleChannel = 1;
+        const int32_t h = AddImageData(1, 5, 3, 0, &f);
+        ASSERT_GE(h, 0);
+        ImageDataRecord* r = GetImageDataRecord(h);
+        ASSERT_EQ(r->memImg.kind, kMemImgKindSingle8);
+        struct Fill {
+            int red, green, blue;
+            uint8_t expected;
+        };
+        for (const Fill& fill : {Fill{255, 255, 255, 0xFF}, Fill{0, 0, 0, 0x00}}) {
+            ASSERT_EQ(FillImageSurface(h, fill.red, fill.green, fill.blue, 255), 0);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 5; ++x)
+                    EXPECT_EQ(r->memImg.pixels[y * r->memImg.pitch + x], fill.expected);
+        }
+        ReleaseImageData(h);
+    }
+}
+
 TEST_F(ImageData, FullTableRefused) {
     ImageDataTable& t = GetImageDataTable();
     const int32_t saved = t.count;

@@ -32,6 +32,8 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
 Bytes WriteJpeg(int width, int height, bool grey, Picture* expected);
 // A four-component (CMYK) JPEG of one flat colour.
 Bytes WriteCmykJpeg(int width, int height);
+// A progressive grey JPEG, made by libjpeg's own encoder.
+Bytes WriteProgressiveGreyJpeg(int width, int height);
 // BMP of 1, 4, 8, 16 (555, or 565 with bit fields), 24 or 32 bits; rle for 4 and 8 bits.
 Bytes WriteBmp(int width, int height, int bits, bool rle, bool topDown, bool bitfields,
                uint32_t seed, Picture* expected);

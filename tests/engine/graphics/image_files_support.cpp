@@ -241,6 +241,34 @@ Bytes WriteJpeg(int width, int height, bool grey, Picture* expected) {
     return CompressJpeg(width, height, grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, rows);
 }
 
+Bytes WriteProgressiveGreyJpeg(int width, int height) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = static_cast<JDIMENSION>(width);
+    c.image_height = static_cast<JDIMENSION>(height);
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) row[static_cast<size_t>(x)] = static_cast<uint8_t>(x * y);
+        JSAMPROW rp = row.data();
+        jpeg_write_scanlines(&c, &rp, 1);
+    }
+    jpeg_finish_compress(&c);
+    Bytes out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    free(mem);
+    return out;
+}
+
 Bytes WriteCmykJpeg(int width, int height) {
     return CompressJpeg(width, height, 4, JCS_CMYK,
                         std::vector<uint8_t>(static_cast<size_t>(width * height * 4), 0x40));

@@ -1,12 +1,21 @@
 // Broken, cut and hostile picture files: every decoder fails cleanly, writes nothing out of
 // bounds (the sanitizer build checks) and leaves no memory behind.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <string>
 
+#include <jpeglib.h>
+
+#include "engine/base/log.h"
 #include "engine/base/memory.h"
 #include "engine/graphics/image_decode.h"
 #include "image_files.h"
@@ -95,8 +104,20 @@ TEST_F(Malformed, EveryCutFileFailsOrDecodesSafely) {
     }
 }
 
-TEST_F(Malformed, RandomCorruptionNeverCrashes) {
+// A decoded record that is whole: sides inside the limits, pixels behind a pitch that holds a
+// row.
+void ExpectSoundImage(const GraphImage& image) {
+    EXPECT_NE(image.pixels, nullptr);
+    EXPECT_GE(image.width, 1);
+    EXPECT_LE(image.width, kGraphImageMaxSide);
+    EXPECT_GE(image.height, 1);
+    EXPECT_LE(image.height, kGraphImageMaxSide);
+    EXPECT_GE(image.pitch, image.width * image.format.bytesPerPixel);
+}
+
+TEST_F(Malformed, RandomCorruptionFailsOrGivesASoundImage) {
     std::mt19937 rng(20261210);
+    int refused = 0, decoded = 0;
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         for (int round = 0; round < 300; ++round) {
@@ -107,15 +128,29 @@ TEST_F(Malformed, RandomCorruptionNeverCrashes) {
                 const size_t limit = (rng() & 1) ? std::min<size_t>(f.size(), 64) : f.size();
                 f[rng() % limit] = static_cast<uint8_t>(rng());
             }
-            DecodeWith(s.loader, f);
+            const int32_t blocks = GetAllocStats().count;
+            const int r = DecodeWith(s.loader, f);
+            ASSERT_TRUE(r == 0 || r == -1) << r;
+            (r == 0 ? decoded : refused) += 1;
             // And through the whole chain, which tries every loader on it.
             GraphImage image{};
-            if (LoadImageToGraphImage(nullptr, f.data(), static_cast<uint32_t>(f.size()), 1, 0, 0,
-                                      &image, nullptr, nullptr) == 0) {
+            const int chain =
+                LoadImageToGraphImage(nullptr, f.data(), static_cast<uint32_t>(f.size()), 1, 0, 0,
+                                      &image, nullptr, nullptr);
+            ASSERT_TRUE(chain == 0 || chain == -1) << chain;
+            if (chain == 0) {
+                ExpectSoundImage(image);
                 FreeGraphImage(&image);
+            } else {
+                EXPECT_EQ(image.pixels, nullptr);
             }
+            // Each round, accepted or refused, gives back everything it took.
+            ASSERT_EQ(GetAllocStats().count, blocks) << "round " << round;
         }
     }
+    // The damage is real: some files are refused, some still decode.
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(decoded, 0);
 }
 
 TEST_F(Malformed, BmpBadSizesRefused) {
@@ -407,18 +442,110 @@ TEST_F(Malformed, PngHugeDimensionsRefused) {
     EXPECT_EQ(DecodeWith(DecodePngImage, f), -1);
 }
 
-TEST_F(Malformed, JpegWithFourComponentsIsRgbOrRefused) {
+// The installed libjpeg gives no RGB from CMYK: a four-component file made by libjpeg's own
+// encoder is refused, cleanly.
+TEST_F(Malformed, JpegWithFourComponentsIsRefused) {
     const Bytes f = testimg::WriteCmykJpeg(8, 8);
+    // It really is a four-component file.
+    {
+        jpeg_decompress_struct c{};
+        jpeg_error_mgr err{};
+        c.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&c);
+        jpeg_mem_src(&c, f.data(), static_cast<unsigned long>(f.size()));
+        ASSERT_EQ(jpeg_read_header(&c, TRUE), JPEG_HEADER_OK);
+        EXPECT_EQ(c.num_components, 4);
+        EXPECT_EQ(c.jpeg_color_space, JCS_CMYK);
+        jpeg_destroy_decompress(&c);
+    }
     GraphImage image{};
     const StreamHandle h = OpenMemStream(f.data(), static_cast<uint32_t>(f.size()));
     StreamIo io = MakeStreamIo(GetMemStreamFuncs(), h);
-    const int r = DecodeJpegImage(&io, &image);
+    EXPECT_EQ(DecodeJpegImage(&io, &image), -1);
     io.Close(io.handle);
-    if (r == 0) {
-        EXPECT_EQ(image.format.bitDepth, 24);
-        EXPECT_EQ(image.pitch, 24);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(DecodeWith(DecodeJpegImage, f), -1);
+}
+
+// Overwrites the sides in a JPEG's frame header (the first SOFn marker).
+Bytes WithJpegFrameSize(Bytes f, uint16_t width, uint16_t height) {
+    for (size_t i = 2; i + 9 < f.size(); ++i) {
+        if (f[i] == 0xFF && (f[i + 1] == 0xC0 || f[i + 1] == 0xC1 || f[i + 1] == 0xC2)) {
+            f[i + 5] = static_cast<uint8_t>(height >> 8);
+            f[i + 6] = static_cast<uint8_t>(height);
+            f[i + 7] = static_cast<uint8_t>(width >> 8);
+            f[i + 8] = static_cast<uint8_t>(width);
+            return f;
+        }
     }
-    FreeGraphImage(&image);
+    ADD_FAILURE() << "no frame header";
+    return f;
+}
+
+// A small file whose frame header claims a vast picture is refused from the header: the sides
+// are checked before libjpeg sets up the frame, and the area must be one the file's bytes can
+// describe.
+TEST_F(Malformed, JpegClaimingAVastFrameIsRefusedAtItsHeader) {
+    Picture p;
+    const Bytes baseline = testimg::WriteJpeg(16, 9, true, &p);
+    const Bytes progressive = testimg::WriteProgressiveGreyJpeg(16, 16);
+    ASSERT_LT(baseline.size(), 1000u);
+    ASSERT_LT(progressive.size(), 1000u);
+    ASSERT_EQ(DecodeWith(DecodeJpegImage, progressive), 0);
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    const Case cases[] = {
+        {"baseline 16384 x 14592", WithJpegFrameSize(baseline, 16384, 14592)},
+        {"progressive 60000 x 60000", WithJpegFrameSize(progressive, 60000, 60000)},
+        {"progressive 16384 x 16384", WithJpegFrameSize(progressive, 16384, 16384)},
+        {"baseline 4000 x 3000", WithJpegFrameSize(baseline, 4000, 3000)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DecodeWith(DecodeJpegImage, c.file), -1) << c.what;
+    // A real picture of the same area still loads.
+    const Bytes big = testimg::WriteJpeg(1280, 1024, false, &p);
+    EXPECT_EQ(DecodeWith(DecodeJpegImage, big), 0);
+}
+
+// An RLE BMP whose few bytes claim a vast picture (an end-of-picture code leaves the rest 0) is
+// refused; real RLE pictures keep loading.
+TEST_F(Malformed, RleBmpClaimingAVastAreaIsRefused) {
+    for (const int bits : {8, 4}) {
+        SCOPED_TRACE(bits);
+        Picture p;
+        Bytes f = testimg::WriteBmp(9, 4, bits, true, false, false, 3, &p);
+        ASSERT_EQ(DecodeWith(DecodeBmpImage, f), 0);
+        Set32(f, 18, 16384);
+        Set32(f, 22, 16384);
+        EXPECT_EQ(DecodeWith(DecodeBmpImage, f), -1);
+        Set32(f, 22, static_cast<uint32_t>(-16384));  // top-down too
+        EXPECT_EQ(DecodeWith(DecodeBmpImage, f), -1);
+        // Mirrored, through the whole loader.
+        GraphImage image{};
+        EXPECT_EQ(LoadImageToGraphImage(nullptr, f.data(), static_cast<uint32_t>(f.size()), 1, 0, 1,
+                                        &image, nullptr, nullptr),
+                  -1);
+        FreeGraphImage(&image);
+    }
+}
+
+// A DDS with a "DX10" code carries a 20-byte extra header before its pixels; read as plain RGB
+// the picture would shift. It is refused.
+TEST_F(Malformed, DdsWithTheExtraHeaderIsRefused) {
+    Bytes pixels;
+    const Bytes plain =
+        testimg::WriteDdsMasks(4, 3, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x40, 0, 8, &pixels);
+    ASSERT_EQ(DecodeWith(DecodeDdsImage, plain), 0);
+    for (const uint32_t pfFlags : {0x40u, 0x44u, 0x4u}) {
+        SCOPED_TRACE(pfFlags);
+        Bytes f = plain;
+        Set32(f, 4 + 76, pfFlags);
+        Set32(f, 4 + 80, 0x30315844);  // "DX10"
+        Bytes extra(20, 0);
+        f.insert(f.begin() + 128, extra.begin(), extra.end());
+        EXPECT_EQ(DecodeWith(DecodeDdsImage, f), -1);
+    }
 }
 
 TEST_F(Malformed, EmptyAndForeignDataRefusedByEveryLoader) {
@@ -428,6 +555,42 @@ TEST_F(Malformed, EmptyAndForeignDataRefusedByEveryLoader) {
             EXPECT_EQ(DecodeWith(*l, in), -1) << "size " << in.size();
         }
     }
+}
+
+}  // namespace
+}  // namespace tessra
+
+namespace tessra {
+namespace {
+
+// libpng speaks only through the engine's log: a file that is not a PNG at all, going through
+// the loader chain, prints nothing; a damaged PNG's complaint lands in the log.
+TEST_F(Malformed, LibpngMessagesGoToTheEngineLog) {
+    const std::string dir = ::testing::TempDir() + "png_log_" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    ASSERT_EQ(SetLogStartDirectory(dir.c_str()), 0);
+    SetLogEnabledBody(1);
+    InitLogFile();
+    Picture p;
+    const Bytes bmp = testimg::WriteBmp(5, 4, 24, false, false, false, 1, &p);
+    Bytes png = testimg::WritePng(6, 5, 6, 8, false, 10, &p);
+    png[29] ^= 0x55;  // the header chunk's CRC no longer holds
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(DecodeWith(DecodePngImage, bmp), -1);
+    GraphImage image{};
+    EXPECT_EQ(LoadImageToGraphImage(nullptr, bmp.data(), static_cast<uint32_t>(bmp.size()), 1, 0, 0,
+                                    &image, nullptr, nullptr),
+              0);
+    FreeGraphImage(&image);
+    EXPECT_EQ(DecodeWith(DecodePngImage, png), -1);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    SetLogStartDirectory(nullptr);
+    std::ifstream in(dir + "/Log.txt", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(printed, "");
+    EXPECT_NE(log.find("libpng: IHDR: CRC error"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Not a PNG file"), std::string::npos) << log;
 }
 
 }  // namespace

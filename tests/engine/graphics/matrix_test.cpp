@@ -33,16 +33,27 @@ TEST(Matrix, LookAtTranslatesByEye) {
 }
 
 TEST(Matrix, MultiplyInPlaceMatchesSeparateOutput) {
-    float a[16], b[16];
-    for (int i = 0; i < 16; ++i) {
-        a[i] = static_cast<float>(i * 3 % 7) - 2.5f;
-        b[i] = static_cast<float>(i * 5 % 11) * 0.5f;
-    }
+    // clang-format off
+    float a[16] = {-2.5f,  0.5f,  3.5f, -0.5f,
+                    2.5f, -1.5f,  1.5f, -2.5f,
+                    0.5f,  3.5f, -0.5f,  2.5f,
+                   -1.5f,  1.5f, -2.5f,  0.5f};
+    const float b[16] = {0.0f, 2.5f, 5.0f, 2.0f,
+                         4.5f, 1.5f, 4.0f, 1.0f,
+                         3.5f, 0.5f, 3.0f, 0.0f,
+                         2.5f, 5.0f, 2.0f, 4.5f};
+    // Row r, column c of the product: the sum over k of a[r][k] * b[k][c], worked out by hand
+    // (all exact in binary).
+    const float product[16] = {13.25f, -6.25f, -1.0f, -6.75f,
+                               -7.75f, -7.75f,  6.0f, -7.75f,
+                               20.25f, 18.75f, 20.0f, 15.75f,
+                               -0.75f, -0.25f, -8.0f,  0.75f};
+    // clang-format on
     float separate[16];
     MultiplyMatrix(separate, a, b);
-    EXPECT_FLOAT_EQ(separate[1], a[0] * b[1] + a[1] * b[5] + a[2] * b[9] + a[3] * b[13]);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(separate[i], product[i]) << "element " << i;
     MultiplyMatrix(a, a, b);
-    ExpectMatrixNear(a, separate);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(a[i], product[i]) << "in place, element " << i;
 }
 
 TEST(Matrix, ProjectionAndViewport) {

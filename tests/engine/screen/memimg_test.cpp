@@ -4,6 +4,7 @@
 
 #include "engine/base/memory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -119,16 +120,23 @@ TEST(MemImg, FailedLaterAllocationFreesEarlierOnes) {
 
 TEST(MemImg, SuppliedPixelsStayWithOwner) {
     std::vector<uint8_t> surface(64 * 4, 0x5A);
+    const int32_t blocksBefore = GetAllocStats().count;
     MEMIMG m{};
     m.pixels = surface.data();
     ASSERT_EQ(InitMemImg(&m, 16, 4, 64, 0, 1, 0, 0, 1), 0);
     EXPECT_EQ(m.pixelsNotOwned, 1u);
+    EXPECT_EQ(m.pixels, surface.data());
     EXPECT_NE(m.auxBuffer, nullptr);
-    ReleaseMemImg(&m);  // frees only the run-data buffer
+    EXPECT_EQ(GetAllocStats().count, blocksBefore + 1);  // the run-data buffer, no pixels
+    ReleaseMemImg(&m);                                   // frees only the run-data buffer
+    EXPECT_EQ(GetAllocStats().count, blocksBefore);
     EXPECT_EQ(m.signature, 0u);
     EXPECT_EQ(m.pixels, nullptr);
-    EXPECT_EQ(surface[0], 0x5A);
+    EXPECT_EQ(m.auxBuffer, nullptr);
+    // The owner's pixels are untouched, every byte.
+    EXPECT_EQ(std::count(surface.begin(), surface.end(), 0x5A), 64 * 4);
     ReleaseMemImg(&m);  // uninitialised: nothing happens
+    EXPECT_EQ(GetAllocStats().count, blocksBefore);
 }
 
 TEST(MemImg, ViewSharesPixelsAndPalette) {
