@@ -38,6 +38,32 @@ constexpr int kTexelVar = (K == kMemImgKind565 && Bl &&
                               ? kBrightFirst
                               : kPlain;
 
+// The rule for one texel. A blend by one weight of at most 255 (32-bit: mode 0 by the alpha or
+// the blend weight, mode 1 by the parameter; 16-bit: mode 0) mixes several channels in one
+// multiplication: s f + d (256 - f) is the numerator of d + (s - d) f / 256, and no lane can
+// carry into the next. The rest go through the channel-by-channel rule.
+template <int K, int Mode, int V, bool White, bool HasA, bool Bl>
+inline uint32_t TexelRule(uint32_t d, uint32_t s, uint32_t a, uint32_t w, const Ctx& c) {
+    constexpr int weights = int(HasA) + int(Bl) + int(Mode == kBlendAlpha);
+    if constexpr (K == kMemImgKindXrgb && White && weights == 1 &&
+                  (Mode == kBlendNone || Mode == kBlendAlpha)) {
+        const uint32_t f = HasA ? a : Bl ? w : c.p, g = 256 - f;
+        const uint32_t rb = (((s & 0xFF00FFu) * f + (d & 0xFF00FFu) * g) >> 8) & 0xFF00FFu;
+        const uint32_t gr = (((s & 0xFF00u) * f + (d & 0xFF00u) * g) >> 8) & 0xFF00u;
+        return (d & 0xFF000000u) | rb | gr;
+    } else if constexpr (K == kMemImgKind565 && White && weights == 1 && Mode == kBlendNone) {
+        // 5-6-5: each channel in its own 16 bits of a 64-bit word, where 63 x 256 still fits.
+        const uint64_t f = HasA ? a : w, g = 256 - f;
+        auto spread = [](uint32_t v) {
+            return (uint64_t(v >> 11) << 32) | (uint64_t((v >> 5) & 63) << 16) | (v & 31);
+        };
+        const uint64_t m = ((spread(s) * f + spread(d) * g) >> 8) & 0x000000FF00FF00FFull;
+        return uint32_t((m >> 32) << 11) | uint32_t(((m >> 16) & 63) << 5) | uint32_t(m & 31);
+    } else {
+        return Blend<K, Mode, V, White, HasA, Bl>(d, s, a, w, c);
+    }
+}
+
 template <int K, int S, int Mode, bool Tr, bool Bl, bool White>
 void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
                const TexelJob& job) {
@@ -64,14 +90,14 @@ void TexelSpan(uint8_t* dst, int32_t count, uint32_t u, uint32_t v, uint32_t du,
                 }
                 if (sp.alpha == 255) {
                     StoreDest<K>(dst, 0,
-                                 Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
+                                 TexelRule<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
                     continue;
                 }
             }
             StoreDest<K>(dst, 0,
-                         Blend<K, Mode, V, White, true, Bl>(d, sp.color, sp.alpha, w, j.ctx));
+                         TexelRule<K, Mode, V, White, true, Bl>(d, sp.color, sp.alpha, w, j.ctx));
         } else {
-            StoreDest<K>(dst, 0, Blend<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
+            StoreDest<K>(dst, 0, TexelRule<K, Mode, V, White, false, Bl>(d, sp.color, 0, w, j.ctx));
         }
     }
 }
