@@ -17,6 +17,8 @@
 
 #include "engine/base/archive.h"
 #include "engine/base/file_access.h"
+#include "engine/base/stream.h"
+#include "engine/sound/sound_internal.h"
 #include "game/core/game_vars.h"
 #include "game/core/sound_cue.h"
 #include "game/play/stage_file.h"
@@ -196,6 +198,54 @@ TEST(GameData, MusicTracksDecodeAndLoopSeamlesslyOrEndCleanly) {
             for (size_t k = tail.size() - 32; k < tail.size(); ++k) EXPECT_LT(std::abs(tail[k]), 200);
         }
         ov_clear(&vf);
+    }
+}
+
+// Every effect and track opens through the engine's own sound decoders, as the game loads them.
+struct EngineDecoder {
+    explicit EngineDecoder(const std::vector<uint8_t>& bytes) : data(bytes) {
+        memory = tessra::OpenMemStream(data.data(), static_cast<uint32_t>(data.size()));
+        io = tessra::MakeStreamIo(tessra::GetMemStreamFuncs(), memory);
+        result = tessra::OpenSoundDecoder(&io, &decoder);
+    }
+    ~EngineDecoder() {
+        if (decoder.open) tessra::CloseSoundDecoder(&decoder);
+        tessra::CloseMemStream(memory);
+    }
+    std::vector<uint8_t> data;
+    tessra::StreamHandle memory;
+    tessra::StreamIo io;
+    tessra::SoundDecoder decoder{};
+    int result;
+};
+
+TEST(GameData, EffectsAndMusicOpenThroughTheEnginesDecoders) {
+    for (int i = 0; i < velmora::kSeCount; ++i) {
+        SCOPED_TRACE(i);
+        const std::vector<uint8_t> file = ReadFile(kDat + Name("/velm3/se%02d.wav", i));
+        EngineDecoder d(file);
+        ASSERT_EQ(d.result, 0);
+        EXPECT_EQ(d.decoder.kind, tessra::kDecoderPcmWave);
+        EXPECT_EQ(d.decoder.format.nChannels, 1);
+        EXPECT_EQ(d.decoder.format.nSamplesPerSec, static_cast<uint32_t>(databuild::kSoundEffectRate));
+        EXPECT_EQ(tessra::GetSoundDecoderSize(&d.decoder), file.size() - 44);
+    }
+    for (int i = 0; i < velmora::kBgmCount; ++i) {
+        SCOPED_TRACE(i);
+        const std::string path = kDat + Name("/velmbgm%02d.ogg", i);
+        EngineDecoder d(ReadFile(path));
+        ASSERT_EQ(d.result, 0);
+        EXPECT_EQ(d.decoder.kind, tessra::kDecoderOgg);
+        EXPECT_EQ(d.decoder.format.nChannels, 2);
+        EXPECT_EQ(d.decoder.format.nSamplesPerSec, static_cast<uint32_t>(databuild::kMusicRate));
+        // The same length vorbisfile gives, and longer than the loop start.
+        OggVorbis_File vf;
+        ASSERT_EQ(ov_fopen(path.c_str(), &vf), 0);
+        EXPECT_EQ(tessra::GetSoundDecoderSize(&d.decoder), static_cast<uint32_t>(ov_pcm_total(&vf, -1) * 4));
+        ov_clear(&vf);
+        const uint32_t loopBytes =
+            static_cast<uint32_t>(velmora::kBgmLoopStartMs[i]) * (databuild::kMusicRate / 1000) * 4;
+        EXPECT_GT(tessra::GetSoundDecoderSize(&d.decoder), loopBytes);
     }
 }
 
