@@ -8,6 +8,7 @@
 #include "engine/softrender/soft_common.h"
 #include "engine/softrender/soft_render.h"
 #include "engine/softrender/soft_simd.h"
+#include "engine/softrender/texel_loops.h"
 
 namespace tessra {
 
@@ -71,7 +72,8 @@ void CircleLoop(const CircleJob& job, const Ctx& ctx) {
     constexpr ptrdiff_t bpp = K == kMemImgKind565 ? 2 : 4;
     auto blend = [&](uint8_t* p) {
         StoreDest<K>(
-            p, 0, Blend<K, Mode, kPlain, true, false, false>(LoadDest<K>(p, 0), j.color, 0, 0, c));
+            p, 0,
+            TexelRule<K, Mode, kPlain, true, false, false>(LoadDest<K>(p, 0), j.color, 0, 0, c));
     };
     if constexpr (Fill) {
         FillFn fill = nullptr;
