@@ -80,6 +80,33 @@ struct HandleTable {
         if (record == nullptr || (record->check << 16) != HandleCheckBits(handle)) return nullptr;
         return record;
     }
+
+    // The slot a new record takes: the top slot while it is below the slot count, else the
+    // lowest empty one; -1 when every slot is taken.
+    int32_t SlotForNew() const {
+        if (topSlot < SlotCount) return topSlot;
+        for (int32_t slot = 0; slot < SlotCount; ++slot) {
+            if (records[slot] == nullptr) return slot;
+        }
+        return -1;
+    }
+
+    // Stores a new record in its slot and counts it.
+    void Occupy(int32_t slot, Record* record) {
+        records[slot] = record;
+        ++liveCount;
+        if (slot >= topSlot) topSlot = slot + 1;
+    }
+
+    // Empties a slot; when it was the highest in use, the top slot falls past every empty slot
+    // below it.
+    void Vacate(int32_t slot) {
+        records[slot] = nullptr;
+        --liveCount;
+        if (slot == topSlot - 1) {
+            while (topSlot > 0 && records[topSlot - 1] == nullptr) --topSlot;
+        }
+    }
 };
 
 }  // namespace tessra

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/graphics/draw_state.h"
+#include "engine/graphics/graph_table.h"
 #include "platform/win/types.h"
 
 namespace tessra {
@@ -12,33 +14,15 @@ namespace tessra {
 struct GraphImage;
 struct Rect;
 
-// Graph handles and the graph table.
+// Starting DirectDraw for the graphics core (the graph table and the draw state's setters are
+// in graph_table.h and draw_state.h).
 int StartDirectDrawWithFallback(plat::HWND window);  // 0, or -1
 int StopDirectDraw();
-int CreateBlankGraphDefault(int width, int height);
-int ReleaseGraph(int graph, int logFlag);
-int ReleaseAllGraphs(int logFlag);
-int DeriveGraph(int x, int y, int width, int height, int sourceGraph);
-int QueryGraphExtent(int graph, int* width, int* height);
-int BuildGraphFromGraphImage(GraphImage* image);
-int LoadGraphFromFileDefault(const char* fileName);
 
-// Draw state.
+// Draw target and draw area.
 int ClearDrawTargetAndRepaint();
-int StoreDrawFilterMode(int mode);
-int GetDrawFilterMode();
-int StoreBlendModeAndParam(int mode, int param);
-int StoreDrawBrightness(int r, int g, int b);
 int SetDrawTargetAndArea(int target);  // -2 back screen, -4 front screen, or a graph
-int GetDrawTarget();
 int ApplyDrawClipRect(int left, int top, int right, int bottom);
-int GetDrawClipRect(Rect* rect);
-int StoreTransparentColor(int r, int g, int b);
-int StoreBlankGraphAlphaFlag(int flag);
-int SetNewGraphDrawValidFlag(int flag);
-int SetWindowClientScreenRect(const Rect* rect);
-// Width, height and colour bits of the screen mode; 640, 480 and 16 while unset.
-int GetScreenSizeAndBits(int* width, int* height, int* bits);
 
 // The 2-D drawing front end.
 int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int option);

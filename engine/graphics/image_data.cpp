@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/base/handle.h"
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
+#include "engine/graphics/draw_state.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace tessra {
 
@@ -19,6 +22,7 @@ ImageDataTable& GetImageDataTable() {
 ImageDataContext& GetImageDataContext() {
     static ImageDataContext context = [] {
         ImageDataContext c{};
+        c.noDirectDraw = 1;
         c.windowMode = 1;
         c.screenColorBits = 32;
         c.screenFormat = *GetStandardColorFormat(1, 0, 0);
@@ -28,11 +32,11 @@ ImageDataContext& GetImageDataContext() {
 }
 
 ImageDataRecord* GetImageDataRecord(int32_t handle) {
-    if (handle < 0 || (static_cast<uint32_t>(handle) & 0xF8000000u) != kImageDataHandleType) {
+    if (!HandleFitsKind(handle, kImageDataHandleKind, kImageDataMax)) return nullptr;
+    ImageDataRecord* r = GetImageDataTable().records[HandleSlot(handle)];
+    if (r == nullptr || static_cast<int32_t>(r->check << 16) != HandleCheckBits(handle)) {
         return nullptr;
     }
-    ImageDataRecord* r = GetImageDataTable().records[handle & 0xFFFF];
-    if (r == nullptr || r->check != ((static_cast<uint32_t>(handle) >> 16) & 0x7FF)) return nullptr;
     return r;
 }
 
@@ -69,12 +73,13 @@ int32_t AddImageData(int32_t refCount, uint16_t width, uint16_t height, uint32_t
         if (f.drawValid || f.alpha) f.alphaTest = 0;
     }
     const ImageDataContext& ctx = GetImageDataContext();
-    r->usesMemImg = (f.systemMemory || (ctx.windowMode && ctx.screenColorBits > 8)) ? 1 : 0;
+    r->usesMemImg =
+        (f.systemMemory || ctx.noDirectDraw || (ctx.windowMode && ctx.screenColorBits > 8)) ? 1 : 0;
 
     r->check = static_cast<uint32_t>(t.checkCounter);
-    t.checkCounter = t.checkCounter >= 2047 ? 0 : t.checkCounter + 1;
+    t.checkCounter = NextHandleCheck(t.checkCounter);
     const int32_t handle =
-        static_cast<int32_t>(((r->check | 0x3800u) << 16) | static_cast<uint32_t>(slot));
+        MakeEngineHandle(kImageDataHandleKind, static_cast<int32_t>(r->check), slot);
     t.records[slot] = r;
     ++t.count;
     if (slot == t.nextSlot) t.nextSlot = slot + 1;
@@ -109,15 +114,44 @@ int32_t ReleaseImageDataRef(int32_t handle) {
     return r == nullptr ? -1 : --r->refCount;
 }
 
+namespace {
+
+// A DirectDraw off-screen surface for a record that keeps no MEMIMG. Textures are the Direct3D
+// back-end's, so a texture record fails here.
+int CreatePlainImageSurface(int32_t handle, ImageDataRecord* r) {
+    const ImageDataContext& ctx = GetImageDataContext();
+    if (ctx.directDraw == nullptr) return -1;
+    if (r->surface != nullptr) return 0;
+    if (r->format.texture) return -1;
+    r->pixelFormatCode = kPixelFormatPlainSurface;
+    const bool system =
+        r->format.systemMemory || r->width > ScreenWidthForGraphs(ctx) || ctx.windowMode != 0;
+    plat::DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = plat::DDSD_CAPS | plat::DDSD_WIDTH | plat::DDSD_HEIGHT;
+    d.dwWidth = r->width;
+    d.dwHeight = r->height;
+    d.ddsCaps.dwCaps =
+        plat::DDSCAPS_OFFSCREENPLAIN |
+        (system ? plat::DDSCAPS_SYSTEMMEMORY : plat::DDSCAPS_VIDEOMEMORY | plat::DDSCAPS_3DDEVICE);
+    if (plat::DDFailed(ctx.directDraw->CreateSurface(&d, &r->surface, nullptr))) {
+        d.ddsCaps.dwCaps = plat::DDSCAPS_OFFSCREENPLAIN | plat::DDSCAPS_SYSTEMMEMORY;
+        if (plat::DDFailed(ctx.directDraw->CreateSurface(&d, &r->surface, nullptr))) {
+            r->surface = nullptr;
+            return AppendLog("標準サーフェスの作成に失敗しました\n"_sjis);
+        }
+    }
+    r->format.systemMemory = (r->surface->Caps() & plat::DDSCAPS_VIDEOMEMORY) != 0 ? 0 : 1;
+    r->format.drawValid = 1;
+    return CreateImageZBuffer(handle, r->depthBuffer);
+}
+
+}  // namespace
+
 int CreateImageSurface(int32_t handle) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
-    if (!r->usesMemImg) {
-        // DirectDraw surfaces and textures come with the DirectDraw stand-in.
-        if (!GetImageDataContext().directDrawReady) return -1;
-        if (r->surface != nullptr) return 0;
-        return -1;
-    }
+    if (!r->usesMemImg) return CreatePlainImageSurface(handle, r);
     if (r->memImg.pixels != nullptr) return 0;
     const ImageDataFormat& f = r->format;
     int rc;
@@ -128,7 +162,7 @@ int CreateImageSurface(int32_t handle) {
         r->pixelFormatCode =
             (sixteen ? kPixelFormatMemImg16 : kPixelFormatMemImg32) + (f.alpha ? 1 : 0);
         const int32_t kind = sixteen ? kMemImgKind565 : kMemImgKindXrgb;
-        const uint32_t key = GetImageDataContext().drawTransColor;
+        const uint32_t key = DrawState.transColor;
         const uint32_t trans =
             f.paletted ? 0xFFFFu
                        : PackColorForFormat(GetStandardColorFormat(kind, f.alpha, f.paletted),
@@ -151,6 +185,15 @@ int ReleaseImageSurface(int32_t handle) {
     if (r->usesMemImg) {
         ReleaseMemImg(&r->depthMemImg);
         ReleaseMemImg(&r->memImg);
+    } else {
+        if (r->lockCount > 0 && r->surface != nullptr) r->surface->Unlock(nullptr);
+        if (r->depthSurface != nullptr) {
+            if (r->surface != nullptr) r->surface->DeleteAttachedSurface(0, r->depthSurface);
+            r->depthSurface->Release();
+            r->depthSurface = nullptr;
+        }
+        if (r->surface != nullptr) r->surface->Release();
+        r->surface = nullptr;
     }
     r->lockCount = 0;
     r->lockedPixels = nullptr;
@@ -161,6 +204,18 @@ int SetImageColorKey(int32_t handle) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     // Only DirectDraw surfaces and textures carry a colour key of their own.
+    if (r->usesMemImg || r->surface == nullptr) return 0;
+    const ImageDataContext& ctx = GetImageDataContext();
+    const uint32_t key =
+        ctx.screenColorBits == 8
+            ? 0
+            : PackColorForFormat(&ctx.screenFormat, static_cast<int>((r->colorKey >> 16) & 0xFF),
+                                 static_cast<int>((r->colorKey >> 8) & 0xFF),
+                                 static_cast<int>(r->colorKey & 0xFF), 0);
+    const plat::DDCOLORKEY ck{key, key};
+    if (plat::DDFailed(r->surface->SetColorKey(plat::DDCKEY_SRCBLT, &ck))) {
+        return AppendLog("標準サーフェスのカラーキーの設定に失敗しました\n"_sjis);
+    }
     return 0;
 }
 
@@ -174,14 +229,40 @@ int CreateImageZBuffer(int32_t handle, int32_t flag) {
     if (!r->format.drawValid) return -1;
     if (flag == 0) {
         ReleaseMemImg(&r->depthMemImg);
-    } else if (!r->usesMemImg || CreateZBufferMemImg(&r->depthMemImg, r->width, r->height) != 0) {
-        return AppendLog("Ｚバッファの作成に失敗しました"_sjis);
+        if (r->depthSurface != nullptr) {
+            if (r->surface != nullptr) r->surface->DeleteAttachedSurface(0, r->depthSurface);
+            r->depthSurface->Release();
+            r->depthSurface = nullptr;
+        }
+    } else if (r->usesMemImg) {
+        if (CreateZBufferMemImg(&r->depthMemImg, r->width, r->height) != 0) {
+            return AppendLog("Ｚバッファの作成に失敗しました"_sjis);
+        }
+    } else {
+        plat::DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = plat::DDSD_CAPS | plat::DDSD_WIDTH | plat::DDSD_HEIGHT | plat::DDSD_PIXELFORMAT;
+        d.dwWidth = r->width;
+        d.dwHeight = r->height;
+        d.ddsCaps.dwCaps = plat::DDSCAPS_ZBUFFER | plat::DDSCAPS_VIDEOMEMORY;
+        d.ddpfPixelFormat = plat::kPixelFormatZ16;
+        plat::DirectDraw* dd = GetImageDataContext().directDraw;
+        if (dd == nullptr || r->surface == nullptr ||
+            plat::DDFailed(dd->CreateSurface(&d, &r->depthSurface, nullptr))) {
+            r->depthSurface = nullptr;
+            return AppendLog("Ｚバッファの作成に失敗しました"_sjis);
+        }
+        if (plat::DDFailed(r->surface->AddAttachedSurface(r->depthSurface))) {
+            r->depthSurface->Release();
+            r->depthSurface = nullptr;
+            return AppendLog("Ｚバッファの作成に失敗しました"_sjis);
+        }
     }
     r->depthBuffer = flag;
     return 0;
 }
 
-int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int32_t /*writeOnly*/,
+int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int32_t writeOnly,
                      const Rect* rect, ColorFormat* outFormat) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
@@ -208,12 +289,25 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
         ++r->lockCount;
         return -2;
     }
-    if (!r->usesMemImg || r->memImg.pixels == nullptr) {
+    if (!r->usesMemImg) {
+        plat::DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        const plat::RECT lockRect{want.left, want.top, want.right, want.bottom};
+        const plat::DWORD flags = plat::DDLOCK_WAIT | (writeOnly == 1 ? plat::DDLOCK_WRITEONLY : 0);
+        if (r->surface == nullptr ||
+            plat::DDFailed(
+                r->surface->Lock(rect != nullptr ? &lockRect : nullptr, &d, flags, nullptr))) {
+            return AppendLog("グラフィックのロックに失敗しました"_sjis);
+        }
+        r->lockedPitch = d.lPitch;
+        r->lockedPixels = static_cast<uint8_t*>(d.lpSurface);
+    } else if (r->memImg.pixels == nullptr) {
         return AppendLog("グラフィックのロックに失敗しました"_sjis);
+    } else {
+        r->lockedPitch = r->memImg.pitch;
+        r->lockedPixels = r->memImg.pixels + static_cast<ptrdiff_t>(want.top) * r->memImg.pitch +
+                          static_cast<ptrdiff_t>(want.left) * r->memImg.format->bytesPerPixel;
     }
-    r->lockedPitch = r->memImg.pitch;
-    r->lockedPixels = r->memImg.pixels + static_cast<ptrdiff_t>(want.top) * r->memImg.pitch +
-                      static_cast<ptrdiff_t>(want.left) * r->memImg.format->bytesPerPixel;
     r->lockedRect = want;
     r->lockCount = 1;
     *outPitch = r->lockedPitch;
@@ -224,14 +318,28 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
 int UnlockImageSurface(int32_t handle, const Rect* /*rect*/) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr || r->lockCount <= 0) return -1;
-    if (--r->lockCount == 0) r->lockedPixels = nullptr;
+    if (--r->lockCount == 0) {
+        r->lockedPixels = nullptr;
+        if (!r->usesMemImg && r->surface != nullptr) r->surface->Unlock(nullptr);
+    }
     return 0;
 }
 
 int FillImageSurface(int32_t handle, int red, int green, int blue, int alpha) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
-    if (!r->usesMemImg || r->memImg.pixels == nullptr) return -1;
+    if (!r->usesMemImg) {
+        const ImageDataContext& ctx = GetImageDataContext();
+        if (ctx.directDraw == nullptr || r->surface == nullptr) return -1;
+        plat::DDBLTFX fx{};
+        fx.dwSize = sizeof fx;
+        fx.dwFillColor = PackColorForFormat(&ctx.screenFormat, red, green, blue, alpha);
+        return plat::DDFailed(r->surface->Blt(nullptr, nullptr, nullptr,
+                                              plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx))
+                   ? -1
+                   : 0;
+    }
+    if (r->memImg.pixels == nullptr) return -1;
     // A record that is not a texture packs in the screen's format. A single-channel image's own
     // format shares its one byte among three channels (white would come out 0xFC), so it takes
     // the screen's packing, whose low byte fills the channel; the others keep their own
@@ -245,8 +353,11 @@ int FillImageSurface(int32_t handle, int red, int green, int blue, int alpha) {
 int RestoreImageSurfaceIfLost(int32_t handle) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
-    // Memory images are never lost.
-    return 0;
+    // Memory images are never lost; a lost surface comes back empty.
+    if (r->usesMemImg || r->surface == nullptr) return 0;
+    if (r->surface->IsLost() != plat::DDERR_SURFACELOST) return 0;
+    r->surface->Restore();
+    return -1;
 }
 
 }  // namespace tessra

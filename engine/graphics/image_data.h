@@ -9,13 +9,13 @@
 #include "engine/screen/memimg.h"
 
 namespace plat {
+class DirectDraw;
 class DirectDrawSurface;  // the DirectDraw stand-in's surface
-}
+}  // namespace plat
 
 namespace tessra {
 
 inline constexpr int32_t kImageDataMax = 65536;
-inline constexpr uint32_t kImageDataHandleType = 0x38000000;
 
 // The eight format bytes the creator gives.
 struct ImageDataFormat {
@@ -66,15 +66,30 @@ struct ImageDataTable {
 };
 ImageDataTable& GetImageDataTable();
 
-// What records read of the screens and the draw state. The screens and draw-state code keep
-// it current; until then it describes a window-mode screen without DirectDraw.
+// What records read of the screens. The screens keep it current; until they exist it describes
+// a window-mode screen in software mode (no DirectDraw). The transparent colour of new records
+// is the draw state's.
 struct ImageDataContext {
-    int32_t directDrawReady;   // a DirectDraw object exists
-    int32_t windowMode;        // the screens are in window mode
-    int32_t screenColorBits;   // 8, 16 or 32
-    uint32_t drawTransColor;   // the draw state's transparent colour, 0xRRGGBB
-    ColorFormat screenFormat;  // reported by locks of plain surfaces
+    plat::DirectDraw* directDraw;  // the screens' DirectDraw object, or null
+    int32_t noDirectDraw;          // 1: software mode, no DirectDraw at all
+    int32_t windowMode;            // the screens are in window mode
+    int32_t screenColorBits;       // 8, 16 or 32: the display's depth
+    int32_t workingColorBits;      // the depth graphs are drawn in; 0 while unset (16)
+    int32_t screenWidth;           // the screen mode; 0 while unset (640 x 480)
+    int32_t screenHeight;
+    ColorFormat screenFormat;  // the screen's pixels: plain surfaces and their keys
 };
+
+// The screen's size and working depth as graphs see them: 640 x 480 and 16 bits while unset.
+inline int32_t ScreenWidthForGraphs(const ImageDataContext& c) {
+    return c.screenWidth > 0 ? c.screenWidth : 640;
+}
+inline int32_t ScreenHeightForGraphs(const ImageDataContext& c) {
+    return c.screenHeight > 0 ? c.screenHeight : 480;
+}
+inline int32_t WorkingBitsForGraphs(const ImageDataContext& c) {
+    return c.workingColorBits > 0 ? c.workingColorBits : 16;
+}
 ImageDataContext& GetImageDataContext();
 
 // Handle, or -1 (table full, no memory, surface creation failed).

@@ -1,15 +1,11 @@
-// Recording stand-ins for the graphics core (graph table, draw state, drawing front end, mask,
-// restore and movies) until that subsystem is built: each notes its call
-// (engine/pending/pending_calls.h) and gives its usual success value or a test's chosen result.
+// Recording stand-ins for what the graphics core does not do yet (starting DirectDraw, the draw
+// target and area, the drawing front end, mask, restore and movies) until that subsystem is built:
+// each notes its call (engine/pending/pending_calls.h) and gives its usual success value or a
+// test's chosen result.
 #include "engine/graphics/graphics_core.h"
 #include "engine/pending/pending_calls.h"
 
 namespace tessra {
-
-// The draw target, so that the window procedure's paint and move steps see the last choice.
-namespace {
-int g_drawTarget = -2;
-}  // namespace
 
 int StartDirectDrawWithFallback(plat::HWND) {
     return static_cast<int>(PendingCall("StartDirectDrawWithFallback", 0));
@@ -19,100 +15,20 @@ int StopDirectDraw() {
     return static_cast<int>(PendingCall("StopDirectDraw", 0));
 }
 
-int CreateBlankGraphDefault(int, int) {
-    return static_cast<int>(PendingCall("CreateBlankGraphDefault", -1));
-}
-
-int ReleaseGraph(int, int) {
-    return static_cast<int>(PendingCall("ReleaseGraph", -1));
-}
-
-int ReleaseAllGraphs(int) {
-    return static_cast<int>(PendingCall("ReleaseAllGraphs", 0));
-}
-
-int DeriveGraph(int, int, int, int, int) {
-    return static_cast<int>(PendingCall("DeriveGraph", -1));
-}
-
-int QueryGraphExtent(int graph, int* width, int* height) {
-    const int r =
-        static_cast<int>(PendingCall("QueryGraphExtent", (graph == -2 || graph == -4) ? 0 : -1));
-    if (r == 0 && width != nullptr) *width = 640;
-    if (r == 0 && height != nullptr) *height = 480;
-    return r;
-}
-
-int BuildGraphFromGraphImage(GraphImage*) {
-    return static_cast<int>(PendingCall("BuildGraphFromGraphImage", -1));
-}
-
-int LoadGraphFromFileDefault(const char*) {
-    return static_cast<int>(PendingCall("LoadGraphFromFileDefault", -1));
-}
-
 int ClearDrawTargetAndRepaint() {
     return static_cast<int>(PendingCall("ClearDrawTargetAndRepaint", 0));
-}
-
-int StoreDrawFilterMode(int) {
-    return static_cast<int>(PendingCall("StoreDrawFilterMode", 0));
-}
-
-int GetDrawFilterMode() {
-    return static_cast<int>(PendingCall("GetDrawFilterMode", 0));
-}
-
-int StoreBlendModeAndParam(int, int) {
-    return static_cast<int>(PendingCall("StoreBlendModeAndParam", 0));
-}
-
-int StoreDrawBrightness(int, int, int) {
-    return static_cast<int>(PendingCall("StoreDrawBrightness", 0));
 }
 
 int SetDrawTargetAndArea(int target) {
     const int r = static_cast<int>(
         PendingCall("SetDrawTargetAndArea", (target == -2 || target == -4) ? 0 : -1));
-    if (r == 0) g_drawTarget = target;
+    // The draw state keeps the choice, so that the window procedure's paint and move steps see it.
+    if (r == 0) DrawState.drawTarget = target;
     return r;
-}
-
-int GetDrawTarget() {
-    PendingCall("GetDrawTarget", 0);
-    return g_drawTarget;
 }
 
 int ApplyDrawClipRect(int, int, int, int) {
     return static_cast<int>(PendingCall("ApplyDrawClipRect", 0));
-}
-
-int GetDrawClipRect(Rect*) {
-    return static_cast<int>(PendingCall("GetDrawClipRect", 0));
-}
-
-int StoreTransparentColor(int, int, int) {
-    return static_cast<int>(PendingCall("StoreTransparentColor", 0));
-}
-
-int StoreBlankGraphAlphaFlag(int) {
-    return static_cast<int>(PendingCall("StoreBlankGraphAlphaFlag", 0));
-}
-
-int SetNewGraphDrawValidFlag(int) {
-    return static_cast<int>(PendingCall("SetNewGraphDrawValidFlag", 0));
-}
-
-int SetWindowClientScreenRect(const Rect*) {
-    return static_cast<int>(PendingCall("SetWindowClientScreenRect", 0));
-}
-
-int GetScreenSizeAndBits(int* width, int* height, int* bits) {
-    PendingCall("GetScreenSizeAndBits", 0);
-    if (width != nullptr) *width = 640;
-    if (height != nullptr) *height = 480;
-    if (bits != nullptr) *bits = 16;
-    return 0;
 }
 
 int CopyDrawScreenToGraph(int, int, int, int, int, int) {

@@ -324,7 +324,7 @@ struct ForwardCase {
 const ForwardCase kForwardCases[] = {
     {"PutGraph", "DrawGraphAt", [] { return PutGraph(1, 2, 3, 1); }},
     {"DrawRectangle", "FillOrFrameRectangle", [] { return DrawRectangle(0, 0, 4, 4, 7, 1); }},
-    {"SetBlendMode", "StoreBlendModeAndParam", [] { return SetBlendMode(1, 300); }},
+    {"SetDrawClipRect", "ApplyDrawClipRect", [] { return SetDrawClipRect(0, 0, 8, 8); }},
     {"PresentFrame", "PresentBackBuffer", [] { return PresentFrame(); }},
     {"SetScreenMode", "ChangeResolution", [] { return SetScreenMode(640, 480, 16, 60); }},
     {"SetSoundLoopPosition", "SetLoopStartMs", [] { return SetSoundLoopPosition(100, 1); }},

@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "engine/base/handle.h"
 #include "engine/base/memory.h"
+#include "engine/graphics/draw_state.h"
 
 namespace tessra {
 namespace {
@@ -33,11 +35,12 @@ protected:
 
 TEST_F(ImageData, MemoryImageRecordsAndFormatBytes) {
     GetImageDataContext().windowMode = 0;  // full screen: only system-memory records are MEMIMGs
+    GetImageDataContext().noDirectDraw = 0;
     ImageDataFormat f = Format(32, 1);
     f.alphaTest = 1;
     const int32_t h = AddImageData(1, 10, 6, 0x00FF00, &f);
     ASSERT_GE(h, 0);
-    EXPECT_EQ(static_cast<uint32_t>(h) & 0xF8000000u, kImageDataHandleType);
+    EXPECT_EQ(h & 0x78000000, kImageDataHandleKind);
     ImageDataRecord* r = GetImageDataRecord(h);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->format.systemMemory, 1);  // alpha on a 2-D record means system memory
@@ -54,7 +57,7 @@ TEST_F(ImageData, MemoryImageRecordsAndFormatBytes) {
 }
 
 TEST_F(ImageData, TransparentValueAndKinds) {
-    GetImageDataContext().drawTransColor = 0xFF00FF;
+    DrawState.transColor = 0xFF00FF;
     ImageDataFormat f16 = Format(16);
     const int32_t a = AddImageData(1, 4, 4, 0, &f16);  // window mode on a 32-bit screen
     ASSERT_GE(a, 0);
@@ -76,7 +79,8 @@ TEST_F(ImageData, TransparentValueAndKinds) {
 
 TEST_F(ImageData, SurfaceWithoutDirectDrawLeavesNoRecord) {
     GetImageDataContext().windowMode = 0;
-    GetImageDataContext().directDrawReady = 0;
+    GetImageDataContext().directDraw = nullptr;
+    GetImageDataContext().noDirectDraw = 0;
     ImageDataFormat f = Format(16);
     EXPECT_EQ(AddImageData(1, 8, 8, 0, &f), -1);
 }
