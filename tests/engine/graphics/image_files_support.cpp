@@ -46,7 +46,7 @@ uint8_t A(uint32_t c) {
 }
 
 Bytes CompressJpeg(int width, int height, int components, J_COLOR_SPACE space,
-                   const std::vector<uint8_t>& samples) {
+                   const std::vector<uint8_t>& samples, bool progressive = false) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -60,6 +60,7 @@ Bytes CompressJpeg(int width, int height, int components, J_COLOR_SPACE space,
     c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 100, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
     if (components == 3) {  // no chroma subsampling, so the colours come back close
         c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
     }
@@ -242,31 +243,10 @@ Bytes WriteJpeg(int width, int height, bool grey, Picture* expected) {
 }
 
 Bytes WriteProgressiveGreyJpeg(int width, int height) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = static_cast<JDIMENSION>(width);
-    c.image_height = static_cast<JDIMENSION>(height);
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) row[static_cast<size_t>(x)] = static_cast<uint8_t>(x * y);
-        JSAMPROW rp = row.data();
-        jpeg_write_scanlines(&c, &rp, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    free(mem);
-    return out;
+    std::vector<uint8_t> samples;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) samples.push_back(static_cast<uint8_t>(x * y));
+    return CompressJpeg(width, height, 1, JCS_GRAYSCALE, samples, true);
 }
 
 Bytes WriteCmykJpeg(int width, int height) {
