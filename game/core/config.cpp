@@ -93,12 +93,14 @@ void ValidateConfig() {
     struct Range {
         int word, low, high, fallback;
     };
-    // Word 17 indexes the window-size table, 35 the four characters, 41 the twelve areas; the
-    // volumes 23 and 24 are scaled by 100 and stepped a frame at a time, so a stray value from a
-    // file would overflow.
+    // Word 17 indexes the window-size table, 35 the four characters (39 is copied into it when
+    // a run restarts), 41 the twelve areas, 21 bounds the fog sheets the tile drawing loops
+    // over (four choices); the volumes 23 and 24 are scaled by 100 and stepped a frame at a
+    // time, so a stray value from a file would overflow.
     static constexpr Range kRanges[] = {
-        {kCfgWindowSize, 0, 7, 1},     {kCfgCharacter, 0, 3, 0},   {kCfgArea, 0, 11, 0},
-        {kCfgMusicVolume, 0, 100, 95}, {kCfgSeVolume, 0, 100, 90},
+        {kCfgWindowSize, 0, 7, 1},  {kCfgCharacter, 0, 3, 0},  {kCfgLastCharacter, 0, 3, 0},
+        {kCfgArea, 0, 11, 0},       {kCfgTileOption, 0, 3, 2}, {kCfgMusicVolume, 0, 100, 95},
+        {kCfgSeVolume, 0, 100, 90},
     };
     for (const Range& r : kRanges) {
         const int32_t v = GetConfigVar(r.word);

@@ -37,6 +37,7 @@ enum ConfigWord {
     kCfgCharacter = 35,
     kCfgStartStage = 36,
     kCfgOption38 = 38,
+    kCfgLastCharacter = 39,
     kCfgLastStage = 40,
     kCfgArea = 41,
     kCfgUnlocks = 44,

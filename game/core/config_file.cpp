@@ -61,18 +61,27 @@ void DecodeImage(const uint8_t* image, int got, ConfigStore& store) {
     for (int n = got / 4; n < kConfigWordCount; ++n) SetStoreWord(store, n, 0);
 }
 
-// A settings file is replaced, never rewritten in place: the new image goes to a file beside it
-// and is renamed over the old one only when it was written whole, so a crash keeps the old file.
+// A settings file is replaced, never rewritten in place: the new image goes to a file beside it,
+// is written through to the disk, and only then renamed over the old one, the rename itself
+// written through (the folder synced). A crash or a power loss keeps the old file or the new
+// one, never a part of either.
 int WriteFileReplacing(const char* name, const void* buffer, int n) {
     const std::string temp = std::string(name) + ".new";
-    if (WriteWholeFile(temp.c_str(), buffer, n) != n) {
+    plat::SetFileAttributesA(temp.c_str(), plat::FILE_ATTRIBUTE_NORMAL);
+    plat::FileHandle f = plat::CreateFileA(temp.c_str(), plat::GENERIC_WRITE, 0, nullptr,
+                                           plat::CREATE_ALWAYS, plat::FILE_ATTRIBUTE_NORMAL);
+    if (f == plat::INVALID_HANDLE_VALUE) return -1;
+    uint32_t written = 0;
+    const bool whole = plat::WriteFile(f, buffer, static_cast<uint32_t>(n), &written) != 0 &&
+                       written == static_cast<uint32_t>(n) && plat::FlushFileBuffers(f) != 0;
+    plat::CloseHandle(f);
+    if (!whole) {
         plat::DeleteFileA(temp.c_str());
         return -1;
     }
     plat::SetFileAttributesA(name, plat::FILE_ATTRIBUTE_NORMAL);
-    const std::string from = plat::MapPath(temp.c_str());
-    const std::string to = plat::MapPath(name);
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
+    if (plat::MoveFileExA(temp.c_str(), name,
+                          plat::MOVEFILE_REPLACE_EXISTING | plat::MOVEFILE_WRITE_THROUGH) == 0) {
         plat::DeleteFileA(temp.c_str());
         return -1;
     }
@@ -112,6 +121,13 @@ int LoadConfig() {
     }
     SetConfigVar(kConfigValidWord, kConfigValidMarker);
     if (GetConfigVar(kCfgInstallId) == 0) {
+        // Seeded from this moment first: an unseeded generator would give every fresh
+        // installation the same id.
+        int now[6] = {};
+        GetLocalDateTime(now);
+        const uint32_t secondsOfMonth =
+            static_cast<uint32_t>(((now[2] * 24 + now[3]) * 60 + now[4]) * 60 + now[5]);
+        SeedEngineRandom(GetTimeMs() ^ (secondsOfMonth << 10));
         SetConfigVar(kCfgInstallId, static_cast<int32_t>(GetEngineRandom(0x3fffffff)));
     }
     SaveConfig();

@@ -61,14 +61,30 @@ void ReplayFileName(char* out, size_t size, int n) {
     std::snprintf(out, size, "userdata\\velmrep%04d.rpy", n);
 }
 
-// Reads a replay file into the cleared buffer; refuses anything that is not one of ours or
-// would not fit.
+uint32_t ComputeChecksumOfBuffer();
+
+// Whether the buffer holds a whole replay file of `length` bytes: its own magic, tag and version,
+// the length it states, and the checksum it was sealed with.
+bool ReplayHeaderHolds(int64_t length) {
+    return g_replay[kHdrMagic] == kReplayMagic && g_replay[kHdrTag] == kReplayTag &&
+           g_replay[kHdrVersion] == kReplayVersion &&
+           static_cast<int64_t>(g_replay[kHdrLength]) == length &&
+           g_replay[kHdrChecksum] == ComputeChecksumOfBuffer();
+}
+
+// Reads a replay file into the cleared buffer; refuses anything that is not one of ours, would
+// not fit, or whose header does not hold. A refused file leaves the buffer cleared, so nothing
+// of it (and nothing of a fresh recording's header) can be played back.
 bool LoadReplayFile(const char* name) {
     StartReplay(kReplayRecord);
+    std::memset(g_replay, 0, sizeof g_replay);
     const int64_t length = GetFileLength(name);
-    if (length < 8 || length > static_cast<int64_t>(sizeof g_replay)) return false;
-    if (ReadWholeFile(name, g_replay, static_cast<int>(length)) != length) return false;
-    return g_replay[kHdrMagic] == kReplayMagic && g_replay[kHdrTag] == kReplayTag;
+    const bool ok = length >= int64_t{kReplayHeaderWords} * 4 && length % 4 == 0 &&
+                    length <= static_cast<int64_t>(sizeof g_replay) &&
+                    ReadWholeFile(name, g_replay, static_cast<int>(length)) == length &&
+                    ReplayHeaderHolds(length);
+    if (!ok) std::memset(g_replay, 0, sizeof g_replay);
+    return ok;
 }
 
 }  // namespace
@@ -181,7 +197,10 @@ void StartReplay(int mode) {
         for (int i = 0; i < 100; ++i) GetEngineRandom(0x3fffffff);
         g_replay[kHdrSeed] = GetEngineRandom(0x3fffffff);
     } else {
-        SetConfigVar(kCfgDifficulty, static_cast<int32_t>(g_replay[kHdrDifficulty]));
+        // Only the three difficulties go into the settings; anything else plays as the middle
+        // one, as a run does for a stray settings value.
+        const uint32_t difficulty = g_replay[kHdrDifficulty];
+        SetConfigVar(kCfgDifficulty, difficulty <= 2 ? static_cast<int32_t>(difficulty) : 1);
     }
     g_replayCursor = kReplayHeaderWords;
     SeedEngineRandom(g_replay[kHdrSeed]);
@@ -252,10 +271,17 @@ void RecordAreaScore(int mode, int entry) {
 void EndReplay() {
     g_replay[kHdrFinalScore] = static_cast<uint32_t>(PlayerScore());
     AppendReplayWord(kReplayEndMark);
-    g_replay[kHdrLength] = static_cast<uint32_t>(g_replayCursor) * 4u;
+    // The bytes a save writes: every word up to and including the end mark.
+    g_replay[kHdrLength] = static_cast<uint32_t>(g_replayCursor + 1) * 4u;
 }
 
 uint32_t ComputeReplayChecksum() {
+    return ComputeChecksumOfBuffer();
+}
+
+namespace {
+
+uint32_t ComputeChecksumOfBuffer() {
     uint32_t sum = 0;
     for (int i = 0; i < kHdrChecksum; ++i) sum += g_replay[i];
     SeedLcg(g_replay[kHdrSeed]);
@@ -263,6 +289,8 @@ uint32_t ComputeReplayChecksum() {
     for (int i = 0; i < 33; ++i) key = static_cast<uint32_t>(NextLcg());
     return sum ^ key;
 }
+
+}  // namespace
 
 void SealReplayHeader() {
     g_replay[kHdrChecksum] = ComputeReplayChecksum();

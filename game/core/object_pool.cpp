@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "game/core/config.h"
+#include "game/core/draw_list.h"
 #include "game/core/game_vars.h"
 #include "game/core/sound_cue.h"
 #include "game/core/tween.h"
@@ -356,6 +357,9 @@ ObjectWalkHooks DefaultObjectWalkHooks() {
     ObjectWalkHooks hooks;
     hooks.isSePlaying = &IsSePlaying;
     hooks.setBgmVolume = &SetBgmVolume;
+    // The screen's own extent until start-up installs its hooks: a 0 x 0 view would cull every
+    // object that dies outside it at once.
+    hooks.getScreenExtent = &GetScreenExtent;
     return hooks;
 }
 
@@ -421,7 +425,10 @@ void UpdateObjects() {
     const int32_t camY = GetGameVar(kGameVarCameraY);
     SetCameraOrigin(camX, camY);
     int32_t width = 0, height = 0;
-    if (g_hooks.getScreenExtent) g_hooks.getScreenExtent(&width, &height);
+    if (g_hooks.getScreenExtent)
+        g_hooks.getScreenExtent(&width, &height);
+    else
+        GetScreenExtent(&width, &height);
     SetActiveArea(Add32(camX, -32), Add32(camY, -32), Add32(Add32(camX, width), 64),
                   Add32(Add32(camY, height), 64));
 

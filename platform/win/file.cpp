@@ -306,6 +306,74 @@ int CloseHandle(FileHandle file) {
     return result == 0 ? 1 : 0;
 }
 
+namespace {
+
+std::mutex g_syncLogMutex;
+std::vector<std::string> g_syncLog;
+
+void NoteSync(const std::string& entry) {
+    std::lock_guard<std::mutex> lock(g_syncLogMutex);
+    g_syncLog.push_back(entry);
+}
+
+std::string Resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+int FlushFileBuffers(FileHandle file) {
+    if (!ValidHandle(file)) return 0;
+    int r;
+    do {
+        r = ::fsync(file->fd);
+    } while (r != 0 && errno == EINTR);
+    if (r != 0) return 0;
+    NoteSync("flush " + Resolved("/proc/self/fd/" + std::to_string(file->fd)));
+    return 1;
+}
+
+int MoveFileExA(const char* existingName, const char* newName, uint32_t flags) {
+    if (!existingName || !*existingName || !newName || !*newName) return 0;
+    const std::string from = MapPath(existingName);
+    const std::string to = MapPath(newName);
+    struct stat st;
+    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::lstat(to.c_str(), &st) == 0) return 0;
+    const std::string fromResolved = Resolved(from);
+    if (::rename(from.c_str(), to.c_str()) != 0) return 0;
+    const std::string folder = Resolved(FolderOf(to));
+    NoteSync("move " + fromResolved + " " + Resolved(to));
+    if (flags & MOVEFILE_WRITE_THROUGH) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return 0;
+        int r;
+        do {
+            r = ::fsync(fd);
+        } while (r != 0 && errno == EINTR);
+        ::close(fd);
+        if (r != 0) return 0;
+        NoteSync("flush folder " + folder);
+    }
+    return 1;
+}
+
+std::vector<std::string> TakeDiskSyncLog() {
+    std::lock_guard<std::mutex> lock(g_syncLogMutex);
+    std::vector<std::string> out;
+    out.swap(g_syncLog);
+    return out;
+}
+
 int DeleteFileA(const char* name) {
     if (!name || !*name) return 0;
     std::string path = MapPath(name);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -69,6 +70,16 @@ inline int CloseHandle(std::nullptr_t) {
     return 0;
 }
 
+// Writes the file's data through to the disk. Nonzero on success.
+int FlushFileBuffers(FileHandle file);
+
+constexpr uint32_t MOVEFILE_REPLACE_EXISTING = 0x1u;
+constexpr uint32_t MOVEFILE_WRITE_THROUGH = 0x8u;
+// Renames a file; an existing file of the new name is replaced only with
+// MOVEFILE_REPLACE_EXISTING. With MOVEFILE_WRITE_THROUGH it returns once the rename is on the
+// disk (the folder holding the new name is synced). Nonzero on success.
+int MoveFileExA(const char* existingName, const char* newName, uint32_t flags);
+
 int DeleteFileA(const char* name);
 // Makes one folder (its parent must exist). Nonzero on success; 0 when it exists already or
 // cannot be made.
@@ -99,6 +110,9 @@ std::string ToDrivePath(const std::string& posixPath);
 
 // Test controls.
 void ClearPathCache();
+// What went through to the disk since the last call, in order: "flush <file>",
+// "move <from> <to>" and "flush folder <folder>", by resolved POSIX path.
+std::vector<std::string> TakeDiskSyncLog();
 // Where GetTempPathA points (a POSIX directory); null goes back to TMPDIR or /tmp.
 void SetTempDirectoryForTesting(const char* posixDirectory);
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -204,6 +205,42 @@ TEST_F(PlatFile, CrtFileOnWindowsPath) {
     char buf[8] = {};
     EXPECT_EQ(std::fread(buf, 1, 8, f), 5u);
     std::fclose(f);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlatFile, MoveReplacesOnlyWhenAskedAndWritesThrough) {
+    Write(dir_ / "a.txt", "new");
+    Write(dir_ / "b.txt", "old");
+    plat::TakeDiskSyncLog();
+    EXPECT_EQ(plat::MoveFileExA("a.txt", "B.TXT", 0), 0);  // b.txt exists: refused
+    EXPECT_TRUE(fs::exists(dir_ / "a.txt"));
+    EXPECT_TRUE(plat::TakeDiskSyncLog().empty());
+    ASSERT_NE(plat::MoveFileExA("a.txt", "b.txt",
+                                plat::MOVEFILE_REPLACE_EXISTING | plat::MOVEFILE_WRITE_THROUGH),
+              0);
+    EXPECT_FALSE(fs::exists(dir_ / "a.txt"));
+    std::ifstream in(dir_ / "b.txt");
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "new");
+    const std::string folder = fs::canonical(dir_).string();
+    const std::vector<std::string> expected = {
+        "move " + folder + "/a.txt " + folder + "/b.txt",
+        "flush folder " + folder,
+    };
+    EXPECT_EQ(plat::TakeDiskSyncLog(), expected);
+    EXPECT_EQ(plat::MoveFileExA("missing.txt", "c.txt", plat::MOVEFILE_REPLACE_EXISTING), 0);
+
+    plat::FileHandle f = plat::CreateFileA("c.txt", plat::GENERIC_WRITE, 0, nullptr,
+                                           plat::CREATE_ALWAYS, plat::FILE_ATTRIBUTE_NORMAL);
+    ASSERT_NE(f, plat::INVALID_HANDLE_VALUE);
+    EXPECT_NE(plat::FlushFileBuffers(f), 0);
+    plat::CloseHandle(f);
+    EXPECT_EQ(plat::TakeDiskSyncLog(), std::vector<std::string>{"flush " + folder + "/c.txt"});
+    EXPECT_EQ(plat::FlushFileBuffers(plat::INVALID_HANDLE_VALUE), 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/base/sjis.h"
+#include "engine/tessra.h"
 #include "game/core/config.h"
 #include "game/core/engine_standin.h"
 #include "platform/testing.h"
@@ -78,6 +79,8 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     SetConfigVar(kCfgWindowSize, 3);
     SetConfigVar(kCfgCharacter, 2);
     SetConfigVar(kCfgArea, 5);
+    SetConfigVar(kCfgLastCharacter, 1);
+    SetConfigVar(kCfgTileOption, 3);
     SetConfigVar(kCfgMusicVolume, 37);
     SetConfigVar(kCfgSeVolume, 100);
     SetConfigVar(kConfigValidWord, 100);
@@ -93,7 +96,7 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     for (int n = 0; n < kConfigWordCount; ++n) {
         if (n == kConfigSeedWord || n == kConfigValidWord || n == kCfgWindowSize ||
             n == kCfgCharacter || n == kCfgArea || n == kCfgInstallId || n == kCfgMusicVolume ||
-            n == kCfgSeVolume) {
+            n == kCfgSeVolume || n == kCfgLastCharacter || n == kCfgTileOption) {
             continue;
         }
         ASSERT_EQ(GetConfigVar(n), n * 1000003 - 7) << "word " << n;
@@ -101,6 +104,8 @@ TEST_F(ConfigFileTest, SaveAndLoadRoundTrip) {
     EXPECT_EQ(GetConfigVar(kCfgWindowSize), 3);
     EXPECT_EQ(GetConfigVar(kCfgCharacter), 2);
     EXPECT_EQ(GetConfigVar(kCfgArea), 5);
+    EXPECT_EQ(GetConfigVar(kCfgLastCharacter), 1);
+    EXPECT_EQ(GetConfigVar(kCfgTileOption), 3);
     EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 37);
     EXPECT_EQ(GetConfigVar(kCfgSeVolume), 100);
     EXPECT_EQ(GetConfigVar(kCfgInstallId), 1234);
@@ -180,6 +185,47 @@ TEST_F(ConfigFileTest, FirstRunAnswersSetScreenModeAndPacing) {
         EXPECT_NE(GetConfigVar(kCfgInstallId), 0);
         EXPECT_EQ(fs::file_size(kConfigFileName), 4096u);
     }
+}
+
+// A fresh installation's id is drawn from a generator seeded at that moment: it does not depend
+// on what the generator did before, and two installs at different times get different ids.
+TEST_F(ConfigFileTest, FreshInstallIdComesFromASeededGenerator) {
+    auto install = [](uint32_t clock, uint32_t earlierSeed) {
+        fs::remove(kConfigFileName);
+        plat::testing::Reset();
+        standin::SetTimeMs(clock);
+        SeedEngineRandom(earlierSeed);  // whatever state the generator was left in
+        plat::testing::PushMessageBoxAnswer(plat::IDYES);
+        plat::testing::PushMessageBoxAnswer(plat::IDNO);
+        plat::testing::PushMessageBoxAnswer(plat::IDNO);
+        EXPECT_EQ(LoadConfig(), kConfigFileSize);
+        return GetConfigVar(kCfgInstallId);
+    };
+    const int32_t first = install(1000, 1);
+    EXPECT_NE(first, 0);
+    EXPECT_EQ(install(1000, 99), first);
+    EXPECT_NE(install(2000, 1), first);
+}
+
+// The new settings reach the disk before the rename, and the rename reaches it before the save
+// reports success, so a power loss keeps either the old file or the new one.
+TEST_F(ConfigFileTest, SaveSyncsTheFileThenRenamesThenSyncsTheFolder) {
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);  // a file to replace
+    plat::TakeDiskSyncLog();
+    SetConfigVar(kCfgMusicVolume, 12);
+    ASSERT_EQ(SaveConfig(), kConfigFileSize);
+    const std::string folder = fs::canonical(dir_).string();
+    const std::string file = folder + "/" + kConfigFileName;
+    const std::vector<std::string> expected = {
+        "flush " + file + ".new",
+        "move " + file + ".new " + file,
+        "flush folder " + folder,
+    };
+    EXPECT_EQ(plat::TakeDiskSyncLog(), expected);
+    EXPECT_FALSE(fs::exists(file + ".new"));
+    ResetConfig();
+    ASSERT_EQ(LoadConfig(), kConfigFileSize);
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 12);
 }
 
 TEST_F(ConfigFileTest, ShortFileReadsZeroPadded) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game/core/config.h"
+#include "game/core/engine_standin.h"
 #include "game/core/fresh_process.h"
 #include "game/core/game_vars.h"
 #include "game/core/tween.h"
@@ -126,10 +127,29 @@ TEST_F(ObjectPoolTest, AllocationGoesRoundRobinWithSerialsFromOne) {
 }
 
 TEST_F(ObjectPoolTest, SerialsWrapAt30Bits) {
-    SetNextSerial(kSerialMask);
-    EXPECT_EQ(GetField(kPropSerial, Make(2)), static_cast<int32_t>(kSerialMask));
+    EXPECT_EQ(kSerialMask, 0x3FFFFFFFu);
+    SetNextSerial(0x3FFFFFFE);
+    EXPECT_EQ(GetField(kPropSerial, Make(2)), 0x3FFFFFFE);
+    EXPECT_EQ(GetField(kPropSerial, Make(2)), 0x3FFFFFFF);
     EXPECT_EQ(GetField(kPropSerial, Make(2)), 0);
     EXPECT_EQ(GetField(kPropSerial, Make(2)), 1);
+}
+
+// Before start-up installs its hooks, the walk's view is the screen's own extent, not 0 x 0: an
+// object inside the screen is not outside the active area.
+TEST_F(ObjectPoolTest, DefaultHooksTakeTheScreenExtent) {
+    SetObjectWalkHooks(DefaultObjectWalkHooks());
+    standin::SetScreenSize(800, 600);
+    SetGameVar(kGameVarCameraX, 100);
+    SetGameVar(kGameVarCameraY, 50);
+    UpdateObjects();
+    // Camera 100, 50 with a margin of 32 before and 64 after the screen's 800 x 600.
+    EXPECT_FALSE(IsOutsideActiveArea(68, 18));
+    EXPECT_TRUE(IsOutsideActiveArea(67, 18));
+    EXPECT_FALSE(IsOutsideActiveArea(100 + 800 + 64, 50 + 600 + 64));
+    EXPECT_TRUE(IsOutsideActiveArea(100 + 800 + 65, 300));
+    EXPECT_TRUE(IsOutsideActiveArea(300, 50 + 600 + 65));
+    EXPECT_FALSE(IsOutsideActiveArea(500, 400));
 }
 
 TEST_F(ObjectPoolTest, FullPoolGivesMinusOneAndEveryFreedSlotIsFoundAgain) {

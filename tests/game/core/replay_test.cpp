@@ -90,7 +90,8 @@ TEST_F(ReplayTest, AreaRecordsAndFramesInTheStream) {
     }
     EndReplay();
     EXPECT_EQ(GetReplayWord(GetReplayCursor()), kReplayEndMark);
-    EXPECT_EQ(GetReplayWord(30), static_cast<uint32_t>(GetReplayCursor()) * 4u);
+    // The length counts the end mark too, as the saved file does.
+    EXPECT_EQ(GetReplayWord(30), static_cast<uint32_t>(GetReplayCursor() + 1) * 4u);
 }
 
 TEST_F(ReplayTest, PlaybackFindsTheStageAndReadsItsFrames) {
@@ -307,8 +308,95 @@ TEST_F(ReplayFileTest, BadReplayFilesAreRefused) {
     EXPECT_FALSE(LoadReplay(2));
     write("userdata/velmrep0003.rpy", {kReplayMagic});
     EXPECT_FALSE(LoadReplay(3));
+    // Two words are no header: the rest must not be taken from a fresh recording.
     write("userdata/velmrep0004.rpy", {kReplayMagic, kReplayTag});
-    EXPECT_TRUE(LoadReplay(4));
+    EXPECT_FALSE(LoadReplay(4));
+}
+
+// A sound saved replay, then the same file with one thing wrong at a time: only the sound one
+// loads, and a refused file leaves nothing of itself behind.
+TEST_F(ReplayFileTest, HeaderMustHoldForAFileToLoad) {
+    StartReplay(kReplayRecord);
+    SyncReplayArea(kReplayRecord, 0);
+    RecordFrames(20, 0x10);
+    EndReplay();
+    SealReplayHeader();
+    ASSERT_TRUE(SaveReplay(1));
+    std::vector<uint32_t> good(static_cast<size_t>(GetReplaySize(1)) / 4);
+    {
+        std::ifstream in("userdata/velmrep0001.rpy", std::ios::binary);
+        in.read(reinterpret_cast<char*>(good.data()),
+                static_cast<std::streamsize>(good.size() * 4));
+    }
+    // The header's length is the file's.
+    EXPECT_EQ(good[30], good.size() * 4);
+    StartReplay(kReplayRecord);
+    EXPECT_TRUE(LoadReplay(1));
+
+    auto write = [](const std::vector<uint32_t>& words, size_t bytes) {
+        std::ofstream out("userdata/velmrep0002.rpy", std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(words.data()), static_cast<std::streamsize>(bytes));
+    };
+    struct Case {
+        const char* what;
+        int word;
+        uint32_t value;
+        bool reseal;   // the checksum made to fit again, so only the word itself is wrong
+        int cutBytes;  // bytes cut from the end of the file
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"version",                2,  99,        true,  0},
+        {"length word too long",   30, 0,         true,  0},
+        {"length word too short",  30, 0,         true,  0},
+        {"checksum",               31, 0,         false, 0},
+        {"header word changed, not sealed", 16, 0x12345, false, 0},
+        {"cut by a word",          -1, 0,         false, 4},
+        {"cut inside a word",      -1, 0,         false, 2},
+        {"only the header",        -1, 0,         false, -1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint32_t> words = good;
+        size_t bytes = words.size() * 4;
+        if (c.word == 30) {
+            words[30] = std::string(c.what).find("long") != std::string::npos ? words[30] + 4
+                                                                              : words[30] - 4;
+        } else if (c.word >= 0) {
+            words[static_cast<size_t>(c.word)] = c.value;
+        }
+        if (c.reseal) {
+            // Seal the changed header the way the game does.
+            StartReplay(kReplayRecord);
+            for (size_t i = 0; i < 32; ++i) SetReplayWord(static_cast<int>(i), words[i]);
+            SealReplayHeader();
+            words[31] = GetReplayWord(31);
+        }
+        if (c.cutBytes > 0) bytes -= static_cast<size_t>(c.cutBytes);
+        if (c.cutBytes < 0) bytes = 32 * 4;
+        write(words, bytes);
+        StartReplay(kReplayRecord);
+        EXPECT_FALSE(LoadReplay(2));
+        // Nothing of the refused file stays in the buffer.
+        EXPECT_EQ(GetReplayWord(0), 0u);
+        EXPECT_EQ(GetReplayWord(4), 0u);
+    }
+}
+
+// Playback copies the file's difficulty into the settings only when it is one of the three.
+TEST_F(ReplayTest, PlaybackDifficultyIsRangeChecked) {
+    const struct {
+        uint32_t stored;
+        int32_t expected;
+    } cases[] = {{0, 0}, {2, 2}, {3, 1}, {0xFFFFFFFFu, 1}, {0x80000000u, 1}};
+    for (const auto& c : cases) {
+        StartReplay(kReplayRecord);
+        SetReplayWord(6, c.stored);
+        SetConfigVar(kCfgDifficulty, 0);
+        StartReplay(kReplayPlayBack);
+        EXPECT_EQ(GetConfigVar(kCfgDifficulty), c.expected) << c.stored;
+    }
 }
 
 }  // namespace
