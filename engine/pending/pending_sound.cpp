@@ -1,5 +1,5 @@
-// Recording stand-ins for the sound services that are not built yet (stream sounds, MIDI and
-// the current music): each notes its call (engine/pending/pending_calls.h) and gives its usual
+// Recording stand-ins for the sound services that are not built yet (MIDI and the current
+// music): each notes its call (engine/pending/pending_calls.h) and gives its usual
 // result or a test's chosen one.
 #include "engine/pending/pending_calls.h"
 #include "engine/sound/sound.h"
@@ -8,14 +8,6 @@ namespace tessra {
 
 int StopCurrentMusic() {
     return static_cast<int>(PendingCall("StopCurrentMusic", 0));
-}
-
-int SetLoopStartMs(int, int) {
-    return static_cast<int>(PendingCall("SetLoopStartMs", -1));
-}
-
-int RefillAllStreamSounds() {
-    return static_cast<int>(PendingCall("RefillAllStreamSounds", 0));
 }
 
 int PollDirectMusicPlayStates() {

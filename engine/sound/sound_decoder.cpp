@@ -155,6 +155,24 @@ int SeekSoundDecoder(SoundDecoder* d, uint32_t frame) {
     return 0;
 }
 
+int RepositionSoundDecoder(SoundDecoder* d, uint32_t frame) {
+    switch (d->kind) {
+        case kDecoderPcmWave:
+            SeekPcmWaveDecoder(d, frame);
+            break;
+        case kDecoderAcm:
+            SeekAcmDecoder(d, frame);
+            break;
+        case kDecoderOgg:
+            SeekOggDecoder(d, frame);
+            break;
+        default:
+            break;
+    }
+    d->endFlag = 0;
+    return 0;
+}
+
 int CloseSoundDecoder(SoundDecoder* d) {
     if (!d->open) return -1;
     FreeTagged(d->buffer);

@@ -42,6 +42,9 @@ struct SoundDecoder {
 int OpenSoundDecoder(const StreamIo* stream, SoundDecoder* decoder);
 int ReadSoundDecoder(SoundDecoder* decoder, void* destination, uint32_t bytes);
 int SeekSoundDecoder(SoundDecoder* decoder, uint32_t frame);
+// Seeks even when the decoder stands within 16 bytes of the frame, and clears the end flag: a
+// loop back must always reposition.
+int RepositionSoundDecoder(SoundDecoder* decoder, uint32_t frame);
 int CloseSoundDecoder(SoundDecoder* decoder);
 int GetSoundDecoderFormat(const SoundDecoder* decoder, plat::WAVEFORMATEX* format);
 uint32_t GetSoundDecoderSize(const SoundDecoder* decoder);
@@ -81,7 +84,47 @@ struct SoundBufferRecord {
 inline constexpr int32_t kSoundNormal = 0;
 inline constexpr int32_t kSoundStream = 1;
 
-struct StreamSoundState;  // the stream fields (stream sounds)
+// One data item of a stream sound: a sound file or image with its own decoder.
+struct StreamDataItem {
+    uint8_t loopCount;  // 255 repeats endlessly; 0..127 repeat the item that many more times
+    int32_t sourceType;
+    void* data;  // the file image or WAVE image the item owns (types 0 and 2)
+    uint32_t dataSize;
+    StreamIo io;        // a memory stream over `data` (types 0 and 2)
+    StreamIo callerIo;  // the caller's stream (type 3), closed with the item when it owns it
+    uint32_t loopStartFrame;
+    SoundDecoder decoder;
+};
+
+inline constexpr int32_t kMaxStreamItems = 3;
+inline constexpr int32_t kRingNotFilled = -800;
+
+// The stream fields of a sound record.
+struct StreamSoundState {
+    int32_t ringSource;  // the handle whose ring this sound plays in, -1 its own
+    int32_t shareCount;
+    int32_t ringUser;
+    int32_t deletePending;
+    uint32_t ringSize;
+    int32_t writePosition;  // kRingNotFilled before the first fill
+    int32_t windowStart;    // -1 after a rewind
+    StreamDataItem items[kMaxStreamItems];
+    uint8_t owned[kMaxStreamItems];
+    int32_t itemCount;
+    int32_t currentItem;
+    int32_t loopCounter;
+    uint32_t decodedBytes;
+    uint32_t totalFrames;
+    uint32_t playedBytes;
+    uint32_t lastCursor;
+    uint8_t started;
+    uint8_t dataEnded;
+    uint8_t wrapPending;
+    uint8_t playedToEnd;
+    uint32_t endPosition;
+    uint32_t cursorAtEnd;
+    uint32_t wrapPosition;
+};
 
 struct SoundRecord {
     int32_t check;
@@ -90,7 +133,7 @@ struct SoundRecord {
     int32_t kind;
     int32_t lastPlayType;
     uint32_t lastStartTime;
-    StreamSoundState* stream;
+    StreamSoundState stream;
     ListNode streamNode;
     uint32_t pcmLength;
     void* pcm;
@@ -141,6 +184,12 @@ int SetSoundBufferPosition(SoundBufferRecord* record, uint32_t position);
 
 // --- Stream sounds -----------------------------------------------------------------------------
 
+int AddSreamSound(const StreamIo* stream, int loopCount, int32_t handle, int sourceType,
+                  int* streamNoLongerNeeded, int32_t share);
+int AcquireStreamRing(int32_t handle, SoundRecord* record, SoundBufferRecord** ring, int force);
+int RefillStreamSound(int32_t handle);
+int UpdateStreamPlayPosition(int32_t handle, int64_t playCursor);
+int SetLoopStartFrames(int64_t frames, int32_t handle);
 int AddStreamSoundFile(const char* fileName, int loopCount, int32_t handle, int sourceType,
                        int32_t share);
 int AddStreamSoundMemImage(const void* image, uint32_t size, int loopCount, int32_t handle,

@@ -1,34 +1,8 @@
-// The parts of sound that are not built yet, as the sound handles reach them: a stream sound
-// cannot be made (a keep mode other than 0 loads nothing and answers -1), the compressed-WAVE
-// and MP3 readers accept no file, and there are no MIDI handles to delete.
+// The parts of sound that are not built yet, as the sound handles reach them: the
+// compressed-WAVE and MP3 readers accept no file, and there are no MIDI handles to delete.
 #include "engine/sound/sound_internal.h"
 
 namespace tessra {
-
-int AddStreamSoundFile(const char*, int, int32_t, int, int32_t) {
-    return -1;
-}
-int AddStreamSoundMemImage(const void*, uint32_t, int, int32_t, int, int32_t) {
-    return -1;
-}
-int RewindStreamSound(int32_t) {
-    return -1;
-}
-int StartStreamSoundPlayback(int32_t, int, int) {
-    return -1;
-}
-int StopStreamSound(int32_t) {
-    return -1;
-}
-int IsStreamSoundPlaying(int32_t) {
-    return -1;
-}
-uint32_t GetStreamSoundTotalFrames(const SoundRecord*) {
-    return 0;
-}
-int ReleaseStreamSound(int32_t, SoundRecord*) {
-    return 0;
-}
 
 int DeleteAllMidi() {
     return 0;

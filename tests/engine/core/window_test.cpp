@@ -327,7 +327,6 @@ const ForwardCase kForwardCases[] = {
     {"SetDrawClipRect", "ApplyDrawClipRect", [] { return SetDrawClipRect(0, 0, 8, 8); }},
     {"PresentFrame", "PresentBackBuffer", [] { return PresentFrame(); }},
     {"SetScreenMode", "ChangeResolution", [] { return SetScreenMode(640, 480, 16, 60); }},
-    {"SetSoundLoopPosition", "SetLoopStartMs", [] { return SetSoundLoopPosition(100, 1); }},
     {"IsKeyDown", "TestKeyStateDown", [] { return IsKeyDown(1); }},
     {"SetDefaultFontFace", "StoreDefaultFontFace", [] { return SetDefaultFontFace("x", 1); }},
     {"ClipRectEntry", "ClipRectToRect",

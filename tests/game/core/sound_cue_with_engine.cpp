@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/sound/sound.h"
 #include "engine/sound/sound_files.h"
 #include "engine/tessra.h"
 #include "game/core/config.h"
@@ -71,6 +72,42 @@ TEST_F(SoundCueEngineTest, LoadsEffectsFromDatAndPlaysThem) {
     ApplySoundVolumes();
     PlaySe(0);
     EXPECT_NEAR(PeakOf(pt::StepMixer(4410)), 20000, 300);
+}
+
+TEST_F(SoundCueEngineTest, MusicStreamsAndLoopsFromItsLoopStart) {
+    ResetConfig();
+    // Track 0 loops from 1.7 s; three seconds of a two-note figure.
+    std::vector<int16_t> track(44100 * 3 * 2);
+    for (size_t i = 0; i < track.size() / 2; ++i) {
+        const double hz = (i / 11025) % 2 ? 392.0 : 523.25;
+        const auto v =
+            static_cast<int16_t>(std::lround(9000 * std::sin(2 * M_PI * hz * i / 44100.0)));
+        track[2 * i] = track[2 * i + 1] = v;
+    }
+    WriteFile(dir_ / "dat" / "velmbgm00.ogg", MakeOgg(2, 44100, track));
+    LoadSounds(nullptr);
+    const int bgm = GetSoundTable().bgmHandle[0];
+    ASSERT_NE(bgm, -1);
+    EXPECT_EQ(GetSoundTable().bgmHandle[1], -1);
+
+    PlayBgmTrack(0);
+    EXPECT_EQ(GetCurrentBgm(), 0);
+    int quietStretches = 0;
+    for (int tenth = 0; tenth < 80; ++tenth) {  // eight seconds, pumped ten times a second
+        if (PeakOf(pt::StepMixer(4410)) < 1000) ++quietStretches;
+        tessra::RefillAllStreamSounds();  // the pump's per-pass refill
+        UpdateSound();
+    }
+    EXPECT_EQ(IsSoundPlaying(bgm), 1);
+    EXPECT_EQ(quietStretches, 0);  // it went on past its end without a gap
+
+    FadeOutBgm();
+    for (int frame = 0; frame < 40; ++frame) {
+        pt::StepMixer(735);
+        tessra::RefillAllStreamSounds();  // the pump's per-pass refill
+        UpdateSound();
+    }
+    EXPECT_EQ(IsSoundPlaying(bgm), 0);  // faded out and stopped
 }
 
 }  // namespace
