@@ -191,6 +191,15 @@ int ReleaseGraph(int graph, int logFlag) {
     if (Off()) return 0;
     GraphRecord* r = GetGraphRecord(graph);
     if (r == nullptr) return -1;
+    // Drawing must not go on into a graph that is gone: the back screen takes its place.
+    if (DrawState.drawTarget == graph) {
+        const ImageDataContext& c = GetImageDataContext();
+        DrawState.drawTarget = kBackScreen;
+        DrawState.targetWidth = ScreenWidthForGraphs(c);
+        DrawState.targetHeight = ScreenHeightForGraphs(c);
+        DrawState.DrawArea = Rect{0, 0, DrawState.targetWidth, DrawState.targetHeight};
+        DrawState.drawAreaEmpty = 0;
+    }
     if (r->format.texture) {
         DeleteGraphTextures(r);
     } else {
@@ -261,6 +270,45 @@ int TransferGraphImageToGraph(const char* fileName, GraphImage* image, GraphImag
                              : BltImageToGraph2D(image, alpha, x, y, r);
 }
 
+int TransferImageDataToGraph(const GraphImage* image, const GraphImage* alpha,
+                             const Rect* sourceRect, const char* fileName, int x, int y, int graph,
+                             uint32_t loadOption) {
+    if (Off()) return 0;
+    GraphRecord* r = GetGraphRecord(graph);
+    if (r == nullptr) return -1;
+    SetGraphFileName(graph, fileName);
+    r->loadOption = loadOption;
+    r->sourceX = sourceRect->left;
+    r->sourceY = sourceRect->top;
+    // Texture graphs are the Direct3D back-end's; without a device there are none.
+    if (r->format.texture) return -1;
+    return BltImageToGraphSurfaces2D(image, alpha, sourceRect, x, y, r);
+}
+
+ReservedRecord* GetReservedRecords() {
+    static ReservedRecord records[kReservedRecordMax];
+    return records;
+}
+
+int ReleaseSlot512Handle(int handle) {
+    if (!HandleFitsKind(handle, kReservedHandleKind, kReservedRecordMax)) return -1;
+    ReservedRecord& r = GetReservedRecords()[HandleSlot(handle)];
+    if (r.inUse == 0 || (r.check << 16) != HandleCheckBits(handle)) return -1;
+    if (r.ownedBlock != nullptr) FreeTagged(r.ownedBlock);
+    r = ReservedRecord{};
+    return 0;
+}
+
+int ReleaseAllSlot512Handles() {
+    ReservedRecord* records = GetReservedRecords();
+    for (int32_t slot = 0; slot < kReservedRecordMax; ++slot) {
+        if (records[slot].inUse == 1) {
+            ReleaseSlot512Handle(MakeEngineHandle(kReservedHandleKind, records[slot].check, slot));
+        }
+    }
+    return 0;
+}
+
 int CheckBlendGraphSize(const GraphRecord* drawn) {
     const GraphRecord* blend = GetGraphRecord(DrawState.blendGraph);
     if (blend == nullptr || drawn == nullptr) return -1;
@@ -317,6 +365,7 @@ int InitGraphicsManagement() {
 int ShutdownGraphicsManagement() {
     GraphicsCoreState& core = GetGraphicsCoreState();
     if (!core.started) return 0;
+    ReleaseAllSlot512Handles();
     ReleaseAllGraphs(0);
     core.started = 0;
     AppendLog("グラフィック管理系の終了処理は正常に終了しました\n"_sjis);

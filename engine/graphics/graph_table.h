@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/base/handle.h"
+#include "engine/graphics/color_format.h"
 
 namespace tessra {
 
@@ -86,11 +87,30 @@ int SetGraphFileName(int graph, const char* fileName);
 // Records where the picture came from, then copies it into the graph's pieces at (x, y).
 int TransferGraphImageToGraph(const char* fileName, GraphImage* image, GraphImage* alpha, int x,
                               int y, int graph, uint32_t loadOption);
+// Records the file and load option, then copies the rectangle of the picture to (x, y) of the
+// graph's pieces (the glyph caches use it). The pieces' result; -1 for a bad graph.
+int TransferImageDataToGraph(const GraphImage* image, const GraphImage* alpha,
+                             const Rect* sourceRect, const char* fileName, int x, int y, int graph,
+                             uint32_t loadOption);
 // 0 when the selected blend graph is live and at least as large as the graph about to be drawn.
 int CheckBlendGraphSize(const GraphRecord* drawn);
 // Loads a picture file (and its "_a" alpha companion) into a new graph.
 int LoadGraphFromFile(const char* fileName, int textureAsked, int mirror, int movieOption);
 int LoadGraphFromFileDefault(const char* fileName);
+
+// The reserved kind: 512 records of seven words kept in place (check, owned block, ..., in use
+// in the sixth); nothing makes them, they are only deleted.
+inline constexpr int32_t kReservedRecordMax = 512;
+struct ReservedRecord {
+    int32_t check;
+    void* ownedBlock;
+    int32_t words[3];
+    int32_t inUse;
+    int32_t last;
+};
+ReservedRecord* GetReservedRecords();
+int ReleaseSlot512Handle(int handle);
+int ReleaseAllSlot512Handles();
 
 int InitGraphicsManagement();
 int ShutdownGraphicsManagement();

@@ -19,6 +19,7 @@
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/image_data.h"
+#include "engine/graphics/image_decode.h"
 #include "engine/screen/memimg.h"
 #include "engine/screen/surface2d.h"
 #include "image_files.h"
@@ -482,6 +483,56 @@ TEST_F(GraphTableTest, GraphLostFlagAndBlendGraphSize) {
     EXPECT_EQ(lost, 0);
     ReleaseGraph(big, 0);
     EXPECT_EQ(lost, 1);
+}
+
+TEST_F(GraphTableTest, DeletingTheDrawTargetGraphLeavesTheBackScreenSelected) {
+    const int g = CreateBlankGraph(16, 8, 0, 0, 0);
+    DrawState.drawTarget = g;
+    DrawState.DrawArea = Rect{0, 0, 16, 8};
+    const int other = CreateBlankGraph(4, 4, 0, 0, 0);
+    ReleaseGraph(other, 0);
+    EXPECT_EQ(DrawState.drawTarget, g);  // another graph changes nothing
+    ReleaseGraph(g, 0);
+    EXPECT_EQ(DrawState.drawTarget, kBackScreen);
+    EXPECT_EQ(DrawState.DrawArea.right, 640);
+    EXPECT_EQ(DrawState.DrawArea.bottom, 480);
+}
+
+TEST_F(GraphTableTest, ImageDataGoesToItsPlaceInTheGraph) {
+    const std::string path = WriteFile("keyed.png", WriteRgbPng(70, 5));
+    GraphImage image{}, alpha{};
+    ASSERT_EQ(LoadImageWithAlphaFile(path.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image, &alpha, 0),
+              1);
+    const int g = CreateBlankGraph(8, 8, 0, 0, 0);
+    FillGraphWithColor(g, 0, 0, 0, 0);
+    // The 3 x 2 rectangle at (20, 2) of the picture to (6, 7) of the graph: cut to the graph.
+    const Rect r{20, 2, 23, 4};
+    ASSERT_EQ(TransferImageDataToGraph(&image, nullptr, &r, "glyphs", 6, 7, g, 5), 0);
+    EXPECT_EQ(GraphPixel(g, 6, 7), PixelOf(20, 2));
+    EXPECT_EQ(GraphPixel(g, 7, 7), PixelOf(21, 2));
+    EXPECT_EQ(GraphPixel(g, 5, 7), 0u);
+    EXPECT_EQ(GraphPixel(g, 6, 6), 0u);
+    EXPECT_STREQ(GetGraphRecord(g)->fileName, "glyphs");
+    EXPECT_EQ(GetGraphRecord(g)->loadOption, 5u);
+    EXPECT_EQ(TransferImageDataToGraph(&image, nullptr, &r, "", 0, 0, g + 1, 0), -1);
+    FreeGraphImage(&image);
+}
+
+TEST_F(GraphTableTest, ReservedRecordsAreOnlyDeleted) {
+    ReservedRecord* records = GetReservedRecords();
+    records[3].check = 9;
+    records[3].inUse = 1;
+    records[3].ownedBlock = AllocTagged(16, __FILE__, __LINE__);
+    const int handle = MakeEngineHandle(kReservedHandleKind, 9, 3);
+    EXPECT_EQ(ReleaseSlot512Handle(MakeEngineHandle(kReservedHandleKind, 8, 3)), -1);
+    EXPECT_EQ(ReleaseSlot512Handle(handle), 0);
+    EXPECT_EQ(records[3].inUse, 0);
+    EXPECT_EQ(records[3].ownedBlock, nullptr);
+    EXPECT_EQ(ReleaseSlot512Handle(handle), -1);
+    records[7].inUse = 1;
+    records[7].ownedBlock = AllocTagged(16, __FILE__, __LINE__);
+    EXPECT_EQ(ReleaseAllSlot512Handles(), 0);
+    EXPECT_EQ(records[7].inUse, 0);
 }
 
 }  // namespace
