@@ -7,7 +7,8 @@ include(GoogleTest)
 # files works in a directory of its own.
 function(tessra_add_test)
     cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
-    add_executable(${T_NAME} ${T_SOURCES})
+    add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/tests/test_environment.cpp)
+    target_compile_definitions(${T_NAME} PRIVATE TESSRA_TEST_TMPDIR="${CMAKE_BINARY_DIR}/test-tmp")
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     # Temporary files go to a folder of this build's own: small, so the archive layer's walk
@@ -17,7 +18,10 @@ function(tessra_add_test)
         DISCOVERY_MODE PRE_TEST
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES LABELS ${T_LABEL}
-                   ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;TEST_TMPDIR=${CMAKE_BINARY_DIR}/test-tmp")
+                   # One value only: the discovered tests take a list here as separate
+                   # properties, so the rest of the environment is set by the binary itself
+                   # (tests/test_environment.cpp).
+                   ENVIRONMENT "SDL_VIDEODRIVER=dummy")
 endfunction()
 
 # tessra_add_folder_test(<binary> <label> <libs...>): the test binary of one subsystem, made of
