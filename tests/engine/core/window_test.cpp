@@ -108,15 +108,25 @@ TEST_F(WindowTest, AltEnterAndMaximiseDoNothing) {
     EXPECT_EQ(GetSystemStateBlock()->run.switchRequest, 0);
 }
 
+// The window's outer rectangle and what its frame adds around the client area.
+struct WindowFrame {
+    plat::RECT outer;
+    plat::RECT client;
+    int frameW, frameH;
+};
+WindowFrame MeasureFrame(plat::HWND w) {
+    WindowFrame f{};
+    plat::GetWindowRect(w, &f.outer);
+    plat::GetClientRect(w, &f.client);
+    f.frameW = (f.outer.right - f.outer.left) - f.client.right;
+    f.frameH = (f.outer.bottom - f.outer.top) - f.client.bottom;
+    return f;
+}
+
 TEST_F(WindowTest, CornerDragKeepsAspectAndScaleFollowsWidth) {
     StartWindowed();
     plat::HWND w = GetEngineWindow();
-    plat::RECT outer{};
-    plat::GetWindowRect(w, &outer);
-    plat::RECT client{};
-    plat::GetClientRect(w, &client);
-    const int frameW = (outer.right - outer.left) - client.right;
-    const int frameH = (outer.bottom - outer.top) - client.bottom;
+    const auto [outer, client, frameW, frameH] = MeasureFrame(w);
     // Drag the bottom-right corner: wider by 640, taller by only 120.
     plat::RECT r{outer.left, outer.top, outer.right + 640, outer.bottom + 120};
     plat::SendMessageA(w, plat::WM_SIZING, 8, reinterpret_cast<plat::LPARAM>(&r));
@@ -149,14 +159,9 @@ TEST_F(WindowTest, EveryDraggedEdgeKeepsAspectAndSetsScale) {
     // clang-format on
     StartWindowed();
     plat::HWND w = GetEngineWindow();
-    plat::RECT outer{};
-    plat::GetWindowRect(w, &outer);
-    plat::RECT client{};
-    plat::GetClientRect(w, &client);
+    const auto [outer, client, frameW, frameH] = MeasureFrame(w);
     ASSERT_EQ(client.right, 640);
     ASSERT_EQ(client.bottom, 480);
-    const int frameW = (outer.right - outer.left) - client.right;
-    const int frameH = (outer.bottom - outer.top) - client.bottom;
     for (const Drag& d : drags) {
         SCOPED_TRACE(d.edge);
         GetSystemStateBlock()->settings.windowScale = 1.0;
