@@ -371,26 +371,29 @@ TEST(GameData, BuiltInStagesReadBackWithTheirTerminatorsAndMatchTheirLayouts) {
     }
 }
 
-// Walks the first stage as a player on foot: from area 0's first entry over cells that do not
-// block the ground, through doorways to their areas, to an exit that leaves the stage.
-TEST(GameData, FirstStageCanBeClearedOnFoot) {
-    velmora::StageFileRead how;
-    const std::vector<int32_t> r = LoadStage(0, &how);
-    ASSERT_EQ(how, velmora::StageFileRead::Complete);
+// Walks a stage as a player on foot: from area 0's first entry over cells that do not block
+// the ground, through doorways to their areas. Says whether an exit that leaves the stage was
+// reached, which areas were entered, and how many walkers stand on the way.
+struct Walk {
+    bool cleared = false;
+    std::vector<bool> areas = std::vector<bool>(12, false);
+    int walkers = 0;
+};
+
+Walk WalkStage(const std::vector<int32_t>& r) {
     struct Spot {
         int area, x, y;
     };
+    Walk walk;
     std::vector<std::vector<bool>> seen(12, std::vector<bool>(4096, false));
     std::queue<Spot> todo;
     auto enter = [&](int area, int entry) {
-        const int base = velmora::AreaBase(area);
-        const int word = r[base + 8 + entry];
+        walk.areas[area] = true;
+        const int word = r[velmora::AreaBase(area) + 8 + entry];
         todo.push({area, word >> 16, word & 0xffff});
     };
     enter(0, 0);
-    bool cleared = false;
-    int walkers = 0;
-    while (!todo.empty() && !cleared) {
+    while (!todo.empty()) {
         const Spot s = todo.front();
         todo.pop();
         const int base = velmora::AreaBase(s.area);
@@ -400,10 +403,10 @@ TEST(GameData, FirstStageCanBeClearedOnFoot) {
         const uint32_t cell = static_cast<uint32_t>(r[base + 32 + s.x + s.y * w]);
         if (cell & 2) continue;  // blocks a player on the ground
         const int object = (cell >> 14) & 0xff, variant = (cell >> 24) & 0x7f;
-        if ((cell & (1u << 22)) && object == 5) ++walkers;
+        if ((cell & (1u << 22)) && object == 5) ++walk.walkers;
         if (!(cell & (1u << 22)) && object == 2) {  // an exit
             const int exit = variant - 1;
-            if (exit >= 8) cleared = true;
+            if (exit >= 8) walk.cleared = true;
             else if (exit >= 0) enter(r[base + 16 + 2 * exit], r[base + 17 + 2 * exit]);
             continue;
         }
@@ -412,8 +415,30 @@ TEST(GameData, FirstStageCanBeClearedOnFoot) {
         todo.push({s.area, s.x, s.y + 1});
         todo.push({s.area, s.x, s.y - 1});
     }
-    EXPECT_TRUE(cleared);
-    EXPECT_GE(walkers, 2);  // something to dig for on the way
+    return walk;
+}
+
+TEST(GameData, FirstStageCanBeClearedOnFoot) {
+    velmora::StageFileRead how;
+    const Walk walk = WalkStage(LoadStage(0, &how));
+    ASSERT_EQ(how, velmora::StageFileRead::Complete);
+    EXPECT_TRUE(walk.cleared);
+    EXPECT_GE(walk.walkers, 2);  // something to dig for on the way
+}
+
+// Every area of every stage can be reached, and every stage but the last has a goal on foot
+// (gates count as open: their switches are in reach); the last ends when its arena is won.
+TEST(GameData, EveryStageCanBeWalkedThrough) {
+    for (int n = 0; n < 5; ++n) {
+        SCOPED_TRACE(n);
+        velmora::StageFileRead how;
+        const std::vector<int32_t> r = LoadStage(n, &how);
+        const Walk walk = WalkStage(r);
+        for (int a = 0; a < 12; ++a)
+            EXPECT_EQ(walk.areas[a], r[velmora::AreaBase(a)] != 0) << "area " << a;
+        EXPECT_EQ(walk.cleared, n < 4);
+        EXPECT_GE(walk.walkers, 3);
+    }
 }
 
 // ---- archives ----

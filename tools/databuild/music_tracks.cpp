@@ -178,7 +178,6 @@ Score TitleTheme() {
         "bb5:4 a5:2 g5:2 d5:4 g5:4 | e5:4 f5:2 g5:2 c6:8 | a5:4 g5:2 a5:2 f5:8 | g5:8 c5:8";
     return {"Velmora", 141, 16, 0.0,
             {{I::Lead, 0.0, 0.85, false, "c5:2 f5:2 a5:2 c6:2 a5:2 c6:2 f6:4", melody},
-             {I::Bell, 0.3, 0.5, false, "r:16", "r:256"},
              {I::Pad, -0.3, 0.8, false, Pad("C"), Pad(chords)},
              {I::Pluck, 0.35, 0.6, false, "r:16", Stabs(chords, "r2 c2")},
              {I::Bass, 0.0, 0.9, false, "f2:4 f2:4 f2:4 c3:4", Bass(chords, "R2 O2")},
