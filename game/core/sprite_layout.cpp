@@ -61,6 +61,16 @@ constexpr ArtRun kArtRuns[] = {
     {s::kSpirit, 1, 0, 24, 32},
     {s::kCompanionHead, 4, 0, 32, 24},
     {s::kEditorBackdrop, 1, 0, 64, 64},
+    {s::kLifeCap, 1, 0, 4, 8},
+    {s::kEditorArrowL, 2, 0, 16, 16},
+    {s::kEditorIndex, 1, 0, 32, 32},
+    {s::kAreaNode, 2, 0, 32, 32},
+    {s::kClockPlate, 1, 0, 80, 32},
+    {s::kClockPlateEnd, 1, 0, 16, 32},
+    {s::kPointer, 1, 0, 24, 24},
+    {s::kSparkle, 1, 0, 16, 16},
+    {s::kHudPanel, 1, 0, 126, 30},
+    {s::kHudPanelBase, 1, 0, 126, 14},
     // Sheet 1 beside the character grids: items, walkers' bodies and legs.
     {s::kFieldItem, 32, 1, 32, 32},
     {s::kLeafBody, 22, 1, 32, 32},
@@ -85,11 +95,13 @@ constexpr ArtRun kArtRuns[] = {
     {s::kCurtain, 1, 2, 96, 32},
     {s::kDifficulty, 3, 2, 96, 32},
     {s::kTallyLabel, 4, 2, 96, 16},
+
     // Sheet 3: the title, banners, stage names and pictures.
     {s::kLogo, 1, 3, 1022, 190},  // scaled down to fit screens narrower than 1024
     {s::kTitleItem, 8, 3, 192, 32},
     {s::kStageName, 5, 3, 160, 24},
     {s::kClearBanner, 3, 3, 96, 40},
+    {s::kPanelEmblem, 1, 3, 160, 160},
     {s::kCloud, 1, 3, 64, 32},
     {s::kPicture, 16, 3, 160, 120},
     // Sheet 4: props, map edges, blasts, stage objects and the large figures.

@@ -938,6 +938,71 @@ void PaintSprite(int32_t id, const View& v) {
         return;
     }
     switch (id) {
+        case sp::kHudPanel:
+            Panel(v, Rgb(48, 40, 80), Rgb(24, 20, 48), Rgb(236, 216, 140));
+            v.Fill(21, 4, 104, 8, Rgb(16, 12, 28));  // the life bar's trough
+            v.Disc(11, 15, 9, Rgb(232, 88, 72));     // the lives badge
+            v.Disc(11, 15, 6, Rgb(252, 200, 160));
+            return;
+        case sp::kHudPanelBase:
+            Panel(v, Rgb(36, 30, 64), Rgb(20, 16, 40), Rgb(236, 216, 140));
+            for (int x = 8; x < v.w - 8; x += 12) v.Ellipse(x, v.h / 2.0, 3, 1.5, Rgb(96, 168, 72));
+            return;
+        case sp::kLifeCap:
+            v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
+            return;
+        case sp::kEditorArrowL:
+        case sp::kEditorArrowR: {
+            const bool left = id == sp::kEditorArrowL;
+            v.Tri(left ? 2 : 14, 8, left ? 13 : 3, 1, left ? 13 : 3, 15, Rgb(255, 255, 255));
+            v.Outline(kInk);
+            return;
+        }
+        case sp::kEditorIndex:
+            Panel(v, Rgb(72, 72, 104), Rgb(40, 40, 64), Rgb(220, 220, 240));
+            Label(v, "#", Rgb(255, 255, 255));
+            return;
+        case sp::kAreaNode:
+        case sp::kAreaNode + 1: {
+            const bool exists = id == sp::kAreaNode + 1;
+            v.Disc(16, 16, 14, exists ? Rgb(84, 168, 80) : Rgb(96, 96, 112));
+            v.Disc(16, 16, 9, exists ? Rgb(168, 224, 120) : Rgb(140, 140, 156));
+            if (exists) v.Ellipse(16, 12, 5, 3, Rgb(64, 128, 56));
+            v.Outline(kInk);
+            return;
+        }
+        case sp::kClockPlate:
+            Panel(v, Rgb(60, 44, 32), Rgb(36, 26, 20), Rgb(200, 168, 88));
+            v.Fill(v.w - 1, 1, 1, v.h - 2, Rgb(60, 44, 32));  // open on the right: the end follows
+            return;
+        case sp::kClockPlateEnd:
+            v.Fill(0, 0, v.w - 6, v.h, Rgb(48, 36, 26));
+            v.Ellipse(v.w - 8, v.h / 2.0, 7, v.h / 2.0 - 1, Rgb(48, 36, 26));
+            v.Fill(0, 0, v.w - 8, 1, Rgb(200, 168, 88));
+            v.Fill(0, v.h - 1, v.w - 8, 1, Rgb(200, 168, 88));
+            v.Outline(kInk);
+            return;
+        case sp::kPointer:
+            v.Ellipse(14, 14, 8, 7, Rgb(252, 220, 188));
+            v.Fill(2, 10, 10, 4, Rgb(252, 220, 188));  // the pointing finger
+            v.Fill(14, 18, 8, 4, Rgb(232, 88, 72));    // the cuff
+            v.Outline(kInk);
+            return;
+        case sp::kSparkle:
+            Spark(v, 5, true);
+            return;
+        case sp::kPanelEmblem: {
+            // A leaf crest, drawn pale: the game shows it half transparent in a panel's corner.
+            const double c = v.w / 2.0;
+            v.Disc(c, c, 76, Rgb(200, 216, 236));
+            v.Disc(c, c, 68, Rgb(150, 170, 210));
+            v.Ellipse(c, c, 44, 26, Rgb(220, 236, 250));
+            v.Line(int(c) - 44, int(c), int(c) + 44, int(c), Rgb(150, 170, 210));
+            for (int k = -2; k <= 2; ++k)
+                v.Line(int(c) + k * 14, int(c), int(c) + k * 14 + 10, int(c) - 18,
+                       Rgb(150, 170, 210));
+            return;
+        }
         case sp::kRateMark:
             Label(v, "FPS", Rgb(255, 255, 255), 1, 2);
             return;
