@@ -6,6 +6,8 @@
 #include "game/core/prop_table.h"
 #include "game/core/sprite_ids.h"
 #include "tools/databuild/art.h"
+#include "tools/databuild/art_goal.h"
+#include "tools/databuild/stages.h"
 
 namespace databuild {
 
@@ -154,6 +156,7 @@ void Animated(const View& v, int kind, int variant, int frame, uint32_t seed) {
 
 void Tile(int n, const View& v) {
     const uint32_t seed = n;
+    if (n == kGoalTile) return PaintGoalTile(v);  // the tile the game's goal exits stand on
     if (n >= 448) {  // the last row: holes, pits and marks
         v.Fill(0, 0, 32, 32, Rgb(56, 40, 32));
         v.Ellipse(16, 16, 14, 10, Rgb(20, 14, 12));
