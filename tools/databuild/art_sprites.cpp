@@ -452,6 +452,12 @@ void Portrait(const View& v, int n) {
         inner.Ellipse(30, 18, 20, 12, Rgb(216, 64, 56));
         inner.Disc(22, 14, 3, Rgb(255, 255, 255));
         inner.Disc(36, 11, 2.5, Rgb(255, 255, 255));
+        // The elder of the mushroom folk: a white beard and bushy brows.
+        inner.Ellipse(30, 49, 10, 7, Rgb(244, 244, 248));
+        inner.Tri(22, 49, 38, 49, 30, 59, Rgb(244, 244, 248));
+        inner.Fill(25, 33, 5, 2, Rgb(236, 236, 240));
+        inner.Fill(32, 33, 5, 2, Rgb(236, 236, 240));
+        inner.Outline(kInk);
         return;
     }
     if (n >= 4 && n < 8) {
