@@ -105,6 +105,11 @@ int MakeArchiveSearchName(const char* text, ArchiveSearchName* out);
 // With a null destination only the head is checked and its decoded size returned.
 int64_t DecodeArchiveLz(const uint8_t* source, uint32_t sourceSize, uint8_t* destination,
                         uint32_t destinationSize);
+// The decoder's match copy: length bytes at buffer[at...] from distance bytes back, forward,
+// so that a distance shorter than the length repeats. The caller has checked
+// 1 <= distance <= at and at + length <= size (size: the buffer's length).
+void CopyArchiveMatch(uint8_t* buffer, uint32_t at, uint32_t distance, uint32_t length,
+                      uint32_t size);
 
 // ---- inner operations ----
 int OpenArchive(ArchiveHandle* archive, const char* path, const char* keyText);

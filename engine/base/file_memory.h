@@ -14,6 +14,11 @@ inline void* AllocFileMemory(size_t size,
                              std::source_location where = std::source_location::current()) {
     return AllocTaggedZeroed(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
 }
+// Not cleared: for blocks that are written whole before anything reads them.
+inline void* AllocFileMemoryUncleared(
+    size_t size, std::source_location where = std::source_location::current()) {
+    return AllocTagged(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
+}
 inline void FreeFileMemory(void* block) {
     FreeTagged(block);
 }
