@@ -7,6 +7,7 @@
 
 #include "engine/screen/soft_tables.h"
 #include "engine/softrender/soft_render.h"
+#include "engine/softrender/soft_simd.h"
 #include "soft_reference.h"
 
 namespace {
@@ -129,17 +130,22 @@ TEST_P(BlendRules, GivesTheWorkedResult) {
     Image blend(2, 1, 1);
     blend.m.pixels[0] = 200;
     if (r.weight >= 0) tessra::BlendGraphRamp[200] = uint8_t(r.weight);
-    Image dest(r.kind, 2, 1);
-    dest.Set(0, 0, r.dest);
-    Apply(State::Of(r.mode, r.p, r.bright, r.mmx));
-    const tessra::MEMIMG* b = r.weight >= 0 ? &blend.m : nullptr;
-    if (r.route == kStretch) {
-        tessra::Rect rect{0, 0, 2, 1};
-        tessra::MemImgStretchBlit(&dest.m, &src.m, &rect, r.transparent, b);
-    } else {
-        tessra::MemImgBlit(&dest.m, &src.m, 0, 0, r.transparent, b);
+    // Both vector forms of the rows: the baseline one and, where the processor has it, AVX2.
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        Image dest(r.kind, 2, 1);
+        dest.Set(0, 0, r.dest);
+        Apply(State::Of(r.mode, r.p, r.bright, r.mmx));
+        const tessra::MEMIMG* b = r.weight >= 0 ? &blend.m : nullptr;
+        if (r.route == kStretch) {
+            tessra::Rect rect{0, 0, 2, 1};
+            tessra::MemImgStretchBlit(&dest.m, &src.m, &rect, r.transparent, b);
+        } else {
+            tessra::MemImgBlit(&dest.m, &src.m, 0, 0, r.transparent, b);
+        }
+        EXPECT_EQ(dest.Get(0, 0), r.want)
+            << std::hex << "got 0x" << dest.Get(0, 0) << (avx2 ? " avx2" : " sse2");
     }
-    EXPECT_EQ(dest.Get(0, 0), r.want) << std::hex << "got 0x" << dest.Get(0, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, BlendRules, ::testing::ValuesIn(kRows),
