@@ -21,6 +21,7 @@
 #include "engine/graphics/graphics_core.h"
 #include "engine/input/input.h"
 #include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
 #include "engine/sound/sound.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/file.h"
@@ -329,10 +330,13 @@ int InitWindowSystem() {
 
     // The settings, the system information, the log, the allocator and the lock live outside
     // the block that is reset.
-    // COM was started just before this step; shut-down must still see it to end it.
+    // COM was started just before this step; shut-down must still see it to end it. The start
+    // is still under way: the screens' mode change asks.
     const int32_t com = run.comInitialised;
+    const int32_t starting = run.starting;
     ResetRuntimeState();
     run.comInitialised = com;
+    run.starting = starting;
     run.inactiveStartTime = 0xFFFFFFFFu;
 
     run.instance = plat::GetModuleHandleA(nullptr);
@@ -596,6 +600,35 @@ void FatalError(const char* text) {
 // The subsystems below the core reach this through engine/base/fatal.h.
 namespace {
 const bool g_fatalHandlerInstalled = (SetFatalErrorHandler(&FatalError), true);
+
+// What the screens ask of the core: the window, the desktop, activation and the start state.
+int ScreenEngineStartedOrStarting() {
+    const EngineRuntimeState& run = GetSystemStateBlock()->run;
+    return run.engineStarted || run.starting ? 1 : 0;
+}
+int ScreenWindowModeSetting() {
+    return GetSystemStateBlock()->settings.windowMode;
+}
+void SetScreenWindowModeSetting(int windowed) {
+    GetSystemStateBlock()->settings.windowMode = windowed;
+}
+const ScreenHost kScreenHost = {
+    ApplyWindowStyle,
+    GetDesktopMetrics,
+    GetWindowScale,
+    GetClientAreaRect,
+    GetMmxFlag,
+    IsMenuInUse,
+    WaitWhileInactive,
+    ScreenEngineStartedOrStarting,
+    ScreenWindowModeSetting,
+    SetScreenWindowModeSetting,
+    InitScreenLog,
+    SetDrawTargetAndArea,
+    ApplyDrawClipRect,
+    ClearDrawTargetAndRepaint,
+};
+const bool g_screenHostInstalled = (SetScreenHost(&kScreenHost), true);
 }  // namespace
 
 void FatalErrorFormat(const char* format, ...) {

@@ -1,19 +1,12 @@
-// Recording stand-ins for what the graphics core does not do yet (starting DirectDraw, the draw
+// Recording stand-ins for what the graphics core does not do yet (the draw
 // target and area, the drawing front end, mask, restore and movies) until that subsystem is built:
 // each notes its call (engine/pending/pending_calls.h) and gives its usual success value or a
 // test's chosen result.
 #include "engine/graphics/graphics_core.h"
 #include "engine/pending/pending_calls.h"
+#include "engine/screen/screen.h"
 
 namespace tessra {
-
-int StartDirectDrawWithFallback(plat::HWND) {
-    return static_cast<int>(PendingCall("StartDirectDrawWithFallback", 0));
-}
-
-int StopDirectDraw() {
-    return static_cast<int>(PendingCall("StopDirectDraw", 0));
-}
 
 int ClearDrawTargetAndRepaint() {
     return static_cast<int>(PendingCall("ClearDrawTargetAndRepaint", 0));
@@ -101,6 +94,10 @@ int StopAllGraphMovies() {
 
 int ReleaseAllMovieObjects() {
     return static_cast<int>(PendingCall("ReleaseAllMovieObjects", 0));
+}
+
+int RestoreAllSurfaces2D() {
+    return static_cast<int>(PendingCall("RestoreAllSurfaces2D", 0));
 }
 
 }  // namespace tessra

@@ -11,6 +11,8 @@ struct DDPixelFormat;
 namespace tessra {
 
 // DirectDraw device and display modes.
+int InitDirectDraw();      // 0, or -1
+int ShutdownDirectDraw();  // 0
 int StoreVsyncWaitFlag(int flag);
 int GetVsyncWaitFlag();
 int ChangeResolution(int width, int height, int colorBits, int refreshRate);
@@ -19,6 +21,10 @@ int ChangeScreenMode(int width, int height, int colorBits, int force, int refres
 int RebuildDisplay();
 int SetupScreenColorFormat();
 int SetGdiSurfaceMode(int flag);
+int SetNo3DFlag(int flag);
+int WaitOneVerticalBlank();  // the millisecond time stored
+int TerminateMainSurfaces();
+int RestoreLostScreenSurfaces();
 
 // Screens and present.
 int ReadScreenSize(int* width, int* height);  // 640 x 480 while unset
@@ -30,7 +36,14 @@ int IsDisplayModeChanged();
 void* GetDirectDrawObject();
 const plat::DDPixelFormat* GetScreenPixelFormat();
 uint32_t MakeScreenColor(int r, int g, int b);
+int SplitScreenColor(uint32_t value, int* r, int* g, int* b);  // 0, or -1
 int WaitVerticalBlanks(int count);
+int CreateOutputScreens();
+int ReadScreenPixels();
+int DrawSoftScreenToWindow(int left, int top, int right, int bottom);
+int IsDirectDrawUsed();
+int GetWindowModeFlag();
+uint64_t GetFlipCount();
 int PresentBackBuffer();
 int BlitBackBufferToWindow();
 int WriteScreenRectToBmp(int left, int top, int right, int bottom, const char* fileName);

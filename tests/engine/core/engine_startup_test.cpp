@@ -18,6 +18,8 @@
 #include "engine/core/engine_system.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/pending/pending_calls.h"
+#include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
 #include "platform/testing.h"
 #include "platform/win/file.h"
 #include "platform/win/system.h"
@@ -182,9 +184,26 @@ void NoteSoundDevice(bool opened) {
     (opened ? g_callsAtSoundOpen : g_callsAtSoundClose) = tessra::PeekPendingCalls().size();
 }
 
+// The screens' start is seen through the host the core gave them: the screen log starts inside
+// the first mode change.
+size_t g_callsAtGraphicsStart = 0;
+int (*g_coreInitScreenLog)() = nullptr;
+int NoteGraphicsStart() {
+    if (g_callsAtGraphicsStart == 0) g_callsAtGraphicsStart = tessra::PeekPendingCalls().size();
+    return g_coreInitScreenLog != nullptr ? g_coreInitScreenLog() : 0;
+}
+void WatchGraphicsStart() {
+    g_callsAtGraphicsStart = 0;
+    tessra::ScreenHost host = *tessra::GetScreenHost();
+    g_coreInitScreenLog = host.initScreenLog;
+    host.initScreenLog = NoteGraphicsStart;
+    tessra::SetScreenHost(&host);
+}
+
 TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     g_callsAtSoundOpen = g_callsAtSoundClose = 0;
     plat::testing::SetSoundDeviceHook(NoteSoundDevice);
+    WatchGraphicsStart();
     ASSERT_EQ(StartEngine(), 0);
     const auto calls = tessra::PeekPendingCalls();
     auto at = [&](const char* name) {
@@ -193,12 +212,13 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     EXPECT_LT(at("ClearHttpTransferTable"), at("InitInput"));
     // Sound starts between input and graphics.
     EXPECT_LT(at("InitInput"), static_cast<long>(g_callsAtSoundOpen));
-    EXPECT_LE(static_cast<long>(g_callsAtSoundOpen), at("StartDirectDrawWithFallback"));
-    EXPECT_LT(at("StartDirectDrawWithFallback"), at("InitCharInput"));
-    EXPECT_LT(at("InitCharInput"), at("StoreVsyncWaitFlag"));
+    ASSERT_GT(g_callsAtGraphicsStart, 0u);
+    EXPECT_LE(g_callsAtSoundOpen, g_callsAtGraphicsStart);
+    EXPECT_LE(static_cast<long>(g_callsAtGraphicsStart), at("InitCharInput"));
     // The warm-up: a blank graph as target, then two drawn pictures; the three graphs and their
-    // images are freed.
-    EXPECT_LT(at("StoreVsyncWaitFlag"), at("DrawGraphAt"));
+    // images are freed. Presents wait for the vertical blank from then on.
+    EXPECT_LT(at("InitCharInput"), at("DrawGraphAt"));
+    EXPECT_EQ(tessra::GetVsyncWaitFlag(), 1);
     EXPECT_EQ(tessra::CountPendingCalls("DrawGraphAt"), 2);
     EXPECT_EQ(tessra::CountPendingCalls("DrawGraphStretched"), 1);
     EXPECT_EQ(tessra::GetGraphTable().liveCount, 0);
@@ -211,8 +231,14 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     };
     EXPECT_LT(at2("DeleteAllHttpTransfers"), at2("TerminateNetwork"));
     EXPECT_LT(at2("TerminateNetwork"), at2("StopCurrentMusic"));
-    EXPECT_LT(at2("StopCurrentMusic"), at2("StopDirectDraw"));
-    EXPECT_LT(at2("StopDirectDraw"), at2("ShutdownInput"));
+    EXPECT_LT(at2("StopCurrentMusic"), at2("ShutdownInput"));
+    // The screens stop before sound ends (which follows the input's shut-down).
+    const std::string log = ReadLog();
+    const size_t screensDown = log.find("DirectDraw 関連の終了処理は正常に終了しました"_sjis);
+    ASSERT_NE(screensDown, std::string::npos);
+    EXPECT_NE(log.find("DirectSound の終了処理は正常に終了しました"_sjis, screensDown),
+              std::string::npos);
+    EXPECT_EQ(tessra::GetDirectDrawObject(), nullptr);
     // Sound ends between input and the key-input handles.
     EXPECT_LT(at2("ShutdownInput"), static_cast<long>(g_callsAtSoundClose));
     EXPECT_LE(static_cast<long>(g_callsAtSoundClose), at2("ReleaseAllKeyInputHandles"));
@@ -230,10 +256,15 @@ TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
 
 // A step that fails after sound started ends sound again with the rest.
 TEST_F(EngineStartupTest, FailedGraphicsStartEndsSound) {
-    tessra::SetPendingResult("StartDirectDrawWithFallback", -1);
-    EXPECT_EQ(StartEngine(), -1);
-    EXPECT_FALSE(plat::testing::SoundDeviceOpen());
+    // No DirectDraw object can be made: a fatal error, which shuts the engine down.
+    EXPECT_EXIT(
+        {
+            plat::testing::FailDirectDrawCreations(-1);
+            StartEngine();
+        },
+        ::testing::ExitedWithCode(255), "");
     const std::string log = ReadLog();
+    EXPECT_NE(log.find("DirectDrawオブジェクトの作成に失敗しました"_sjis), std::string::npos);
     const size_t started = log.find("DirectSound の初期化は正常に終了しました\r\n"_sjis);
     ASSERT_NE(started, std::string::npos);
     EXPECT_NE(log.find("DirectSound の終了処理は正常に終了しました\r\n"_sjis, started),
@@ -297,7 +328,8 @@ class ColorDepthTest : public EngineFixture, public ::testing::WithParamInterfac
 TEST_P(ColorDepthTest, RefusesTwentyFourBits) {
     const DepthCase c = GetParam();
     plat::testing::SetVirtualDesktop(1280, 1024, c.desktopBits);
-    tessra::SetPendingResult("GetScreenBitDepth", c.screenBits);
+    // A depth the screens would never set by themselves, to reach the start-up's own refusal.
+    tessra::GetScreenState().workingColorBits = static_cast<uint32_t>(c.screenBits);
     ChangeWindowMode(c.windowMode);
     EXPECT_EQ(StartEngine(), c.expected);
     if (c.expected == -1) {

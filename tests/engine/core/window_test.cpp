@@ -14,6 +14,7 @@
 #include "engine/core/window.h"
 #include "engine/graphics/color_format.h"
 #include "engine/pending/pending_calls.h"
+#include "engine/screen/screen.h"
 #include "platform/testing.h"
 #include "platform/win/messages.h"
 #include "platform/win/time.h"
@@ -239,7 +240,9 @@ TEST_F(WindowTest, ModeSwitchWithoutDisplayChangeIsBounded) {
     EXPECT_EQ(static_cast<uint32_t>(plat::GetWindowLongA(GetEngineWindow(), plat::GWL_STYLE)) &
                   ~plat::WS_VISIBLE,
               plat::WS_POPUP);
-    EXPECT_EQ(tessra::CountPendingCalls("ChangeScreenMode"), 1);
+    // The screens followed: full screen at the mode asked.
+    EXPECT_EQ(tessra::GetWindowModeFlag(), 0);
+    EXPECT_EQ(tessra::IsDisplayModeChanged(), 1);
     // The wait ended by its bound, once: the log says so rather than a wall-clock figure.
     const std::string log = ReadLog();
     const std::string gaveUp = "画面モード変更の通知が来ないので続行します"_sjis;
@@ -330,8 +333,6 @@ const ForwardCase kForwardCases[] = {
     {"PutGraph", "DrawGraphAt", [] { return PutGraph(1, 2, 3, 1); }},
     {"DrawRectangle", "FillOrFrameRectangle", [] { return DrawRectangle(0, 0, 4, 4, 7, 1); }},
     {"SetDrawClipRect", "ApplyDrawClipRect", [] { return SetDrawClipRect(0, 0, 8, 8); }},
-    {"PresentFrame", "PresentBackBuffer", [] { return PresentFrame(); }},
-    {"SetScreenMode", "ChangeResolution", [] { return SetScreenMode(640, 480, 16, 60); }},
     {"IsKeyDown", "TestKeyStateDown", [] { return IsKeyDown(1); }},
     {"SetDefaultFontFace", "StoreDefaultFontFace", [] { return SetDefaultFontFace("x", 1); }},
     {"ClipRectEntry", "ClipRectToRect",
@@ -360,6 +361,22 @@ TEST_P(ForwardTest, GivesTheBodysResult) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ForwardTest, ::testing::ValuesIn(kForwardCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The screen calls of the public layer give the screens' own results, with the lock free.
+TEST(ScreenForwardTest, PresentAndModeGiveTheScreensResults) {
+    plat::testing::Reset();
+    EXPECT_EQ(PresentFrame(), -1);  // no DirectDraw object yet
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    // Before start-up a mode is only recorded.
+    EXPECT_EQ(SetScreenMode(800, 600, 32, 60), 0);
+    int w = 0, h = 0;
+    EXPECT_EQ(GetScreenDimensions(&w, &h), 0);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(SetScreenMode(640, 480, 24, -1), -1);
+    EXPECT_EQ(SetScreenMode(0, 480, 16, -1), -1);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+}
 
 TEST(LocklessEntryTest, ColorFormatEntryMatchesItsTarget) {
     tessra::ColorFormat a{}, b{};
