@@ -72,6 +72,9 @@ constexpr int kRowFor() {
         return -1;
 }
 
+// The widest row (in 32-bit pixels) that the plain blit's vector rows prefetch ahead for.
+constexpr int32_t kPrefetchWidth = 32;
+
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
 void BlitNormal(const BlitJob& job, const Ctx& ctx) {
     // Local copies: the byte stores below could otherwise alias them, forcing reloads.
@@ -99,6 +102,10 @@ void BlitNormal(const BlitJob& job, const Ctx& ctx) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
         const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
         if constexpr (row >= 0) {
+            // Sprite-sized rows ask for the destination a few rows ahead, as the run-data path
+            // does; long rows are left to the hardware's own stream prefetch.
+            if (j.width <= kPrefetchWidth && y + kRunsPrefetchRows < j.height)
+                PrefetchRowAhead(drow, j.dstPitch, j.width);
             rowFn(drow, srow, j.width, j.key, c.p);
         } else if constexpr (row16 == kRow16Copy && !Tr) {
             std::memcpy(drow, srow, size_t(j.width) * 2);

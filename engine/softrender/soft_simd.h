@@ -367,6 +367,13 @@ using AlphaRunsFn = void (*)(const AlphaRunsJob& job);
 // loads would otherwise keep the processor from reaching them early.
 constexpr int32_t kRunsPrefetchRows = 4;
 
+// Asks for the ends of the 32-bit destination row kRunsPrefetchRows below drow.
+inline void PrefetchRowAhead(const uint8_t* drow, int32_t pitch, int32_t width) {
+    const uint8_t* ahead = drow + ptrdiff_t(kRunsPrefetchRows) * pitch;
+    __builtin_prefetch(ahead, 1);
+    __builtin_prefetch(ahead + 4 * (width - 1), 1);
+}
+
 // The loop over the runs, with Blend2 (dst, src, len, room) as code 2's blend.
 template <auto Blend2>
 inline void AlphaRunsLoop(const AlphaRunsJob& job) {
@@ -375,11 +382,7 @@ inline void AlphaRunsLoop(const AlphaRunsJob& job) {
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
         const uint8_t* srow = j.src + ptrdiff_t(y) * j.srcPitch;
-        if (y + kRunsPrefetchRows < j.height) {
-            const uint8_t* ahead = drow + ptrdiff_t(kRunsPrefetchRows) * j.dstPitch;
-            __builtin_prefetch(ahead, 1);
-            __builtin_prefetch(ahead + 4 * (j.width - 1), 1);
-        }
+        if (y + kRunsPrefetchRows < j.height) PrefetchRowAhead(drow, j.dstPitch, j.width);
         int32_t x = 0;
         while (run < j.runsEnd) {
             const uint32_t b = *run++;
