@@ -54,6 +54,7 @@ TEST(ArchiveBlocks, MatchCopyMatchesTheByteForm) {
     std::vector<uint32_t> distances;
     for (uint32_t d = 1; d <= 40; ++d) distances.push_back(d);
     for (uint32_t d : {63u, 64u, 100u, 255u, 256u, 257u, 1000u}) distances.push_back(d);
+    const std::vector<uint8_t> start = RandomBytes(kSize, rng);
     for (uint32_t distance : distances) {
         std::vector<uint32_t> lengths;
         for (uint32_t n = 4; n <= 70; ++n) lengths.push_back(n);
@@ -64,8 +65,7 @@ TEST(ArchiveBlocks, MatchCopyMatchesTheByteForm) {
                                     kSize - length - 1, kSize - length - 15};
             for (uint32_t at : ats) {
                 if (at < distance || at + length > kSize) continue;
-                std::vector<uint8_t> got = RandomBytes(kSize, rng);
-                std::vector<uint8_t> want = got;
+                std::vector<uint8_t> got = start, want = start;
                 CopyArchiveMatch(got.data(), at, distance, length, kSize);
                 CopyByteByByte(want.data(), at, distance, length);
                 // Bytes after the match may be scratch until the decoder writes them.
