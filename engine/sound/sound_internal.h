@@ -8,6 +8,7 @@
 #include "engine/base/handle.h"
 #include "engine/base/stream.h"
 #include "engine/base/strings.h"
+#include "platform/acm/acm.h"
 #include "platform/dsound/dsound.h"
 
 namespace tessra {
@@ -60,6 +61,39 @@ int LoadWholeStream(const StreamIo* stream, void** block, uint32_t* size);
 int OpenPcmWaveDecoder(SoundDecoder* decoder);
 int ReadPcmWaveDecoder(SoundDecoder* decoder);  // refill: 0, or -1 at the end of the data
 int SeekPcmWaveDecoder(SoundDecoder* decoder, uint32_t frame);
+
+// The compressed kinds' state: the whole source in memory, the stream that fills the decoder's
+// buffer and the one kept converting towards the loop start.
+struct AcmState {
+    uint8_t* sourceFormat;
+    plat::HACMSTREAM main;
+    plat::HACMSTREAM loop;
+    uint8_t* source;
+    uint32_t sourceSize;
+    uint32_t mainOffset;
+    int64_t totalFrames;  // MP3: counted at open; WAVE: -1
+    uint32_t loopOffset;
+    uint32_t loopDecoded;
+    uint8_t* scratch;
+    uint32_t sourceBlock;  // source bytes per block
+};
+
+// One MPEG audio frame header, as ParseMp3FrameHeader reads it.
+struct Mp3FrameInfo {
+    uint8_t layer;    // 0 Layer I, 1 Layer II, 2 Layer III
+    uint8_t version;  // 0 MPEG-1, 1 MPEG-2
+    uint8_t bitRateIndex;
+    uint8_t sampleRateIndex;
+    uint8_t padding;
+    uint8_t channels;
+    uint32_t sampleRate;
+    uint32_t bitRate;  // kbit/s
+    uint32_t frameLength;
+    uint32_t samplesPerFrame;
+};
+
+// 0, -1 for a reserved or invalid field (the free format included), -2 without a frame sync.
+int ParseMp3FrameHeader(const uint8_t* header, Mp3FrameInfo* info);
 
 int OpenAcmWaveDecoder(SoundDecoder* decoder);
 int OpenMp3Decoder(SoundDecoder* decoder);
