@@ -274,6 +274,7 @@ int StartEngineBody() {
     if (InitCom() == -1 || InitWindowSystem() == -1) goto failure;
     ClearHttpTransferTable();
     if (!set.skipInput && InitInput() == -1) goto failure;
+    SetMidiNotifyWindow(run.window);
     if (!set.skipSound) InitializeSound();
     if (!set.skipGraphics && StartDirectDrawWithFallback(run.window) < 0) goto failure;
     InitCharInput();

@@ -2,6 +2,8 @@
 // the steps the message pump and the window procedure run.
 #pragma once
 
+#include "platform/win/types.h"
+
 namespace tessra {
 
 int InitializeSound();   // result not tested by start-up
@@ -16,6 +18,8 @@ int SetLoopStartMs(int loopStartMs, int sound);
 int StoreSoundDataKeepMode(int mode);  // -1 outside 0..3
 int RefillAllStreamSounds();           // -1 when sound is not started
 int PollDirectMusicPlayStates();       // -1 when sound is not started
-int HandleMciMidiNotify();             // 0
+int HandleMciMidiNotify();
+// The window told when MIDI ends (the engine's main window); set before InitializeSound.
+void SetMidiNotifyWindow(plat::HWND window);  // 0
 
 }  // namespace tessra

@@ -91,6 +91,14 @@ SoundSystem& GetSoundSystem() {
 int InitializeSound() {
     SoundSystem& s = g_sound;
     if (s.device != nullptr) return -1;
+    if (s.musicMode == 1) {
+        // No DirectMusic loader can be made here: start as the older interface does.
+        AppendLog("DirectSound8 の初期化を行います\n"_sjis);
+        AppendLog("DirectMusicLoader8 オブジェクトの作成に失敗しました\n"_sjis);
+        AppendLog("前バージョンでの初期化処理に移ります\n"_sjis);
+        s.musicMode = 0;
+        return InitializeSound();
+    }
     AppendLog("DirectSound の初期化を行います\n"_sjis);
     AppendLog("DirectSound インターフェースの取得を行います....  "_sjis);
     plat::IDirectSound* device = nullptr;
@@ -144,6 +152,7 @@ int InitializeSound() {
 int TerminateSound() {
     SoundSystem& s = g_sound;
     if (s.device == nullptr) return -1;
+    FinishSoundCaptureFile();
     DeleteAllSounds();
     DeleteAllMidi();
     DeleteMciTempFile();

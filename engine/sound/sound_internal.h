@@ -237,9 +237,30 @@ uint32_t GetStreamSoundTotalFrames(const SoundRecord* record);
 // play in its ring), else 0.
 int ReleaseStreamSound(int32_t handle, SoundRecord* record);
 
-// --- MIDI --------------------------------------------------------------------------------------
+// --- MIDI and the current music -----------------------------------------------------------------
 
+inline constexpr int32_t kMaxMidi = 256;
+
+struct MidiRecord {
+    int32_t check;
+    int32_t playing;
+    int32_t started;
+    void* data;
+    uint32_t size;
+    void* segment;  // a DirectMusic segment; none here
+};
+
+MidiRecord* FindMidi(int32_t handle);
+// The MIDI player: a Standard MIDI File read through the file layer into a MIDI handle, played
+// through an MCI sequencer from a temporary file with the end-of-play notification (replayed on
+// it when `loop`), and made the current music.
+int LoadMidiFile(const char* fileName);
+int PlayMidiHandle(int32_t handle, int loop);
+int GetMidiPlayState(int32_t handle);
+int StopMidi(int32_t handle);
+int DeleteMidi(int32_t handle);
 int DeleteAllMidi();
 int DeleteMciTempFile();
+int FinishSoundCaptureFile();
 
 }  // namespace tessra
