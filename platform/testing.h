@@ -8,6 +8,10 @@
 
 #include "platform/win/types.h"
 
+namespace plat {
+struct Direct3DProfile;
+}
+
 namespace plat::testing {
 
 // Puts every control of this header back to its default (real clocks, no injected failures,
@@ -129,6 +133,20 @@ struct PresentedPicture {
 PresentedPicture LastPresentedPicture();
 // Whether a full-screen cooperative level switched the presenter to full screen.
 bool PresenterFullScreen();
+
+// --- Direct3D ----------------------------------------------------------------------------------
+// What enumeration and device creation report, in place of DefaultDirect3DProfile().
+void SetDirect3DProfile(const Direct3DProfile& profile);
+// While on, every call of the Direct3D object and its devices adds a line to the call log:
+// the method's name and its arguments, as "SetRenderState(27, 1)".
+void RecordDirect3DCalls(bool record);
+std::vector<std::string> Direct3DCallLog();
+void ClearDirect3DCallLog();
+// The n-th call (1 for the next, counted from now) of the named method ("DrawPrimitive",
+// "QueryInterface", ...) returns the result without doing anything else.
+void InjectDirect3DResult(const char* method, int nth, int32_t result);
+// Devices that only record and answer: draws reach no pixels.
+void SetDirect3DStandAlone(bool standAlone);
 
 // --- Sound output ------------------------------------------------------------------------------
 // The mixer without an audio device or thread: the device opens no SDL audio, and the test mixes

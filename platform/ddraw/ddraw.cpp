@@ -3,6 +3,7 @@
 #include "platform/ddraw/ddraw.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,8 +14,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "platform/d3d7/d3d7.h"
 #include "platform/ddraw/display.h"
 #include "platform/testing.h"
+#include "platform/win/debug_output.h"
 #include "platform/win/time.h"
 #include "platform/win/window.h"
 
@@ -259,6 +262,19 @@ ULONG DirectDrawSurface::Release() {
     return 0;
 }
 
+HRESULT DirectDrawSurface::RefuseInScene(const char* call) const {
+    if (sceneUses_ == 0) return DD_OK;
+    // Drawing between BeginScene and EndScene still targets this memory: a caller that touches
+    // it here has missed an EndScene, which must not pass unnoticed.
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "DirectDrawSurface::%s refused: the surface is in use by an open 3-D scene\n",
+                  call);
+    OutputDebugStringA(text);
+    std::fputs(text, stderr);
+    return DDERR_SURFACEBUSY;
+}
+
 HRESULT DirectDrawSurface::CheckUsable() const {
     if (lost_) return DDERR_SURFACELOST;
     if (locked_ || dcOut_) return DDERR_SURFACEBUSY;
@@ -274,6 +290,7 @@ HRESULT DirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC2* desc, DWORD fl
     desc->lpSurface = nullptr;
     if (lost_) return DDERR_SURFACELOST;
     if (locked_ || dcOut_) return DDERR_SURFACEBUSY;
+    if (DDFailed(RefuseInScene("Lock"))) return DDERR_SURFACEBUSY;
     const RECT whole{0, 0, width_, height_};
     const RECT r = rect != nullptr ? *rect : whole;
     if (!InsideSurface(r, width_, height_)) return DDERR_INVALIDRECT;
@@ -305,6 +322,8 @@ HRESULT DirectDrawSurface::Blt(const RECT* destRect, DirectDrawSurface* source,
                                const RECT* sourceRect, DWORD flags, const DDBLTFX* fx) {
     HRESULT usable = CheckUsable();
     if (DDFailed(usable)) return usable;
+    if (DDFailed(RefuseInScene("Blt"))) return DDERR_SURFACEBUSY;
+    if (source != nullptr && DDFailed(source->RefuseInScene("Blt"))) return DDERR_SURFACEBUSY;
     const RECT whole{0, 0, width_, height_};
     RECT d = destRect != nullptr ? *destRect : whole;
     if (d.left >= d.right || d.top >= d.bottom) return DDERR_INVALIDRECT;
@@ -399,6 +418,9 @@ HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, DirectDrawSurface* source,
     if (source == nullptr) return DDERR_INVALIDPARAMS;
     HRESULT usable = CheckUsable();
     if (DDFailed(usable)) return usable;
+    if (DDFailed(RefuseInScene("BltFast")) || DDFailed(source->RefuseInScene("BltFast"))) {
+        return DDERR_SURFACEBUSY;
+    }
     if (source != this) {
         usable = source->CheckUsable();
         if (DDFailed(usable)) return usable;
@@ -627,6 +649,7 @@ HRESULT DirectDrawSurface::GetDC(HDC* dc) {
     if (lost_) return DDERR_SURFACELOST;
     if (dcOut_) return DDERR_DCALREADYCREATED;
     if (locked_) return DDERR_SURFACEBUSY;
+    if (DDFailed(RefuseInScene("GetDC"))) return DDERR_SURFACEBUSY;
     if ((format_.flags & DDPF_RGB) == 0) return DDERR_UNSUPPORTED;
     dcOut_ = true;
     *dc = reinterpret_cast<HDC>(reinterpret_cast<uintptr_t>(this) | 2u);
@@ -981,6 +1004,10 @@ HRESULT DirectDraw::GetAvailableVidMem(const DDSCAPS2*, DWORD* total, DWORD* fre
     if (free != nullptr)
         *free = used >= kVideoMemoryTotal ? 0 : static_cast<DWORD>(kVideoMemoryTotal - used);
     return DD_OK;
+}
+
+HRESULT DirectDraw::QueryInterface(const GUID& iid, void** out) {
+    return QueryDirect3D(this, iid, out);
 }
 
 HRESULT DirectDraw::FlipToGDISurface() {

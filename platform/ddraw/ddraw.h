@@ -341,6 +341,15 @@ public:
     bool Lost() const { return lost_; }
     DirectDraw* Owner() const { return owner_; }
 
+    // The Direct3D device marks its render target and bound textures while a scene is open:
+    // a marked surface refuses Lock, Blt, BltFast and GetDC with DDERR_SURFACEBUSY and says so
+    // on the debug output and standard error.
+    void AddSceneUse() { ++sceneUses_; }
+    void DropSceneUse() {
+        if (sceneUses_ > 0) --sceneUses_;
+    }
+    bool InScene() const { return sceneUses_ > 0; }
+
     // Marks the surface lost (a test hook and the full-screen focus loss use it).
     void MarkLost() { lost_ = true; }
 
@@ -349,6 +358,7 @@ private:
     DirectDrawSurface() = default;
     ~DirectDrawSurface();
     HRESULT CheckUsable() const;
+    HRESULT RefuseInScene(const char* call) const;
     bool IsPrimary() const { return (caps_.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0; }
     void Changed();  // the primary's picture changed: present it
 
@@ -365,6 +375,7 @@ private:
     bool lockWrites_ = false;
     bool dcOut_ = false;
     bool lost_ = false;
+    int sceneUses_ = 0;
     bool hasSourceKey_ = false;
     bool hasDestKey_ = false;
     DDCOLORKEY sourceKey_{};
@@ -417,6 +428,8 @@ public:
     HRESULT GetDeviceIdentifier(DDDEVICEIDENTIFIER2* id, DWORD flags) const;
     HRESULT GetAvailableVidMem(const DDSCAPS2* caps, DWORD* total, DWORD* free) const;
     HRESULT FlipToGDISurface();
+    // IID_IDirect3D7 gives the Direct3D object (platform/d3d7/d3d7.h); others E_NOINTERFACE.
+    HRESULT QueryInterface(const GUID& iid, void** out);
 
     // The retrace clock: periods of 16,667 us with the blank at the end of each.
     HRESULT GetVerticalBlankStatus(BOOL* inBlank) const;

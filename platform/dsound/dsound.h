@@ -47,13 +47,6 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
-struct GUID {
-    uint32_t data1;
-    uint16_t data2;
-    uint16_t data3;
-    uint8_t data4[8];
-};
-
 // Buffer description flags.
 constexpr DWORD DSBCAPS_PRIMARYBUFFER = 0x1;
 constexpr DWORD DSBCAPS_STATIC = 0x2;

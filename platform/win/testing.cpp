@@ -2,6 +2,7 @@
 #include <cctype>
 #include <string>
 
+#include "platform/d3d7/internal.h"
 #include "platform/ddraw/display.h"
 #include "platform/testing.h"
 #include "platform/win/internal.h"
@@ -19,6 +20,7 @@ void Reset() {
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();
+    detail::ResetDirect3DControls();
 }
 
 }  // namespace testing

@@ -1,0 +1,763 @@
+// The device's rasteriser: primitive assembly, coverage (top-left rule for triangles, diamond
+// exit for lines), the texture-stage cascade, colour key, alpha test, blending and the pixel
+// write, on DirectDrawSurface memory. Common state combinations take specialised spans that
+// give the same bits as the general path.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/d3d7/internal.h"
+
+namespace plat::detail {
+namespace {
+
+bool g_fastSpans = true;
+
+constexpr int kMaxSets = 8;
+constexpr int kAttrDiffuse = 0;   // r, g, b, a
+constexpr int kAttrSpecular = 4;  // r, g, b, a
+constexpr int kAttrTex = 8;       // u, v per set
+constexpr int kAttrCount = kAttrTex + 2 * kMaxSets;
+
+struct Vtx {
+    float x;
+    float y;
+    float a[kAttrCount];
+};
+
+// A pixel format read and written through 8-bit channels; 16-bit formats keep a table of
+// their widened values.
+struct PixelCodec {
+    ChannelMask r, g, b, a;
+    int bytes = 0;
+    bool hasAlpha = false;
+    const uint32_t* wide = nullptr;  // 16-bit: raw value -> 0xAARRGGBB
+
+    uint32_t Decode(uint32_t raw) const {
+        if (wide != nullptr) return wide[raw & 0xFFFF];
+        const uint32_t alpha = hasAlpha ? ChannelTo8(raw, a) : 255u;
+        return (alpha << 24) | (ChannelTo8(raw, r) << 16) | (ChannelTo8(raw, g) << 8) |
+               ChannelTo8(raw, b);
+    }
+    uint32_t Encode(int cr, int cg, int cb, int ca) const {
+        uint32_t v = ChannelFrom8(static_cast<uint32_t>(cr), r) |
+                     ChannelFrom8(static_cast<uint32_t>(cg), g) |
+                     ChannelFrom8(static_cast<uint32_t>(cb), b);
+        if (hasAlpha) v |= ChannelFrom8(static_cast<uint32_t>(ca), a);
+        return v;
+    }
+};
+
+struct WideTable {
+    DDPixelFormat format;
+    std::unique_ptr<uint32_t[]> values;
+};
+
+std::mutex g_tableMutex;
+std::vector<WideTable> g_tables;
+
+PixelCodec MakeCodec(const DDPixelFormat& f) {
+    PixelCodec c;
+    c.r = DescribeChannel(f.redMask);
+    c.g = DescribeChannel(f.greenMask);
+    c.b = DescribeChannel(f.blueMask);
+    c.hasAlpha = (f.flags & DDPF_ALPHAPIXELS) != 0 && f.alphaMask != 0;
+    c.a = DescribeChannel(c.hasAlpha ? f.alphaMask : 0);
+    c.bytes = static_cast<int>((f.rgbBitCount + 7) / 8);
+    if (c.bytes == 2) {
+        std::lock_guard<std::mutex> lock(g_tableMutex);
+        for (const WideTable& t : g_tables) {
+            if (SamePixelFormat(t.format, f)) c.wide = t.values.get();
+        }
+        if (c.wide == nullptr) {
+            WideTable t{f, std::make_unique<uint32_t[]>(65536)};
+            for (uint32_t v = 0; v < 65536; ++v) t.values[v] = c.Decode(v);
+            c.wide = t.values.get();
+            g_tables.push_back(std::move(t));
+        }
+    }
+    return c;
+}
+
+inline int ToByte(float v) {
+    const int i = static_cast<int>(v + 0.5f);
+    return i < 0 ? 0 : (i > 255 ? 255 : i);
+}
+
+inline int Mul(int a, int b) {
+    return (a * b + 127) / 255;
+}
+
+inline int Sat(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+struct Stage {
+    DWORD cop, ca1, ca2, aop, aa1, aa2;
+    const DirectDrawSurface* tex;
+    PixelCodec codec;
+    int set;
+    bool linear;
+    bool keyed;  // colour keying applies to this stage's texture
+    uint32_t keyLow, keyHigh;
+};
+
+struct Pipe {
+    int stages = 0;
+    Stage st[kStageCount];
+    bool flat = false;
+    bool alphaTest = false;
+    DWORD alphaFunc = D3DCMP_ALWAYS;
+    int alphaRef = 0;
+    bool blend = false;
+    DWORD srcBlend = D3DBLEND_ONE;
+    DWORD destBlend = D3DBLEND_ZERO;
+    int tfactor[4] = {};
+    PixelCodec target;
+    uint8_t* bits = nullptr;
+    int32_t pitch = 0;
+    int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
+    int attrs[kAttrCount];  // the attributes the pixels read
+    int attrCount = 0;
+    int fast = 0;  // 0: general path; else the kind of specialised span
+};
+
+// --- Pixel pipeline ----------------------------------------------------------------------------
+
+inline int Op(DWORD op, int a, int b) {
+    switch (op) {
+        case D3DTOP_SELECTARG1:
+            return a;
+        case D3DTOP_SELECTARG2:
+            return b;
+        case D3DTOP_MODULATE:
+            return Mul(a, b);
+        case D3DTOP_MODULATE2X:
+            return std::min(255, 2 * Mul(a, b));
+        case D3DTOP_MODULATE4X:
+            return std::min(255, 4 * Mul(a, b));
+        case D3DTOP_ADD:
+            return std::min(255, a + b);
+        case D3DTOP_ADDSIGNED:
+            return Sat(a + b - 128);
+        case D3DTOP_ADDSIGNED2X:
+            return Sat((a + b - 128) * 2);
+        case D3DTOP_SUBTRACT:
+            return std::max(0, a - b);
+        default:
+            return a;
+    }
+}
+
+inline void Unpack(uint32_t argb, int out[4]) {
+    out[0] = static_cast<int>((argb >> 16) & 0xFF);
+    out[1] = static_cast<int>((argb >> 8) & 0xFF);
+    out[2] = static_cast<int>(argb & 0xFF);
+    out[3] = static_cast<int>(argb >> 24);
+}
+
+inline uint32_t ReadTexel(const Stage& s, int x, int y) {
+    const DirectDrawSurface* t = s.tex;
+    const uint8_t* p = t->Bits() + static_cast<int64_t>(y) * t->Pitch() + x * s.codec.bytes;
+    return s.codec.bytes == 2 ? static_cast<uint32_t>(p[0] | (p[1] << 8))
+                              : ReadPixelBytes(p, s.codec.bytes);
+}
+
+inline bool KeyMatch(const Stage& s, uint32_t raw) {
+    return s.keyed && raw >= s.keyLow && raw <= s.keyHigh;
+}
+
+inline int ClampIndex(int i, int n) {
+    return i < 0 ? 0 : (i >= n ? n - 1 : i);
+}
+
+// Point sampling: the texel whose area holds (u, v), clamped to the texture.
+inline int PointIndex(float u, int n) {
+    return ClampIndex(static_cast<int>(std::floor(u * static_cast<float>(n))), n);
+}
+
+// Samples a stage's texture; false when the pixel is keyed out.
+bool Sample(const Stage& s, float u, float v, int out[4]) {
+    const int w = s.tex->Width();
+    const int h = s.tex->Height();
+    const uint32_t nearest = ReadTexel(s, PointIndex(u, w), PointIndex(v, h));
+    if (KeyMatch(s, nearest)) return false;
+    if (!s.linear) {
+        Unpack(s.codec.Decode(nearest), out);
+        return true;
+    }
+    const float fu = u * static_cast<float>(w) - 0.5f;
+    const float fv = v * static_cast<float>(h) - 0.5f;
+    const float bu = std::floor(fu);
+    const float bv = std::floor(fv);
+    const int wx = static_cast<int>((fu - bu) * 256.0f);
+    const int wy = static_cast<int>((fv - bv) * 256.0f);
+    const int x0 = ClampIndex(static_cast<int>(bu), w),
+              x1 = ClampIndex(static_cast<int>(bu) + 1, w);
+    const int y0 = ClampIndex(static_cast<int>(bv), h),
+              y1 = ClampIndex(static_cast<int>(bv) + 1, h);
+    const int xs[4] = {x0, x1, x0, x1};
+    const int ys[4] = {y0, y0, y1, y1};
+    const int weights[4] = {(256 - wx) * (256 - wy), wx * (256 - wy), (256 - wx) * wy, wx * wy};
+    int sum[4] = {0, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+        const uint32_t raw = ReadTexel(s, xs[k], ys[k]);
+        if (KeyMatch(s, raw)) continue;  // transparent black
+        int c[4];
+        Unpack(s.codec.Decode(raw), c);
+        for (int i = 0; i < 4; ++i) sum[i] += c[i] * weights[k];
+    }
+    for (int i = 0; i < 4; ++i) out[i] = (sum[i] + 32768) >> 16;
+    return true;
+}
+
+inline int Arg(DWORD arg, int channel, const int diffuse[4], const int current[4],
+               const int texel[4], const int specular[4], const int tfactor[4]) {
+    const int* src;
+    switch (arg & D3DTA_SELECTMASK) {
+        case D3DTA_DIFFUSE:
+            src = diffuse;
+            break;
+        case D3DTA_TEXTURE:
+            src = texel;
+            break;
+        case D3DTA_TFACTOR:
+            src = tfactor;
+            break;
+        case D3DTA_SPECULAR:
+            src = specular;
+            break;
+        default:
+            src = current;
+            break;
+    }
+    int v = (arg & D3DTA_ALPHAREPLICATE) != 0 ? src[3] : src[channel];
+    if ((arg & D3DTA_COMPLEMENT) != 0) v = 255 - v;
+    return v;
+}
+
+inline bool AlphaPasses(DWORD func, int alpha, int ref) {
+    switch (func) {
+        case D3DCMP_NEVER:
+            return false;
+        case D3DCMP_LESS:
+            return alpha < ref;
+        case D3DCMP_EQUAL:
+            return alpha == ref;
+        case D3DCMP_LESSEQUAL:
+            return alpha <= ref;
+        case D3DCMP_GREATER:
+            return alpha > ref;
+        case D3DCMP_NOTEQUAL:
+            return alpha != ref;
+        case D3DCMP_GREATEREQUAL:
+            return alpha >= ref;
+        default:  // ALWAYS, and 0 as ALWAYS
+            return true;
+    }
+}
+
+// The colour of one pixel from the attributes; false when it is not drawn.
+bool Shade(const Pipe& p, const float* a, int out[4]) {
+    int diffuse[4], specular[4];
+    for (int i = 0; i < 4; ++i) {
+        diffuse[i] = ToByte(a[kAttrDiffuse + i]);
+        specular[i] = ToByte(a[kAttrSpecular + i]);
+    }
+    int current[4] = {diffuse[0], diffuse[1], diffuse[2], diffuse[3]};
+    for (int s = 0; s < p.stages; ++s) {
+        const Stage& st = p.st[s];
+        int texel[4];
+        if (st.tex != nullptr) {
+            if (!Sample(st, a[kAttrTex + 2 * st.set], a[kAttrTex + 2 * st.set + 1], texel)) {
+                return false;
+            }
+        } else {
+            // A stage without a texture passes the current colour for TEXTURE.
+            std::memcpy(texel, current, sizeof texel);
+        }
+        int next[4];
+        for (int c = 0; c < 3; ++c) {
+            next[c] = Op(st.cop, Arg(st.ca1, c, diffuse, current, texel, specular, p.tfactor),
+                         Arg(st.ca2, c, diffuse, current, texel, specular, p.tfactor));
+        }
+        next[3] = st.aop == D3DTOP_DISABLE
+                      ? current[3]
+                      : Op(st.aop, Arg(st.aa1, 3, diffuse, current, texel, specular, p.tfactor),
+                           Arg(st.aa2, 3, diffuse, current, texel, specular, p.tfactor));
+        std::memcpy(current, next, sizeof current);
+    }
+    if (p.alphaTest && !AlphaPasses(p.alphaFunc, current[3], p.alphaRef)) return false;
+    std::memcpy(out, current, sizeof current);
+    return true;
+}
+
+inline int Factor(DWORD f, int c, const int src[4], const int dst[4]) {
+    switch (f) {
+        case D3DBLEND_ZERO:
+            return 0;
+        case D3DBLEND_SRCCOLOR:
+            return src[c];
+        case D3DBLEND_INVSRCCOLOR:
+            return 255 - src[c];
+        case D3DBLEND_SRCALPHA:
+            return src[3];
+        case D3DBLEND_INVSRCALPHA:
+            return 255 - src[3];
+        case D3DBLEND_DESTALPHA:
+            return dst[3];
+        case D3DBLEND_INVDESTALPHA:
+            return 255 - dst[3];
+        case D3DBLEND_DESTCOLOR:
+            return dst[c];
+        case D3DBLEND_INVDESTCOLOR:
+            return 255 - dst[c];
+        default:  // ONE (the source factor's 0 too); a destination 0 arrives as ZERO
+            return 255;
+    }
+}
+
+inline uint8_t* PixelAt(const Pipe& p, int x, int y) {
+    return p.bits + static_cast<int64_t>(y) * p.pitch + x * p.target.bytes;
+}
+
+inline uint32_t ReadTarget(const Pipe& p, const uint8_t* d) {
+    return p.target.bytes == 2 ? static_cast<uint32_t>(d[0] | (d[1] << 8))
+                               : ReadPixelBytes(d, p.target.bytes);
+}
+
+inline void WriteTarget(const Pipe& p, uint8_t* d, uint32_t v) {
+    if (p.target.bytes == 2) {
+        d[0] = static_cast<uint8_t>(v);
+        d[1] = static_cast<uint8_t>(v >> 8);
+    } else {
+        WritePixelBytes(d, p.target.bytes, v);
+    }
+}
+
+void BlendWrite(const Pipe& p, uint8_t* d, const int src[4]) {
+    if (!p.blend) {
+        WriteTarget(p, d, p.target.Encode(src[0], src[1], src[2], src[3]));
+        return;
+    }
+    int dst[4];
+    Unpack(p.target.Decode(ReadTarget(p, d)), dst);
+    int out[4];
+    for (int c = 0; c < 4; ++c) {
+        out[c] = std::min(255, Mul(src[c], Factor(p.srcBlend, c, src, dst)) +
+                                   Mul(dst[c], Factor(p.destBlend, c, src, dst)));
+    }
+    WriteTarget(p, d, p.target.Encode(out[0], out[1], out[2], out[3]));
+}
+
+void Plot(const Pipe& p, int x, int y, const float* a) {
+    if (x < p.clipX0 || x >= p.clipX1 || y < p.clipY0 || y >= p.clipY1) return;
+    int c[4];
+    if (Shade(p, a, c)) BlendWrite(p, PixelAt(p, x, y), c);
+}
+
+// --- Spans -------------------------------------------------------------------------------------
+
+// General span: every attribute the pixels read, at x = x0 + i, is base + gradient x i.
+void GeneralSpan(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    float a[kAttrCount] = {};
+    for (int k = 0; k < kAttrCount; ++k) a[k] = base[k];
+    uint8_t* d = PixelAt(p, x0, y);
+    for (int i = 0; i < n; ++i, d += p.target.bytes) {
+        const float fi = static_cast<float>(i);
+        for (int j = 0; j < p.attrCount; ++j) {
+            const int k = p.attrs[j];
+            a[k] = base[k] + grad[k] * fi;
+        }
+        int c[4];
+        if (Shade(p, a, c)) BlendWrite(p, d, c);
+    }
+}
+
+enum FastKind {
+    kFastNone = 0,
+    kFastCopy,      // colour and alpha from the texture or the diffuse, no blend
+    kFastAlpha,     // SRCALPHA, INVSRCALPHA
+    kFastAdd,       // ONE, ONE
+    kFastAlphaAdd,  // SRCALPHA, ONE
+};
+
+// One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
+// choices made once per draw.
+void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    const Stage& st = p.st[0];
+    const int tu = kAttrTex + 2 * st.set;
+    const int w = st.tex->Width();
+    const int h = st.tex->Height();
+    const bool modColour = st.cop == D3DTOP_MODULATE;
+    const DWORD aop = st.aop;
+    const bool alphaFromDiffuse = aop == D3DTOP_SELECTARG2;
+    const bool modAlpha = aop == D3DTOP_MODULATE;
+    const bool needDiffuse = modColour || alphaFromDiffuse || modAlpha;
+    const bool gouraud = !p.flat;
+    int diffuse[4] = {ToByte(base[0]), ToByte(base[1]), ToByte(base[2]), ToByte(base[3])};
+    uint8_t* d = PixelAt(p, x0, y);
+    const int bytes = p.target.bytes;
+    for (int i = 0; i < n; ++i, d += bytes) {
+        const float fi = static_cast<float>(i);
+        const float u = base[tu] + grad[tu] * fi;
+        const float v = base[tu + 1] + grad[tu + 1] * fi;
+        const uint32_t raw = ReadTexel(st, PointIndex(u, w), PointIndex(v, h));
+        if (KeyMatch(st, raw)) continue;
+        int c[4];
+        Unpack(st.codec.Decode(raw), c);
+        if (needDiffuse && gouraud) {
+            for (int k = 0; k < 4; ++k) diffuse[k] = ToByte(base[k] + grad[k] * fi);
+        }
+        if (modColour) {
+            for (int k = 0; k < 3; ++k) c[k] = Mul(c[k], diffuse[k]);
+        }
+        if (alphaFromDiffuse) {
+            c[3] = diffuse[3];
+        } else if (modAlpha) {
+            c[3] = Mul(c[3], diffuse[3]);
+        }
+        if (p.alphaTest && !AlphaPasses(p.alphaFunc, c[3], p.alphaRef)) continue;
+        if (p.fast == kFastCopy) {
+            WriteTarget(p, d, p.target.Encode(c[0], c[1], c[2], c[3]));
+            continue;
+        }
+        int dst[4];
+        Unpack(p.target.Decode(ReadTarget(p, d)), dst);
+        int out[4];
+        switch (p.fast) {
+            case kFastAlpha:
+                for (int k = 0; k < 4; ++k) {
+                    out[k] = std::min(255, Mul(c[k], c[3]) + Mul(dst[k], 255 - c[3]));
+                }
+                break;
+            case kFastAdd:
+                for (int k = 0; k < 4; ++k) out[k] = std::min(255, c[k] + dst[k]);
+                break;
+            default:  // kFastAlphaAdd
+                for (int k = 0; k < 4; ++k) out[k] = std::min(255, Mul(c[k], c[3]) + dst[k]);
+                break;
+        }
+        WriteTarget(p, d, p.target.Encode(out[0], out[1], out[2], out[3]));
+    }
+}
+
+void Span(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    if (p.fast != kFastNone) {
+        FastSpan(p, y, x0, n, base, grad);
+    } else {
+        GeneralSpan(p, y, x0, n, base, grad);
+    }
+}
+
+// --- Primitives --------------------------------------------------------------------------------
+
+int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+int64_t CeilDiv(int64_t a, int64_t b) {  // b > 0
+    return -FloorDiv(-a, b);
+}
+
+float Clamp(float v) {
+    return std::isnan(v) ? 0.0f : std::clamp(v, -65536.0f, 65536.0f);
+}
+
+void Triangle(const Pipe& p, const Vtx* v0, const Vtx* v1, const Vtx* v2, const Vtx& flatV) {
+    constexpr int64_t kSub = 256;  // sub-pixel steps
+    int64_t X[3], Y[3];
+    const Vtx* v[3] = {v0, v1, v2};
+    for (int i = 0; i < 3; ++i) {
+        X[i] = std::llround(static_cast<double>(Clamp(v[i]->x)) * kSub);
+        Y[i] = std::llround(static_cast<double>(Clamp(v[i]->y)) * kSub);
+    }
+    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    if (area == 0) return;
+    if (area < 0) {
+        std::swap(X[1], X[2]);
+        std::swap(Y[1], Y[2]);
+        std::swap(v[1], v[2]);
+    }
+    // Attribute planes over the vertices' own positions.
+    const float ax = v[0]->x, ay = v[0]->y;
+    const float e1x = v[1]->x - ax, e1y = v[1]->y - ay;
+    const float e2x = v[2]->x - ax, e2y = v[2]->y - ay;
+    const float det = e1x * e2y - e2x * e1y;
+    if (det == 0.0f || !std::isfinite(det)) return;
+    float a0[kAttrCount] = {}, dadx[kAttrCount] = {}, dady[kAttrCount] = {};
+    for (int j = 0; j < p.attrCount; ++j) {
+        const int k = p.attrs[j];
+        if (p.flat && k < kAttrTex) {
+            a0[k] = flatV.a[k];
+            continue;
+        }
+        const float d1 = v[1]->a[k] - v[0]->a[k];
+        const float d2 = v[2]->a[k] - v[0]->a[k];
+        a0[k] = v[0]->a[k];
+        dadx[k] = (d1 * e2y - d2 * e1y) / det;
+        dady[k] = (d2 * e1x - d1 * e2x) / det;
+    }
+    const int64_t minY = std::min({Y[0], Y[1], Y[2]});
+    const int64_t maxY = std::max({Y[0], Y[1], Y[2]});
+    const int yStart = static_cast<int>(std::max<int64_t>(p.clipY0, CeilDiv(minY, kSub)));
+    const int yEnd = static_cast<int>(std::min<int64_t>(p.clipY1 - 1, FloorDiv(maxY, kSub)));
+    struct Edge {
+        int64_t A, dx, dy, ax, ay, t;
+    } edges[3];
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        Edge& e = edges[i];
+        e.dx = X[j] - X[i];
+        e.dy = Y[j] - Y[i];
+        e.ax = X[i];
+        e.ay = Y[i];
+        e.A = -e.dy * kSub;
+        const bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
+        e.t = topLeft ? 0 : 1;
+    }
+    float base[kAttrCount] = {};
+    for (int y = yStart; y <= yEnd; ++y) {
+        const int64_t py = static_cast<int64_t>(y) * kSub;
+        int64_t lo = p.clipX0, hi = p.clipX1 - 1;
+        for (const Edge& e : edges) {
+            // E(x) = A x + B must reach t.
+            const int64_t B = e.dx * (py - e.ay) + e.dy * e.ax;
+            if (e.A > 0) {
+                lo = std::max(lo, CeilDiv(e.t - B, e.A));
+            } else if (e.A < 0) {
+                hi = std::min(hi, FloorDiv(B - e.t, -e.A));
+            } else if (B < e.t) {
+                lo = hi + 1;
+            }
+        }
+        if (lo > hi) continue;
+        const float fx = static_cast<float>(lo) - ax;
+        const float fy = static_cast<float>(y) - ay;
+        for (int j = 0; j < p.attrCount; ++j) {
+            const int k = p.attrs[j];
+            base[k] = a0[k] + dadx[k] * fx + dady[k] * fy;
+        }
+        Span(p, y, static_cast<int>(lo), static_cast<int>(hi - lo + 1), base, dadx);
+    }
+}
+
+// Steps along the major axis; the pixel whose diamond holds the end is left out.
+void Line(const Pipe& p, const Vtx& a, const Vtx& b) {
+    const float dx = b.x - a.x, dy = b.y - a.y;
+    if (dx == 0.0f && dy == 0.0f) return;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const float start = Clamp(xMajor ? a.x : a.y), end = Clamp(xMajor ? b.x : b.y);
+    const float span = xMajor ? dx : dy;
+    int first, last, step;
+    if (end > start) {
+        first = static_cast<int>(std::ceil(start - 0.5f));
+        last = static_cast<int>(std::ceil(end - 0.5f)) - 1;
+        step = 1;
+    } else {
+        first = static_cast<int>(std::floor(start + 0.5f));
+        last = static_cast<int>(std::floor(end + 0.5f)) + 1;
+        step = -1;
+    }
+    float attr[kAttrCount] = {};
+    for (int c = first; step > 0 ? c <= last : c >= last; c += step) {
+        const float t = (static_cast<float>(c) - (xMajor ? a.x : a.y)) / span;
+        const float minor = xMajor ? a.y + t * dy : a.x + t * dx;
+        const int m = static_cast<int>(std::floor(minor + 0.5f));
+        for (int j = 0; j < p.attrCount; ++j) {
+            const int k = p.attrs[j];
+            attr[k] = (p.flat && k < kAttrTex) ? a.a[k] : a.a[k] + (b.a[k] - a.a[k]) * t;
+        }
+        if (xMajor) {
+            Plot(p, c, m, attr);
+        } else {
+            Plot(p, m, c, attr);
+        }
+    }
+}
+
+void Point(const Pipe& p, const Vtx& a) {
+    Plot(p, static_cast<int>(std::floor(Clamp(a.x) + 0.5f)),
+         static_cast<int>(std::floor(Clamp(a.y) + 0.5f)), a.a);
+}
+
+// --- Set-up ------------------------------------------------------------------------------------
+
+struct Layout {
+    DWORD size = 0;
+    bool diffuse = false;
+    bool specular = false;
+    int sets = 0;
+};
+
+Layout LayoutOf(DWORD fvf) {
+    Layout l;
+    const DWORD known = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | 0xF00u;
+    if ((fvf & 0xE) != D3DFVF_XYZRHW || (fvf & ~known) != 0) return l;
+    l.sets = static_cast<int>((fvf >> D3DFVF_TEXCOUNT_SHIFT) & 0xF);
+    if (l.sets > kMaxSets) return l;
+    l.diffuse = (fvf & D3DFVF_DIFFUSE) != 0;
+    l.specular = (fvf & D3DFVF_SPECULAR) != 0;
+    l.size = 16 + (l.diffuse ? 4 : 0) + (l.specular ? 4 : 0) + 8 * static_cast<DWORD>(l.sets);
+    return l;
+}
+
+void Decode(const Layout& l, const uint8_t* src, Vtx* out) {
+    float xyz[2];
+    std::memcpy(xyz, src, sizeof xyz);
+    out->x = xyz[0];
+    out->y = xyz[1];
+    size_t at = 16;
+    uint32_t diffuse = 0xFFFFFFFFu, specular = 0;
+    if (l.diffuse) {
+        std::memcpy(&diffuse, src + at, 4);
+        at += 4;
+    }
+    if (l.specular) {
+        std::memcpy(&specular, src + at, 4);
+        at += 4;
+    }
+    const uint32_t colours[2] = {diffuse, specular};
+    for (int c = 0; c < 2; ++c) {
+        float* a = out->a + 4 * c;
+        a[0] = static_cast<float>((colours[c] >> 16) & 0xFF);
+        a[1] = static_cast<float>((colours[c] >> 8) & 0xFF);
+        a[2] = static_cast<float>(colours[c] & 0xFF);
+        a[3] = static_cast<float>(colours[c] >> 24);
+    }
+    for (int s = 0; s < kMaxSets; ++s) {
+        float uv[2] = {0.0f, 0.0f};
+        if (s < l.sets) std::memcpy(uv, src + at + 8 * s, sizeof uv);
+        out->a[kAttrTex + 2 * s] = uv[0];
+        out->a[kAttrTex + 2 * s + 1] = uv[1];
+    }
+}
+
+void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
+    const DWORD* rs = s.renderStates;
+    DirectDrawSurface* target = s.target;
+    p.target = MakeCodec(target->Format());
+    p.bits = target->Bits();
+    p.pitch = target->Pitch();
+    const int64_t vx = s.viewport.dwX, vy = s.viewport.dwY;
+    p.clipX0 = static_cast<int>(std::min<int64_t>(vx, target->Width()));
+    p.clipY0 = static_cast<int>(std::min<int64_t>(vy, target->Height()));
+    p.clipX1 = static_cast<int>(std::min<int64_t>(vx + s.viewport.dwWidth, target->Width()));
+    p.clipY1 = static_cast<int>(std::min<int64_t>(vy + s.viewport.dwHeight, target->Height()));
+    p.flat = rs[D3DRENDERSTATE_SHADEMODE] == D3DSHADE_FLAT;
+    p.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
+    p.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
+    p.alphaRef = static_cast<int>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF);
+    p.blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
+    // 0 is no blend factor: the source takes ONE and the destination ZERO, the defaults.
+    p.srcBlend = rs[D3DRENDERSTATE_SRCBLEND] == 0 ? D3DBLEND_ONE : rs[D3DRENDERSTATE_SRCBLEND];
+    p.destBlend = rs[D3DRENDERSTATE_DESTBLEND] == 0 ? D3DBLEND_ZERO : rs[D3DRENDERSTATE_DESTBLEND];
+    Unpack(rs[D3DRENDERSTATE_TEXTUREFACTOR], p.tfactor);
+    const bool colourKey = rs[D3DRENDERSTATE_COLORKEYENABLE] != 0;
+
+    bool used[kAttrCount] = {};
+    for (int i = 0; i < 8; ++i) used[i] = true;
+    p.stages = 0;
+    for (DWORD i = 0; i < kStageCount; ++i) {
+        const DWORD* ss = s.stageStates[i];
+        if (ss[D3DTSS_COLOROP] == D3DTOP_DISABLE || ss[D3DTSS_COLOROP] > D3DTOP_SUBTRACT ||
+            ss[D3DTSS_COLOROP] == 0) {
+            break;
+        }
+        Stage& st = p.st[p.stages++];
+        st.cop = ss[D3DTSS_COLOROP];
+        st.ca1 = ss[D3DTSS_COLORARG1];
+        st.ca2 = ss[D3DTSS_COLORARG2];
+        st.aop = ss[D3DTSS_ALPHAOP] > D3DTOP_SUBTRACT ? D3DTOP_DISABLE : ss[D3DTSS_ALPHAOP];
+        st.aa1 = ss[D3DTSS_ALPHAARG1];
+        st.aa2 = ss[D3DTSS_ALPHAARG2];
+        st.tex = s.textures[i];
+        st.set = static_cast<int>(ss[D3DTSS_TEXCOORDINDEX] & 7);
+        st.linear = ss[D3DTSS_MAGFILTER] == D3DTFG_LINEAR || ss[D3DTSS_MINFILTER] == D3DTFN_LINEAR;
+        st.keyed = false;
+        if (st.tex != nullptr) {
+            st.codec = MakeCodec(st.tex->Format());
+            st.keyed = colourKey && st.tex->HasSourceKey();
+            st.keyLow = st.tex->SourceKey().dwColorSpaceLowValue;
+            st.keyHigh = st.tex->SourceKey().dwColorSpaceHighValue;
+            used[kAttrTex + 2 * st.set] = used[kAttrTex + 2 * st.set + 1] = true;
+        }
+    }
+    p.attrCount = 0;
+    for (int k = 0; k < kAttrCount; ++k) {
+        if (used[k]) p.attrs[p.attrCount++] = k;
+    }
+
+    p.fast = kFastNone;
+    if (!g_fastSpans || p.stages != 1) return;
+    const Stage& st = p.st[0];
+    if (st.tex == nullptr || st.linear) return;
+    const bool colourOk =
+        (st.cop == D3DTOP_SELECTARG1 && st.ca1 == D3DTA_TEXTURE) ||
+        (st.cop == D3DTOP_MODULATE && st.ca1 == D3DTA_TEXTURE && st.ca2 == D3DTA_DIFFUSE);
+    const bool alphaOk =
+        (st.aop == D3DTOP_SELECTARG1 && st.aa1 == D3DTA_TEXTURE) ||
+        (st.aop == D3DTOP_SELECTARG2 && st.aa2 == D3DTA_DIFFUSE) ||
+        (st.aop == D3DTOP_MODULATE && st.aa1 == D3DTA_TEXTURE && st.aa2 == D3DTA_DIFFUSE);
+    if (!colourOk || !alphaOk) return;
+    if (!p.blend || (p.srcBlend == D3DBLEND_ONE && p.destBlend == D3DBLEND_ZERO)) {
+        p.fast = kFastCopy;
+    } else if (p.srcBlend == D3DBLEND_SRCALPHA && p.destBlend == D3DBLEND_INVSRCALPHA) {
+        p.fast = kFastAlpha;
+    } else if (p.srcBlend == D3DBLEND_ONE && p.destBlend == D3DBLEND_ONE) {
+        p.fast = kFastAdd;
+    } else if (p.srcBlend == D3DBLEND_SRCALPHA && p.destBlend == D3DBLEND_ONE) {
+        p.fast = kFastAlphaAdd;
+    }
+}
+
+}  // namespace
+
+void SetFastSpans(bool on) {
+    g_fastSpans = on;
+}
+
+DWORD VertexSize(DWORD fvf) {
+    return LayoutOf(fvf).size;
+}
+
+void Rasterise(const Direct3DDeviceState& state, D3DPRIMITIVETYPE type, DWORD fvf,
+               const void* vertices, DWORD vertexCount, const WORD* indices, DWORD indexCount) {
+    const Layout layout = LayoutOf(fvf);
+    if (layout.size == 0 || state.target == nullptr) return;
+    Pipe p;
+    BuildPipe(state, p);
+    if (p.clipX0 >= p.clipX1 || p.clipY0 >= p.clipY1) return;
+    std::vector<Vtx> v(vertexCount);
+    const auto* bytes = static_cast<const uint8_t*>(vertices);
+    for (DWORD i = 0; i < vertexCount; ++i) Decode(layout, bytes + i * layout.size, &v[i]);
+    const DWORD n = indices != nullptr ? indexCount : vertexCount;
+    auto at = [&](DWORD i) -> const Vtx& { return v[indices != nullptr ? indices[i] : i]; };
+    switch (type) {
+        case D3DPT_POINTLIST:
+            for (DWORD i = 0; i < n; ++i) Point(p, at(i));
+            break;
+        case D3DPT_LINELIST:
+            for (DWORD i = 0; i + 1 < n; i += 2) Line(p, at(i), at(i + 1));
+            break;
+        case D3DPT_LINESTRIP:
+            for (DWORD i = 0; i + 1 < n; ++i) Line(p, at(i), at(i + 1));
+            break;
+        case D3DPT_TRIANGLELIST:
+            for (DWORD i = 0; i + 2 < n; i += 3) {
+                Triangle(p, &at(i), &at(i + 1), &at(i + 2), at(i));
+            }
+            break;
+        case D3DPT_TRIANGLESTRIP:
+            for (DWORD i = 0; i + 2 < n; ++i) Triangle(p, &at(i), &at(i + 1), &at(i + 2), at(i));
+            break;
+        case D3DPT_TRIANGLEFAN:
+            for (DWORD i = 1; i + 1 < n; ++i) Triangle(p, &at(0), &at(i), &at(i + 1), at(i));
+            break;
+    }
+}
+
+}  // namespace plat::detail
