@@ -34,15 +34,26 @@ struct PixelCodec {
     ChannelMask r, g, b, a;
     int bytes = 0;
     bool hasAlpha = false;
-    const uint32_t* wide = nullptr;  // 16-bit: raw value -> 0xAARRGGBB
+    bool argb8 = false;               // 8-bit channels at 16, 8, 0 (and 24)
+    bool narrow = false;              // every channel 8 bits or fewer: shifts encode it
+    int drop[4] = {}, shift[4] = {};  // r, g, b, a
+    const uint32_t* wide = nullptr;   // 16-bit: raw value -> 0xAARRGGBB
 
     uint32_t Decode(uint32_t raw) const {
         if (wide != nullptr) return wide[raw & 0xFFFF];
+        if (argb8) return hasAlpha ? raw : (raw | 0xFF000000u);
         const uint32_t alpha = hasAlpha ? ChannelTo8(raw, a) : 255u;
         return (alpha << 24) | (ChannelTo8(raw, r) << 16) | (ChannelTo8(raw, g) << 8) |
                ChannelTo8(raw, b);
     }
     uint32_t Encode(int cr, int cg, int cb, int ca) const {
+        if (narrow) {
+            uint32_t v = (static_cast<uint32_t>(cr) >> drop[0] << shift[0]) |
+                         (static_cast<uint32_t>(cg) >> drop[1] << shift[1]) |
+                         (static_cast<uint32_t>(cb) >> drop[2] << shift[2]);
+            if (hasAlpha) v |= static_cast<uint32_t>(ca) >> drop[3] << shift[3];
+            return v;
+        }
         uint32_t v = ChannelFrom8(static_cast<uint32_t>(cr), r) |
                      ChannelFrom8(static_cast<uint32_t>(cg), g) |
                      ChannelFrom8(static_cast<uint32_t>(cb), b);
@@ -67,6 +78,15 @@ PixelCodec MakeCodec(const DDPixelFormat& f) {
     c.hasAlpha = (f.flags & DDPF_ALPHAPIXELS) != 0 && f.alphaMask != 0;
     c.a = DescribeChannel(c.hasAlpha ? f.alphaMask : 0);
     c.bytes = static_cast<int>((f.rgbBitCount + 7) / 8);
+    const ChannelMask* ch[4] = {&c.r, &c.g, &c.b, &c.a};
+    c.narrow = true;
+    for (int i = 0; i < 4; ++i) {
+        if (ch[i]->width > 8 || (i < 3 && ch[i]->width == 0)) c.narrow = false;
+        c.drop[i] = 8 - std::min(ch[i]->width, 8);
+        c.shift[i] = ch[i]->shift;
+    }
+    c.argb8 = c.bytes == 4 && f.redMask == 0xFF0000 && f.greenMask == 0xFF00 &&
+              f.blueMask == 0xFF && (!c.hasAlpha || f.alphaMask == 0xFF000000u);
     if (c.bytes == 2) {
         std::lock_guard<std::mutex> lock(g_tableMutex);
         for (const WideTable& t : g_tables) {
@@ -83,8 +103,9 @@ PixelCodec MakeCodec(const DDPixelFormat& f) {
 }
 
 inline int ToByte(float v) {
-    const int i = static_cast<int>(v + 0.5f);
-    return i < 0 ? 0 : (i > 255 ? 255 : i);
+    if (!(v > 0.0f)) return 0;  // also NaN
+    if (v >= 255.0f) return 255;
+    return static_cast<int>(v + 0.5f);
 }
 
 inline int Mul(int a, int b) {
@@ -122,7 +143,9 @@ struct Pipe {
     int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
     int attrs[kAttrCount];  // the attributes the pixels read
     int attrCount = 0;
-    int fast = 0;  // 0: general path; else the kind of specialised span
+    int fast = 0;          // 0: general path; else the kind of specialised span
+    bool rawCopy = false;  // an opaque copy between textures and targets of one format
+    uint32_t rawMask = 0;
 };
 
 // --- Pixel pipeline ----------------------------------------------------------------------------
@@ -174,9 +197,15 @@ inline int ClampIndex(int i, int n) {
     return i < 0 ? 0 : (i >= n ? n - 1 : i);
 }
 
+inline int Floor(float f) {
+    if (!(f > -1e9f && f < 1e9f)) return f > 0 ? 1000000000 : -1000000000;  // also NaN
+    const int i = static_cast<int>(f);
+    return static_cast<float>(i) > f ? i - 1 : i;
+}
+
 // Point sampling: the texel whose area holds (u, v), clamped to the texture.
 inline int PointIndex(float u, int n) {
-    return ClampIndex(static_cast<int>(std::floor(u * static_cast<float>(n))), n);
+    return ClampIndex(Floor(u * static_cast<float>(n)), n);
 }
 
 // Samples a stage's texture; false when the pixel is keyed out.
@@ -191,10 +220,11 @@ bool Sample(const Stage& s, float u, float v, int out[4]) {
     }
     const float fu = u * static_cast<float>(w) - 0.5f;
     const float fv = v * static_cast<float>(h) - 0.5f;
-    const float bu = std::floor(fu);
-    const float bv = std::floor(fv);
-    const int wx = static_cast<int>((fu - bu) * 256.0f);
-    const int wy = static_cast<int>((fv - bv) * 256.0f);
+    const float bu = static_cast<float>(Floor(fu));
+    const float bv = static_cast<float>(Floor(fv));
+    const float tx = fu - bu, ty = fv - bv;
+    const int wx = tx > 0.0f && tx < 1.0f ? static_cast<int>(tx * 256.0f) : 0;
+    const int wy = ty > 0.0f && ty < 1.0f ? static_cast<int>(ty * 256.0f) : 0;
     const int x0 = ClampIndex(static_cast<int>(bu), w),
               x1 = ClampIndex(static_cast<int>(bu) + 1, w);
     const int y0 = ClampIndex(static_cast<int>(bv), h),
@@ -377,6 +407,27 @@ void GeneralSpan(const Pipe& p, int y, int x0, int n, const float* base, const f
     }
 }
 
+template <int Bytes>
+inline uint32_t Load(const uint8_t* d) {
+    if constexpr (Bytes == 2) {
+        return static_cast<uint32_t>(d[0] | (d[1] << 8));
+    } else {
+        uint32_t v;
+        std::memcpy(&v, d, 4);
+        return v;
+    }
+}
+
+template <int Bytes>
+inline void Store(uint8_t* d, uint32_t v) {
+    if constexpr (Bytes == 2) {
+        d[0] = static_cast<uint8_t>(v);
+        d[1] = static_cast<uint8_t>(v >> 8);
+    } else {
+        std::memcpy(d, &v, 4);
+    }
+}
+
 enum FastKind {
     kFastNone = 0,
     kFastCopy,      // colour and alpha from the texture or the diffuse, no blend
@@ -387,8 +438,11 @@ enum FastKind {
 
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
 // choices made once per draw.
-void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+template <int TexBytes, int TargetBytes>
+void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     const Stage& st = p.st[0];
+    const uint8_t* texBits = st.tex->Bits();
+    const int64_t texPitch = st.tex->Pitch();
     const int tu = kAttrTex + 2 * st.set;
     const int w = st.tex->Width();
     const int h = st.tex->Height();
@@ -400,13 +454,22 @@ void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const floa
     const bool gouraud = !p.flat;
     int diffuse[4] = {ToByte(base[0]), ToByte(base[1]), ToByte(base[2]), ToByte(base[3])};
     uint8_t* d = PixelAt(p, x0, y);
-    const int bytes = p.target.bytes;
-    for (int i = 0; i < n; ++i, d += bytes) {
+    for (int i = 0; i < n; ++i, d += TargetBytes) {
         const float fi = static_cast<float>(i);
         const float u = base[tu] + grad[tu] * fi;
         const float v = base[tu + 1] + grad[tu + 1] * fi;
-        const uint32_t raw = ReadTexel(st, PointIndex(u, w), PointIndex(v, h));
+        const uint8_t* t = texBits + PointIndex(v, h) * texPitch + PointIndex(u, w) * TexBytes;
+        uint32_t raw;
+        if constexpr (TexBytes == 2) {
+            raw = static_cast<uint32_t>(t[0] | (t[1] << 8));
+        } else {
+            std::memcpy(&raw, t, 4);
+        }
         if (KeyMatch(st, raw)) continue;
+        if (p.rawCopy) {  // widening then truncating gives back the texel's own bits
+            Store<TargetBytes>(d, raw & p.rawMask);
+            continue;
+        }
         int c[4];
         Unpack(st.codec.Decode(raw), c);
         if (needDiffuse && gouraud) {
@@ -422,11 +485,11 @@ void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const floa
         }
         if (p.alphaTest && !AlphaPasses(p.alphaFunc, c[3], p.alphaRef)) continue;
         if (p.fast == kFastCopy) {
-            WriteTarget(p, d, p.target.Encode(c[0], c[1], c[2], c[3]));
+            Store<TargetBytes>(d, p.target.Encode(c[0], c[1], c[2], c[3]));
             continue;
         }
         int dst[4];
-        Unpack(p.target.Decode(ReadTarget(p, d)), dst);
+        Unpack(p.target.Decode(Load<TargetBytes>(d)), dst);
         int out[4];
         switch (p.fast) {
             case kFastAlpha:
@@ -441,7 +504,18 @@ void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const floa
                 for (int k = 0; k < 4; ++k) out[k] = std::min(255, Mul(c[k], c[3]) + dst[k]);
                 break;
         }
-        WriteTarget(p, d, p.target.Encode(out[0], out[1], out[2], out[3]));
+        Store<TargetBytes>(d, p.target.Encode(out[0], out[1], out[2], out[3]));
+    }
+}
+
+void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    const bool tex2 = p.st[0].codec.bytes == 2;
+    if (p.target.bytes == 2) {
+        tex2 ? FastSpanOf<2, 2>(p, y, x0, n, base, grad)
+             : FastSpanOf<4, 2>(p, y, x0, n, base, grad);
+    } else {
+        tex2 ? FastSpanOf<2, 4>(p, y, x0, n, base, grad)
+             : FastSpanOf<4, 4>(p, y, x0, n, base, grad);
     }
 }
 
@@ -695,6 +769,10 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     if (!g_fastSpans || p.stages != 1) return;
     const Stage& st = p.st[0];
     if (st.tex == nullptr || st.linear) return;
+    if ((st.codec.bytes != 2 && st.codec.bytes != 4) ||
+        (p.target.bytes != 2 && p.target.bytes != 4)) {
+        return;
+    }
     const bool colourOk =
         (st.cop == D3DTOP_SELECTARG1 && st.ca1 == D3DTA_TEXTURE) ||
         (st.cop == D3DTOP_MODULATE && st.ca1 == D3DTA_TEXTURE && st.ca2 == D3DTA_DIFFUSE);
@@ -705,6 +783,12 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     if (!colourOk || !alphaOk) return;
     if (!p.blend || (p.srcBlend == D3DBLEND_ONE && p.destBlend == D3DBLEND_ZERO)) {
         p.fast = kFastCopy;
+        const DDPixelFormat& tf = st.tex->Format();
+        p.rawCopy = st.cop == D3DTOP_SELECTARG1 && !p.alphaTest &&
+                    SamePixelFormat(tf, s.target->Format()) && p.target.narrow &&
+                    (st.aop == D3DTOP_SELECTARG1 || !p.target.hasAlpha);
+        p.rawMask =
+            tf.redMask | tf.greenMask | tf.blueMask | (p.target.hasAlpha ? tf.alphaMask : 0);
     } else if (p.srcBlend == D3DBLEND_SRCALPHA && p.destBlend == D3DBLEND_INVSRCALPHA) {
         p.fast = kFastAlpha;
     } else if (p.srcBlend == D3DBLEND_ONE && p.destBlend == D3DBLEND_ONE) {
