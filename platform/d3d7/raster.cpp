@@ -108,8 +108,10 @@ inline int ToByte(float v) {
     return static_cast<int>(v + 0.5f);
 }
 
+// (a x b + 127) / 255 for channels of 0 to 255, without a division.
 inline int Mul(int a, int b) {
-    return (a * b + 127) / 255;
+    const unsigned x = static_cast<unsigned>(a * b) + 127u;
+    return static_cast<int>((x + 1u + (x >> 8)) >> 8);
 }
 
 inline int Sat(int v) {
