@@ -537,3 +537,47 @@ TEST_F(ScreensTest, ScreenshotThatCannotBeWrittenWholeIsRemoved) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drawing on the front screen in a window: the drawn rectangle is written to the display, and
+// after a present the front image is read back from the display before the next draw.
+TEST_F(ScreensTest, FrontScreenWritesBackItsRectangleAndReadsBackAfterAPresent) {
+    for (int bits : {16, 32}) {
+        SCOPED_TRACE(bits);
+        tessra::ResetScreenStateForTests();
+        ASSERT_EQ(Start(1, 640, 480, bits), 0);
+        tessra::ScreenStateRecord& s = GetScreenState();
+        const uint32_t green = tessra::MakeScreenColor(0, 255, 0);
+        const tessra::Rect spot = {30, 40, 34, 42};
+        tessra::FillMemImgRect(&s.frontImage, &spot, green);
+        const uint64_t shown = plat::testing::PresentCount();
+        EXPECT_EQ(tessra::DrawSoftScreenToWindow(30, 40, 34, 42), 0);
+        EXPECT_GT(plat::testing::PresentCount(), shown);
+        plat::testing::PresentedPicture p = plat::testing::LastPresentedPicture();
+        ASSERT_EQ(p.width, 640);
+        EXPECT_EQ(p.rgb[40 * 640 + 30] & 0xF8F8F8, 0x00F800u);
+        EXPECT_EQ(p.rgb[41 * 640 + 33] & 0xF8F8F8, 0x00F800u);
+        EXPECT_EQ(p.rgb[42 * 640 + 30], 0u);
+        EXPECT_EQ(p.rgb[40 * 640 + 34], 0u);
+        // Clipped to the screen; an empty rectangle does nothing.
+        EXPECT_EQ(tessra::DrawSoftScreenToWindow(-10, -10, 0, 5), 0);
+        EXPECT_EQ(tessra::DrawSoftScreenToWindow(630, 470, 700, 500), 0);
+
+        // A present puts the back screen on the display; the front image follows on demand.
+        tessra::FillMemImgRect(&s.backImage, nullptr, tessra::MakeScreenColor(255, 0, 0));
+        ASSERT_EQ(tessra::PresentBackBuffer(), 0);
+        EXPECT_EQ(s.readBack, 1u);
+        const uint32_t before = *reinterpret_cast<const uint16_t*>(s.frontImage.pixels);
+        EXPECT_EQ(before, 0u);
+        EXPECT_EQ(tessra::ReadScreenPixels(), 0);
+        EXPECT_EQ(s.readBack, 0u);
+        const uint8_t* row = s.frontImage.pixels + 100 * s.frontImage.pitch;
+        const uint32_t pixel = bits == 16 ? *reinterpret_cast<const uint16_t*>(row + 2 * 7)
+                                          : *reinterpret_cast<const uint32_t*>(row + 4 * 7);
+        EXPECT_EQ(pixel & (bits == 16 ? 0xFFFFu : 0xFFFFFFu), bits == 16 ? 0xF800u : 0xFF0000u);
+        tessra::ShutdownDirectDraw();
+    }
+}
+
+}  // namespace
