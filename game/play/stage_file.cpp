@@ -30,6 +30,21 @@ int32_t StageDateSeed(int year, int month, int day) {
     return (year % 100) * 10000 + month * 100 + day;
 }
 
+bool IsValidAreaSize(int32_t width, int32_t height) {
+    if (width == 0) return true;
+    if (width < 21 || width > 255 || height < 16 || height > 255) return false;
+    return width * height < kAreaCellWords;
+}
+
+bool HasValidAreaSizes(const int32_t* record) {
+    for (int a = 0; a < kStageAreaCount; ++a) {
+        const int base = AreaBase(a);
+        if (!IsValidAreaSize(record[base + kAreaWordWidth], record[base + kAreaWordHeight]))
+            return false;
+    }
+    return true;
+}
+
 int StageAreaStoredWords(const int32_t* record, int area) {
     const int base = AreaBase(area);
     const int64_t w = record[base + kAreaWordWidth];
@@ -61,6 +76,33 @@ bool EncodeStageFile(const int32_t* record, int32_t seed, std::vector<uint8_t>* 
         head[kStageWordFileLength * 4 + b] = static_cast<uint8_t>(length >> (8 * b));
     }
     return clean;
+}
+
+StageFileCheck ReadStageFile(const uint8_t* data, size_t size, int32_t* out) {
+    if (!data || size % 4 != 0) return StageFileCheck::Trailing;
+    const size_t words = size / 4;
+    if (words < static_cast<size_t>(kStageHeaderWords)) return StageFileCheck::Short;
+    for (int i = 0; i < kStageRecordWords; ++i) out[i] = 0;
+    for (int i = 0; i < kStageHeaderWords; ++i)
+        out[i] = static_cast<int32_t>(ReadWord(data + i * 4));
+    SeedLcg(static_cast<uint32_t>(out[kStageWordSeed]));
+    size_t pos = kStageHeaderWords;
+    for (int a = 0; a < kStageAreaCount; ++a) {
+        int32_t* area = out + AreaBase(a);
+        if (words - pos < 2) return StageFileCheck::Short;
+        area[kAreaWordWidth] = static_cast<int32_t>(ReadWord(data + pos * 4) ^ NextKeyWord());
+        area[kAreaWordHeight] = static_cast<int32_t>(ReadWord(data + pos * 4 + 4) ^ NextKeyWord());
+        if (!IsValidAreaSize(area[kAreaWordWidth], area[kAreaWordHeight]))
+            return StageFileCheck::BadArea;
+        const size_t count = static_cast<size_t>(StageAreaStoredWords(out, a));
+        if (words - pos < count + 1) return StageFileCheck::Short;
+        for (size_t i = 2; i < count; ++i)
+            area[i] = static_cast<int32_t>(ReadWord(data + (pos + i) * 4) ^ NextKeyWord());
+        if (ReadWord(data + (pos + count) * 4) != kStageAreaTerminator)
+            return StageFileCheck::MissingTerminator;
+        pos += count + 1;
+    }
+    return pos == words ? StageFileCheck::Ok : StageFileCheck::Trailing;
 }
 
 StageFileRead DecodeStageFile(const uint8_t* data, size_t size, int32_t* record) {

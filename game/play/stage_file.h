@@ -61,10 +61,17 @@ inline constexpr int kCellObjectShift = 14;
 inline constexpr uint32_t kCellSpawn = 1u << 22;
 inline constexpr int kCellVariantShift = 24;
 
-// Word offset of area n inside the record.
+// Word offset of area n inside the record; -1 for an area outside 0..11.
 constexpr int AreaBase(int n) {
-    return n * kAreaWords + kStageHeaderWords;
+    return (n < 0 || n >= kStageAreaCount) ? -1 : n * kAreaWords + kStageHeaderWords;
 }
+
+// An area size the game can hold: width 0 (not in use), or 21..255 by 16..255 with fewer than
+// 4096 cells.
+bool IsValidAreaSize(int32_t width, int32_t height);
+
+// True when every area of `record` has a valid size.
+bool HasValidAreaSizes(const int32_t* record);
 
 // The keystream's seed for a date: (year mod 100) * 10000 + month * 100 + day.
 int32_t StageDateSeed(int year, int month, int day);
@@ -90,5 +97,20 @@ enum class StageFileRead {
 // most 4128 words per area and never beyond `size`. Words of an area behind those read keep
 // their contents. Returns how the reading ended.
 StageFileRead DecodeStageFile(const uint8_t* data, size_t size, int32_t* record);
+
+enum class StageFileCheck {
+    Ok,
+    Short,              // the data ends inside the header or an area
+    BadArea,            // an area's size cannot be held
+    MissingTerminator,  // no terminator right behind an area's stored words
+    Trailing,           // bytes follow the last area, or the size is not whole words
+};
+
+// Reads a scrambled stage file the way the game loads one: each area by its count (its first
+// two words unscrambled and checked, then width * height + 32 words), with the terminator
+// expected exactly behind them, so a stored word that happens to equal the terminator is read
+// as data. On Ok all kStageRecordWords words of `out` are written (words behind each area's
+// stored part are zero); on any other answer `out` may hold a partial read and must be dropped.
+StageFileCheck ReadStageFile(const uint8_t* data, size_t size, int32_t* out);
 
 }  // namespace velmora

@@ -50,7 +50,8 @@ TEST(StageFile, EncodeWritesPlainHeaderScrambledAreasAndTerminators) {
     const std::vector<int32_t> r = MakeStage();
     std::vector<uint8_t> file;
     ASSERT_TRUE(EncodeStageFile(r.data(), 261210, &file));
-    const size_t expected = 128 + (4 * (21 * 16 + 32) + 4) + (4 * (30 * 20 + 32) + 4) + 10 * (4 * 32 + 4);
+    const size_t expected =
+        128 + (4 * (21 * 16 + 32) + 4) + (4 * (30 * 20 + 32) + 4) + 10 * (4 * 32 + 4);
     ASSERT_EQ(file.size(), expected);
     for (int i = 0; i < 30; ++i) EXPECT_EQ(WordAt(file, i), static_cast<uint32_t>(r[i])) << i;
     EXPECT_EQ(WordAt(file, 30), 261210u);
