@@ -95,6 +95,56 @@ struct ProcessStart {
 };
 std::vector<ProcessStart> RecordedProcessStarts();
 
+// --- Input devices -----------------------------------------------------------------------------
+// Steps of the DirectInput stand-in that a test can make fail.
+enum class InputStep {
+    kObject7,            // creating the version-7 object
+    kObject8,            // creating the version-8 object
+    kInitialize,         // an object's Initialize
+    kCreateDevice,
+    kDataFormat,
+    kCooperativeLevel,
+    kProperty,
+    kEventNotification,
+    kAcquire,
+    kDeviceState,        // the read fails and the device loses its acquisition
+    kCreateEffect,
+};
+enum class InputDeviceKind { kAny, kKeyboard, kMouse, kPad };
+// The next `count` calls of that step on a device of that kind fail (the object steps ignore
+// the kind).
+void FailInputStep(InputStep step, InputDeviceKind kind, int count);
+
+// Virtual pads are SDL's virtual joysticks: game controllers (SDL's six controller axes and its
+// controller buttons) or plain joysticks (six axes, 32 buttons, one hat). With rumble, each call
+// of their rumble motors is recorded; with haptic, each gets a recorded stand-in for a haptic
+// device, as no virtual haptic device exists.
+enum : unsigned { kVirtualPadController = 1, kVirtualPadRumble = 2, kVirtualPadHaptic = 4 };
+// Attaches `count` pads with those traits; the result is the number of the first (virtual pads
+// are numbered from 0 in the order added), -1 when SDL refuses.
+int AddVirtualPads(int count, unsigned traits);
+// Axis, button and hat values as SDL takes them (axes -32768..32767, SDL_HAT_* values); they
+// reach the pad's state when the main thread next takes SDL's events.
+void SetVirtualPadAxis(int pad, int axis, int value);
+void SetVirtualPadButton(int pad, int button, bool down);
+void SetVirtualPadHat(int pad, int hat, uint8_t sdlHatValue);
+void UnplugVirtualPad(int pad);
+// The force-feedback calls since the last take, oldest first: "rumble pad P low L high H" (a
+// virtual pad's motors), "haptic pad P new|run|stop|destroy constant|sine ..." (the recorded
+// haptic device) and "effect pad P start|stop constant|sine" (a pad with neither).
+std::vector<std::string> TakeForceFeedbackCalls();
+// DirectInput objects, devices and effects made and not yet released.
+struct LiveInputCounts {
+    int objects;
+    int devices;
+    int effects;
+};
+LiveInputCounts LiveInputObjects();
+// How many times a device of that kind went from unacquired to acquired.
+int InputAcquisitions(InputDeviceKind kind);
+// The last event handle offered to a device's SetEventNotification, refused or not.
+HANDLE LastOfferedInputEvent(InputDeviceKind kind);
+
 // --- Cursor ----------------------------------------------------------------------------------
 // The cursor display count and whether a cursor is set (what ShowCursor and SetCursor left).
 int CursorDisplayCount();

@@ -6,6 +6,7 @@
 
 #include "engine/base/archive.h"
 #include "engine/base/fatal.h"
+#include "engine/base/core_services.h"
 #include "engine/base/file_access.h"
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
@@ -237,6 +238,15 @@ int StartEngineBody() {
     EngineSettings& set = g_state.settings;
     EngineRuntimeState& run = g_state.run;
     run.starting = 1;
+    // The subsystems reach the pump, the waits and the window through this table.
+    InstallCoreServices(CoreServiceTable{
+        ProcessMessageBody,
+        WaitWhileInactive,
+        IsCloseRequested,
+        IsApplicationActive,
+        GetEngineWindowBody,
+        [] { return g_state.run.mainThreadId; },
+    });
 
     if (GetNo3DFlag() == 1) SwitchWindowModeScreen(0);
     InitArchiveFileState();

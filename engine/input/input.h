@@ -17,6 +17,11 @@ int ComposePadStateBits(int inputDevice);  // body of GetPadInput
 int ReadMouseButtonState();                // body of GetMouseButtons
 int UpdateVibrationTimers();               // every pump pass
 int ApplyJoypadVibration();                // on activation changes
+int StopPadVibration(int inputDevice);     // 0
+// Vibrates a pad (input device id as for GetPadInput) at power 0..10000 (above 5000 adds the
+// periodic effect) for limitMs milliseconds, or until stopped when negative. 0, or -1 for a
+// pad that cannot vibrate. The engine's own: the game never vibrates.
+int StartPadVibration(int inputDevice, int power, int limitMs);
 int InitCharInput();                       // last step of start-up
 int ReleaseAllKeyInputHandles();           // window shut-down
 int UpdateActiveKeyInput();                // end of every pump pass

@@ -1,5 +1,6 @@
 #include "engine/pending/pending_calls.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -19,17 +20,24 @@ std::map<std::string, long long>& Results() {
     return results;
 }
 
+std::atomic<PendingCallObserver> g_observer{nullptr};
+
 // The game runs for hours; keep the record bounded when nobody takes it.
 constexpr size_t kMaxCalls = 100000;
 
 }  // namespace
 
 void RecordPendingCall(const char* name) {
-    std::lock_guard<std::mutex> g(Mutex());
-    auto& calls = Calls();
-    if (calls.size() >= kMaxCalls) calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
-    calls.emplace_back(name);
+    {
+        std::lock_guard<std::mutex> g(Mutex());
+        auto& calls = Calls();
+        if (calls.size() >= kMaxCalls) calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
+        calls.emplace_back(name);
+    }
+    if (PendingCallObserver observer = g_observer.load()) observer(name);
 }
+
+void SetPendingCallObserver(PendingCallObserver observer) { g_observer.store(observer); }
 
 std::vector<std::string> PeekPendingCalls() {
     std::lock_guard<std::mutex> g(Mutex());
@@ -62,10 +70,8 @@ void ClearPendingResults() {
 }
 
 long long PendingCall(const char* name, long long fallback) {
+    RecordPendingCall(name);
     std::lock_guard<std::mutex> g(Mutex());
-    auto& calls = Calls();
-    if (calls.size() >= kMaxCalls) calls.erase(calls.begin(), calls.begin() + kMaxCalls / 2);
-    calls.emplace_back(name);
     auto it = Results().find(name);
     return it == Results().end() ? fallback : it->second;
 }

@@ -21,6 +21,11 @@ int CountPendingCalls(const char* name);
 // The result the stand-in `name` gives from now on (until ClearPendingResults).
 void SetPendingResult(const char* name, long long result);
 void ClearPendingResults();
+// Called with each name as it is noted, outside the record's lock, so a test can look at other
+// state at that moment; null for none.
+using PendingCallObserver = void (*)(const char* name);
+void SetPendingCallObserver(PendingCallObserver observer);
+
 // Records the call and gives the chosen result, or `fallback` when none was chosen.
 long long PendingCall(const char* name, long long fallback);
 

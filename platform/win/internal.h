@@ -90,6 +90,8 @@ void ResetMessageBoxControls();
 void ResetProcessControls();
 void ResetInstanceControls();
 void ResetSoundControls();  // platform/dsound
+// platform/dinput: forced failures, virtual pads, recorded force feedback, held keys.
+void ResetInputControls();
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

@@ -352,12 +352,25 @@ void Translate(const SDL_Event& event) {
     }
 }
 
-// Injected events go through SDL's queue when SDL video runs, else straight to translation.
+// Turns one event into messages, then hands it to the listeners.
+void Deliver(const SDL_Event& event) {
+    Translate(event);
+    Listener listeners[32];
+    int count;
+    {
+        std::lock_guard<std::mutex> lock(g_listenersMutex);
+        count = g_listenerCount;
+        std::memcpy(listeners, g_listeners, sizeof(Listener) * static_cast<size_t>(count));
+    }
+    for (int i = 0; i < count; ++i) listeners[i].function(event, listeners[i].context);
+}
+
+// Injected events go through SDL's queue when SDL video runs, else straight to delivery.
 void Inject(SDL_Event& event) {
     if (g_videoStarted.load()) {
         SDL_PushEvent(&event);
     } else {
-        Translate(event);
+        Deliver(event);
     }
 }
 
@@ -472,17 +485,7 @@ void PumpSdlEvents() {
         if (!isVirtual) OnDisplayChange();
     }
     SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) {
-        Translate(event);
-        Listener listeners[32];
-        int count;
-        {
-            std::lock_guard<std::mutex> lock(g_listenersMutex);
-            count = g_listenerCount;
-            std::memcpy(listeners, g_listeners, sizeof(Listener) * static_cast<size_t>(count));
-        }
-        for (int i = 0; i < count; ++i) listeners[i].function(event, listeners[i].context);
-    }
+    while (SDL_PollEvent(&event) != 0) Deliver(event);
 }
 
 DesktopInfo CurrentDesktop() {

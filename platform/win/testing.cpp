@@ -17,6 +17,7 @@ void Reset() {
     detail::ResetProcessControls();
     detail::ResetInstanceControls();
     detail::ResetSoundControls();
+    detail::ResetInputControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();

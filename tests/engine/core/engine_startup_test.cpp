@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "engine/base/memory.h"
@@ -177,11 +178,35 @@ TEST_F(EngineStartupTest, SystemInformationTextsRunOnAsWritten) {
     ShutdownEngine();
 }
 
-// How many subsystem calls had been made when the sound device opened and closed.
+// How many subsystem calls had been made, and whether input's DirectInput object existed, when
+// the sound device opened and closed.
 size_t g_callsAtSoundOpen = 0;
 size_t g_callsAtSoundClose = 0;
+bool g_inputAtSoundOpen = false;
+bool g_inputAtSoundClose = true;
 void NoteSoundDevice(bool opened) {
+    const bool input = plat::testing::LiveInputObjects().objects > 0;
     (opened ? g_callsAtSoundOpen : g_callsAtSoundClose) = tessra::PeekPendingCalls().size();
+    (opened ? g_inputAtSoundOpen : g_inputAtSoundClose) = input;
+}
+
+// Whether input's DirectInput object existed when each stand-in was called, in call order.
+// Stand-ins may be called on the message thread too.
+std::mutex g_inputAtCallMutex;
+std::vector<std::pair<std::string, bool>> g_inputAtCall;
+
+void NoteInputAtCall(const char* name) {
+    const bool input = plat::testing::LiveInputObjects().objects > 0;
+    std::lock_guard<std::mutex> lock(g_inputAtCallMutex);
+    g_inputAtCall.emplace_back(name, input);
+}
+
+bool InputExistedAt(const char* name) {
+    std::lock_guard<std::mutex> lock(g_inputAtCallMutex);
+    for (const auto& [call, input] : g_inputAtCall)
+        if (call == name) return input;
+    ADD_FAILURE() << name << " was not called";
+    return false;
 }
 
 // The screens' start is seen through the host the core gave them: the screen log starts inside
@@ -204,14 +229,21 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     g_callsAtSoundOpen = g_callsAtSoundClose = 0;
     plat::testing::SetSoundDeviceHook(NoteSoundDevice);
     WatchGraphicsStart();
+    {
+        std::lock_guard<std::mutex> lock(g_inputAtCallMutex);
+        g_inputAtCall.clear();
+    }
+    tessra::SetPendingCallObserver(NoteInputAtCall);
     ASSERT_EQ(StartEngine(), 0);
+    tessra::SetPendingCallObserver(nullptr);
     const auto calls = tessra::PeekPendingCalls();
     auto at = [&](const char* name) {
         return std::find(calls.begin(), calls.end(), name) - calls.begin();
     };
-    EXPECT_LT(at("ClearHttpTransferTable"), at("InitInput"));
-    // Sound starts between input and graphics.
-    EXPECT_LT(at("InitInput"), static_cast<long>(g_callsAtSoundOpen));
+    // Input starts after the network table, sound after input, graphics after sound.
+    EXPECT_FALSE(InputExistedAt("ClearHttpTransferTable"));
+    EXPECT_TRUE(g_inputAtSoundOpen);
+    EXPECT_LT(at("ClearHttpTransferTable"), static_cast<long>(g_callsAtSoundOpen));
     ASSERT_GT(g_callsAtGraphicsStart, 0u);
     EXPECT_LE(g_callsAtSoundOpen, g_callsAtGraphicsStart);
     EXPECT_LE(static_cast<long>(g_callsAtGraphicsStart), at("InitCharInput"));
@@ -224,31 +256,38 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     EXPECT_EQ(tessra::GetGraphTable().liveCount, 0);
     EXPECT_EQ(tessra::GetAllocStats().count, 0);
     tessra::TakePendingCalls();
+    {
+        std::lock_guard<std::mutex> lock(g_inputAtCallMutex);
+        g_inputAtCall.clear();
+    }
+    tessra::SetPendingCallObserver(NoteInputAtCall);
     ShutdownEngine();
+    tessra::SetPendingCallObserver(nullptr);
     const auto down = tessra::TakePendingCalls();
     auto at2 = [&](const char* name) {
         return std::find(down.begin(), down.end(), name) - down.begin();
     };
     EXPECT_LT(at2("DeleteAllHttpTransfers"), at2("TerminateNetwork"));
-    // The current music is stopped between these two (MidiTest.ShutDownStopsTheCurrentMusic
-    // checks what it does).
-    EXPECT_LT(at2("TerminateNetwork"), at2("ShutdownInput"));
-    // The screens stop before sound ends (which follows the input's shut-down).
+    // The current music is stopped after the network (MidiTest.ShutDownStopsTheCurrentMusic
+    // checks what it does); input still stands then.
+    EXPECT_TRUE(InputExistedAt("TerminateNetwork"));
+    // The screens stop, then input, then sound (before the key-input handles).
     const std::string log = ReadLog();
     const size_t screensDown = log.find("DirectDraw 関連の終了処理は正常に終了しました"_sjis);
     ASSERT_NE(screensDown, std::string::npos);
-    EXPECT_NE(log.find("DirectSound の終了処理は正常に終了しました"_sjis, screensDown),
+    const size_t inputDown = log.find("DirectInput 関連の終了処理... 完了"_sjis, screensDown);
+    ASSERT_NE(inputDown, std::string::npos);
+    EXPECT_NE(log.find("DirectSound の終了処理は正常に終了しました"_sjis, inputDown),
               std::string::npos);
     EXPECT_EQ(tessra::GetDirectDrawObject(), nullptr);
-    // Sound ends between input and the key-input handles.
-    EXPECT_LT(at2("ShutdownInput"), static_cast<long>(g_callsAtSoundClose));
+    EXPECT_FALSE(g_inputAtSoundClose);
     EXPECT_LE(static_cast<long>(g_callsAtSoundClose), at2("ReleaseAllKeyInputHandles"));
     EXPECT_FALSE(plat::testing::SoundDeviceOpen());
     EXPECT_LT(at2("ReleaseAllKeyInputHandles"), static_cast<long>(down.size()));
 }
 
 TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
-    tessra::SetPendingResult("InitInput", -1);
+    tessra::SetPendingResult("StartDirectDrawWithFallback", -1);
     EXPECT_EQ(StartEngine(), -1);
     EXPECT_EQ(GetEngineWindow(), nullptr);
     EXPECT_FALSE(plat::testing::SoundDeviceOpen());
