@@ -286,12 +286,22 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     EXPECT_LT(at2("ReleaseAllKeyInputHandles"), static_cast<long>(down.size()));
 }
 
+// Input does not fail softly: a device it cannot make ends the program through the fatal path,
+// which shuts the engine down, before sound has started.
 TEST_F(EngineStartupTest, FailedStepUndoesAndFails) {
-    tessra::SetPendingResult("StartDirectDrawWithFallback", -1);
-    EXPECT_EQ(StartEngine(), -1);
-    EXPECT_EQ(GetEngineWindow(), nullptr);
-    EXPECT_FALSE(plat::testing::SoundDeviceOpen());
-    EXPECT_EQ(GetSystemStateBlock()->run.threadEnded.load(), 1);
+    EXPECT_EXIT(
+        {
+            plat::testing::FailInputStep(plat::testing::InputStep::kCreateDevice,
+                                         plat::testing::InputDeviceKind::kKeyboard, 1);
+            StartEngine();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(255), "");
+    const std::string log = ReadLog();
+    const size_t failed = log.find("キーボードデバイスの取得に失敗しました\r\n"_sjis);
+    ASSERT_NE(failed, std::string::npos);
+    EXPECT_EQ(log.find("DirectSound の初期化"_sjis), std::string::npos);
+    EXPECT_NE(log.find("ウインドウを閉じようとしています"_sjis, failed), std::string::npos);
 }
 
 // A step that fails after sound started ends sound again with the rest.
