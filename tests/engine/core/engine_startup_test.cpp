@@ -41,13 +41,13 @@ TEST_F(EngineStartupTest, RunsPumpsClosesAndShutsDown) {
     EXPECT_NE(run.messageThread, nullptr);
     EXPECT_TRUE(plat::IsScreenSaverInhibited());
 
-    const int before = tessra::CountPendingCalls("UpdateVibrationTimers");
+    const int before = tessra::CountPendingCalls("UpdateActiveKeyInput");
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(ProcessMessage(), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     // Our 100 passes plus the message thread's own.
-    EXPECT_GT(tessra::CountPendingCalls("UpdateVibrationTimers") - before, 100);
+    EXPECT_GT(tessra::CountPendingCalls("UpdateActiveKeyInput") - before, 100);
 
     plat::testing::InjectClose();
     ASSERT_TRUE(WaitFor([] { return ProcessMessage() == -1; }));
