@@ -24,8 +24,6 @@ const DIDATAFORMAT c_dfDIKeyboard = {24, 16, 0x2, 256, 256};
 const DIDATAFORMAT c_dfDIMouse2 = {24, 16, 0x2, 20, 11};
 const DIDATAFORMAT c_dfDIJoystick = {24, 16, 0x1, 80, 44};
 
-bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 namespace dinput {
 namespace {
 
@@ -35,9 +33,9 @@ GUID PadGuid(int instance) {
     return GUID{static_cast<uint32_t>(instance), kPadGuidMark, 0x4400, {'S', 'D', 'L', 'P', 'A', 'D', 0, 0}};
 }
 bool IsPadGuid(const GUID& guid, int* instance) {
-    GUID probe = PadGuid(static_cast<int>(guid.Data1));
-    if (!SameGuid(probe, guid)) return false;
-    *instance = static_cast<int>(guid.Data1);
+    GUID probe = PadGuid(static_cast<int>(guid.data1));
+    if (!(probe == guid)) return false;
+    *instance = static_cast<int>(guid.data1);
     return true;
 }
 
@@ -328,13 +326,13 @@ public:
         if (TakeForcedFailure(Step::kCreateEffect, kind_)) return DIERR_UNSUPPORTED;
         EffectSpec spec{};
         const DWORD gain = effect->dwGain > 10000 ? 10000 : effect->dwGain;
-        if (SameGuid(kind, GUID_ConstantForce)) {
+        if ((kind == GUID_ConstantForce)) {
             if (effect->cbTypeSpecificParams != sizeof(DICONSTANTFORCE) ||
                 effect->lpvTypeSpecificParams == nullptr)
                 return DIERR_INVALIDPARAM;
             spec.kind = EffectKind::kConstant;
             spec.magnitude = static_cast<const DICONSTANTFORCE*>(effect->lpvTypeSpecificParams)->lMagnitude;
-        } else if (SameGuid(kind, GUID_Sine)) {
+        } else if ((kind == GUID_Sine)) {
             if (effect->cbTypeSpecificParams != sizeof(DIPERIODIC) ||
                 effect->lpvTypeSpecificParams == nullptr)
                 return DIERR_INVALIDPARAM;
@@ -459,9 +457,9 @@ public:
         if (!initialised_) return DIERR_NOTINITIALIZED;
         DeviceKind kind;
         int instance = -1;
-        if (SameGuid(guid, GUID_SysKeyboard)) {
+        if ((guid == GUID_SysKeyboard)) {
             kind = DeviceKind::kKeyboard;
-        } else if (SameGuid(guid, GUID_SysMouse)) {
+        } else if ((guid == GUID_SysMouse)) {
             kind = DeviceKind::kMouse;
         } else if (IsPadGuid(guid, &instance)) {
             kind = DeviceKind::kPad;

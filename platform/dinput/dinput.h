@@ -30,14 +30,6 @@ constexpr HRESULT DIERR_NOTEXCLUSIVEACQUIRED = static_cast<HRESULT>(0x80040205u)
 constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
 inline bool DiFailed(HRESULT result) { return result < 0; }
 
-struct GUID {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-};
-bool SameGuid(const GUID& a, const GUID& b);
-
 // Devices and effects named by the engine.
 extern const GUID GUID_SysKeyboard;
 extern const GUID GUID_SysMouse;
