@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/engine_system.h"
 #include "engine/input/input.h"
 #include "engine/tessra.h"
 
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
     ChangeWindowMode(1);
     SetWindowTitle("input_watch");
     SetLogEnabled(0);
+    // A watcher may run beside the game or another watcher.
+    tessra::GetSystemStateBlock()->settings.allowDoubleStart = 1;
     if (StartEngine() != 0) {
         std::fprintf(stderr, "input_watch: the engine did not start\n");
         return 1;
