@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/play/stage_check.h"
 #include "game/play/stage_file.h"
 #include "tools/databuild/databuild.h"
 #include "tools/databuild/stage_layouts.h"
@@ -248,6 +249,8 @@ bool RunStages(const std::string& outDir) {
     std::vector<std::vector<int32_t>> records;
     if (!BuildBuiltInStages(&records)) return false;
     for (size_t n = 0; n < records.size(); ++n) {
+        const std::string fault = CheckStageRecord(records[n].data());
+        if (!fault.empty()) return Fail(static_cast<int>(n), fault);
         // The date the stages were finished is their keystream's seed; a day later if a
         // scrambled word would read as an area's end.
         std::vector<uint8_t> file;
