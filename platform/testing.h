@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/font.h"
 #include "platform/win/types.h"
 
 namespace plat {
@@ -222,5 +223,10 @@ bool SoundDeviceOpen();
 // Called when a device opens its output (true) and when it closes (false), on the calling thread;
 // null for none.
 void SetSoundDeviceHook(void (*hook)(bool opened));
+
+// --- Fonts -------------------------------------------------------------------------------------
+// Fonts made from now on take their faces from the factory instead of fontconfig and FreeType;
+// an empty factory (the default) puts those back.
+void SetGlyphFaceFactory(GlyphFaceFactory factory);
 
 }  // namespace plat::testing

@@ -18,6 +18,7 @@ void Reset() {
     detail::ResetInstanceControls();
     detail::ResetSoundControls();
     detail::ResetInputControls();
+    detail::ResetFontControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();
