@@ -50,5 +50,44 @@ int32_t DistanceSqBetweenObjects(int a, int b);
 // Velocity and retiring.
 void SetVelocityByAngle(int slot, int32_t angle, int32_t speed, int setFacing);
 void RetireObject(int slot);
+void DampVelocity(int slot);  // each axis 256 nearer 0, below 256 to 0
+void DampCurrentVelocity();
+void AdvanceObject(int slot, int32_t n);
+int RetireLayer(int32_t layer);  // how many were retired
+void ExpireObject(int slot, int32_t n, int fade);
+
+// Rectangles and texts.
+int SpawnScreenRect(int32_t layer, int32_t color);
+int SpawnRisingText(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t value,
+                    int32_t color);
+int SpawnTextObject(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t value, int32_t color,
+                    int32_t digits);
+int SpawnTextObject5(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t value,
+                     int32_t color);
+
+// Effects: short-lived class-6 objects that fade and end by themselves.
+int SpawnSpark(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t angle, int32_t speed,
+               int32_t scale);
+int SpawnDebris(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t angle, int32_t speed);
+int SpawnStillSpark(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t scale);
+void SpawnSparkCloud(int32_t x, int32_t y, int32_t layer, int32_t draw, int count, int32_t speed);
+void SpawnStillSparkCloud(int32_t x, int32_t y, int32_t layer, int32_t draw, int count,
+                          int32_t speed);
+void SpawnSparkRing(int32_t x, int32_t y, int32_t layer, int32_t draw, int count, int32_t speed);
+void SpawnStillSparkRing(int32_t x, int32_t y, int32_t layer, int32_t draw, int count,
+                         int32_t speed);
+int SpawnGrowingSprite(int32_t x, int32_t y, int32_t draw, int32_t angle, int32_t speed,
+                       int32_t growth);
+int SpawnFlash(int32_t x, int32_t y, int32_t layer, int32_t draw, int32_t growth);
+void SpawnDebrisBurst(int32_t x, int32_t y, int32_t layer, int32_t firstDraw, int drawCount,
+                      int count, int32_t speed, int32_t a, int32_t b);
+int SpawnPopIcon(int32_t x, int32_t y, int32_t layer, int32_t draw);
+void SlideOutObject(int slot, int32_t v);
+
+// Switches the music to track n (0..11) and shows its title for a while; nothing when n is
+// already playing or is no track.
+void PlayBgmWithTitle(int n);
+
+float CosFloat(float radians);
 
 }  // namespace velmora
