@@ -69,11 +69,34 @@ GlyphCacheEntry* TakeGlyphCell(MemoryGlyphCache* cache, uint16_t code) {
     return &entry;
 }
 
+namespace {
+
+// clang-format off
+const char* const kEdgeMasks[3][9] = {
+    {".xxx.", "xxxxx", "xxxxx", "xxxxx", ".xxx."},
+    {"...x...", ".xxxxx.", ".xxxxx.", "xxxxxxx", ".xxxxx.", ".xxxxx.", "...x..."},
+    {"..xxxxx..", ".xxxxxxx.", "xxxxxxxxx", "xxxxxxxxx", "xxxxxxxxx", "xxxxxxxxx", "xxxxxxxxx",
+     ".xxxxxxx.", "..xxxxx.."},
+};
+// clang-format on
+
+}  // namespace
+
+int EdgeCovers(int edgeSize, int dx, int dy) {
+    if (edgeSize <= 0 || dx < -edgeSize || dx > edgeSize || dy < -edgeSize || dy > edgeSize) {
+        return 0;
+    }
+    if (edgeSize == 1) return (dx == 0) != (dy == 0) ? 1 : 0;
+    if (edgeSize > 4) return 1;
+    return kEdgeMasks[edgeSize - 2][dy + edgeSize][dx + edgeSize] == 'x' ? 1 : 0;
+}
+
 void WriteGlyphToMemoryCell(MemoryGlyphCache* cache, const GlyphCacheEntry& entry,
-                            const GlyphBitmap& glyph) {
+                            const GlyphBitmap& glyph, int edgeSize) {
     if (glyph.bits == nullptr || entry.cell < 0 || entry.cell >= cache->capacity) return;
-    const int rows = std::min(glyph.height, cache->cellWidth);
+    const int side = cache->cellWidth;
     if (cache->type == 0) {
+        const int rows = std::min(glyph.height, side);
         const int bytes = std::min(glyph.pitch, cache->lineBytes);
         for (int y = 0; y < rows; ++y) {
             std::memcpy(cache->CellRow(entry.cell, y),
@@ -81,14 +104,42 @@ void WriteGlyphToMemoryCell(MemoryGlyphCache* cache, const GlyphCacheEntry& entr
         }
         return;
     }
-    if (cache->type == 2) {
-        const int columns = std::min({glyph.width, glyph.pitch, cache->cellWidth});
-        for (int y = 0; y < rows; ++y) {
-            const uint8_t* source = glyph.bits + static_cast<size_t>(y) * glyph.pitch;
-            uint8_t* target = cache->CellRow(entry.cell, y);
-            for (int x = 0; x < columns; ++x) {
-                if (source[x] > 0)
-                    target[x] = static_cast<uint8_t>(std::min<int>(source[x], 16) - 1);
+    const bool edged = cache->type == 1 || cache->type == 3;
+    const int offset = edged ? std::max(edgeSize, 0) : 0;
+    const bool oneBit = cache->type == 1;
+    // Source columns that exist in each row.
+    const int sourceColumns = std::min(glyph.width, oneBit ? glyph.pitch * 8 : glyph.pitch);
+    auto pixel = [&](int x, int y) -> uint8_t* {
+        if (x < 0 || y < 0 || x >= side || y >= side) return nullptr;
+        return cache->CellRow(entry.cell, y) + x;
+    };
+    for (int y = 0; y < glyph.height && y + offset < side; ++y) {
+        const uint8_t* source = glyph.bits + static_cast<size_t>(y) * glyph.pitch;
+        for (int x = 0; x < sourceColumns && x + offset < side; ++x) {
+            const int level =
+                oneBit ? ((source[x >> 3] >> (7 - (x & 7))) & 1) : std::min<int>(source[x], 16);
+            if (level == 0) continue;
+            const int px = x + offset, py = y + offset;
+            if (cache->type == 2) {
+                *pixel(px, py) = static_cast<uint8_t>(level - 1);
+                continue;
+            }
+            if (cache->type == 1) {
+                *pixel(px, py) = 1;
+            } else {
+                *pixel(px, py) |= static_cast<uint8_t>(level - 1);
+            }
+            for (int dy = -offset; dy <= offset; ++dy) {
+                for (int dx = -offset; dx <= offset; ++dx) {
+                    if (!EdgeCovers(offset, dx, dy)) continue;
+                    uint8_t* n = pixel(px + dx, py + dy);
+                    if (n == nullptr) continue;
+                    if (cache->type == 1) {
+                        if (*n != 1) *n = 2;
+                    } else if ((*n >> 4) < level - 1) {
+                        *n = static_cast<uint8_t>((*n & 0x0F) | ((level - 1) << 4));
+                    }
+                }
             }
         }
     }

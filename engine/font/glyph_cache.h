@@ -76,9 +76,14 @@ struct GlyphBitmap {
     int height;
 };
 
-// Writes a plain (type 0) or anti-aliased (type 2) glyph into the entry's cell, clipped to the
-// cell: at most the cell's rows, and of each row at most what both the source and the cell hold.
+// 1 when the pixel at (dx, dy) from a glyph pixel lies in the edge of that size around it: the
+// four direct neighbours for size 1, rounded squares for 2 to 4, the full square above.
+int EdgeCovers(int edgeSize, int dx, int dy);
+
+// Writes a glyph into the entry's cell as the cache's type asks, clipped to the cell: at most
+// the cell's rows and columns, and of each row at most what both the source and the cell hold.
+// Edged types place the glyph at (edge, edge) and draw the edge around it.
 void WriteGlyphToMemoryCell(MemoryGlyphCache* cache, const GlyphCacheEntry& entry,
-                            const GlyphBitmap& glyph);
+                            const GlyphBitmap& glyph, int edgeSize = 0);
 
 }  // namespace tessra

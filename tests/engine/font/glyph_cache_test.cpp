@@ -2,6 +2,7 @@
 // their cells, clipped to them.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "engine/font/glyph_cache.h"
@@ -113,6 +114,89 @@ TEST(GlyphCacheTest, GrayGlyphsAreClippedToTheCell) {
     GlyphCacheEntry* tail = TakeGlyphCell(&last, 'Z');
     WriteGlyphToMemoryCell(&last, *tail, {levels.data(), 20, 20, 20});
     EXPECT_EQ(last.CellRow(tail->cell, 7)[7], 15);
+}
+
+TEST(GlyphCacheTest, EdgeMasksForEdgesOneToFive) {
+    // The covered neighbourhood drawn row by row, for each edge size.
+    // clang-format off
+    const std::vector<std::vector<std::string>> masks = {
+        {".x.", "xxx", ".x."},
+        {".xxx.", "xxxxx", "xxxxx", "xxxxx", ".xxx."},
+        {"...x...", ".xxxxx.", ".xxxxx.", "xxxxxxx", ".xxxxx.", ".xxxxx.", "...x..."},
+        {"..xxxxx..", ".xxxxxxx.", "xxxxxxxxx", "xxxxxxxxx", "xxxxxxxxx", "xxxxxxxxx",
+         "xxxxxxxxx", ".xxxxxxx.", "..xxxxx.."},
+        {"xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx",
+         "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx", "xxxxxxxxxxx"},
+    };
+    // clang-format on
+    for (int edge = 1; edge <= 5; ++edge) {
+        const auto& mask = masks[edge - 1];
+        for (int dy = -edge - 1; dy <= edge + 1; ++dy) {
+            for (int dx = -edge - 1; dx <= edge + 1; ++dx) {
+                const bool inside = dx >= -edge && dx <= edge && dy >= -edge && dy <= edge;
+                // Edge 1 covers only the neighbours, not the pixel itself.
+                int expect = inside && mask[dy + edge][dx + edge] == 'x' ? 1 : 0;
+                if (edge == 1 && dx == 0 && dy == 0) expect = 0;
+                EXPECT_EQ(EdgeCovers(edge, dx, dy), expect) << edge << " " << dx << "," << dy;
+            }
+        }
+    }
+    EXPECT_EQ(EdgeCovers(0, 0, 1), 0);
+}
+
+// The cell drawn as text, one character a byte ('.' for 0).
+std::vector<std::string> CellPicture(MemoryGlyphCache& cache, int cell, int rows, int columns) {
+    std::vector<std::string> picture;
+    for (int y = 0; y < rows; ++y) {
+        std::string line;
+        for (int x = 0; x < columns; ++x) {
+            const uint8_t v = cache.CellRow(cell, y)[x];
+            line += v == 0 ? '.' : static_cast<char>(v < 10 ? '0' + v : 'a' + v - 10);
+        }
+        picture.push_back(line);
+    }
+    return picture;
+}
+
+TEST(GlyphCacheTest, EdgedGlyphsGetTheirOutline) {
+    MemoryGlyphCache cache;
+    InitMemoryGlyphCache(&cache, 1, 8);
+    GlyphCacheEntry* e = TakeGlyphCell(&cache, 'I');
+    // A 2 x 2 block at (edge, edge), its one-pixel edge around it; corners stay empty.
+    const uint8_t rows[8] = {0xC0, 0, 0, 0, 0xC0, 0, 0, 0};
+    WriteGlyphToMemoryCell(&cache, *e, {rows, 4, 2, 2}, 1);
+    const std::vector<std::string> expect = {".22.", "2112", "2112", ".22."};
+    EXPECT_EQ(CellPicture(cache, e->cell, 4, 4), expect);
+}
+
+TEST(GlyphCacheTest, AntiAliasedEdgesTakeTheStrongestLevel) {
+    MemoryGlyphCache cache;
+    InitMemoryGlyphCache(&cache, 3, 8);
+    GlyphCacheEntry* e = TakeGlyphCell(&cache, 'I');
+    // Levels 16 and 5 side by side with edge 1.
+    const uint8_t levels[4] = {16, 5, 0, 0};
+    WriteGlyphToMemoryCell(&cache, *e, {levels, 4, 2, 1}, 1);
+    EXPECT_EQ(cache.CellRow(e->cell, 1)[1], 0x4F);  // glyph 15, edge 4 from its right neighbour
+    EXPECT_EQ(cache.CellRow(e->cell, 1)[2], 0xF4);  // glyph 4, edge 15 from the left pixel
+    EXPECT_EQ(cache.CellRow(e->cell, 1)[0], 0xF0);
+    EXPECT_EQ(cache.CellRow(e->cell, 1)[3], 0x40);
+    EXPECT_EQ(cache.CellRow(e->cell, 0)[1], 0xF0);
+    EXPECT_EQ(cache.CellRow(e->cell, 0)[2], 0x40);
+    EXPECT_EQ(cache.CellRow(e->cell, 2)[2], 0x40);
+}
+
+TEST(GlyphCacheTest, EdgedGlyphsAreClippedToTheCell) {
+    MemoryGlyphCache cache;
+    InitMemoryGlyphCache(&cache, 1, 8);
+    GlyphCacheEntry* e = TakeGlyphCell(&cache, 'W');
+    TakeGlyphCell(&cache, 'X');
+    cache.CellRow(1, 0)[0] = 7;
+    std::vector<uint8_t> rows(16 * 4, 0xFF);  // 32 x 16, far larger than the cell
+    WriteGlyphToMemoryCell(&cache, *e, {rows.data(), 4, 32, 16}, 2);
+    EXPECT_EQ(cache.CellRow(1, 0)[0], 7);
+    EXPECT_EQ(cache.CellRow(0, 7)[7], 1);
+    EXPECT_EQ(cache.CellRow(0, 0)[0], 0);  // the rounded corner of the edge
+    EXPECT_EQ(cache.CellRow(0, 0)[2], 2);
 }
 
 }  // namespace
