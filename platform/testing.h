@@ -229,4 +229,10 @@ void SetSoundDeviceHook(void (*hook)(bool opened));
 // an empty factory (the default) puts those back.
 void SetGlyphFaceFactory(GlyphFaceFactory factory);
 
+// --- Sockets ---------------------------------------------------------------------------------
+// The socket calls made since the process started (every call of platform/winsock/winsock.h
+// but WSAGetLastError), and whether its poller thread runs.
+uint64_t SocketCallCount();
+bool SocketPollerRunning();
+
 }  // namespace plat::testing

@@ -40,7 +40,6 @@ constexpr plat::WPARAM kSizingLeft = 1, kSizingRight = 2, kSizingTop = 3, kSizin
                        kSizingBottomRight = 8;
 constexpr plat::UINT kInputStateFlag1Message = 0x46F;
 constexpr plat::UINT kInputStateFlag2Message = 0x470;
-constexpr plat::UINT kSocketMessage = 0x505;
 constexpr int kToolBarFirstId = 0x500;
 constexpr int kMenuAutoShowBand = 60;
 

@@ -234,16 +234,19 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
         g_inputAtCall.clear();
     }
     tessra::SetPendingCallObserver(NoteInputAtCall);
+    const uint64_t socketCalls = plat::testing::SocketCallCount();
     ASSERT_EQ(StartEngine(), 0);
     tessra::SetPendingCallObserver(nullptr);
     const auto calls = tessra::PeekPendingCalls();
     auto at = [&](const char* name) {
         return std::find(calls.begin(), calls.end(), name) - calls.begin();
     };
-    // Input starts after the network table, sound after input, graphics after sound.
-    EXPECT_FALSE(InputExistedAt("ClearHttpTransferTable"));
+    // The network layer is never started: start-up makes no socket call and starts no poller.
+    EXPECT_EQ(plat::testing::SocketCallCount(), socketCalls);
+    EXPECT_FALSE(plat::testing::SocketPollerRunning());
+    // Sound starts after input, graphics after sound; text input after input.
     EXPECT_TRUE(g_inputAtSoundOpen);
-    EXPECT_LT(at("ClearHttpTransferTable"), static_cast<long>(g_callsAtSoundOpen));
+    EXPECT_TRUE(InputExistedAt("InitCharInput"));
     ASSERT_GT(g_callsAtGraphicsStart, 0u);
     EXPECT_LE(g_callsAtSoundOpen, g_callsAtGraphicsStart);
     EXPECT_LE(static_cast<long>(g_callsAtGraphicsStart), at("InitCharInput"));
@@ -267,10 +270,9 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
     auto at2 = [&](const char* name) {
         return std::find(down.begin(), down.end(), name) - down.begin();
     };
-    EXPECT_LT(at2("DeleteAllHttpTransfers"), at2("TerminateNetwork"));
-    // The current music is stopped after the network (MidiTest.ShutDownStopsTheCurrentMusic
-    // checks what it does); input still stands then.
-    EXPECT_TRUE(InputExistedAt("TerminateNetwork"));
+    // Nor does the shut-down of the unstarted network layer.
+    EXPECT_EQ(plat::testing::SocketCallCount(), socketCalls);
+    EXPECT_FALSE(plat::testing::SocketPollerRunning());
     // The screens stop, then input, then sound (before the key-input handles).
     const std::string log = ReadLog();
     const size_t screensDown = log.find("DirectDraw 関連の終了処理は正常に終了しました"_sjis);
@@ -281,6 +283,7 @@ TEST_F(EngineStartupTest, CallsSubsystemsInOrder) {
               std::string::npos);
     EXPECT_EQ(tessra::GetDirectDrawObject(), nullptr);
     EXPECT_FALSE(g_inputAtSoundClose);
+    EXPECT_FALSE(InputExistedAt("ReleaseAllKeyInputHandles"));
     EXPECT_LE(static_cast<long>(g_callsAtSoundClose), at2("ReleaseAllKeyInputHandles"));
     EXPECT_FALSE(plat::testing::SoundDeviceOpen());
     EXPECT_LT(at2("ReleaseAllKeyInputHandles"), static_cast<long>(down.size()));
