@@ -1,0 +1,15 @@
+// Rendering a font's glyphs through GDI into its memory cache.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/font/font_table.h"
+
+namespace tessra {
+
+// Renders the character into the next cell of the font's cache (the font selected into dc) and
+// returns its entry. The code holds the first byte in its low 8 bits and a second byte, if any,
+// in its high 8 bits. A glyph GDI cannot give is cached as an empty one with its advance.
+GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16_t code);
+
+}  // namespace tessra
