@@ -169,6 +169,25 @@ void ApplyFriction(int32_t amount) {
     }
 }
 
+int SpawnBlast(int32_t x, int32_t y, int mode, int32_t delay) {
+    int slot;
+    if (mode == 1 || mode == 2) {
+        slot = SpawnObject(x, y, 9, mode == 1 ? 936 : 944, 0x2000000f);
+        if (slot >= 0) SetField(kPropAttack, slot, 8);
+    } else {
+        slot = SpawnSprite(x, y, 9, 928);
+    }
+    if (slot < 0) return -1;
+    SetField(kPropZ, slot, y + 48);  // its draw depth once depth comes from z
+    if (delay > 0) {
+        SetFieldBits(kPropFlags, slot, kFlagNotDrawn);
+        AddTweenValue(slot, kTweenClearFlag, delay, 1, 28);
+    }
+    AddTweenValue(slot, kTweenSetFlags, delay, 1, 0x20008000);
+    AddTweenAt(slot, kTweenEndObject, delay + 32);
+    return slot;
+}
+
 int SpawnHitArea(int32_t x, int32_t y, int32_t radius) {
     const int slot = SpawnObject(x, y, 12, 0, 0x40000000);
     if (slot < 0) return -1;

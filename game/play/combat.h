@@ -35,6 +35,9 @@ void DestroyObject(int slot);
 void DestroyAllStageObjects();
 void ScatterFieldItems(int32_t x, int32_t y, int count, int32_t kind);
 void ApplyFriction(int32_t amount);
+// A blast at (x, y): mode 1 and 2 a blast actor that hurts (sprites 936 and 944), any other mode
+// a harmless sprite (928); hidden for `delay` frames, ended 32 frames after that.
+int SpawnBlast(int32_t x, int32_t y, int mode, int32_t delay);
 int SpawnHitArea(int32_t x, int32_t y, int32_t radius);
 void KillChildrenAndTweens(int slot);
 bool CheckPlayerReach(int p, int32_t x, int32_t y, int32_t limit, bool kill);

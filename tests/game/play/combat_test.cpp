@@ -8,6 +8,7 @@
 
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
+#include "game/core/tween.h"
 #include "game/play/object_utils.h"
 #include "game/play/stage.h"
 
@@ -178,6 +179,33 @@ TEST_F(CombatTest, FrictionAndSmallHelpers) {
     AttachChild(child, s, 2);
     KillChildrenAndTweens(s);
     EXPECT_TRUE(static_cast<uint32_t>(GetField(kPropFlags, child)) & kFlagDead);
+}
+
+TEST_F(CombatTest, BlastsByMode) {
+    struct Case {
+        int mode;
+        int32_t kind, draw, attack;
+    };
+    const Case cases[] = {{0, 0x60000000, 928, 0},
+                          {1, 0x2000000f, 936, 8},
+                          {2, 0x2000000f, 944, 8},
+                          {7, 0x60000000, 928, 0}};
+    for (const Case& c : cases) {
+        ResetAllObjects();
+        const int s = SpawnBlast(100, 200, c.mode, 0);
+        ASSERT_GT(s, 0);
+        EXPECT_EQ(GetField(kPropKind, s), c.kind) << c.mode;
+        EXPECT_EQ(GetField(kPropDrawWord, s), c.draw) << c.mode;
+        EXPECT_EQ(GetField(kPropAttack, s), c.attack) << c.mode;
+        EXPECT_EQ(GetField(kPropLayer, s), 9);
+        EXPECT_EQ(GetField(kPropZ, s), 248);
+        EXPECT_FALSE(static_cast<uint32_t>(GetField(kPropFlags, s)) & kFlagNotDrawn);
+        EXPECT_EQ(GetTweenCount(), 2);  // flags on, end
+    }
+    ResetAllObjects();
+    const int hidden = SpawnBlast(0, 0, 1, 16);
+    EXPECT_TRUE(static_cast<uint32_t>(GetField(kPropFlags, hidden)) & kFlagNotDrawn);
+    EXPECT_EQ(GetTweenCount(), 3);  // shown, flags on, end
 }
 
 }  // namespace
