@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "game/core/fresh_process.h"
@@ -218,6 +219,31 @@ TEST(AngleTest, TurnTowardTable) {
          }) {
         EXPECT_EQ(TurnToward(c.a, c.target, c.n), c.expected)
             << c.a << " -> " << c.target << " by " << c.n;
+    }
+}
+
+// The rule one unit step at a time, as the folded form must reproduce it.
+int32_t TurnTowardStepwise(int32_t a, int32_t target, int32_t n) {
+    int64_t cur = NormaliseAngle(a);
+    for (int32_t i = 0; i < n; ++i) {
+        const int64_t d = static_cast<int64_t>(target) - cur;
+        if (d >= 108000 || d <= -108000)
+            cur += d < 0 ? 1 : -1;
+        else if (d != 0)
+            cur += d < 0 ? -1 : 1;
+    }
+    return static_cast<int32_t>(((cur % 216000) + 216000) % 216000);
+}
+
+TEST(AngleTest, TurnTowardEqualsTheStepwiseRule) {
+    std::mt19937 gen(240101);
+    std::uniform_int_distribution<int32_t> angle(-700000, 700000);
+    std::uniform_int_distribution<int32_t> steps(0, 216000);
+    for (int i = 0; i < 300; ++i) {
+        const int32_t a = angle(gen), target = angle(gen);
+        const int32_t n = i % 10 == 0 ? 216000 : steps(gen);
+        ASSERT_EQ(TurnToward(a, target, n), TurnTowardStepwise(a, target, n))
+            << a << " -> " << target << " by " << n;
     }
 }
 
