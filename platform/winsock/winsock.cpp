@@ -35,7 +35,11 @@ struct Registration {
 struct Layer {
     std::mutex mutex;
     int startups = 0;
-    std::set<int> open;  // sockets made through this layer
+    // Sockets made through this layer: each gets a number of its own, never reused, so that a
+    // notice still queued for a closed socket cannot be taken for a later one.
+    std::map<SOCKET, int> open;  // socket -> descriptor
+    std::map<int, SOCKET> idOf;  // descriptor -> socket
+    SOCKET nextId = 0x100;
     std::map<int, Registration> registered;
     std::thread poller;
     bool pollerRunning = false;
@@ -106,9 +110,22 @@ bool Enter() {
     return true;
 }
 
-bool IsOpen(SOCKET s) {
+// The descriptor of a socket, or -1; the caller holds the mutex.
+int FdOfLocked(Layer& layer, SOCKET s) {
+    auto it = layer.open.find(s);
+    return it == layer.open.end() ? -1 : it->second;
+}
+
+int FdOf(SOCKET s) {
     std::lock_guard<std::mutex> lock(TheLayer().mutex);
-    return s <= 0x7FFFFFFF && TheLayer().open.count(static_cast<int>(s)) != 0;
+    return FdOfLocked(TheLayer(), s);
+}
+
+SOCKET AddSocketLocked(Layer& layer, int fd) {
+    const SOCKET id = layer.nextId++;
+    layer.open[id] = fd;
+    layer.idOf[fd] = id;
+    return id;
 }
 
 void WakePoller(Layer& layer) {
@@ -119,10 +136,10 @@ void WakePoller(Layer& layer) {
 }
 
 // Re-enables an event of a registered socket (called after the call that re-enables it).
-void Rearm(SOCKET s, LONG event) {
+void Rearm(int fd, LONG event) {
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    auto it = layer.registered.find(static_cast<int>(s));
+    auto it = layer.registered.find(fd);
     if (it == layer.registered.end() || (it->second.events & event) == 0) return;
     if ((it->second.armed & event) != 0) return;
     it->second.armed |= event;
@@ -134,7 +151,7 @@ void PollerLoop() {
     struct Notice {
         HWND window;
         UINT message;
-        int socket;
+        SOCKET socket;
         LPARAM lParam;
     };
     for (;;) {
@@ -174,8 +191,8 @@ void PollerLoop() {
                 const int fd = fds[i].fd;
                 auto post = [&](LONG event, int error) {
                     if (reg.events & event)
-                        notices.push_back(
-                            {reg.window, reg.message, fd, WSAMAKESELECTREPLY(event, error)});
+                        notices.push_back({reg.window, reg.message, layer.idOf[fd],
+                                           WSAMAKESELECTREPLY(event, error)});
                 };
                 if (reg.connecting) {
                     int err = 0;
@@ -276,8 +293,9 @@ int WSACleanup() {
     if (!last) return 0;
     StopPoller(layer);
     std::lock_guard<std::mutex> lock(layer.mutex);
-    for (int fd : layer.open) ::close(fd);
+    for (auto& [id, fd] : layer.open) ::close(fd);
     layer.open.clear();
+    layer.idOf.clear();
     layer.registered.clear();
     return 0;
 }
@@ -300,40 +318,40 @@ SOCKET socket(int family, int type, int protocol) {
     int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     std::lock_guard<std::mutex> lock(TheLayer().mutex);
-    TheLayer().open.insert(fd);
-    return static_cast<SOCKET>(fd);
+    return AddSocketLocked(TheLayer(), fd);
 }
 
 int bind(SOCKET s, const sockaddr* address, int length) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s)) return Fail(WSAENOTSOCK);
-    if (::bind(static_cast<int>(s), address, static_cast<socklen_t>(length)) != 0)
-        return Fail(ErrnoToWsa(errno));
+    const int sfd = FdOf(s);
+    if (sfd < 0) return Fail(WSAENOTSOCK);
+    if (::bind(sfd, address, static_cast<socklen_t>(length)) != 0) return Fail(ErrnoToWsa(errno));
     return 0;
 }
 
 int listen(SOCKET s, int backlog) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s)) return Fail(WSAENOTSOCK);
-    if (::listen(static_cast<int>(s), backlog) != 0) return Fail(ErrnoToWsa(errno));
+    const int sfd = FdOf(s);
+    if (sfd < 0) return Fail(WSAENOTSOCK);
+    if (::listen(sfd, backlog) != 0) return Fail(ErrnoToWsa(errno));
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    auto it = layer.registered.find(static_cast<int>(s));
+    auto it = layer.registered.find(sfd);
     if (it != layer.registered.end()) it->second.listening = true;
     return 0;
 }
 
 SOCKET accept(SOCKET s, sockaddr* address, int* length) {
     if (!Enter()) return INVALID_SOCKET;
-    if (!IsOpen(s)) {
+    const int sfd = FdOf(s);
+    if (sfd < 0) {
         t_lastError = WSAENOTSOCK;
         return INVALID_SOCKET;
     }
     socklen_t len = length != nullptr ? static_cast<socklen_t>(*length) : 0;
-    int fd =
-        ::accept4(static_cast<int>(s), address, length != nullptr ? &len : nullptr, SOCK_CLOEXEC);
+    int fd = ::accept4(sfd, address, length != nullptr ? &len : nullptr, SOCK_CLOEXEC);
     const int err = errno;
-    Rearm(s, FD_ACCEPT);
+    Rearm(sfd, FD_ACCEPT);
     if (fd < 0) {
         t_lastError = ErrnoToWsa(err);
         return INVALID_SOCKET;
@@ -341,9 +359,9 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
     if (length != nullptr) *length = static_cast<int>(len);
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    layer.open.insert(fd);
+    const SOCKET id = AddSocketLocked(layer, fd);
     // An accepted socket takes the listening socket's registration, as on the desktop.
-    auto it = layer.registered.find(static_cast<int>(s));
+    auto it = layer.registered.find(sfd);
     if (it != layer.registered.end()) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         Registration reg = it->second;
@@ -354,17 +372,18 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
         layer.registered[fd] = reg;
         WakePoller(layer);
     }
-    return static_cast<SOCKET>(fd);
+    return id;
 }
 
 int connect(SOCKET s, const sockaddr* address, int length) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s)) return Fail(WSAENOTSOCK);
-    if (::connect(static_cast<int>(s), address, static_cast<socklen_t>(length)) == 0) {
+    const int sfd = FdOf(s);
+    if (sfd < 0) return Fail(WSAENOTSOCK);
+    if (::connect(sfd, address, static_cast<socklen_t>(length)) == 0) {
         // Loopback connections may complete at once; the notice still follows.
         Layer& layer = TheLayer();
         std::lock_guard<std::mutex> lock(layer.mutex);
-        auto it = layer.registered.find(static_cast<int>(s));
+        auto it = layer.registered.find(sfd);
         if (it == layer.registered.end()) return 0;
         it->second.connecting = true;
         WakePoller(layer);
@@ -374,7 +393,7 @@ int connect(SOCKET s, const sockaddr* address, int length) {
     if (err == EINPROGRESS) {
         Layer& layer = TheLayer();
         std::lock_guard<std::mutex> lock(layer.mutex);
-        auto it = layer.registered.find(static_cast<int>(s));
+        auto it = layer.registered.find(sfd);
         if (it != layer.registered.end()) {
             it->second.connecting = true;
             WakePoller(layer);
@@ -385,27 +404,29 @@ int connect(SOCKET s, const sockaddr* address, int length) {
 
 int recv(SOCKET s, char* buffer, int length, int flags) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s)) return Fail(WSAENOTSOCK);
+    const int sfd = FdOf(s);
+    if (sfd < 0) return Fail(WSAENOTSOCK);
     const int sysFlags = (flags & 0x2) ? MSG_PEEK : 0;  // MSG_PEEK has the same value 2
-    ssize_t n = ::recv(static_cast<int>(s), buffer, static_cast<size_t>(length), sysFlags);
+    ssize_t n = ::recv(sfd, buffer, static_cast<size_t>(length), sysFlags);
     const int err = errno;
-    if ((flags & 0x2) == 0) Rearm(s, FD_READ);
+    if ((flags & 0x2) == 0) Rearm(sfd, FD_READ);
     if (n < 0) return Fail(ErrnoToWsa(err));
     return static_cast<int>(n);
 }
 
 int send(SOCKET s, const char* buffer, int length, int) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s)) return Fail(WSAENOTSOCK);
-    ssize_t n = ::send(static_cast<int>(s), buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
+    const int sfd = FdOf(s);
+    if (sfd < 0) return Fail(WSAENOTSOCK);
+    ssize_t n = ::send(sfd, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (n < 0) {
         const int err = errno;
-        if (err == EAGAIN || err == EWOULDBLOCK) Rearm(s, FD_WRITE);
+        if (err == EAGAIN || err == EWOULDBLOCK) Rearm(sfd, FD_WRITE);
         return Fail(ErrnoToWsa(err));
     }
     // A send cut short re-enables FD_WRITE as a refused one does: the caller stops there and
     // waits for the notice.
-    if (n < length) Rearm(s, FD_WRITE);
+    if (n < length) Rearm(sfd, FD_WRITE);
     return static_cast<int>(n);
 }
 
@@ -413,18 +434,22 @@ int closesocket(SOCKET s) {
     if (!Enter()) return SOCKET_ERROR;
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    if (s > 0x7FFFFFFF || layer.open.erase(static_cast<int>(s)) == 0) return Fail(WSAENOTSOCK);
-    layer.registered.erase(static_cast<int>(s));
-    ::close(static_cast<int>(s));
+    const int fd = FdOfLocked(layer, s);
+    if (fd < 0) return Fail(WSAENOTSOCK);
+    layer.open.erase(s);
+    layer.idOf.erase(fd);
+    layer.registered.erase(fd);
+    ::close(fd);
     WakePoller(layer);
     return 0;
 }
 
 int getsockname(SOCKET s, sockaddr* address, int* length) {
     if (!Enter()) return SOCKET_ERROR;
-    if (!IsOpen(s) || length == nullptr) return Fail(WSAENOTSOCK);
+    const int sfd = FdOf(s);
+    if (sfd < 0 || length == nullptr) return Fail(WSAENOTSOCK);
     socklen_t len = static_cast<socklen_t>(*length);
-    if (::getsockname(static_cast<int>(s), address, &len) != 0) return Fail(ErrnoToWsa(errno));
+    if (::getsockname(sfd, address, &len) != 0) return Fail(ErrnoToWsa(errno));
     *length = static_cast<int>(len);
     return 0;
 }
@@ -454,8 +479,8 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, LONG events) {
     if (!Enter()) return SOCKET_ERROR;
     Layer& layer = TheLayer();
     std::lock_guard<std::mutex> lock(layer.mutex);
-    if (s > 0x7FFFFFFF || layer.open.count(static_cast<int>(s)) == 0) return Fail(WSAENOTSOCK);
-    const int fd = static_cast<int>(s);
+    const int fd = FdOfLocked(layer, s);
+    if (fd < 0) return Fail(WSAENOTSOCK);
     if (events == 0) {
         layer.registered.erase(fd);
         WakePoller(layer);

@@ -487,3 +487,26 @@ TEST_F(NetworkTest, TerminateLogsAndStopsThePoller) {
 }
 
 }  // namespace
+
+namespace {
+
+// A notice still queued for a closed socket must not be taken for a socket made after it.
+TEST(WinsockTest, SocketNumbersAreNotReused) {
+    plat::WSADATA data;
+    ASSERT_EQ(plat::WSAStartup(0x0202, &data), 0);
+    const plat::SOCKET first = plat::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(first, plat::INVALID_SOCKET);
+    ASSERT_EQ(plat::closesocket(first), 0);
+    const plat::SOCKET second = plat::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_NE(second, plat::INVALID_SOCKET);
+    EXPECT_NE(second, first);
+    char c;
+    EXPECT_EQ(plat::recv(first, &c, 1, 0), plat::SOCKET_ERROR);
+    EXPECT_EQ(plat::WSAGetLastError(), plat::WSAENOTSOCK);
+    EXPECT_EQ(plat::closesocket(second), 0);
+    EXPECT_EQ(plat::WSACleanup(), 0);
+    EXPECT_EQ(plat::socket(AF_INET, SOCK_STREAM, 0), plat::INVALID_SOCKET);
+    EXPECT_EQ(plat::WSAGetLastError(), plat::WSANOTINITIALISED);
+}
+
+}  // namespace
