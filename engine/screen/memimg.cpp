@@ -138,7 +138,10 @@ int CreateScreenMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t kin
                        int32_t workingColorBits) {
     std::memset(image, 0, sizeof *image);
     if (kind == -1) kind = workingColorBits == 16 ? kMemImgKind565 : kMemImgKindXrgb;
-    return InitMemImg(image, width, height, -1, 0, kind, 0, 0, 0);
+    if (InitMemImg(image, width, height, -1, 0, kind, 0, 0, 0) != 0) return -1;
+    // A new screen starts black, never with whatever the heap held before.
+    std::memset(image->pixels, 0, static_cast<size_t>(image->pitch) * image->height);
+    return 0;
 }
 
 int CreateZBufferMemImg(MEMIMG* image, int32_t width, int32_t height) {

@@ -60,7 +60,7 @@ int32_t MemImgBytesPerPixel(uint32_t kind, uint32_t paletted, uint32_t alpha);
 // left allocated and the record stays uninitialised).
 int InitMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t pitch, uint32_t transColor,
                int32_t kind, int32_t paletted, int32_t alpha, int32_t makeBuffers);
-// Zeroes the record and makes a screen image; kind -1 picks 0 when workingColorBits is 16,
+// Zeroes the record and makes a black screen image; kind -1 picks 0 when workingColorBits is 16,
 // else 1 (the caller passes the screen's working depth).
 int CreateScreenMemImg(MEMIMG* image, int32_t width, int32_t height, int32_t kind,
                        int32_t workingColorBits);
