@@ -99,16 +99,16 @@ std::vector<ProcessStart> RecordedProcessStarts();
 // --- Input devices -----------------------------------------------------------------------------
 // Steps of the DirectInput stand-in that a test can make fail.
 enum class InputStep {
-    kObject7,            // creating the version-7 object
-    kObject8,            // creating the version-8 object
-    kInitialize,         // an object's Initialize
+    kObject7,     // creating the version-7 object
+    kObject8,     // creating the version-8 object
+    kInitialize,  // an object's Initialize
     kCreateDevice,
     kDataFormat,
     kCooperativeLevel,
     kProperty,
     kEventNotification,
     kAcquire,
-    kDeviceState,        // the read fails and the device loses its acquisition
+    kDeviceState,  // the read fails and the device loses its acquisition
     kCreateEffect,
 };
 enum class InputDeviceKind { kAny, kKeyboard, kMouse, kPad };

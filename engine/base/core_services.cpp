@@ -14,8 +14,12 @@ CoreServiceTable g_core = {
 
 }  // namespace
 
-void InstallCoreServices(const CoreServiceTable& table) { g_core = table; }
+void InstallCoreServices(const CoreServiceTable& table) {
+    g_core = table;
+}
 
-const CoreServiceTable& Core() { return g_core; }
+const CoreServiceTable& Core() {
+    return g_core;
+}
 
 }  // namespace tessra

@@ -11,7 +11,7 @@
 namespace tessra {
 
 struct CoreServiceTable {
-    int (*processMessageBody)();           // 0, or -1 once the program is quitting
+    int (*processMessageBody)();  // 0, or -1 once the program is quitting
     void (*waitWhileInactive)();
     int (*isCloseRequested)();
     int (*isApplicationActive)();

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "engine/base/archive.h"
-#include "engine/base/fatal.h"
 #include "engine/base/core_services.h"
+#include "engine/base/fatal.h"
 #include "engine/base/file_access.h"
 #include "engine/base/log.h"
 #include "engine/base/memory.h"

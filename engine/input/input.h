@@ -22,10 +22,10 @@ int StopPadVibration(int inputDevice);     // 0
 // periodic effect) for limitMs milliseconds, or until stopped when negative. 0, or -1 for a
 // pad that cannot vibrate. The engine's own: the game never vibrates.
 int StartPadVibration(int inputDevice, int power, int limitMs);
-int InitCharInput();                       // last step of start-up
-int ReleaseAllKeyInputHandles();           // window shut-down
-int UpdateActiveKeyInput();                // end of every pump pass
-int PutInputChar(uint8_t ch);              // 0, or -1 when the character buffer is full
+int InitCharInput();              // last step of start-up
+int ReleaseAllKeyInputHandles();  // window shut-down
+int UpdateActiveKeyInput();       // end of every pump pass
+int PutInputChar(uint8_t ch);     // 0, or -1 when the character buffer is full
 plat::LRESULT OnImeMessage(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
                            plat::LPARAM lParam);
 int EnableInputStateFlag1();

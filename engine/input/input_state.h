@@ -21,9 +21,9 @@ struct PadState {
     int32_t fourAxis;  // without DirectInput: the joystick has a Z and an R axis
     uint32_t pollTime;
     int32_t vibrationOn;
-    int32_t vibrationPower;   // 0..10000
-    int32_t vibrationLimit;   // ms; negative: until stopped
-    int32_t vibrationElapsed; // ms
+    int32_t vibrationPower;    // 0..10000
+    int32_t vibrationLimit;    // ms; negative: until stopped
+    int32_t vibrationElapsed;  // ms
     uint32_t vibrationClock;
     int32_t constantRunning;
     int32_t periodicRunning;

@@ -31,14 +31,16 @@ struct KeyBit {
     int32_t bit;
 };
 const KeyBit kKeyboardMapping[] = {
-    {DIK_NUMPAD2, 0x1}, {DIK_DOWN, 0x1},   {DIK_NUMPAD4, 0x2}, {DIK_LEFT, 0x2},
-    {DIK_NUMPAD6, 0x4}, {DIK_RIGHT, 0x4},  {DIK_NUMPAD8, 0x8}, {DIK_UP, 0x8},
-    {DIK_Z, 0x10},      {DIK_X, 0x20},     {DIK_C, 0x40},      {DIK_A, 0x80},
-    {DIK_S, 0x100},     {DIK_D, 0x200},    {DIK_Q, 0x400},     {DIK_W, 0x800},
+    {DIK_NUMPAD2, 0x1},   {DIK_DOWN, 0x1},     {DIK_NUMPAD4, 0x2}, {DIK_LEFT, 0x2},
+    {DIK_NUMPAD6, 0x4},   {DIK_RIGHT, 0x4},    {DIK_NUMPAD8, 0x8}, {DIK_UP, 0x8},
+    {DIK_Z, 0x10},        {DIK_X, 0x20},       {DIK_C, 0x40},      {DIK_A, 0x80},
+    {DIK_S, 0x100},       {DIK_D, 0x200},      {DIK_Q, 0x400},     {DIK_W, 0x800},
     {DIK_ESCAPE, 0x1000}, {DIK_SPACE, 0x2000},
 };
 
-int PadIndexOf(int inputDevice) { return (inputDevice & ~kInputDeviceKeyboard) - 1; }
+int PadIndexOf(int inputDevice) {
+    return (inputDevice & ~kInputDeviceKeyboard) - 1;
+}
 
 bool EventSignalled(HANDLE event) {
     return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
@@ -167,7 +169,8 @@ int SetupJoypadDevice(const DIDEVICEINSTANCEA* instance, void*) {
     };
     if (DiFailed(device->SetDataFormat(&c_dfDIJoystick)))
         return drop("ジョイパッドデバイスではありませんでした、又は設定に失敗しました\n"_sjis);
-    if (DiFailed(device->SetCooperativeLevel(Core().getEngineWindowBody(), DISCL_EXCLUSIVE | DISCL_FOREGROUND)))
+    if (DiFailed(device->SetCooperativeLevel(Core().getEngineWindowBody(),
+                                             DISCL_EXCLUSIVE | DISCL_FOREGROUND)))
         return drop("ジョイパッドデバイスの協調レベルの設定に失敗しました\n"_sjis);
     if (!SetAxisProperty(device, DIJOFS_X, true))
         return drop("ジョイパッドデバイスのＸ軸関係の設定に失敗しました\n"_sjis);

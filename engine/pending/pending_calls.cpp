@@ -37,7 +37,9 @@ void RecordPendingCall(const char* name) {
     if (PendingCallObserver observer = g_observer.load()) observer(name);
 }
 
-void SetPendingCallObserver(PendingCallObserver observer) { g_observer.store(observer); }
+void SetPendingCallObserver(PendingCallObserver observer) {
+    g_observer.store(observer);
+}
 
 std::vector<std::string> PeekPendingCalls() {
     std::lock_guard<std::mutex> g(Mutex());

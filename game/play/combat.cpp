@@ -164,8 +164,10 @@ void ScatterFieldItems(int32_t x, int32_t y, int count, int32_t kind) {
 void ApplyFriction(int32_t amount) {
     for (int n : {kPropVelX, kPropVelY}) {
         const int32_t v = GetCurrentField(n);
-        if (v < amount && v > -amount) SetCurrentField(n, 0);
-        else SetCurrentField(n, v > 0 ? v - amount : v + amount);
+        if (v < amount && v > -amount)
+            SetCurrentField(n, 0);
+        else
+            SetCurrentField(n, v > 0 ? v - amount : v + amount);
     }
 }
 

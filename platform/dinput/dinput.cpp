@@ -14,11 +14,16 @@
 
 namespace plat {
 
-const GUID GUID_SysKeyboard = {0x6F1D2B61, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const GUID GUID_SysMouse = {0x6F1D2B60, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-const GUID GUID_ConstantForce = {0x13541C20, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
-const GUID GUID_Sine = {0x13541C23, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
-const GUID IID_IDirectInputDevice7A = {0x57D7C6BC, 0x2356, 0x11D3, {0x8E, 0x9D, 0x00, 0xC0, 0x4F, 0x68, 0x44, 0xAE}};
+const GUID GUID_SysKeyboard = {
+    0x6F1D2B61, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const GUID GUID_SysMouse = {
+    0x6F1D2B60, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+const GUID GUID_ConstantForce = {
+    0x13541C20, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+const GUID GUID_Sine = {
+    0x13541C23, 0x8E33, 0x11D0, {0x9A, 0xD0, 0x00, 0xA0, 0xC9, 0xA0, 0x6E, 0x35}};
+const GUID IID_IDirectInputDevice7A = {
+    0x57D7C6BC, 0x2356, 0x11D3, {0x8E, 0x9D, 0x00, 0xC0, 0x4F, 0x68, 0x44, 0xAE}};
 
 const DIDATAFORMAT c_dfDIKeyboard = {24, 16, 0x2, 256, 256};
 const DIDATAFORMAT c_dfDIMouse2 = {24, 16, 0x2, 20, 11};
@@ -30,7 +35,10 @@ namespace {
 // A pad's instance guid carries its SDL instance id.
 constexpr uint16_t kPadGuidMark = 0x5041;
 GUID PadGuid(int instance) {
-    return GUID{static_cast<uint32_t>(instance), kPadGuidMark, 0x4400, {'S', 'D', 'L', 'P', 'A', 'D', 0, 0}};
+    return GUID{static_cast<uint32_t>(instance),
+                kPadGuidMark,
+                0x4400,
+                {'S', 'D', 'L', 'P', 'A', 'D', 0, 0}};
 }
 bool IsPadGuid(const GUID& guid, int* instance) {
     GUID probe = PadGuid(static_cast<int>(guid.data1));
@@ -262,8 +270,12 @@ public:
             return DIERR_NOTACQUIRED;
         }
         switch (kind_) {
-            case DeviceKind::kKeyboard: ReadKeyState(static_cast<uint8_t*>(data)); break;
-            case DeviceKind::kMouse: ReadMouseState(static_cast<DIMOUSESTATE2*>(data)); break;
+            case DeviceKind::kKeyboard:
+                ReadKeyState(static_cast<uint8_t*>(data));
+                break;
+            case DeviceKind::kMouse:
+                ReadMouseState(static_cast<DIMOUSESTATE2*>(data));
+                break;
             case DeviceKind::kPad: {
                 PadSnapshot s;
                 if (!PadSnapshotOf(instance_, &s) || !s.attached) {
@@ -272,8 +284,10 @@ public:
                 }
                 DIJOYSTATE state;
                 std::memset(&state, 0, sizeof state);
-                LONG* axes[6] = {&state.lX, &state.lY, &state.lZ, &state.lRx, &state.lRy, &state.lRz};
-                for (int i = 0; i < 6; ++i) *axes[i] = ScaleAxis(i < s.axisCount ? s.axes[i] : 0, axes_[i]);
+                LONG* axes[6] = {&state.lX,  &state.lY,  &state.lZ,
+                                 &state.lRx, &state.lRy, &state.lRz};
+                for (int i = 0; i < 6; ++i)
+                    *axes[i] = ScaleAxis(i < s.axisCount ? s.axes[i] : 0, axes_[i]);
                 state.rgdwPOV[0] = s.pov;
                 state.rgdwPOV[1] = state.rgdwPOV[2] = state.rgdwPOV[3] = 0xFFFFFFFFu;
                 std::memcpy(state.rgbButtons, s.buttons, sizeof state.rgbButtons);
@@ -331,7 +345,8 @@ public:
                 effect->lpvTypeSpecificParams == nullptr)
                 return DIERR_INVALIDPARAM;
             spec.kind = EffectKind::kConstant;
-            spec.magnitude = static_cast<const DICONSTANTFORCE*>(effect->lpvTypeSpecificParams)->lMagnitude;
+            spec.magnitude =
+                static_cast<const DICONSTANTFORCE*>(effect->lpvTypeSpecificParams)->lMagnitude;
         } else if ((kind == GUID_Sine)) {
             if (effect->cbTypeSpecificParams != sizeof(DIPERIODIC) ||
                 effect->lpvTypeSpecificParams == nullptr)
@@ -366,9 +381,12 @@ public:
 private:
     DWORD StateSize() const {
         switch (kind_) {
-            case DeviceKind::kKeyboard: return 256;
-            case DeviceKind::kMouse: return sizeof(DIMOUSESTATE2);
-            case DeviceKind::kPad: return sizeof(DIJOYSTATE);
+            case DeviceKind::kKeyboard:
+                return 256;
+            case DeviceKind::kMouse:
+                return sizeof(DIMOUSESTATE2);
+            case DeviceKind::kPad:
+                return sizeof(DIJOYSTATE);
         }
         return 0;
     }
@@ -491,9 +509,12 @@ private:
 
 int KindSlot(DeviceKind kind) {
     switch (kind) {
-        case DeviceKind::kKeyboard: return 1;
-        case DeviceKind::kMouse: return 2;
-        case DeviceKind::kPad: return 3;
+        case DeviceKind::kKeyboard:
+            return 1;
+        case DeviceKind::kMouse:
+            return 2;
+        case DeviceKind::kPad:
+            return 3;
     }
     return 0;
 }
@@ -562,10 +583,12 @@ namespace testing {
 
 void FailInputStep(InputStep step, InputDeviceKind kind, int count) {
     static const dinput::Step kSteps[] = {
-        dinput::Step::kObject7,        dinput::Step::kObject8,      dinput::Step::kInitialize,
-        dinput::Step::kCreateDevice,   dinput::Step::kDataFormat,   dinput::Step::kCooperativeLevel,
-        dinput::Step::kProperty,       dinput::Step::kEventNotification, dinput::Step::kAcquire,
-        dinput::Step::kDeviceState,    dinput::Step::kCreateEffect};
+        dinput::Step::kObject7,     dinput::Step::kObject8,
+        dinput::Step::kInitialize,  dinput::Step::kCreateDevice,
+        dinput::Step::kDataFormat,  dinput::Step::kCooperativeLevel,
+        dinput::Step::kProperty,    dinput::Step::kEventNotification,
+        dinput::Step::kAcquire,     dinput::Step::kDeviceState,
+        dinput::Step::kCreateEffect};
     const int s = static_cast<int>(dinput::Step(kSteps[static_cast<int>(step)]));
     std::lock_guard<std::mutex> lock(dinput::g_failMutex);
     dinput::g_failures[s][static_cast<int>(kind)] = count;

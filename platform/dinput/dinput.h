@@ -28,7 +28,9 @@ constexpr HRESULT DIERR_ACQUIRED = static_cast<HRESULT>(0x800700AAu);
 constexpr HRESULT DIERR_DEVICENOTREG = static_cast<HRESULT>(0x80040154u);
 constexpr HRESULT DIERR_NOTEXCLUSIVEACQUIRED = static_cast<HRESULT>(0x80040205u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154u);
-inline bool DiFailed(HRESULT result) { return result < 0; }
+inline bool DiFailed(HRESULT result) {
+    return result < 0;
+}
 
 // Devices and effects named by the engine.
 extern const GUID GUID_SysKeyboard;

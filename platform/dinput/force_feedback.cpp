@@ -41,7 +41,9 @@ void AppendCall(const std::string& line) {
     while (g_calls.size() > kMaxCalls) g_calls.pop_front();
 }
 
-const char* KindName(EffectKind kind) { return kind == EffectKind::kConstant ? "constant" : "sine"; }
+const char* KindName(EffectKind kind) {
+    return kind == EffectKind::kConstant ? "constant" : "sine";
+}
 
 int PadNumber(int instance) {
     const int count = PadCount();
@@ -50,7 +52,9 @@ int PadNumber(int instance) {
     return -1;
 }
 
-std::string PadText(int instance) { return "pad " + std::to_string(PadNumber(instance)); }
+std::string PadText(int instance) {
+    return "pad " + std::to_string(PadNumber(instance));
+}
 
 // g_mutex held.
 SDL_Haptic* HapticOf(int instance, PadForce& pad) {
@@ -58,7 +62,8 @@ SDL_Haptic* HapticOf(int instance, PadForce& pad) {
     pad.hapticTried = true;
     SDL_Joystick* joystick = PadJoystick(instance);
     if (joystick == nullptr) return nullptr;
-    if (SDL_WasInit(SDL_INIT_HAPTIC) == 0 && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0) return nullptr;
+    if (SDL_WasInit(SDL_INIT_HAPTIC) == 0 && SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0)
+        return nullptr;
     if (SDL_JoystickIsHaptic(joystick) != 1) return nullptr;
     pad.haptic = SDL_HapticOpenFromJoystick(joystick);
     return pad.haptic;
@@ -94,7 +99,8 @@ SDL_HapticEffect HapticEffectOf(const EffectSpec& spec) {
         e.periodic.length = SDL_HAPTIC_INFINITY;
         e.periodic.period = static_cast<Uint16>(spec.periodMs > 0xFFFF ? 0xFFFF : spec.periodMs);
         e.periodic.magnitude = level;
-        e.periodic.attack_length = static_cast<Uint16>(spec.attackMs > 0xFFFF ? 0xFFFF : spec.attackMs);
+        e.periodic.attack_length =
+            static_cast<Uint16>(spec.attackMs > 0xFFFF ? 0xFFFF : spec.attackMs);
         e.periodic.fade_length = static_cast<Uint16>(spec.fadeMs > 0xFFFF ? 0xFFFF : spec.fadeMs);
     }
     return e;
@@ -116,12 +122,12 @@ EffectPath OpenEffect(int instance, const EffectSpec& spec, int* hapticId) {
     if (pad.recordedHaptic) {
         *hapticId = pad.nextRecordedId++;
         AppendCall("haptic " + PadText(instance) + " new " + KindName(spec.kind) + " " +
-                          std::to_string(spec.magnitude));
+                   std::to_string(spec.magnitude));
         return EffectPath::kHaptic;
     }
     if (SDL_Haptic* haptic = HapticOf(instance, pad)) {
-        const unsigned wanted = spec.kind == EffectKind::kConstant ? SDL_HAPTIC_CONSTANT
-                                                                   : SDL_HAPTIC_SINE;
+        const unsigned wanted =
+            spec.kind == EffectKind::kConstant ? SDL_HAPTIC_CONSTANT : SDL_HAPTIC_SINE;
         if (SDL_HapticQuery(haptic) & wanted) {
             SDL_HapticEffect effect = HapticEffectOf(spec);
             const int id = SDL_HapticNewEffect(haptic, &effect);
@@ -143,7 +149,7 @@ void RunEffect(int instance, EffectPath path, const EffectSpec& spec, int haptic
         case EffectPath::kHaptic:
             if (pad.recordedHaptic) {
                 AppendCall("haptic " + PadText(instance) + (on ? " run " : " stop ") +
-                                  KindName(spec.kind));
+                           KindName(spec.kind));
             } else if (pad.haptic != nullptr) {
                 if (on)
                     SDL_HapticRunEffect(pad.haptic, hapticId, 1);
@@ -162,7 +168,7 @@ void RunEffect(int instance, EffectPath path, const EffectSpec& spec, int haptic
         }
         case EffectPath::kRecorded:
             AppendCall("effect " + PadText(instance) + (on ? " start " : " stop ") +
-                              KindName(spec.kind));
+                       KindName(spec.kind));
             break;
     }
 }
@@ -194,7 +200,9 @@ void RenewRumble(int instance) {
         IssueRumble(instance, pad);
 }
 
-void NoteForceFeedback(const std::string& line) { AppendCall(line); }
+void NoteForceFeedback(const std::string& line) {
+    AppendCall(line);
+}
 
 void ResetForceFeedback() {
     {

@@ -71,8 +71,18 @@ void NoteForceFeedback(const std::string& line);
 
 // Forced failures (platform/testing.h): true when this call of the step should fail.
 enum class Step {
-    kObject7, kObject8, kInitialize, kCreateDevice, kDataFormat, kCooperativeLevel, kProperty,
-    kEventNotification, kAcquire, kDeviceState, kCreateEffect, kCount
+    kObject7,
+    kObject8,
+    kInitialize,
+    kCreateDevice,
+    kDataFormat,
+    kCooperativeLevel,
+    kProperty,
+    kEventNotification,
+    kAcquire,
+    kDeviceState,
+    kCreateEffect,
+    kCount
 };
 bool TakeForcedFailure(Step step, DeviceKind kind);
 

@@ -47,15 +47,24 @@ Pad* FindPad(int instance) {
 
 uint32_t PovFromHat(Uint8 hat) {
     switch (hat) {
-        case SDL_HAT_UP: return 0;
-        case SDL_HAT_RIGHTUP: return 4500;
-        case SDL_HAT_RIGHT: return 9000;
-        case SDL_HAT_RIGHTDOWN: return 13500;
-        case SDL_HAT_DOWN: return 18000;
-        case SDL_HAT_LEFTDOWN: return 22500;
-        case SDL_HAT_LEFT: return 27000;
-        case SDL_HAT_LEFTUP: return 31500;
-        default: return 0xFFFFFFFFu;
+        case SDL_HAT_UP:
+            return 0;
+        case SDL_HAT_RIGHTUP:
+            return 4500;
+        case SDL_HAT_RIGHT:
+            return 9000;
+        case SDL_HAT_RIGHTDOWN:
+            return 13500;
+        case SDL_HAT_DOWN:
+            return 18000;
+        case SDL_HAT_LEFTDOWN:
+            return 22500;
+        case SDL_HAT_LEFT:
+            return 27000;
+        case SDL_HAT_LEFTUP:
+            return 31500;
+        default:
+            return 0xFFFFFFFFu;
     }
 }
 
@@ -67,13 +76,14 @@ void TakeSnapshot(Pad& pad) {
     if (pad.controller != nullptr) {
         // Left stick X/Y, right stick as Z/Rz, the triggers as Rx/Ry.
         static const SDL_GameControllerAxis kAxes[6] = {
-            SDL_CONTROLLER_AXIS_LEFTX,       SDL_CONTROLLER_AXIS_LEFTY,
-            SDL_CONTROLLER_AXIS_RIGHTX,      SDL_CONTROLLER_AXIS_TRIGGERLEFT,
+            SDL_CONTROLLER_AXIS_LEFTX,        SDL_CONTROLLER_AXIS_LEFTY,
+            SDL_CONTROLLER_AXIS_RIGHTX,       SDL_CONTROLLER_AXIS_TRIGGERLEFT,
             SDL_CONTROLLER_AXIS_TRIGGERRIGHT, SDL_CONTROLLER_AXIS_RIGHTY};
         for (int i = 0; i < 6; ++i) s.axes[i] = SDL_GameControllerGetAxis(pad.controller, kAxes[i]);
         s.axisCount = 6;
         for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX && b < 32; ++b) {
-            if (SDL_GameControllerGetButton(pad.controller, static_cast<SDL_GameControllerButton>(b)))
+            if (SDL_GameControllerGetButton(pad.controller,
+                                            static_cast<SDL_GameControllerButton>(b)))
                 s.buttons[b] = 0x80;
         }
         s.buttonCount = SDL_CONTROLLER_BUTTON_MAX < 32 ? SDL_CONTROLLER_BUTTON_MAX : 32;
@@ -123,12 +133,23 @@ void OnEvent(const SDL_Event& event, void*) {
             // DirectInput's order: left, right, middle, then the side buttons.
             int n;
             switch (event.button.button) {
-                case SDL_BUTTON_LEFT: n = 0; break;
-                case SDL_BUTTON_RIGHT: n = 1; break;
-                case SDL_BUTTON_MIDDLE: n = 2; break;
-                case SDL_BUTTON_X1: n = 3; break;
-                case SDL_BUTTON_X2: n = 4; break;
-                default: return;
+                case SDL_BUTTON_LEFT:
+                    n = 0;
+                    break;
+                case SDL_BUTTON_RIGHT:
+                    n = 1;
+                    break;
+                case SDL_BUTTON_MIDDLE:
+                    n = 2;
+                    break;
+                case SDL_BUTTON_X1:
+                    n = 3;
+                    break;
+                case SDL_BUTTON_X2:
+                    n = 4;
+                    break;
+                default:
+                    return;
             }
             {
                 std::lock_guard<std::mutex> lock(g_mutex);
@@ -148,20 +169,34 @@ void OnEvent(const SDL_Event& event, void*) {
             g_mouseZ += event.wheel.y * 120;  // one notch, as the desktop counts it
             return;
         }
-        default: break;
+        default:
+            break;
     }
 
     int instance;
     switch (event.type) {
-        case SDL_JOYAXISMOTION: instance = event.jaxis.which; break;
-        case SDL_JOYHATMOTION: instance = event.jhat.which; break;
+        case SDL_JOYAXISMOTION:
+            instance = event.jaxis.which;
+            break;
+        case SDL_JOYHATMOTION:
+            instance = event.jhat.which;
+            break;
         case SDL_JOYBUTTONDOWN:
-        case SDL_JOYBUTTONUP: instance = event.jbutton.which; break;
-        case SDL_JOYDEVICEREMOVED: instance = event.jdevice.which; break;
-        case SDL_CONTROLLERAXISMOTION: instance = event.caxis.which; break;
+        case SDL_JOYBUTTONUP:
+            instance = event.jbutton.which;
+            break;
+        case SDL_JOYDEVICEREMOVED:
+            instance = event.jdevice.which;
+            break;
+        case SDL_CONTROLLERAXISMOTION:
+            instance = event.caxis.which;
+            break;
         case SDL_CONTROLLERBUTTONDOWN:
-        case SDL_CONTROLLERBUTTONUP: instance = event.cbutton.which; break;
-        default: return;
+        case SDL_CONTROLLERBUTTONUP:
+            instance = event.cbutton.which;
+            break;
+        default:
+            return;
     }
     {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -300,7 +335,9 @@ int DikFromSdlScancode(int sdlScancode) {
 namespace {
 
 // SDL's -32768..32767 as the joystick calls' 0..65535.
-DWORD JoyPosition(int32_t axis) { return static_cast<DWORD>(axis + 32768); }
+DWORD JoyPosition(int32_t axis) {
+    return static_cast<DWORD>(axis + 32768);
+}
 
 }  // namespace
 
@@ -337,7 +374,8 @@ UINT joyGetPosEx(UINT id, JOYINFOEX* info) {
     // The multimedia calls name the axes X, Y, Z, R, U, V: a joystick's axes in its own order;
     // a controller's right stick is Z and R (DirectInput's Z and Rz), its triggers U and V.
     const int32_t* a = s.axes;
-    const int order[6] = {0, 1, 2, s.controller ? 5 : 3, s.controller ? 3 : 4, s.controller ? 4 : 5};
+    const int order[6] = {
+        0, 1, 2, s.controller ? 5 : 3, s.controller ? 3 : 4, s.controller ? 4 : 5};
     DWORD* out[6] = {&info->dwXpos, &info->dwYpos, &info->dwZpos,
                      &info->dwRpos, &info->dwUpos, &info->dwVpos};
     for (int i = 0; i < 6; ++i) *out[i] = JoyPosition(a[order[i]]);

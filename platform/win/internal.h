@@ -92,7 +92,7 @@ void ResetInstanceControls();
 void ResetSoundControls();  // platform/dsound
 // platform/dinput: forced failures, virtual pads, recorded force feedback, held keys.
 void ResetInputControls();
-void ResetFontControls();   // platform/gdi
+void ResetFontControls();  // platform/gdi
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

@@ -65,7 +65,10 @@ TEST(GameData, FilesTestedAtStartUpHaveTheirExactSizes) {
     const struct {
         const char* name;
         uintmax_t size;
-    } files[] = {{"velm0.dat", 10432}, {"velm1.dat", 9993}, {"velm2.dat", 2236876}, {"velm3.dat", 1891444},
+    } files[] = {{"velm0.dat", 10432},
+                 {"velm1.dat", 9993},
+                 {"velm2.dat", 2236876},
+                 {"velm3.dat", 1891444},
                  {"velm4.dat", 172548}};
     for (const auto& f : files) {
         ASSERT_TRUE(fs::exists(kDat + "/" + f.name)) << f.name;
@@ -123,8 +126,8 @@ TEST(GameData, SoundEffectsArePcmWavesThatStartAndEndQuietlyWithoutClipping) {
         EXPECT_LT(seconds, 5.0);
         int peak = 0;
         for (int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-        EXPECT_GT(peak, 3000);   // audible
-        EXPECT_LT(peak, 32000);  // and never clipped
+        EXPECT_GT(peak, 3000);                        // audible
+        EXPECT_LT(peak, 32000);                       // and never clipped
         EXPECT_LT(std::abs(w.samples.front()), 600);  // no click at the start
         EXPECT_LT(std::abs(w.samples.back()), 600);   // nor at the end
     }
@@ -184,7 +187,8 @@ TEST(GameData, MusicTracksDecodeAndLoopSeamlesslyOrEndCleanly) {
                 int largest = 0;
                 for (int64_t k = 1; k < span; ++k) {
                     largest = std::max(largest, std::abs(end[2 * k + ch] - end[2 * (k - 1) + ch]));
-                    largest = std::max(largest, std::abs(start[2 * k + ch] - start[2 * (k - 1) + ch]));
+                    largest =
+                        std::max(largest, std::abs(start[2 * k + ch] - start[2 * (k - 1) + ch]));
                 }
                 const int seam = std::abs(start[ch] - end[2 * (span - 1) + ch]);
                 EXPECT_LE(seam, largest) << "channel " << ch;
@@ -195,7 +199,8 @@ TEST(GameData, MusicTracksDecodeAndLoopSeamlesslyOrEndCleanly) {
             // A once-only track dies away to silence.
             const std::vector<int16_t> tail = DecodeFrames(&vf, total - 256, 256);
             ASSERT_EQ(tail.size(), 512u);
-            for (size_t k = tail.size() - 32; k < tail.size(); ++k) EXPECT_LT(std::abs(tail[k]), 200);
+            for (size_t k = tail.size() - 32; k < tail.size(); ++k)
+                EXPECT_LT(std::abs(tail[k]), 200);
         }
         ov_clear(&vf);
     }
@@ -227,7 +232,8 @@ TEST(GameData, EffectsAndMusicOpenThroughTheEnginesDecoders) {
         ASSERT_EQ(d.result, 0);
         EXPECT_EQ(d.decoder.kind, tessra::kDecoderPcmWave);
         EXPECT_EQ(d.decoder.format.nChannels, 1);
-        EXPECT_EQ(d.decoder.format.nSamplesPerSec, static_cast<uint32_t>(databuild::kSoundEffectRate));
+        EXPECT_EQ(d.decoder.format.nSamplesPerSec,
+                  static_cast<uint32_t>(databuild::kSoundEffectRate));
         EXPECT_EQ(tessra::GetSoundDecoderSize(&d.decoder), file.size() - 44);
     }
     for (int i = 0; i < velmora::kBgmCount; ++i) {
@@ -241,7 +247,8 @@ TEST(GameData, EffectsAndMusicOpenThroughTheEnginesDecoders) {
         // The same length vorbisfile gives, and longer than the loop start.
         OggVorbis_File vf;
         ASSERT_EQ(ov_fopen(path.c_str(), &vf), 0);
-        EXPECT_EQ(tessra::GetSoundDecoderSize(&d.decoder), static_cast<uint32_t>(ov_pcm_total(&vf, -1) * 4));
+        EXPECT_EQ(tessra::GetSoundDecoderSize(&d.decoder),
+                  static_cast<uint32_t>(ov_pcm_total(&vf, -1) * 4));
         ov_clear(&vf);
         const uint32_t loopBytes =
             static_cast<uint32_t>(velmora::kBgmLoopStartMs[i]) * (databuild::kMusicRate / 1000) * 4;
@@ -306,8 +313,9 @@ TEST(GameData, MessageCheckRefusesWhatTheReaderCannotTake) {
         EXPECT_NE(why.find(c.why), std::string::npos) << why;
     }
     std::string why;
-    EXPECT_TRUE(databuild::CheckMessage(std::string(255, 'a') + "@n" + std::string(255, 'b') +
-                                            "@c1@p7@w@e", &why)) << why;
+    EXPECT_TRUE(databuild::CheckMessage(
+        std::string(255, 'a') + "@n" + std::string(255, 'b') + "@c1@p7@w@e", &why))
+        << why;
 }
 
 TEST(GameData, MessageSourceIsRefusedWhenNumberedWrongOrTooLong) {
@@ -349,7 +357,8 @@ TEST(GameData, BuiltInStagesReadBackWithTheirTerminatorsAndMatchTheirLayouts) {
         for (int a = 0; a < velmora::kStageAreaCount; ++a) {
             const int base = velmora::AreaBase(a);
             const int stored = velmora::StageAreaStoredWords(built[n].data(), a);
-            for (int i = 0; i < stored; ++i) ASSERT_EQ(r[base + i], built[n][base + i]) << a << " " << i;
+            for (int i = 0; i < stored; ++i)
+                ASSERT_EQ(r[base + i], built[n][base + i]) << a << " " << i;
             const int w = r[base], h = r[base + 1];
             if (w == 0) continue;
             ++inUse;
@@ -406,8 +415,10 @@ Walk WalkStage(const std::vector<int32_t>& r) {
         if ((cell & (1u << 22)) && object == 5) ++walk.walkers;
         if (!(cell & (1u << 22)) && object == 2) {  // an exit
             const int exit = variant - 1;
-            if (exit >= 8) walk.cleared = true;
-            else if (exit >= 0) enter(r[base + 16 + 2 * exit], r[base + 17 + 2 * exit]);
+            if (exit >= 8)
+                walk.cleared = true;
+            else if (exit >= 0)
+                enter(r[base + 16 + 2 * exit], r[base + 17 + 2 * exit]);
             continue;
         }
         todo.push({s.area, s.x + 1, s.y});
@@ -449,7 +460,8 @@ TEST(GameData, ArchivesHoldTheirFoldersAndReadBackThroughTheEngine) {
         // The archive alone in a fresh folder, so the engine cannot fall back on plain files.
         const fs::path dir = TempDir((std::string("archive_") + spec.folder).c_str());
         fs::create_directories(dir / "dat");
-        fs::copy_file(kDat + "/" + spec.folder + ".dat", dir / "dat" / (std::string(spec.folder) + ".dat"));
+        fs::copy_file(kDat + "/" + spec.folder + ".dat",
+                      dir / "dat" / (std::string(spec.folder) + ".dat"));
         const fs::path old = fs::current_path();
         fs::current_path(dir);
         tessra::InitArchiveFileState();
@@ -460,7 +472,8 @@ TEST(GameData, ArchivesHoldTheirFoldersAndReadBackThroughTheEngine) {
         for (const auto& e : fs::directory_iterator(kDat + "/" + spec.folder)) {
             ++files;
             const std::vector<uint8_t> plain = ReadFile(e.path());
-            const std::string name = std::string("dat\\") + spec.folder + "\\" + e.path().filename().string();
+            const std::string name =
+                std::string("dat\\") + spec.folder + "\\" + e.path().filename().string();
             tessra::StreamHandle h = tessra::OpenViaFileTable(name.c_str(), 0, 1);
             ASSERT_NE(h, 0) << name;
             std::vector<uint8_t> got(plain.size() + 16);
@@ -471,8 +484,10 @@ TEST(GameData, ArchivesHoldTheirFoldersAndReadBackThroughTheEngine) {
         }
         // Exactly the folder's files, no more.
         tessra::ArchiveHandle archive{};
-        ASSERT_GE(tessra::OpenArchive(&archive, (std::string("dat/") + spec.folder + ".dat").c_str(),
-                                      packer::GameKeyText().c_str()), 0);
+        ASSERT_GE(
+            tessra::OpenArchive(&archive, (std::string("dat/") + spec.folder + ".dat").c_str(),
+                                packer::GameKeyText().c_str()),
+            0);
         EXPECT_EQ(U32(archive.block + archive.dirTable + 8), files);
         tessra::CloseArchive(&archive);
         tessra::InitArchiveFileState();

@@ -43,7 +43,8 @@ TEST(MusicScore, DrumStepsAreSixteenths) {
     std::vector<ScoreEvent> e;
     double length = 0;
     std::string error;
-    ASSERT_TRUE(ParsePart("k.s.( h. )x2", true, Instrument::Kick, 1.0, &e, &length, &error)) << error;
+    ASSERT_TRUE(ParsePart("k.s.( h. )x2", true, Instrument::Kick, 1.0, &e, &length, &error))
+        << error;
     EXPECT_EQ(length, 8);
     ASSERT_EQ(e.size(), 4u);
     EXPECT_EQ(e[0].instrument, Instrument::Kick);
@@ -59,20 +60,17 @@ TEST(MusicScore, MistakesAreRefusedWithAReason) {
         bool drums;
         const char* says;
     } cases[] = {
-        {"h4", false, "bad note"},
-        {"c", false, "bad note"},
-        {"c4:0", false, "bad length"},
-        {"-:4", false, "no note before"},
-        {"( c4 d4", false, "without ')'"},
-        {"c4 )x2", false, "without '('"},
-        {"( c4 )x0", false, "bad repeat"},
-        {"k.q.", true, "unknown drum step"},
+        {"h4", false, "bad note"},         {"c", false, "bad note"},
+        {"c4:0", false, "bad length"},     {"-:4", false, "no note before"},
+        {"( c4 d4", false, "without ')'"}, {"c4 )x2", false, "without '('"},
+        {"( c4 )x0", false, "bad repeat"}, {"k.q.", true, "unknown drum step"},
     };
     for (const auto& c : cases) {
         std::vector<ScoreEvent> e;
         double length = 0;
         std::string error;
-        EXPECT_FALSE(ParsePart(c.text, c.drums, Instrument::Lead, 1.0, &e, &length, &error)) << c.text;
+        EXPECT_FALSE(ParsePart(c.text, c.drums, Instrument::Lead, 1.0, &e, &length, &error))
+            << c.text;
         EXPECT_NE(error.find(c.says), std::string::npos) << c.text << ": " << error;
     }
 }

@@ -157,7 +157,7 @@ void Animated(const View& v, int kind, int variant, int frame, uint32_t seed) {
 void Tile(int n, const View& v) {
     const uint32_t seed = n;
     if (n == kGoalTile) return PaintGoalTile(v);  // the tile the game's goal exits stand on
-    if (n >= 448) {  // the last row: holes, pits and marks
+    if (n >= 448) {                               // the last row: holes, pits and marks
         v.Fill(0, 0, 32, 32, Rgb(56, 40, 32));
         v.Ellipse(16, 16, 14, 10, Rgb(20, 14, 12));
         return;

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+// The tables below are laid out by hand, one entry a line; keep clang-format out of them.
+// clang-format off
+
 namespace databuild {
 namespace {
 
@@ -463,3 +466,4 @@ bool EncodeOggVorbis(const std::vector<int16_t>& samples, int rate, int channels
 }
 
 }  // namespace databuild
+// clang-format on

@@ -21,9 +21,9 @@ struct Adsr {
 // One band-limited oscillator (PolyBLEP edges for square, pulse and saw).
 struct Oscillator {
     Wave wave = Wave::Sine;
-    double phase = 0.0;       // 0..1
+    double phase = 0.0;  // 0..1
     uint32_t noise = 0x9e3779b9u;
-    double noiseHold = 0.0;   // noise: the value held between steps
+    double noiseHold = 0.0;  // noise: the value held between steps
     double Next(double freq, double rate);
 };
 
@@ -45,8 +45,25 @@ struct StereoBuffer {
 };
 
 // The music's instruments.
-enum class Instrument { Lead, SoftLead, Bell, Pluck, Pad, Organ, Bass, SynthBass, Strings,
-                        Kick, Snare, HatClosed, HatOpen, Tom, Crash, Clap, Shaker };
+enum class Instrument {
+    Lead,
+    SoftLead,
+    Bell,
+    Pluck,
+    Pad,
+    Organ,
+    Bass,
+    SynthBass,
+    Strings,
+    Kick,
+    Snare,
+    HatClosed,
+    HatOpen,
+    Tom,
+    Crash,
+    Clap,
+    Shaker
+};
 
 // A small room (four damped comb filters and two all-passes per side) that the music is played
 // in, so the notes ring a little instead of stopping dry. About a second of decay.
@@ -90,9 +107,9 @@ double MidiToFrequency(double midi);
 
 // Statistics of a rendered signal, for the builder's own checks.
 struct SignalStats {
-    double peak = 0.0;      // largest magnitude, 1.0 = full scale
+    double peak = 0.0;  // largest magnitude, 1.0 = full scale
     double rms = 0.0;
-    size_t clipped = 0;     // samples at or beyond full scale
+    size_t clipped = 0;  // samples at or beyond full scale
 };
 SignalStats MeasureSignal(const std::vector<float>& samples);
 

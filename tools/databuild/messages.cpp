@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/codepage.h"
 #include "game/core/game_vars.h"
+#include "platform/win/codepage.h"
 #include "tools/databuild/databuild.h"
 #include "tools/databuild/message_texts.h"
 #include "tools/databuild/messages.h"

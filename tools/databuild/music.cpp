@@ -75,8 +75,10 @@ bool ParseNoteName(const std::string& s, double* midi) {
     if (s.empty() || s[0] < 'a' || s[0] > 'g') return false;
     int semi = kSemis[s[0] - 'a'];
     size_t i = 1;
-    if (i < s.size() && s[i] == '#') ++semi, ++i;
-    else if (i < s.size() && s[i] == 'b' && i + 1 < s.size()) --semi, ++i;
+    if (i < s.size() && s[i] == '#')
+        ++semi, ++i;
+    else if (i < s.size() && s[i] == 'b' && i + 1 < s.size())
+        --semi, ++i;
     if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
     const int octave = std::atoi(s.c_str() + i);
     for (++i; i < s.size(); ++i)
@@ -93,11 +95,11 @@ struct DrumHit {
 };
 
 const DrumHit kDrumHits[] = {
-    {'k', Instrument::Kick, 1.0, 0},        {'s', Instrument::Snare, 0.85, 0},
-    {'p', Instrument::Clap, 0.8, 0},        {'h', Instrument::HatClosed, 0.45, 0},
-    {'H', Instrument::HatClosed, 0.7, 0},   {'o', Instrument::HatOpen, 0.5, 0},
-    {'x', Instrument::Shaker, 0.5, 0},      {'c', Instrument::Crash, 0.7, 0},
-    {'t', Instrument::Tom, 0.8, 98},        {'m', Instrument::Tom, 0.8, 131},
+    {'k', Instrument::Kick, 1.0, 0},      {'s', Instrument::Snare, 0.85, 0},
+    {'p', Instrument::Clap, 0.8, 0},      {'h', Instrument::HatClosed, 0.45, 0},
+    {'H', Instrument::HatClosed, 0.7, 0}, {'o', Instrument::HatOpen, 0.5, 0},
+    {'x', Instrument::Shaker, 0.5, 0},    {'c', Instrument::Crash, 0.7, 0},
+    {'t', Instrument::Tom, 0.8, 98},      {'m', Instrument::Tom, 0.8, 131},
     {'T', Instrument::Tom, 0.8, 175},
 };
 
@@ -147,8 +149,10 @@ bool ParsePart(const char* text, bool drums, Instrument instrument, double veloc
             }
             t.resize(colon);
         }
-        if (!t.empty() && t.back() == '!') vel = std::min(1.0, velocity * 1.2), t.pop_back();
-        else if (!t.empty() && t.back() == '?') vel = velocity * 0.6, t.pop_back();
+        if (!t.empty() && t.back() == '!')
+            vel = std::min(1.0, velocity * 1.2), t.pop_back();
+        else if (!t.empty() && t.back() == '?')
+            vel = velocity * 0.6, t.pop_back();
         if (t == "r") {
             *length += len;
             continue;
@@ -215,8 +219,8 @@ bool BuildSection(const Score& score, bool intro, Section* section) {
         Parsed p;
         p.pan = part.pan;
         std::string error;
-        if (!ParsePart(intro ? part.intro.c_str() : part.body.c_str(), part.drums, part.instrument, part.velocity,
-                       &p.events, &p.length, &error)) {
+        if (!ParsePart(intro ? part.intro.c_str() : part.body.c_str(), part.drums, part.instrument,
+                       part.velocity, &p.events, &p.length, &error)) {
             std::fprintf(stderr, "databuild: music \"%s\", part %zu %s: %s\n", score.title, i,
                          intro ? "intro" : "body", error.c_str());
             return false;
@@ -274,7 +278,8 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
         if (score.introSixteenths > 0) {
             samplesPer16 = static_cast<double>(loopStart) / score.introSixteenths;
             if (std::fabs(intro.length - score.introSixteenths) > 1e-9) {
-                std::fprintf(stderr, "databuild: music \"%s\": the intro is %g sixteenths, not %d\n",
+                std::fprintf(stderr,
+                             "databuild: music \"%s\": the intro is %g sixteenths, not %d\n",
                              score.title, intro.length, score.introSixteenths);
                 return false;
             }
@@ -288,8 +293,10 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
     const double swing = score.swing;
     const int64_t bodyLength = static_cast<int64_t>(std::llround(body.length * samplesPer16));
     int64_t tail = 0;
-    for (const ScoreEvent& e : body.events) tail = std::max(tail, InstrumentTail(e.instrument, rate));
-    for (const ScoreEvent& e : intro.events) tail = std::max(tail, InstrumentTail(e.instrument, rate));
+    for (const ScoreEvent& e : body.events)
+        tail = std::max(tail, InstrumentTail(e.instrument, rate));
+    for (const ScoreEvent& e : intro.events)
+        tail = std::max(tail, InstrumentTail(e.instrument, rate));
     tail += static_cast<int64_t>(rate * 0.2);
 
     // The intro, ended by a short fade so nothing of it reaches past the loop start.
@@ -337,12 +344,14 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
     if (loops) {
         // The intro once, then the body twice: the second time round the room already rings
         // with the body's own end, as it will after every jump back, and that is what is kept.
-        for (int64_t i = 0; i < loopStart; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
+        for (int64_t i = 0; i < loopStart; ++i)
+            room.Process(&out->audio.left[i], &out->audio.right[i]);
         for (int64_t i = loopStart; i < total; ++i) {
             float l = out->audio.left[i], r = out->audio.right[i];
             room.Process(&l, &r);
         }
-        for (int64_t i = loopStart; i < total; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
+        for (int64_t i = loopStart; i < total; ++i)
+            room.Process(&out->audio.left[i], &out->audio.right[i]);
         // The loop start is reached from the intro once and from the file's end ever after, so
         // the intro's last moments turn into the file's last moments: both ways in then meet
         // the loop start with the same sample, and neither clicks.
@@ -352,8 +361,10 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
             const int64_t i = loopStart - blend + k;
             const double w = 0.5 - 0.5 * std::cos(3.14159265358979 * (k + 1) / blend);
             const int64_t from = total - blend + k;
-            out->audio.left[i] = static_cast<float>(out->audio.left[i] * (1 - w) + out->audio.left[from] * w);
-            out->audio.right[i] = static_cast<float>(out->audio.right[i] * (1 - w) + out->audio.right[from] * w);
+            out->audio.left[i] =
+                static_cast<float>(out->audio.left[i] * (1 - w) + out->audio.left[from] * w);
+            out->audio.right[i] =
+                static_cast<float>(out->audio.right[i] * (1 - w) + out->audio.right[from] * w);
         }
     } else {
         for (int64_t i = 0; i < total; ++i) room.Process(&out->audio.left[i], &out->audio.right[i]);
@@ -366,8 +377,8 @@ bool RenderTrack(const Score& score, int loopMs, Rendered* out) {
         }
     }
     // One loudness for every track, with room left for the encoder's small overshoots.
-    const double peak = std::max(MeasureSignal(out->audio.left).peak,
-                                 MeasureSignal(out->audio.right).peak);
+    const double peak =
+        std::max(MeasureSignal(out->audio.left).peak, MeasureSignal(out->audio.right).peak);
     if (peak > 0) {
         const double g = 0.8 / peak;
         for (size_t i = 0; i < out->audio.Size(); ++i) {

@@ -31,9 +31,9 @@ struct ScorePart {
 
 struct Score {
     const char* title;
-    double bpm;            // used when the track has no loop start to fit
-    int introSixteenths;   // a looping track: the intro's length, which fixes the tempo
-    double swing;          // 0..0.3 of a sixteenth added to every second sixteenth
+    double bpm;           // used when the track has no loop start to fit
+    int introSixteenths;  // a looping track: the intro's length, which fixes the tempo
+    double swing;         // 0..0.3 of a sixteenth added to every second sixteenth
     std::vector<ScorePart> parts;
 };
 

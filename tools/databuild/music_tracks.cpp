@@ -9,6 +9,9 @@
 
 #include "tools/databuild/music_score.h"
 
+// The tables below are laid out by hand, one entry a line; keep clang-format out of them.
+// clang-format off
+
 namespace databuild {
 namespace {
 
@@ -401,3 +404,4 @@ const std::vector<Score>& MusicScores() {
 }
 
 }  // namespace databuild
+// clang-format on

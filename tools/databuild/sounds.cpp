@@ -11,6 +11,9 @@
 #include "tools/databuild/databuild.h"
 #include "tools/databuild/sound_effects.h"
 
+// The tables below are laid out by hand, one entry a line; keep clang-format out of them.
+// clang-format off
+
 namespace databuild {
 namespace {
 
@@ -214,3 +217,4 @@ RegisterProducer reg("sounds", 20, RunSounds);
 
 }  // namespace
 }  // namespace databuild
+// clang-format on

@@ -13,6 +13,9 @@
 #include "tools/databuild/stage_layouts.h"
 #include "tools/databuild/stages.h"
 
+// The tables below are laid out by hand, one entry a line; keep clang-format out of them.
+// clang-format off
+
 namespace databuild {
 namespace {
 
@@ -269,3 +272,4 @@ RegisterProducer reg("stages", 50, RunStages);
 
 }  // namespace
 }  // namespace databuild
+// clang-format on

@@ -7,7 +7,7 @@
 namespace databuild {
 
 inline constexpr int kBuiltInStageCount = 5;
-inline constexpr int kGoalTile = 55;  // stepping on an exit with this tile clears the stage
+inline constexpr int kGoalTile = 55;   // stepping on an exit with this tile clears the stage
 inline constexpr int kDoorTile = 240;  // the glowing floor: a way to another area
 
 // The stage records from the text layouts. False with a message naming the stage on a mistake.

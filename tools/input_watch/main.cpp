@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     std::printf("pads: %d\n", pads);
     if (rumble) {
         const int result = tessra::StartPadVibration(1, 10000, 1000);
-        std::printf(result == 0 ? "rumble: pad 1 for a second\n" : "rumble: pad 1 cannot vibrate\n");
+        std::printf(result == 0 ? "rumble: pad 1 for a second\n"
+                                : "rumble: pad 1 cannot vibrate\n");
     }
     std::fflush(stdout);
 

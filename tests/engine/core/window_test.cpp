@@ -61,8 +61,8 @@ TEST_F(WindowTest, InactivePauseHoldsUntilReactivated) {
     EXPECT_EQ(GetSystemStateBlock()->run.active.load(), 1);
     // Leaving stopped the movies; coming back restored surfaces and textures, restarted the
     // movies and took the input devices again.
-    for (const char* body : {"StopAllGraphMovies", "RestoreAllSurfaces2D", "RestoreAllTextures",
-                             "PlayAllGraphMovies"})
+    for (const char* body :
+         {"StopAllGraphMovies", "RestoreAllSurfaces2D", "RestoreAllTextures", "PlayAllGraphMovies"})
         EXPECT_GE(tessra::CountPendingCalls(body), 1) << body;
     EXPECT_GT(plat::testing::InputAcquisitions(plat::testing::InputDeviceKind::kKeyboard),
               keyboardTaken);

@@ -34,19 +34,27 @@ struct ObjectCase {
 };
 
 const ObjectCase kObjectCases[] = {
-    {"Version7", {}, 0,
+    {"Version7",
+     {},
+     0,
      {"DirectInput7 の取得中... 成功\n", "引き続き初期化処理... 初期化成功\n",
       "DirectInput 関連の初期化は正常に終了しました\n", nullptr},
      "DirectInput8"},
-    {"Version8AfterNo7", {InputStep::kObject7}, 1,
+    {"Version8AfterNo7",
+     {InputStep::kObject7},
+     1,
      {"取得に失敗。\n", "エラーコード 0x80040154\n", "DirectInput8 の取得を試みます...成功\n",
       "DirectInput 関連の初期化は正常に終了しました\n"},
      "DirectInput を使用しません。"},
-    {"Version8After7FailsToInitialise", {InputStep::kInitialize}, 1,
+    {"Version8After7FailsToInitialise",
+     {InputStep::kInitialize},
+     1,
      {"初期化に失敗。DirectInput8 の取得を試みます...成功\n",
       "DirectInput 関連の初期化は正常に終了しました\n", nullptr, nullptr},
      "DirectInput を使用しません。"},
-    {"Neither", {InputStep::kObject7, InputStep::kObject8}, 2,
+    {"Neither",
+     {InputStep::kObject7, InputStep::kObject8},
+     2,
      {"DirectInput8 の取得を試みます...取得に失敗。DirectInput を使用しません。\n",
       "パッドの数は 0 個です\n", "入力関連の初期化をしました\n", nullptr},
      "マウスデバイスの初期化"},
@@ -80,7 +88,8 @@ TEST_F(InitTest, DirectInput7ThenDirectInput8ThenNone) {
 }
 
 TEST_F(InitTest, ASecondStartChangesNothing) {
-    plat::testing::AddVirtualPads(1, plat::testing::kVirtualPadController | plat::testing::kVirtualPadRumble);
+    plat::testing::AddVirtualPads(
+        1, plat::testing::kVirtualPadController | plat::testing::kVirtualPadRumble);
     Start();
     const tessra::InputState before = tessra::GetInputState();
     const auto live = plat::testing::LiveInputObjects();
@@ -99,7 +108,9 @@ struct FatalCase {
     const char* text;
 };
 
-void PrintTo(const FatalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FatalCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FatalTest : public InputFixture, public ::testing::WithParamInterface<FatalCase> {};
 
@@ -133,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "キーボードデバイスの取得に失敗しました\n"},
         FatalCase{"KeyboardFormatRefused", InputStep::kDataFormat, InputDeviceKind::kKeyboard, 1,
                   "キーボードデバイスのデータ形式の設定に失敗しました\n"},
-        FatalCase{"KeyboardLevelRefused", InputStep::kCooperativeLevel, InputDeviceKind::kKeyboard, 1,
-                  "キーボードデバイスの協調レベルの設定に失敗しました\n"}),
+        FatalCase{"KeyboardLevelRefused", InputStep::kCooperativeLevel, InputDeviceKind::kKeyboard,
+                  1, "キーボードデバイスの協調レベルの設定に失敗しました\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InitTest, OneRefusedAcquireIsRetried) {
@@ -222,7 +233,8 @@ TEST_F(InitTest, ARefusedKeyboardEventIsClosed) {
 
 // Mended: a pad whose event is refused is not added, and nothing of it stays behind.
 TEST_F(InitTest, APadWhoseEventIsRefusedLeavesNothingBehind) {
-    plat::testing::AddVirtualPads(1, plat::testing::kVirtualPadController | plat::testing::kVirtualPadRumble);
+    plat::testing::AddVirtualPads(
+        1, plat::testing::kVirtualPadController | plat::testing::kVirtualPadRumble);
     FailInputStep(InputStep::kEventNotification, InputDeviceKind::kPad, 1);
     Start();
     EXPECT_EQ(CountInLog("ジョイパッドイベントのセットアップが失敗しました\n"), 1);

@@ -5,7 +5,9 @@
 
 namespace input_test {
 
-void InputFixture::SetUp() { EngineFixture::SetUp(); }
+void InputFixture::SetUp() {
+    EngineFixture::SetUp();
+}
 
 void InputFixture::TearDown() {
     // Shut-down's bounded waits count real time.

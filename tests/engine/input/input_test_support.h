@@ -42,6 +42,8 @@ protected:
 // Both kinds of start, for tests that run in each mode.
 enum class Mode { kDirectInput, kWithoutDirectInput };
 std::string ModeName(Mode mode);
-inline void PrintTo(Mode mode, std::ostream* os) { *os << ModeName(mode); }
+inline void PrintTo(Mode mode, std::ostream* os) {
+    *os << ModeName(mode);
+}
 
 }  // namespace input_test

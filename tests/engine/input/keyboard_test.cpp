@@ -103,13 +103,13 @@ struct MapCase {
 TEST_P(KeyboardTest, KeyboardMappingOfThePadWord) {
     StartInMode();
     const MapCase kMap[] = {
-        {SDL_SCANCODE_KP_2, 0x1},   {SDL_SCANCODE_DOWN, 0x1},   {SDL_SCANCODE_KP_4, 0x2},
-        {SDL_SCANCODE_LEFT, 0x2},   {SDL_SCANCODE_KP_6, 0x4},   {SDL_SCANCODE_RIGHT, 0x4},
-        {SDL_SCANCODE_KP_8, 0x8},   {SDL_SCANCODE_UP, 0x8},     {SDL_SCANCODE_Z, 0x10},
-        {SDL_SCANCODE_X, 0x20},     {SDL_SCANCODE_C, 0x40},     {SDL_SCANCODE_A, 0x80},
-        {SDL_SCANCODE_S, 0x100},    {SDL_SCANCODE_D, 0x200},    {SDL_SCANCODE_Q, 0x400},
-        {SDL_SCANCODE_W, 0x800},    {SDL_SCANCODE_ESCAPE, 0x1000}, {SDL_SCANCODE_SPACE, 0x2000},
-        {SDL_SCANCODE_V, 0},        {SDL_SCANCODE_RETURN, 0},
+        {SDL_SCANCODE_KP_2, 0x1}, {SDL_SCANCODE_DOWN, 0x1},      {SDL_SCANCODE_KP_4, 0x2},
+        {SDL_SCANCODE_LEFT, 0x2}, {SDL_SCANCODE_KP_6, 0x4},      {SDL_SCANCODE_RIGHT, 0x4},
+        {SDL_SCANCODE_KP_8, 0x8}, {SDL_SCANCODE_UP, 0x8},        {SDL_SCANCODE_Z, 0x10},
+        {SDL_SCANCODE_X, 0x20},   {SDL_SCANCODE_C, 0x40},        {SDL_SCANCODE_A, 0x80},
+        {SDL_SCANCODE_S, 0x100},  {SDL_SCANCODE_D, 0x200},       {SDL_SCANCODE_Q, 0x400},
+        {SDL_SCANCODE_W, 0x800},  {SDL_SCANCODE_ESCAPE, 0x1000}, {SDL_SCANCODE_SPACE, 0x2000},
+        {SDL_SCANCODE_V, 0},      {SDL_SCANCODE_RETURN, 0},
     };
     for (const MapCase& m : kMap) {
         SCOPED_TRACE(m.sdl);

@@ -18,9 +18,7 @@ namespace pt = plat::testing;
 
 class PadsTest : public InputFixture {
 protected:
-    const DIJOYSTATE& Joystick(int index) {
-        return tessra::GetInputState().pads[index].joystick;
-    }
+    const DIJOYSTATE& Joystick(int index) { return tessra::GetInputState().pads[index].joystick; }
 };
 
 TEST_F(PadsTest, ControllerStickButtonsAndDpadThroughItsMapping) {
@@ -91,9 +89,8 @@ TEST_F(PadsTest, DeadZone) {
         int lX;
         int bits;
     } kCases[] = {
-        {0, 0, 0},           {8191, 0, 0},          {-8192, 0, 0},
-        {8300, 4, 0x4},      {-8300, -4, 0x2},      {20479, 500, 0x4},
-        {32767, 1000, 0x4},  {-32768, -1000, 0x2},
+        {0, 0, 0},        {8191, 0, 0},      {-8192, 0, 0},      {8300, 4, 0x4},
+        {-8300, -4, 0x2}, {20479, 500, 0x4}, {32767, 1000, 0x4}, {-32768, -1000, 0x2},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.raw);
@@ -169,9 +166,8 @@ TEST_F(PadsTest, JoystickPositionsWithoutDirectInput) {
         unsigned position;
         int value;
     } kCases[] = {
-        {0, -1000},     {1, -999},   {24575, 0}, {24576, 0}, {32767, 0}, {32768, 0},
-        {40960, 0},     {40961, 0},  {41000, 1}, {53248, 500}, {65534, 999}, {65535, 999},
-        {12288, -500},
+        {0, -1000}, {1, -999},  {24575, 0},   {24576, 0},   {32767, 0},   {32768, 0},    {40960, 0},
+        {40961, 0}, {41000, 1}, {53248, 500}, {65534, 999}, {65535, 999}, {12288, -500},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.position);
