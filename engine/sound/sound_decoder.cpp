@@ -138,21 +138,7 @@ int SeekSoundDecoder(SoundDecoder* d, uint32_t frame) {
     const int64_t target = static_cast<int64_t>(d->format.nBlockAlign) * frame;
     const int64_t distance = target - static_cast<int64_t>(d->decodedPosition);
     if (distance > -16 && distance < 16) return 0;
-    switch (d->kind) {
-        case kDecoderPcmWave:
-            SeekPcmWaveDecoder(d, frame);
-            break;
-        case kDecoderAcm:
-            SeekAcmDecoder(d, frame);
-            break;
-        case kDecoderOgg:
-            SeekOggDecoder(d, frame);
-            break;
-        default:
-            break;
-    }
-    d->endFlag = 0;
-    return 0;
+    return RepositionSoundDecoder(d, frame);
 }
 
 int RepositionSoundDecoder(SoundDecoder* d, uint32_t frame) {
