@@ -1,5 +1,7 @@
 #include "game/play/combat.h"
 
+#include <cmath>
+
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
 #include "game/core/sound_cue.h"
@@ -212,6 +214,311 @@ bool CheckPlayerReach(int p, int32_t x, int32_t y, int32_t limit, bool kill) {
     if (DistanceSqToPlayer(p, x, y) >= limit) return false;
     if (kill) SetCurrentFieldBits(kPropFlags, kFlagDead);
     return true;
+}
+
+namespace {
+
+constexpr int kVarChain = 110;
+constexpr int kVarChainTimer = 111;
+constexpr int kVarShotLevel = 80;  // 80 + p
+constexpr int kPropInvincible = 101;
+constexpr int32_t kBlastStep = 24;
+constexpr int32_t kRingSpriteWord = 0x2001e09;
+constexpr int32_t kMaxRingRadius = 320;
+
+bool IsPlayerIndex(int p) {
+    return p >= 0 && p < kPlayerCount;
+}
+
+bool IsWall(int32_t x, int32_t y) {
+    return (GetCellAtPixel(x, y) & 4) != 0;
+}
+
+// Places the blasts of one pattern; every blast it makes carries the attacker.
+struct BlastPlacer {
+    int attacker;
+    int mode;
+    int32_t attack;
+    int32_t power;
+
+    // A blast of the pattern proper: the attack value, and in mode 2 the power.
+    void Place(int32_t x, int32_t y, int32_t delay) const {
+        const int slot = SpawnBlast(x, y, mode, delay);
+        if (slot < 0) return;
+        SetField(kPropAttack, slot, attack);
+        if (mode == 2) SetField(kPropBlastPower, slot, power);
+        SetField(kPropAttacker, slot, attacker);
+    }
+    // The single centre blast keeps what SpawnBlast gave it.
+    void PlaceCentre(int32_t x, int32_t y, int32_t delay) const {
+        const int slot = SpawnBlast(x, y, mode, delay);
+        if (slot >= 0) SetField(kPropAttacker, slot, attacker);
+    }
+    // Ring positions on a wall give no blast in a player's blast.
+    void PlaceInRing(int32_t x, int32_t y, int32_t delay) const {
+        if (mode == 2 && IsWall(x, y)) return;
+        Place(x, y, delay);
+    }
+
+    // One at the origin, then two passes of three around it, each pass 8 frames later.
+    void Star(int32_t ox, int32_t oy, int32_t a, int32_t delay) const {
+        Place(ox, oy, delay);
+        const int32_t radius = power / 4 + 32;
+        int32_t angle = a;
+        for (int pass = 0; pass < 2; ++pass) {
+            delay += 8;
+            for (int k = 0; k < 3; ++k) {
+                int32_t x = ox, y = oy;
+                AddPolarOffset(&x, &y, angle, radius);
+                PlaceInRing(x, y, delay);
+                angle += 72000;
+            }
+            angle += 36000;
+        }
+    }
+
+    // Rings of 3 and then 4 at 32 and 64 px, each in two passes 4 frames apart.
+    void Rings(int32_t ox, int32_t oy, int32_t a, int32_t delay) const {
+        int32_t angle = a;
+        for (int ring = 1; ring <= 2; ++ring) {
+            const int32_t n = ring + 2;
+            for (int pass = 0; pass < 2; ++pass) {
+                delay += 4;
+                for (int k = 0; k < n; ++k) {
+                    int32_t x = ox, y = oy;
+                    AddPolarOffset(&x, &y, angle + k * (kAngleTurn / n), 32 * ring);
+                    PlaceInRing(x, y, delay);
+                }
+                if (pass == 0) angle += kAngleHalfTurn / n;
+            }
+            angle += kAngleQuarterTurn / n;
+        }
+    }
+
+    // A line of `steps` blasts 24 px apart, 8 frames apart, the origin only `withOrigin`. The
+    // second wall met ends the line (when `wallsEnd`); the answer is whether it did, and
+    // (*ex, *ey, *edelay) the last point reached.
+    bool Line(int32_t ox, int32_t oy, int32_t a, bool withOrigin, int steps, bool wallsEnd,
+              int32_t* ex, int32_t* ey, int32_t* edelay) const {
+        int walls = 0;
+        if (ex) *ex = ox, *ey = oy, *edelay = 0;
+        for (int i = 0; i < steps; ++i) {
+            if (i == 0 && !withOrigin) continue;
+            int32_t x = ox, y = oy;
+            AddPolarOffset(&x, &y, a, kBlastStep * i);
+            if (wallsEnd && IsWall(x, y) && ++walls >= 2) return true;
+            Place(x, y, 8 * i);
+            if (ex) *ex = x, *ey = y, *edelay = 8 * i;
+        }
+        return false;
+    }
+};
+
+int32_t IntSqrt(int32_t v) {
+    if (v < 1) return 0;
+    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
+    while (r * r > v) --r;
+    while ((r + 1) * (r + 1) <= v) ++r;
+    return static_cast<int32_t>(r);
+}
+
+}  // namespace
+
+void SpawnBlastPattern(int slot, int p, int pattern, int mode, int32_t attack, int32_t power) {
+    int32_t ox, oy;
+    GetPosition(&ox, &oy, slot);
+    int32_t a = IsPlayerPresent(p) ? AngleToPlayer(p, ox, oy) : kAngleHalfTurn;
+    pattern &= 15;
+    if (mode == 2) {
+        a += kAngleHalfTurn;
+        if (pattern >= 8 && pattern <= 13) pattern = 0;
+    }
+    const BlastPlacer placer{p, mode, attack, power};
+    switch (pattern) {
+        case 4:
+            placer.Line(ox, oy, a, a < 1, mode == 2 ? 8 : 16, true, nullptr, nullptr, nullptr);
+            break;
+        case 5:
+        case 6:
+        case 14:
+            placer.PlaceCentre(ox, oy, 0);
+            placer.Rings(ox, oy, a, 0);
+            break;
+        case 8: {
+            int32_t ex, ey, delay;
+            placer.Line(ox, oy, a, a < 1, 8, true, &ex, &ey, &delay);
+            SpawnDelayedBurst(ex, ey, delay, 16);
+            placer.Rings(ex, ey, a, delay);
+            break;
+        }
+        case 9:
+            if (mode == 1) {
+                PlaySe(14);
+                placer.Place(ox, oy, 0);
+                // A player who takes no part leaves the origin where it is.
+                if (IsPlayerPresent(p)) GetPlayerPosition(p, &ox, &oy);
+                SpawnDelayedBurst(ox, oy, 60, 16);
+                const int mark = SpawnSprite(ox, oy, 6, kRingSpriteWord);
+                if (mark >= 0) {
+                    SetFieldBits(kPropFlags, mark, kFlagAnimated);
+                    AddTweenAt(mark, kTweenEndObject, 92);
+                }
+                placer.Star(ox, oy, a, 60);
+            } else {
+                placer.Star(ox, oy, a, 0);
+            }
+            break;
+        case 10: {
+            placer.PlaceCentre(ox, oy, 0);
+            int32_t delay = 60;
+            PlaySe(14);
+            SpawnDelayedBurst(ox, oy, delay, 0);
+            // The ring follows the player's distance, but no further than a screen's half width:
+            // a far player would otherwise get a ring of hundreds of blasts.
+            int32_t radius = IsPlayerPresent(p) ? IntSqrt(DistanceSqToPlayer(p, ox, oy)) : 0;
+            if (radius < 64) radius = 64;
+            if (radius > kMaxRingRadius) radius = kMaxRingRadius;
+            for (int ring = 0; ring < 2; ++ring) {
+                const int32_t n = 6 * radius / 32;
+                for (int k = 0; k < n; ++k) {
+                    int32_t x = ox, y = oy;
+                    AddPolarOffset(&x, &y, a + k * (kAngleTurn / n), radius);
+                    if (mode == 2 && IsWall(x, y)) continue;
+                    placer.Place(x, y, delay);
+                    const int mark = SpawnSprite(x, y, 6, kRingSpriteWord);
+                    if (mark >= 0) {
+                        SetFieldBits(kPropFlags, mark, kFlagAnimated);
+                        AddTweenAt(mark, kTweenEndObject, delay + 32);
+                    }
+                }
+                radius += 32;
+                delay += 8;
+            }
+            break;
+        }
+        case 1:
+        case 3:
+        case 7:
+        case 11:
+        case 12:
+            for (int k = 0; k < 5; ++k)
+                placer.Line(ox, oy, a + k * kAngleQuarterTurn, a < 1, 4, mode == 2, nullptr,
+                            nullptr, nullptr);
+            break;
+        default:  // 0, 2, 13, 15
+            placer.Star(ox, oy, a, 0);
+            break;
+    }
+}
+
+void SpawnDeathEffects(int slot) {
+    const int p = GetField(kPropAttacker, slot);
+    const int32_t power = GetField(kPropBlastPower, slot);
+    const int32_t items = GetField(kPropTypeWords + 7, slot);
+    const int pattern = GetField(kPropItemKind, slot) & 15;
+    int32_t x, y;
+    GetPosition(&x, &y, slot);
+    if (power < 1) {
+        if (GetField(kPropMaxHp, slot) <= 999)
+            SpawnBlast(x, y, 0, 0);
+        else
+            SpawnBlastPattern(slot, p, pattern, 0, 0, 0);
+        if (IsPlayerPresent(p) && GetPlayerField(p, kPropInvincible) > 0) {
+            AddGameVar(kVarChain, 1);
+            SetGameVar(kVarChainTimer, 120);
+            if (items > 0) ScatterFieldItems(x, y, items, 16);
+        }
+    } else {
+        // Only a real player's shot level strengthens the blast.
+        const int32_t attack = IsPlayerIndex(p) ? 2 * GetGameVar(kVarShotLevel + p) + 8 : 8;
+        SpawnBlastPattern(slot, p, pattern, 2, attack, power + 1);
+        if (items > 0) ScatterFieldItems(x, y, items, power / 4 + 17 < 23 ? power / 4 + 17 : 23);
+        if (IsPlayerIndex(p)) {
+            AddGameVar(kVarChain, 1);
+            SetGameVar(kVarChainTimer, 120);
+        }
+    }
+    PlaySe(11);
+}
+
+void KillStageObject(int slot) {
+    const int type = GetField(kPropKind, slot) & 0xffff;
+    if (type < 1 || type >= kStageTypeCount) return;
+    const int32_t* row = kStageTypeTable[type];
+    const int p = GetField(kPropAttacker, slot);
+    const int32_t power = GetField(kPropBlastPower, slot);
+    SpawnDeathEffects(slot);
+    if (row[7] > 0) PlaySe(row[7]);
+    if (row[6] > 0 && IsPlayerPresent(p)) AddScore(p, (power / 4 + 1) * row[6]);
+    if (type == 11) AwardIcon(28);
+    DestroyObject(slot);
+}
+
+namespace {
+
+struct EmitterRecord {
+    int32_t x = 0, y = 0, layer = 12, draw = 0, unused = 0;
+    int32_t direction = 0, speed = 0, ways = 1, step = 0, rows = 1;
+    int32_t silence = 0, spare[3] = {};
+    int32_t lifetime = 0;
+    uint32_t flags = 0x20200000;
+};
+
+EmitterRecord g_emitter;
+
+void FireEmitterShot(int32_t angle, int32_t speed, int32_t draw) {
+    const int slot = SpawnMovingObject(g_emitter.x, g_emitter.y, g_emitter.layer, draw, angle,
+                                       speed, 0x40000000);
+    if (slot >= 0) InitEmitterShot(slot);
+}
+
+}  // namespace
+
+void SetUpEmitter(int32_t x, int32_t y, int32_t draw, int32_t direction, int32_t speed) {
+    g_emitter = EmitterRecord{};
+    g_emitter.x = x;
+    g_emitter.y = y;
+    g_emitter.draw = draw;
+    g_emitter.direction = direction;
+    g_emitter.speed = speed;
+    // A shot lives as long as it takes to cross 1024 px.
+    g_emitter.lifetime = speed == 0 ? 1024 : 0x40000 / (speed < 0 ? -speed : speed);
+}
+
+// n >= 1 spreads a full ring of n ways; -n sprays n shots at random within the step.
+void SetEmitterWays(int32_t n) {
+    g_emitter.ways = n;
+    if (n >= 1) g_emitter.step = kAngleTurn / n;
+}
+
+void FireEmitter() {
+    if (g_emitter.silence < 0) return;
+    const uint32_t savedFlags = g_emitter.flags;
+    int32_t draw = g_emitter.draw;
+    if (draw < 1) {
+        g_emitter.flags |= kFlagNotDrawn;
+        draw = 0;
+    }
+    if (g_emitter.ways >= 0) {
+        int32_t speed = g_emitter.speed;
+        for (int r = 0; r < g_emitter.rows; ++r) {
+            int32_t angle = g_emitter.direction - (g_emitter.ways - 1) * g_emitter.step / 2;
+            for (int k = 0; k < g_emitter.ways; ++k, angle += g_emitter.step)
+                FireEmitterShot(angle, speed, draw);
+            speed += g_emitter.speed / 10;
+        }
+    } else {
+        for (int k = 0; k < -g_emitter.ways; ++k)
+            FireEmitterShot(g_emitter.direction - g_emitter.step / 2 + Random(g_emitter.step),
+                            g_emitter.speed + Random(g_emitter.speed), draw);
+    }
+    g_emitter.flags = savedFlags;
+}
+
+void InitEmitterShot(int slot) {
+    SetField(kPropFlags, slot, static_cast<int32_t>(g_emitter.flags));
+    SetField(kPropHp, slot, g_emitter.lifetime);
+    if (!(g_emitter.flags & kFlagAngleFollows)) SetField(kPropAngle, slot, 0);
 }
 
 }  // namespace velmora

@@ -38,6 +38,21 @@ void ApplyFriction(int32_t amount);
 // A blast at (x, y): mode 1 and 2 a blast actor that hurts (sprites 936 and 944), any other mode
 // a harmless sprite (928); hidden for `delay` frames, ended 32 frames after that.
 int SpawnBlast(int32_t x, int32_t y, int mode, int32_t delay);
+// Blasts around a stage object's position by pattern 0..15 (the variant's low four bits), aimed
+// at player p; mode 2 is a player's blast, which turns away from p and carries `power`. Every
+// blast carries p as its attacker.
+void SpawnBlastPattern(int slot, int p, int pattern, int mode, int32_t attack, int32_t power);
+// The death of a stage object: its blasts, drops, chain, score and sounds, then its end. A
+// type outside 1..15 is left alone.
+void KillStageObject(int slot);
+void SpawnDeathEffects(int slot);
+
+// A shot emitter: set up, n ways in a ring (or -n shots sprayed at random), fire.
+void SetUpEmitter(int32_t x, int32_t y, int32_t draw, int32_t direction, int32_t speed);
+void SetEmitterWays(int32_t n);
+void FireEmitter();
+void InitEmitterShot(int slot);
+
 int SpawnHitArea(int32_t x, int32_t y, int32_t radius);
 void KillChildrenAndTweens(int slot);
 bool CheckPlayerReach(int p, int32_t x, int32_t y, int32_t limit, bool kill);
