@@ -126,13 +126,6 @@ int32_t GetDrawFrameId() {
     return g_list.frame;
 }
 
-void GetScreenExtent(int* width, int* height) {
-    int w = 640, h = 480;
-    GetScreenDimensions(&w, &h);
-    if (width) *width = w;
-    if (height) *height = h;
-}
-
 void ResetDrawList() {
     g_list.frame += 1;
     for (int i = 0; i < kDrawListHeads; ++i) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "game/core/screen_state.h"
+
 namespace velmora {
 
 inline constexpr int kDrawRecords = 8000;
@@ -52,9 +54,6 @@ struct DrawRecord {
 const DrawRecord& GetDrawRecord(int index);  // index outside 0..7999 gives a zeroed record
 int GetDrawRecordCount();                    // records handed out, heads included
 int32_t GetDrawFrameId();
-
-// The screen's size in pixels.
-void GetScreenExtent(int* width, int* height);
 
 // Starts a new frame's list: every record but the heads is free again.
 void ResetDrawList();
