@@ -221,7 +221,6 @@ namespace {
 constexpr int kVarChain = 110;
 constexpr int kVarChainTimer = 111;
 constexpr int kVarShotLevel = 80;  // 80 + p
-constexpr int kPropInvincible = 101;
 constexpr int32_t kBlastStep = 24;
 constexpr int32_t kRingSpriteWord = 0x2001e09;
 constexpr int32_t kMaxRingRadius = 320;
