@@ -29,8 +29,14 @@ struct FontRecord {
     int32_t italic = 0;
     int32_t ascent = 0;
     char name[kFontNameBytes] = {};
-    int32_t scratchSurface = -1;
-    int32_t cacheGraph = -1;
+    int32_t cacheWidth = 0;  // the cache image in pixels
+    int32_t cacheHeight = 0;
+    int32_t cellsPerColumn = 0;
+    int32_t scratchSurface = -1;  // memory caches: the surface whole strings are drawn into
+    int32_t scratchLost = 0;      // 1: the scratch surface must be made (again)
+    int32_t cacheGraph = -1;      // texture caches: the graph holding the glyphs
+    int32_t edgeGraph = -1;       // its right half, holding the edges of edged fonts
+    int32_t cacheGraphLost = 0;
     int32_t useTexture = 0;
 };
 

@@ -1,8 +1,18 @@
 #include "engine/font/glyph_render.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
+#include "engine/font/font.h"
+#include "engine/graphics/graph_table.h"
+#include "engine/screen/screen.h"
+
 namespace tessra {
+
+using namespace sjis_literals;
 
 GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16_t code) {
     MemoryGlyphCache& cache = font->cache;
@@ -44,6 +54,61 @@ GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16
         entry->height = static_cast<int16_t>(entry->height + 2 * edge);
     }
     return entry;
+}
+
+uint16_t ReadGlyphCode(const char* text, int i, int end, int charsetIndex, int* bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text) + i;
+    // A lead byte whose second byte lies past the end stands alone (and draws empty).
+    if (IsDoubleByteLead(p, charsetIndex) && i + 1 < end && p[1] != 0) {
+        *bytes = 2;
+        return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    }
+    *bytes = 1;
+    return p[0];
+}
+
+GlyphCacheEntry* RenderGlyphsToCache(int fontHandle, int count, const GlyphCell* cells) {
+    if (GetGraphicsCoreState().graphicsOff != 0) return nullptr;
+    if (IsDirectDrawUsed() != 0 && GetDirectDrawObject() == nullptr) return nullptr;
+    FontRecord* font = GetFontRecord(fontHandle);
+    if (font == nullptr || cells == nullptr || count <= 0) return nullptr;
+    plat::HDC dc = plat::CreateCompatibleDC(nullptr);
+    plat::HFONT old = dc != nullptr ? plat::SelectObject(dc, font->font) : nullptr;
+    if (old == nullptr) {
+        // Without a context no glyph can be had; the text draws empty instead of ending the
+        // program.
+        AppendLog("テキストキャッシュサーフェスのＤＣの取得に失敗しました\n"_sjis);
+        if (dc != nullptr) plat::DeleteDC(dc);
+        return nullptr;
+    }
+    GlyphCacheEntry* last = nullptr;
+    for (int i = 0; i < count; ++i) last = RenderGlyphToMemoryCache(font, dc, cells[i].code);
+    plat::SelectObject(dc, old);
+    plat::DeleteDC(dc);
+    return last;
+}
+
+int CacheStringGlyphs(int fontHandle, const char* text, int length, GlyphCell* cells, int* count) {
+    FontRecord* font = GetFontRecord(fontHandle);
+    if (font == nullptr) return -1;
+    const int textLength = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+    const int end = length == -1 || length > textLength ? textLength : std::max(length, 0);
+    GlyphCell pending[kGlyphsRenderedPerString];
+    int listed = 0, characters = 0;
+    for (int i = 0; i < end;) {
+        int bytes = 1;
+        const uint16_t code = ReadGlyphCode(text, i, end, font->charsetIndex, &bytes);
+        if (cells != nullptr) cells[characters] = {code, 0};
+        ++characters;
+        if (FindCachedGlyph(&font->cache, code) == nullptr && listed < kGlyphsRenderedPerString &&
+            listed < font->cache.capacity) {
+            pending[listed++] = {code, 0};
+        }
+        i += bytes;
+    }
+    if (listed > 0) RenderGlyphsToCache(fontHandle, listed, pending);
+    if (count != nullptr) *count = characters;
+    return 0;
 }
 
 }  // namespace tessra

@@ -7,6 +7,10 @@
 
 namespace tessra {
 
+// New codes one string renders into the cache before it is drawn; the rest are rendered one at a
+// time as they are drawn.
+inline constexpr int kGlyphsRenderedPerString = 256;
+
 // Renders the character into the next cell of the font's cache (the font selected into dc) and
 // returns its entry. The code holds the first byte in its low 8 bits and a second byte, if any,
 // in its high 8 bits. A glyph GDI cannot give is cached as an empty one with its advance.

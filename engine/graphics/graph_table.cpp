@@ -9,6 +9,7 @@
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
 #include "engine/d3d/d3d.h"
+#include "engine/font/font.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/image_data.h"
@@ -357,6 +358,8 @@ int InitGraphicsManagement() {
     DrawState.direct3DReady = ReleaseAllTexturesIfReady() == 0 ? 1 : 0;
     AppendLog(DrawState.direct3DReady ? "３Ｄグラフィック描画機能を使用します\n"_sjis
                                       : "３Ｄグラフィック描画機能は使用しません\n"_sjis);
+    ResetFontDefaults();
+    InitFontSystem();
     DecreaseLogIndent();
     AppendLog("グラフィック管理系の初期化は正常に終了しました\n"_sjis);
     return 0;
@@ -367,6 +370,8 @@ int ShutdownGraphicsManagement() {
     if (!core.started) return 0;
     ReleaseAllSlot512Handles();
     ReleaseAllGraphs(0);
+    InitFontSystem();
+    ReleaseFontHandle(QueryDefaultFontHandle());
     core.started = 0;
     AppendLog("グラフィック管理系の終了処理は正常に終了しました\n"_sjis);
     return 0;

@@ -12,9 +12,11 @@
 #include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/core/window.h"
+#include "engine/font/font.h"
 #include "engine/graphics/color_format.h"
 #include "engine/pending/pending_calls.h"
 #include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
 #include "platform/testing.h"
 #include "platform/win/messages.h"
 #include "platform/win/time.h"
@@ -337,7 +339,6 @@ const ForwardCase kForwardCases[] = {
     {"PutGraph", "DrawGraphAt", [] { return PutGraph(1, 2, 3, 1); }},
     {"DrawRectangle", "FillOrFrameRectangle", [] { return DrawRectangle(0, 0, 4, 4, 7, 1); }},
     {"SetDrawClipRect", "ApplyDrawClipRect", [] { return SetDrawClipRect(0, 0, 8, 8); }},
-    {"SetDefaultFontFace", "StoreDefaultFontFace", [] { return SetDefaultFontFace("x", 1); }},
     {"ClipRectEntry", "ClipRectToRect",
      [] {
          tessra::Rect r{0, 0, 1, 1}, b{0, 0, 2, 2};
@@ -364,6 +365,29 @@ TEST_P(ForwardTest, GivesTheBodysResult) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ForwardTest, ::testing::ValuesIn(kForwardCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The default-font setters of the public layer store the setting and make the default font from
+// it at once, with the lock free afterwards.
+TEST(DefaultFontForwardTest, SettersMakeTheDefaultFont) {
+    plat::testing::Reset();
+    tessra::GetScreenState().noDirectDraw = 1;  // fonts need no DirectDraw object then
+    EXPECT_EQ(SetDefaultFontFace("x", 1), 0);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    EXPECT_EQ(SetDefaultFontSize(20), 0);
+    EXPECT_EQ(SetDefaultFontThickness(3), 0);
+    EXPECT_EQ(SetDefaultFontType(1), 0);
+    const int font = tessra::QueryDefaultFontHandle();
+    char name[tessra::kFontNameBytes] = {};
+    int size = 0, thickness = 0;
+    ASSERT_EQ(tessra::GetFontHandleInfo(name, &size, &thickness, font), 0);
+    EXPECT_STREQ(name, "x");
+    EXPECT_EQ(size, 20);
+    EXPECT_EQ(thickness, 3);
+    EXPECT_EQ(tessra::GetFontRecord(font)->type, 1);
+    EXPECT_EQ(tessra::ReleaseFontHandle(font), 0);
+    tessra::ResetFontDefaults();
+    tessra::GetScreenState().noDirectDraw = 0;
+}
 
 // The screen calls of the public layer give the screens' own results, with the lock free.
 TEST(ScreenForwardTest, PresentAndModeGiveTheScreensResults) {
