@@ -16,6 +16,9 @@ inline constexpr int32_t kAngleQuarterTurn = 54000;
 
 // Game variable numbers that more than one part of the game relies on.
 inline constexpr int kGameVarAge = 3;          // the master object's age
+inline constexpr int kGameVarSky = 23;         // sky colour, 0xRRGGBBFF
+inline constexpr int kGameVarPhase = 26;       // game phase 0..12 (5 is play)
+inline constexpr int kGameVarPhaseTime = 27;   // frames spent in the phase
 inline constexpr int kGameVarMusicDuck = 66;   // frames the ducking effect has played
 inline constexpr int kGameVarItemNotice = 67;  // icon number + 1 to announce, 0 for none
 inline constexpr int kGameVarIconsOwned = 68;  // one bit per icon 0..31
