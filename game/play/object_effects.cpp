@@ -4,6 +4,7 @@
 #include "game/core/draw_list.h"
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
+#include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
 #include "game/core/tween.h"
 #include "game/play/object_utils.h"
@@ -213,6 +214,13 @@ int SpawnPopIcon(int32_t x, int32_t y, int32_t layer, int32_t draw) {
     AddTweenValue(slot, kTweenAddAlpha, 20, 16, -16);
     EndAt(slot, 36);
     return slot;
+}
+
+void FlashScreen() {
+    // The play frame ends with the picture copied into sprite 8191, which then fades away.
+    const int slot = SpawnSprite(320, 240, 24, 8191);
+    if (slot >= 0) FadeOutObjectAfter(slot, 0);
+    RequestScreenFlash();
 }
 
 void SlideOutObject(int slot, int32_t v) {

@@ -83,6 +83,8 @@ void SpawnDebrisBurst(int32_t x, int32_t y, int32_t layer, int32_t firstDraw, in
                       int count, int32_t speed, int32_t a, int32_t b);
 int SpawnPopIcon(int32_t x, int32_t y, int32_t layer, int32_t draw);
 void SlideOutObject(int slot, int32_t v);
+// The frame's picture as a sprite that fades away.
+void FlashScreen();
 
 // Switches the music to track n (0..11) and shows its title for a while; nothing when n is
 // already playing or is no track.

@@ -5,6 +5,7 @@
 #include "game/core/draw_list.h"
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
+#include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
 #include "game/core/tween.h"
 #include "game/play/object_utils.h"
@@ -121,6 +122,24 @@ TEST_F(ObjectEffectsTest, VelocityAndExpiryHelpers) {
     SpawnObject(0, 0, 5, 1, 0x40000001);
     EXPECT_EQ(RetireLayer(5), 2);
     EXPECT_FLOAT_EQ(CosFloat(0.5f), std::cos(0.5f));
+}
+
+TEST_F(ObjectEffectsTest, FlashScreenCapturesTheFrameAndFadesIt) {
+    ClearScreenFlash();
+    FlashScreen();
+    EXPECT_TRUE(IsScreenFlashRequested());
+    int found = 0;
+    for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s) {
+        if (GetField(kPropDrawWord, s) != 8191) continue;
+        ++found;
+        EXPECT_EQ(GetField(kPropKind, s), 0x60000000);
+        EXPECT_EQ(GetField(kPropX, s), 320);
+        EXPECT_EQ(GetField(kPropY, s), 240);
+        EXPECT_EQ(GetField(kPropLayer, s), 24);
+    }
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(GetTweenCount(), 2);  // fading, then its end
+    ClearScreenFlash();
 }
 
 }  // namespace
