@@ -27,7 +27,4 @@ constexpr uint8_t kArchiveKeyXor10 = 0x6B;
 // The second key: twelve of this byte, used as they are (not transformed).
 constexpr uint8_t kArchiveSecondKeyByte = 0x4E;
 
-// The game's key number; its key text is this number formatted with "%08d".
-constexpr int32_t kGameArchiveKeyNumber = 41720593;
-
 }  // namespace tessra

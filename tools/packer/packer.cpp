@@ -15,6 +15,7 @@
 
 #include "engine/base/archive.h"
 #include "engine/base/archive_key.h"
+#include "game/core/archive_key.h"
 
 namespace fs = std::filesystem;
 
@@ -95,7 +96,7 @@ bool ReadFileBytes(const fs::path& path, std::vector<uint8_t>* bytes, std::strin
 
 std::string GameKeyText() {
     char text[16];
-    std::snprintf(text, sizeof text, "%08d", static_cast<int>(tessra::kGameArchiveKeyNumber));
+    std::snprintf(text, sizeof text, "%08d", static_cast<int>(velmora::kArchiveKeyNumber));
     return text;
 }
 

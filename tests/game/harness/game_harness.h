@@ -1,0 +1,93 @@
+// The headless game harness: the real game on the real engine under SDL's dummy drivers, in a
+// run folder of the test's own (the built dat/ and a prepared settings file), with a fake clock
+// that moves only by the game's own waits. A script runs at the top of every frame (play loop and
+// quit box alike): it presses buttons and keys for that frame, reads the game's state and may
+// stop the game.
+//
+//     velmora_test::GameHarness h;            // settings: windowed 640 x 480, timer pacing
+//     ASSERT_EQ(h.Start(), 0);                // start-up, loading screen and resources
+//     h.Run([&](velmora_test::Frame& f) {     // the outer loop of scenes, as the program runs it
+//         if (f.scene == 10) f.Press(velmora::kButtonDown);
+//         if (f.total == 200) f.Stop();
+//     });
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace velmora_test {
+
+struct HarnessSettings {
+    int screenMode = 2;            // settings word 16: 2 window, 1 desktop full screen, 0 640 x 480
+    int windowSize = 1;            // word 17: row of the window-size table
+    int frameSkip = 0;             // word 18
+    int pacing = 1;                // word 19: 1 timer, 0 vertical blank
+    int colorDepth = 0;            // word 20: 0 for 32 bits, 1 for 16
+    std::map<int, int32_t> words;  // any other settings words
+    bool writeSettings = true;     // false: no settings file (the first-run questions come)
+    int desktopWidth = 1920;
+    int desktopHeight = 1080;
+};
+
+class GameHarness;
+
+// What a script sees and does in one frame.
+struct Frame {
+    GameHarness* harness;
+    int scene;      // frame of the current scene (0 first); in the quit box, the scene's last
+    int64_t total;  // frames begun since start, quit box included
+    bool inQuitBox;
+    // Buttons of the game's button word held from this frame on (until released).
+    void Press(uint32_t buttons);
+    void Release(uint32_t buttons);
+    // Buttons held for this frame only: pressed now, released at the next frame.
+    void Tap(uint32_t buttons);
+    // A key by SDL scan code, held from this frame on.
+    void KeyDown(int sdlScancode);
+    void KeyUp(int sdlScancode);
+    // Ends the game: the window is closed, so the loops end at their next message pump.
+    void Stop();
+};
+
+class GameHarness {
+public:
+    explicit GameHarness(const HarnessSettings& settings = {});
+    ~GameHarness();
+    GameHarness(const GameHarness&) = delete;
+    GameHarness& operator=(const GameHarness&) = delete;
+
+    // Start-up as the program does it (size test, settings, screen, engine, loading screen) and
+    // the resources: InitGame's result (-1 after a fatal box), or -2 when the resources failed.
+    int Start();
+    // The outer loop of scene set-up and play; the last scene code (-1 after a quit, -2 for a
+    // restart). The script runs at the top of every frame.
+    int32_t Run(const std::function<void(Frame&)>& script);
+    // Shuts the engine down (the destructor does it too).
+    void Shutdown();
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    bool Started() const { return started_; }
+
+    // Input state as the script left it; used by Frame.
+    void ApplyInput();
+    void SetHeldButtons(uint32_t held) { held_ = held; }
+    uint32_t HeldButtons() const { return held_; }
+    uint32_t& TapButtons() { return tap_; }
+    void SetKey(int sdlScancode, bool down);
+
+private:
+    std::filesystem::path dir_;
+    bool started_ = false;
+    uint32_t held_ = 0;
+    uint32_t tap_ = 0;
+    uint32_t applied_ = 0;
+    std::map<int, bool> keys_;
+};
+
+// The game's button word bit for a key, and back: the keys that make each button.
+int KeyOfButton(uint32_t button);
+
+}  // namespace velmora_test
