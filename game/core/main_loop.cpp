@@ -15,6 +15,7 @@
 #include "game/frontend/title.h"
 #include "game/frontend/windows.h"
 #include "game/play/game_flow.h"
+#include "game/play/hud.h"
 
 namespace velmora {
 namespace {
@@ -250,6 +251,7 @@ bool RunQuitBox() {
 
 void RenderQueuedFrame() {
     if (IsSkippedFrame()) return;
+    DrawUnlockBanner();
     FlushDrawList();
 }
 

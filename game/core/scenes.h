@@ -43,7 +43,4 @@ inline constexpr int32_t kRunInPlay = 0x10;       // a stage is being played
 inline constexpr int32_t kRunStageChosen = 0x20;  // the run began from a chosen stage
 inline constexpr int32_t kRunPlayback = 0x100;    // the run replays recorded input
 
-// Game variables the spine reads.
-inline constexpr int kGameVarPhase = 26;
-
 }  // namespace velmora

@@ -16,7 +16,10 @@
 #include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
 #include "game/frontend/windows.h"
+#include "game/play/draw.h"
+#include "game/play/hud.h"
 #include "game/play/message_store.h"
+#include "game/play/players.h"
 #include "platform/win/message_box.h"
 #include "platform/win/process.h"
 #include "platform/win/window.h"
@@ -164,8 +167,12 @@ int GetLoadingFrames() {
 
 void InstallGameRoutines() {
     InstallWindowRoutines();
+    InstallDrawRoutines();
+    InstallActorRoutines();
     ObjectWalkHooks hooks = DefaultObjectWalkHooks();
     hooks.animateSprite = &AnimateSprite;
+    hooks.drawObject = &DrawObject;
+    hooks.drawHud = &DrawHud;
     hooks.closeWindow = &CloseWindow;
     hooks.getScreenExtent = &GetScreenExtent;
     SetObjectWalkHooks(hooks);

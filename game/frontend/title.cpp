@@ -14,7 +14,7 @@
 #include "game/core/sound_cue.h"
 #include "game/core/sprite_ids.h"
 #include "game/frontend/windows.h"
-#include "game/play/backdrop.h"
+#include "game/play/hud.h"
 #include "game/play/object_utils.h"
 
 namespace velmora {
