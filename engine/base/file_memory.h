@@ -2,22 +2,23 @@
 #pragma once
 
 #include <cstddef>
-#include <source_location>
 
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
 
 namespace tessra {
 
+// The caller's file and line tag each block. The builtins (g++ and clang alike) stand in for
+// std::source_location, which clang 14 lacks over libstdc++ 12.
 // Zero-filled; a size of 0 still gives a block, so null always means failure.
-inline void* AllocFileMemory(size_t size,
-                             std::source_location where = std::source_location::current()) {
-    return AllocTaggedZeroed(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
+inline void* AllocFileMemory(size_t size, const char* file = __builtin_FILE(),
+                             int line = __builtin_LINE()) {
+    return AllocTaggedZeroed(size ? size : 1, file, line);
 }
 // Not cleared: for blocks that are written whole before anything reads them.
-inline void* AllocFileMemoryUncleared(
-    size_t size, std::source_location where = std::source_location::current()) {
-    return AllocTagged(size ? size : 1, where.file_name(), static_cast<int>(where.line()));
+inline void* AllocFileMemoryUncleared(size_t size, const char* file = __builtin_FILE(),
+                                      int line = __builtin_LINE()) {
+    return AllocTagged(size ? size : 1, file, line);
 }
 inline void FreeFileMemory(void* block) {
     FreeTagged(block);

@@ -34,23 +34,23 @@ struct Ctx {
 };
 
 template <int K>
-constexpr int kShift[3] = {0, 0, 0};
+inline constexpr int kShift[3] = {0, 0, 0};
 template <>
-constexpr int kShift<kMemImgKind565>[3] = {0, 5, 11};
+inline constexpr int kShift<kMemImgKind565>[3] = {0, 5, 11};
 template <>
-constexpr int kShift<kMemImgKindXrgb>[3] = {0, 8, 16};
+inline constexpr int kShift<kMemImgKindXrgb>[3] = {0, 8, 16};
 template <int K>
-constexpr uint32_t kMax[3] = {0, 0, 0};
+inline constexpr uint32_t kMax[3] = {0, 0, 0};
 template <>
-constexpr uint32_t kMax<kMemImgKind565>[3] = {31, 63, 31};
+inline constexpr uint32_t kMax<kMemImgKind565>[3] = {31, 63, 31};
 template <>
-constexpr uint32_t kMax<kMemImgKindXrgb>[3] = {255, 255, 255};
+inline constexpr uint32_t kMax<kMemImgKindXrgb>[3] = {255, 255, 255};
 template <int K>
-constexpr int kWidth[3] = {0, 0, 0};
+inline constexpr int kWidth[3] = {0, 0, 0};
 template <>
-constexpr int kWidth<kMemImgKind565>[3] = {5, 6, 5};
+inline constexpr int kWidth<kMemImgKind565>[3] = {5, 6, 5};
 template <>
-constexpr int kWidth<kMemImgKindXrgb>[3] = {8, 8, 8};
+inline constexpr int kWidth<kMemImgKindXrgb>[3] = {8, 8, 8};
 
 inline uint32_t MulDiv(uint32_t q, uint32_t i) {
     return uint32_t(MulDiv255Table[q][i]);
