@@ -4,11 +4,13 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 HEADLESS   := SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench format clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz format clean
 
 all: build
 
@@ -47,6 +49,15 @@ test-tsan: deps
 	cd $(TSAN_BUILD) && $(HEADLESS) TSAN_OPTIONS=halt_on_error=1 \
 	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench $(CTEST_ARGS)
 
+# Every fuzz target (tests/fuzz) for FUZZ_SECONDS seconds each, built with clang's libFuzzer and
+# the sanitizers in a build of its own: executions, new coverage and findings per target. The
+# inputs of findings are kept in $(FUZZ_BUILD)/fuzz-findings.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DTESSRA_FUZZ=ON -DTESSRA_TESTS=OFF -DTESSRA_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzz $(CURDIR)/$(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 
@@ -55,4 +66,4 @@ format:
 	git ls-files -z --cached --others --exclude-standard -- '*.c' '*.cpp' '*.h' | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -445,21 +445,24 @@ namespace {
 constexpr size_t kXorBlock = 96;
 static_assert(kXorBlock % kArchiveKeyLength == 0);
 
-// 32 bytes at any address; may alias the buffer's bytes.
-using XorVector = uint8_t __attribute__((vector_size(32), aligned(1), may_alias));
+// 32 bytes; loaded and stored through memcpy, so any address will do (clang keeps a vector
+// type's own alignment whatever the typedef asks).
+using XorVector = uint8_t __attribute__((vector_size(32)));
 
 // XORs count blocks of kXorBlock bytes with pattern; gives count. Built for AVX2 and for the
 // baseline, the processor's best chosen when the program loads.
 __attribute__((target_clones("avx2", "default"))) size_t XorBlocks(uint8_t* buffer, size_t count,
                                                                    const uint8_t* pattern) {
-    const XorVector p0 = *reinterpret_cast<const XorVector*>(pattern);
-    const XorVector p1 = *reinterpret_cast<const XorVector*>(pattern + 32);
-    const XorVector p2 = *reinterpret_cast<const XorVector*>(pattern + 64);
+    XorVector p[3];
+    std::memcpy(p, pattern, sizeof p);
     for (size_t b = 0; b < count; ++b) {
-        auto* v = reinterpret_cast<XorVector*>(buffer + b * kXorBlock);
-        v[0] ^= p0;
-        v[1] ^= p1;
-        v[2] ^= p2;
+        XorVector v[3];
+        uint8_t* block = buffer + b * kXorBlock;
+        std::memcpy(v, block, sizeof v);
+        v[0] ^= p[0];
+        v[1] ^= p[1];
+        v[2] ^= p[2];
+        std::memcpy(block, v, sizeof v);
     }
     return count;
 }

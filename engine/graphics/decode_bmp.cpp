@@ -215,7 +215,12 @@ int DecodeBmpImage(StreamIo* stream, GraphImage* image) {
         return 0;
     }
 
-    // The rest goes through a 24-bit top-down DIB section.
+    // The rest goes through a 24-bit top-down DIB section. Its pixels are stored whole, so a
+    // file shorter than its stated rows is refused before the section is made for them.
+    if (dataSize < needed) {
+        std::memset(image, 0, sizeof *image);
+        return -1;
+    }
     plat::BitmapInfo source{};
     std::memcpy(&source.header, info, 40);
     source.header.size = 40;

@@ -270,8 +270,13 @@ int OpenMp3Decoder(SoundDecoder* d) {
         ReleaseState(d);
         return -1;
     }
-    // The last frame may run into the tag or past the end: the data stops there.
+    // The last frame may run into the tag or past the end: the data stops there. A first
+    // frame inside the closing tag leaves no audio at all.
     lastEnd = std::min(lastEnd, audioEnd);
+    if (lastEnd <= first) {
+        ReleaseState(d);
+        return -1;
+    }
     io.Seek(io.handle, static_cast<int32_t>(first), kSeekSet);
     Mp3FrameInfo frame{};
     if (StreamRead(d, b, 4) != 4 || ParseMp3FrameHeader(b, &frame) != 0) {

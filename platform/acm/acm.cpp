@@ -5,6 +5,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -36,6 +37,8 @@ const int kImaStepTable[89] = {
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 const int kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                                768, 614, 512, 409, 307, 230, 230, 230};
+// The largest step size kept: 768 (the largest adaptation) times it still fits an int.
+constexpr int kMaxMsDelta = INT32_MAX / 768;
 const int16_t kMsCoef1[7] = {256, 512, 0, 192, 240, 460, 392};
 const int16_t kMsCoef2[7] = {0, -256, 0, 64, 0, -208, -232};
 
@@ -153,7 +156,9 @@ uint32_t DecodeMsBlock(const Stream& s, const uint8_t* in, int16_t* out) {
         const int sample = std::clamp(predicted + signedNibble * delta[c], -32768, 32767);
         s2[c] = s1[c];
         s1[c] = sample;
-        delta[c] = std::max(16, (kMsAdaptation[nibble] * delta[c]) / 256);
+        // A run of large steps grows the step size by up to three times per sample; held
+        // where the next product still fits, a damaged block only clips.
+        delta[c] = std::clamp((kMsAdaptation[nibble] * delta[c]) / 256, 16, kMaxMsDelta);
         out[2 * ch + i] = static_cast<int16_t>(sample);
     }
     return s.samplesPerBlock;

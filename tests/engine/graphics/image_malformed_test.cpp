@@ -172,6 +172,22 @@ TEST_F(Malformed, BmpBadSizesRefused) {
     f = good;
     Set32(f, 10, 0x7FFFFFF0);  // pixels past the end
     EXPECT_EQ(DecodeWith(DecodeBmpImage, f), -1);
+
+    // Kinds drawn through a DIB section (16 and 32 bits, bit fields) with fewer pixel bytes than
+    // their rows: refused before the section is made, as 24-bit files are. A 60-byte file once
+    // made a section of 16384 x 16384 pixels.
+    for (const auto& [bits, bitfields] : {std::pair{16, false}, {16, true}, {32, false}}) {
+        {
+            const Bytes whole = testimg::WriteBmp(4, 4, bits, false, false, bitfields, 2, &p);
+            ASSERT_EQ(DecodeWith(DecodeBmpImage, whole), 0) << bits;
+            const Bytes short1(whole.begin(), whole.end() - 1);
+            EXPECT_EQ(DecodeWith(DecodeBmpImage, short1), -1) << bits << " " << bitfields;
+            Bytes huge = whole;
+            Set32(huge, 18, 16384);
+            Set32(huge, 22, 16384);
+            EXPECT_EQ(DecodeWith(DecodeBmpImage, huge), -1) << bits << " " << bitfields;
+        }
+    }
 }
 
 // An RLE8 BMP of the given packets, 4 x 3 pixels, palette of 256 greys.

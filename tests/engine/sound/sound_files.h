@@ -38,6 +38,13 @@ Bytes MakeOgg(int channels, int rate, const std::vector<int16_t>& samples,
 std::vector<int16_t> Sine(int frames, int channels, int rate, double hz, double amplitude);
 Bytes AsBytes(const std::vector<int16_t>& samples);
 
+// MP3 made with LAME at 128 kbit/s; *frames receives the number of frames written.
+Bytes EncodeMp3(int channels, int rate, const std::vector<int16_t>& pcm, int* frames);
+// IMA ADPCM and MS ADPCM (first predictor pair) WAVE files of mono samples, by encoders of our
+// own so the files are known bit for bit.
+Bytes ImaWave(const std::vector<int16_t>& pcm, int rate, int blockAlign);
+Bytes MsAdpcmWave(const std::vector<int16_t>& pcm, int rate, int blockAlign);
+
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 
 // Sound started on the stepped mixer (no audio thread), the log in the test's directory, which is
