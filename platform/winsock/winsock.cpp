@@ -30,6 +30,9 @@ struct Registration {
     bool connecting = false;
     bool listening = false;
     bool closeSent = false;
+    // Reads and closes are watched only once the socket is connected: polled before its
+    // connect, a socket reads as hung up, and a close noticed then would overtake the connect.
+    bool connected = false;
 };
 
 struct Layer {
@@ -166,7 +169,7 @@ void PollerLoop() {
                     want |= POLLOUT;
                 } else if (reg.listening) {
                     if (reg.armed & FD_ACCEPT) want |= POLLIN;
-                } else {
+                } else if (reg.connected) {
                     if (!reg.closeSent && (reg.armed & (FD_READ | FD_CLOSE))) want |= POLLIN;
                     if (reg.armed & FD_WRITE) want |= POLLOUT;
                 }
@@ -199,6 +202,7 @@ void PollerLoop() {
                     socklen_t len = sizeof err;
                     ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
                     reg.connecting = false;
+                    reg.connected = err == 0;
                     post(FD_CONNECT, err == 0 ? 0 : ErrnoToWsa(err));
                     if (err == 0 && (reg.armed & FD_WRITE)) {
                         reg.armed &= ~FD_WRITE;
@@ -216,6 +220,8 @@ void PollerLoop() {
                     }
                     continue;
                 }
+                // Listed before its connect began: nothing to tell yet.
+                if (!reg.connected) continue;
                 if ((fds[i].revents & POLLOUT) && (reg.armed & FD_WRITE)) {
                     reg.armed &= ~FD_WRITE;
                     post(FD_WRITE, 0);
@@ -368,6 +374,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
         reg.listening = false;
         reg.connecting = false;
         reg.closeSent = false;
+        reg.connected = true;
         reg.armed = reg.events;
         layer.registered[fd] = reg;
         WakePoller(layer);
@@ -498,6 +505,10 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, LONG events) {
     socklen_t len = sizeof accepting;
     if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &len) == 0 && accepting)
         reg.listening = true;
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    if (!reg.connecting && ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0)
+        reg.connected = true;
     layer.registered[fd] = reg;
     StartPollerLocked(layer);
     WakePoller(layer);
