@@ -7,8 +7,10 @@
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
 #include "game/core/sprite_ids.h"
+#include "game/play/combat.h"
 #include "game/play/draw.h"
 #include "game/play/draw_private.h"
+#include "game/play/players.h"
 #include "game/play/stage.h"
 
 namespace velmora {
@@ -17,18 +19,8 @@ namespace {
 
 namespace sp = sprite;
 
-constexpr int kPropAction = 26;
-constexpr int kPropWalk = 27;
-constexpr int kPropTimer = 28;
-constexpr int kPropDown = 57;
-constexpr int kPropBlinkTimer = 58;
 constexpr int kPropText = 64;
 constexpr int kPropDigits = 65;
-constexpr int kPropDigWarning = 96;
-constexpr int kPropCursorX = 97;
-constexpr int kPropCursorY = 98;
-constexpr int kPropCursorStill = 99;
-constexpr int kPropInvincible = 101;
 
 constexpr int kPlayerLayer = 9;
 constexpr int kShadowLayer = 8;
@@ -83,9 +75,9 @@ int32_t DirectionBase(int32_t facing) {
 
 // The walk or action frame (0..3) of a player figure.
 int32_t FigureFrame() {
-    const int32_t timer = GetCurrentField(kPropTimer);
-    const int32_t action = GetCurrentField(kPropAction);
-    const int32_t walk = GetCurrentField(kPropWalk);
+    const int32_t timer = GetCurrentField(kPropActionTimer);
+    const int32_t action = GetCurrentField(kPropPlayerAction);
+    const int32_t walk = GetCurrentField(kPropWalkCount);
     const bool acting = timer >= 1 && action != 5 && (action != 0 || walk < 1);
     return acting ? (timer / 2 + 1) & 3 : (walk / 6) & 3;
 }
@@ -94,7 +86,7 @@ int32_t FigureFrame() {
 uint32_t FigureColour() {
     const int32_t age = GetCurrentField(kPropAge);
     const uint32_t alpha = static_cast<uint32_t>(std::clamp<int64_t>(int64_t{age} * 8, 0, 255));
-    const bool blink = GetCurrentField(kPropBlinkTimer) > 0 && (age & 7) < 4;
+    const bool blink = GetCurrentField(kPropGuardTimer) > 0 && (age & 7) < 4;
     return (blink ? kBlinkBlue : 0xffffff00u) | alpha;
 }
 
@@ -106,23 +98,23 @@ void DrawFigureShadow(int32_t x, int32_t y) {
 // The dig cursor at the cell the player faces, by what the player is doing there.
 void DrawDigCursor() {
     const int32_t phase = GetGameVar(kGameVarPhase);
-    if (GetCurrentField(kPropCursorStill) < 1 || (phase != 5 && phase != 6)) return;
+    if (GetCurrentField(kPropCursorHold) < 1 || (phase != 5 && phase != 6)) return;
     int32_t x, y;
     GetCurrentPosition(&x, &y);
     int32_t fx = 0, fy = 0;
     PolarOffset(&fx, &fy, GetCurrentField(kPropAngle) * 9000, 32);
     if (static_cast<uint32_t>(GetCellAtPixel(x + fx, y + 8 + fy)) & 0x36u) return;
     const int32_t age = GetCurrentField(kPropAge);
-    const int32_t timer = GetCurrentField(kPropTimer);
+    const int32_t timer = GetCurrentField(kPropActionTimer);
     const int32_t step = std::clamp(timer / 4, 0, 3);
     int32_t word;
     uint32_t colour = kWhite;
     if (timer < 1) {
         word = sp::kDigCursor + ((age / 6) & 3);
-        if (GetCurrentField(kPropDigWarning) >= 1 && (age & 3) < 2) colour = 0xff3f3fffu;
-    } else if (GetCurrentField(kPropAction) == 2) {
+        if (GetCurrentField(kPropItemTimer) >= 1 && (age & 3) < 2) colour = 0xff3f3fffu;
+    } else if (GetCurrentField(kPropPlayerAction) == 2) {
         word = sp::kHole + step;
-    } else if (GetCurrentField(kPropAction) == 3) {
+    } else if (GetCurrentField(kPropPlayerAction) == 3) {
         word = sp::kHole + 2 - step;
     } else {
         return;
@@ -158,11 +150,11 @@ void DrawInvincibility(int32_t x, int32_t y, int32_t z, uint32_t bodyColour) {
 }
 
 void DrawCharacter0(int) {
-    if (GetGameVar(kGameVarPhase) >= 8 || GetCurrentField(kPropAction) == 4) return;
+    if (GetGameVar(kGameVarPhase) >= 8 || GetCurrentField(kPropPlayerAction) == 4) return;
     DrawDigCursor();
     int32_t x, y, z;
     CurrentScreenPosition(&x, &y, &z);
-    const int32_t down = GetCurrentField(kPropDown);
+    const int32_t down = GetCurrentField(kPropDownTimer);
     if (down > 0) {
         // A spirit rises from where the player fell.
         const int32_t s = 120 - down;
@@ -182,8 +174,8 @@ void DrawCharacter0(int) {
 }
 
 void DrawCharacter3(int) {
-    if (GetGameVar(kGameVarPhase) >= 8 || GetCurrentField(kPropAction) == 4) return;
-    if (GetCurrentField(kPropDown) > 0) return;
+    if (GetGameVar(kGameVarPhase) >= 8 || GetCurrentField(kPropPlayerAction) == 4) return;
+    if (GetCurrentField(kPropDownTimer) > 0) return;
     int32_t x, y, z;
     CurrentScreenPosition(&x, &y, &z);
     const uint32_t colour = FigureColour();
@@ -194,7 +186,7 @@ void DrawCharacter3(int) {
                                              sp::kCompanion + base + frame, y + 32, 1000, 0),
                    colour);
     // The head bobs with the steps.
-    const int32_t head = sp::kCompanionHead + ((GetCurrentField(kPropWalk) / 8) & 3);
+    const int32_t head = sp::kCompanionHead + ((GetCurrentField(kPropWalkCount) / 8) & 3);
     SetRecordColor(
         QueueRotatedSpriteAtDepth(x, y - 28 - z - (frame & 1), kPlayerLayer, head, y + 33, 1000, 0),
         colour);
@@ -203,7 +195,7 @@ void DrawCharacter3(int) {
 void DrawPlayerShot(int) {
     int32_t x, y, z;
     CurrentScreenPosition(&x, &y, &z);
-    const int32_t kind = std::clamp(GetCurrentField(kPropAction), 0, 3);
+    const int32_t kind = std::clamp(GetCurrentField(kPropPlayerAction), 0, 3);
     SetRecordColor(QueueRotatedSprite(x, y, kShotLayer, sp::kShot + kind,
                                       GetCurrentField(kPropScale), GetCurrentField(kPropAngle)),
                    0xffffffc0u);
@@ -255,7 +247,7 @@ int DrawSpriteObject() {
 
 uint32_t GetObjectTint(int32_t* x, int32_t*) {
     const uint32_t base = AddToColor(static_cast<uint32_t>(GetGameVar(kGameVarSky)), 96, 96, 96);
-    if (GetCurrentField(kPropDown) <= 0) return base;
+    if (GetCurrentField(kPropHitFlash) <= 0) return base;
     const int32_t age = GetCurrentField(kPropAge);
     if (x) *x += static_cast<int32_t>((int64_t{age} * 5) % 3) - 1;
     return (age & 7) < 4 ? 0x800000ffu : base;

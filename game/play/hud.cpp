@@ -11,6 +11,7 @@
 #include "game/core/sound_cue.h"
 #include "game/core/sprite_ids.h"
 #include "game/play/draw_private.h"
+#include "game/play/message_store.h"
 #include "game/play/players.h"
 
 namespace velmora {
@@ -22,8 +23,7 @@ namespace sp = sprite;
 constexpr int kHudLayer = 24;
 constexpr int kTallyLayer = 21;
 constexpr int kBannerLayer = 31;
-constexpr int kPlayerLifeShown = 102;
-constexpr int kPlayerLifeMax = 103;
+constexpr int kUnlockLine = 30;
 constexpr int kVarFlags = 25;
 constexpr int kVarDifficulty = 64;  // below 1 halves the time bonus shown
 constexpr int kVarRunCounter = 70;
@@ -85,12 +85,12 @@ void DrawPlayerPanel(int p, int w, int h) {
         kScoreColour);
     Tinted(QueueSprite(x + 8, y + 11, kHudLayer, Digit(sp::kDigit, GetGameVar(kVarLives + p))),
            0xff7f7fffu);
-    const int32_t life = std::min(GetPlayerField(p, kPlayerLifeShown), 100);
+    const int32_t life = std::min(GetPlayerField(p, kPropShownHp), 100);
     if (life > 0) {
         const int r = QueueSprite(x + 23, y + 6, kHudLayer, sp::kLifeBar);
         SetRecordStretch(r, x + 23 + life, y + 12);
     }
-    const int32_t max = GetPlayerField(p, kPlayerLifeMax);
+    const int32_t max = GetPlayerField(p, kPropShownMaxHp);
     if (max > 0 && max < 100) {
         QueueSprite(x + 23 + max, y + 6, kHudLayer, sp::kLifeCap);
         Tinted(QueueRectangle(x + 23 + max, y + 6, x + 123, y + 12, kHudLayer, true), 0x00000080u);
@@ -224,6 +224,7 @@ void Unlock(int n) {
     const uint32_t bits = static_cast<uint32_t>(GetConfigVar(kConfigUnlocked));
     if (bits & (1u << n)) return;
     SetConfigVar(kConfigUnlocked, static_cast<int32_t>(bits | (1u << n)));
+    CopyMessageRaw(kUnlockLine, n);
     g_banner.timer = kUnlockBannerFrames;
     g_banner.item = n;
     PlaySeAt(0, 0, 4);
@@ -237,7 +238,7 @@ void DrawUnlockBanner() {
     if (!(static_cast<uint32_t>(GetConfigVar(kConfigFlags)) & kConfigInPlay))
         Tinted(QueueRectangle(0, 464, 640, 480, kBannerLayer, true), WithAlpha(0x0f0fc000u, a / 2));
     Tinted(QueueSpriteText(160, 464, kBannerLayer, 256 + g_banner.item), WithAlpha(0xffff7f00u, a));
-    Tinted(QueueMessageLine(272, 465, kBannerLayer, 30), WithAlpha(kWhite, a));
+    Tinted(QueueMessageLine(272, 465, kBannerLayer, kUnlockLine), WithAlpha(kWhite, a));
     if (--g_banner.timer == 0) g_banner.item = 0;
 }
 

@@ -21,12 +21,11 @@ namespace {
 
 namespace sp = sprite;
 
-constexpr int kPropState = 26;
+constexpr int kPropState = 26;  // of the large enemies
 constexpr int kPropStateTime = 27;
 constexpr int kPropTimer = 28;
 constexpr int kPropAlert = 46;
 constexpr int kPropFall = 47;
-constexpr int kPropHitFlash = 57;
 constexpr int kPropLift = 45;
 constexpr int kPropExpression = 42;
 constexpr int kPropSway = 44;
@@ -301,7 +300,7 @@ void DrawUfoLeaf(int) {
             SetRecordColor(r, 0xffffffa0u);
         }
         for (int q = 0; q < kPlayerCount; ++q) {
-            if (!IsPlayerPresent(q) || GetPlayerField(q, kPropState) != 4) continue;
+            if (!IsPlayerPresent(q) || GetPlayerField(q, kPropPlayerAction) != 4) continue;
             const int py = sy + std::min<int32_t>(beam, 480) - 24;
             SetRecordColor(
                 QueueRotatedSpriteAtDepth(p.x, py, layer, sp::kPlayer + 8, p.y + 31, 1000,
