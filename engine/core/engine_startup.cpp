@@ -635,9 +635,6 @@ const ScreenHost kScreenHost = {
     ScreenWindowModeSetting,
     SetScreenWindowModeSetting,
     InitScreenLog,
-    SetDrawTargetAndArea,
-    ApplyDrawClipRect,
-    ClearDrawTargetAndRepaint,
 };
 const bool g_screenHostInstalled = (SetScreenHost(&kScreenHost), true);
 }  // namespace

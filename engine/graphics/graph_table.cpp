@@ -10,10 +10,12 @@
 #include "engine/base/sjis.h"
 #include "engine/d3d/d3d.h"
 #include "engine/font/font.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/image_data.h"
 #include "engine/graphics/image_decode.h"
+#include "engine/graphics/mask_screen.h"
 #include "engine/screen/surface2d.h"
 
 namespace tessra {
@@ -193,14 +195,7 @@ int ReleaseGraph(int graph, int logFlag) {
     GraphRecord* r = GetGraphRecord(graph);
     if (r == nullptr) return -1;
     // Drawing must not go on into a graph that is gone: the back screen takes its place.
-    if (DrawState.drawTarget == graph) {
-        const ImageDataContext& c = GetImageDataContext();
-        DrawState.drawTarget = kBackScreen;
-        DrawState.targetWidth = ScreenWidthForGraphs(c);
-        DrawState.targetHeight = ScreenHeightForGraphs(c);
-        DrawState.DrawArea = Rect{0, 0, DrawState.targetWidth, DrawState.targetHeight};
-        DrawState.drawAreaEmpty = 0;
-    }
+    if (DrawState.drawTarget == graph) SetDrawTargetAndArea(kBackScreen);
     if (r->format.texture) {
         DeleteGraphTextures(r);
     } else {
@@ -356,6 +351,7 @@ int InitGraphicsManagement() {
     core.started = 1;
     DeleteAllSurfaces2DChecked();
     DrawState.direct3DReady = ReleaseAllTexturesIfReady() == 0 ? 1 : 0;
+    SetDrawTargetAndArea(kFrontScreen);
     AppendLog(DrawState.direct3DReady ? "３Ｄグラフィック描画機能を使用します\n"_sjis
                                       : "３Ｄグラフィック描画機能は使用しません\n"_sjis);
     ResetFontDefaults();
@@ -372,6 +368,7 @@ int ShutdownGraphicsManagement() {
     ReleaseAllGraphs(0);
     InitFontSystem();
     ReleaseFontHandle(QueryDefaultFontHandle());
+    ShutdownMaskScreen();
     core.started = 0;
     AppendLog("グラフィック管理系の終了処理は正常に終了しました\n"_sjis);
     return 0;

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
+#include "engine/graphics/mask_screen.h"
 #include "platform/win/types.h"
 
 namespace tessra {
@@ -19,29 +21,8 @@ struct Rect;
 int StartDirectDrawWithFallback(plat::HWND window);  // 0, or -1
 int StopDirectDraw();
 
-// Draw target and draw area.
-int ClearDrawTargetAndRepaint();
-int SetDrawTargetAndArea(int target);  // -2 back screen, -4 front screen, or a graph
-int ApplyDrawClipRect(int left, int top, int right, int bottom);
-
-// The 2-D drawing front end.
-int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int option);
-int DrawGraphAt(int x, int y, int graph, int transparent);
-int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent);
-int DrawGraphRotatedF(int x, int y, double scale, double angle, int graph, int transparent,
-                      int turn);
-int DrawGraphMirrored(int x, int y, int graph, int transparent);
-int DrawGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double scale,
-                          double angle, int graph, int transparent);
-int DrawLineClipped(int x1, int y1, int x2, int y2, uint32_t color);
-int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill);
-int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t color, int fill);
-// Clips `rect` to `bound`; the result may be empty.
-int ClipRectToRect(Rect* rect, const Rect* bound);
-
-// The mask screen.
-int SetMaskDrawEnabled(int flag);
-int IsMaskInUse();  // the mask-enabled value
+// Draw target and draw area, the drawing front end and the mask: engine/graphics/draw_front.h
+// and engine/graphics/mask_screen.h.
 
 // Restore after device loss.
 using GraphRestoreRoutine = void (*)();

@@ -351,13 +351,6 @@ const ScreenHost* GetScreenHost() {
     return g_hostSet ? &g_host : nullptr;
 }
 
-void SelectDrawTargetHost(int target) {
-    if (HostSet() && g_host.selectDrawTarget != nullptr)
-        g_host.selectDrawTarget(target);
-    else
-        DrawState.drawTarget = target;
-}
-
 void* ScreenWindow() {
     return GetGraphicsCoreState().window;
 }
@@ -365,6 +358,12 @@ void* ScreenWindow() {
 int EngineWindowModeSetting() {
     if (HostSet() && g_host.getWindowModeSetting != nullptr) return g_host.getWindowModeSetting();
     return static_cast<int>(g_screen.windowMode);
+}
+
+void WaitWhileWindowInactive() {
+    if (HostSet() && g_host.waitWhileInactive != nullptr &&
+        g_host.engineStartedOrStarting != nullptr && g_host.engineStartedOrStarting())
+        g_host.waitWhileInactive();
 }
 
 void WaitWhileInactiveHost() {
@@ -597,6 +596,9 @@ int TerminateMainSurfaces() {
         s.memImgScreens = 0;
     }
     s.targetImage = nullptr;
+    s.targetDepthImage = nullptr;
+    s.targetOffsetX = s.targetOffsetY = 0;
+    s.targetInVideoMemory = 0;
     return 0;
 }
 
@@ -865,7 +867,7 @@ int SwitchWindowModeScreen(int fullScreen) {
     const int target = DrawState.drawTarget;
     ReleaseAllGraphs(0);
     ChangeScreenMode(-1, -1, -1, 1, -1);
-    if (target == kFrontScreen || target == kBackScreen) SelectDrawTargetHost(target);
+    if (target == kFrontScreen || target == kBackScreen) SetDrawTargetAndArea(target);
     return 0;
 }
 
@@ -948,11 +950,10 @@ int SetGdiSurfaceMode(int flag) {
     if (wanted == 1) s.directDraw->FlipToGDISurface();
     const Rect area = DrawState.DrawArea;
     const int target = DrawState.drawTarget;
-    SelectDrawTargetHost(kBackScreen);
-    SelectDrawTargetHost(kFrontScreen);
-    SelectDrawTargetHost(target);
-    if (HostSet() && g_host.applyDrawClipRect != nullptr)
-        g_host.applyDrawClipRect(area.left, area.top, area.right, area.bottom);
+    SetDrawTargetAndArea(kBackScreen);
+    SetDrawTargetAndArea(kFrontScreen);
+    SetDrawTargetAndArea(target);
+    ApplyDrawClipRect(area.left, area.top, area.right, area.bottom);
     s.gdiSurfaceShown = wanted;
     return 0;
 }
@@ -1002,9 +1003,8 @@ int RebuildDisplay() {
         s.palette->SetEntries(0, 0, 256, kept);
         s.palette->GetEntries(0, 0, 256, s.paletteEntries);
     }
-    SelectDrawTargetHost(DrawState.drawTarget);
-    if (HostSet() && g_host.clearDrawTargetAndRepaint != nullptr)
-        g_host.clearDrawTargetAndRepaint();
+    SetDrawTargetAndArea(DrawState.drawTarget);
+    ClearDrawTargetAndRepaint();
     PresentBackBuffer();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/image_data.h"
+#include "engine/screen/draw2d.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_internal.h"
 #include "engine/screen/screen_state.h"
@@ -287,6 +288,7 @@ int CreateOutputScreens() {
     if (SoftScreen.MemImgScreens == nullptr) SoftScreen.MemImgScreens = SoftMemImgScreens;
     if (SoftScreen.DrawTargetMemImg == nullptr) SoftScreen.DrawTargetMemImg = SoftDrawTargetMemImg;
     if (SoftScreen.EndPending3D == nullptr) SoftScreen.EndPending3D = SoftEndPending3D;
+    InstallBlitServices();
     return 0;
 }
 

@@ -14,7 +14,6 @@ int EngineWindowModeSetting();
 void WaitWhileInactiveHost();
 double ScreenWindowScale();
 void ScreenClientOrigin(int* x, int* y);  // the client area's top-left in screen coordinates
-void SelectDrawTargetHost(int target);
 
 int AcquireDirectDrawObject(plat::DirectDraw** out);
 int CreateWindowClipper(plat::DirectDraw* dd, plat::DirectDrawClipper** out, void* window);

@@ -60,8 +60,15 @@ struct ScreenStateRecord {
     MEMIMG zImage;
     uint32_t backImageInSurface;  // the back image views the locked back surface
     uint32_t readBack;
+    // The draw target (SelectDrawTarget): its surface, or its memory image (a view of the
+    // graph's rectangle when that does not start at the image's origin), where the target lies
+    // inside the surface, its depth image, and whether the surface is in video memory.
     plat::DirectDrawSurface* targetSurface;
     MEMIMG* targetImage;
+    int32_t targetOffsetX, targetOffsetY;
+    MEMIMG* targetDepthImage;
+    uint32_t targetInVideoMemory;
+    MEMIMG targetView;
     uint64_t frameCount;  // every present, never cleared
 };
 
@@ -85,10 +92,6 @@ struct ScreenHost {
     int (*getWindowModeSetting)();  // the engine's window mode (1 windowed)
     void (*setWindowModeSetting)(int windowed);
     int (*initScreenLog)();
-    // The draw target and area belong to the drawing front end above the screens.
-    int (*selectDrawTarget)(int target);
-    int (*applyDrawClipRect)(int left, int top, int right, int bottom);
-    int (*clearDrawTargetAndRepaint)();
 };
 // The screens' getters beyond engine/screen/screen.h.
 const ColorFormat* GetScreenColorFormat();
@@ -108,5 +111,7 @@ plat::DirectDrawSurface* ScreenTargetSurface();
 
 void SetScreenHost(const ScreenHost* host);  // null: none
 const ScreenHost* GetScreenHost();
+// The draws' pause while the window is inactive; only once the engine has a window to wait for.
+void WaitWhileWindowInactive();
 
 }  // namespace tessra

@@ -95,12 +95,12 @@ void BuildPremultipliedPlane(MEMIMG* m) {
     }
 }
 
+}  // namespace
+
 Surface2DRecord* FirstSurfaceOf(const GraphRecord* graph) {
     if (graph == nullptr || graph->format.texture || graph->pieceCount < 1) return nullptr;
     return GetSurface2D(static_cast<int32_t>(graph->pieces[0]));
 }
-
-}  // namespace
 
 Surface2DTable& GetSurface2DTable() {
     static Surface2DTable* table = new Surface2DTable{};

@@ -40,6 +40,8 @@ int AddSurface2D(uint16_t width, uint16_t height, uint16_t x, uint16_t y, int32_
                  const Surface2DRecord* parent, uint16_t sourceX, uint16_t sourceY,
                  const GraphFormatBytes* format);
 Surface2DRecord* GetSurface2D(int32_t handle);
+// A 2-D graph's first tile; null for a texture graph, a graph without tiles or a stale handle.
+Surface2DRecord* FirstSurfaceOf(const GraphRecord* graph);
 int SetSurface2DUserPointer(int32_t handle, int32_t* pointer);
 int DeleteSurface2D(int32_t handle);
 int DeleteAllSurfaces2D();

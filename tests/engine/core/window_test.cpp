@@ -14,6 +14,7 @@
 #include "engine/core/window.h"
 #include "engine/font/font.h"
 #include "engine/graphics/color_format.h"
+#include "engine/graphics/draw_state.h"
 #include "engine/pending/pending_calls.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_state.h"
@@ -327,45 +328,6 @@ TEST(LocalDateTimeTest, GivesSixFieldsWithoutTheWeekday) {
     EXPECT_EQ(six[5], 30);
 }
 
-// The public layer hands each call to its body and gives back the body's result unchanged,
-// with the lock free afterwards.
-struct ForwardCase {
-    const char* name;
-    const char* body;
-    int (*call)();
-};
-
-const ForwardCase kForwardCases[] = {
-    {"PutGraph", "DrawGraphAt", [] { return PutGraph(1, 2, 3, 1); }},
-    {"DrawRectangle", "FillOrFrameRectangle", [] { return DrawRectangle(0, 0, 4, 4, 7, 1); }},
-    {"SetDrawClipRect", "ApplyDrawClipRect", [] { return SetDrawClipRect(0, 0, 8, 8); }},
-    {"ClipRectEntry", "ClipRectToRect",
-     [] {
-         tessra::Rect r{0, 0, 1, 1}, b{0, 0, 2, 2};
-         return ClipRectEntry(&r, &b);
-     }},
-};
-
-void PrintTo(const ForwardCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ForwardTest : public ::testing::TestWithParam<ForwardCase> {};
-
-TEST_P(ForwardTest, GivesTheBodysResult) {
-    const ForwardCase& c = GetParam();
-    tessra::TakePendingCalls();
-    for (long long result : {0LL, -1LL, 12345LL}) {
-        tessra::SetPendingResult(c.body, result);
-        EXPECT_EQ(c.call(), result);
-        EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
-    }
-    EXPECT_EQ(tessra::CountPendingCalls(c.body), 3);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ForwardTest, ::testing::ValuesIn(kForwardCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // The default-font setters of the public layer store the setting and make the default font from
 // it at once, with the lock free afterwards.
 TEST(DefaultFontForwardTest, SettersMakeTheDefaultFont) {
@@ -387,6 +349,32 @@ TEST(DefaultFontForwardTest, SettersMakeTheDefaultFont) {
     EXPECT_EQ(tessra::ReleaseFontHandle(font), 0);
     tessra::ResetFontDefaults();
     tessra::GetScreenState().noDirectDraw = 0;
+
+// The drawing calls of the public layer reach the real front end: before graphics start a bad
+// graph is refused, the software draws have no screen, the clip and rectangle calls work on the
+// draw state; the lock is free after each.
+TEST(DrawForwardTest, DrawingCallsGiveTheFrontEndsResults) {
+    EXPECT_EQ(PutGraph(1, 2, 3, 1), -1);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    EXPECT_EQ(DrawRectangle(0, 0, 4, 4, 7, 1), -1);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
+    const tessra::Rect keptArea = tessra::DrawState.DrawArea;
+    const int keptTarget = tessra::DrawState.drawTarget;
+    tessra::DrawState.drawTarget = tessra::kBackScreen;
+    EXPECT_EQ(SetDrawClipRect(8, 6, 2, 1), 0);
+    EXPECT_EQ(tessra::DrawState.DrawArea.left, 2);
+    EXPECT_EQ(tessra::DrawState.DrawArea.top, 1);
+    EXPECT_EQ(tessra::DrawState.DrawArea.right, 8);
+    EXPECT_EQ(tessra::DrawState.DrawArea.bottom, 6);
+    tessra::DrawState.DrawArea = keptArea;
+    tessra::DrawState.drawTarget = keptTarget;
+    tessra::Rect r{-3, 1, 9, 1}, b{0, 0, 2, 2};
+    EXPECT_EQ(ClipRectEntry(&r, &b), 0);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right, 2);
+    EXPECT_EQ(r.top, 1);
+    EXPECT_EQ(r.bottom, 1);
+    EXPECT_EQ(tessra::InspectEngineLock().locked, 0u);
 }
 
 // The screen calls of the public layer give the screens' own results, with the lock free.

@@ -16,6 +16,7 @@
 #include "engine/base/fatal.h"
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/image_data.h"
@@ -487,8 +488,9 @@ TEST_F(GraphTableTest, GraphLostFlagAndBlendGraphSize) {
 
 TEST_F(GraphTableTest, DeletingTheDrawTargetGraphLeavesTheBackScreenSelected) {
     const int g = CreateBlankGraph(16, 8, 0, 0, 0);
-    DrawState.drawTarget = g;
-    DrawState.DrawArea = Rect{0, 0, 16, 8};
+    ASSERT_EQ(SetDrawTargetAndArea(g), 0);
+    EXPECT_EQ(DrawState.DrawArea.right, 16);
+    EXPECT_EQ(DrawState.DrawArea.bottom, 8);
     const int other = CreateBlankGraph(4, 4, 0, 0, 0);
     ReleaseGraph(other, 0);
     EXPECT_EQ(DrawState.drawTarget, g);  // another graph changes nothing

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/base/memory.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/image_data.h"
@@ -71,8 +72,9 @@ protected:
         EXPECT_EQ(tessra::ChangeResolution(width, height, bits, -1), 0);
         const int r = tessra::InitDirectDraw();
         // The graphics core starts with the front screen selected; draw on the back one.
-        tessra::DrawState.drawTarget = tessra::kBackScreen;
-        tessra::DrawState.DrawArea = {0, 0, width, height};
+        if (r == 0) {
+            EXPECT_EQ(tessra::SetDrawTargetAndArea(tessra::kBackScreen), 0);
+        }
         return r;
     }
     std::string Path(const char* name) const { return (dir_ / name).string(); }

@@ -1,0 +1,380 @@
+// The drawing front end on real screens: a window whose screens are memory images and a full
+// screen whose screens and graphs are DirectDraw surfaces. Sprites cut from one sheet are drawn
+// plain, mirrored, stretched, in part and added; graphs become draw targets; the clip follows
+// the window; the mended faults each have a case.
+#include "engine/graphics/draw_front.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/graphics/draw_state.h"
+#include "engine/graphics/graph_image.h"
+#include "engine/graphics/graph_table.h"
+#include "engine/graphics/image_data.h"
+#include "engine/graphics/mask_screen.h"
+#include "engine/screen/draw2d.h"
+#include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
+#include "engine/screen/surface2d.h"
+#include "engine/softrender/soft_render.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/testing.h"
+#include "platform/win/window.h"
+
+namespace tessra {
+
+inline bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline void PrintTo(const Rect& r, std::ostream* os) {
+    *os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
+
+namespace {
+
+constexpr uint32_t kKey = 0xFF00FF;  // the sheet's transparent colour
+constexpr uint32_t kRed = 0xF80000, kBlue = 0x0000F8, kGreen = 0x00F800, kGrey = 0x404040;
+
+plat::LRESULT PlainProc(plat::HWND w, plat::UINT m, plat::WPARAM wp, plat::LPARAM lp) {
+    return plat::DefWindowProcA(w, m, wp, lp);
+}
+
+struct Mode {
+    const char* name;
+    int windowed;
+    int bits;
+};
+
+// A 16 x 8 sheet of two 8 x 8 sprites. Sprite A: its left half red, right half blue, with a
+// transparent pixel at (0, 0). Sprite B: green.
+uint32_t SheetPixel(int x, int y) {
+    if (x < 8) {
+        if (x == 0 && y == 0) return kKey;
+        return x < 4 ? kRed : kBlue;
+    }
+    return kGreen;
+}
+
+class DrawFrontTest : public ::testing::TestWithParam<Mode> {
+protected:
+    void SetUp() override {
+        plat::testing::Reset();
+        plat::testing::UsePrivateInstanceLockKey();
+        plat::testing::SetVirtualDesktop(1280, 1024, 32, 60);
+        plat::testing::SetFakeClock(5000);
+        plat::testing::SetRetracePollAdvance(500);
+        ResetScreenStateForTests();
+        plat::WNDCLASSA c{};
+        c.lpfnWndProc = PlainProc;
+        c.lpszClassName = "DrawFrontTestClass";
+        ASSERT_NE(plat::RegisterClassA(&c), 0);
+        window_ = plat::CreateWindowExA(0, "DrawFrontTestClass", "draw", plat::WS_POPUP, 0, 0, 640,
+                                        480, nullptr, nullptr, nullptr, nullptr);
+        GetGraphicsCoreState().window = window_;
+        const Mode m = GetParam();
+        SwitchWindowModeScreen(m.windowed ? 0 : 1);
+        ASSERT_EQ(ChangeResolution(320, 240, m.bits, -1), 0);
+        ASSERT_EQ(InitDirectDraw(), 0);
+        GetGraphicsCoreState().started = 0;
+        ASSERT_EQ(InitGraphicsManagement(), 0);
+        DrawState.transColor = kKey;
+        ASSERT_EQ(SetDrawTargetAndArea(kBackScreen), 0);
+        ASSERT_EQ(ClearDrawTarget(), 0);
+        sheet_ = MakeSheet();
+        ASSERT_GT(sheet_, 0);
+        spriteA_ = DeriveGraph(0, 0, 8, 8, sheet_);
+        spriteB_ = DeriveGraph(8, 0, 8, 8, sheet_);
+        ASSERT_GT(spriteA_, 0);
+        ASSERT_GT(spriteB_, 0);
+    }
+    void TearDown() override {
+        ShutdownGraphicsManagement();
+        ShutdownDirectDraw();
+        GetGraphicsCoreState().window = nullptr;
+        if (plat::IsWindow(window_)) plat::DestroyWindow(window_);
+        plat::UnregisterClassA("DrawFrontTestClass", nullptr);
+    }
+    static int MakeSheet() {
+        GraphImage image{};
+        EXPECT_EQ(AllocGraphImage(16, 8, &image), 0);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const uint32_t c = SheetPixel(x, y);
+                uint8_t* p = image.pixels + y * image.pitch + x * 3;
+                p[0] = uint8_t(c);  // blue, green, red
+                p[1] = uint8_t(c >> 8);
+                p[2] = uint8_t(c >> 16);
+            }
+        const int graph = BuildGraphFromGraphImage(&image);
+        FreeGraphImage(&image);
+        return graph;
+    }
+    // A 24 x 16 graph that can be drawn into.
+    static int Canvas() {
+        SetNewGraphDrawValidFlag(1);
+        const int graph = CreateBlankGraphDefault(24, 16);
+        SetNewGraphDrawValidFlag(0);
+        return graph;
+    }
+    // The back screen's pixel as 0xRRGGBB, whatever holds it.
+    static uint32_t BackPixel(int x, int y) {
+        ScreenStateRecord& s = GetScreenState();
+        const uint8_t* p;
+        int bytes;
+        const ColorFormat* format;
+        if (s.memImgScreens) {
+            const MEMIMG& m = s.backImage;
+            bytes = MemImgBytesPerPixel(m.kind, 0, 0);
+            p = m.pixels + y * m.pitch + x * bytes;
+            format = m.format;
+        } else {
+            bytes = s.back->BytesPerPixel();
+            p = s.back->Bits() + y * s.back->Pitch() + x * bytes;
+            format = &s.screenFormat;
+        }
+        uint32_t v = 0;
+        std::memcpy(&v, p, bytes);
+        const uint32_t r = ((v & format->redMask) >> format->redShift) << (8 - format->redWidth);
+        const uint32_t g = ((v & format->greenMask) >> format->greenShift)
+                           << (8 - format->greenWidth);
+        const uint32_t b = ((v & format->blueMask) >> format->blueShift) << (8 - format->blueWidth);
+        return (r << 16) | (g << 8) | b;
+    }
+    // The row y of the back screen from x0 for n pixels.
+    static std::vector<uint32_t> Row(int x0, int y, int n) {
+        std::vector<uint32_t> out;
+        for (int i = 0; i < n; ++i) out.push_back(BackPixel(x0 + i, y));
+        return out;
+    }
+    plat::HWND window_ = nullptr;
+    int sheet_ = -1, spriteA_ = -1, spriteB_ = -1;
+};
+
+TEST_P(DrawFrontTest, SpriteDrawnPlainKeepsItsTransparentPixel) {
+    ASSERT_EQ(FillRectangle(0, 0, 40, 40, MakeScreenColor(0x40, 0x40, 0x40)), 0);
+    ASSERT_EQ(DrawGraphAt(10, 10, spriteA_, 1), 0);
+    EXPECT_EQ(BackPixel(10, 10), kGrey);  // the key pixel lets the grey through
+    EXPECT_EQ(BackPixel(11, 10), kRed);
+    EXPECT_EQ(BackPixel(14, 12), kBlue);
+    EXPECT_EQ(BackPixel(17, 17), kBlue);
+    EXPECT_EQ(BackPixel(18, 17), kGrey);
+    EXPECT_EQ(BackPixel(9, 10), kGrey);
+    // Without transparency the key colour is drawn as it is.
+    ASSERT_EQ(DrawGraphAt(20, 10, spriteA_, 0), 0);
+    EXPECT_NE(BackPixel(20, 10), kGrey);
+    // The second sprite of the sheet is its own rectangle.
+    ASSERT_EQ(DrawGraphAt(30, 10, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(30, 10), kGreen);
+    EXPECT_EQ(BackPixel(37, 17), kGreen);
+    EXPECT_EQ(BackPixel(38, 17), kGrey);
+}
+
+TEST_P(DrawFrontTest, MirroredStretchedAndPartDraws) {
+    // Mirrored: blue on the left, red on the right, the key pixel at the right end.
+    ASSERT_EQ(DrawGraphMirrored(0, 0, spriteA_, 1), 0);
+    EXPECT_EQ(Row(0, 1, 8),
+              (std::vector<uint32_t>{kBlue, kBlue, kBlue, kBlue, kRed, kRed, kRed, kRed}));
+    EXPECT_EQ(BackPixel(7, 0), 0u);
+    // Stretched to twice the size: each source column covers two.
+    ASSERT_EQ(DrawGraphStretched(0, 20, 16, 36, spriteA_, 1), 0);
+    EXPECT_EQ(Row(6, 30, 4), (std::vector<uint32_t>{kRed, kRed, kBlue, kBlue}));
+    EXPECT_EQ(BackPixel(15, 35), kBlue);
+    EXPECT_EQ(BackPixel(16, 35), 0u);
+    // In part: the source's columns 3..5 at x = 40, nothing else of the sprite.
+    ASSERT_EQ(DrawGraphPart(40, 40, 3, 2, 3, 2, spriteA_, 1, 0), 0);
+    EXPECT_EQ(Row(39, 40, 5), (std::vector<uint32_t>{0, kRed, kBlue, kBlue, 0}));
+    EXPECT_EQ(BackPixel(41, 41), kBlue);
+    EXPECT_EQ(BackPixel(41, 42), 0u);
+    // The caller's draw area is back, also after a part wholly outside it.
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 320, 240}));
+    ApplyDrawClipRect(0, 0, 100, 100);
+    ASSERT_EQ(DrawGraphPart(200, 200, 0, 0, 8, 8, spriteA_, 1, 0), 0);
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 100, 100}));
+    EXPECT_EQ(BackPixel(201, 201), 0u);
+}
+
+TEST_P(DrawFrontTest, AddBlendSumsTheColours) {
+    ASSERT_EQ(FillRectangle(0, 0, 40, 40, MakeScreenColor(0, 0, 0x40)), 0);
+    ASSERT_EQ(StoreBlendModeAndParam(kBlendAdd, 255), 0);
+    ASSERT_EQ(DrawGraphAt(0, 0, spriteA_, 1), 0);
+    StoreBlendModeAndParam(kBlendNone, 0);
+    if (GetParam().bits == 32) {
+        EXPECT_EQ(BackPixel(1, 1), kRed | 0x40);
+        EXPECT_EQ(BackPixel(6, 1), 0x0000FFu);  // 0xF8 + 0x40 saturates
+    } else {
+        // Five-bit channels at full strength: red keeps its top, blue reaches the top.
+        EXPECT_GE(BackPixel(1, 1) >> 16, 0xF0u);
+        EXPECT_EQ(BackPixel(1, 1) & 0xFF, 0x40u);
+        EXPECT_EQ(BackPixel(6, 1) & 0xFF, 0xF8u);
+        EXPECT_EQ(BackPixel(6, 1) >> 16, 0u);
+    }
+    EXPECT_EQ(BackPixel(0, 0), 0x000040u);
+    EXPECT_EQ(BackPixel(9, 1), 0x000040u);
+}
+
+TEST_P(DrawFrontTest, GraphAsDrawTargetAndBack) {
+    const int canvas = Canvas();
+    ASSERT_GT(canvas, 0);
+    ASSERT_EQ(SetDrawTargetAndArea(canvas), 0);
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 24, 16}));  // the whole graph
+    ASSERT_EQ(ClearDrawTarget(), 0);
+    ASSERT_EQ(DrawGraphAt(2, 2, spriteB_, 1), 0);
+    ASSERT_EQ(FillRectangle(20, 0, 30, 30, MakeScreenColor(0xF8, 0, 0)), 0);
+    ASSERT_EQ(SetDrawTargetAndArea(kBackScreen), 0);
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 320, 240}));
+    EXPECT_EQ(BackPixel(2, 2), 0u);  // nothing went to the screen
+    ASSERT_EQ(DrawGraphAt(100, 100, canvas, 0), 0);
+    EXPECT_EQ(BackPixel(101, 101), 0u);
+    EXPECT_EQ(BackPixel(102, 102), kGreen);
+    EXPECT_EQ(BackPixel(109, 109), kGreen);
+    EXPECT_EQ(BackPixel(120, 115), kRed);  // the fill stopped at the graph's edge
+    EXPECT_EQ(BackPixel(124, 115), 0u);
+}
+
+TEST_P(DrawFrontTest, DrawingIntoASpriteOfTheSheetChangesOnlyThatSprite) {
+    ASSERT_EQ(SetDrawTargetAndArea(spriteB_), 0);
+    ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeScreenColor(0xF8, 0, 0)), 0);
+    ASSERT_EQ(SetDrawTargetAndArea(kBackScreen), 0);
+    ASSERT_EQ(DrawGraphAt(0, 0, sheet_, 1), 0);
+    EXPECT_EQ(BackPixel(1, 1), kRed);  // sprite A unchanged
+    EXPECT_EQ(BackPixel(6, 1), kBlue);
+    EXPECT_EQ(BackPixel(8, 0), kRed);  // sprite B now red
+    EXPECT_EQ(BackPixel(15, 7), kRed);
+}
+
+TEST_P(DrawFrontTest, ReleasingTheTargetGraphFallsBackToTheBackScreen) {
+    const int canvas = Canvas();
+    ASSERT_EQ(SetDrawTargetAndArea(canvas), 0);
+    ASSERT_EQ(ReleaseGraph(canvas, 0), 0);
+    EXPECT_EQ(GetDrawTarget(), kBackScreen);
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 320, 240}));
+    ASSERT_EQ(DrawGraphAt(50, 50, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(50, 50), kGreen);
+}
+
+TEST_P(DrawFrontTest, RefusedTargetKeepsTheOldOneAndADeletedOldOneGivesTheBackScreen) {
+    const int canvas = Canvas();
+    ASSERT_EQ(SetDrawTargetAndArea(canvas), 0);
+    ApplyDrawClipRect(1, 2, 10, 12);
+    EXPECT_EQ(SetDrawTargetAndArea(12345), -1);
+    EXPECT_EQ(GetDrawTarget(), canvas);
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{1, 2, 10, 12}));
+    // The old target vanishes behind the draw state's back: a refused choice then lands on the
+    // back screen instead of trying the dead target again and again.
+    GetGraphTable().Vacate(HandleSlot(canvas));
+    EXPECT_EQ(SetDrawTargetAndArea(12345), -1);
+    EXPECT_EQ(GetDrawTarget(), kBackScreen);
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 320, 240}));
+    ASSERT_EQ(DrawGraphAt(0, 0, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(1, 1), kGreen);
+}
+
+TEST_P(DrawFrontTest, EmptyDrawAreaDrawsNothing) {
+    ApplyDrawClipRect(10, 10, 10, 50);
+    EXPECT_EQ(DrawState.drawAreaEmpty, 1);
+    EXPECT_EQ(DrawGraphAt(10, 10, spriteB_, 1), 0);
+    EXPECT_EQ(FillRectangle(0, 0, 100, 100, MakeScreenColor(255, 255, 255)), 0);
+    ApplyDrawClipRect(100, 100, 0, 0);  // given the wrong way round
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 100, 100}));
+    EXPECT_EQ(DrawState.drawAreaEmpty, 0);
+    EXPECT_EQ(BackPixel(10, 10), 0u);
+    EXPECT_EQ(BackPixel(50, 50), 0u);
+}
+
+TEST_P(DrawFrontTest, BadGraphsAndUnfitBlendGraphsAreRefused) {
+    EXPECT_EQ(DrawGraphAt(0, 0, 777, 1), -1);
+    EXPECT_EQ(DrawGraphStretched(0, 0, 4, 4, -1, 1), -1);
+    EXPECT_EQ(DrawGraphMirrored(0, 0, 777, 1), -1);
+    EXPECT_EQ(BlitGlyphRect(0, 0, 4, 4, 0, 0, 4, 4, 777, 1), -1);
+    // A blend graph smaller than the drawn graph.
+    ASSERT_EQ(SelectBlendGraph(spriteB_, 0, 255), 0);
+    EXPECT_EQ(DrawGraphAt(0, 0, sheet_, 1), -1);
+    EXPECT_EQ(BackPixel(10, 1), 0u);
+    SelectBlendGraph(-1, 0, 0);
+}
+
+TEST_P(DrawFrontTest, GlyphRectWithAnEmptySourceDrawsNothing) {
+    for (const int sw : {0, -3}) {
+        EXPECT_EQ(BlitGlyphRect(0, 0, 8, 8, 0, 0, sw, 8, spriteB_, 1), 0);
+        EXPECT_EQ(BlitGlyphRect(0, 0, 8, 8, 0, 0, 8, sw, spriteB_, 1), 0);
+    }
+    EXPECT_EQ(BackPixel(1, 1), 0u);
+    // A proper glyph rectangle: sprite B's part of the sheet, doubled, lands on its destination.
+    ASSERT_EQ(BlitGlyphRect(20, 20, 36, 36, 8, 0, 8, 8, sheet_, 1), 0);
+    EXPECT_EQ(BackPixel(20, 20), kGreen);
+    EXPECT_EQ(BackPixel(35, 35), kGreen);
+    EXPECT_EQ(BackPixel(19, 20), 0u);
+    EXPECT_EQ(BackPixel(36, 35), 0u);
+}
+
+TEST_P(DrawFrontTest, LinesBoxesAndOvals) {
+    const uint32_t white = MakeScreenColor(255, 255, 255);
+    ASSERT_EQ(DrawLineClipped(0, 5, 10, 5, white), 0);
+    EXPECT_NE(BackPixel(0, 5), 0u);
+    EXPECT_NE(BackPixel(9, 5), 0u);
+    EXPECT_EQ(BackPixel(10, 5), 0u);  // the end point is not drawn
+    ASSERT_EQ(FillOrFrameRectangle(20, 20, 30, 30, white, 0), 0);
+    EXPECT_NE(BackPixel(20, 25), 0u);
+    EXPECT_NE(BackPixel(29, 25), 0u);
+    EXPECT_EQ(BackPixel(25, 25), 0u);
+    ASSERT_EQ(DrawOvalInBounds(100, 100, 10, 6, white, 1), 0);
+    EXPECT_NE(BackPixel(100, 100), 0u);
+    EXPECT_EQ(BackPixel(100, 110), 0u);
+    EXPECT_EQ(DrawOvalInBounds(50, 50, -1, 5, white, 1), 0);
+    EXPECT_EQ(DrawOvalInBounds(50, 50, 0, 0, white, 1), 0);
+    EXPECT_EQ(BackPixel(50, 50), 0u);
+}
+
+TEST_P(DrawFrontTest, TinyScaleTiledFillDrawsBoundedTiles) {
+    ASSERT_EQ(DrawGraphRotatedAbout(0, 0, 64, 64, 0, 0, 1.0, 0.0, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(0, 0), kGreen);
+    EXPECT_EQ(BackPixel(63, 63), kGreen);
+    EXPECT_EQ(BackPixel(64, 63), 0u);
+    // At the smallest scale the pattern is billions of tiles: only a bounded number are drawn
+    // and the call comes back.
+    EXPECT_EQ(DrawGraphRotatedAbout(100, 100, 300, 200, 0, 0, 0.0, 0.5, spriteB_, 1), 0);
+    EXPECT_EQ(DrawGraphRotatedAbout(100, 100, 300, 200, 3, 5, 1e-9, 0.0, spriteB_, 1), 0);
+    Rect area;
+    GetDrawClipRect(&area);
+    EXPECT_EQ(area, (Rect{0, 0, 320, 240}));
+}
+
+TEST_P(DrawFrontTest, ScreenCopiedIntoAGraphDrawsBackTheSame) {
+    ASSERT_EQ(DrawGraphAt(4, 4, spriteA_, 1), 0);
+    const int copy = Canvas();
+    ASSERT_EQ(CopyDrawScreenToGraph(0, 0, 24, 16, copy, 0), 0);
+    EXPECT_EQ(CopyDrawScreenToGraph(0, 0, 25, 16, copy, 0), -1);  // not the graph's size
+    ASSERT_EQ(DrawGraphAt(200, 100, copy, 0), 0);
+    EXPECT_EQ(Row(204, 105, 9), Row(4, 5, 9));
+    EXPECT_EQ(BackPixel(205, 104), kRed);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Screens, DrawFrontTest, ::testing::Values(
+    Mode{"Window32", 1, 32},
+    Mode{"Window16", 1, 16},
+    Mode{"FullScreen32", 0, 32},
+    Mode{"FullScreen16", 0, 16}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+}  // namespace
+}  // namespace tessra
