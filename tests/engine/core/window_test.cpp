@@ -349,6 +349,7 @@ TEST(DefaultFontForwardTest, SettersMakeTheDefaultFont) {
     EXPECT_EQ(tessra::ReleaseFontHandle(font), 0);
     tessra::ResetFontDefaults();
     tessra::GetScreenState().noDirectDraw = 0;
+}
 
 // The drawing calls of the public layer reach the real front end: before graphics start a bad
 // graph is refused, the software draws have no screen, the clip and rectangle calls work on the
