@@ -105,41 +105,4 @@ StageFileCheck ReadStageFile(const uint8_t* data, size_t size, int32_t* out) {
     return pos == words ? StageFileCheck::Ok : StageFileCheck::Trailing;
 }
 
-StageFileRead DecodeStageFile(const uint8_t* data, size_t size, int32_t* record) {
-    if (size == 0 || !data) return StageFileRead::Empty;
-    const size_t words = size / 4;
-    size_t pos = 0;
-    for (; pos < words && pos < static_cast<size_t>(kStageHeaderWords); ++pos)
-        record[pos] = static_cast<int32_t>(ReadWord(data + pos * 4));
-    if (pos < static_cast<size_t>(kStageHeaderWords)) return StageFileRead::Unfinished;
-    SeedLcg(static_cast<uint32_t>(record[kStageWordSeed]));
-    bool complete = true;
-    for (int a = 0; a < kStageAreaCount; ++a) {
-        const int base = AreaBase(a);
-        int filled = 0;
-        bool ended = false;
-        while (pos < words) {
-            const uint32_t stored = ReadWord(data + pos * 4);
-            ++pos;
-            if (stored == kStageAreaTerminator) {
-                ended = true;
-                break;
-            }
-            if (filled == kAreaWords) {
-                // An area cannot hold more: the file is damaged. Stop here rather than let the
-                // next areas start at the wrong place.
-                --pos;
-                break;
-            }
-            record[base + filled] = static_cast<int32_t>(stored ^ NextKeyWord());
-            ++filled;
-        }
-        if (!ended) {
-            complete = false;
-            break;
-        }
-    }
-    return complete ? StageFileRead::Complete : StageFileRead::Unfinished;
-}
-
 }  // namespace velmora

@@ -86,18 +86,6 @@ int StageAreaStoredWords(const int32_t* record, int area);
 // for the area's end: the caller should choose another seed.
 bool EncodeStageFile(const int32_t* record, int32_t seed, std::vector<uint8_t>* out);
 
-enum class StageFileRead {
-    Complete,    // every area ended at its terminator
-    Unfinished,  // the data ended, or an area ran 4128 words, before a terminator
-    Empty,       // no bytes: nothing was changed
-};
-
-// Reads a scrambled stage file into `record` as the game loads one: the 32 header words, then
-// per area the stored words up to the terminator (tested on the stored word), unscrambled, at
-// most 4128 words per area and never beyond `size`. Words of an area behind those read keep
-// their contents. Returns how the reading ended.
-StageFileRead DecodeStageFile(const uint8_t* data, size_t size, int32_t* record);
-
 enum class StageFileCheck {
     Ok,
     Short,              // the data ends inside the header or an area

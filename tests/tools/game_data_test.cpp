@@ -330,10 +330,10 @@ TEST(GameData, MessageSourceIsRefusedWhenNumberedWrongOrTooLong) {
 
 // ---- stages ----
 
-std::vector<int32_t> LoadStage(int n, velmora::StageFileRead* how) {
+std::vector<int32_t> LoadStage(int n, velmora::StageFileCheck* how) {
     std::vector<int32_t> record(velmora::kStageRecordWords, 0);
     const std::vector<uint8_t> file = ReadFile(kDat + Name("/velm4/velm4%02d.dat", n));
-    *how = velmora::DecodeStageFile(file.data(), file.size(), record.data());
+    *how = velmora::ReadStageFile(file.data(), file.size(), record.data());
     return record;
 }
 
@@ -347,9 +347,9 @@ TEST(GameData, BuiltInStagesReadBackWithTheirTerminatorsAndMatchTheirLayouts) {
         ASSERT_GE(file.size(), 128u);
         EXPECT_EQ(U32(file.data() + 31 * 4), file.size());
         EXPECT_EQ(U32(file.data() + file.size() - 4), velmora::kStageAreaTerminator);
-        velmora::StageFileRead how;
+        velmora::StageFileCheck how;
         const std::vector<int32_t> r = LoadStage(n, &how);
-        EXPECT_EQ(how, velmora::StageFileRead::Complete);
+        EXPECT_EQ(how, velmora::StageFileCheck::Ok);
         EXPECT_EQ(static_cast<uint32_t>(r[0]), velmora::kStageMagic);
         EXPECT_EQ(r[2], velmora::kStageVersion);
         EXPECT_GT(r[velmora::kStageWordTimeLimit], 0);
@@ -373,7 +373,7 @@ TEST(GameData, BuiltInStagesReadBackWithTheirTerminatorsAndMatchTheirLayouts) {
         EXPECT_GE(inUse, 2);
     }
     // Later stages ask for more: time limits and levels do not fall.
-    velmora::StageFileRead how;
+    velmora::StageFileCheck how;
     for (int n = 1; n < 5; ++n) {
         const std::vector<int32_t> a = LoadStage(n - 1, &how), b = LoadStage(n, &how);
         EXPECT_LE(a[velmora::kStageWordLevel], b[velmora::kStageWordLevel]);
@@ -430,9 +430,9 @@ Walk WalkStage(const std::vector<int32_t>& r) {
 }
 
 TEST(GameData, FirstStageCanBeClearedOnFoot) {
-    velmora::StageFileRead how;
+    velmora::StageFileCheck how;
     const Walk walk = WalkStage(LoadStage(0, &how));
-    ASSERT_EQ(how, velmora::StageFileRead::Complete);
+    ASSERT_EQ(how, velmora::StageFileCheck::Ok);
     EXPECT_TRUE(walk.cleared);
     EXPECT_GE(walk.walkers, 2);  // something to dig for on the way
 }
@@ -442,7 +442,7 @@ TEST(GameData, FirstStageCanBeClearedOnFoot) {
 TEST(GameData, EveryStageCanBeWalkedThrough) {
     for (int n = 0; n < 5; ++n) {
         SCOPED_TRACE(n);
-        velmora::StageFileRead how;
+        velmora::StageFileCheck how;
         const std::vector<int32_t> r = LoadStage(n, &how);
         const Walk walk = WalkStage(r);
         for (int a = 0; a < 12; ++a)

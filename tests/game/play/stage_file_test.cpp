@@ -78,12 +78,12 @@ TEST(StageFile, EncodeWritesPlainHeaderScrambledAreasAndTerminators) {
     EXPECT_EQ(WordAt(file, 32), static_cast<uint32_t>(21) ^ key);
 }
 
-TEST(StageFile, RoundTripKeepsStoredWordsAndLeavesTheRestAlone) {
+TEST(StageFile, RoundTripKeepsStoredWordsAndZeroesTheRest) {
     const std::vector<int32_t> r = MakeStage();
     std::vector<uint8_t> file;
     ASSERT_TRUE(EncodeStageFile(r.data(), 50505, &file));
     std::vector<int32_t> back(kStageRecordWords, -3);
-    ASSERT_EQ(DecodeStageFile(file.data(), file.size(), back.data()), StageFileRead::Complete);
+    ASSERT_EQ(ReadStageFile(file.data(), file.size(), back.data()), StageFileCheck::Ok);
     for (int i = 0; i < 30; ++i) EXPECT_EQ(back[i], r[i]) << i;
     EXPECT_EQ(back[30], 50505);
     EXPECT_EQ(back[31], static_cast<int32_t>(file.size()));
@@ -91,7 +91,7 @@ TEST(StageFile, RoundTripKeepsStoredWordsAndLeavesTheRestAlone) {
         const int base = AreaBase(a);
         const int stored = StageAreaStoredWords(r.data(), a);
         for (int i = 0; i < stored; ++i) ASSERT_EQ(back[base + i], r[base + i]) << a << " " << i;
-        EXPECT_EQ(back[base + kAreaWords - 1], -3) << a;  // not in the file: untouched
+        EXPECT_EQ(back[base + kAreaWords - 1], 0) << a;  // not in the file: zero
     }
 }
 
@@ -116,38 +116,41 @@ TEST(StageFile, OutOfRangeSizesStayInsideTheArea) {
     EXPECT_EQ(StageAreaStoredWords(r.data(), 1), kAreaHeaderWords);
 }
 
-TEST(StageFile, DecodeStopsAtTheDataAndReportsIt) {
+TEST(StageFile, ReaderAnswersEachShapeOfFile) {
     const std::vector<int32_t> r = MakeStage();
     std::vector<uint8_t> file;
     ASSERT_TRUE(EncodeStageFile(r.data(), 4242, &file));
+    std::vector<uint8_t> longer = file;
+    longer.insert(longer.end(), {0, 0, 0, 0});
+    std::vector<uint8_t> cut = file;
+    const size_t firstTerminator = (32 + 21 * 16 + 32) * 4;
+    cut[firstTerminator] ^= 1;
     struct Case {
+        const std::vector<uint8_t>* data;
         size_t size;
-        StageFileRead want;
+        StageFileCheck want;
     } cases[] = {
-        {0, StageFileRead::Empty},
-        {3, StageFileRead::Unfinished},
-        {100, StageFileRead::Unfinished},
-        {128 + 40, StageFileRead::Unfinished},
-        {file.size() - 4, StageFileRead::Unfinished},  // the last terminator missing
-        {file.size() - 2, StageFileRead::Unfinished},  // a torn last word is not read
-        {file.size(), StageFileRead::Complete},
+        {&file, 0, StageFileCheck::Short},
+        {&file, 3, StageFileCheck::Trailing},
+        {&file, 100, StageFileCheck::Short},
+        {&file, 128 + 40, StageFileCheck::Short},
+        {&file, file.size() - 4, StageFileCheck::Short},     // the last terminator missing
+        {&file, file.size() - 2, StageFileCheck::Trailing},  // a torn last word
+        {&longer, longer.size(), StageFileCheck::Trailing},
+        {&cut, cut.size(), StageFileCheck::MissingTerminator},
+        {&file, file.size(), StageFileCheck::Ok},
     };
     for (const Case& c : cases) {
         std::vector<int32_t> back(kStageRecordWords, 9);
-        EXPECT_EQ(DecodeStageFile(file.data(), c.size, back.data()), c.want) << c.size;
-        if (c.size == 128 + 40) {
-            EXPECT_EQ(back[AreaBase(0) + 9], r[AreaBase(0) + 9]);
-            EXPECT_EQ(back[AreaBase(0) + 10], 9);  // no word beyond the data
-        }
+        EXPECT_EQ(ReadStageFile(c.data->data(), c.size, back.data()), c.want) << c.size;
     }
 }
 
-TEST(StageFile, AnAreaWithoutTerminatorStopsAtTheAreaSize) {
-    // 5000 stored words and no terminator: only 4128 reach the area, the rest is refused.
+TEST(StageFile, GarbageAfterTheHeaderIsABadArea) {
+    // 5000 words of filler: area 0's size words unscramble to nothing an area can hold.
     std::vector<uint8_t> file(128 + 5000 * 4, 0x11);
     std::vector<int32_t> back(kStageRecordWords, 0);
-    EXPECT_EQ(DecodeStageFile(file.data(), file.size(), back.data()), StageFileRead::Unfinished);
-    EXPECT_EQ(back[AreaBase(1)], 0);
+    EXPECT_EQ(ReadStageFile(file.data(), file.size(), back.data()), StageFileCheck::BadArea);
 }
 
 TEST(StageFile, StoredWordEqualToTheTerminatorIsReported) {
