@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "game/core/game_vars.h"  // kGameVarPhase
+
 namespace velmora {
 
 // Scene codes (settings word 33 holds the next one while a scene runs; only its low four bits
