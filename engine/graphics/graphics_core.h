@@ -28,7 +28,14 @@ int StopDirectDraw();
 using GraphRestoreRoutine = void (*)();
 int InstallGraphRestoreRoutine(GraphRestoreRoutine routine);  // null: the default routine
 int HasGraphRestoreRoutine();
+// Asks every graph to be reloaded, runs the installed routine and makes the fonts again.
+int MarkGraphsForRestore();
+// The default routine: each asked graph reloaded from its file, one load per run of graphs
+// from the same file.
+void RestoreGraphsFromFiles();
+// Lost surfaces restored in place (their pixels are then black until reloaded).
 int RestoreAllGraphSurfaces();
+int RestoreGraphMovieSurfaces(int graph);  // 0, or -1 for a bad graph
 
 // Movies.
 int PlayAllGraphMovies();

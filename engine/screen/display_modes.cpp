@@ -13,6 +13,7 @@
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
 #include "engine/graphics/image_data.h"
+#include "engine/screen/draw2d.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_internal.h"
 #include "engine/screen/screen_state.h"
@@ -968,6 +969,7 @@ int RestoreLostScreenSurfaces() {
 
 int RebuildDisplay() {
     ScreenStateRecord& s = g_screen;
+    FreeMaskScreen();
     TerminateMainSurfaces();
     ReleaseAllScreenImageSurfaces();
     if (s.clipper != nullptr) {
@@ -1003,9 +1005,13 @@ int RebuildDisplay() {
         s.palette->SetEntries(0, 0, 256, kept);
         s.palette->GetEntries(0, 0, 256, s.paletteEntries);
     }
-    SetDrawTargetAndArea(DrawState.drawTarget);
+    SelectDrawTarget(DrawState.drawTarget);
     ClearDrawTargetAndRepaint();
     PresentBackBuffer();
+    MarkGraphsForRestore();
+    const MaskScreenRecord& mask = GetMaskScreen();
+    AllocMaskScreen(mask.inUse, mask.inUse);
+    if (DrawState.maskEnabled) SetMaskDrawEnabled(1);
     return 0;
 }
 

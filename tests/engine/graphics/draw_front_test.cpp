@@ -8,13 +8,20 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "engine/base/file_access.h"
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/graph_table.h"
+#include "engine/graphics/graphics_core.h"
 #include "engine/graphics/image_data.h"
 #include "engine/graphics/mask_screen.h"
 #include "engine/screen/draw2d.h"
@@ -22,6 +29,7 @@
 #include "engine/screen/screen_state.h"
 #include "engine/screen/surface2d.h"
 #include "engine/softrender/soft_render.h"
+#include "image_files.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/testing.h"
 #include "platform/win/window.h"
@@ -365,6 +373,186 @@ TEST_P(DrawFrontTest, ScreenCopiedIntoAGraphDrawsBackTheSame) {
     ASSERT_EQ(DrawGraphAt(200, 100, copy, 0), 0);
     EXPECT_EQ(Row(204, 105, 9), Row(4, 5, 9));
     EXPECT_EQ(BackPixel(205, 104), kRed);
+}
+
+// A window hanging off the desktop's top-left corner: the clip starts where the window becomes
+// visible, but an edge asked further in stays where it was asked.
+TEST_P(DrawFrontTest, FrontScreenClipFollowsAWindowOffTheDesktop) {
+    if (!GetParam().windowed) GTEST_SKIP() << "full screen has no client origin";
+    const ScreenHost* kept = GetScreenHost();
+    ScreenHost host = kept != nullptr ? *kept : ScreenHost{};
+    static int originX, originY;
+    host.getClientAreaRect = [](int* r) {
+        r[0] = originX, r[1] = originY, r[2] = originX + 320, r[3] = originY + 240;
+        return 0;
+    };
+    host.getDesktopMetrics = [](int* w, int* h, int* bits) {
+        if (w) *w = 1280;
+        if (h) *h = 1024;
+        if (bits) *bits = 32;
+        return 0;
+    };
+    host.getWindowModeSetting = [] { return 1; };
+    host.engineStartedOrStarting = [] { return 0; };
+    SetScreenHost(&host);
+    struct Case {
+        int x, y;
+        Rect asked, expected;
+    };
+    const Case cases[] = {
+        {-30, -20, {0, 0, 320, 240}, {30, 20, 320, 240}},
+        {-30, -20, {50, 40, 100, 100}, {50, 40, 100, 100}},  // asked further in: kept
+        {-30, -20, {10, 25, 100, 100}, {30, 25, 100, 100}},
+        {1200, 0, {0, 0, 320, 240}, {0, 0, 80, 240}},  // past the desktop's right edge
+        {100, 100, {0, 0, 320, 240}, {0, 0, 320, 240}},
+    };
+    ASSERT_EQ(SetDrawTargetAndArea(kFrontScreen), 0);
+    for (const Case& c : cases) {
+        originX = c.x;
+        originY = c.y;
+        ApplyDrawClipRect(c.asked.left, c.asked.top, c.asked.right, c.asked.bottom);
+        Rect area;
+        GetDrawClipRect(&area);
+        EXPECT_EQ(area, c.expected) << "origin " << c.x << ", " << c.y;
+    }
+    SetScreenHost(kept);
+}
+
+// A surface that cannot be locked: the draw is skipped and nothing stays locked, so the next
+// draw lands.
+TEST_P(DrawFrontTest, FailedLockSkipsTheDrawAndLeavesNothingLocked) {
+    if (GetParam().windowed) GTEST_SKIP() << "memory-image screens lock nothing";
+    StoreDrawBrightness(255, 255, 254);  // no plain copy: the software path locks
+    plat::testing::FailSurfaceLocks(1);
+    EXPECT_EQ(DrawGraphStretched(0, 0, 16, 16, spriteB_, 1), -1);
+    EXPECT_EQ(GetBlitParams().destLocked, 0);
+    EXPECT_EQ(BackPixel(4, 4), 0u);
+    // The source cannot be locked (someone holds it): the destination locked first is let go.
+    const Surface2DRecord* tile = GetSurface2D(int32_t(GetGraphRecord(spriteB_)->pieces[0]));
+    ImageDataRecord* data = GetImageDataRecord(tile->imageData);
+    if (!data->usesMemImg) {
+        int32_t pitch = 0;
+        uint8_t* pixels = nullptr;
+        const Rect whole{0, 0, 16, 8};
+        ASSERT_EQ(LockImageSurface(tile->imageData, &pitch, &pixels, 0, &whole, nullptr), 0);
+        EXPECT_EQ(DrawGraphStretched(0, 0, 16, 16, spriteB_, 1), -1);
+        EXPECT_EQ(GetBlitParams().destLocked, 0);
+        EXPECT_EQ(GetBlitParams().sourceLocked, 0);
+        UnlockImageSurface(tile->imageData, &whole);
+    }
+    StoreDrawBrightness(255, 255, 255);
+    ASSERT_EQ(DrawGraphStretched(0, 0, 16, 16, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(4, 4), kGreen);
+    EXPECT_EQ(ClearDrawTarget(), 0);  // the back surface is free for a colour fill
+    EXPECT_EQ(BackPixel(4, 4), 0u);
+}
+
+TEST_P(DrawFrontTest, MaskLetsDrawsThroughOnlyWhereItsBytesAllow) {
+    MaskScreenRecord& mask = GetMaskScreen();
+    EXPECT_EQ(SetMaskDrawEnabled(1), -1);  // no mask yet
+    EXPECT_EQ(DrawState.maskActive, 0);
+    ASSERT_EQ(AllocMaskScreen(1, 1), 0);
+    EXPECT_EQ(mask.pitch, 320);
+    mask.inUse = 1;
+    mask.reverse = 0;
+    // The left half allows drawing.
+    for (int y = 0; y < 240; ++y) std::memset(mask.bytes + y * mask.pitch, 1, 160);
+    ASSERT_EQ(FillRectangle(150, 0, 170, 10, MakeScreenColor(0, 0, 0xF8)), 0);
+    ASSERT_EQ(SetMaskDrawEnabled(1), 0);
+    EXPECT_EQ(DrawState.maskActive, 1);
+    ASSERT_EQ(FillRectangle(140, 0, 180, 20, MakeScreenColor(0xF8, 0, 0)), 0);
+    ASSERT_EQ(DrawGraphAt(156, 12, spriteB_, 1), 0);
+    EXPECT_EQ(BackPixel(145, 5), kRed);
+    EXPECT_EQ(BackPixel(159, 5), kRed);
+    EXPECT_EQ(BackPixel(160, 5), kBlue);  // kept
+    EXPECT_EQ(BackPixel(175, 5), 0u);     // black is kept too
+    EXPECT_EQ(BackPixel(159, 15), kGreen);
+    EXPECT_EQ(BackPixel(160, 15), 0u);
+    // Reversed: only where the bytes are 0.
+    mask.reverse = 1;
+    ASSERT_EQ(FillRectangle(140, 30, 180, 40, MakeScreenColor(0, 0xF8, 0)), 0);
+    EXPECT_EQ(BackPixel(150, 35), 0u);
+    EXPECT_EQ(BackPixel(170, 35), kGreen);
+    mask.reverse = 0;
+    ASSERT_EQ(SetMaskDrawEnabled(0), 0);
+    ASSERT_EQ(FillRectangle(140, 30, 180, 40, MakeScreenColor(0, 0xF8, 0)), 0);
+    EXPECT_EQ(BackPixel(150, 35), kGreen);
+    ASSERT_EQ(ShutdownMaskScreen(), 0);
+    EXPECT_EQ(mask.bytes, nullptr);
+    EXPECT_EQ(DrawState.maskActive, 0);
+    EXPECT_EQ(SetMaskDrawEnabled(1), -1);
+}
+
+TEST_P(DrawFrontTest, DeviceLossRestoresTheSheetWithOneLoadAndDrawsTheSame) {
+    const std::string dir =
+        ::testing::TempDir() + "restore_" + std::to_string(::getpid()) + "_" + GetParam().name;
+    std::filesystem::create_directories(dir);
+    SetLogStartDirectory(dir.c_str());
+    SetLogEnabledBody(1);
+    InitLogFile();
+    const std::string path = dir + "/sheet.bmp";
+    {
+        testimg::Picture expected;
+        const testimg::Bytes bmp = testimg::WriteBmp(40, 8, 24, false, false, false, 7, &expected);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+    }
+    InstallGraphRestoreRoutine(nullptr);
+    // Loaded by its name in its folder, as the game loads its pictures; the restore goes back
+    // to that folder by itself.
+    char keptDirectory[kFilePathMax] = {};
+    GetDirViaFileTable(keptDirectory);
+    ChangeDirViaFileTable(dir.c_str());
+    const int sheet = LoadGraphFromFileDefault("sheet.bmp");
+    ChangeDirViaFileTable(keptDirectory);
+    ASSERT_GT(sheet, 0);
+    std::vector<int> parts;
+    for (int i = 0; i < 10; ++i) parts.push_back(DeriveGraph(i * 4, 0, 4, 8, sheet));
+    const auto drawAll = [&] {
+        for (int i = 0; i < 10; ++i) ASSERT_EQ(DrawGraphAt(100 - i * 6, 60, parts[i], 0), 0);
+    };
+    const auto picture = [] {
+        std::vector<uint32_t> all;
+        for (int y = 60; y < 68; ++y) {
+            const std::vector<uint32_t> row = Row(40, y, 64);
+            all.insert(all.end(), row.begin(), row.end());
+        }
+        return all;
+    };
+    drawAll();
+    const std::vector<uint32_t> before = picture();
+    EXPECT_NE(before[8], 0u);
+    plat::testing::LoseAllSurfaces();
+    ASSERT_EQ(RestoreAllGraphSurfaces(), 0);
+    ASSERT_EQ(ClearDrawTarget(), 0);
+    ASSERT_EQ(MarkGraphsForRestore(), 0);
+    drawAll();
+    EXPECT_EQ(picture(), before);
+    for (int g : parts) EXPECT_EQ(GetGraphRecord(g)->reloadRequest, 0);
+    const auto count = [&](const std::string& what) {
+        std::ifstream in(dir + "/Log.txt", std::ios::binary);
+        const std::string log((std::istreambuf_iterator<char>(in)), {});
+        size_t n = 0;
+        for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+        return n;
+    };
+    using namespace sjis_literals;
+    const std::string loading = std::string("sheet.bmp "_sjis) + "をロードします"_sjis;
+    const std::string failed = std::string("sheet.bmp "_sjis) + "がロードできませんでした"_sjis;
+    EXPECT_EQ(count(loading), 1u);  // eleven graphs, one sheet, one load
+    EXPECT_EQ(count(failed), 0u);
+    // A file that has gone: the graphs keep their handles and the log names path and file for
+    // each of them.
+    std::filesystem::remove(path);
+    ASSERT_EQ(MarkGraphsForRestore(), 0);
+    EXPECT_NE(GetGraphRecord(parts[3]), nullptr);
+    EXPECT_EQ(count(failed), 11u);
+    char now[kFilePathMax] = {};
+    GetDirViaFileTable(now);
+    EXPECT_STREQ(now, keptDirectory);  // the restore went back to where it started
+    SetLogStartDirectory(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 // clang-format off
