@@ -56,7 +56,7 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DTESSRA_FUZZ=ON -DTESSRA_TESTS=OFF -DTESSRA_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	scripts/run-fuzz $(CURDIR)/$(FUZZ_BUILD) $(FUZZ_SECONDS)
+	FUZZ_JOBS=$${FUZZ_JOBS:-$(JOBS)} scripts/run-fuzz $(CURDIR)/$(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true

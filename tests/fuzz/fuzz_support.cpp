@@ -27,6 +27,10 @@ void InitOnce() {
     std::filesystem::create_directories(dir, error);
     if (error || chdir(dir.c_str()) != 0) Fail("no work directory");
     g_workDirectory = dir;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(g_workDirectory, ignored);
+    });
 }
 
 const char* WorkDirectory() {
