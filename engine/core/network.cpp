@@ -840,7 +840,11 @@ int StepHttpTransfer(int slot) {
     } while (!t->finished && t->state != state);
     if (t->finished) return 0;
     NetWorkRecord* record = TransferRecord(t);
-    if (record == nullptr || (record->closed && GetNetWorkDataLength(t->net) <= 0)) {
+    // Before the body every whole line has been taken above, so once the peer has closed what
+    // still waits there is a cut line that can never end: the transfer fails rather than wait
+    // for ever.
+    if (record == nullptr ||
+        (record->closed && (GetNetWorkDataLength(t->net) <= 0 || t->state < 3))) {
         // The connection dropped: a body without a stated length ends here.
         if (t->state == 3 && t->contentLength < 0) return CloseHttpTransfer(slot, 0, 0);
         return CloseHttpTransfer(slot, 2, 3);

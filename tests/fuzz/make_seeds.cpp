@@ -125,6 +125,8 @@ void MakeGameFiles(const fs::path& data) {
         if (entry.path().extension() == ".dat")
             Put("stage", entry.path().filename().string(), ReadFile(entry.path()));
 
+    Put("messages", "velm1.dat", ReadFile(data / "velm1.dat"));
+
     const fs::path work = g_out / "game-work";
     fs::create_directories(work / "userdata");
     const fs::path old = fs::current_path();
@@ -147,6 +149,28 @@ void MakeGameFiles(const fs::path& data) {
 
 }  // namespace
 
+// Framed messages (a 32-bit little-endian length, then the bytes) and HTTP answers.
+void MakeNetwork() {
+    auto framed = [](std::initializer_list<std::string> messages) {
+        Bytes out;
+        for (const std::string& m : messages) {
+            const uint32_t n = uint32_t(m.size());
+            for (int i = 0; i < 4; ++i) out.push_back(uint8_t(n >> (8 * i)));
+            out.insert(out.end(), m.begin(), m.end());
+        }
+        return out;
+    };
+    Put("framed", "one.bin", framed({"hello"}));
+    Put("framed", "three.bin", framed({"", "score 1200", std::string(300, 'x')}));
+    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+    Put("http", "length.txt",
+        text("HTTP/1.0 200 OK\r\nContent-Length: 5\r\nX-Note: a\r\n\r\nhello"));
+    Put("http", "no_length.txt",
+        text("HTTP/1.1 200 OK\r\nServer: tiny\r\n\r\n" + std::string(200, 'b')));
+    Put("http", "not_found.txt", text("HTTP/1.0 404 Not Found\r\n\r\n"));
+    Put("http", "huge.txt", text("HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\nabc"));
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: make_seeds OUT_DIR DATA_DIR\n");
@@ -158,6 +182,7 @@ int main(int argc, char** argv) {
     MakeImages();
     MakeSounds();
     MakeArchives();
+    MakeNetwork();
     MakeGameFiles(fs::absolute(argv[2]));
     return 0;
 }

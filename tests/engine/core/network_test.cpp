@@ -401,6 +401,11 @@ TEST_F(NetworkTest, HttpTransfers) {
          ""},
         {"huge length for memory", HttpMethod::Get,
          "HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\nabc", false, 2, 2, ""},
+        // Closed inside the status line or the headers: the cut line never ends, so the
+        // transfer fails instead of waiting for ever.
+        {"status line cut", HttpMethod::Get, "HTTP/1.0 200 OK", false, 2, 3, ""},
+        {"headers cut", HttpMethod::Get, "HTTP/1.0 200 OK\r\nContent-Length: 5", false, 2, 3,
+         ""},
     };
     // clang-format on
     ASSERT_EQ(StartNetwork(), 0);
