@@ -5,7 +5,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
 #include "engine/d3d/d3d.h"
+#include "engine/font/font.h"
+#include "engine/font/font_table.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/mask_screen.h"
@@ -15,6 +19,8 @@
 #include "engine/softrender/soft_render.h"
 
 namespace tessra {
+
+using namespace sjis_literals;
 
 namespace {
 
@@ -302,6 +308,31 @@ int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t color, int
     return RunDraw(affected, [&] {
         return Primitives3D() ? kNo3DDraw : DrawCircleSoft(x, y, radiusX, radiusY, color, fill);
     });
+}
+
+int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int fontHandle,
+                       uint32_t edgeColor, int flag) {
+    if (text == nullptr || text[0] == '\0' || OffOrEmpty()) return 0;
+    const FontRecord* font = GetFontRecord(fontHandle);
+    if (font == nullptr) {
+        AppendLog("フォントハンドル値が異常です\n"_sjis);
+        return -1;
+    }
+    WaitWhileWindowInactive();
+    const Rect area{x, y, DrawState.DrawArea.right,
+                    Clamp32(int64_t(y) + GetFontHandleField(fontHandle) + 3)};
+    // A string that starts at or past the right edge shows nothing.
+    if (area.right <= x) return 0;
+    const bool mask = DrawState.maskActive != 0 && !font->useTexture;
+    const bool front = WindowFront();
+    if (mask) BeginMaskForTarget(&area);
+    if (front && GetScreenState().readBack) ReadScreenPixels();
+    const int result = (DrawState.use3D && DrawState.direct3DReady)
+                           ? kNo3DDraw
+                           : DrawText2D(x, y, text, color, fontHandle, edgeColor, flag);
+    if (mask) EndMaskForTarget(&area);
+    if (front) DrawSoftScreenToWindow(area.left, area.top, area.right, area.bottom);
+    return result;
 }
 
 int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int /*option*/) {

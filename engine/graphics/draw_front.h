@@ -47,6 +47,8 @@ int FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color);
 int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill);
 int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t color, int fill);
 
+// The string draw, DrawStringWithFont, is declared with the fonts (engine/font/font.h).
+
 // Copies the rectangle of the draw target into the graph (of that size).
 int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int option);
 

@@ -10,8 +10,4 @@ int DrawStringWithDefaultFont(int, int, const char*, uint32_t, uint32_t) {
     return static_cast<int>(PendingCall("DrawStringWithDefaultFont", -1));
 }
 
-int DrawStringWithFont(int, int, const char*, uint32_t, int, uint32_t, int) {
-    return static_cast<int>(PendingCall("DrawStringWithFont", -1));
-}
-
 }  // namespace tessra

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "engine/d3d/d3d.h"
+#include "engine/font/font.h"
+#include "engine/font/font_table.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
@@ -25,6 +27,10 @@ BlitParamsRecord g_blit{};
 
 ScreenStateRecord& S() {
     return GetScreenState();
+}
+
+int32_t Clamp32(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 // DirectDraw is in use but its object is gone.
@@ -525,6 +531,101 @@ int DrawLineList2D(const LineRecord* lines, int32_t count) {
     MemImgDrawLineList(g_blit.destImage, lines, count);
     FinishBlit2D();
     return 0;
+}
+
+int DrawText2D(int32_t x, int32_t y, const char* text, uint32_t color, int32_t font,
+               uint32_t edgeColor, int32_t /*option*/) {
+    ScreenStateRecord& s = S();
+    if (DirectDrawMissing()) return -1;
+    FontRecord* record = GetFontRecord(font);
+    // Texture caches draw through the Direct3D back-end, which has no device here.
+    if (record == nullptr || record->useTexture) return -1;
+    int size[2] = {0, 0};
+    if (RenderTextWithCache(kTextMeasure, x, y, text, color, nullptr, nullptr, font, edgeColor, -1,
+                            size) < 0)
+        return -1;
+    const int32_t width = size[0], height = size[1];
+    const bool antiAliased = (record->type & 2) != 0;
+    const bool opaque = DrawState.blendMode == kBlendNone ||
+                        (DrawState.blendMode == kBlendAlpha && DrawState.blendParam == 255);
+    if (GetScreenBitDepth() == 8 || (!antiAliased && opaque)) {
+        if (s.memImgScreens) {
+            MEMIMG* dest = ScreenDrawImage();
+            if (dest == nullptr) return -1;
+            return RenderTextWithCache(kTextDraw, x, y, text, color, dest, &DrawState.DrawArea,
+                                       font, edgeColor, -1, nullptr) < 0
+                       ? -1
+                       : 0;
+        }
+        EndPending3DIfReady();
+        const Rect box{x, y, Clamp32(int64_t(x) + width), Clamp32(int64_t(y) + height)};
+        if (PrepareBlit2D(nullptr, 0, nullptr, &box, 1, &color, &edgeColor) < 0) return 0;
+        const int r = RenderTextWithCache(kTextDraw, x, y, text, color, g_blit.destImage,
+                                          &g_blit.clippedRect, font, edgeColor, -1, nullptr);
+        FinishBlit2D();
+        return r < 0 ? -1 : 0;
+    }
+    // Blended or anti-aliased: the string goes into the font's scratch image first and is blitted
+    // from there once, so that overlapping glyph edges blend once.
+    if (CreateFontCacheSurface(font) != 0) return -1;
+    const Surface2DRecord* tile = GetSurface2D(record->scratchSurface);
+    ImageDataRecord* data = tile != nullptr ? GetImageDataRecord(tile->imageData) : nullptr;
+    if (data == nullptr) return -1;
+    int screenWidth = 640, screenHeight = 480;
+    ReadScreenSize(&screenWidth, &screenHeight);
+    Rect workArea{0, 0, std::min<int32_t>(width, data->width),
+                  std::min<int32_t>(height, data->height)};
+    const Rect screen{0, 0, screenWidth, screenHeight};
+    ClipRectToRect(&workArea, &screen);
+    if (workArea.right <= 0 || workArea.bottom <= 0) return 0;
+    // A scratch surface (full screen) is drawn into through a view of its locked pixels.
+    MEMIMG lockedView;
+    MEMIMG* work = &data->memImg;
+    const bool locked = !data->usesMemImg;
+    if (locked) {
+        uint8_t* pixels = nullptr;
+        int32_t pitch = 0;
+        if (s.pixelKind == 1 || s.pixelKind == 3 || data->surface == nullptr ||
+            !LockSurface(data->surface, workArea, &pixels, &pitch))
+            return -1;
+        MakeLockedView(&lockedView, pixels, pitch, 0, 0, workArea.right, workArea.bottom, 0);
+        work = &lockedView;
+    } else if (work->pixels == nullptr) {
+        return -1;
+    }
+    uint32_t trans = 0;
+    if (!work->alpha) {
+        trans = locked
+                    ? MakeScreenColor(int((data->colorKey >> 16) & 0xFF),
+                                      int((data->colorKey >> 8) & 0xFF), int(data->colorKey & 0xFF))
+                    : work->transColor;
+        while (trans == color || trans == edgeColor) ++trans;
+    }
+    work->transColor = trans;
+    FillMemImgRect(work, &workArea, trans);
+    const uint32_t keptBrightness = DrawBrightnessPacked();
+    const Rect keptArea = DrawState.DrawArea;
+    DrawState.DrawArea = workArea;
+    const int rendered = RenderTextWithCache(kTextDraw, 0, 0, text, color, work, &workArea, font,
+                                             edgeColor, -1, nullptr);
+    if (locked) {
+        UnlockSurface(data->surface, workArea);
+        int r = 0, g = 0, b = 0;
+        SplitScreenColor(trans, &r, &g, &b);
+        data->colorKey = (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+        SetImageColorKey(tile->imageData);
+    }
+    work->runData = 0;
+    work->premultipliedAlpha = 0;
+    SetDrawBrightnessPacked(0xFFFFFF);
+    Rect area{x, y, Clamp32(int64_t(x) + workArea.right), Clamp32(int64_t(y) + workArea.bottom)};
+    ClipRectToRect(&area, &keptArea);
+    DrawState.DrawArea = area;
+    if (rendered >= 0 && area.left < area.right && area.top < area.bottom)
+        BltGraph2D(x, y, record->scratchSurface, 1);
+    SetDrawBrightnessPacked(keptBrightness);
+    DrawState.DrawArea = keptArea;
+    return rendered < 0 ? -1 : 0;
 }
 
 int BltGraphTransformed2D(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t offsetX,

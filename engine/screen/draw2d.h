@@ -61,6 +61,10 @@ int BltGraph2D(int32_t x, int32_t y, int32_t surfaceHandle, int32_t transparent)
 // The graph's first tile at (x, y), truncated toward zero. 0, or -1.
 int BltGraphF2D(double x, double y, const GraphRecord* graph, int32_t transparent);
 int DrawLineList2D(const LineRecord* lines, int32_t count);
+// A string in a font with a memory cache at (x, y), its top-left. 0, or -1 (no DirectDraw
+// object, a bad font, a font whose cache is a texture, rendering failed).
+int DrawText2D(int32_t x, int32_t y, const char* text, uint32_t color, int32_t font,
+               uint32_t edgeColor, int32_t option);
 // Fills (left, top, right, bottom) with the graph tiled, scaled and turned about the
 // rectangle's centre; the pattern is moved by (offsetX, offsetY). 0, or -1 for a bad graph.
 int BltGraphTransformed2D(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t offsetX,

@@ -18,6 +18,7 @@
 #include "engine/base/file_access.h"
 #include "engine/base/log.h"
 #include "engine/base/sjis.h"
+#include "engine/font/font.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/graph_table.h"
@@ -553,6 +554,57 @@ TEST_P(DrawFrontTest, DeviceLossRestoresTheSheetWithOneLoadAndDrawsTheSame) {
     SetLogStartDirectory(nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
+}
+
+TEST_P(DrawFrontTest, QuadAndRotatedDraws) {
+    // Corners clockwise from the top-left: the sprite doubled, red left and blue right.
+    ASSERT_EQ(DrawGraphQuad(0, 0, 16, 0, 16, 16, 0, 16, spriteA_, 1), 0);
+    EXPECT_EQ(BackPixel(3, 8), kRed);
+    EXPECT_EQ(BackPixel(12, 8), kBlue);
+    EXPECT_EQ(BackPixel(12, 14), kBlue);
+    EXPECT_EQ(BackPixel(20, 8), 0u);
+    // Turned half a circle about its centre: blue left, red right.
+    ASSERT_EQ(DrawGraphRotatedF(44, 44, 1.0, 3.14159265358979, spriteA_, 1, 0), 0);
+    EXPECT_EQ(BackPixel(41, 44), kBlue);
+    EXPECT_EQ(BackPixel(46, 44), kRed);
+    EXPECT_EQ(BackPixel(44, 54), 0u);
+    EXPECT_EQ(DrawGraphQuad(0, 0, 1, 0, 1, 1, 0, 1, 777, 1), -1);
+}
+
+// Strings: plain, anti-aliased and added; each lands in its line's box and nowhere else.
+TEST_P(DrawFrontTest, StringsLandInTheirBox) {
+    const uint32_t white = MakeScreenColor(255, 255, 255);
+    const auto inked = [](int left, int top, int right, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) n += BackPixel(x, y) != 0;
+        return n;
+    };
+    struct Case {
+        int type, blend;
+    };
+    int y = 10;
+    for (const Case c : {Case{0, kBlendNone}, Case{2, kBlendNone}, Case{0, kBlendAdd}}) {
+        const int font = CreateFontToHandle(nullptr, 16, 2, c.type, 1, -1, 0, -1, -1);
+        ASSERT_GE(font, 0);
+        StoreBlendModeAndParam(c.blend, 255);
+        ASSERT_EQ(DrawStringWithFont(20, y, "Dig deep", white, font, 0, 0), 0);
+        StoreBlendModeAndParam(kBlendNone, 0);
+        EXPECT_GT(inked(20, y, 120, y + 20), 40) << c.type << " " << c.blend;
+        ReleaseFontHandle(font);
+        y += 30;
+    }
+    EXPECT_EQ(inked(0, 0, 320, 8), 0);
+    EXPECT_EQ(inked(0, 0, 18, 240), 0);
+    EXPECT_EQ(inked(0, 100, 320, 240), 0);
+    // A string from the right edge on, an empty one and a bad font draw nothing.
+    const int font = CreateFontToHandle(nullptr, 16, 2, 0, 1, -1, 0, -1, -1);
+    EXPECT_EQ(DrawStringWithFont(320, 150, "Dig", white, font, 0, 0), 0);
+    EXPECT_EQ(DrawStringWithFont(20, 150, "", white, font, 0, 0), 0);
+    EXPECT_EQ(DrawStringWithFont(20, 150, nullptr, white, font, 0, 0), 0);
+    EXPECT_EQ(DrawStringWithFont(20, 150, "Dig", white, 12345, 0, 0), -1);
+    EXPECT_EQ(inked(0, 140, 320, 240), 0);
+    ReleaseFontHandle(font);
 }
 
 // clang-format off
