@@ -92,6 +92,7 @@ inline constexpr int32_t kShot = 1280;           // 1280..1283 (1280 also its sh
 inline constexpr int32_t kBlink = 1284;
 inline constexpr int32_t kDigCursor = 1285;  // 1285..1288
 inline constexpr int32_t kHole = 1289;       // 1289..1292: hole and its digging stages
+inline constexpr int32_t kMound = 1293;      // a filled-in hole with a leaf buried in it
 inline constexpr int32_t kPortrait = 1344;   // 1344..1359
 inline constexpr int32_t kFieldItem = 1408;  // 1408..1439
 inline constexpr int32_t kDoll = 1418;

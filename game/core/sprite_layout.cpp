@@ -57,6 +57,7 @@ constexpr ArtRun kArtRuns[] = {
     {s::kBlink, 1, 0, 16, 16},
     {s::kDigCursor, 4, 0, 32, 32},
     {s::kHole, 4, 0, 32, 32},
+    {s::kMound, 1, 0, 32, 24},
     {s::kShadow, 19, 0, 32, 16},
     {s::kSpirit, 1, 0, 24, 32},
     {s::kCompanionHead, 4, 0, 32, 24},
@@ -102,7 +103,7 @@ constexpr ArtRun kArtRuns[] = {
     {s::kStageName, 5, 3, 160, 24},
     {s::kClearBanner, 3, 3, 96, 40},
     {s::kPanelEmblem, 1, 3, 160, 160},
-    {s::kCloud, 1, 3, 64, 32},
+    {s::kCloud, 1, 3, 256, 256},  // a mist sheet that tiles
     {s::kPicture, 16, 3, 160, 120},
     // Sheet 4: props, map edges, blasts, stage objects and the large figures.
     {s::kEdgeShade, 32, 4, 32, 32},

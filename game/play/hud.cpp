@@ -286,6 +286,17 @@ void DrawMenuBackdrop(int mode, int t) {
     } else {
         Tinted(QueueRotatedSprite(cx + 280, cy + 180, 21, sp::kPanelEmblem, 1000, 0), 0xffffff80u);
     }
+    // A sky behind it all: without it the sliding panel would leave its trail above the
+    // ground. Queued last, so it is drawn first on its layer.
+    constexpr int kBands = 8;
+    const int horizon = cy + 240;
+    for (int i = 0; i < kBands; ++i) {
+        const int top = horizon * i / kBands, bottom = horizon * (i + 1) / kBands;
+        const uint32_t colour = (static_cast<uint32_t>(56 + 10 * i) << 24) |
+                                (static_cast<uint32_t>(80 + 12 * i) << 16) |
+                                (static_cast<uint32_t>(152 + 8 * i) << 8) | 0xffu;
+        if (bottom > top) Tinted(QueueRectangle(0, top, w, bottom, 0, true), colour);
+    }
     DrawBackdropPattern(t, 360 + s);
 }
 

@@ -214,15 +214,18 @@ void DrawCandle(int) {
     SetRecordColor(r, WithAlpha(kWhite, static_cast<int64_t>(a)));
 }
 
-// A buried leaf: only its top shows above the filled-in ground, trembling.
+// A buried leaf: only its top pokes out of the filled-in mound, trembling.
 void DrawBuriedLeaf(int) {
     Pose p;
     if (!BeginPose(&p)) return;
     SetRecordColor(QueueRotatedSprite(p.x, p.y + 6, 6, sp::kShadow + 2, 1200, 0), kShadowColour);
     const int32_t word = p.variant == 1 ? sp::kLeafBody + 4 : sp::kLeafBody + ((p.age / 8) & 3);
     const int32_t shake = (p.age / 2) % 2 == 0 ? -3000 : 3000;
-    const int r = QueueRotatedSpriteAtDepth(p.x, p.y + 2, 9, word, p.y + 16, 800, shake);
-    SetRecordColor(r, AddToColor(p.tint, -64, -64, -64));
+    SetRecordColor(QueueRotatedSpriteAtDepth(p.x, p.y - 4, 9, word, p.y + 16, 800, shake),
+                   AddToColor(p.tint, -48, -48, -48));
+    // The mound covers the leaf's lower half.
+    SetRecordColor(QueueRotatedSpriteAtDepth(p.x, p.y + 8, 9, sp::kMound, p.y + 17, 1100, 0),
+                   p.tint);
 }
 
 void DrawFieldItem(int) {
@@ -436,33 +439,49 @@ void DrawBoss(int) {
 
 void DrawLeafFigure(int x, int y, int depth, int layer, int frame, int pose, int figure,
                     uint32_t colour) {
-    // Heads (the walker kinds) and the legs under them; bodies 1..3 are red, metal and fat.
-    static constexpr int32_t kHeads[16] = {2192, 2196, 2204, 2208, 2198, 2323, 2199, 2209,
-                                           2210, 2211, 2212, 2213, 2200, 2210, 2204, 2204};
-    const int head = figure & 15;
-    const int body = (figure >> 4) & 3;
-    if (figure & 64) colour = kWhite;
+    // Heads by walker kind, each kind its own hue; those with four frames walk through them.
+    struct Head {
+        int32_t sprite;
+        int frames;
+        int32_t scale;
+    };
+    static constexpr Head kHeads[16] = {
+        {2200, 4, 1000}, {2212, 2, 1000}, {2204, 4, 1000}, {2196, 4, 1000},
+        {2208, 4, 1000}, {2323, 1, 1100}, {2192, 4, 1000}, {2213, 1, 1000},
+        {2202, 1, 1250}, {2207, 1, 1000}, {2211, 1, 1000}, {2199, 1, 1000},
+        {2203, 1, 700},  {2210, 1, 800},  {2195, 1, 1000}, {2194, 1, 1000},
+    };
+    const int kind = figure & 15;
+    const int body = (figure >> 4) & 3;  // 1 red, 2 metal, 3 fat
+    const bool white = (figure & 64) != 0;
+    const Head& head = kHeads[kind];
     const int step = (frame / 6) & 3;
-    const bool walks = head < 12 && head != 7;
-    const int32_t word = kHeads[head] + ((head == 0 || head == 2 || head == 12) ? step : 0);
-    uint32_t c = colour;
-    int32_t scale = 1000;
-    if (!(figure & 64)) {
-        if (body == 1) c = AddToColor(colour & 0xff7070ffu, 40, 0, 0);
-        if (body == 2) c = AddToColor(colour & 0xa0b0d8ffu, 0, 0, 24);
-        if (body == 3) scale = 1350;
-    }
-    const int32_t mirror = pose == 3 ? kSpriteMirrorBit : 0;
-    if (walks) {
+    // Metal leaves wear their steel whatever their kind: shots glance off them.
+    const int32_t face = body == 2 ? sp::kHeldForm + 2 * 16 : head.sprite + step % head.frames;
+    const int32_t word = face | (pose == 3 ? kSpriteMirrorBit : 0);
+    const uint32_t c = white ? kWhite : colour;
+    int32_t scale = head.scale;
+    if (body == 3) scale = scale * 27 / 20;
+    if (kind < 12 && kind != 3 && kind != 7) {
         const int32_t legs = (body == 3 ? sp::kLegsB : sp::kLegsA) + step;
-        SetRecordColor(QueueRotatedSpriteAtDepth(x, y + 6, layer, legs, depth - 1, scale, 0), c);
+        SetRecordColor(
+            QueueRotatedSpriteAtDepth(x, y + 6 * scale / 1000, layer, legs, depth - 1, scale, 0),
+            c);
     }
-    SetRecordColor(QueueRotatedSpriteAtDepth(x, y - 10, layer, word | mirror, depth, scale, 0), c);
-    if (body == 2 && !(figure & 64)) {
+    const int hy = y - 10 * scale / 1000;
+    SetRecordColor(QueueRotatedSpriteAtDepth(x, hy, layer, word, depth, scale, 0), c);
+    if (white) return;
+    if (body == 1) {
+        // Red leaves glow red over their own hue.
+        const int r =
+            QueueRotatedSpriteAtDepth(x, hy, layer, word | kSpriteAdditiveBit, depth + 1, scale, 0);
+        SetRecordColor(r, 0xff2010a0u);
+    } else if (body == 2) {
         // Metal glints.
-        const int r = QueueRotatedSpriteAtDepth(
-            x - 5, y - 16, layer, sp::kSparkle | kSpriteAdditiveBit, depth + 1, 600, 0);
-        SetRecordColor(r, WithAlpha(kWhite, 96 + 64 * ((frame / 8) & 1)));
+        const int r =
+            QueueRotatedSpriteAtDepth(x - 5, hy - 6, layer, sp::kSparkle | kSpriteAdditiveBit,
+                                      depth + 1, 600, (frame * 3000) % kAngleTurn);
+        SetRecordColor(r, WithAlpha(kWhite, 96 + 96 * ((frame / 8) & 1)));
     }
 }
 

@@ -809,8 +809,14 @@ void PaintSprite(int32_t id, const View& v) {
     if (id >= sp::kLeafBody && id <= sp::kLeafBody + 21)
         return LeafCreature(v, kHue[(id - sp::kLeafBody) / 4 % 8], (id - sp::kLeafBody) % 4, 0.5,
                             2);
-    if (id >= sp::kHeldForm && id < sp::kHeldForm + 128)
-        return LeafCreature(v, kHue[(id - sp::kHeldForm) / 16 % 8], 0, 0, 2);
+    if (id >= sp::kHeldForm && id < sp::kHeldForm + 128 && (id - sp::kHeldForm) % 16 == 0) {
+        // A walker caught in a hole, by its colour: plain, red, metal, fat, then their pale
+        // respawning kin.
+        constexpr uint32_t kHeldHue[8] = {
+            Rgb(84, 196, 96),   Rgb(232, 72, 72),   Rgb(168, 176, 196), Rgb(244, 208, 72),
+            Rgb(176, 232, 184), Rgb(248, 168, 168), Rgb(220, 224, 236), Rgb(252, 236, 168)};
+        return LeafCreature(v, kHeldHue[(id - sp::kHeldForm) / 16], 0, 0, 2);
+    }
     if ((id >= sp::kLegsA && id < sp::kLegsA + 4) || (id >= sp::kLegsB && id < sp::kLegsB + 4)) {
         const int f = id % 4;
         v.Fill(10 + (f == 1 ? 2 : 0), 2, 4, 12, Rgb(92, 140, 60));
@@ -891,9 +897,16 @@ void PaintSprite(int32_t id, const View& v) {
         return;
     }
     if (id >= sp::kNoise && id < sp::kNoise + 7) {
+        // Static: a whole tile of dark speckle, so the tiles cover what lies behind them and
+        // text over them stays readable.
         for (int y = 0; y < v.h; ++y)
-            for (int x = 0; x < v.w; ++x)
-                if (Hash(x, y, id) % 3 == 0) v.Set(x, y, Rgb(255, 255, 255));
+            for (int x = 0; x < v.w; ++x) {
+                const uint32_t h = Hash(x, y, id) % 16;
+                v.Set(x, y,
+                      h == 0  ? Rgb(176, 184, 208)
+                      : h < 4 ? Rgb(72, 80, 112)
+                              : Rgb(28, 32, 56));
+            }
         return;
     }
     if (id >= sp::kChecker && id < sp::kChecker + 4) {
@@ -922,6 +935,15 @@ void PaintSprite(int32_t id, const View& v) {
         const int stage = id - sp::kHole;
         v.Ellipse(16, 17, 14, 11, Rgb(112, 80, 56));
         v.Ellipse(16, 18, 12 - stage, 9 - stage, Rgb(28, 20, 16));
+        return;
+    }
+    if (id == sp::kMound) {
+        // Fresh earth heaped over a filled hole.
+        v.Ellipse(16, 14, 14, 8, Rgb(120, 86, 58));
+        v.Ellipse(14, 12, 10, 5, Rgb(150, 112, 76));
+        for (int k = 0; k < 6; ++k)
+            v.Fill(6 + (Hash(k, 7) % 20), 10 + (Hash(k, 9) % 8), 2, 1, Rgb(88, 62, 42));
+        v.Outline(kInk);
         return;
     }
     if (id >= sp::kDigCursor && id < sp::kDigCursor + 4) {
@@ -1102,11 +1124,22 @@ void PaintSprite(int32_t id, const View& v) {
         case sp::kRain:
             v.Fill(1, 0, 2, v.h, Rgb(200, 224, 255));
             return;
-        case sp::kCloud:
-            v.Ellipse(32, 18, 28, 10, Rgb(255, 255, 255));
-            v.Disc(22, 12, 9, Rgb(255, 255, 255));
-            v.Disc(38, 10, 11, Rgb(255, 255, 255));
+        case sp::kCloud: {
+            // A sheet of mist banks that tiles every 256 pixels both ways: the fog draws it
+            // across the screen and the weather as drifting puffs.
+            constexpr struct {
+                int x, y, rx, ry;
+            } kBanks[] = {{40, 36, 50, 12},   {180, 72, 60, 14},  {70, 144, 62, 14},
+                          {206, 190, 52, 12}, {124, 236, 40, 10}, {250, 128, 26, 9}};
+            for (const auto& b : kBanks)
+                for (int dy = -256; dy <= 256; dy += 256)
+                    for (int dx = -256; dx <= 256; dx += 256) {
+                        v.Ellipse(b.x + dx, b.y + dy, b.rx, b.ry, Rgb(236, 240, 248));
+                        v.Ellipse(b.x + dx - b.rx / 5, b.y + dy - b.ry / 4, b.rx * 3 / 4,
+                                  b.ry * 2 / 3, Rgb(255, 255, 255));
+                    }
             return;
+        }
         case sp::kCandle:
             v.Fill(10, 14, 12, 30, Rgb(244, 236, 216));
             v.Fill(6, 42, 20, 5, Rgb(160, 120, 72));

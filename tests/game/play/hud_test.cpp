@@ -352,6 +352,15 @@ TEST_F(HudTest, TheBackdropSlidesInOverThirtyFrames) {
         EXPECT_EQ(angles, (std::vector<int32_t>{0, 54000, 108000, 162000}));
         EXPECT_EQ(WithSprite(sprite::kPanelTitle).at(0).y(), cy - s - 63);
     }
+    // Nothing behind it is left uncovered: the sky down to the ground, the ground below.
+    int covered = 0;
+    for (const Queued& q : OnLayer(0)) {
+        if (q.kind() != 6 || q.sprite() != 2) continue;
+        EXPECT_EQ(q.x(), 0);
+        EXPECT_EQ(q.r.w[kDrawX2], kW);
+        covered += q.r.w[kDrawY2] - q.y();
+    }
+    EXPECT_EQ(covered, kH);
     // Other modes show the emblem instead of the noise fill.
     ResetDrawList();
     DrawMenuBackdrop(0, 40);

@@ -73,7 +73,7 @@ TEST_F(StageObjectDrawTest, ASampleOfEachType) {
         {1, 0, sprite::kGenerator, 9},      {4, 2, sprite::kColorGate + 2, 9},
         {4, 9, sprite::kSwitchGateShut, 9}, {5, 0, sprite::kCandle, 9},
         {6, 0, sprite::kLeafBody + 1, 9},   {7, 3, sprite::kFieldItem + 3, 9},
-        {7, 10, sprite::kDoll, 9},          {8, 0, sprite::kLeafBody + 1, 9},
+        {7, 10, sprite::kDoll, 9},          {8, 0, sprite::kLeafBody + 9, 9},
         {9, 0, sprite::kBreakWall, 9},      {10, 0, sprite::kSaucer, 9},
         {10, 12, sprite::kSaucerBig, 9},    {11, 0, sprite::kKabochaFace, 9},
         {12, 1, sprite::kBigLeaf, 9},       {12, 3, sprite::kBigLeafSingle, 9},
@@ -263,27 +263,46 @@ TEST_F(StageObjectDrawTest, CaughtWalkersSinkAndBlinkBeforeClimbingOut) {
 }
 
 TEST_F(StageObjectDrawTest, WalkerColoursTellApart) {
-    // Plain, red, metal and fat leaves of one kind draw the same head in different ways.
+    // Plain, red, metal and fat leaves of one kind: red glows red, metal is grey and glints,
+    // fat is bigger.
     struct Seen {
-        uint32_t colour;
+        int32_t sprite;
         int32_t scale;
-        bool glint;
+        bool redGlow, glint;
     } seen[4];
     for (int colour = 0; colour < 4; ++colour) {
         const int w = Make(8, colour << 4);
         Draw(w);
-        const auto head = Where([](const Queued& q) {
-            return q.sprite() >= sprite::kLeafBody && q.sprite() < sprite::kLeafBody + 22;
-        });
+        const auto head =
+            Where([](const Queued& q) { return !q.additive && q.depth() == 160 + 32; });
         ASSERT_EQ(head.size(), 1u) << colour;
-        seen[colour] = {head[0].colour(), head[0].r.w[kDrawScale], Has(sprite::kSparkle)};
+        const auto glow =
+            Where([&](const Queued& q) { return q.additive && q.sprite() == head[0].sprite(); });
+        seen[colour] = {head[0].sprite(), head[0].r.w[kDrawScale],
+                        glow.size() == 1 && (glow[0].colour() >> 24) == 0xff &&
+                            ((glow[0].colour() >> 16) & 0xff) < 0x40,
+                        Has(sprite::kSparkle)};
         FreeObject(w);
     }
-    EXPECT_NE(seen[1].colour, seen[0].colour);
-    EXPECT_NE(seen[2].colour, seen[0].colour);
-    EXPECT_NE(seen[2].colour, seen[1].colour);
+    EXPECT_FALSE(seen[0].redGlow);
+    EXPECT_TRUE(seen[1].redGlow);
+    EXPECT_EQ(seen[2].sprite, sprite::kHeldForm + 2 * 16) << "steel";
     EXPECT_TRUE(seen[2].glint);
+    EXPECT_FALSE(seen[0].glint);
     EXPECT_GT(seen[3].scale, seen[0].scale);
+    // Kinds tell apart by their heads.
+    std::vector<int32_t> heads;
+    for (int kind : {0, 1, 2, 3, 4, 5, 6}) {
+        const int w = Make(8, kind);
+        Draw(w);
+        const auto head =
+            Where([](const Queued& q) { return q.layer == 9 && q.r.w[kDrawDepth] == 160 + 32; });
+        ASSERT_EQ(head.size(), 1u) << kind;
+        heads.push_back(head[0].sprite() & ~3);
+        FreeObject(w);
+    }
+    std::sort(heads.begin(), heads.end());
+    EXPECT_EQ(std::unique(heads.begin(), heads.end()), heads.end());
     // Bit 6 draws the figure white.
     const int w = Make(8, 0x40 | 0x10);
     Draw(w);
@@ -297,6 +316,10 @@ TEST_F(StageObjectDrawTest, BuriedLeavesShowOnlyTheirTopInTheGround) {
     ASSERT_EQ(top.size(), 1u);
     EXPECT_EQ(top[0].layer, 9);
     EXPECT_LT(top[0].r.w[kDrawScale], 1000);
+    const auto mound = WithSprite(sprite::kMound);
+    ASSERT_EQ(mound.size(), 1u);
+    EXPECT_GT(mound[0].depth(), top[0].depth()) << "the mound covers the leaf";
+    EXPECT_GT(mound[0].y(), top[0].y());
     const auto shadow = OnLayer(6);
     ASSERT_EQ(shadow.size(), 1u);
     EXPECT_EQ(shadow[0].sprite(), sprite::kShadow + 2);

@@ -1,0 +1,273 @@
+// Pictures of the play field from the real game: the first built-in stage set up by hand in the
+// running game, drawn frame by frame through the draw list and presented. Each case writes its
+// picture as a PNG into the build's test-output folder for people to look at, and checks the
+// few things about it a player would notice at once.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "engine/tessra.h"
+#include "game/core/config.h"
+#include "game/core/draw_list.h"
+#include "game/core/game_vars.h"
+#include "game/core/input.h"
+#include "game/core/object_pool.h"
+#include "game/frontend/windows.h"
+#include "game/play/combat.h"
+#include "game/play/hud.h"
+#include "game/play/object_utils.h"
+#include "game/play/players.h"
+#include "game/play/stage.h"
+#include "platform/testing.h"
+#include "tests/game/harness/game_harness.h"
+
+namespace velmora {
+namespace {
+
+using velmora_test::GameHarness;
+using velmora_test::HarnessSettings;
+
+bool WritePicture(const plat::testing::PresentedPicture& pic, const std::string& name) {
+    const std::filesystem::path dir = TEST_OUTPUT_DIR;
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / name).string();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, pic.width, pic.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<size_t>(pic.width) * 3);
+    for (int y = 0; y < pic.height; ++y) {
+        for (int x = 0; x < pic.width; ++x) {
+            const uint32_t c = pic.rgb[static_cast<size_t>(y) * pic.width + x];
+            row[x * 3] = static_cast<png_byte>(c >> 16);
+            row[x * 3 + 1] = static_cast<png_byte>(c >> 8);
+            row[x * 3 + 2] = static_cast<png_byte>(c);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+// The first built-in stage in play, set up by hand: master, map, player 0 at its entry and the
+// stage objects of area 0.
+struct PlayScene {
+    int master = -1, map = -1, player = -1;
+    int32_t entryX = 0, entryY = 0;
+
+    void Build(uint32_t sky) {
+        ResetAllObjects();
+        ASSERT_EQ(LoadBuiltInStage(0), 0);
+        ASSERT_EQ(SelectArea(0), 0);
+        master = SpawnObject(0, 0, 24, 0, 0x20000001);
+        ASSERT_GT(master, 0);
+        SetFieldBits(kPropFlags, master, kFlagKeep);
+        SetMasterObject(master);
+        SetConfigVar(33, GetConfigVar(33) | 0x10);
+        SetGameVar(kGameVarPhase, 5);
+        SetGameVar(kGameVarSky, static_cast<int32_t>(sky));
+        SetGameVar(120, 300 * 60);
+        SetGameVar(113, 800 * 2 + 100);
+        SetGameVar(96, 12345);
+        SetGameVar(100, 3);
+        SetGameVar(104, 100000);
+        SetGameVar(80, 2);
+        SetGameVar(84, 1);
+        SetGameVar(88, 1);
+        map = SpawnObject(0, 0, 5, 7, 0x20000002);
+        SetFieldBits(kPropFlags, map, kFlagKeep);
+        SetGameVar(121, map);
+        const int32_t entry = GetAreaWord(8);
+        entryX = (entry >> 16) * 32;
+        entryY = (entry & 0xffff) * 32;
+        player = SpawnPlayer(entryX, entryY, 0, 0);
+        ASSERT_GT(player, 0);
+        for (int n : {54, 55, 102, 103}) SetField(n, player, 80);
+        int w = 0, h = 0;
+        GetAreaSize(&w, &h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const int32_t cell = GetCell(x, y);
+                if (!(cell & static_cast<int32_t>(kCellSpawn))) continue;
+                const int o = SpawnStageObject(
+                    32 * x, 32 * y, 9, StageTypeOfEditorIndex((cell >> kCellObjectShift) & 0xff));
+                if (o > 0) SetField(kPropVariant, o, (cell >> kCellVariantShift) & 0x7f);
+            }
+        }
+    }
+};
+
+// Runs the game to its title, swaps the title for the scene made by `build`, then lets the play
+// loop run it for `frames` frames (`each` runs at the top of every one of them) and returns the
+// picture presented last.
+plat::testing::PresentedPicture Play(GameHarness& h, const std::function<void()>& build, int frames,
+                                     const std::function<void(int)>& each = {}) {
+    plat::testing::PresentedPicture pic;
+    int start = -1;
+    h.Run([&](velmora_test::Frame& f) {
+        if (start < 0 && f.scene == 1) {
+            CloseAllWindows();
+            build();
+            start = f.scene;
+        }
+        if (start < 0) return;
+        const int n = f.scene - start;
+        if (n == frames + 1) {
+            pic = plat::testing::LastPresentedPicture();
+            f.Stop();
+            return;
+        }
+        if (each) each(n);
+    });
+    return pic;
+}
+
+HarnessSettings Window(int row) {
+    HarnessSettings s;
+    s.windowSize = row;
+    return s;
+}
+
+// Distinct colours in a rectangle of the picture: a plain fill has one or two.
+int Colours(const plat::testing::PresentedPicture& p, int x0, int y0, int x1, int y1) {
+    std::vector<uint32_t> seen;
+    for (int y = std::max(y0, 0); y < std::min(y1, p.height); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x1, p.width); ++x) {
+            const uint32_t c = p.rgb[static_cast<size_t>(y) * p.width + x];
+            if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
+            if (seen.size() > 64) return 65;
+        }
+    return static_cast<int>(seen.size());
+}
+
+void StageAtFrame120(int row, int width, int height, const char* name) {
+    GameHarness h(Window(row));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h, [&] { s.Build(0xffffffffu); }, 120);
+    ASSERT_EQ(pic.width, width);
+    ASSERT_EQ(pic.height, height);
+    EXPECT_TRUE(WritePicture(pic, name));
+    // The map fills the screen with detail, and the HUD's panel and clock are there.
+    EXPECT_GT(Colours(pic, 0, 0, width, height / 2), 32);
+    EXPECT_GT(Colours(pic, 0, height - 32, 96, height), 8) << "the clock";
+    EXPECT_GT(Colours(pic, width / 2 + 28, height - 48, width / 2 + 154, height - 16), 8)
+        << "the panel";
+}
+
+TEST(PlayPictures, FirstStageAt320x240) {
+    StageAtFrame120(0, 320, 240, "play_stage1_320x240.png");
+}
+
+TEST(PlayPictures, FirstStageAt640x480) {
+    StageAtFrame120(1, 640, 480, "play_stage1_640x480.png");
+}
+
+TEST(PlayPictures, FirstStageAt1920x1080) {
+    StageAtFrame120(6, 1920, 1080, "play_stage1_1920x1080.png");
+}
+
+TEST(PlayPictures, HudUnderTenSeconds) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu);
+            SetGameVar(110, 12);
+            SetGameVar(118, static_cast<int32_t>((1u << 24) | (1u << 26)));
+            SetGameVar(113, 800 * 5 + 780);  // the clock rolling
+        },
+        3,
+        [](int) {
+            SetGameVar(120, 9 * 60 + 30);
+            SetGameVar(111, 60);
+            SetGameVar(kGameVarAge, 0);  // a frame of the red blink
+        });
+    EXPECT_TRUE(WritePicture(pic, "play_hud_under_10s.png"));
+    int red = 0;
+    for (int y = 440; y < 460; ++y)
+        for (int x = 299; x < 341; ++x) {
+            const uint32_t c = pic.rgb[static_cast<size_t>(y) * pic.width + x];
+            if (((c >> 16) & 0xff) > 160 && ((c >> 8) & 0xff) < 80 && (c & 0xff) < 80) ++red;
+        }
+    EXPECT_GT(red, 20) << "the time blinks red";
+}
+
+TEST(PlayPictures, CaughtWalkerAndBuriedLeaf) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu);
+            // Beside the player: a walker in a hole about to climb out, a buried leaf, and a fat
+            // and a metal walker.
+            const int32_t cx = s.entryX + 64, cy = s.entryY;
+            OrCellAtPixel(cx, cy, kCellHole);
+            const int caught = SpawnStageObject(cx, cy, 9, 8);
+            SetField(kPropVariant, caught, 0x10);
+            SetFieldBits(kPropFlags, caught, 0x800);
+            SetField(28, caught, 40);
+            SpawnStageObject(cx + 64, cy, 9, 6);
+            SetField(kPropVariant, SpawnStageObject(cx, cy + 64, 9, 8), 0x30);
+            SetField(kPropVariant, SpawnStageObject(cx + 64, cy + 64, 9, 8), 0x20);
+        },
+        30);
+    EXPECT_TRUE(WritePicture(pic, "play_caught_and_buried.png"));
+}
+
+TEST(PlayPictures, NightWithFog) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0x3f3fffffu);
+            SetConfigVar(21, 2);
+            SetGameVar(113, 800 * 11 + 10);
+        },
+        60);
+    EXPECT_TRUE(WritePicture(pic, "play_night_fog.png"));
+    EXPECT_GT(Colours(pic, 0, 0, 640, 240), 16) << "the map still reads at night";
+}
+
+TEST(PlayPictures, Tally) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu);
+            FreeAllClassObjects();
+            SetGameVar(109, 37);
+        },
+        150,
+        [](int n) {
+            SetGameVar(kGameVarPhase, 11);
+            SetGameVar(kGameVarPhaseTime, n);
+        });
+    EXPECT_TRUE(WritePicture(pic, "play_tally.png"));
+}
+
+}  // namespace
+}  // namespace velmora
