@@ -31,6 +31,9 @@ void AdvanceFakeClockMicroseconds(uint64_t microseconds);
 // With the fake clock on, Sleep(n) advances it by n instead of sleeping (the default), or sleeps
 // for real and leaves it alone.
 void SetSleepAdvancesFakeClock(bool advances);
+// With onlyThisThread, only the calling thread's sleeps move the fake clock and other threads
+// (a message thread that sleeps between its passes) sleep for real; false puts every thread back.
+void SetFakeClockSleeperThread(bool onlyThisThread);
 void UseRealClock();
 bool IsFakeClock();
 // A fixed local date and time for GetLocalTime; it moves on with the clock from that moment.

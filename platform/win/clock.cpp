@@ -8,6 +8,7 @@
 
 #include "platform/testing.h"
 #include "platform/win/internal.h"
+#include "platform/win/thread.h"
 #include "platform/win/time.h"
 
 namespace plat {
@@ -16,6 +17,14 @@ namespace {
 std::atomic<bool> g_fake{false};
 std::atomic<uint64_t> g_fakeMicroseconds{0};
 std::atomic<bool> g_sleepAdvances{true};
+// 0: every thread's sleeps move the fake clock; else only this thread's, the others sleep.
+std::atomic<DWORD> g_sleepThread{0};
+
+bool SleepAdvances() {
+    if (!g_fake.load(std::memory_order_acquire) || !g_sleepAdvances.load()) return false;
+    const DWORD only = g_sleepThread.load();
+    return only == 0 || only == GetCurrentThreadId();
+}
 std::atomic<void (*)(DWORD)> g_sleepObserver{nullptr};
 
 std::mutex g_localTimeMutex;
@@ -98,7 +107,7 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
 }
 
 void Sleep(DWORD milliseconds) {
-    if (g_fake.load(std::memory_order_acquire) && g_sleepAdvances.load()) {
+    if (SleepAdvances()) {
         g_fakeMicroseconds.fetch_add(static_cast<uint64_t>(milliseconds) * 1000u);
         if (auto observer = g_sleepObserver.load()) observer(milliseconds);
         sched_yield();
@@ -117,7 +126,7 @@ void Sleep(DWORD milliseconds) {
 }
 
 void SleepMicroseconds(uint64_t microseconds) {
-    if (g_fake.load(std::memory_order_acquire) && g_sleepAdvances.load()) {
+    if (SleepAdvances()) {
         g_fakeMicroseconds.fetch_add(microseconds);
         sched_yield();
         return;
@@ -199,6 +208,10 @@ void SetSleepAdvancesFakeClock(bool advances) {
     g_sleepAdvances.store(advances);
 }
 
+void SetFakeClockSleeperThread(bool onlyThisThread) {
+    g_sleepThread.store(onlyThisThread ? GetCurrentThreadId() : 0);
+}
+
 void UseRealClock() {
     SwitchClock([] { g_fake.store(false, std::memory_order_release); });
 }
@@ -235,6 +248,7 @@ void ResetClockControls() {
     testing::UseRealClock();
     testing::UseRealLocalTime();
     g_sleepAdvances.store(true);
+    g_sleepThread.store(0);
     g_fakeMicroseconds.store(0);
 }
 

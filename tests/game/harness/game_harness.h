@@ -65,6 +65,9 @@ public:
     // The outer loop of scene set-up and play; the last scene code (-1 after a quit, -2 for a
     // restart). The script runs at the top of every frame.
     int32_t Run(const std::function<void(Frame&)>& script);
+    // One scene: its set-up for the code, then the play loop; the play loop's result, or the
+    // set-up's when it gives no scene to play.
+    int32_t RunScene(int32_t code, const std::function<void(Frame&)>& script);
     // Shuts the engine down (the destructor does it too).
     void Shutdown();
 

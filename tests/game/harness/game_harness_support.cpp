@@ -118,6 +118,7 @@ int GameHarness::Start() {
     // The engine's start measures the real clocks; from here on time moves only when the game
     // waits. A retrace poll moves it too, so vertical-blank pacing ends under the fake clock.
     plat::testing::SetFakeClock(100000);
+    plat::testing::SetFakeClockSleeperThread(true);
     plat::testing::SetRetracePollAdvance(500);
     return velmora::LoadAllResources() ? 0 : -2;
 }
@@ -131,6 +132,14 @@ int32_t GameHarness::Run(const std::function<void(Frame&)>& script) {
     }
     g_script = nullptr;
     return code;
+}
+
+int32_t GameHarness::RunScene(int32_t code, const std::function<void(Frame&)>& script) {
+    g_script = &script;
+    int32_t result = velmora::SetUpScene(code);
+    if (result > velmora::kSceneQuit) result = velmora::RunPlayLoop();
+    g_script = nullptr;
+    return result;
 }
 
 void GameHarness::Shutdown() {
