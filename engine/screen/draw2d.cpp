@@ -266,7 +266,13 @@ int ClearDrawTarget() {
     const int target = DrawState.drawTarget;
     if (s.memImgScreens) {
         MEMIMG* image = ScreenTargetMemImg();
-        if (image != nullptr) FillMemImgRect(image, nullptr, 0);
+        // A graph is cleared to black as its pixels hold it (see below); the screens to 0.
+        const bool graph = target != kFrontScreen && target != kBackScreen;
+        if (image != nullptr)
+            FillMemImgRect(image, nullptr,
+                           graph && image->format != nullptr
+                               ? PackColorForFormat(image->format, 0, 0, 0, 0)
+                               : 0);
         if (s.targetDepthImage != nullptr) FillMemImgRect(s.targetDepthImage, nullptr, 0xFFFF);
         return 0;
     }
@@ -295,9 +301,13 @@ int ClearDrawTarget() {
     if (tile == nullptr) return 0;
     ImageDataRecord* data = GetImageDataRecord(tile->imageData);
     if (data == nullptr) return 0;
+    // Black as the graph's own pixels hold it (unused bits set, as in its black colour key), so
+    // that a cleared graph drawn with transparency shows nothing where nothing was drawn.
     if (s.targetImage != nullptr) {
         if (s.targetDepthImage != nullptr) FillMemImgRect(s.targetDepthImage, nullptr, 0xFFFF);
-        MemImgFillRect(s.targetImage, nullptr, 0);
+        const ColorFormat* f = s.targetImage->format;
+        MemImgFillRect(s.targetImage, nullptr,
+                       f != nullptr ? PackColorForFormat(f, 0, 0, 0, 0) : 0);
         return 0;
     }
     // Only the graph's own rectangle of a shared sheet.
@@ -309,7 +319,7 @@ int ClearDrawTarget() {
                                 &fx);
     }
     if (data->surface != nullptr) {
-        fx.dwFillColor = 0;
+        fx.dwFillColor = PackColorForFormat(&s.screenFormat, 0, 0, 0, 0);
         data->surface->Blt(&r, nullptr, nullptr, plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx);
     }
     return 0;

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     int shown = 0;
     for (int frame = 0; frame < frames; ++frame) {
         if (doSwitch && frame == frames / 2) ChangeWindowMode(windowed ^= 1);
-        tessra::DrawState.drawTarget = tessra::kBackScreen;
+        SetRenderTarget(-2);
         Paint(frame);
         if (PresentFrame() == 0) ++shown;
         if (ProcessMessage() != 0) break;

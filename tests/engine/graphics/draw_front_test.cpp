@@ -251,6 +251,25 @@ TEST_P(DrawFrontTest, GraphAsDrawTargetAndBack) {
     EXPECT_EQ(BackPixel(124, 115), 0u);
 }
 
+// A graph cleared and drawn into keeps its cleared part transparent when drawn with the key.
+TEST_P(DrawFrontTest, ClearedGraphIsTransparentWhereNothingWasDrawn) {
+    DrawState.transColor = 0;  // black, the default key
+    const int canvas = Canvas();
+    DrawState.transColor = kKey;
+    ASSERT_EQ(SetDrawTargetAndArea(canvas), 0);
+    ASSERT_EQ(ClearDrawTargetAndRepaint(), 0);
+    ASSERT_EQ(FillRectangle(4, 4, 8, 8, MakeScreenColor(0xF8, 0, 0)), 0);
+    ASSERT_EQ(SetDrawTargetAndArea(kBackScreen), 0);
+    ASSERT_EQ(FillRectangle(0, 0, 60, 60, MakeScreenColor(0x40, 0x40, 0x40)), 0);
+    ASSERT_EQ(DrawGraphAt(10, 10, canvas, 1), 0);
+    ASSERT_EQ(DrawGraphStretched(30, 10, 54, 26, canvas, 1), 0);
+    EXPECT_EQ(BackPixel(10, 10), kGrey);
+    EXPECT_EQ(BackPixel(15, 15), kRed);
+    EXPECT_EQ(BackPixel(20, 20), kGrey);
+    EXPECT_EQ(BackPixel(30, 10), kGrey);
+    EXPECT_EQ(BackPixel(35, 15), kRed);
+}
+
 TEST_P(DrawFrontTest, DrawingIntoASpriteOfTheSheetChangesOnlyThatSprite) {
     ASSERT_EQ(SetDrawTargetAndArea(spriteB_), 0);
     ASSERT_EQ(FillRectangle(0, 0, 8, 8, MakeScreenColor(0xF8, 0, 0)), 0);
