@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "draw_support.h"
 #include "game/core/config.h"
@@ -335,10 +336,72 @@ TEST_F(TileMapTest, FogByTheSkyLevelAndWeather) {
     }
 }
 
+TEST_F(TileMapTest, FogCoversTheScreenWhereverTheCameraIs) {
+    SetGameVar(kGameVarSky, static_cast<int32_t>(0x000000ffu));
+    SetConfigVar(21, 3);
+    for (auto [cx, cy, age] :
+         {std::tuple{-700, -500, 0}, {-40, -24, 999}, {3000, 2000, 77}, {0, 0, -300}}) {
+        SetCameraOrigin(cx, cy);
+        SetGameVar(kGameVarAge, age);
+        DrawMap();
+        const auto fog = WithSprite(sprite::kCloud);
+        ASSERT_FALSE(fog.empty());
+        int minX = 1 << 20, minY = 1 << 20;
+        for (const Queued& q : fog) {
+            EXPECT_GT(q.x(), -256) << cx << "," << cy;
+            EXPECT_GT(q.y(), -256) << cx << "," << cy;
+            minX = std::min(minX, q.x());
+            minY = std::min(minY, q.y());
+        }
+        EXPECT_LE(minX, 0) << cx << "," << cy << " leaves a gap on the left";
+        EXPECT_LE(minY, 0) << cx << "," << cy << " leaves a gap at the top";
+    }
+}
+
 TEST_F(TileMapTest, TheMapIsNotDrawnFromPhaseNineOn) {
     SetGameVar(kGameVarPhase, 9);
     DrawMap();
     EXPECT_TRUE(QueuedRecords().empty());
+}
+
+TEST_F(TileMapTest, TheEditorSeesIndicesAndObjectsInsteadOfFog) {
+    const int master = SpawnObject(0, 0, 24, 0, kEditorMasterKind);
+    SetMasterObject(master);
+    SetGameVar(kGameVarPhase, 5);
+    SetGameVar(kGameVarSky, static_cast<int32_t>(0x000000ffu));  // would fog the play view
+    const int32_t gate =
+        (3 << kCellObjectShift) | static_cast<int32_t>(kCellSpawn) | (2 << kCellVariantShift);
+    SetCellWord(2, 2, Tile(1) | gate);
+    SetCellWord(4, 2, Tile(1) | ((16 + 1) << kCellObjectShift));
+    SetCellWord(6, 2,
+                Tile(1) | (5 << kCellObjectShift) | (7 << kCellVariantShift) |
+                    static_cast<int32_t>(kCellBlockHigh));
+    SetGameVar(33, 25);
+    DrawMap();
+    EXPECT_TRUE(WithSprite(sprite::kCloud).empty()) << "no fog";
+    // The spawn cell: its stage object (a colour gate of variant 2), the index, an outline.
+    EXPECT_EQ(WithSprite(sprite::kColorGate + 2).size(), 1u);
+    const auto index =
+        Where([](const Queued& q) { return q.kind() == 34 && q.x() == 48 && q.y() == 48; });
+    ASSERT_EQ(index.size(), 1u);
+    EXPECT_EQ(index[0].r.w[kDrawValue], 3);
+    EXPECT_EQ(index[0].r.w[kDrawY2], 1);
+    const auto outline = Where([](const Queued& q) { return q.kind() == 7 && q.x() == 48; });
+    ASSERT_EQ(outline.size(), 1u);
+    EXPECT_EQ(outline[0].colour(), 0xff7f7fffu);
+    // The prop cell shows its prop and shadow; the small index its marker and variant.
+    EXPECT_EQ(WithSprite(3173).size(), 1u);
+    EXPECT_EQ(WithSprite(178 + 5).size(), 1u);
+    EXPECT_EQ(
+        Where([](const Queued& q) { return q.kind() == 34 && q.r.w[kDrawValue] == 7; }).size(), 1u);
+    // Attribute view: the blocking bit's mark.
+    EXPECT_EQ(WithSprite(187).size(), 1u);
+    // Mode 23 hides the objects and fades the props.
+    SetGameVar(33, 23);
+    DrawMap();
+    EXPECT_TRUE(WithSprite(sprite::kColorGate + 2).empty());
+    EXPECT_EQ(WithSprite(3173).at(0).colour() & 0xff, 255u - 192u);
+    EXPECT_TRUE(WithSprite(187).empty());
 }
 
 TEST_F(DrawTest, PropTableLookupsStayInsideTheTable) {
