@@ -231,6 +231,8 @@ void SetSoundDeviceHook(void (*hook)(bool opened));
 // Fonts made from now on take their faces from the factory instead of fontconfig and FreeType;
 // an empty factory (the default) puts those back.
 void SetGlyphFaceFactory(GlyphFaceFactory factory);
+// The OEM code page GetOEMCP answers: 932 until set, 949 for a Korean system.
+void SetOemCodePage(UINT codePage);
 
 // --- Sockets ---------------------------------------------------------------------------------
 // The socket calls made since the process started (every call of platform/winsock/winsock.h

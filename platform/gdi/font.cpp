@@ -17,6 +17,7 @@
 #include "platform/testing.h"
 #include "platform/win/codepage.h"
 #include "platform/win/internal.h"
+#include "platform/win/system.h"
 
 namespace plat {
 
@@ -206,14 +207,18 @@ std::unique_ptr<GlyphFace> OpenFace(const FontRequest& request) {
     return FreeTypeFace::Open(request);
 }
 
-// The character a code of the font's code page stands for; 0 when it stands for none.
-char32_t CharacterOfCode(UINT code) {
+// The character a code of the font's code page stands for (949 for Hangul fonts, 932 for
+// Shift-JIS ones, the OEM code page for the default charset); 0 when it stands for none.
+char32_t CharacterOfCode(UINT code, DWORD charSet) {
     if (code < 0x80) return code;
     std::string bytes;
     if (code > 0xFF) bytes += static_cast<char>((code >> 8) & 0xFF);
     bytes += static_cast<char>(code & 0xFF);
     std::string utf8;
-    if (!TrySjisToUtf8(bytes, &utf8) || utf8.empty()) return 0;
+    const unsigned codePage = charSet == HANGUL_CHARSET     ? 949
+                              : charSet == SHIFTJIS_CHARSET ? 932
+                                                            : GetOEMCP();
+    if (!TryCodePageToUtf8(codePage, bytes, &utf8) || utf8.empty()) return 0;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
     if (p[0] < 0x80) return n == 1 ? p[0] : 0;
@@ -320,7 +325,7 @@ DWORD GetGlyphOutlineA(HDC dc, UINT code, UINT format, GLYPHMETRICS* metrics, DW
     }
     GlyphFace& face = *memory->font->face;
     GlyphImage image;
-    const char32_t character = CharacterOfCode(code);
+    const char32_t character = CharacterOfCode(code, memory->font->request.charSet);
     const bool drawn = character != 0 && face.Render(character, format == GGO_BITMAP, &image);
     if (!drawn) {
         // A character the face lacks advances like a space and shows nothing.

@@ -1,4 +1,4 @@
-// Shift-JIS <-> UTF-8 through iconv's CP932.
+// Shift-JIS <-> UTF-8 through iconv's CP932, and Korean (CP949) to UTF-8.
 #include <iconv.h>
 
 #include <cerrno>
@@ -26,7 +26,14 @@ size_t SjisCharLength(const unsigned char* p, size_t left) {
     return lead && trail ? 2 : 1;
 }
 
-// The one CP932 converter: false when anything was marked.
+// Korean: a lead byte 0x81-0xFE and a trail byte 0x41-0xFE form one character.
+size_t Cp949CharLength(const unsigned char* p, size_t left) {
+    const bool lead = p[0] >= 0x81 && p[0] <= 0xFE;
+    const bool trail = left >= 2 && p[1] >= 0x41 && p[1] <= 0xFE;
+    return lead && trail ? 2 : 1;
+}
+
+// The one converter: false when anything was marked.
 bool Convert(const char* to, const char* from, std::string_view text,
              size_t (*charLength)(const unsigned char*, size_t), std::string* result) {
     std::string& out = *result;
@@ -70,6 +77,13 @@ bool TrySjisToUtf8(std::string_view sjis, std::string* out) {
 
 bool TryUtf8ToSjis(std::string_view utf8, std::string* out) {
     return Convert("CP932", "UTF-8", utf8, Utf8CharLength, out);
+}
+
+bool TryCodePageToUtf8(unsigned codePage, std::string_view text, std::string* out) {
+    if (codePage == 932) return TrySjisToUtf8(text, out);
+    if (codePage == 949) return Convert("UTF-8", "CP949", text, Cp949CharLength, out);
+    out->clear();
+    return false;
 }
 
 std::string SjisToUtf8(std::string_view sjis) {

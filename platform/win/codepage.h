@@ -1,4 +1,5 @@
-// Code page 932 (Shift-JIS) and UTF-8, for text that crosses to SDL and the terminal.
+// Code page 932 (Shift-JIS) and UTF-8, for text that crosses to SDL and the terminal; code page
+// 949 (Korean) only towards UTF-8, for the glyphs of Hangul fonts.
 #pragma once
 
 #include <string>
@@ -20,5 +21,7 @@ std::string Utf8ToSjis(std::string_view utf8);
 // exists); out then holds the text with its '?' marks.
 bool TrySjisToUtf8(std::string_view sjis, std::string* out);
 bool TryUtf8ToSjis(std::string_view utf8, std::string* out);
+// Text of code page 932 or 949 to UTF-8, as TrySjisToUtf8; false for any other code page.
+bool TryCodePageToUtf8(unsigned codePage, std::string_view text, std::string* out);
 
 }  // namespace plat

@@ -93,6 +93,7 @@ void ResetSoundControls();  // platform/dsound
 // platform/dinput: forced failures, virtual pads, recorded force feedback, held keys.
 void ResetInputControls();
 void ResetFontControls();  // platform/gdi
+void ResetSystemControls();
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

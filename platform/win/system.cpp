@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/testing.h"
 #include "platform/win/internal.h"
 #include "platform/win/system.h"
 
@@ -21,6 +22,7 @@ namespace plat {
 namespace {
 
 std::atomic<bool> g_screenSaverOff{false};
+std::atomic<UINT> g_oemCodePage{932};
 std::atomic<DWORD> g_foregroundLockTimeout{200000};
 thread_local int t_comCount = 0;
 
@@ -35,7 +37,7 @@ void CopyText(char* out, size_t size, const char* text) {
 }  // namespace
 
 UINT GetOEMCP() {
-    return 932;
+    return g_oemCodePage;
 }
 UINT GetACP() {
     return 932;
@@ -159,4 +161,19 @@ bool IsScreenSaverInhibited() {
     return g_screenSaverOff.load();
 }
 
+namespace testing {
+
+void SetOemCodePage(UINT codePage) {
+    g_oemCodePage = codePage;
+}
+
+}  // namespace testing
+
+namespace detail {
+
+void ResetSystemControls() {
+    g_oemCodePage = 932;
+}
+
+}  // namespace detail
 }  // namespace plat

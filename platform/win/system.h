@@ -5,7 +5,7 @@
 
 namespace plat {
 
-// The OEM code page: 932 (Shift-JIS).
+// The OEM code page: 932 (Shift-JIS) here; tests may make it 949 (Korean).
 UINT GetOEMCP();
 UINT GetACP();
 

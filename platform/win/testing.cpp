@@ -19,6 +19,7 @@ void Reset() {
     detail::ResetSoundControls();
     detail::ResetInputControls();
     detail::ResetFontControls();
+    detail::ResetSystemControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();

@@ -186,6 +186,10 @@ public:
             *out = {0, 0, 0, 0, 5, {}};
             return true;
         }
+        if (c == U'가') {
+            *out = {2, 1, 0, 8, 11, {255, 255}};
+            return true;
+        }
         return false;
     }
 };
@@ -235,6 +239,30 @@ TEST_F(SyntheticFontTest, CodePage932CodesReachTheFaceAsCharacters) {
     const uint8_t expect[8] = {0x80, 0x80, 0x80, 0x80, 0x80, 0, 0, 0};
     EXPECT_EQ(std::memcmp(mono, expect, 8), 0);
     ASSERT_EQ(GetGlyphOutlineA(s.dc, 0x8ABF, GGO_GRAY4_BITMAP, &gm, 0, nullptr, &kIdentity), 40u);
+}
+
+TEST_F(SyntheticFontTest, HangulFontsReadCodesAsCodePage949) {
+    struct Case {
+        DWORD charSet;
+        UINT oemCodePage;
+        int advance;  // 11 for the Hangul syllable, 5 (a space's) when the code means nothing
+    };
+    // clang-format off
+    const Case cases[] = {
+        {HANGUL_CHARSET, 932, 11},
+        {SHIFTJIS_CHARSET, 949, 5},
+        {DEFAULT_CHARSET, 949, 11},  // the system's own code page
+        {DEFAULT_CHARSET, 932, 5},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        testing::SetOemCodePage(c.oemCodePage);
+        Selected s(CreateFontA(16, 0, 0, 0, 400, 0, 0, 0, c.charSet, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH, "Face"));
+        GLYPHMETRICS gm{};
+        GetGlyphOutlineA(s.dc, 0xB0A1, GGO_GRAY4_BITMAP, &gm, 0, nullptr, &kIdentity);
+        EXPECT_EQ(gm.gmCellIncX, c.advance) << c.charSet << " " << c.oemCodePage;
+    }
 }
 
 TEST_F(SyntheticFontTest, MissingGlyphAdvancesLikeASpace) {

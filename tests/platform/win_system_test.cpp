@@ -29,6 +29,33 @@ TEST(SystemTest, CodePageIs932AndKnownTextsConvertBothWays) {
     }
 }
 
+TEST(SystemTest, KoreanTextConvertsToUtf8AndOtherCodePagesAreRefused) {
+    struct Case {
+        unsigned codePage;
+        const char* text;
+        const char* utf8;
+        bool exact;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {949, "\xB0\xA1\xB3\xAA", "가나", true},
+        {949, "ok\xB0", "ok?", false},  // a lead byte cut off
+        {932, "\x8A\xBF", "漢", true},
+        {1252, "abc", "", false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(TryCodePageToUtf8(c.codePage, c.text, &out), c.exact) << c.codePage;
+        EXPECT_EQ(out, c.utf8) << c.codePage;
+    }
+    // A Korean system says so when a test asks for one.
+    testing::SetOemCodePage(949);
+    EXPECT_EQ(GetOEMCP(), 949u);
+    testing::Reset();
+    EXPECT_EQ(GetOEMCP(), 932u);
+}
+
 TEST(SystemTest, BrokenShiftJisBecomesAQuestionMarkAndTheRestSurvives) {
     // A lone lead byte at the end, and an invalid byte in the middle.
     EXPECT_EQ(SjisToUtf8("ab\x83"), "ab?");

@@ -301,5 +301,26 @@ TEST_F(TextRenderTest, CachingAStringRendersOnlyWhatIsMissing) {
     EXPECT_EQ(CacheStringGlyphs(font + 1, "abc", -1, nullptr, &count), -1);
 }
 
+TEST_F(TextRenderTest, OnAKoreanSystemTheDefaultFontReadsHangul) {
+    plat::testing::SetOemCodePage(949);
+    EXPECT_EQ(StoreDefaultFontFace(nullptr, -1), 0);
+    const int font = QueryDefaultFontHandle();
+    ASSERT_EQ(IsFontHandleValid(font), 1);
+    EXPECT_EQ(GetFontRecord(font)->charsetIndex, 2);
+    EXPECT_STREQ(GetFontRecord(font)->name, "");
+    // Two Hangul syllables: two double-byte characters under the Korean lead rule (the face
+    // lacks them, so each advances as a space), four single bytes under the Shift-JIS one.
+    const char* hangul = "\xB0\xA1\xB3\xAA";
+    int count = 0;
+    CacheStringGlyphs(font, hangul, -1, nullptr, &count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(
+        RenderTextWithCache(kTextMeasure, 0, 0, hangul, 0, nullptr, nullptr, font, 0, -1, nullptr),
+        8);
+    const int japanese = CreateFontToHandle(nullptr, 13, 2, 0, 1, -1, 0, -1, -1);
+    CacheStringGlyphs(japanese, hangul, -1, nullptr, &count);
+    EXPECT_EQ(count, 4);
+}
+
 }  // namespace
 }  // namespace tessra
