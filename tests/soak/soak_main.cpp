@@ -1,0 +1,179 @@
+// The soak run: the real game, headless, played for SOAK_MINUTES minutes of wall time with
+// seeded random button words, pauses, focus losses, volume changes, display changes, quit
+// boxes and restarts. Every minute it samples the engine's tracked memory and the process's
+// resident size; at the end it checks that nothing is left allocated, that memory stayed flat,
+// that no message box was raised and that the settings file is whole.
+//   SOAK_MINUTES (default 1), SOAK_SEED (default 1).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/base/memory.h"
+#include "game/core/config.h"
+#include "game/core/input.h"
+#include "platform/testing.h"
+#include "tests/game/harness/game_harness.h"
+
+namespace {
+
+using velmora_test::Frame;
+using velmora_test::GameHarness;
+using Clock = std::chrono::steady_clock;
+
+int EnvInt(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? std::atoi(v) : fallback;
+}
+
+int64_t ResidentKb() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+struct Sample {
+    int minute;
+    int64_t frames;
+    int32_t blocks;
+    int64_t trackedBytes;
+    int64_t residentKb;
+};
+
+// One seeded player: holds random buttons for random spans and now and then does something
+// a player or the desktop does.
+class RandomPlayer {
+public:
+    explicit RandomPlayer(uint32_t seed) : rng_(seed) {}
+
+    void Step(Frame& f, bool* restart) {
+        if (--holdLeft_ <= 0) {
+            static constexpr uint32_t kPlayButtons[] = {
+                velmora::kButtonDown,     velmora::kButtonLeft, velmora::kButtonRight,
+                velmora::kButtonUp,       velmora::kButtonShot, velmora::kButtonSubAction,
+                velmora::kButtonDirection};
+            uint32_t held = 0;
+            for (uint32_t b : kPlayButtons)
+                if (Chance(3)) held |= b;
+            f.Release(~0u);
+            f.Press(held);
+            holdLeft_ = 2 + int(rng_() % 40);
+        }
+        if (Chance(500)) f.Tap(velmora::kButtonMenu);  // pause, and back
+        if (Chance(4000)) {
+            velmora::SetConfigVar(velmora::kCfgMusicVolume, int(rng_() % 101));
+            velmora::SetConfigVar(velmora::kCfgSeVolume, int(rng_() % 101));
+        }
+        if (focusBack_ > 0 && --focusBack_ == 0) plat::testing::InjectFocusGain();
+        if (focusBack_ == 0 && Chance(6000)) {
+            plat::testing::InjectFocusLoss();
+            focusBack_ = 5 + int(rng_() % 60);
+        }
+        if (Chance(9000)) {
+            static constexpr int kSizes[][2] = {{1920, 1080}, {1280, 1024}, {1024, 768}};
+            const auto& s = kSizes[rng_() % 3];
+            plat::testing::InjectDisplayChange(s[0], s[1], 32);
+        }
+        if (Chance(7000)) f.Tap(0);                          // keep the tap path busy
+        if (escapeUp_ > 0 && --escapeUp_ == 0) f.KeyUp(41);  // SDL_SCANCODE_ESCAPE
+        if (escapeUp_ == 0 && Chance(8000)) {
+            f.KeyDown(41);
+            escapeUp_ = 2;
+        }
+        if (Chance(30000)) {
+            *restart = true;
+            f.Stop();
+        }
+    }
+
+private:
+    bool Chance(uint32_t oneIn) { return rng_() % oneIn == 0; }
+    std::mt19937 rng_;
+    int holdLeft_ = 0;
+    int focusBack_ = 0;
+    int escapeUp_ = 0;
+};
+
+TEST(Soak, PlaysForItsMinutesWithMemoryFlatAndNothingLeft) {
+    const int minutes = EnvInt("SOAK_MINUTES", 1);
+    RandomPlayer player(uint32_t(EnvInt("SOAK_SEED", 1)));
+    const int32_t blocksBefore = tessra::GetAllocStats().count;
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::minutes(minutes);
+    std::vector<Sample> samples;
+    int64_t frames = 0;
+    int runs = 0;
+
+    GameHarness h;
+    while (Clock::now() < end) {
+        ASSERT_EQ(h.Start(), 0) << "start-up failed in run " << runs;
+        ++runs;
+        bool restart = false;
+        h.Run([&](Frame& f) {
+            ++frames;
+            const auto now = Clock::now();
+            const int minute =
+                int(std::chrono::duration_cast<std::chrono::minutes>(now - start).count());
+            if (minute >= int(samples.size())) {
+                const tessra::AllocStats& a = tessra::GetAllocStats();
+                samples.push_back({minute, frames, a.count, a.totalSize, ResidentKb()});
+            }
+            if (now >= end) {
+                f.Stop();
+                return;
+            }
+            player.Step(f, &restart);
+        });
+        h.Shutdown();
+        EXPECT_EQ(tessra::GetAllocStats().count, blocksBefore)
+            << "blocks left allocated after run " << runs;
+        (void)restart;  // a quit from the game's own menus restarts it just the same
+    }
+    const tessra::AllocStats& a = tessra::GetAllocStats();
+    samples.push_back(
+        {-1, frames, a.count, a.totalSize, ResidentKb()});  // after the last shut-down
+
+    std::printf("soak: %d minute(s), %lld frames, %d start(s)\n", minutes,
+                static_cast<long long>(frames), runs);
+    std::printf("soak: %6s %10s %8s %14s %12s\n", "minute", "frames", "blocks", "tracked-bytes",
+                "resident-kb");
+    for (const Sample& s : samples)
+        std::printf("soak: %6s %10lld %8d %14lld %12lld\n",
+                    s.minute < 0 ? "end" : std::to_string(s.minute).c_str(),
+                    static_cast<long long>(s.frames), s.blocks,
+                    static_cast<long long>(s.trackedBytes), static_cast<long long>(s.residentKb));
+
+    // Flat: the tracked bytes may not grow by more than 1 MB and the resident size by more than
+    // 32 MB from the first minute's end on (from the start in a run of a minute or two, when
+    // there is no later minute to compare).
+    std::vector<Sample> timed(samples.begin(), samples.end() - 1);
+    ASSERT_GE(timed.size(), 2u);
+    const Sample base = timed.size() > 2 ? timed[1] : timed[0];
+    for (const Sample& s : timed) {
+        if (s.minute <= base.minute) continue;
+        EXPECT_LE(s.trackedBytes - base.trackedBytes, 1 << 20) << "minute " << s.minute;
+        EXPECT_LE(s.residentKb - base.residentKb, 32 * 1024) << "minute " << s.minute;
+    }
+    EXPECT_EQ(a.count, blocksBefore) << "the allocation dump is not empty";
+
+    for (const auto& box : plat::testing::ShownMessageBoxes())
+        ADD_FAILURE() << "message box raised: " << box.caption << ": " << box.text;
+
+    // The settings file: whole, and read back as settings the game takes.
+    std::ifstream file(h.Dir() / velmora::kConfigFileName, std::ios::binary);
+    std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+    ASSERT_EQ(image.size(), size_t(velmora::kConfigFileSize)) << "settings file cut";
+    velmora::ConfigStore store{};
+    velmora::UnscrambleConfig(image.data(), store);
+    EXPECT_GE(velmora::GetStoreWord(store, velmora::kConfigValidWord), velmora::kConfigValidMarker);
+}
+
+}  // namespace
