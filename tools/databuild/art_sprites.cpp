@@ -832,8 +832,8 @@ void PaintSprite(int32_t id, const View& v) {
     if (id == sp::kSwitchGateOpen || id == sp::kSwitchGateShut)
         return Gate(v, 5, id == sp::kSwitchGateOpen);
     if (id >= sp::kBossPart && id < sp::kBossPart + 8) return BossPart(v, id - sp::kBossPart);
-    if ((id >= sp::kBigLeaf && id < sp::kBigLeaf + 23) || id == sp::kBigLeafSingle ||
-        id == sp::kLeafKing)
+    if ((id >= sp::kBigLeaf && id < sp::kBigLeaf + 23 && id != sp::kKanameStone) ||
+        id == sp::kBigLeafSingle || id == sp::kLeafKing)
         return LeafCreature(v, id == sp::kLeafKing ? Rgb(244, 208, 72) : Rgb(72, 168, 88), id % 4,
                             0.3, 2);
     if (id >= sp::kBlastA && id < sp::kBlastA + 8) return Blast(v, id - sp::kBlastA);

@@ -269,5 +269,50 @@ TEST(PlayPictures, Tally) {
     EXPECT_TRUE(WritePicture(pic, "play_tally.png"));
 }
 
+TEST(PlayPictures, EveryStageObject) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu);
+            FreeClassObjects(3);
+            // Two rows of stage objects by type and variant, below the player.
+            struct Item {
+                int type, variant;
+            } items[] = {{1, 0}, {4, 1}, {4, 9},     {5, 0},  {6, 0},  {7, 5},  {7, 10},
+                         {8, 2}, {9, 0}, {11, 0x13}, {13, 0}, {12, 1}, {10, 0}, {14, 0}};
+            int k = 0;
+            for (const Item& it : items) {
+                const int32_t x = 64 + 72 * (k % 8), y = k < 8 ? 200 : 320;
+                const int o = SpawnStageObject(x, y, 9, it.type);
+                if (o > 0) {
+                    SetField(kPropVariant, o, it.variant);
+                    if (it.type == 5) SetField(47, o, 12);
+                    if (it.type == 10) {
+                        SetPosition3(x, y, 120, o);
+                        SetField(26, o, 1);
+                        SetField(47, o, 110);
+                    }
+                    if (it.type == 14) {
+                        SetPosition3(x + 40, y + 40, -20, o);
+                        for (int n : {38, 40}) SetField(n, o, 36000);
+                        for (int n : {39, 41}) SetField(n, o, 48000);
+                    }
+                }
+                ++k;
+            }
+            SetGameVar(122, 0);
+            SetGameVar(123, 40);
+        },
+        20,
+        [](int) {
+            SetGameVar(122, 0);
+            SetGameVar(123, 40);
+        });
+    EXPECT_TRUE(WritePicture(pic, "play_stage_objects.png"));
+}
+
 }  // namespace
 }  // namespace velmora
