@@ -1,0 +1,139 @@
+// 1,000 keyed 32 x 32 sprites a frame through the public draw call (lock, front end, 2-D layer,
+// software renderer or BltFast) against the same sprites blitted straight with MemImgBlit, in a
+// window (memory-image screens) and full screen (DirectDraw surfaces). The ratio of the two is
+// the drawing path's overhead.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+#include "engine/graphics/draw_front.h"
+#include "engine/graphics/draw_state.h"
+#include "engine/graphics/graph_image.h"
+#include "engine/graphics/graph_table.h"
+#include "engine/graphics/graphics_core.h"
+#include "engine/graphics/image_data.h"
+#include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
+#include "engine/screen/surface2d.h"
+#include "engine/softrender/soft_render.h"
+#include "engine/tessra.h"
+#include "platform/testing.h"
+#include "platform/win/window.h"
+
+namespace {
+
+constexpr int kSprites = 1000;
+
+plat::LRESULT PlainProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
+                        plat::LPARAM lParam) {
+    return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+plat::HWND TheWindow() {
+    static plat::HWND window = [] {
+        plat::testing::UsePrivateInstanceLockKey();
+        plat::WNDCLASSA c{};
+        c.lpfnWndProc = PlainProc;
+        c.lpszClassName = "DrawFrontBench";
+        plat::RegisterClassA(&c);
+        return plat::CreateWindowExA(0, "DrawFrontBench", "bench", plat::WS_POPUP, 0, 0, 640, 480,
+                                     nullptr, nullptr, nullptr, nullptr);
+    }();
+    return window;
+}
+
+// A ball on the key colour: about a quarter of its pixels are transparent.
+int MakeSprite() {
+    tessra::GraphImage image{};
+    tessra::AllocGraphImage(32, 32, &image);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            uint8_t* p = image.pixels + y * image.pitch + x * 3;
+            const int dx = x - 16, dy = y - 16;
+            const bool in = dx * dx + dy * dy < 15 * 15;
+            p[0] = in ? uint8_t(90 + x * 4) : 0;  // blue, green, red
+            p[1] = in ? uint8_t(60 + y * 5) : 0;
+            p[2] = in ? 200 : 0;
+        }
+    const int graph = tessra::BuildGraphFromGraphImage(&image);
+    tessra::FreeGraphImage(&image);
+    return graph;
+}
+
+bool StartScreens(int fullScreen) {
+    // The screens alone, without the engine core's window around them.
+    tessra::SetScreenHost(nullptr);
+    plat::testing::SetVirtualDesktop(1280, 1024, 32, 60);
+    tessra::ResetScreenStateForTests();
+    tessra::GetGraphicsCoreState().window = TheWindow();
+    tessra::GetGraphicsCoreState().started = 0;
+    tessra::SwitchWindowModeScreen(fullScreen);
+    tessra::ChangeResolution(640, 480, 32, -1);
+    if (tessra::InitDirectDraw() != 0) return false;
+    tessra::GetGraphicsCoreState().started = 0;
+    if (tessra::InitGraphicsManagement() != 0) return false;
+    tessra::DrawState.transColor = 0;
+    return tessra::SetDrawTargetAndArea(tessra::kBackScreen) == 0;
+}
+
+// Positions spread over the screen, some partly off it.
+void Position(int i, int* x, int* y) {
+    *x = (i * 97) % 660 - 10;
+    *y = (i * 61) % 500 - 10;
+}
+
+// range(0): 0 window, 1 full screen.
+void ThroughFrontEnd(benchmark::State& state) {
+    if (!StartScreens(static_cast<int>(state.range(0)))) {
+        state.SkipWithError("the screens did not start");
+        return;
+    }
+    const int sprite = MakeSprite();
+    if (PutGraph(0, 0, sprite, 1) != 0) {
+        state.SkipWithError("the sprite cannot be drawn");
+        return;
+    }
+    for (auto _ : state) {
+        for (int i = 0; i < kSprites; ++i) {
+            int x, y;
+            Position(i, &x, &y);
+            benchmark::DoNotOptimize(PutGraph(x, y, sprite, 1));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kSprites);
+    tessra::ReleaseGraph(sprite, 0);
+    tessra::ShutdownGraphicsManagement();
+    tessra::ShutdownDirectDraw();
+}
+
+// The same sprites straight from a memory image into a screen-sized memory image.
+void StraightMemImgBlit(benchmark::State& state) {
+    if (!StartScreens(0)) {
+        state.SkipWithError("the screens did not start");
+        return;
+    }
+    const int sprite = MakeSprite();
+    const tessra::GraphRecord* g = tessra::GetGraphRecord(sprite);
+    const tessra::Surface2DRecord* tile = tessra::FirstSurfaceOf(g);
+    tessra::MEMIMG* src = &tessra::GetImageDataRecord(tile->imageData)->memImg;
+    tessra::MEMIMG* dest = &tessra::GetScreenState().backImage;
+    for (auto _ : state) {
+        for (int i = 0; i < kSprites; ++i) {
+            int x, y;
+            Position(i, &x, &y);
+            tessra::MemImgBlit(dest, src, x, y, 1, nullptr);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kSprites);
+    tessra::ReleaseGraph(sprite, 0);
+    tessra::ShutdownGraphicsManagement();
+    tessra::ShutdownDirectDraw();
+}
+
+BENCHMARK(ThroughFrontEnd)->ArgNames({"full"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(StraightMemImgBlit)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
