@@ -28,7 +28,8 @@ void ResetFontDefaults();
 int RefreshDefaultFont();
 int QueryDefaultFontHandle();
 int DrawStringWithDefaultFont(int x, int y, const char* text, uint32_t color, uint32_t edgeColor);
-// Draws a string in a font (the drawing front end); 0, or -1 for a bad font handle.
+// Draws a string in a font (engine/graphics, the drawing front end); 0, or -1 for a bad font
+// handle.
 int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int fontHandle,
                        uint32_t edgeColor, int flag);
 

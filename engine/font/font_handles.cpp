@@ -248,6 +248,11 @@ int StoreDefaultFontSizeAndThickness(const char*, int size, int thickness) {
     return 0;
 }
 
+int DrawStringWithDefaultFont(int x, int y, const char* text, uint32_t color, uint32_t edgeColor) {
+    RefreshDefaultFont();
+    return DrawStringWithFont(x, y, text, color, g_defaults.handle, edgeColor, 0);
+}
+
 int InitFontSystem() {
     if (DirectDrawObjectMissing()) return -1;
     AppendLog("フォントの初期化を行います\n"_sjis);

@@ -266,6 +266,22 @@ TEST_F(FontHandleTest, DefaultFontFollowsItsSettings) {
     EXPECT_EQ(std::string(name), longName.substr(0, 127));
 }
 
+TEST_F(FontHandleTest, TheDefaultStringDrawMakesTheDefaultFontFirst) {
+    EXPECT_EQ(IsFontHandleValid(QueryDefaultFontHandle()), 0);
+    // Nothing to draw: the string draw's 0, after the default font was made from its settings.
+    EXPECT_EQ(DrawStringWithDefaultFont(0, 0, "", 0xFFFFFF, 0), 0);
+    const FontRecord* r = GetFontRecord(QueryDefaultFontHandle());
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->size, 16);
+    EXPECT_EQ(r->thickness, 6);
+    // A bad default font (refused by the face) is the string draw's -1.
+    plat::testing::SetGlyphFaceFactory(
+        [](const plat::FontRequest&) -> std::unique_ptr<plat::GlyphFace> { return nullptr; });
+    StoreDefaultFontSize(30);
+    EXPECT_EQ(QueryDefaultFontHandle(), -1);
+    EXPECT_EQ(DrawStringWithDefaultFont(0, 0, "x", 0xFFFFFF, 0), -1);
+}
+
 TEST_F(FontHandleTest, InitFontSystemKeepsOnlyTheDefaultFont) {
     EXPECT_EQ(InitFontSystem(), 0);  // no default yet: the built-in one
     const FontRecord* r = GetFontRecord(QueryDefaultFontHandle());
