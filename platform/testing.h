@@ -166,6 +166,9 @@ void RefuseDisplayMode(int width, int height, int bits, ModeRefusal how);
 void UseRgb555For16BitDisplay(bool use555);
 // The mode that ChangeDisplaySettingsA set; false while the desktop's is in force.
 bool DisplaySettingsMode(int* width, int* height, int* bits, int* refresh);
+// The next n queries of that interface fail (a negative count: every one from now on).
+enum class DirectDrawInterface { kDirectDraw4, kSurface4, kSurface7 };
+void FailDirectDrawInterfaceQueries(DirectDrawInterface which, int count);
 // The next n surface locks fail (a negative count: every one from now on).
 void FailSurfaceLocks(int count);
 // Surfaces created without DDSCAPS_SYSTEMMEMORY report video memory.
@@ -226,6 +229,28 @@ bool SoundDeviceOpen();
 // Called when a device opens its output (true) and when it closes (false), on the calling thread;
 // null for none.
 void SetSoundDeviceHook(void (*hook)(bool opened));
+
+// --- Media graph --------------------------------------------------------------------------------
+// Steps of the media-graph stand-in (platform/dshow) that a test can make fail.
+enum class MediaStep {
+    kCreateFilterGraph,
+    kCreateMultiMediaStream,
+    kInitialize,
+    kMediaControl,    // the graph's IID_IMediaControl
+    kAddVideoStream,  // AddMediaStream of the primary video stream
+    kAddAudioStream,  // AddMediaStream of the primary audio stream
+    kOpenFile,
+    kMediaSeeking,
+    kBasicAudio,
+    kGetVideoStream,  // GetMediaStream of the primary video stream
+    kAMMediaStream,   // the video stream's IID_IAMMediaStream
+    kDirectDrawMediaStream,
+    kCreateSample,
+    kGetSampleSurface,
+    kCount
+};
+// The next n calls of that step fail (a negative count: every one from now on).
+void FailMediaStep(MediaStep step, int count);
 
 // --- Fonts -------------------------------------------------------------------------------------
 // Fonts made from now on take their faces from the factory instead of fontconfig and FreeType;

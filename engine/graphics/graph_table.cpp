@@ -16,6 +16,7 @@
 #include "engine/graphics/image_data.h"
 #include "engine/graphics/image_decode.h"
 #include "engine/graphics/mask_screen.h"
+#include "engine/graphics/movie.h"
 #include "engine/screen/surface2d.h"
 
 namespace tessra {
@@ -35,6 +36,42 @@ bool Off() {
 
 int ScreenBits() {
     return WorkingBitsForGraphs(GetImageDataContext());
+}
+
+// A file that is no picture: a movie into a new graph of its frame's size, when the file
+// opens at all.
+int LoadMovieGraph(const char* fileName, int textureAsked, int mode) {
+    const StreamHandle file = OpenViaFileTable(fileName, 0, 1);
+    if (file == 0) {
+        AppendLogFormat("グラフィックファイル %s がありません"_sjis, fileName);
+        return -1;
+    }
+    CloseViaFileTable(file);
+    // Opening the movie must not change how the graphs made afterwards are made.
+    const DrawStateRecord saved = DrawState;
+    int width = 0, height = 0;
+    const int movie = OpenMovieToGraph(fileName, &width, &height, mode);
+    DrawState = saved;
+    if (movie < 0) {
+        AppendLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n"_sjis, fileName);
+        return -1;
+    }
+    const uint8_t alpha = GetMovieRecord(movie)->setting ? 1 : 0;
+    const int graph = CreateBlankGraph(width, height, textureAsked, alpha, 0);
+    GraphRecord* r = GetGraphRecord(graph);
+    if (r == nullptr) {
+        AppendLogFormat(
+            "右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s"_sjis,
+            fileName);
+        // The movie's slot goes with the graph it was opened for.
+        CloseMovieHandle(movie);
+        return -1;
+    }
+    // Black until the first frame arrives.
+    if (!r->format.texture) ApplyToGraphSurfaces2D(r, 0, 0, 0, 255);
+    r->movie = movie;
+    SetGraphFileName(graph, fileName);
+    return graph;
 }
 
 }  // namespace
@@ -196,6 +233,7 @@ int ReleaseGraph(int graph, int logFlag) {
     if (r == nullptr) return -1;
     // Drawing must not go on into a graph that is gone: the back screen takes its place.
     if (DrawState.drawTarget == graph) SetDrawTargetAndArea(kBackScreen);
+    CloseMovie(graph);
     if (r->format.texture) {
         DeleteGraphTextures(r);
     } else {
@@ -311,17 +349,12 @@ int CheckBlendGraphSize(const GraphRecord* drawn) {
     return (blend->width >= drawn->width && blend->height >= drawn->height) ? 0 : -1;
 }
 
-int LoadGraphFromFile(const char* fileName, int textureAsked, int mirror, int /*movieOption*/) {
+int LoadGraphFromFile(const char* fileName, int textureAsked, int mirror, int movieOption) {
     if (Off()) return -1;
     GraphImage image{}, alpha{};
     const int loaded =
         LoadImageWithAlphaFile(fileName, nullptr, 0, 0, nullptr, 0, 0, &image, &alpha, 0);
-    if (loaded < 0) {
-        // Movies into graphs are not played by this program; a file that decodes as no picture
-        // is reported as missing or unreadable.
-        AppendLogFormat("グラフィックファイル %s がありません"_sjis, fileName);
-        return -1;
-    }
+    if (loaded < 0) return LoadMovieGraph(fileName, textureAsked, movieOption);
     GraphImage* alphaImage = loaded == 0 ? &alpha : nullptr;
     if (mirror == 1) {
         FlipGraphImageHorizontal(&image);

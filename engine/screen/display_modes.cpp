@@ -13,6 +13,7 @@
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
 #include "engine/graphics/image_data.h"
+#include "engine/graphics/movie.h"
 #include "engine/screen/draw2d.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_internal.h"
@@ -1009,6 +1010,7 @@ int RebuildDisplay() {
     ClearDrawTargetAndRepaint();
     PresentBackBuffer();
     MarkGraphsForRestore();
+    ReopenAllMovies();
     const MaskScreenRecord& mask = GetMaskScreen();
     AllocMaskScreen(mask.inUse, mask.inUse);
     if (DrawState.maskEnabled) SetMaskDrawEnabled(1);

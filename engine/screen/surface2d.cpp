@@ -10,6 +10,7 @@
 #include "engine/graphics/graph_image.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/image_data.h"
+#include "engine/graphics/movie.h"
 #include "engine/screen/memimg.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/gdi.h"
@@ -361,6 +362,55 @@ int TransferGraphImageToSurfaces2D(const GraphImage* image, const GraphImage* al
         TransferImageToSurface2D(image, alpha, m, sourceRect->left, sourceRect->top, w, h, tx, ty);
     }
     SetImageColorKey(s->imageData);
+    return 0;
+}
+
+int TransferMovieFrameToSurface2D(const MovieRecord* movie, GraphRecord* graph) {
+    const GraphImage& frame = movie->frameImage;
+    if (frame.pixels == nullptr || graph->pieceCount < 1) return -1;
+    Surface2DRecord* s = GetSurface2D(static_cast<int32_t>(graph->pieces[0]));
+    if (s == nullptr) return -1;
+    ImageDataRecord* data = GetImageDataRecord(s->imageData);
+    if (data == nullptr) return -1;
+    const int32_t w = std::min<int32_t>(movie->setting ? frame.width / 2 : frame.width, s->width);
+    const int32_t h = std::min<int32_t>(frame.height, s->height);
+    if (w <= 0 || h <= 0) return 0;
+    // With the alpha-in-frame setting, the right half read at the left half's positions.
+    GraphImage alphaHalf{};
+    const GraphImage* alpha = nullptr;
+    if (movie->setting) {
+        alphaHalf = frame;
+        alphaHalf.pixels =
+            frame.pixels + static_cast<int64_t>(frame.width / 2) * frame.format.bytesPerPixel;
+        alpha = &alphaHalf;
+    }
+    if (data->usesMemImg) {
+        TransferImageToSurface2D(&frame, alpha, &data->memImg, 0, 0, w, h, s->sourceX, s->sourceY);
+        return 0;
+    }
+    const Rect target{s->sourceX, s->sourceY, s->sourceX + w, s->sourceY + h};
+    int32_t pitch = 0;
+    uint8_t* pixels = nullptr;
+    ColorFormat format{};
+    if (LockImageSurface(s->imageData, &pitch, &pixels, 1, &target, &format) < 0) {
+        AppendLog("ムービーグラフィック転送先サーフェスのロックに失敗しました"_sjis);
+        return -1;
+    }
+    if (alpha == nullptr && ColorFormatsEqual(&format, &frame.format)) {
+        const size_t rowBytes = static_cast<size_t>(w) * format.bytesPerPixel;
+        for (int32_t y = 0; y < h; ++y) {
+            std::memcpy(pixels + static_cast<int64_t>(y) * pitch,
+                        frame.pixels + static_cast<int64_t>(y) * frame.pitch, rowBytes);
+        }
+    } else {
+        const Rect source{0, 0, w, h};
+        ConvertRectPixels(pixels, pitch, &format, frame.pixels, frame.pitch, &frame.format,
+                          alpha != nullptr ? alpha->pixels : nullptr,
+                          alpha != nullptr ? alpha->pitch : 0,
+                          alpha != nullptr ? &alpha->format : nullptr, 0, 0, &source, 0, 0,
+                          0xFFFFFFFFu, 0, 0, 0, 0);
+    }
+    UnlockImageSurface(s->imageData, &target);
     return 0;
 }
 

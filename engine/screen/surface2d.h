@@ -16,6 +16,7 @@ namespace tessra {
 
 struct GraphImage;
 struct GraphRecord;
+struct MovieRecord;
 struct GraphFormatBytes;
 struct MEMIMG;
 
@@ -75,6 +76,10 @@ int BltImageToGraphSurfaces2D(const GraphImage* image, const GraphImage* alpha,
 // method 0 BltFast, 1 GDI, -1 whichever the display measured faster (BltFast until then).
 int BltSurfaceByGdi(plat::DirectDrawSurface* dest, plat::DirectDrawSurface* source, int x, int y,
                     const Rect* sourceRect, int method);
+// Copies the movie's current frame (its frame image) into the graph's surface, converting when
+// the formats differ; with the movie's alpha-in-frame setting the left half is the picture and
+// the right half its alpha. 0 or -1.
+int TransferMovieFrameToSurface2D(const MovieRecord* movie, GraphRecord* graph);
 // The memory image of the current blend graph, or null.
 MEMIMG* GetGraphMemImg();
 

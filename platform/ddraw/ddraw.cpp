@@ -32,10 +32,20 @@ struct Controls {
     int failLocks = 0;
     bool videoMemory = false;
     uint32_t pollAdvance = 0;
+    int failQueries[3] = {};  // by testing::DirectDrawInterface
 };
 
 std::mutex g_mutex;
 Controls g_controls;
+
+// Whether a forced failure of that interface query is due (and counts it).
+bool TakeQueryFailure(plat::testing::DirectDrawInterface which) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    int& left = g_controls.failQueries[static_cast<int>(which)];
+    if (left == 0) return false;
+    if (left > 0) --left;
+    return true;
+}
 std::set<const DirectDrawSurface*> g_liveSurfaces;
 std::vector<DirectDraw*> g_objects;
 uint64_t g_videoBytes = 0;
@@ -1007,7 +1017,32 @@ HRESULT DirectDraw::GetAvailableVidMem(const DDSCAPS2*, DWORD* total, DWORD* fre
 }
 
 HRESULT DirectDraw::QueryInterface(const GUID& iid, void** out) {
+    if (iid == IID_IDirectDraw4) {
+        if (out == nullptr) return DDERR_INVALIDPARAMS;
+        *out = nullptr;
+        if (TakeQueryFailure(testing::DirectDrawInterface::kDirectDraw4)) return DDERR_GENERIC;
+        AddRef();
+        *out = this;
+        return DD_OK;
+    }
     return QueryDirect3D(this, iid, out);
+}
+
+HRESULT DirectDrawSurface::QueryInterface(const GUID& iid, void** out) {
+    if (out == nullptr) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    testing::DirectDrawInterface which;
+    if (iid == IID_IDirectDrawSurface4) {
+        which = testing::DirectDrawInterface::kSurface4;
+    } else if (iid == IID_IDirectDrawSurface7) {
+        which = testing::DirectDrawInterface::kSurface7;
+    } else {
+        return DDERR_INVALIDPARAMS;
+    }
+    if (TakeQueryFailure(which)) return DDERR_GENERIC;
+    AddRef();
+    *out = this;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::FlipToGDISurface() {
@@ -1085,6 +1120,11 @@ void ResetDisplayControls() {
 }  // namespace detail
 
 namespace testing {
+
+void FailDirectDrawInterfaceQueries(DirectDrawInterface which, int count) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_controls.failQueries[static_cast<int>(which)] = count < 0 ? -1 : count;
+}
 
 void FailDirectDrawCreations(int count) {
     std::lock_guard<std::mutex> lock(g_mutex);

@@ -221,6 +221,16 @@ struct DDDEVICEIDENTIFIER2 {
     DWORD dwWHQLLevel;
 };
 
+// --- Interfaces asked with QueryInterface --------------------------------------------------
+// The older interfaces of the object and of a surface: the same object answers them all (with
+// a reference for the caller), as the engine keeps one pointer per interface it asks for.
+inline constexpr GUID IID_IDirectDraw4 = {
+    0x7a3d0101, 0x54e5, 0x4d7a, {0x9c, 0x10, 0x3d, 0x07, 0x00, 0x00, 0x01, 0x01}};
+inline constexpr GUID IID_IDirectDrawSurface4 = {
+    0x7a3d0102, 0x54e5, 0x4d7a, {0x9c, 0x10, 0x3d, 0x07, 0x00, 0x00, 0x01, 0x02}};
+inline constexpr GUID IID_IDirectDrawSurface7 = {
+    0x7a3d0103, 0x54e5, 0x4d7a, {0x9c, 0x10, 0x3d, 0x07, 0x00, 0x00, 0x01, 0x03}};
+
 // --- Palettes --------------------------------------------------------------------------------
 constexpr DWORD DDPCAPS_8BIT = 0x4;
 constexpr DWORD DDPCAPS_ALLOW256 = 0x40;
@@ -325,6 +335,8 @@ public:
     HRESULT GetPalette(DirectDrawPalette** palette);
     HRESULT PageLock(DWORD flags);
     HRESULT PageUnlock(DWORD flags);
+    // IID_IDirectDrawSurface4 or IID_IDirectDrawSurface7: the surface itself, with a reference.
+    HRESULT QueryInterface(const GUID& iid, void** out);
 
     // Direct access for the platform's own renderers (no lock, no checks).
     uint8_t* Bits() const { return bits_; }
@@ -428,7 +440,8 @@ public:
     HRESULT GetDeviceIdentifier(DDDEVICEIDENTIFIER2* id, DWORD flags) const;
     HRESULT GetAvailableVidMem(const DDSCAPS2* caps, DWORD* total, DWORD* free) const;
     HRESULT FlipToGDISurface();
-    // IID_IDirect3D7 gives the Direct3D object (platform/d3d7/d3d7.h); others E_NOINTERFACE.
+    // IID_IDirect3D7 gives the Direct3D object (platform/d3d7/d3d7.h); IID_IDirectDraw4 the
+    // object itself with a reference; others E_NOINTERFACE.
     HRESULT QueryInterface(const GUID& iid, void** out);
 
     // The retrace clock: periods of 16,667 us with the blank at the end of each.

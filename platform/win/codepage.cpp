@@ -1,7 +1,9 @@
 // Shift-JIS <-> UTF-8 through iconv's CP932, and Korean (CP949) to UTF-8.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "platform/win/codepage.h"
@@ -90,6 +92,96 @@ std::string SjisToUtf8(std::string_view sjis) {
     std::string out;
     TrySjisToUtf8(sjis, &out);
     return out;
+}
+
+namespace {
+
+// UTF-8 to UTF-16 (surrogate pairs above the basic plane); false on a malformed sequence.
+bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
+    out->clear();
+    for (size_t i = 0; i < utf8.size();) {
+        const auto* p = reinterpret_cast<const unsigned char*>(utf8.data()) + i;
+        const size_t n = Utf8CharLength(p, utf8.size() - i);
+        uint32_t c = p[0];
+        if (n == 1 && c >= 0x80) return false;
+        if (n == 2) c = (c & 0x1F) << 6 | (p[1] & 0x3F);
+        if (n == 3) c = (c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+        if (n == 4) c = (c & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out->push_back(static_cast<char16_t>(c));
+        }
+        i += n;
+    }
+    return true;
+}
+
+bool Utf16ToUtf8(std::u16string_view utf16, std::string* out) {
+    out->clear();
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        uint32_t c = utf16[i];
+        if (c >= 0xD800 && c < 0xDC00) {
+            if (i + 1 >= utf16.size() || utf16[i + 1] < 0xDC00 || utf16[i + 1] >= 0xE000)
+                return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+        } else if (c >= 0xDC00 && c < 0xE000) {
+            return false;
+        }
+        if (c < 0x80) {
+            *out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            *out += static_cast<char>(0xC0 | c >> 6);
+            *out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *out += static_cast<char>(0xE0 | c >> 12);
+            *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *out += static_cast<char>(0xF0 | c >> 18);
+            *out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT, DWORD, const char* text, int length, WCHAR* out, int outUnits) {
+    if (text == nullptr || out == nullptr || outUnits <= 0) return 0;
+    const bool terminated = length < 0;
+    const std::string_view in =
+        terminated ? std::string_view(text) : std::string_view(text, static_cast<size_t>(length));
+    std::string utf8;
+    std::u16string wide;
+    if (!TrySjisToUtf8(in, &utf8) || !Utf8ToUtf16(utf8, &wide)) return 0;
+    if (terminated) wide.push_back(u'\0');
+    if (wide.size() > static_cast<size_t>(outUnits)) return 0;
+    std::copy(wide.begin(), wide.end(), out);
+    return static_cast<int>(wide.size());
+}
+
+int WideCharToMultiByte(UINT, DWORD, const WCHAR* text, int length, char* out, int outBytes,
+                        const char*, BOOL* usedDefault) {
+    if (usedDefault != nullptr) *usedDefault = FALSE;
+    if (text == nullptr || out == nullptr || outBytes <= 0) return 0;
+    const bool terminated = length < 0;
+    const std::u16string_view in = terminated
+                                       ? std::u16string_view(text)
+                                       : std::u16string_view(text, static_cast<size_t>(length));
+    std::string utf8, sjis;
+    if (!Utf16ToUtf8(in, &utf8) || !TryUtf8ToSjis(utf8, &sjis)) {
+        if (usedDefault != nullptr) *usedDefault = TRUE;
+        return 0;
+    }
+    if (terminated) sjis.push_back('\0');
+    if (sjis.size() > static_cast<size_t>(outBytes)) return 0;
+    std::copy(sjis.begin(), sjis.end(), out);
+    return static_cast<int>(sjis.size());
 }
 
 std::string Utf8ToSjis(std::string_view utf8) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win/types.h"
+
 namespace plat {
 
 // The one test for a Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC): it and the byte after it form
@@ -23,5 +25,14 @@ bool TrySjisToUtf8(std::string_view sjis, std::string* out);
 bool TryUtf8ToSjis(std::string_view utf8, std::string* out);
 // Text of code page 932 or 949 to UTF-8, as TrySjisToUtf8; false for any other code page.
 bool TryCodePageToUtf8(unsigned codePage, std::string_view text, std::string* out);
+
+// Code page 932 (CP_ACP, as the engine's text is) to UTF-16 and back. A length of -1 takes the
+// text up to its terminating 0 and writes the terminator too. The result is the number of units
+// (bytes) written, or 0 when the output does not fit or a character does not convert.
+constexpr UINT CP_ACP = 0;
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int length, WCHAR* out,
+                        int outUnits);
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* text, int length, char* out,
+                        int outBytes, const char* defaultChar, BOOL* usedDefault);
 
 }  // namespace plat

@@ -94,6 +94,7 @@ void ResetSoundControls();  // platform/dsound
 void ResetInputControls();
 void ResetFontControls();  // platform/gdi
 void ResetSystemControls();
+void ResetMediaControls();  // platform/dshow
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

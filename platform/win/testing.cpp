@@ -20,6 +20,7 @@ void Reset() {
     detail::ResetInputControls();
     detail::ResetFontControls();
     detail::ResetSystemControls();
+    detail::ResetMediaControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();

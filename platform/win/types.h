@@ -19,6 +19,7 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
 using SIZE_T = uintptr_t;
+using WCHAR = char16_t;  // a UTF-16 code unit
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;

@@ -15,6 +15,8 @@
 #include "engine/font/font.h"
 #include "engine/graphics/color_format.h"
 #include "engine/graphics/draw_state.h"
+#include "engine/graphics/graph_table.h"
+#include "engine/graphics/movie.h"
 #include "engine/pending/pending_calls.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_state.h"
@@ -22,6 +24,7 @@
 #include "platform/win/messages.h"
 #include "platform/win/time.h"
 #include "platform/win/window.h"
+#include "tests/platform/movie_files.h"
 
 using namespace tessra_test;
 using namespace tessra::sjis_literals;
@@ -62,10 +65,9 @@ TEST_F(WindowTest, InactivePauseHoldsUntilReactivated) {
     EXPECT_TRUE(refocused.load());  // it did not return while inactive
     t.join();
     EXPECT_EQ(GetSystemStateBlock()->run.active.load(), 1);
-    // Leaving stopped the movies; coming back restored surfaces and textures, restarted the
-    // movies and took the input devices again.
-    for (const char* body :
-         {"StopAllGraphMovies", "RestoreAllSurfaces2D", "RestoreAllTextures", "PlayAllGraphMovies"})
+    // Coming back restored surfaces and textures and took the input devices again (the movies:
+    // MoviesPauseWhileTheWindowIsInactive).
+    for (const char* body : {"RestoreAllSurfaces2D", "RestoreAllTextures"})
         EXPECT_GE(tessra::CountPendingCalls(body), 1) << body;
     EXPECT_GT(plat::testing::InputAcquisitions(plat::testing::InputDeviceKind::kKeyboard),
               keyboardTaken);
@@ -101,6 +103,25 @@ TEST_F(WindowTest, RunWhenInactiveDoesNotPause) {
     cv.notify_all();
     t.join();
     EXPECT_FALSE(refocused.load());
+}
+
+TEST_F(WindowTest, MoviesPauseWhileTheWindowIsInactive) {
+    StartWindowed();
+    SetRunWhenInactive(1);
+    const std::string path = (dir_ / "clip.mkv").string();
+    ASSERT_TRUE(movie_files::WriteMovie(path, movie_files::MovieSpec{}));
+    const int graph = LoadGraphFile(path.c_str());
+    ASSERT_GT(graph, 0);
+    const auto playing = [graph] {
+        return tessra::GetMovieRecord(tessra::GetGraphRecord(graph)->movie)->playing;
+    };
+    tessra::PlayGraphMovie(graph);
+    plat::testing::InjectFocusLoss();
+    EXPECT_EQ(ProcessMessage(), 0);
+    EXPECT_EQ(playing(), 0);
+    plat::testing::InjectFocusGain();
+    EXPECT_EQ(ProcessMessage(), 0);
+    EXPECT_EQ(playing(), 1);
 }
 
 TEST_F(WindowTest, ScreenSaverCommandIsAnswered) {
