@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "engine/base/memory.h"
 #include "engine/tessra.h"
 #include "game/core/config.h"
 #include "game/core/game_vars.h"
@@ -259,6 +260,9 @@ TEST(Spine, QuitBoxYesQuits) {
     EXPECT_EQ(result, kSceneQuit);
     EXPECT_EQ(boxFrames, 2);
     EXPECT_EQ(lastScene, 40);
+    // Nothing the game or the engine allocated outlives the shut-down.
+    h.Shutdown();
+    EXPECT_EQ(tessra::GetAllocStats().count, 0);
 }
 
 }  // namespace
