@@ -32,6 +32,7 @@ constexpr int kVarWeather = 112;
 constexpr int kVarEditorMode = 33;
 constexpr int kConfigFogLevel = 21;
 constexpr int kFogSheet = 256;  // the fog sprite repeats every 256 pixels
+constexpr int kHoleLift = 80;
 
 bool IsOutside(int x, int y) {
     return GetCell(x, y) == kOutsideCell;
@@ -90,8 +91,11 @@ void QueueTile(int32_t cell, int sx, int sy, int32_t age, uint32_t colour) {
     int32_t n = (cell >> kCellTileShift) & 0xff;
     if (n > 191) n += ((age / 8) & 3) * 64;
     SetRecordColor(QueueSprite(sx, sy, kTileLayer, sp::kTile + n), colour);
+    // Holes take the sky's tint lifted a little, so that at night a hole stays clear of the
+    // darkened floor around it.
     if (cell & static_cast<int32_t>(kCellHole))
-        SetRecordColor(QueueSprite(sx + 1, sy + 1, kHoleLayer, sp::kHole), colour);
+        SetRecordColor(QueueSprite(sx + 1, sy + 1, kHoleLayer, sp::kHole),
+                       AddToColor(colour, kHoleLift, kHoleLift, kHoleLift));
 }
 
 void QueueChecker(int sx, int sy, int p) {

@@ -249,7 +249,7 @@ TEST_F(TileMapTest, HolesPropsAndShadowsTakeTheSkyColour) {
     EXPECT_EQ(hole[0].layer, 6);
     EXPECT_EQ(hole[0].x(), 32 - 16 + 1);
     EXPECT_EQ(hole[0].y(), 32 - 16 + 1);
-    EXPECT_EQ(hole[0].colour(), 0x406080ffu);
+    EXPECT_EQ(hole[0].colour(), 0x90b0d0ffu) << "the sky's colour lifted, to read at night";
     const auto prop = WithSprite(3173);
     ASSERT_EQ(prop.size(), 1u) << "the spawn cell shows no prop";
     EXPECT_EQ(prop[0].layer, 9);
