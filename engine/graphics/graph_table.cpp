@@ -384,7 +384,10 @@ int InitGraphicsManagement() {
     core.started = 1;
     DeleteAllSurfaces2DChecked();
     DrawState.direct3DReady = ReleaseAllTexturesIfReady() == 0 ? 1 : 0;
+    DrawState.drawTarget = kBackScreen;
+    DrawState.maskActive = GetMaskScreen().bytes != nullptr && GetMaskScreen().inUse ? 1 : 0;
     SetDrawTargetAndArea(kFrontScreen);
+    ApplyDrawClipRect(0, 0, DrawState.targetWidth, DrawState.targetHeight);
     AppendLog(DrawState.direct3DReady ? "３Ｄグラフィック描画機能を使用します\n"_sjis
                                       : "３Ｄグラフィック描画機能は使用しません\n"_sjis);
     ResetFontDefaults();
@@ -397,11 +400,11 @@ int InitGraphicsManagement() {
 int ShutdownGraphicsManagement() {
     GraphicsCoreState& core = GetGraphicsCoreState();
     if (!core.started) return 0;
+    ShutdownMaskScreen();
     ReleaseAllSlot512Handles();
     ReleaseAllGraphs(0);
     InitFontSystem();
     ReleaseFontHandle(QueryDefaultFontHandle());
-    ShutdownMaskScreen();
     core.started = 0;
     AppendLog("グラフィック管理系の終了処理は正常に終了しました\n"_sjis);
     return 0;

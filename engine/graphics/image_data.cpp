@@ -200,6 +200,18 @@ int ReleaseImageSurface(int32_t handle) {
     return 0;
 }
 
+uint32_t ConvertedPixelOf(const ColorFormat* format, uint32_t rgb) {
+    ColorFormat source{};
+    SetRgb24Format(&source);
+    const uint8_t pixel[4] = {static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8),
+                              static_cast<uint8_t>(rgb >> 16), 0};
+    const Rect one{0, 0, 1, 1};
+    uint32_t value = 0;
+    ConvertRectPixels(&value, 4, format, pixel, 4, &source, nullptr, 0, nullptr, 0, 0, &one, 0, 0,
+                      0xFFFFFFFFu, 0, 0, 0, 0);
+    return value;
+}
+
 int SetImageColorKey(int32_t handle) {
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
@@ -207,11 +219,7 @@ int SetImageColorKey(int32_t handle) {
     if (r->usesMemImg || r->surface == nullptr) return 0;
     const ImageDataContext& ctx = GetImageDataContext();
     const uint32_t key =
-        ctx.screenColorBits == 8
-            ? 0
-            : PackColorForFormat(&ctx.screenFormat, static_cast<int>((r->colorKey >> 16) & 0xFF),
-                                 static_cast<int>((r->colorKey >> 8) & 0xFF),
-                                 static_cast<int>(r->colorKey & 0xFF), 0);
+        ctx.screenColorBits == 8 ? 0 : ConvertedPixelOf(&ctx.screenFormat, r->colorKey);
     const plat::DDCOLORKEY ck{key, key};
     if (plat::DDFailed(r->surface->SetColorKey(plat::DDCKEY_SRCBLT, &ck))) {
         return AppendLog("標準サーフェスのカラーキーの設定に失敗しました\n"_sjis);

@@ -101,7 +101,11 @@ int32_t ReleaseImageDataRef(int32_t handle);  // new count, or -1; never deletes
 ImageDataRecord* GetImageDataRecord(int32_t handle);
 int CreateImageSurface(int32_t handle);
 int ReleaseImageSurface(int32_t handle);
+// The surface colour key is the value the pixel converter writes for the key colour, so that
+// pixels loaded in that colour match it bit for bit (5:5:5 pixels leave their unused bit clear).
 int SetImageColorKey(int32_t handle);
+// The pixel value the converter writes for a 0xRRGGBB colour in the format.
+uint32_t ConvertedPixelOf(const ColorFormat* format, uint32_t rgb);
 int CreateImageZBuffer(int32_t handle, int32_t flag);
 // 0, -2 when already locked (the pointer is that of the new rectangle), -1 on failure.
 int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int32_t writeOnly,

@@ -138,7 +138,8 @@ int FreeMaskScreen() {
 }
 
 int ShutdownMaskScreen() {
-    WaitWhileWindowInactive();
+    // Without a mask there is nothing to wait for (the program never makes one).
+    if (g_mask.bytes != nullptr || WorkAreaExists()) WaitWhileWindowInactive();
     if (DrawState.maskEnabled) SetMaskDrawEnabled(0);
     FreeMaskScreen();
     g_mask.inUse = 0;

@@ -319,7 +319,7 @@ int ClearDrawTarget() {
                                 &fx);
     }
     if (data->surface != nullptr) {
-        fx.dwFillColor = PackColorForFormat(&s.screenFormat, 0, 0, 0, 0);
+        fx.dwFillColor = ConvertedPixelOf(&s.screenFormat, 0);
         data->surface->Blt(&r, nullptr, nullptr, plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx);
     }
     return 0;
@@ -595,7 +595,9 @@ int DrawText2D(int32_t x, int32_t y, const char* text, uint32_t color, int32_t f
     if (locked) {
         uint8_t* pixels = nullptr;
         int32_t pitch = 0;
-        if (s.pixelKind == 1 || s.pixelKind == 3 || data->surface == nullptr ||
+        // Glyph edges are blended in the standard formats only; plain glyphs are written as
+        // the screen's own pixel values.
+        if (((s.pixelKind == 1 || s.pixelKind == 3) && antiAliased) || data->surface == nullptr ||
             !LockSurface(data->surface, workArea, &pixels, &pitch))
             return -1;
         MakeLockedView(&lockedView, pixels, pitch, 0, 0, workArea.right, workArea.bottom, 0);

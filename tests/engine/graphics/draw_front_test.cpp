@@ -57,6 +57,7 @@ struct Mode {
     const char* name;
     int windowed;
     int bits;
+    bool rgb555 = false;  // a 16-bit display in 5:5:5: drawing converts in place
 };
 
 // A 16 x 8 sheet of two 8 x 8 sprites. Sprite A: its left half red, right half blue, with a
@@ -86,6 +87,7 @@ protected:
                                         480, nullptr, nullptr, nullptr, nullptr);
         GetGraphicsCoreState().window = window_;
         const Mode m = GetParam();
+        plat::testing::UseRgb555For16BitDisplay(m.rgb555);
         SwitchWindowModeScreen(m.windowed ? 0 : 1);
         ASSERT_EQ(ChangeResolution(320, 240, m.bits, -1), 0);
         ASSERT_EQ(InitDirectDraw(), 0);
@@ -631,7 +633,8 @@ INSTANTIATE_TEST_SUITE_P(Screens, DrawFrontTest, ::testing::Values(
     Mode{"Window32", 1, 32},
     Mode{"Window16", 1, 16},
     Mode{"FullScreen32", 0, 32},
-    Mode{"FullScreen16", 0, 16}),
+    Mode{"FullScreen16", 0, 16},
+    Mode{"FullScreen555", 0, 16, true}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
