@@ -48,8 +48,9 @@ void InjectFocusGain(HWND window = nullptr);
 void InjectClose(HWND window = nullptr);
 // Changes the virtual desktop to that size and depth and tells the windows (WM_DISPLAYCHANGE).
 void InjectDisplayChange(int width, int height, int bitsPerPixel);
-// A key pressed and released (SDL scan code, as in SDL_scancode.h).
-void InjectKeyDown(int sdlScancode);
+// A key pressed and released (SDL scan code, as in SDL_scancode.h); a repeat is the key's
+// auto-repeat while held.
+void InjectKeyDown(int sdlScancode, bool repeat = false);
 void InjectKeyUp(int sdlScancode);
 // Typed text, UTF-8.
 void InjectTextInput(const char* utf8);
@@ -258,6 +259,31 @@ void FailMediaStep(MediaStep step, int count);
 void SetGlyphFaceFactory(GlyphFaceFactory factory);
 // The OEM code page GetOEMCP answers: 932 until set, 949 for a Korean system.
 void SetOemCodePage(UINT codePage);
+
+// --- Input method ----------------------------------------------------------------------------
+// What the one composition context holds from now on, in place of what SDL's editing gave.
+struct FakeImeContext {
+    std::string composition;  // Shift-JIS
+    std::string result;       // Shift-JIS
+    uint32_t cursorBytes = 0;
+    std::vector<uint32_t> clauses;  // empty: one clause over the composition
+    bool open = false;
+    std::vector<uint8_t> candidateList;  // empty: no candidates (size 0)
+    int failingCandidateReads = 0;       // the next n reads of a list fail
+};
+void SetImeContext(const FakeImeContext& context);
+// Whether WINNLSEnableIME last left the input method on; contexts taken and not released.
+bool ImeEnabled();
+int ImeContextsHeld();
+// The ISC_SHOWUI* bits of the last WM_IME_SETCONTEXT that reached the default procedure: the
+// system windows it was asked to show.
+LPARAM ImeSystemWindowFlags();
+// The input-method calls since the last take: "WINNLSEnableIME 0|1", "ImmNotifyIME cancel",
+// "ImmSetOpenStatus 0|1", "ImmSetCompositionStringA <index> <text>".
+std::vector<std::string> TakeImeCalls();
+// SDL's editing event: a composition (UTF-8) with its cursor in characters; text longer than
+// SDL's short event takes SDL's extended one.
+void InjectTextEditing(const char* utf8, int start);
 
 // --- Sockets ---------------------------------------------------------------------------------
 // The socket calls made since the process started (every call of platform/winsock/winsock.h

@@ -24,6 +24,7 @@
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_state.h"
 #include "engine/sound/sound.h"
+#include "platform/imm/imm.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/file.h"
 #include "platform/win/message_box.h"
@@ -246,6 +247,8 @@ int StartEngineBody() {
         IsApplicationActive,
         GetEngineWindowBody,
         [] { return g_state.run.mainThreadId; },
+        [] { return GetMicrosecondCount(0); },
+        [] { return static_cast<int>(g_state.run.charsetMode); },
     });
 
     if (GetNo3DFlag() == 1) SwitchWindowModeScreen(0);
@@ -415,6 +418,7 @@ int InitWindowSystem() {
             plat::SetCursor(nullptr);
         }
         AppendLog("ＩＭＥを無効にしました\n"_sjis);
+        plat::WINNLSEnableIME(run.window, plat::FALSE);
         if (set.windowMode == 1) NoteClientRect();
         run.charsetMode = plat::GetOEMCP() == 949 ? 2 : 1;
         SetMouseVisibleBody(run.mouseVisibleSetting);
@@ -555,6 +559,7 @@ int TerminateWindow() {
     plat::SystemParametersInfoA(plat::SPI_SETSCREENSAVEACTIVE, 1, nullptr, plat::SPIF_SENDCHANGE);
     if (run.window == nullptr && !set.windowless) return 0;
     if (!set.windowless) {
+        plat::WINNLSEnableIME(run.window, plat::TRUE);
         SetMouseVisibleBody(1);
         if (set.menuInUse) {
             SetMenuShown(0);

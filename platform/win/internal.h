@@ -95,6 +95,20 @@ void ResetInputControls();
 void ResetFontControls();  // platform/gdi
 void ResetSystemControls();
 void ResetMediaControls();  // platform/dshow
+void ResetImeControls();    // platform/imm
+
+// platform/imm: SDL's editing events for a window, while its input method is on. Editing text
+// starts or changes the composition (an empty one ends it); `start` is SDL's cursor in
+// characters. Text input that ends a composition becomes its result: true then, and the text
+// makes no WM_CHAR.
+void OnSdlTextEditing(HWND window, const char* utf8, int start);
+bool OnSdlTextInput(HWND window, const char* utf8);
+// Around the dispatch of a WM_IME_COMPOSITION: the context reads as it stood when the message
+// was made. Select answers what Restore puts back.
+uint32_t SelectImeView(UINT message, WPARAM wParam);
+void RestoreImeView(uint32_t previous);
+// The default procedure's WM_IME_SETCONTEXT: which of the system's own windows it would show.
+void NoteImeSetContext(LPARAM lParam);
 
 // The running program's directory, with a trailing '/'; empty when unknown.
 std::string ProgramDirectory();

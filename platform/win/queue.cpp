@@ -214,7 +214,9 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (msg == nullptr || msg->hwnd == nullptr) return 0;
     detail::WindowView view;
     if (!detail::ViewWindow(msg->hwnd, &view) || view.procedure == nullptr) return 0;
+    const uint32_t imeView = detail::SelectImeView(msg->message, msg->wParam);
     LRESULT result = view.procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    detail::RestoreImeView(imeView);
     // A procedure that did not paint would otherwise be asked again for ever.
     if (msg->message == WM_PAINT) detail::SetNeedsPaint(msg->hwnd, false);
     return result;
@@ -287,6 +289,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (detail::ViewWindow(window, &view)) SetCursor(view.classCursor);
             return TRUE;
         }
+        case WM_IME_SETCONTEXT:
+            detail::NoteImeSetContext(lParam);
+            return 0;
         default:
             return 0;
     }

@@ -239,6 +239,8 @@ void TranslateKey(const SDL_KeyboardEvent& key) {
 void TranslateText(const SDL_TextInputEvent& text) {
     HWND window = TargetWindow(text.windowID);
     if (window == nullptr) return;
+    // Text that ends a composition is its result, given once, as the input method's.
+    if (detail::OnSdlTextInput(window, text.text)) return;
     std::string sjis = Utf8ToSjis(text.text);
     for (unsigned char byte : sjis) PostToWindow(window, WM_CHAR, byte, 1);
 }
@@ -339,6 +341,14 @@ void Translate(const SDL_Event& event) {
         case SDL_TEXTINPUT:
             TranslateText(event.text);
             break;
+        case SDL_TEXTEDITING:
+            detail::OnSdlTextEditing(TargetWindow(event.edit.windowID), event.edit.text,
+                                     event.edit.start);
+            break;
+        case SDL_TEXTEDITING_EXT:
+            detail::OnSdlTextEditing(TargetWindow(event.editExt.windowID), event.editExt.text,
+                                     event.editExt.start);
+            break;
         case SDL_MOUSEMOTION:
             TranslateMouse(TargetWindow(event.motion.windowID), event.motion.x, event.motion.y,
                            WM_MOUSEMOVE);
@@ -363,6 +373,8 @@ void Deliver(const SDL_Event& event) {
         std::memcpy(listeners, g_listeners, sizeof(Listener) * static_cast<size_t>(count));
     }
     for (int i = 0; i < count; ++i) listeners[i].function(event, listeners[i].context);
+    // The extended editing event's text is the receiver's to free.
+    if (event.type == SDL_TEXTEDITING_EXT) SDL_free(event.editExt.text);
 }
 
 // Injected events go through SDL's queue when SDL video runs, else straight to delivery.
@@ -452,6 +464,9 @@ bool EnsureVideo() {
     // The layer turns window closes into WM_CLOSE itself.
     SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The program shows the composition itself, however long it grows.
+    SDL_SetHint(SDL_HINT_IME_SHOW_UI, "0");
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
     g_videoThread.store(GetCurrentThreadId());
     g_videoStarted.store(true);
@@ -588,11 +603,12 @@ void InjectDisplayChange(int width, int height, int bitsPerPixel) {
     }
 }
 
-void InjectKeyDown(int sdlScancode) {
+void InjectKeyDown(int sdlScancode, bool repeat) {
     SDL_Event event;
     std::memset(&event, 0, sizeof event);
     event.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;
+    event.key.repeat = repeat ? 1 : 0;
     event.key.keysym.scancode = static_cast<SDL_Scancode>(sdlScancode);
     event.key.windowID = detail::SdlIdOfWindow(GetActiveWindow());
     Inject(event);
@@ -615,6 +631,25 @@ void InjectTextInput(const char* utf8) {
     event.type = SDL_TEXTINPUT;
     event.text.windowID = detail::SdlIdOfWindow(GetActiveWindow());
     std::strncpy(event.text.text, utf8, sizeof event.text.text - 1);
+    Inject(event);
+}
+
+void InjectTextEditing(const char* utf8, int start) {
+    if (utf8 == nullptr) return;
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    const uint32_t window = detail::SdlIdOfWindow(GetActiveWindow());
+    if (std::strlen(utf8) < sizeof event.edit.text) {
+        event.type = SDL_TEXTEDITING;
+        event.edit.windowID = window;
+        std::strncpy(event.edit.text, utf8, sizeof event.edit.text - 1);
+        event.edit.start = start;
+    } else {
+        event.type = SDL_TEXTEDITING_EXT;
+        event.editExt.windowID = window;
+        event.editExt.text = SDL_strdup(utf8);
+        event.editExt.start = start;
+    }
     Inject(event);
 }
 

@@ -21,6 +21,7 @@ void Reset() {
     detail::ResetFontControls();
     detail::ResetSystemControls();
     detail::ResetMediaControls();
+    detail::ResetImeControls();
     ClearVirtualDesktop();
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();

@@ -184,6 +184,37 @@ TEST_F(WindowTest, ReturnAlsoGivesItsCharacterAndAltReturnGivesASystemCharacter)
     EXPECT_FALSE(Saw(WM_CHAR));
 }
 
+TEST_F(WindowTest, EditingKeysGiveTheirCharactersAlsoWhenRepeated) {
+    ASSERT_NE(Make(), nullptr);
+    struct Case {
+        int scancode;
+        WPARAM character;
+    };
+    const Case cases[] = {{SDL_SCANCODE_BACKSPACE, 8},
+                          {SDL_SCANCODE_TAB, 9},
+                          {SDL_SCANCODE_RETURN, 13},
+                          {SDL_SCANCODE_KP_ENTER, 13},
+                          {SDL_SCANCODE_ESCAPE, 27}};
+    for (const Case& c : cases) {
+        g_seen.clear();
+        testing::InjectKeyDown(c.scancode);
+        testing::InjectKeyDown(c.scancode, true);
+        testing::InjectKeyUp(c.scancode);
+        Pump();
+        std::vector<WPARAM> chars;
+        for (const Seen& s : g_seen) {
+            if (s.message == WM_CHAR) chars.push_back(s.wParam);
+        }
+        EXPECT_EQ(chars, (std::vector<WPARAM>{c.character, c.character})) << c.scancode;
+    }
+    // Other keys make no character of their own.
+    g_seen.clear();
+    testing::InjectKeyDown(SDL_SCANCODE_LEFT);
+    testing::InjectKeyDown(SDL_SCANCODE_DELETE);
+    Pump();
+    EXPECT_FALSE(Saw(WM_CHAR));
+}
+
 TEST_F(WindowTest, TypedTextArrivesAsOneCharacterMessagePerShiftJisByte) {
     ASSERT_NE(Make(), nullptr);
     // Half-width katakana is one byte; a kanji is a lead and a trail byte.
