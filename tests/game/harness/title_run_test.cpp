@@ -97,6 +97,31 @@ TEST(TitleRun, HiddenItemsAreSkippedAndTheLastStageStartsOnContinue) {
     EXPECT_EQ(cursors, (std::vector<int32_t>{1, 5, 6, 7, 6}));
 }
 
+// Heard on the stepped mixer, a frame's worth of samples a frame: the title's opening sounds at
+// once, then its music from frame 30 on.
+TEST(TitleRun, OpeningSoundsThenMusic) {
+    plat::testing::UseSteppedMixer(true);
+    GameHarness h;
+    plat::testing::UseSteppedMixer(true);
+    ASSERT_EQ(h.Start(), 0);
+    std::vector<double> energy;  // mean square per frame
+    h.RunScene(kSceneTitle, [&](Frame& f) {
+        const std::vector<int16_t> s = plat::testing::StepMixer(735);
+        double sum = 0;
+        for (int16_t v : s) sum += static_cast<double>(v) * v;
+        energy.push_back(s.empty() ? 0 : sum / static_cast<double>(s.size()));
+        if (f.scene == 160) f.Stop();
+    });
+    ASSERT_GE(energy.size(), 160u);
+    auto loud = [&](int from, int to) {
+        int n = 0;
+        for (int i = from; i < to; ++i) n += energy[i] > 1000.0;  // RMS above about 32
+        return n;
+    };
+    EXPECT_GT(loud(1, 10), 5);     // the opening effects
+    EXPECT_GT(loud(60, 160), 90);  // the music plays on
+}
+
 TEST(ModeSelectRun, ConfirmStartsANewGameWithTheChoices) {
     struct Case {
         int32_t scene;
