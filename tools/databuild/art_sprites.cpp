@@ -525,6 +525,37 @@ void Gate(const View& v, int n, bool open) {
     v.Outline(kInk);
 }
 
+// A floor switch in a gate's colour: a raised button on a plate, flat once pressed. The plate
+// lies in the lower 32 pixels, which cover the switch's cell.
+void FloorSwitch(const View& v, int n, bool pressed) {
+    const uint32_t hue = kHue[n % 4];
+    v.Ellipse(16, 36, 13, 8, Rgb(132, 132, 144));
+    v.Ellipse(16, 35, 10, 6, Rgb(168, 168, 180));
+    if (pressed) {
+        v.Ellipse(16, 36, 7, 4, Lighten(hue, -50));
+    } else {
+        v.Ellipse(16, 33, 7, 4, Lighten(hue, -40));
+        v.Ellipse(16, 31, 7, 4, hue);
+        v.Ellipse(14, 30, 3, 1.5, Lighten(hue, 80));
+    }
+    v.Outline(kInk);
+}
+
+// The switch gates: iron bars under an amber lamp, lit while the gate is open.
+void SwitchGate(const View& v, bool open) {
+    const uint32_t iron = Rgb(96, 100, 116);
+    v.Fill(1, 8, 6, v.h - 9, iron);
+    v.Fill(v.w - 7, 8, 6, v.h - 9, iron);
+    if (!open)
+        for (int x = 9; x < v.w - 8; x += 4) v.Fill(x, 10, 2, v.h - 14, Rgb(148, 152, 168));
+    else
+        v.Fill(8, v.h - 6, v.w - 16, 4, Rgb(72, 76, 88));
+    v.Fill(0, 4, v.w, 6, iron);
+    v.Disc(v.w / 2.0, 4, 4, open ? Rgb(255, 208, 72) : Rgb(120, 72, 24));
+    v.Shade(16);
+    v.Outline(kInk);
+}
+
 void Prop(const View& v, int32_t id) {
     using velmora::PropArt;
     const PropArt art = velmora::GetPropArt(id);
@@ -827,10 +858,14 @@ void PaintSprite(int32_t id, const View& v) {
     if (id >= sp::kFieldItem && id < sp::kFieldItem + 32) return Icon(v, 0, id - sp::kFieldItem);
     if (id >= sp::kIcon && id < sp::kIcon + 32) return Icon(v, 1, id - sp::kIcon);
     if (id >= sp::kPortrait && id < sp::kPortrait + 16) return Portrait(v, id - sp::kPortrait);
-    if (id >= sp::kColorGate && id < sp::kColorGate + 16)
-        return Gate(v, id - sp::kColorGate, id - sp::kColorGate >= 8);
+    if (id >= sp::kColorGate && id < sp::kColorGate + 16) {
+        // 0..3 gates and 4..7 their switches, closed; the same 8 further on, open or pressed.
+        const int k = (id - sp::kColorGate) % 8;
+        const bool on = id - sp::kColorGate >= 8;
+        return k < 4 ? Gate(v, k, on) : FloorSwitch(v, k - 4, on);
+    }
     if (id == sp::kSwitchGateOpen || id == sp::kSwitchGateShut)
-        return Gate(v, 5, id == sp::kSwitchGateOpen);
+        return SwitchGate(v, id == sp::kSwitchGateOpen);
     if (id >= sp::kBossPart && id < sp::kBossPart + 8) return BossPart(v, id - sp::kBossPart);
     if ((id >= sp::kBigLeaf && id < sp::kBigLeaf + 23 && id != sp::kKanameStone) ||
         id == sp::kBigLeafSingle || id == sp::kLeafKing)

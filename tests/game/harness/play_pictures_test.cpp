@@ -281,7 +281,7 @@ TEST(PlayPictures, EveryStageObject) {
             // Two rows of stage objects by type and variant, below the player.
             struct Item {
                 int type, variant;
-            } items[] = {{1, 0}, {4, 1}, {4, 9},     {5, 0},  {6, 0},  {7, 5},  {7, 10},
+            } items[] = {{1, 0}, {4, 1}, {4, 9},     {5, 0},  {6, 0},  {7, 5},  {7, 10}, {4, 6},
                          {8, 2}, {9, 0}, {11, 0x13}, {13, 0}, {12, 1}, {10, 0}, {14, 0}};
             int k = 0;
             for (const Item& it : items) {
