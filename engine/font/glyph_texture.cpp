@@ -14,6 +14,23 @@ uint16_t LevelTexel(int level, const TexelFormat& f) {
 
 }  // namespace
 
+TextureCacheLayout LayOutTextureCache(int cellWidth) {
+    cellWidth = std::max(cellWidth, kMinCellWidth);
+    TextureCacheLayout l{512, 512, 0, 0};
+    l.capacity = (512 / cellWidth) * (512 / cellWidth);
+    while (l.capacity < 10) {
+        if (l.width > l.height) {
+            l.height *= 2;
+        } else {
+            l.width *= 2;
+        }
+        l.capacity = (l.height / cellWidth) * (l.width / cellWidth);
+    }
+    l.capacity = std::min(l.capacity, kGlyphCacheMaxCells);
+    l.cellsPerColumn = l.height / cellWidth;
+    return l;
+}
+
 void WriteGlyphToStaging(const GlyphStaging& staging, int type, int edgeSize,
                          const GlyphBitmap& glyph, const TexelFormat& format) {
     std::memset(staging.texels, 0, static_cast<size_t>(staging.width) * staging.height * 2);

@@ -19,6 +19,16 @@ struct TexelFormat {
 inline constexpr TexelFormat kTexelA1R5G5B5 = {0x8000, 0x7FFF, 15, 1};
 inline constexpr TexelFormat kTexelA4R4G4B4 = {0xF000, 0x0FFF, 12, 4};
 
+// The size of a texture cache for cells of this side: 512 x 512, the shorter side doubled until
+// at least 10 cells fit, at most 2024 cells; cells fill columns of `cellsPerColumn`.
+struct TextureCacheLayout {
+    int width;
+    int height;
+    int capacity;
+    int cellsPerColumn;
+};
+TextureCacheLayout LayOutTextureCache(int cellWidth);
+
 // A staging image of width x height texels, `width` texels a row; edged fonts use both halves.
 struct GlyphStaging {
     uint16_t* texels;

@@ -70,6 +70,29 @@ TEST(GlyphTextureTest, EveryTypeWritesItsTexels) {
     }
 }
 
+TEST(GlyphTextureTest, CacheLayoutGrowsUntilTenCellsFit) {
+    struct Case {
+        int cellWidth, width, height, capacity, perColumn;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {16, 512, 512, 1024, 32},
+        {8, 512, 512, 2024, 64},     // 4096 cells, at most 2024
+        {200, 1024, 512, 10, 2},     // 4 -> 10 (width doubled)
+        {256, 1024, 1024, 16, 4},    // 4 -> 8 (width) -> 16 (height)
+        {160, 1024, 512, 18, 3},     // 9 -> 18
+        {0, 512, 512, 2024, 64},     // a cell is at least 8 wide
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const TextureCacheLayout l = LayOutTextureCache(c.cellWidth);
+        EXPECT_EQ(l.width, c.width) << c.cellWidth;
+        EXPECT_EQ(l.height, c.height) << c.cellWidth;
+        EXPECT_EQ(l.capacity, c.capacity) << c.cellWidth;
+        EXPECT_EQ(l.cellsPerColumn, c.perColumn) << c.cellWidth;
+    }
+}
+
 TEST(GlyphTextureTest, GlyphsAreClippedToTheirHalf) {
     // A glyph wider and taller than the staging image stays inside each half.
     std::vector<uint8_t> rows(64 * 20, 16);
