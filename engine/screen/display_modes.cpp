@@ -9,6 +9,7 @@
 #include "engine/base/message_pump_hook.h"
 #include "engine/base/sjis.h"
 #include "engine/d3d/d3d.h"
+#include "engine/font/font.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
@@ -636,6 +637,11 @@ int ChangeScreenMode(int width, int height, int bits, int force, int refresh) {
         plat::Sleep(60);
     s.lastModeChange = plat::timeGetTime();
 
+    // The default font's size and thickness outlive the change.
+    char fontName[kFontNameBytes] = {};
+    int fontSize = -1, fontThickness = -1;
+    const bool fontKept =
+        GetFontHandleInfo(fontName, &fontSize, &fontThickness, QueryDefaultFontHandle()) == 0;
     ReleaseAllGraphs(0);
     ShutdownGraphicsManagement();
     if (s.palette != nullptr) {
@@ -722,6 +728,7 @@ int ChangeScreenMode(int width, int height, int bits, int force, int refresh) {
         // Direct3D answers as a display without a device here.
     }
     InitGraphicsManagement();
+    if (fontKept) StoreDefaultFontSizeAndThickness(fontName, fontSize, fontThickness);
     if (HostSet() && g_host.initScreenLog != nullptr) g_host.initScreenLog();
     CreateScreenPalette();
 

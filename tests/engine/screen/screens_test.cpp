@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/base/memory.h"
+#include "engine/font/font.h"
 #include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
@@ -196,6 +197,21 @@ TEST_F(ScreensTest, RefusedOldModeKeepsTheOldModeWithResultZero) {
     EXPECT_EQ(tessra::ChangeScreenMode(800, 600, 32, 0, -1), 0);
     EXPECT_EQ(GetScreenState().width, 1024u);
     EXPECT_EQ(tessra::ChangeResolution(800, 600, 32, -1), -1);
+}
+
+TEST_F(ScreensTest, TheDefaultFontKeepsItsSizeAndThicknessOverAModeChange) {
+    ASSERT_EQ(Start(0, 1024, 768, 32), 0);
+    tessra::StoreDefaultFontSize(20);
+    tessra::StoreDefaultFontThickness(3);
+    ASSERT_EQ(tessra::IsFontHandleValid(tessra::QueryDefaultFontHandle()), 1);
+    EXPECT_EQ(tessra::ChangeScreenMode(800, 600, 32, 0, -1), 0);
+    char name[tessra::kFontNameBytes] = {};
+    int size = 0, thickness = 0;
+    ASSERT_EQ(tessra::GetFontHandleInfo(name, &size, &thickness, tessra::QueryDefaultFontHandle()),
+              0);
+    EXPECT_EQ(size, 20);
+    EXPECT_EQ(thickness, 3);
+    tessra::ResetFontDefaults();
 }
 
 TEST_F(ScreensTest, ModeRefusedWithItsRefreshRateIsSetWithout) {
