@@ -17,6 +17,7 @@
 #include "game/core/sound_cue.h"
 #include "game/frontend/windows.h"
 #include "game/play/draw.h"
+#include "game/play/game_flow.h"
 #include "game/play/hud.h"
 #include "game/play/message_store.h"
 #include "game/play/players.h"
@@ -174,6 +175,7 @@ void InstallGameRoutines() {
     hooks.drawObject = &DrawObject;
     hooks.drawHud = &DrawHud;
     hooks.closeWindow = &CloseWindow;
+    hooks.updateGameFlow = &UpdateGameFlow;
     hooks.getScreenExtent = &GetScreenExtent;
     SetObjectWalkHooks(hooks);
 }

@@ -331,6 +331,10 @@ void InstallWindowRoutines() {
     ClassRoutineTable[1] = &DispatchWindowObject;
     ObjectRoutineTable[kWindowRoutines + kWindowTitle] = &UpdateTitleWindow;
     ObjectRoutineTable[kWindowRoutines + kWindowModeSelect] = &UpdateModeSelectWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowPause] = &UpdateResumeStandIn;
+    ObjectRoutineTable[kWindowRoutines + kWindowResult] = &UpdateResultStandIn;
+    ObjectRoutineTable[kWindowRoutines + kWindowRoulette] = &UpdateRouletteStandIn;
+    ObjectRoutineTable[kWindowRoutines + kWindowItemGet] = &UpdateResumeStandIn;
     for (int k = 1; k < kWindowKinds; ++k) {
         if (!ObjectRoutineTable[kWindowRoutines + k])
             ObjectRoutineTable[kWindowRoutines + k] = &UpdateListMenuWindow;

@@ -6,6 +6,7 @@
 #include "game/core/sound_cue.h"
 #include "game/core/tween.h"
 #include "game/play/combat.h"
+#include "game/play/game_flow.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
@@ -239,6 +240,7 @@ void DispatchActorObject(int slot) {
 
 void InstallActorRoutines() {
     ClassRoutineTable[2] = &DispatchActorObject;
+    ObjectRoutineTable[kActorRoutines + 2] = &UpdateMapObject;
     ObjectRoutineTable[kActorRoutines + 8] = &UpdateCharacter0;
     ObjectRoutineTable[kActorRoutines + 9] = &UpdateCharacter1;
     ObjectRoutineTable[kActorRoutines + 10] = &UpdateCharacter2;

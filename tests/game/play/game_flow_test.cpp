@@ -1,0 +1,408 @@
+#include "game/play/game_flow.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/core/config.h"
+#include "game/core/draw_list.h"
+#include "game/core/game_vars.h"
+#include "game/core/input.h"
+#include "game/core/object_pool.h"
+#include "game/core/scenes.h"
+#include "game/core/sound_cue.h"
+#include "game/core/tween.h"
+#include "game/play/combat.h"
+#include "game/play/object_utils.h"
+#include "game/play/players.h"
+#include "game/play/stage.h"
+
+namespace velmora {
+namespace {
+
+// A stage in memory: areas 0..2 of 30 by 20 cells, entries at (2 + k, 3), area 0's exit 0
+// leading to area 1 entry 0, exit 1 to area 12 (the stage's end).
+void MakeStage() {
+    NewStage(-1);
+    for (int a = 0; a < 3; ++a) {
+        NewStage(a);
+        ResizeArea(9, 4);
+        for (int k = 0; k < 8; ++k) SetAreaWord(kAreaWordEntries + k, ((2 + k) << 16) | 3);
+    }
+    SelectArea(0);
+    SetAreaWord(kAreaWordExits + 0, 1);
+    SetAreaWord(kAreaWordExits + 1, 0);
+    SetAreaWord(kAreaWordExits + 2, 12);
+    SetAreaWord(kAreaWordExits + 3, 0);
+    SetStageWord(kStageWordTimeLimit, 2);  // 1200 frames
+    SetStageWord(kStageWordClockStart, 1);
+}
+
+class GameFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAllObjects();
+        ResetConfig();
+        for (int i = 0; i < 5; ++i) UpdateSound();
+        for (int p = 0; p < kPlayerCount; ++p) g_playerSlots[p] = 0;
+        SetConfigVar(kCfgDifficulty, 1);
+        MakeStage();
+    }
+    int NewGame(int c = 0) {
+        SetConfigVar(kCfgCharacter, c);
+        const int master = StartNewGame();
+        EXPECT_GT(master, 0);
+        return master;
+    }
+    static void Flow(int frames = 1) {
+        for (int f = 0; f < frames; ++f) UpdateGameFlow();
+    }
+    static bool SePlayed(int n) { return GetSoundTable().seCooldown[n] > 0; }
+    static void ClearSe() {
+        for (int i = 0; i < 5; ++i) UpdateSound();
+    }
+};
+
+TEST_F(GameFlowTest, NewGameByCharacter) {
+    struct Case {
+        int c;
+        int32_t lives, nextLife;
+    };
+    for (const Case& c : {Case{0, 3, 100000}, Case{1, 3, 100000}, Case{3, 9, 1000}}) {
+        SetUp();
+        const int master = NewGame(c.c);
+        EXPECT_EQ(GetMasterObject(), master);
+        EXPECT_EQ(GetField(kPropKind, master), kMasterKind);
+        EXPECT_TRUE(static_cast<uint32_t>(GetField(kPropFlags, master)) & kFlagKeep);
+        EXPECT_EQ(GetGameVar(100), c.lives);
+        EXPECT_EQ(GetGameVar(104), c.nextLife);
+        EXPECT_EQ(GetGameVar(92), 1);
+        const int pl = GetPlayerSlot(0);
+        EXPECT_EQ(GetField(kPropKind, pl), 0x20000008 + c.c);
+        for (int n : {kPropHp, kPropMaxHp, kPropShownHp, kPropShownMaxHp})
+            EXPECT_EQ(GetField(n, pl), 10);
+        EXPECT_EQ(GetField(kPropKind, GetMapObject()), kMapObjectKind);
+        EXPECT_EQ(GetGameVar(121), GetMapObject());
+        EXPECT_EQ(GetGameVar(26), kPhaseStageStart);
+    }
+}
+
+TEST_F(GameFlowTest, StoredStatisticsAreCheckedOnLoad) {
+    // Stage slot 2: words group + 4 + p.
+    SetConfigVar(36, 2);
+    SetConfigVar(64 + 4, 5);    // shot level
+    SetConfigVar(80 + 4, 99);   // range: too high
+    SetConfigVar(112 + 4, -3);  // armour: negative
+    SetConfigVar(96 + 4, 0);    // hit-point level 0 would give 0 hit points
+    NewGame();
+    EXPECT_EQ(GetGameVar(80), 5);
+    EXPECT_EQ(GetGameVar(84), 8);
+    EXPECT_EQ(GetGameVar(88), 0);
+    EXPECT_EQ(GetGameVar(92), 1);
+    EXPECT_EQ(GetPlayerField(0, kPropMaxHp), 10);
+    SetConfigVar(96 + 4, 14);
+    LoadPlayerStats(2);
+    EXPECT_EQ(GetGameVar(92), 10);
+    EXPECT_EQ(GetPlayerField(0, kPropHp), 100);
+    // Saving never lowers a stored statistic, and a stored word above 8 counts as 0.
+    SetGameVar(80, 3);
+    SetGameVar(84, 2);
+    SavePlayerStats(2);
+    EXPECT_EQ(GetConfigVar(64 + 4), 5);
+    EXPECT_EQ(GetConfigVar(80 + 4), 2);
+    LoadPlayerStats(0);
+    LoadPlayerStats(5);  // no slot: nothing
+    EXPECT_EQ(GetGameVar(80), 3);
+}
+
+TEST_F(GameFlowTest, AreaStartPlacesPlayersAndCompanionsAndShowsTheBanner) {
+    NewGame();
+    SetGameVar(76, 2);
+    StartArea(0, 3);
+    int32_t x, y;
+    GetPlayerPosition(0, &x, &y);
+    EXPECT_EQ(x, 5 * 32);
+    EXPECT_EQ(y, 3 * 32);
+    EXPECT_EQ(GetPlayerField(0, kPropCursorX), 5 * 32);
+    EXPECT_EQ(CountObjectsOfKind(0x2000000d), 2);
+    EXPECT_EQ(GetGameVar(110), 1);
+    // The banner: a band, three title sprites, the stage name and the difficulty.
+    EXPECT_EQ(CountObjectsOfKind(0x50000001), 1);
+    int sprites = 0;
+    for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s) {
+        if (GetField(kPropKind, s) != 0x60000000) continue;
+        ++sprites;
+        EXPECT_TRUE(static_cast<uint32_t>(GetField(kPropFlags, s)) & kFlagScreenFixed);
+    }
+    EXPECT_EQ(sprites, 5);
+    EXPECT_EQ(static_cast<uint32_t>(GetGameVar(118)) & 0xfff000u, 0x1000u);
+}
+
+TEST_F(GameFlowTest, EntriesAreClampedAndAnOutsideEntryFallsBackToTheFirst) {
+    NewGame();
+    struct Case {
+        int entry;
+        int32_t x;
+    };
+    SelectArea(1);
+    SetAreaWord(kAreaWordEntries + 7, (200 << 16) | 3);  // outside the area
+    for (const Case& c : {Case{-4, 2}, Case{9, 9}, Case{7, 2}, Case{1, 3}}) {
+        StartArea(c.entry == 7 ? 1 : 0, c.entry);
+        EXPECT_EQ(GetPlayerField(0, kPropX), c.x * 32) << c.entry;
+    }
+}
+
+TEST_F(GameFlowTest, LevelOnRevisitsAndNewAreas) {
+    NewGame();
+    SetGameVar(65, 5);
+    StartArea(0, 0);
+    EXPECT_EQ(GetGameVar(65), 5);  // the first visit to area 0: the banner, no change
+    StartArea(1, 0);
+    EXPECT_EQ(GetGameVar(65), 4);
+    StartArea(0, 0);
+    EXPECT_EQ(GetGameVar(65), 6);
+    SetGameVar(65, 31);
+    StartArea(1, 0);
+    EXPECT_EQ(GetGameVar(65), 32);
+    SetGameVar(65, 0);
+    StartArea(2, 0);
+    EXPECT_EQ(GetGameVar(65), 0);
+}
+
+TEST_F(GameFlowTest, WeatherGoesToTheLiveMapObjectOnly) {
+    NewGame();
+    SelectArea(1);
+    SetAreaWord(kAreaWordWeather, 2);
+    StartArea(1, 0);
+    const int map = GetMapObject();
+    EXPECT_EQ(GetField(26, map), 3);
+    EXPECT_EQ(GetGameVar(112), 2);
+    StopWeatherEffect();
+    EXPECT_EQ(GetField(26, map), 0);
+    // The map object dies and its slot goes to something else: that is left alone.
+    ReleaseSlot(map);
+    int other = -1;
+    for (int n = 0; n < kPoolSlots && other != map; ++n)
+        other = SpawnObject(0, 0, 9, 5, 0x30000008);
+    ASSERT_EQ(other, map);
+    SetFieldBits(kPropFlags, other, kFlagKeep);
+    StartArea(1, 0);
+    EXPECT_EQ(GetField(26, other), 0);
+    EXPECT_EQ(GetGameVar(121), 0);
+    EXPECT_EQ(GetMapObject(), 0);
+}
+
+TEST_F(GameFlowTest, StageStartTakesTimeLevelAndAFreshPlainHitFlag) {
+    NewGame();
+    SetGameVar(25, static_cast<int32_t>(kMasterPlainHit | kFlagKeep));
+    SetStageWord(kStageWordLevel, 7);
+    StartStage(0);
+    EXPECT_FALSE(static_cast<uint32_t>(GetGameVar(25)) & kMasterPlainHit);
+    EXPECT_EQ(GetGameVar(120), 1200);
+    EXPECT_EQ(GetGameVar(65), 7);
+    EXPECT_EQ(GetGameVar(113), 800);
+    EXPECT_EQ(GetConfigVar(40), 0);
+    // Easy doubles the time when the stage starts at its first area.
+    SetGameVar(64, 0);
+    StartStage(0);
+    EXPECT_EQ(GetGameVar(120), 2400);
+    // A checkpoint in an area this stage lacks starts in area 0, with the time not doubled.
+    SetConfigVar(41, 7);
+    SetGameVar(64, 1);
+    StartStage(0);
+    EXPECT_EQ(GetCurrentArea(), 0);
+    SetConfigVar(41, 2);
+    StartStage(0);
+    EXPECT_EQ(GetCurrentArea(), 2);
+}
+
+TEST_F(GameFlowTest, CountdownBeepsAndTimeOver) {
+    NewGame();
+    SetGameVar(26, kPhasePlay);
+    SetGameVar(120, 601);
+    std::vector<int32_t> beeps;
+    for (int f = 0; f < 601; ++f) {
+        ClearSe();
+        Flow();
+        if (SePlayed(14)) beeps.push_back(GetGameVar(120));
+    }
+    std::vector<int32_t> want;
+    for (int32_t t = 540; t >= 0; t -= 60) want.push_back(t);
+    EXPECT_EQ(beeps, want);
+    EXPECT_EQ(GetGameVar(26), kPhaseTimeOver);
+    EXPECT_EQ(GetGameVar(27), 0);
+    // Time over rains leaf bombs on the player and awards the time-up icon.
+    Flow();
+    EXPECT_EQ(CountObjectsOfKind(0x30000008), 1);
+    EXPECT_TRUE(static_cast<uint32_t>(GetGameVar(68)) & (1u << 13));
+}
+
+TEST_F(GameFlowTest, ClockStopsAtTheNextMarkAfterPlay) {
+    NewGame();
+    struct Case {
+        int32_t phase, start, frames, end;
+    };
+    const Case cases[] = {
+        {kPhasePlay, 790, 30, 820},
+        {kPhaseLifeLost, 790, 30, 800},  // within the last 31 frames: on to the mark
+        {kPhaseLifeLost, 760, 30, 760},  // too far: stands
+        {kPhaseTally, 9599, 5, 9600},
+    };
+    for (const Case& c : cases) {
+        SetGameVar(26, c.phase);
+        SetGameVar(27, 500);
+        SetGameVar(113, c.start);
+        for (int f = 0; f < c.frames; ++f) {
+            SetGameVar(26, c.phase);
+            SetGameVar(27, 500);
+            Flow();
+        }
+        EXPECT_EQ(GetGameVar(113), c.end) << c.phase << " " << c.start;
+    }
+}
+
+TEST_F(GameFlowTest, IrisOpensOverFortyOneFrames) {
+    NewGame();
+    Flow();  // stage start
+    EXPECT_EQ(GetGameVar(26), kPhaseIrisOpen);
+    int l, t, r, b;
+    GetLayerClipRect(5, &l, &t, &r, &b);
+    EXPECT_EQ(r - l, 1);
+    int frames = 0;
+    while (GetGameVar(26) == kPhaseIrisOpen && frames < 100) {
+        Flow();
+        ++frames;
+    }
+    EXPECT_EQ(frames, 42);  // t = 0 .. 41
+    GetLayerClipRect(5, &l, &t, &r, &b);
+    EXPECT_EQ(l, 0);
+    EXPECT_EQ(r, 640);
+    EXPECT_EQ(GetGameVar(26), kPhasePlay);
+}
+
+TEST_F(GameFlowTest, AnExitThatEndsTheStageWinsOverTheIris) {
+    NewGame();
+    Flow(50);
+    ASSERT_EQ(GetGameVar(26), kPhasePlay);
+    SetGameVar(26, kPhaseExit);
+    SetGameVar(27, 0);
+    SetGameVar(30, 1);  // exit 1 leads to area 12
+    for (int f = 0; f < 42; ++f) Flow();
+    EXPECT_EQ(GetGameVar(26), kPhaseTally);
+    Flow(5);
+    EXPECT_EQ(GetGameVar(26), kPhaseTally);
+    // Exit 0 leads to area 1 and the iris opens again.
+    SetGameVar(26, kPhaseExit);
+    SetGameVar(27, 0);
+    SetGameVar(30, 0);
+    for (int f = 0; f < 42; ++f) Flow();
+    EXPECT_EQ(GetGameVar(26), kPhaseIrisOpen);
+    EXPECT_EQ(GetCurrentArea(), 1);
+    // Negative and unused targets end the stage too.
+    for (int32_t target : {-1, 7}) {
+        SelectArea(1);
+        SetAreaWord(kAreaWordExits, target);
+        SetGameVar(26, kPhaseExit);
+        SetGameVar(27, 0);
+        SetGameVar(30, 0);
+        for (int f = 0; f < 42; ++f) Flow();
+        EXPECT_EQ(GetGameVar(26), kPhaseTally) << target;
+    }
+}
+
+TEST_F(GameFlowTest, TallyBonusesAndWhereTheRunGoesNext) {
+    struct Case {
+        int32_t difficulty, lives, counter;
+        bool plainHit;
+        int32_t stage, runFlags, next;
+        int32_t score;
+    };
+    const Case cases[] = {
+        {1, 2, 0, false, 0, 0, kPhaseContinue, 25 * 300 + 2 * 500 + 1000},
+        {0, 2, 0, false, 0, 0, kPhaseContinue, 25 * 100 + 2 * 500 + 1000},
+        {1, 3, 7, true, 4, 0, kPhaseResult, 25 * 300 + 3 * 500 + 70},
+        {1, 1, 0, false, 2, kRunStageChosen, kPhaseEnding, 25 * 300 + 500 + 1000},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        NewGame();
+        SetConfigVar(kCfgRunFlags, GetConfigVar(kCfgRunFlags) | c.runFlags);
+        SetGameVar(64, c.difficulty);
+        SetGameVar(100, c.lives);
+        SetGameVar(109, c.counter);
+        SetGameVar(116, c.stage);
+        SetGameVar(120, 25 * 60 + 59);
+        if (c.plainHit) SetFieldBits(kPropFlags, GetMasterObject(), kMasterPlainHit);
+        SetGameVar(26, kPhaseTally);
+        SetGameVar(27, 0);
+        int bonusSounds = 0;
+        for (int f = 0; f < 481; ++f) {
+            ClearSe();
+            Flow();
+            if (SePlayed(13)) ++bonusSounds;
+        }
+        EXPECT_EQ(GetGameVar(96), c.score) << c.difficulty << " " << c.stage;
+        EXPECT_EQ(bonusSounds, 3 + (c.plainHit ? 0 : 1) - (c.counter ? 0 : 1));
+        EXPECT_EQ(GetGameVar(26), c.next);
+    }
+}
+
+TEST_F(GameFlowTest, ExtraLivesByCharacter) {
+    NewGame(3);
+    SetGameVar(100, 8);
+    AddScore(0, 2500);
+    Flow();
+    EXPECT_EQ(GetGameVar(100), 9);
+    EXPECT_EQ(GetGameVar(104), 2000);
+    Flow();
+    EXPECT_EQ(GetGameVar(100), 9);  // at 9 the step still moves on
+    EXPECT_EQ(GetGameVar(104), 3000);
+    EXPECT_TRUE(SePlayed(18));
+}
+
+TEST_F(GameFlowTest, AllOutEndsTheRun) {
+    NewGame();
+    SetGameVar(26, kPhasePlay);
+    SetGameVar(120, 5000);
+    SetGameVar(100, 0);
+    Flow();
+    EXPECT_EQ(GetGameVar(26), kPhaseAllOut);
+    Flow(60);
+    EXPECT_EQ(CountObjectsOfKind(0x60000000), 0);
+    Flow();  // t = 60
+    EXPECT_EQ(CountObjectsOfKind(0x60000000), 3);
+    Flow(339);
+    EXPECT_EQ(GetGameVar(kGameVarSceneRequest), 0);
+    Flow();  // t = 400
+    EXPECT_EQ(GetGameVar(kGameVarSceneRequest), kRequestTitle);
+}
+
+TEST_F(GameFlowTest, ResultAndContinuePhasesOpenTheirWindows) {
+    NewGame();
+    SetConfigVar(41, 2);
+    SetGameVar(26, kPhaseContinue);
+    SetGameVar(27, 0);
+    Flow();
+    EXPECT_TRUE(IsPaused());
+    SetPaused(false);
+    SetGameVar(26, kPhaseResult);
+    SetGameVar(116, 0);
+    const int32_t stageWord = GetConfigVar(36);
+    Flow();
+    EXPECT_EQ(GetGameVar(116), 1);
+    EXPECT_EQ(GetConfigVar(36), stageWord + 1);
+    EXPECT_EQ(GetGameVar(76), 1);  // a companion after the first stage
+    EXPECT_EQ(GetConfigVar(41), 0);
+    EXPECT_FALSE(GetConfigVar(kCfgRunFlags) & kRunInPlay);
+    EXPECT_TRUE(IsPaused());
+    // Nobody left: straight to the ending.
+    SetGameVar(100, 0);
+    SetGameVar(26, kPhaseResult);
+    SetGameVar(27, 3);
+    Flow();
+    EXPECT_EQ(GetGameVar(26), kPhaseEnding);
+    EXPECT_TRUE(GetConfigVar(kCfgRunFlags) & kRunResume);
+}
+
+}  // namespace
+}  // namespace velmora
