@@ -6,6 +6,7 @@
 #include "game/core/game_vars.h"
 #include "game/core/input.h"
 #include "game/core/object_pool.h"
+#include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
 #include "game/play/combat.h"
 #include "game/play/object_utils.h"
@@ -257,6 +258,14 @@ TEST_F(PlayerRulesTest, CameraOnWideNarrowAndTwentyOneCellAreas) {
         FollowCameraX(c.tx, c.n);
         EXPECT_EQ(GetGameVar(122), c.want) << c.dw << " " << c.tx;
     }
+    // An area narrower than the screen is centred: the camera goes negative.
+    SetScreenExtent(800, 600, 32);
+    NewStage(0);
+    FollowCameraX(300, -1);
+    EXPECT_EQ(GetGameVar(122), (672 - 832) / 2);
+    FollowCameraY(300, 3);
+    EXPECT_EQ(GetGameVar(123), (512 - 632) / 2);
+    ClearScreenExtent();
     // Sixteen rows on a 480-pixel screen: 512 - 512 = 0, the camera stays at 0.
     NewStage(0);
     SetGameVar(123, 40);
