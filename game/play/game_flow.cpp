@@ -638,8 +638,7 @@ void UpdateMapObject(int slot) {
     const int32_t opening = w * h / 30720;
     switch (GetField(26, slot)) {
         case 1: {  // drifting wisps
-            int32_t n = age < 2 ? opening : 0;
-            if (age % 60 == 0) n = 1;
+            const int32_t n = age < 2 ? opening : age % 60 == 0 ? 1 : 0;
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t x = n > 1 ? camX + Random(w) : camX;
                 const int s = WeatherSprite(x, camY + Random(h), 21, 0x20003c0);

@@ -404,5 +404,96 @@ TEST_F(GameFlowTest, ResultAndContinuePhasesOpenTheirWindows) {
     EXPECT_TRUE(GetConfigVar(kCfgRunFlags) & kRunResume);
 }
 
+TEST_F(GameFlowTest, WeatherEffectsByKind) {
+    NewGame();
+    struct Case {
+        int32_t effect;
+        int32_t age;
+        int sprites;  // made in that frame
+    };
+    const Case cases[] = {
+        {1, 0, 10},              // a screen's worth at first (640 x 480 / 30720)
+        {1, 2, 0},  {1, 60, 1},  // then one a second
+        {2, 5, 8},               // four drops and four splashes a frame
+        {3, 1, 10}, {3, 7, 4},  {0, 0, 0},
+    };
+    const int map = GetMapObject();
+    for (const Case& c : cases) {
+        ResetTweens();
+        for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
+            if (GetField(kPropKind, s) == 0x60000000) ReleaseSlot(s);
+        SetField(26, map, c.effect);
+        SetField(kPropAge, map, c.age);
+        UpdateMapObject(map);
+        EXPECT_EQ(CountObjectsOfKind(0x60000000), c.sprites) << c.effect << " " << c.age;
+    }
+}
+
+TEST_F(GameFlowTest, SkyFollowsWeatherAndClock) {
+    NewGame();
+    struct Case {
+        int32_t weather, override, clock;
+        int32_t index;
+    };
+    const Case cases[] =
+        {
+            {0, -1, 0, 0},    {0, -1, 1600 * 4, 4}, {0, -1, 1600 * 7, 1}, {1, -1, 0, 1},
+            {3, -1, 5000, 0}, {5, -1, 0, 3},        {6, -1, 0, 7},        {7, -1, 0, 6},
+            {0, 6, 0, 7},  // a one-frame override wins over the weather
+        };
+    for (const Case& c : cases) {
+        SetGameVar(26, kPhasePlay);
+        SetGameVar(112, c.weather);
+        SetGameVar(115, c.override);
+        SetGameVar(113, c.clock);
+        Flow();
+        EXPECT_EQ(GetGameVar(114), c.index) << c.weather << " " << c.clock;
+        EXPECT_EQ(GetGameVar(115), -1);
+    }
+    // The colour eases a step a frame toward the table, and jumps at a stage's first frame.
+    SetGameVar(112, 6);  // black
+    SetGameVar(23, static_cast<int32_t>(0x0a0b0cffu));
+    Flow();
+    EXPECT_EQ(static_cast<uint32_t>(GetGameVar(23)), 0x090a0bffu);
+    SetGameVar(26, kPhaseStageStart);
+    SetGameVar(27, 0);
+    SetGameVar(112, 6);
+    SetGameVar(23, static_cast<int32_t>(0x0a0b0cffu));
+    Flow();
+    EXPECT_EQ(static_cast<uint32_t>(GetGameVar(23)), kSkyColors[7]);
+}
+
+TEST_F(GameFlowTest, EveningSoundsAtTheirHours) {
+    NewGame();
+    SetField(kPropAge, GetMasterObject(), 100);
+    struct Case {
+        int32_t clock, weather;
+        int se;
+        bool played;
+    };
+    const Case cases[] = {
+        {3200, 0, 22, true}, {3200, 3, 22, false}, {3201, 0, 22, false}, {3200, 4, 22, true}};
+    for (const Case& c : cases) {
+        ClearSe();
+        SetGameVar(26, kPhasePlay);
+        SetGameVar(27, 10);
+        SetGameVar(113, c.clock);
+        SetGameVar(112, c.weather);
+        Flow();
+        EXPECT_EQ(SePlayed(c.se), c.played) << c.clock << " " << c.weather;
+    }
+    // The evening event: marked at 6400, its sound at 6430 once marked.
+    SetGameVar(26, kPhasePlay);
+    SetGameVar(120, 5000);
+    SetGameVar(112, 0);
+    SetGameVar(113, 6400);
+    Flow();
+    EXPECT_TRUE(static_cast<uint32_t>(GetGameVar(118)) & 0x40000000u);
+    ClearSe();
+    SetGameVar(113, 6430);
+    Flow();
+    EXPECT_TRUE(SePlayed(21));
+}
+
 }  // namespace
 }  // namespace velmora
