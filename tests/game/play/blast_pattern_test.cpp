@@ -143,7 +143,9 @@ TEST_F(BlastPatternTest, PlayersBlastTurnsAwaySkipsWallsAndCarriesPower) {
         EXPECT_EQ(b.power, 32);
         EXPECT_EQ(b.attack, 12);
         EXPECT_EQ(b.attacker, 0);
-        if (b.delay > 0) EXPECT_NEAR(Dist(b, 320, 320), 32 / 4 + 32, 1.5);
+        if (b.delay > 0) {
+            EXPECT_NEAR(Dist(b, 320, 320), 32 / 4 + 32, 1.5);
+        }
         EXPECT_FALSE(b.x == wx && b.y == wy);
     }
 }
@@ -232,7 +234,9 @@ TEST_F(BlastPatternTest, LineWithBurstAndRingsAtItsEnd) {
     const auto blasts = CollectBlasts();
     EXPECT_EQ(blasts.size(), 8u + 14u);
     for (const Blast& b : blasts) {
-        if (b.delay > 56) EXPECT_LE(Dist(b, 320 + 7 * 24, 320), 65);
+        if (b.delay > 56) {
+            EXPECT_LE(Dist(b, 320 + 7 * 24, 320), 65);
+        }
     }
 }
 
@@ -257,7 +261,9 @@ TEST_F(BlastPatternTest, RingAroundThePlayerIsCappedAt320Pixels) {
         EXPECT_EQ(CountByDelay(blasts),
                   (std::map<int32_t, int>{{0, 1}, {60, c.firstRing}, {68, c.secondRing}}))
             << c.playerX;
-        for (const Blast& b : blasts) EXPECT_EQ(b.attacker, 2);
+        for (const Blast& b : blasts) {
+            EXPECT_EQ(b.attacker, 2);
+        }
     }
 }
 
@@ -270,8 +276,12 @@ TEST_F(BlastPatternTest, TargetedStarLandsOnThePlayerInModeOne) {
     const auto blasts = CollectBlasts();
     EXPECT_EQ(CountByDelay(blasts), (std::map<int32_t, int>{{0, 1}, {60, 1}, {68, 3}, {76, 3}}));
     for (const Blast& b : blasts) {
-        if (b.delay == 0) EXPECT_EQ(Dist(b, 320, 320), 0);
-        if (b.delay == 60) EXPECT_EQ(Dist(b, 500, 200), 0);
+        if (b.delay == 0) {
+            EXPECT_EQ(Dist(b, 320, 320), 0);
+        }
+        if (b.delay == 60) {
+            EXPECT_EQ(Dist(b, 500, 200), 0);
+        }
     }
     // Outside mode 1 it is the plain star at the origin.
     SetUp();
@@ -319,7 +329,9 @@ TEST_F(BlastPatternTest, InvinciblePlayersPlainKillChainsAndDrops) {
     EXPECT_EQ(GetGameVar(111), 120);
     EXPECT_EQ(CountKind(0x30000007), 12);
     for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
-        if (GetField(kPropKind, s) == 0x30000007) EXPECT_EQ(GetField(31, s), 16);
+        if (GetField(kPropKind, s) == 0x30000007) {
+            EXPECT_EQ(GetField(31, s), 16);
+        }
 }
 
 TEST_F(BlastPatternTest, FlashPowerMakesABlastKillAndItsEndAPlainOne) {
@@ -339,7 +351,9 @@ TEST_F(BlastPatternTest, FlashPowerMakesABlastKillAndItsEndAPlainOne) {
     }
     EXPECT_EQ(CountKind(0x30000007), 1);
     for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
-        if (GetField(kPropKind, s) == 0x30000007) EXPECT_EQ(GetField(31, s), 12 / 4 + 17);
+        if (GetField(kPropKind, s) == 0x30000007) {
+            EXPECT_EQ(GetField(31, s), 12 / 4 + 17);
+        }
     EXPECT_EQ(GetGameVar(97), (12 / 4 + 1) * 2);
     EXPECT_EQ(GetGameVar(110), 2);
     EXPECT_TRUE(static_cast<uint32_t>(GetGameVar(68)) & (1u << 28));
@@ -384,11 +398,15 @@ TEST_F(BlastPatternTest, NoPlayerBehindAKillGetsNothing) {
             const int o = SpawnStageObject(320, 320, 9, 10);
             DamageObject(o, attacker, 5000, power);
             KillStageObject(o);
-            for (int p = 0; p < kPlayerCount; ++p) EXPECT_EQ(GetGameVar(96 + p), 0) << attacker;
+            for (int p = 0; p < kPlayerCount; ++p) {
+                EXPECT_EQ(GetGameVar(96 + p), 0) << attacker;
+            }
             EXPECT_EQ(GetGameVar(110), 1) << attacker << " " << power;
             for (const Blast& b : CollectBlasts(1)) {
                 EXPECT_EQ(b.attacker, attacker);
-                if (power > 0) EXPECT_EQ(b.attack, 8);
+                if (power > 0) {
+                    EXPECT_EQ(b.attack, 8);
+                }
             }
         }
     }

@@ -117,7 +117,7 @@ TEST_F(StageTest, FieldSettersAndBitOperations) {
     NewStage(0);
     SetCell(2, 3, static_cast<int32_t>(0xffffffffu));
     SetCellTile(64, 96, 0x1a5);  // only 8 bits fit
-    EXPECT_EQ(static_cast<uint32_t>(GetCell(2, 3)), 0xffffffffu & ~(0xffu << 6) | (0xa5u << 6));
+    EXPECT_EQ(static_cast<uint32_t>(GetCell(2, 3)), (0xffffffffu & ~(0xffu << 6)) | (0xa5u << 6));
     SetCellObject(64, 96, 7);
     EXPECT_EQ(GetCellObject(64, 96), 7);
     SetCellVariant(64, 96, 0);
