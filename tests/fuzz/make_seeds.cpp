@@ -13,6 +13,7 @@
 #include "game/core/config.h"
 #include "game/core/input.h"
 #include "platform/acm/acm.h"
+#include "tests/platform/movie_files.h"
 #include "tools/packer/packer.h"
 
 namespace fs = std::filesystem;
@@ -171,6 +172,28 @@ void MakeNetwork() {
     Put("http", "huge.txt", text("HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\nabc"));
 }
 
+// Small movies in the containers and codecs the tests make.
+void MakeMovies() {
+    const fs::path dir = g_out / "movie-work";
+    fs::create_directories(dir);
+    movie_files::MovieSpec plain;
+    plain.width = 16;
+    plain.height = 12;
+    plain.frames = 3;
+    movie_files::MovieSpec withTone = plain;
+    withTone.toneHz = 440;
+    withTone.sampleRate = 8000;
+    movie_files::MovieSpec mjpeg = plain;
+    mjpeg.codec = movie_files::VideoCodec::kMjpeg;
+    const std::pair<const char*, const movie_files::MovieSpec*> movies[] = {
+        {"ffv1.mkv", &plain}, {"tone.mkv", &withTone}, {"mjpeg.mkv", &mjpeg}};
+    for (const auto& [name, spec] : movies) {
+        const fs::path path = dir / name;
+        if (movie_files::WriteMovie(path.string(), *spec)) Put("movie", name, ReadFile(path));
+    }
+    fs::remove_all(dir);
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: make_seeds OUT_DIR DATA_DIR\n");
@@ -183,6 +206,7 @@ int main(int argc, char** argv) {
     MakeSounds();
     MakeArchives();
     MakeNetwork();
+    MakeMovies();
     MakeGameFiles(fs::absolute(argv[2]));
     return 0;
 }
