@@ -12,6 +12,7 @@
 #include "engine/graphics/image_data.h"
 #include "engine/graphics/movie.h"
 #include "engine/screen/memimg.h"
+#include "engine/screen/screen.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/gdi.h"
 
@@ -228,6 +229,16 @@ int RestoreGraphSurfaces2D(GraphRecord* graph) {
         Surface2DRecord* s = GetSurface2D(static_cast<int32_t>(graph->pieces[i]));
         if (s == nullptr) return -1;
         result |= RestoreImageSurfaceIfLost(s->imageData);
+    }
+    return result;
+}
+
+int RestoreAllSurfaces2D() {
+    int result = RestoreLostScreenSurfaces();
+    Surface2DTable& t = GetSurface2DTable();
+    for (int32_t slot = 0; slot < t.topSlot; ++slot) {
+        if (t.records[slot] != nullptr)
+            result |= RestoreImageSurfaceIfLost(t.records[slot]->imageData);
     }
     return result;
 }

@@ -505,6 +505,25 @@ TEST_P(DrawFrontTest, MaskLetsDrawsThroughOnlyWhereItsBytesAllow) {
     EXPECT_EQ(SetMaskDrawEnabled(1), -1);
 }
 
+TEST_P(DrawFrontTest, LostSurfacesComeBackInPlace) {
+    plat::testing::LoseAllSurfaces();
+    // -1 tells that a graph's pixels were lost (full screen: its surface came back empty).
+    EXPECT_EQ(RestoreAllSurfaces2D(), GetParam().windowed ? 0 : -1);
+    const ScreenStateRecord& s = GetScreenState();
+    for (plat::DirectDrawSurface* surface : {s.primary, s.back}) {
+        if (surface != nullptr) {
+            EXPECT_EQ(surface->IsLost(), plat::DD_OK);
+        }
+    }
+    const Surface2DRecord* tile = GetSurface2D(int32_t(GetGraphRecord(sheet_)->pieces[0]));
+    const ImageDataRecord* data = GetImageDataRecord(tile->imageData);
+    if (data->surface != nullptr) {
+        EXPECT_EQ(data->surface->IsLost(), plat::DD_OK);
+    }
+    // Drawing goes on (the pixels come back with the reload after a rebuild).
+    EXPECT_EQ(DrawGraphAt(0, 0, spriteB_, 1), 0);
+}
+
 TEST_P(DrawFrontTest, DeviceLossRestoresTheSheetWithOneLoadAndDrawsTheSame) {
     const std::string dir =
         ::testing::TempDir() + "restore_" + std::to_string(::getpid()) + "_" + GetParam().name;
