@@ -91,7 +91,8 @@ int ShowSdlBox(HWND owner, const std::string& text, const std::string& caption, 
     box.numbuttons = static_cast<int>(data.size());
     box.buttons = data.data();
     int chosen = -1;
-    if (SDL_ShowMessageBox(&box, &chosen) != 0) return 0;
+    // -1: no box could be shown (an X server without what SDL's box needs, say).
+    if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
     if (chosen < 0) return FitAnswer(IDCANCEL, buttons);  // closed without a choice
     return chosen;
 }
@@ -116,14 +117,18 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     if (!scripted) detail::EnsureVideo();
     std::string utf8Text = SjisToUtf8(sjisText);
     std::string utf8Caption = SjisToUtf8(sjisCaption);
+    bool answeredAlone = scripted;
     if (!scripted) {
-        if (HasDisplay()) {
-            answer = ShowSdlBox(owner, utf8Text, utf8Caption, type);
-        } else {
+        if (HasDisplay()) answer = ShowSdlBox(owner, utf8Text, utf8Caption, type);
+        // Without a display, or when the box cannot be shown, the box answers as a headless
+        // run does and says so; answering 0 would read as a refusal and, at the first-run
+        // questions, end the program before its window ever opened.
+        if (!HasDisplay() || answer < 0) {
             answer = FitAnswer(EnvironmentAnswer(), buttons);
+            answeredAlone = true;
         }
     }
-    if (scripted || !HasDisplay()) {
+    if (answeredAlone) {
         const char* name = answer == IDYES      ? "yes"
                            : answer == IDNO     ? "no"
                            : answer == IDCANCEL ? "cancel"
