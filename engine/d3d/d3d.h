@@ -1,40 +1,82 @@
-// What the engine asks of the Direct3D back-end. Until the back-end is built, its services
-// answer as a display without a Direct3D device does (every graph is then 2-D); the vertex
-// colour and the unused-bits fill are real.
+// What the engine asks of the Direct3D back-end: set-up and tear-down around screen-mode
+// changes and display rebuilds, the texture formats, the scene and vertex batch that every
+// other surface user closes first, the textures of graphs, and the draw-state setters.
+//
+// Without a Direct3D object every service fails quietly (-1 unless said otherwise), so the
+// screens and the graphics core call them unconditionally.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/graphics/color_format.h"
 
+namespace plat {
+class DirectDrawSurface;
+class Direct3DDevice;
+struct DDPixelFormat;
+}  // namespace plat
+
 namespace tessra {
 
 struct GraphImage;
 struct GraphRecord;
 
-int RestoreAllTextures();              // on window activation
-int SetTextureDivisionFlag(int flag);  // stores the inverse; body of SetTextureSizeFitting
+// --- Set-up and tear-down ---------------------------------------------------------------------
+// 0 when the device stands (full screen with DirectDraw), else -1 and no Direct3D.
+int InitializeDirect3D();
+int TerminateDirect3D();      // -1 when there was no Direct3D object
+int ReleaseDirect3DObject();  // before a display rebuild; settings and texture entries stay
+int AcquireDirect3DObject();  // after it; -1 when the device cannot be had again
+plat::Direct3DDevice* GetDirect3DDevice();  // null without a device
+int ReleaseAllTexturesIfReady();            // -1 without Direct3D, else deletes every entry
 
-// Device and scene: -1 without a device.
-void* GetDirect3DDevice();  // null
-int ReleaseAllTexturesIfReady();
+// Texture formats. A request is the six leading format bytes of an image-data record: texture,
+// alpha channel, draw-valid, (unread), alpha test, colour bits.
+int GetTextureFormatIndex(const uint8_t* request);
+const plat::DDPixelFormat* GetTextureFormatByIndex(int index);
+const ColorFormat* GetTextureColorDataByIndex(int index);
+const ColorFormat* GetTextureColorData(const uint8_t* request);
+const ColorFormat* SelectTextureFormat(uint8_t alpha, uint8_t alphaTest, int32_t wide,
+                                       uint8_t drawValid);
+const plat::DDPixelFormat* GetZBufferPixelFormat();
+
+// --- Scene and batch: -1 without a device -----------------------------------------------------
 int EndSceneCurrent();
 int FlushCurrentVertexBatch();
 
-// Textures of graphs: -1 without a device (deleting a graph's textures is always 0).
+// --- Textures of graphs -----------------------------------------------------------------------
+int RestoreAllTextures();              // on window activation
+int SetTextureDivisionFlag(int flag);  // stores the inverse; body of SetTextureSizeFitting
 int CreateGraphTextures(GraphRecord* graph);
 int CreateDerivedGraphTextures(GraphRecord* graph, int x, int y, int width, int height,
                                GraphRecord* source);
 int DeleteGraphTextures(GraphRecord* graph);
+// The picture (with its alpha picture or none) into every piece, the piece at graph (gx, gy)
+// taking the picture's (gx + x, gy + y).
 int BltImageToGraph3D(const GraphImage* image, const GraphImage* alpha, int x, int y,
                       GraphRecord* graph);
+// The rectangle of the picture to (x, y) of the graph.
+int BltImageRectToGraph3D(const GraphImage* image, const GraphImage* alpha, const Rect* sourceRect,
+                          int x, int y, GraphRecord* graph);
+// A movie frame (alpha in its right half when alphaInFrame) into the pieces at their source
+// places.
+int ReloadGraphTextures(const GraphImage* frame, int alphaInFrame, GraphRecord* graph);
 int FillGraphTextures(GraphRecord* graph, int r, int g, int b, int a);
+int RestoreGraphTextures(GraphRecord* graph);
+int Graph3DNoOp();
 
-// Draw state.
+// --- Draw state -------------------------------------------------------------------------------
 int SetTextureFilterCurrent(int mode);
 int SetGraphTextureBlend(GraphRecord* blendGraph, int param1, int param2);
+int ApplyDrawAreaToViewport3D(const Rect* area);
+int ResetViewport3D(int maskEnabled);
+int SetRenderTarget3DForDrawScreen(int target);
+int SetWorldTransform(const float* matrix16);
+int SetViewTransform(const float* matrix16);
+int SetProjectionTransform(const float* matrix16);
 // Packs the vertex colour from the draw state: alpha = the blend parameter unless the blend
-// mode is none (then 255), then the brightness's red, green and blue (0xAARRGGBB).
+// mode is none (then 255), then the brightness's red, green and blue (0xAARRGGBB). Works also
+// without Direct3D.
 void UpdateDrawDiffuseColor();
 uint32_t GetDrawDiffuseColor();
 

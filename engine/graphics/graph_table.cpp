@@ -314,8 +314,7 @@ int TransferImageDataToGraph(const GraphImage* image, const GraphImage* alpha,
     r->loadOption = loadOption;
     r->sourceX = sourceRect->left;
     r->sourceY = sourceRect->top;
-    // Texture graphs are the Direct3D back-end's; without a device there are none.
-    if (r->format.texture) return -1;
+    if (r->format.texture) return BltImageRectToGraph3D(image, alpha, sourceRect, x, y, r);
     return BltImageToGraphSurfaces2D(image, alpha, sourceRect, x, y, r);
 }
 

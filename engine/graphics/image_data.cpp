@@ -7,6 +7,7 @@
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
+#include "engine/d3d/d3d.h"
 #include "engine/graphics/draw_state.h"
 #include "platform/ddraw/ddraw.h"
 
@@ -116,13 +117,51 @@ int32_t ReleaseImageDataRef(int32_t handle) {
 
 namespace {
 
-// A DirectDraw off-screen surface for a record that keeps no MEMIMG. Textures are the Direct3D
-// back-end's, so a texture record fails here.
+// The pixel format of a record's surface: a texture's from the Direct3D texture formats, any
+// other surface's the screen's.
+const ColorFormat* SurfaceColorFormat(const ImageDataRecord* r) {
+    if (r->format.texture) {
+        const ColorFormat* f = GetTextureColorDataByIndex(r->pixelFormatCode);
+        if (f != nullptr) return f;
+    }
+    return &GetImageDataContext().screenFormat;
+}
+
+// A texture in the format the Direct3D back-end chose for the record's format bytes: draw-valid
+// ones in video memory as 3-D targets, the others managed by the driver.
+int CreateTextureImageSurface(ImageDataRecord* r) {
+    plat::DirectDraw* dd = GetImageDataContext().directDraw;
+    r->pixelFormatCode = GetTextureFormatIndex(&r->format.texture);
+    const plat::DDPixelFormat* pf = GetTextureFormatByIndex(r->pixelFormatCode);
+    if (dd == nullptr || pf == nullptr || pf->rgbBitCount == 0) {
+        return AppendLog("テクスチャサーフェスの作成に失敗しました\n"_sjis);
+    }
+    plat::DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = plat::DDSD_CAPS | plat::DDSD_WIDTH | plat::DDSD_HEIGHT | plat::DDSD_PIXELFORMAT;
+    d.dwWidth = r->width;
+    d.dwHeight = r->height;
+    d.ddpfPixelFormat = *pf;
+    if (r->format.drawValid) {
+        d.ddsCaps.dwCaps =
+            plat::DDSCAPS_TEXTURE | plat::DDSCAPS_3DDEVICE | plat::DDSCAPS_VIDEOMEMORY;
+    } else {
+        d.ddsCaps.dwCaps = plat::DDSCAPS_TEXTURE;
+        d.ddsCaps.dwCaps2 = plat::DDSCAPS2_TEXTUREMANAGE;
+    }
+    if (plat::DDFailed(dd->CreateSurface(&d, &r->surface, nullptr))) {
+        r->surface = nullptr;
+        return AppendLog("テクスチャサーフェスの作成に失敗しました\n"_sjis);
+    }
+    return 0;
+}
+
+// A DirectDraw off-screen surface (or texture) for a record that keeps no MEMIMG.
 int CreatePlainImageSurface(int32_t handle, ImageDataRecord* r) {
     const ImageDataContext& ctx = GetImageDataContext();
     if (ctx.directDraw == nullptr) return -1;
     if (r->surface != nullptr) return 0;
-    if (r->format.texture) return -1;
+    if (r->format.texture) return CreateTextureImageSurface(r);
     r->pixelFormatCode = kPixelFormatPlainSurface;
     const bool system =
         r->format.systemMemory || r->width > ScreenWidthForGraphs(ctx) || ctx.windowMode != 0;
@@ -218,8 +257,9 @@ int SetImageColorKey(int32_t handle) {
     // Only DirectDraw surfaces and textures carry a colour key of their own.
     if (r->usesMemImg || r->surface == nullptr) return 0;
     const ImageDataContext& ctx = GetImageDataContext();
-    const uint32_t key =
-        ctx.screenColorBits == 8 ? 0 : ConvertedPixelOf(&ctx.screenFormat, r->colorKey);
+    const uint32_t key = ctx.screenColorBits == 8 && !r->format.texture
+                             ? 0
+                             : ConvertedPixelOf(SurfaceColorFormat(r), r->colorKey);
     const plat::DDCOLORKEY ck{key, key};
     if (plat::DDFailed(r->surface->SetColorKey(plat::DDCKEY_SRCBLT, &ck))) {
         return AppendLog("標準サーフェスのカラーキーの設定に失敗しました\n"_sjis);
@@ -275,9 +315,8 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
     ImageDataRecord* r = GetImageDataRecord(handle);
     if (r == nullptr) return -1;
     if (outFormat != nullptr) {
-        *outFormat = r->usesMemImg && r->memImg.format != nullptr
-                         ? *r->memImg.format
-                         : GetImageDataContext().screenFormat;
+        *outFormat = r->usesMemImg && r->memImg.format != nullptr ? *r->memImg.format
+                                                                  : *SurfaceColorFormat(r);
     }
     const Rect whole{0, 0, r->width, r->height};
     const Rect want = rect != nullptr ? *rect : whole;
@@ -289,7 +328,7 @@ int LockImageSurface(int32_t handle, int32_t* outPitch, uint8_t** outPixels, int
         // A nested lock of another rectangle gets that rectangle's address, not the first one's.
         const int bytes = r->usesMemImg && r->memImg.format != nullptr
                               ? r->memImg.format->bytesPerPixel
-                              : GetImageDataContext().screenFormat.bytesPerPixel;
+                              : SurfaceColorFormat(r)->bytesPerPixel;
         *outPitch = r->lockedPitch;
         *outPixels = r->lockedPixels +
                      static_cast<ptrdiff_t>(want.top - r->lockedRect.top) * r->lockedPitch +
@@ -341,7 +380,7 @@ int FillImageSurface(int32_t handle, int red, int green, int blue, int alpha) {
         if (ctx.directDraw == nullptr || r->surface == nullptr) return -1;
         plat::DDBLTFX fx{};
         fx.dwSize = sizeof fx;
-        fx.dwFillColor = PackColorForFormat(&ctx.screenFormat, red, green, blue, alpha);
+        fx.dwFillColor = PackColorForFormat(SurfaceColorFormat(r), red, green, blue, alpha);
         return plat::DDFailed(r->surface->Blt(nullptr, nullptr, nullptr,
                                               plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx))
                    ? -1

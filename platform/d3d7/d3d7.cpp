@@ -174,9 +174,15 @@ HRESULT Direct3D::EnumZBufferFormats(const GUID& device, D3DEnumPixelFormatsCall
     if (Enter("EnumZBufferFormats", GuidName(device), &injected)) return injected;
     if (callback == nullptr) return DDERR_INVALIDPARAMS;
     const Direct3DProfile profile = CurrentProfile();
+    // The HAL device's depth formats stand for every hardware device, the TnL HAL one too.
+    const auto hardware = [](const GUID& g) {
+        return g == IID_IDirect3DHALDevice || g == IID_IDirect3DTnLHalDevice;
+    };
     bool known = false;
-    for (const Direct3DDeviceEntry& entry : profile.devices)
-        known |= entry.desc.deviceGUID == device;
+    for (const Direct3DDeviceEntry& entry : profile.devices) {
+        known |= entry.desc.deviceGUID == device ||
+                 (device == IID_IDirect3DHALDevice && hardware(entry.desc.deviceGUID));
+    }
     if (!known) return DDERR_INVALIDPARAMS;
     for (DDPixelFormat format : profile.zBufferFormats) {
         if (callback(&format, context) == D3DENUMRET_CANCEL) break;

@@ -180,6 +180,10 @@ TEST_F(D3D7Test, DefaultProfileEnumeratesOneTnlDeviceDepthAndSixTextureFormats) 
     EXPECT_EQ(z.formats[0].flags, DDPF_ZBUFFER);
     EXPECT_EQ(z.formats[0].rgbBitCount, 16u);
     EXPECT_NE(d3d_->EnumZBufferFormats(IID_IDirect3DRGBDevice, CollectFormat, &z), D3D_OK);
+    // The HAL device's list serves a TnL HAL device as well.
+    Collected hal;
+    ASSERT_EQ(d3d_->EnumZBufferFormats(IID_IDirect3DHALDevice, CollectFormat, &hal), D3D_OK);
+    EXPECT_EQ(hal.formats.size(), 1u);
 
     DirectDrawSurface* target = Start(8, 8, kPixelFormat565);
     Collected t;

@@ -66,11 +66,11 @@ TEST_F(WindowTest, InactivePauseHoldsUntilReactivated) {
     EXPECT_TRUE(refocused.load());  // it did not return while inactive
     t.join();
     EXPECT_EQ(GetSystemStateBlock()->run.active.load(), 1);
-    // Coming back restored surfaces and textures and took the input devices again (the movies:
-    // MoviesPauseWhileTheWindowIsInactive).
+    // Coming back restored surfaces and took the input devices again (the movies:
+    // MoviesPauseWhileTheWindowIsInactive; a window has no Direct3D textures to restore, their
+    // restore is tested with the back-end).
     EXPECT_EQ(tessra::GetScreenState().back->IsLost(), plat::DD_OK);
     EXPECT_EQ(tessra::GetScreenState().primary->IsLost(), plat::DD_OK);
-    EXPECT_GE(tessra::CountPendingCalls("RestoreAllTextures"), 1);
     EXPECT_GT(plat::testing::InputAcquisitions(plat::testing::InputDeviceKind::kKeyboard),
               keyboardTaken);
 }
