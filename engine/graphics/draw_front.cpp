@@ -13,6 +13,7 @@
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/mask_screen.h"
+#include "engine/graphics/movie.h"
 #include "engine/screen/draw2d.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_state.h"
@@ -76,6 +77,8 @@ int RunDraw(Affected&& affected, Draw&& draw) {
 }
 
 // Steps 1 to 3 of a graph draw; null when the call must return `*early`.
+// Step 5 too, the movie's next frame into the graph, unless `checkBlend` is false: the
+// rotated-about draw skips both the blend test and the movie.
 const GraphRecord* CheckGraphDraw(int graph, bool checkBlend, int* early) {
     *early = 0;
     if (OffOrEmpty()) return nullptr;
@@ -86,6 +89,10 @@ const GraphRecord* CheckGraphDraw(int graph, bool checkBlend, int* early) {
         return nullptr;
     }
     WaitWhileWindowInactive();
+    // No display here offers an overlay, so every movie plays into its graph's pixels.
+    if (checkBlend && record->movie != -1 && GetMovieRecord(record->movie) != nullptr) {
+        UpdateMovieFrame(graph, 0);
+    }
     return record;
 }
 

@@ -10,8 +10,10 @@
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
 #include "engine/graphics/image_decode.h"
+#include "engine/graphics/movie.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/surface2d.h"
+#include "platform/ddraw/ddraw.h"
 
 namespace tessra {
 
@@ -118,9 +120,13 @@ int RestoreGraphMovieSurfaces(int graph) {
     if (Off()) return 0;
     GraphRecord* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    // Texture graphs belong to the Direct3D back-end, which restores its own; movies are not
-    // played by this program.
+    // Texture graphs belong to the Direct3D back-end, which restores its own.
     if (!g->format.texture) RestoreGraphSurfaces2D(g);
+    if (const MovieRecord* m = g->movie != -1 ? GetMovieRecord(g->movie) : nullptr) {
+        for (plat::DirectDrawSurface* s : {m->frameSurfaceOld, m->frameSurface}) {
+            if (s != nullptr && s->IsLost() == plat::DDERR_SURFACELOST) s->Restore();
+        }
+    }
     return 0;
 }
 

@@ -90,6 +90,7 @@ inline bool Drain(Writer& w, AVCodecContext* codec, AVStream* stream, const AVFr
 }  // namespace detail
 
 inline bool WriteMovie(const std::string& path, const MovieSpec& spec) {
+    av_log_set_level(AV_LOG_ERROR);
     detail::Writer w;
     if (avformat_alloc_output_context2(&w.format, nullptr, "matroska", path.c_str()) < 0)
         return false;

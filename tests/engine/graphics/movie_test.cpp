@@ -17,6 +17,7 @@
 #include "engine/base/file_access.h"
 #include "engine/base/log_test_support.h"
 #include "engine/base/sjis.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/graphics_core.h"
@@ -605,6 +606,34 @@ TEST_F(MovieTest, TheSoundTrackReachesTheMixerWhileTheMoviePlays) {
     EXPECT_EQ(peak(pt::StepMixer(2205)), 0);
     ReleaseGraph(graph, 0);
     EXPECT_EQ(peak(pt::StepMixer(2205)), 0);
+}
+
+TEST_F(MovieTest, DrawingAMovieGraphBringsItsNextFrame) {
+    const int graph = LoadGraphFromFile(Movie(MovieSpec{}).c_str(), 1, 0, 0);
+    ASSERT_GT(graph, 0);
+    PlayGraphMovie(graph);
+    pt::AdvanceFakeClock(300);
+    DrawGraphAt(0, 0, graph, 0);
+    EXPECT_EQ(FrameShown(graph), 3);
+    pt::AdvanceFakeClock(100);
+    // The rotated-about draw leaves the movie alone.
+    DrawGraphRotatedAbout(0, 0, 10, 10, 0, 0, 1.0, 0.0, graph, 0);
+    EXPECT_EQ(FrameShown(graph), 3);
+    DrawGraphStretched(0, 0, 20, 20, graph, 0);
+    EXPECT_EQ(FrameShown(graph), 4);
+}
+
+TEST_F(MovieTest, RestoringTheGraphRestoresItsLostFrameSurface) {
+    UseScreen(Screen::kFull32);
+    const int graph = LoadGraphFromFile(Movie(MovieSpec{}).c_str(), 1, 0, 0);
+    ASSERT_GT(graph, 0);
+    MovieRecord* m = MovieOf(graph);
+    m->frameSurface->MarkLost();
+    ASSERT_EQ(RestoreGraphMovieSurfaces(graph), 0);
+    EXPECT_EQ(m->frameSurface->IsLost(), plat::DD_OK);
+    // Frames arrive again.
+    UpdateMovieFrame(graph, 1);
+    EXPECT_EQ(GraphPixel(graph, 4, 4), PatternPixel(0, 4, 4));
 }
 
 }  // namespace
