@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     const int x = (640 - dw) / 2, y = (480 - dh) / 2;
     std::printf("movie_play: %s, %d x %d\n", file, w, h);
     tessra::PlayGraphMovie(graph);
-    const tessra::MovieRecord* movie =
-        tessra::GetMovieRecord(tessra::GetGraphRecord(graph)->movie);
+    const tessra::MovieRecord* movie = tessra::GetMovieRecord(tessra::GetGraphRecord(graph)->movie);
     int shown = 0, afterEnd = 0;
     while (frames < 0 || shown < frames) {
         SetRenderTarget(-2);
