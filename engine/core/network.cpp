@@ -27,6 +27,8 @@ constexpr plat::LONG kRecordEvents = plat::FD_READ | plat::FD_WRITE | plat::FD_C
 constexpr int32_t kNewSlotLimit = 4096;  // new handles take slots below this
 constexpr uint32_t kCloseLimitMs = 1000;
 constexpr int32_t kHttpChunk = 4096;
+// The most a stated Content-Length reserves before its body arrives.
+constexpr int64_t kHttpFirstBlock = 1 << 20;
 constexpr const char* kLayerWindowClass = "TessraNetworkWindow";
 
 struct NetWorkRecord {
@@ -421,7 +423,10 @@ int StepHeaders(int slot) {
             if (t->destination == 1 && t->kind != HttpMethod::Head) {
                 // A body for memory past the limit is refused before anything is allocated.
                 if (length > kMaxNetWorkMessageBytes) return CloseHttpTransfer(slot, 2, 2);
-                if (!GrowBlock(t, length > 0 ? static_cast<int32_t>(length) : 1))
+                // Room for the first megabyte at most: the block grows as the body arrives, so
+                // a stated length the peer never sends costs nothing.
+                const int64_t first = length < kHttpFirstBlock ? length : kHttpFirstBlock;
+                if (!GrowBlock(t, first > 0 ? static_cast<int32_t>(first) : 1))
                     return CloseHttpTransfer(slot, 2, 2);
             }
             t->contentLength = length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);

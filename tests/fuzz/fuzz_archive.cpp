@@ -39,9 +39,12 @@ void ListEntries(const ArchiveHandle& a, uint32_t dir, const std::string& prefix
         std::string text(reinterpret_cast<const char*>(name + 4));
         if (text.size() > units * 4u) text.resize(units * 4u);
         const std::string path = prefix + "\\" + text;
+        // A name met twice opens the first entry of that name, so only the first is listed.
+        bool seen = false;
+        for (const Entry& listed : *out) seen = seen || listed.path == path;
         if (U32(e + 4) & kArchiveAttrDirectory)
             ListEntries(a, U32(e + 32), path, depth + 1, out);
-        else
+        else if (!seen)
             out->push_back({path, U32(e + 36)});
     }
 }

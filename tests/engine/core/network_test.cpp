@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -404,6 +405,12 @@ TEST_F(NetworkTest, HttpTransfers) {
         // Closed inside the status line or the headers: the cut line never ends, so the
         // transfer fails instead of waiting for ever.
         {"status line cut", HttpMethod::Get, "HTTP/1.0 200 OK", false, 2, 3, ""},
+        // A length near the limit with three bytes behind it: refused as cut short. (That the
+        // block grows with the body instead of being made at the stated 60 MB at once is held
+        // by the HTTP fuzz target's 64 MB allocation limit; here the whole exchange can fall
+        // between two samples of the peak.)
+        {"large length, short body", HttpMethod::Get,
+         "HTTP/1.0 200 OK\r\nContent-Length: 60000000\r\n\r\nabc", false, 2, 3, ""},
         {"headers cut", HttpMethod::Get, "HTTP/1.0 200 OK\r\nContent-Length: 5", false, 2, 3,
          ""},
     };
@@ -422,10 +429,15 @@ TEST_F(NetworkTest, HttpTransfers) {
                                            c.method == HttpMethod::Post ? 7 : 0);
         ASSERT_GE(slot, 0);
         int result = -1, code = -1;
-        ASSERT_TRUE(PumpUntil([&] { return GetHttpTransferResult(slot, &result, &code) == 1; }));
+        int64_t peak = 0;
+        ASSERT_TRUE(PumpUntil([&] {
+            peak = std::max(peak, GetAllocStats().totalSize - before);
+            return GetHttpTransferResult(slot, &result, &code) == 1;
+        }));
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(code, c.errorCode);
         EXPECT_LT(GetAllocStats().totalSize - before, 1 << 20);
+        EXPECT_LE(peak, 2 << 20) << "memory held while the transfer ran";
         const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n";
         const std::string request = server.Request();
         switch (c.method) {
