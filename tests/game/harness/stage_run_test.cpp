@@ -265,5 +265,43 @@ TEST(StageRun, FirstStageFromTheTitleToTheNextWithAPad) {
     ExpectClearedFirstStage(PlayFirstStage(h, true));
 }
 
+// MENU in play opens the pause menu and holds the game; SHOT on it lets play go on.
+TEST(StageRun, PauseHoldsPlayUntilShot) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int64_t playFrom = -1, pausedAt = -1, resumedAt = -1;
+    int32_t timeWhilePaused = -1;
+    bool stayedPaused = true;
+    h.Run([&](Frame& f) {
+        if (GetGameVar(0) != kMasterKind) {
+            if (f.scene > 60 && f.scene % 30 == 0) f.Tap(kButtonShot);
+            if (f.total > 3000) f.Stop();
+            return;
+        }
+        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) playFrom = f.total;
+        if (playFrom < 0) return;
+        if (f.total == playFrom + 40) f.Tap(kButtonMenu);
+        if (pausedAt < 0 && IsPaused()) {
+            pausedAt = f.total;
+            timeWhilePaused = GetGameVar(120);
+        }
+        if (pausedAt > 0 && resumedAt < 0 && f.total < pausedAt + 60) {
+            stayedPaused = stayedPaused && IsPaused() && GetGameVar(120) == timeWhilePaused;
+        }
+        if (pausedAt > 0 && f.total == pausedAt + 60) f.Tap(kButtonShot);
+        if (pausedAt > 0 && resumedAt < 0 && !IsPaused()) resumedAt = f.total;
+        if (resumedAt > 0 && f.total == resumedAt + 10) {
+            EXPECT_LT(GetGameVar(120), timeWhilePaused);  // the clock runs again
+            EXPECT_TRUE(GetConfigVar(kCfgRunFlags) & kRunInPlay);
+            f.Stop();
+        }
+        if (f.total > playFrom + 400) f.Stop();
+    });
+    EXPECT_GT(pausedAt, playFrom);
+    EXPECT_TRUE(stayedPaused);
+    EXPECT_GT(resumedAt, pausedAt + 60);
+    EXPECT_LT(resumedAt, pausedAt + 64);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -495,5 +495,31 @@ TEST_F(GameFlowTest, EveningSoundsAtTheirHours) {
     EXPECT_TRUE(SePlayed(21));
 }
 
+TEST_F(GameFlowTest, EndingAwardsItsIconByRun) {
+    struct Case {
+        int32_t difficulty, starts, runs;
+        int icon;
+    };
+    const Case cases[] = {{0, 0, 0, 6}, {1, 0, 0, 14}, {1, 3, 0, 6}, {2, 0, 40, 21}};
+    for (const Case& c : cases) {
+        SetUp();
+        NewGame();
+        SetConfigVar(kCfgNewGameCount, c.starts);
+        SetGameVar(64, c.difficulty);
+        SetGameVar(70, c.runs);
+        SetGameVar(116, 5);
+        SetGameVar(26, kPhaseEnding);
+        SetGameVar(27, 0);
+        Flow(360);
+        EXPECT_EQ(GetConfigVar(55), 0);
+        Flow();  // t = 360
+        EXPECT_EQ(GetConfigVar(55), 1 << c.icon) << c.difficulty << " " << c.runs;
+        EXPECT_EQ(GetConfigVar(42), c.difficulty);
+        EXPECT_EQ(GetGameVar(67), c.icon + 32 + 1);  // its notice is raised
+        Flow(40);
+        EXPECT_EQ(GetGameVar(kGameVarSceneRequest), kRequestTitle);
+    }
+}
+
 }  // namespace
 }  // namespace velmora
