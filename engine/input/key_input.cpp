@@ -2,14 +2,18 @@
 #include "engine/input/key_input.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/base/handle.h"
 #include "engine/base/log.h"
 #include "engine/base/memory.h"
 #include "engine/base/sjis.h"
+#include "engine/font/font.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/input/input.h"
 #include "engine/input/text_input_state.h"
 #include "engine/screen/screen.h"
+#include "platform/win/time.h"
 
 namespace tessra {
 
@@ -184,6 +188,90 @@ int ReadKeyInputText(int handle, char* buffer, int bufferBytes) {
     std::memcpy(buffer, r->text, static_cast<size_t>(n));
     buffer[n] = '\0';
     return n;
+}
+
+namespace {
+
+// The advance of the first `length` bytes of a text in a font.
+int TextWidth(const char* text, int length, int font) {
+    if (length <= 0 || text[0] == '\0') return 0;
+    const int width = RenderTextWithCache(kTextMeasure, 0, 0, text, 0, nullptr, nullptr, font, 0,
+                                          length, nullptr);
+    return width > 0 ? width : 0;
+}
+
+// The composition over the text at the cursor: on its own dark box, each clause underlined (the
+// one the composition cursor stands in brighter), with its own cursor. Its width.
+int DrawComposition(int x, int y, int height, int font) {
+    const ImeState& ime = GetTextInputState().ime;
+    const uint32_t* colors = GetTextInputState().display.colors;
+    const char* text = ime.composition;
+    const int length = static_cast<int>(std::strlen(text));
+    const int width = TextWidth(text, length, font);
+    FillOrFrameRectangle(x, y, x + width, y + height, colors[kKeyInputCompositionBackColor], 1);
+    DrawStringWithFont(x, y, text, colors[kKeyInputCompositionColor], font,
+                       colors[kKeyInputCompositionBackColor], 0);
+    // The clause data holds each clause's start and, last, the end of the text.
+    int cursorByte = 0;
+    for (int c = 0; c < ime.compositionCursor && text[cursorByte] != '\0'; ++c)
+        cursorByte +=
+            IsInputLeadByte(static_cast<uint8_t>(text[cursorByte])) && text[cursorByte + 1] != '\0'
+                ? 2
+                : 1;
+    const int lineY = y + height - 1;
+    for (int i = 0; i + 1 < ime.clauseCount; ++i) {
+        const int from = static_cast<int>(ime.clauses[i]);
+        const int to = static_cast<int>(ime.clauses[i + 1]);
+        if (from < 0 || to > length || from >= to) continue;
+        const int left = x + TextWidth(text, from, font);
+        const int right = x + TextWidth(text, to, font);
+        const bool current = cursorByte >= from && (cursorByte < to || to == length);
+        const uint32_t color =
+            current ? colors[kKeyInputCurrentClauseColor] : colors[kKeyInputClauseLineColor];
+        FillOrFrameRectangle(left + 1, lineY - 1, right - 1, lineY + 1, color, 1);
+        if (i > 0)
+            FillOrFrameRectangle(left, y, left + 1, lineY + 1, colors[kKeyInputClauseMarkColor], 1);
+    }
+    const int cursorX = x + TextWidth(text, cursorByte, font);
+    FillOrFrameRectangle(cursorX, y, cursorX + 2, y + height,
+                         colors[kKeyInputCompositionCursorColor], 1);
+    return width;
+}
+
+}  // namespace
+
+int DrawKeyInput(int x, int y, int handle, int fontHandle) {
+    TextInputState& s = GetTextInputState();
+    const KeyInputRecord* r = FindKeyInput(handle);
+    if (r == nullptr) return -1;
+    int font = fontHandle;
+    if (font == -1) {
+        RefreshDefaultFont();
+        font = QueryDefaultFontHandle();
+    }
+    int size[2] = {0, 0};
+    if (RenderTextWithCache(kTextMeasure, 0, 0, " ", 0, nullptr, nullptr, font, 0, -1, size) < 0)
+        return -1;
+    const int height = size[1];
+    const uint32_t* colors = s.display.colors;
+    // The text before the cursor, the composition while the input method composes, the rest.
+    const std::string before(r->text, static_cast<size_t>(r->cursor));
+    const char* after = r->text + r->cursor;
+    const int beforeWidth = TextWidth(r->text, r->cursor, font);
+    DrawStringWithFont(x, y, before.c_str(), colors[kKeyInputTextColor], font,
+                       colors[kKeyInputTextEdgeColor], 0);
+    int cursorX = x + beforeWidth;
+    const bool composing = s.ime.enabled && s.ime.composing && s.ime.composition[0] != '\0';
+    if (composing) cursorX += DrawComposition(cursorX, y, height, font);
+    DrawStringWithFont(cursorX, y, after, colors[kKeyInputTextColor], font,
+                       colors[kKeyInputTextEdgeColor], 0);
+    // The cursor blinks from the last keystroke on, shown first.
+    const uint32_t since = plat::timeGetTime() - s.display.lastKeyTime;
+    const uint32_t interval = s.display.blinkInterval > 0 ? s.display.blinkInterval : 500;
+    s.display.cursorShown = (since / interval) % 2 == 0 ? 1 : 0;
+    if (!composing && s.display.cursorShown && !r->ended)
+        FillOrFrameRectangle(cursorX, y, cursorX + 2, y + height, colors[kKeyInputCursorColor], 1);
+    return 0;
 }
 
 int ReleaseKeyInputHandle(int handle) {

@@ -2,16 +2,19 @@
 // by DirectInput code, the mouse buttons and each pad's word (keyboard and pad 1 together as the
 // game reads them, and every pad alone).
 //
-//     input_watch [--rumble] [--frames N]
+//     input_watch [--rumble] [--text] [--frames N]
 //
-// --rumble vibrates pad 1 at full power for a second at the start. --frames N stops after N
-// frames (else closing the window ends it).
+// --rumble vibrates pad 1 at full power for a second at the start. --text shows a key input
+// (with the input method on) and prints its text as it changes, and how it ended. --frames N
+// stops after N frames (else closing the window ends it).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/engine_lock.h"
 #include "engine/core/engine_system.h"
 #include "engine/input/input.h"
+#include "engine/input/key_input.h"
 #include "engine/tessra.h"
 
 namespace {
@@ -30,14 +33,17 @@ void PrintWord(const char* what, int word) {
 
 int main(int argc, char** argv) {
     bool rumble = false;
+    bool text = false;
     long frames = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rumble") == 0) {
             rumble = true;
+        } else if (std::strcmp(argv[i], "--text") == 0) {
+            text = true;
         } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
             frames = std::strtol(argv[++i], nullptr, 10);
         } else {
-            std::fprintf(stderr, "usage: input_watch [--rumble] [--frames N]\n");
+            std::fprintf(stderr, "usage: input_watch [--rumble] [--text] [--frames N]\n");
             return 2;
         }
     }
@@ -56,6 +62,15 @@ int main(int argc, char** argv) {
         const int result = tessra::StartPadVibration(1, 10000, 1000);
         std::printf(result == 0 ? "rumble: pad 1 for a second\n"
                                 : "rumble: pad 1 cannot vibrate\n");
+    }
+    int input = -1;
+    char typed[64] = {};
+    if (text) {
+        tessra::EnterEngineLock();
+        input = tessra::MakeKeyInputHandle(32, 1, 0, 0);
+        tessra::SetActiveKeyInput(input);
+        tessra::SetImeEnabled(1);
+        tessra::LeaveEngineLock();
     }
     std::fflush(stdout);
 
@@ -80,6 +95,27 @@ int main(int argc, char** argv) {
                 PrintWord(what, word);
             }
             words[device] = word;
+        }
+        if (input != -1) {
+            tessra::EnterEngineLock();
+            char now[64];
+            tessra::ReadKeyInputText(input, now, sizeof now);
+            tessra::KeyInputStatus status{};
+            tessra::ReadKeyInputStatus(input, &status);
+            EraseDrawTarget();
+            DrawRectangle(8, 8, 400, 40, MakeColor(24, 32, 64), 1);
+            DrawRectangle(8, 8, 400, 40, MakeColor(120, 140, 200), 0);
+            tessra::DrawKeyInput(16, 16, input, -1);
+            PresentFrame();
+            tessra::LeaveEngineLock();
+            if (std::strcmp(now, typed) != 0) std::printf("text \"%s\"\n", now);
+            std::strcpy(typed, now);
+            if (status.ended) {
+                std::printf(status.cancelled ? "text cancelled\n" : "text entered\n");
+                tessra::EnterEngineLock();
+                tessra::SetActiveKeyInput(input);
+                tessra::LeaveEngineLock();
+            }
         }
         std::fflush(stdout);
         WaitMillisecondsEntry(16);

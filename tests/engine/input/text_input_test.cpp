@@ -9,10 +9,15 @@
 #include "engine/base/handle.h"
 #include "engine/base/sjis.h"
 #include "engine/core/engine_lock.h"
+#include "engine/font/font.h"
+#include "engine/graphics/draw_front.h"
+#include "engine/graphics/graphics_core.h"
 #include "engine/input/input.h"
 #include "engine/input/input_test_support.h"
 #include "engine/input/key_input.h"
 #include "engine/input/text_input_state.h"
+#include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
 #include "platform/imm/imm.h"
 #include "platform/win/messages.h"
 #include "platform/win/window.h"
@@ -475,6 +480,67 @@ TEST_F(TextInputTest, SeveralCompositionsInOnePumpEachLandOnce) {
     tessra::EnterEngineLock();
     EXPECT_EQ(Text(input), "今日は字か"_sjis);
     EXPECT_EQ(GetTextInputState().ime.composing, 0);
+}
+
+// The back screen's bytes over a box, and how many of its pixels are not black.
+struct Box {
+    std::string bytes;
+    int inked = 0;
+};
+Box BackBox(int left, int top, int right, int bottom) {
+    const tessra::MEMIMG& m = tessra::GetScreenState().backImage;
+    const int bytes = tessra::MemImgBytesPerPixel(m.kind, 0, 0);
+    Box box;
+    for (int y = top; y < bottom; ++y) {
+        const uint8_t* row = m.pixels + y * m.pitch + left * bytes;
+        box.bytes.append(reinterpret_cast<const char*>(row),
+                         static_cast<size_t>((right - left) * bytes));
+        for (int i = 0; i < (right - left) * bytes; ++i) box.inked += row[i] != 0;
+    }
+    return box;
+}
+
+TEST_F(TextInputTest, DrawnKeyInputShowsTheCompositionAtTheCursor) {
+    ASSERT_EQ(tessra::GetScreenState().memImgScreens, 1);
+    tessra::SetDrawTargetAndArea(-2);
+    const int input = tessra::MakeKeyInputHandle(16, 0, 0, 0);
+    tessra::SetActiveKeyInput(input);
+    Type("Dig"_sjis);
+    tessra::UpdateActiveKeyInput();
+    const int font = tessra::CreateFontToHandle(nullptr, 16, 2, 0, 1, -1, 0, -1, -1);
+    ASSERT_GE(font, 0);
+    auto draw = [&] {
+        tessra::FillOrFrameRectangle(0, 0, 320, 60, 0, 1);
+        EXPECT_EQ(tessra::DrawKeyInput(10, 20, input, font), 0);
+    };
+    const int cursorX = 10 + tessra::RenderTextWithCache(tessra::kTextMeasure, 0, 0, "Dig", 0,
+                                                         nullptr, nullptr, font, 0, -1, nullptr);
+    ASSERT_GT(cursorX, 20);
+    draw();
+    const Box text = BackBox(10, 20, cursorX, 40);
+    const Box plain = BackBox(cursorX, 20, cursorX + 80, 40);
+    EXPECT_GT(text.inked, 20);
+    EXPECT_GT(plain.inked, 0);  // the cursor after the text
+    // While composing, the composition stands at the cursor.
+    tessra::SetImeEnabled(1);
+    plat::testing::FakeImeContext fake;
+    fake.composition = "かん"_sjis;
+    fake.cursorBytes = 2;
+    plat::testing::SetImeContext(fake);
+    Ime(plat::WM_IME_STARTCOMPOSITION, 0, 0);
+    Ime(plat::WM_IME_COMPOSITION, 0,
+        static_cast<plat::LPARAM>(plat::GCS_COMPSTR | plat::GCS_CURSORPOS | plat::GCS_COMPCLAUSE));
+    draw();
+    const Box composed = BackBox(cursorX, 20, cursorX + 80, 40);
+    EXPECT_NE(composed.bytes, plain.bytes);
+    EXPECT_GT(composed.inked, plain.inked + 20);
+    EXPECT_EQ(BackBox(10, 20, cursorX, 40).bytes, text.bytes);  // the text before it stays
+    // Ended, it draws again as it was.
+    Ime(plat::WM_IME_ENDCOMPOSITION, 0, 0);
+    draw();
+    EXPECT_EQ(BackBox(cursorX, 20, cursorX + 80, 40).bytes, plain.bytes);
+    EXPECT_EQ(tessra::DrawKeyInput(10, 20, 0x50000000 | 19, font), -1);
+    tessra::ReleaseFontHandle(font);
 }
 
 }  // namespace
