@@ -65,6 +65,12 @@ int FillGraphTextures(GraphRecord* graph, int r, int g, int b, int a);
 int RestoreGraphTextures(GraphRecord* graph);
 int Graph3DNoOp();
 
+// --- Shapes: -1 without Direct3D; a target refused for 3-D draws them in software ---------
+// The colour is a pixel value of the screen's format; right and bottom are exclusive.
+int G_D3D_FillRectangle(int x1, int y1, int x2, int y2, uint32_t color);
+int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color);
+int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color);
+
 // --- Draw state -------------------------------------------------------------------------------
 int SetTextureFilterCurrent(int mode);
 int SetGraphTextureBlend(GraphRecord* blendGraph, int param1, int param2);

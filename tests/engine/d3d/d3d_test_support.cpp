@@ -97,6 +97,8 @@ void D3DFixture::StartDirect3D(int bits) {
     ASSERT_EQ(StartScreens(bits), 0);
     ASSERT_EQ(InitializeDirect3D(), 0);
     ASSERT_NE(GetDirect3DDevice(), nullptr);
+    // As the graphics core's start does after set-up.
+    UpdateDrawDiffuseColor();
     TakeLog();
     TakeCalls();
 }

@@ -1,0 +1,117 @@
+// Untextured shapes through the 3-D device: filled rectangles, lines and rectangle outlines in
+// the shared vertex batch, at whole-pixel positions (pixel centres on integer coordinates). A
+// draw target refused for 3-D hands each shape to the software renderer.
+#include <utility>
+
+#include "engine/d3d/d3d_internal.h"
+#include "engine/graphics/draw_front.h"
+#include "engine/graphics/draw_state.h"
+#include "engine/screen/screen.h"
+#include "engine/softrender/soft_render.h"
+
+namespace tessra {
+namespace {
+
+// The screen colour with the draw brightness and the blend parameter's alpha.
+uint32_t ShapeColor(uint32_t color) {
+    int r = 0, g = 0, b = 0;
+    SplitScreenColor(color, &r, &g, &b);
+    const uint32_t d = DrawDiffuseColor3D();
+    const uint32_t rr = static_cast<uint32_t>(r) * ((d >> 16) & 0xFF) / 255;
+    const uint32_t gg = static_cast<uint32_t>(g) * ((d >> 8) & 0xFF) / 255;
+    const uint32_t bb = static_cast<uint32_t>(b) * (d & 0xFF) / 255;
+    return (d & 0xFF000000u) | (rr << 16) | (gg << 8) | bb;
+}
+
+// Opening steps shared by the batched shapes: a scene, no texture, the draw state.
+Direct3DDeviceRecord* OpenShape(bool forceUnbind) {
+    const int32_t device = D3D().currentDevice;
+    Direct3DDeviceRecord* r = CurrentRecord();
+    if (r == nullptr) return nullptr;
+    if (!r->sceneBegun) BeginScene3D();
+    if (r->texture != nullptr || (forceUnbind && r->forceStates)) {
+        FlushVertexBatch(device);
+        r->textureDirty = 1;
+        if (r->texture != nullptr) r->stagesDirty = 1;
+        r->texture = nullptr;
+    }
+    ApplyDrawState3D(nullptr, DrawState.zBufferUse > 0 ? 0x04 : 0);
+    if (r->stagesDirty || r->textureDirty) SetBlendModeStates(device);
+    return r;
+}
+
+int CloseShape() {
+    if (D3D().targetIsFront) EndScene3D(D3D().currentDevice);
+    return 0;
+}
+
+struct Point2 {
+    float x, y;
+};
+
+void QueueShape(Direct3DDeviceRecord* r, uint32_t primitive, const Point2* points, int n,
+                uint32_t color, bool colorOnAll) {
+    auto* v = static_cast<Vertex3DColor*>(
+        AppendBatchVertices(r, D3D().currentDevice, primitive, static_cast<uint32_t>(n)));
+    const float ox = static_cast<float>(DrawState.clientRect.left);
+    const float oy = static_cast<float>(DrawState.clientRect.top);
+    for (int i = 0; i < n; ++i) {
+        v[i].x = points[i].x + ox;
+        v[i].y = points[i].y + oy;
+        v[i].z = DrawState.vertexDepth2D;
+        if (colorOnAll || i == 0 || i == 3) v[i].diffuse = color;
+    }
+}
+
+}  // namespace
+
+int G_D3D_FillRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
+    if (D3D().object == nullptr) return -1;
+    if (D3D().targetRefused) return FillRectangleSoft(x1, y1, x2, y2, color);
+    Rect rc{x1, y1, x2, y2};
+    NormalizeRect(&rc);
+    ClipRectToRect(&rc, &DrawState.DrawArea);
+    if (rc.left == rc.right || rc.top == rc.bottom) return 0;
+    Direct3DDeviceRecord* r = OpenShape(true);
+    if (r == nullptr) return -1;
+    const float l = static_cast<float>(rc.left), t = static_cast<float>(rc.top);
+    const float rr = static_cast<float>(rc.right), b = static_cast<float>(rc.bottom);
+    const Point2 p[6] = {{l, t}, {rr, t}, {l, b}, {rr, b}, {l, b}, {rr, t}};
+    QueueShape(r, plat::D3DPT_TRIANGLELIST, p, 6, ShapeColor(color), false);
+    return CloseShape();
+}
+
+int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color) {
+    if (D3D().object == nullptr) return -1;
+    if (D3D().targetRefused) return DrawLineSegmentSoft(x1, y1, x2, y2, color);
+    if (x1 == x2 && y1 == y2) return 0;
+    Direct3DDeviceRecord* r = OpenShape(false);
+    if (r == nullptr) return -1;
+    Point2 p[2] = {{static_cast<float>(x1), static_cast<float>(y1)},
+                   {static_cast<float>(x2), static_cast<float>(y2)}};
+    // An axis-aligned line ends just short of its end pixel, which is left out.
+    if (x1 == x2) p[1].y += y2 > y1 ? -0.1f : 0.1f;
+    if (y1 == y2) p[1].x += x2 > x1 ? -0.1f : 0.1f;
+    QueueShape(r, plat::D3DPT_LINELIST, p, 2, ShapeColor(color), true);
+    return CloseShape();
+}
+
+int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
+    if (D3D().object == nullptr) return -1;
+    if (D3D().targetRefused) return FrameRectangleSoft(x1, y1, x2, y2, color);
+    if (x1 > x2 || y1 > y2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    Direct3DDeviceRecord* r = OpenShape(false);
+    if (r == nullptr) return -1;
+    const float l = static_cast<float>(x1), t = static_cast<float>(y1);
+    const float rr = static_cast<float>(x2 - 1), b = static_cast<float>(y2 - 1);
+    // Four lines that light every pixel of the outline once.
+    const Point2 p[8] = {{l, t}, {rr - 0.1f, t}, {rr, t},       {rr, b - 0.1f},
+                         {l, b}, {rr + 0.9f, b}, {l, t + 1.0f}, {l, b - 0.1f}};
+    QueueShape(r, plat::D3DPT_LINELIST, p, 8, ShapeColor(color), true);
+    return CloseShape();
+}
+
+}  // namespace tessra

@@ -1,0 +1,128 @@
+// Shapes on the rasteriser: the pixels lines, outlines and fills light, their vertex colour,
+// and the software path for a refused target.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/d3d/d3d_test_support.h"
+#include "engine/graphics/draw_state.h"
+#include "engine/screen/screen.h"
+#include "engine/screen/screen_state.h"
+
+namespace tessra {
+namespace {
+
+class PrimitivesTest : public D3DFixture {
+protected:
+    void SetUp() override {
+        D3DFixture::SetUp();
+        StartDirect3D(32);
+        ASSERT_EQ(SetRenderTarget3DForDrawScreen(kBackScreen), 0);
+        ASSERT_EQ(ApplyDrawAreaToViewport3D(&DrawState.DrawArea), 0);
+        Clear();
+        TakeCalls();
+    }
+    void TearDown() override {
+        DrawState.blendMode = 0;
+        DrawState.blendParam = 0;
+        DrawState.brightness[0] = DrawState.brightness[1] = DrawState.brightness[2] = 255;
+        UpdateDrawDiffuseColor();
+        D3DFixture::TearDown();
+    }
+    void Clear() {
+        plat::DirectDrawSurface* s = GetBackSurface();
+        for (int y = 0; y < s->Height(); ++y)
+            std::memset(s->Bits() + y * s->Pitch(), 0, s->Width() * 4);
+    }
+    uint32_t Pixel(int x, int y) {
+        EndSceneCurrent();
+        plat::DirectDrawSurface* s = GetBackSurface();
+        uint32_t v;
+        std::memcpy(&v, s->Bits() + y * s->Pitch() + x * 4, 4);
+        return v & 0xFFFFFF;
+    }
+    // The lit pixels of a small area, as "x,y " pairs in row order.
+    std::string Lit(int w, int h) {
+        std::string out;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (Pixel(x, y) != 0) out += std::to_string(x) + "," + std::to_string(y) + " ";
+        return out;
+    }
+};
+
+TEST_F(PrimitivesTest, AxisLinesLeaveOutTheirEndPixel) {
+    const uint32_t white = MakeScreenColor(255, 255, 255);
+    ASSERT_EQ(G_D3D_DrawLineSegment(10, 10, 10, 20, white), 0);
+    for (int y = 5; y < 25; ++y) EXPECT_EQ(Pixel(10, y) != 0, y >= 10 && y <= 19) << y;
+    Clear();
+    ASSERT_EQ(G_D3D_DrawLineSegment(10, 20, 10, 10, white), 0);
+    for (int y = 5; y < 25; ++y) EXPECT_EQ(Pixel(10, y) != 0, y >= 11 && y <= 20) << y;
+    Clear();
+    ASSERT_EQ(G_D3D_DrawLineSegment(3, 2, 8, 2, white), 0);
+    EXPECT_EQ(Lit(12, 4), "3,2 4,2 5,2 6,2 7,2 ");
+    EXPECT_EQ(G_D3D_DrawLineSegment(4, 4, 4, 4, white), 0);
+}
+
+TEST_F(PrimitivesTest, FrameLightsEachOutlinePixelOnce) {
+    DrawState.blendMode = 2;
+    DrawState.blendParam = 255;
+    UpdateDrawDiffuseColor();
+    ASSERT_EQ(G_D3D_FrameRectangle(0, 0, 4, 3, MakeScreenColor(0x40, 0x40, 0x40)), 0);
+    EXPECT_EQ(Lit(8, 6), "0,0 1,0 2,0 3,0 0,1 3,1 0,2 1,2 2,2 3,2 ");
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            if (Pixel(x, y) != 0) EXPECT_EQ(Pixel(x, y), 0x404040u) << x << "," << y;
+    // Given the other way round, the same outline.
+    Clear();
+    ASSERT_EQ(G_D3D_FrameRectangle(4, 3, 0, 0, MakeScreenColor(0x40, 0x40, 0x40)), 0);
+    EXPECT_EQ(Lit(8, 6), "0,0 1,0 2,0 3,0 0,1 3,1 0,2 1,2 2,2 3,2 ");
+}
+
+TEST_F(PrimitivesTest, FillCoversItsPixelsClippedToTheDrawArea) {
+    const uint32_t c = MakeScreenColor(10, 200, 30);
+    EXPECT_EQ(G_D3D_FillRectangle(5, 5, 5, 9, c), 0);
+    EXPECT_TRUE(TakeCalls().empty());
+    ASSERT_EQ(G_D3D_FillRectangle(4, 3, 1, 1, c), 0);  // given the wrong way round
+    EXPECT_EQ(Lit(6, 5), "1,1 2,1 3,1 1,2 2,2 3,2 ");
+    EXPECT_EQ(Pixel(2, 2), 0x0AC81Eu);
+    Clear();
+    DrawState.DrawArea = {2, 2, 20, 20};
+    ApplyDrawAreaToViewport3D(&DrawState.DrawArea);
+    ASSERT_EQ(G_D3D_FillRectangle(-5, -5, 3, 4, c), 0);
+    EXPECT_EQ(Lit(6, 6), "2,2 2,3 ");
+    DrawState.DrawArea = {0, 0, 640, 480};
+}
+
+TEST_F(PrimitivesTest, VertexColourTakesBrightnessAndBlendAlpha) {
+    DrawState.brightness[0] = DrawState.brightness[1] = DrawState.brightness[2] = 128;
+    UpdateDrawDiffuseColor();
+    ASSERT_EQ(G_D3D_FillRectangle(0, 0, 2, 2, MakeScreenColor(255, 255, 255)), 0);
+    EXPECT_EQ(Record()->area0[0].diffuse, 0xFF808080u);
+    EXPECT_EQ(Record()->area0[3].diffuse, 0xFF808080u);
+    FlushCurrentVertexBatch();
+    DrawState.blendMode = 1;
+    DrawState.blendParam = 100;
+    UpdateDrawDiffuseColor();
+    ASSERT_EQ(G_D3D_DrawLineSegment(0, 0, 2, 0, MakeScreenColor(255, 0, 0)), 0);
+    EXPECT_EQ(Record()->area0[0].diffuse, 0x64800000u);
+}
+
+// A refused target hands the shapes to the software calls: nothing reaches the device.
+TEST_F(PrimitivesTest, RefusedTargetDrawsInSoftwareAndNoDirect3DFails) {
+    const uint32_t c = MakeScreenColor(0, 0, 255);
+    D3D().targetRefused = 1;
+    TakeCalls();
+    EXPECT_EQ(G_D3D_FillRectangle(1, 1, 3, 2, c), 0);
+    EXPECT_EQ(G_D3D_DrawLineSegment(5, 5, 7, 5, c), 0);
+    EXPECT_EQ(G_D3D_FrameRectangle(10, 10, 13, 13, c), 0);
+    for (const std::string& call : TakeCalls()) EXPECT_EQ(call.find("Draw"), std::string::npos);
+    D3D().targetRefused = 0;
+    TerminateDirect3D();
+    EXPECT_EQ(G_D3D_FillRectangle(1, 1, 3, 2, c), -1);
+    EXPECT_EQ(G_D3D_DrawLineSegment(1, 1, 3, 2, c), -1);
+    EXPECT_EQ(G_D3D_FrameRectangle(1, 1, 3, 2, c), -1);
+}
+
+}  // namespace
+}  // namespace tessra
