@@ -387,7 +387,12 @@ int SetRenderTarget3DForDrawScreen(int target) {
     }
     GraphRecord* graph = GetGraphRecord(target);
     if (graph == nullptr) return -1;
-    if (graph->pieceCount > 1) return 0;
+    // A graph of several pieces has no one surface to draw into: refused, so that its draws
+    // are skipped instead of landing on the screen.
+    if (graph->pieceCount > 1) {
+        g.targetRefused = 1;
+        return -1;
+    }
     plat::DirectDrawSurface* surface = nullptr;
     if (graph->format.texture) {
         const Surface3DData* piece =

@@ -195,5 +195,33 @@ TEST_F(StateTest, ViewportNeedsATargetAndIgnoresTheDepthRange) {
     EXPECT_EQ(SetRenderTarget3DForDrawScreen(0x08001234), -1);  // no such graph
 }
 
+TEST_F(StateTest, GraphTargetsOfOnePieceAreTakenAndOthersRefused) {
+    GraphTable& table = GetGraphTable();
+    GraphRecord* one = NewTextureGraph(64, 64, 16, 0, 0, 1);
+    GraphRecord* two = NewTextureGraph(640, 32, 16);  // not drawable: cut in two
+    ASSERT_TRUE(one && two);
+    ASSERT_EQ(two->pieceCount, 2);
+    const int32_t slotOne = table.SlotForNew();
+    one->check = table.checkCounter;
+    one->handle = MakeEngineHandle(kGraphHandleKind, one->check, slotOne);
+    table.Occupy(slotOne, one);
+    const int32_t slotTwo = table.SlotForNew();
+    two->check = table.checkCounter;
+    two->handle = MakeEngineHandle(kGraphHandleKind, two->check, slotTwo);
+    table.Occupy(slotTwo, two);
+    EXPECT_EQ(SetRenderTarget3DForDrawScreen(one->handle), 0);
+    EXPECT_EQ(D3D().targetRefused, 0u);
+    EXPECT_EQ(Record()->renderTarget,
+              GetImageDataRecord(Surface3DEntries().Find(one->pieces[0], kTextureHandleKind)->image)
+                  ->surface);
+    EXPECT_EQ(SetRenderTarget3DForDrawScreen(two->handle), -1);
+    EXPECT_EQ(D3D().targetRefused, 1u);
+    EXPECT_EQ(Record()->renderTarget, Record()->defaultTarget);
+    EXPECT_EQ(SetRenderTarget3DForDrawScreen(kBackScreen), 0);
+    EXPECT_EQ(D3D().targetRefused, 0u);
+    table.Vacate(slotOne);
+    table.Vacate(slotTwo);
+}
+
 }  // namespace
 }  // namespace tessra
