@@ -70,6 +70,9 @@ int Graph3DNoOp();
 int G_D3D_FillRectangle(int x1, int y1, int x2, int y2, uint32_t color);
 int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color);
 int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color);
+// Clears a texture graph that is the draw target (its depth buffer too); screens are left to
+// the screens. 0; -1 without Direct3D or without the graph's first piece.
+int G_D3D_ClearDrawTarget();
 
 // --- Draw state -------------------------------------------------------------------------------
 int SetTextureFilterCurrent(int mode);

@@ -6,6 +6,8 @@
 #include "engine/d3d/d3d_internal.h"
 #include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
+#include "engine/graphics/graph_table.h"
+#include "engine/graphics/image_data.h"
 #include "engine/screen/screen.h"
 #include "engine/softrender/soft_render.h"
 
@@ -112,6 +114,34 @@ int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
                          {l, b}, {rr + 0.9f, b}, {l, t + 1.0f}, {l, b - 0.1f}};
     QueueShape(r, plat::D3DPT_LINELIST, p, 8, ShapeColor(color), true);
     return CloseShape();
+}
+
+int G_D3D_ClearDrawTarget() {
+    if (D3D().object == nullptr) return -1;
+    if (DrawState.graphicsOff) return 0;
+    FlushCurrentVertexBatch();
+    EndSceneCurrent();
+    const int target = DrawState.drawTarget;
+    if (target == kFrontScreen || target == -3 || target == kBackScreen) return 0;
+    const GraphRecord* graph = GetGraphRecord(target);
+    if (graph == nullptr || !graph->format.texture) return 0;
+    const Surface3DData* piece =
+        graph->pieceCount > 0
+            ? Surface3DEntries().Find(static_cast<int32_t>(graph->pieces[0]), kTextureHandleKind)
+            : nullptr;
+    const ImageDataRecord* image = piece != nullptr ? GetImageDataRecord(piece->image) : nullptr;
+    if (image == nullptr || image->surface == nullptr) return -1;
+    const plat::RECT whole{0, 0, image->width, image->height};
+    plat::DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    if (image->depthSurface != nullptr) {
+        fx.dwFillDepth = 0xFFFF;
+        image->depthSurface->Blt(&whole, nullptr, nullptr, plat::DDBLT_DEPTHFILL | plat::DDBLT_WAIT,
+                                 &fx);
+    }
+    fx.dwFillColor = 0;
+    image->surface->Blt(&whole, nullptr, nullptr, plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx);
+    return 0;
 }
 
 }  // namespace tessra

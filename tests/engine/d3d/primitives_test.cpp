@@ -108,6 +108,34 @@ TEST_F(PrimitivesTest, VertexColourTakesBrightnessAndBlendAlpha) {
     EXPECT_EQ(Record()->area0[0].diffuse, 0x64800000u);
 }
 
+TEST_F(PrimitivesTest, ClearEmptiesATextureGraphTargetAndLeavesScreens) {
+    GraphRecord* g = NewTextureGraph(16, 16, 32, 0, 0, 1);
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(FillGraphTextures(g, 200, 100, 50, 255), 0);
+    plat::DirectDrawSurface* tex =
+        GetImageDataRecord(Surface3DEntries().Find(g->pieces[0], kTextureHandleKind)->image)
+            ->surface;
+    GraphTable& table = GetGraphTable();
+    const int32_t slot = table.SlotForNew();
+    g->check = table.checkCounter;
+    g->handle = MakeEngineHandle(kGraphHandleKind, g->check, slot);
+    table.Occupy(slot, g);
+    DrawState.drawTarget = kBackScreen;
+    EXPECT_EQ(G_D3D_ClearDrawTarget(), 0);
+    uint32_t v;
+    std::memcpy(&v, tex->Bits(), 4);
+    EXPECT_EQ(v & 0xFFFFFF, 0xC86432u);  // a screen target is not the back-end's to clear
+    DrawState.drawTarget = g->handle;
+    EXPECT_EQ(G_D3D_ClearDrawTarget(), 0);
+    for (int y = 0; y < tex->Height(); ++y)
+        for (int x = 0; x < tex->Width(); ++x) {
+            std::memcpy(&v, tex->Bits() + y * tex->Pitch() + x * 4, 4);
+            ASSERT_EQ(v, 0u) << x << "," << y;
+        }
+    DrawState.drawTarget = kBackScreen;
+    table.Vacate(slot);
+}
+
 // A refused target hands the shapes to the software calls: nothing reaches the device.
 TEST_F(PrimitivesTest, RefusedTargetDrawsInSoftwareAndNoDirect3DFails) {
     const uint32_t c = MakeScreenColor(0, 0, 255);
