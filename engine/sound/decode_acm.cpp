@@ -35,24 +35,6 @@ void ReleaseState(SoundDecoder* d) {
     d->kindState = nullptr;
 }
 
-int64_t StreamRead(SoundDecoder* d, void* buffer, size_t bytes) {
-    const int64_t n = d->io.Read(buffer, 1, bytes, d->io.handle);
-    return n < 0 ? 0 : std::min<int64_t>(n, static_cast<int64_t>(bytes));
-}
-
-int64_t StreamSize(const StreamIo& io) {
-    const int64_t here = io.Tell(io.handle);
-    io.Seek(io.handle, 0, kSeekEnd);
-    const int64_t size = io.Tell(io.handle);
-    io.Seek(io.handle, static_cast<int32_t>(here), kSeekSet);
-    return size;
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 bool OpenStream(const AcmState* s, const plat::WAVEFORMATEX& out, plat::HACMSTREAM* stream) {
     return plat::acmStreamOpen(stream, nullptr, SourceFormat(s), &out, nullptr, 0, 0,
                                plat::ACM_STREAMOPENF_NONREALTIME) == plat::MMSYSERR_NOERROR;

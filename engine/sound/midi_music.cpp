@@ -182,16 +182,8 @@ int DeleteMidi(int32_t handle) {
         std::memset(record->data, 0, record->size);
         FreeTagged(record->data);
     }
-    auto& table = g_music.table;
-    const int32_t slot = HandleSlot(handle);
     FreeTagged(record);
-    table.records[slot] = nullptr;
-    --table.liveCount;
-    if (slot + 1 == table.topSlot) {
-        int32_t top = slot;
-        while (top > 0 && table.records[top - 1] == nullptr) --top;
-        table.topSlot = top;
-    }
+    g_music.table.Vacate(HandleSlot(handle));
     if (g_music.currentMusic == handle && g_music.currentKind != 1) g_music.currentMusic = 0;
     return 0;
 }

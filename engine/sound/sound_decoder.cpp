@@ -53,25 +53,6 @@ int RefillDecoder(SoundDecoder* d) {
     }
 }
 
-int64_t StreamRead(SoundDecoder* d, void* buffer, size_t bytes) {
-    const int64_t n = d->io.Read(buffer, 1, bytes, d->io.handle);
-    return n < 0 ? 0 : std::min<int64_t>(n, static_cast<int64_t>(bytes));
-}
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// The stream's size, found by seeking to its end; the position is put back.
-int64_t StreamSize(const StreamIo& io) {
-    const int64_t here = io.Tell(io.handle);
-    io.Seek(io.handle, 0, kSeekEnd);
-    const int64_t size = io.Tell(io.handle);
-    io.Seek(io.handle, static_cast<int32_t>(here), kSeekSet);
-    return size;
-}
-
 }  // namespace
 
 // --- The frame ---------------------------------------------------------------------------------

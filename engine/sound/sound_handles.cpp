@@ -305,16 +305,8 @@ int DeleteSound(int32_t handle) {
         }
         FreeTagged(record->pcm);
     }
-    auto& table = GetSoundSystem().table;
-    const int32_t slot = HandleSlot(handle);
     FreeTagged(record);
-    table.records[slot] = nullptr;
-    --table.liveCount;
-    if (slot + 1 == table.topSlot) {
-        int32_t top = slot;
-        while (top > 0 && table.records[top - 1] == nullptr) --top;
-        table.topSlot = top;
-    }
+    GetSoundSystem().table.Vacate(HandleSlot(handle));
     return 0;
 }
 

@@ -40,6 +40,25 @@ struct SoundDecoder {
     uint32_t loopStartPosition;
 };
 
+// The readers' stream helpers. At most `bytes` bytes read from the decoder's stream (0 on an
+// error); the stream's size, found by seeking to its end with the position put back; a
+// little-endian 32-bit number.
+inline int64_t StreamRead(SoundDecoder* d, void* buffer, size_t bytes) {
+    const int64_t n = d->io.Read(buffer, 1, bytes, d->io.handle);
+    return n < 0 ? 0 : (n < static_cast<int64_t>(bytes) ? n : static_cast<int64_t>(bytes));
+}
+inline int64_t StreamSize(const StreamIo& io) {
+    const int64_t here = io.Tell(io.handle);
+    io.Seek(io.handle, 0, kSeekEnd);
+    const int64_t size = io.Tell(io.handle);
+    io.Seek(io.handle, static_cast<int32_t>(here), kSeekSet);
+    return size;
+}
+inline uint32_t ReadLe32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
 int OpenSoundDecoder(const StreamIo* stream, SoundDecoder* decoder);
 int ReadSoundDecoder(SoundDecoder* decoder, void* destination, uint32_t bytes);
 int SeekSoundDecoder(SoundDecoder* decoder, uint32_t frame);

@@ -546,17 +546,9 @@ int SetLoopStartFrames(int64_t frames, int32_t h) {
         // Move the new record under the old handle.
         auto& table = GetSoundSystem().table;
         SoundRecord* stream = table.records[HandleSlot(temporary)];
-        table.records[HandleSlot(temporary)] = nullptr;
-        --table.liveCount;
-        if (HandleSlot(temporary) + 1 == table.topSlot) {
-            int32_t top = HandleSlot(temporary);
-            while (top > 0 && table.records[top - 1] == nullptr) --top;
-            table.topSlot = top;
-        }
-        table.records[HandleSlot(h)] = stream;
+        table.Vacate(HandleSlot(temporary));
+        table.Occupy(HandleSlot(h), stream);
         stream->check = HandleCheckBits(h) >> 16;
-        ++table.liveCount;
-        if (HandleSlot(h) + 1 > table.topSlot) table.topSlot = HandleSlot(h) + 1;
         stream->streamNode.data = h;
         record = stream;
     }
