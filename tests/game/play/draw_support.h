@@ -5,7 +5,14 @@
 #include <functional>
 #include <vector>
 
+#include "game/core/config.h"
 #include "game/core/draw_list.h"
+#include "game/core/game_vars.h"
+#include "game/core/object_pool.h"
+#include "game/play/draw.h"
+#include "game/play/object_utils.h"
+#include "game/play/players.h"
+#include "game/play/stage.h"
 
 namespace velmora::testing_draw {
 
@@ -51,6 +58,21 @@ inline std::vector<Queued> WithSprite(int32_t id) {
 
 inline std::vector<Queued> OnLayer(int layer) {
     return Where([layer](const Queued& q) { return q.layer == layer; });
+}
+
+// A fresh pool and stage with the draw routines in: the camera at the origin, play phase 5,
+// the given sky colour, fog choice 1, no players.
+inline void SetUpDrawScene(uint32_t sky) {
+    ResetAllObjects();
+    InstallDrawRoutines();
+    SetCameraOrigin(0, 0);
+    for (int n = 0; n < kPoolProperties; ++n) SetGameVar(n, 0);
+    SetGameVar(kGameVarPhase, 5);
+    SetGameVar(kGameVarSky, static_cast<int32_t>(sky));
+    SetConfigVar(21, 1);
+    for (int p = 0; p < kPlayerCount; ++p) g_playerSlots[p] = 0;
+    NewStage(-1);
+    NewStage(0);
 }
 
 }  // namespace velmora::testing_draw

@@ -30,16 +30,7 @@ using testing_draw::WithSprite;
 class DrawTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetAllObjects();
-        InstallDrawRoutines();
-        SetCameraOrigin(0, 0);
-        for (int n = 0; n < kPoolProperties; ++n) SetGameVar(n, 0);
-        SetGameVar(kGameVarPhase, 5);
-        SetGameVar(kGameVarSky, static_cast<int32_t>(0xffffffffu));
-        SetConfigVar(21, 1);
-        for (int p = 0; p < kPlayerCount; ++p) g_playerSlots[p] = 0;
-        NewStage(-1);
-        NewStage(0);
+        testing_draw::SetUpDrawScene(0xffffffffu);
         SelectArea(0);
         SetActiveArea(-64, -64, 704, 544);
         ResetDrawList();

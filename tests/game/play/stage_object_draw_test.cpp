@@ -29,16 +29,7 @@ constexpr int kW = 640, kH = 480;
 class StageObjectDrawTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetAllObjects();
-        InstallDrawRoutines();
-        SetCameraOrigin(0, 0);
-        for (int n = 0; n < kPoolProperties; ++n) SetGameVar(n, 0);
-        SetGameVar(kGameVarPhase, 5);
-        SetGameVar(kGameVarSky, static_cast<int32_t>(0x9f9f9fffu));
-        SetConfigVar(21, 1);
-        for (int p = 0; p < kPlayerCount; ++p) g_playerSlots[p] = 0;
-        NewStage(-1);
-        NewStage(0);
+        testing_draw::SetUpDrawScene(0x9f9f9fffu);
         SetActiveArea(-32, -32, kW + 64, kH + 64);
         ResetDrawList();
     }
