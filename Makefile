@@ -5,13 +5,14 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+BOUND_BUILD ?= build-bound
 FUZZ_SECONDS ?= 60
 MINUTES    ?= 1
 JOBS       ?= $(shell nproc)
 HEADLESS   := SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz soak format clean
+.PHONY: all deps configure build run test test-sanitize test-tsan bench fuzz reader-bound soak format clean
 
 all: build
 
@@ -59,6 +60,14 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	FUZZ_JOBS=$${FUZZ_JOBS:-$(JOBS)} scripts/run-fuzz $(CURDIR)/$(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# After a fuzz run: its inputs under 1 kB replayed through the targets built plain and optimised,
+# the slowest per target against the readers' bound of 100 ms (fails when one is over it).
+reader-bound: deps
+	cmake -S . -B $(BOUND_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSRA_READER_BOUND=ON \
+	    -DTESSRA_TESTS=OFF -DTESSRA_BENCH=OFF
+	cmake --build $(BOUND_BUILD) -j $(JOBS)
+	scripts/reader-bound $(CURDIR)/$(BOUND_BUILD) $(CURDIR)/$(FUZZ_BUILD)
+
 # The whole game played headless for MINUTES minutes by a seeded random player: memory sampled
 # every minute, and at the end nothing left allocated, no message box, the settings file whole.
 soak: build
@@ -72,4 +81,4 @@ format:
 	git ls-files -z --cached --others --exclude-standard -- '*.c' '*.cpp' '*.h' | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BOUND_BUILD)

@@ -96,7 +96,8 @@ void FramedReceive(const uint8_t* data, size_t size) {
             taken += size_t(n);
             fuzz::Require(taken <= size, "received more than was sent");
         }
-        return GetNetWorkAcceptState(handle) == 0;
+        // Closed by the peer (0), or broken by what it sent (-1: the handle's error flag).
+        return GetNetWorkAcceptState(handle) != 1;
     });
     ::close(peer);
     CloseNetWorkHandle(handle);

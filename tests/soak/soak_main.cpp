@@ -1,21 +1,24 @@
 // The soak run: the real game, headless, played for SOAK_MINUTES minutes of wall time with
-// seeded random button words, pauses, focus losses, volume changes, display changes, quit
-// boxes and restarts. Every minute it samples the engine's tracked memory and the process's
-// resident size; at the end it checks that nothing is left allocated, that memory stayed flat,
-// that no message box was raised and that the settings file is whole.
+// seeded random button words, pauses, focus losses, volume changes, window-mode switches,
+// display changes, quit boxes and restarts. Every minute it samples the engine's tracked memory and
+// the process's resident size; at the end it checks that nothing is left allocated, that memory
+// stayed flat, that no message box was raised and that the settings file is whole.
 //   SOAK_MINUTES (default 1), SOAK_SEED (default 1).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/base/memory.h"
+#include "engine/tessra.h"
 #include "game/core/config.h"
 #include "game/core/input.h"
 #include "platform/testing.h"
@@ -47,11 +50,41 @@ struct Sample {
     int64_t residentKb;
 };
 
+// Gives the focus back a little while after it was taken. This runs on its own thread and by
+// the wall clock: a full-screen game that has lost the focus waits, frameless, until it comes
+// back, so a frame script could never return it.
+class FocusReturner {
+public:
+    FocusReturner()
+        : thread_([this] {
+              while (!stop_.load()) {
+                  int64_t due = dueNs_.load();
+                  if (due != 0 && Clock::now().time_since_epoch().count() >= due &&
+                      dueNs_.compare_exchange_strong(due, 0))
+                      plat::testing::InjectFocusGain();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          }) {}
+    ~FocusReturner() {
+        stop_ = true;
+        thread_.join();
+    }
+    void ReturnAfter(std::chrono::milliseconds wait) {
+        dueNs_ = (Clock::now() + wait).time_since_epoch().count();
+    }
+    bool Pending() const { return dueNs_.load() != 0; }
+
+private:
+    std::atomic<int64_t> dueNs_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 // One seeded player: holds random buttons for random spans and now and then does something
 // a player or the desktop does.
 class RandomPlayer {
 public:
-    explicit RandomPlayer(uint32_t seed) : rng_(seed) {}
+    RandomPlayer(uint32_t seed, FocusReturner& focus) : rng_(seed), focus_(focus) {}
 
     void Step(Frame& f, bool* restart) {
         if (--holdLeft_ <= 0) {
@@ -71,10 +104,16 @@ public:
             velmora::SetConfigVar(velmora::kCfgMusicVolume, int(rng_() % 101));
             velmora::SetConfigVar(velmora::kCfgSeVolume, int(rng_() % 101));
         }
-        if (focusBack_ > 0 && --focusBack_ == 0) plat::testing::InjectFocusGain();
-        if (focusBack_ == 0 && Chance(6000)) {
+        if (!focus_.Pending() && Chance(6000)) {
             plat::testing::InjectFocusLoss();
-            focusBack_ = 5 + int(rng_() % 60);
+            ++focusLosses;
+            focus_.ReturnAfter(std::chrono::milliseconds(5 + rng_() % 200));
+        }
+        if (Chance(5000)) {
+            // Full screen and back, as the options and the start-up switch it.
+            windowed_ = !windowed_;
+            ChangeWindowMode(windowed_ ? 1 : 0);
+            ++modeSwitches;
         }
         if (Chance(9000)) {
             static constexpr int kSizes[][2] = {{1920, 1080}, {1280, 1024}, {1024, 768}};
@@ -93,17 +132,22 @@ public:
         }
     }
 
+    int focusLosses = 0;
+    int modeSwitches = 0;
+
 private:
     bool Chance(uint32_t oneIn) { return rng_() % oneIn == 0; }
     std::mt19937 rng_;
     int holdLeft_ = 0;
-    int focusBack_ = 0;
+    FocusReturner& focus_;
+    bool windowed_ = true;
     int escapeUp_ = 0;
 };
 
 TEST(Soak, PlaysForItsMinutesWithMemoryFlatAndNothingLeft) {
     const int minutes = EnvInt("SOAK_MINUTES", 1);
-    RandomPlayer player(uint32_t(EnvInt("SOAK_SEED", 1)));
+    FocusReturner focus;
+    RandomPlayer player(uint32_t(EnvInt("SOAK_SEED", 1)), focus);
     const int32_t blocksBefore = tessra::GetAllocStats().count;
     const auto start = Clock::now();
     const auto end = start + std::chrono::minutes(minutes);
@@ -146,8 +190,10 @@ TEST(Soak, PlaysForItsMinutesWithMemoryFlatAndNothingLeft) {
     samples.push_back(
         {-1, frames, a.count, a.totalSize, ResidentKb()});  // after the last shut-down
 
-    std::printf("soak: %d minute(s), %lld frames, %d start(s)\n", minutes,
-                static_cast<long long>(frames), runs);
+    std::printf(
+        "soak: %d minute(s), %lld frames, %d start(s), %d window-mode switches, %d focus "
+        "losses\n",
+        minutes, static_cast<long long>(frames), runs, player.modeSwitches, player.focusLosses);
     std::printf("soak: %6s %10s %8s %14s %12s\n", "minute", "frames", "blocks", "tracked-bytes",
                 "resident-kb");
     for (const Sample& s : samples)
