@@ -43,6 +43,7 @@ enum ConfigWord {
     kCfgUnlocks = 44,
     kCfgSessionSeconds = 45,
     kCfgTotalSeconds = 46,
+    kCfgCollection = 55,  // one bit per collection icon 32..63
 };
 
 // The store, one word per setting, kept masked so a memory editor finds no plain values.

@@ -21,6 +21,7 @@
 #include "game/play/hud.h"
 #include "game/play/message_store.h"
 #include "game/play/players.h"
+#include "game/play/stage_devices.h"
 #include "platform/win/message_box.h"
 #include "platform/win/process.h"
 #include "platform/win/window.h"
@@ -170,6 +171,7 @@ void InstallGameRoutines() {
     InstallWindowRoutines();
     InstallDrawRoutines();
     InstallActorRoutines();
+    InstallStageDeviceRoutines();
     ObjectWalkHooks hooks = DefaultObjectWalkHooks();
     hooks.animateSprite = &AnimateSprite;
     hooks.drawObject = &DrawObject;
