@@ -630,5 +630,195 @@ TEST_F(StageDevicesTest, HomingProjectileTurnsTowardItsPlayerFromItsStartAge) {
     EXPECT_TRUE(Flag(s, kFlagDead));
 }
 
+// --- Field items ------------------------------------------------------------------------------
+
+TEST_F(StageDevicesTest, EachItemKindAndItsCap) {
+    enum Target { kVar, kProp };
+    struct Case {
+        const char* what;
+        int kind;
+        Target target;
+        int n;
+        int32_t before, after, points;
+        int icon, se, powerUps;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"attack up",        0,  kVar,  80,  3,     4,     0,     0,  27, 1},
+        {"attack capped",    0,  kVar,  80,  8,     8,     1000,  0,  27, 1},
+        {"range up",         1,  kVar,  84,  0,     1,     0,     6,  27, 1},
+        {"range capped",     1,  kVar,  84,  8,     8,     1000,  6,  27, 1},
+        {"life max up",      2,  kProp, 55,  50,    60,    0,     1,  27, 1},
+        {"life max to 100",  2,  kProp, 55,  95,    100,   0,     1,  27, 1},
+        {"life max capped",  2,  kProp, 55,  100,   100,   10000, 1,  27, 1},
+        {"guard up",         3,  kVar,  88,  7,     8,     0,     8,  27, 1},
+        {"guard capped",     3,  kVar,  88,  8,     8,     500,   8,  27, 1},
+        {"poison",           4,  kProp, 54,  100,   50,    3000,  10, 1,  0},
+        {"muteking",         5,  kProp, 101, 0,     1000,  0,     7,  1,  0},
+        {"recovery",         6,  kProp, 54,  3,     100,   0,     5,  28, 0},
+        {"life extend",      7,  kVar,  100, 3,     4,     0,     -1, 18, 1},
+        {"lives capped",     7,  kVar,  100, 9,     9,     3000,  -1, 18, 1},
+        {"time extend",      8,  kVar,  120, 6000,  7800,  0,     3,  28, 0},
+        {"time capped",      8,  kVar,  120, 59000, 59999, 0,     3,  28, 0},
+        {"suka",             9,  kVar,  70,  0,     0,     0,     -1, 1,  0},
+        {"fellow leaf",      10, kVar,  76,  0,     1,     0,     -1, 1,  1},
+        {"chain drop",       16, kProp, 54,  99,    100,   12,    -1, 1,  0},
+        {"drop at full",     17, kProp, 54,  100,   100,   12,    -1, 1,  0},
+        {"top drop",         23, kVar,  109, 4,     5,     64,    -1, 1,  0},
+        {"collection icon",  40, kVar,  67,  0,     41,    0,     -1, 4,  0},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        Fresh();
+        const int player = Player(320, 256);
+        SetField(kPropHp, player, 100);
+        SetField(kPropMaxHp, player, 100);
+        SetGameVar(110, 2);
+        SetGameVar(92, 5);
+        SetConfigVar(kCfgRunFlags, 0);
+        SetConfigVar(kCfgCollection, 0);
+        if (c.target == kVar)
+            SetGameVar(c.n, c.before);
+        else
+            SetField(c.n, player, c.before);
+        const int item = SpawnStageObject(320 + 23, 256, 9, kTypeFieldItem);
+        SetField(kPropVariant, item, c.kind);
+        SetCellObject(320 + 23, 256, 7);
+        Frame(UpdateFieldItem, item);
+        EXPECT_TRUE(Flag(item, kFlagDead)) << c.what;
+        const int32_t got = c.target == kVar ? GetGameVar(c.n) : GetField(c.n, player);
+        EXPECT_EQ(got, c.after) << c.what;
+        EXPECT_EQ(GetGameVar(96), c.points) << c.what;
+        if (c.icon >= 0) {
+            EXPECT_TRUE(Owns(c.icon)) << c.what;
+        }
+        EXPECT_TRUE(SePlayed(c.se)) << c.what;
+        EXPECT_TRUE(SePlayed(1)) << c.what;
+        EXPECT_EQ(GetGameVar(70), c.powerUps) << c.what;
+        if (c.kind < 16) {
+            EXPECT_EQ(Cell(320 + 23, 256) & kCellBlockHigh, 0u) << c.what;
+            EXPECT_EQ(GetCellObject(320 + 23, 256), 0) << c.what;
+        }
+        if (c.kind == 2) {
+            EXPECT_EQ(GetField(kPropHp, player), c.after);
+            EXPECT_EQ(GetGameVar(92), c.before < 100 ? 6 : 5) << c.what;
+        }
+        if (c.kind == 40) {
+            EXPECT_EQ(GetConfigVar(kCfgCollection), 1 << 8);
+        }
+    }
+}
+
+TEST_F(StageDevicesTest, DropsScoreHalfOnTheEasiestLevel) {
+    const int player = Player(320, 256);
+    SetGameVar(64, 0);
+    SetGameVar(110, 3);
+    for (auto [kind, points] : {std::pair{16, 8}, std::pair{21, 20}, std::pair{22, 25}}) {
+        SetGameVar(96, 0);
+        const int item = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+        SetField(kPropVariant, item, kind);
+        Frame(UpdateFieldItem, item);
+        EXPECT_EQ(GetGameVar(96), points) << kind;
+    }
+    EXPECT_EQ(GetField(kPropHp, player), 10);
+}
+
+TEST_F(StageDevicesTest, ItemsWaitForATouchablePlayerWithinReach) {
+    struct Case {
+        const char* what;
+        int32_t dx, z, flash;
+        bool taken;
+    };
+    const Case cases[] = {{"near", 23, 0, 0, true},
+                          {"too far", 24, 0, 0, false},
+                          {"in the air", 0, 4, 0, false},
+                          {"knocked down", 0, 0, 30, false}};
+    for (const Case& c : cases) {
+        Fresh();
+        const int player = Player(320 + c.dx, 256);
+        SetField(kPropZ, player, c.z);
+        SetField(57, player, c.flash);
+        const int item = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+        SetField(kPropVariant, item, 0);
+        Frame(UpdateFieldItem, item);
+        EXPECT_EQ(Flag(item, kFlagDead), c.taken) << c.what;
+        if (!c.taken) {
+            EXPECT_TRUE(Cell(320, 256) & kCellBlockHigh) << c.what;
+        }
+    }
+}
+
+TEST_F(StageDevicesTest, HiddenItemsAreRevealedByADigOrABlast) {
+    for (bool byBlast : {false, true}) {
+        Fresh();
+        const int player = Player(320, 256);
+        const int item = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+        SetField(kPropVariant, item, 0x40 | 6);
+        Frame(UpdateFieldItem, item);
+        EXPECT_FALSE(Flag(item, kFlagDead));  // hidden: not taken, even underfoot
+        EXPECT_EQ(Cell(320, 256) & kCellBlockHigh, 0u);
+        SetPlayerField(0, kPropCursorX, 330);
+        SetPlayerField(0, kPropCursorY, 270);
+        SetPlayerField(0, kPropCursorHold, 1);
+        if (byBlast)
+            SetField(kPropBlastPower, item, 1);
+        else
+            OrCellAtPixel(320, 256, kCellHole);
+        Frame(UpdateFieldItem, item);
+        EXPECT_EQ(GetField(kPropVariant, item), 6) << byBlast;
+        EXPECT_EQ(GetField(kPropZ, item), 8);
+        EXPECT_EQ(GetField(47, item), -7);
+        EXPECT_EQ(Cell(320, 256) & kCellHole, 0u);
+        EXPECT_TRUE(SePlayed(6));
+        EXPECT_EQ(GetField(kPropItemTimer, player), 30);
+        EXPECT_TRUE(Owns(2));
+        EXPECT_FALSE(Flag(item, kFlagDead));  // shown this frame, taken from the next
+        Frame(UpdateFieldItem, item);
+        EXPECT_TRUE(Flag(item, kFlagDead)) << byBlast;
+    }
+    // A digger too far away gets no notice.
+    Fresh();
+    Player(100, 100);
+    const int item = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+    SetField(kPropVariant, item, 0x40);
+    SetPlayerField(0, kPropCursorX, 320 + 29);
+    SetPlayerField(0, kPropCursorY, 256);
+    SetPlayerField(0, kPropCursorHold, 1);
+    OrCellAtPixel(320, 256, kCellHole);
+    Frame(UpdateFieldItem, item);
+    EXPECT_EQ(GetField(kPropVariant, item), 0);
+    EXPECT_FALSE(Owns(2));
+}
+
+TEST_F(StageDevicesTest, DropsFadeAndVanishUnlessAttracted) {
+    const int item = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+    SetField(kPropVariant, item, 18);
+    for (int f = 0; f < 300; ++f) Frame(UpdateFieldItem, item);
+    EXPECT_FALSE(Flag(item, kFlagDead));
+    EXPECT_EQ(GetField(46, item), 60);
+    Frame(UpdateFieldItem, item);
+    EXPECT_TRUE(Flag(item, kFlagDead));
+    EXPECT_FALSE(Cell(320, 256) & kCellBlockHigh);  // drops never block
+
+    Fresh();
+    const int player = Player(320 + 119, 256 - 5);
+    const int drop = SpawnStageObject(320, 256, 9, kTypeFieldItem);
+    SetField(kPropVariant, drop, 18);
+    SetField(kPropAge, drop, 290);
+    Frame(UpdateFieldItem, drop);
+    EXPECT_TRUE(Flag(drop, kFlagAttracted));
+    EXPECT_EQ(GetField(kPropAttacker, drop), 0);
+    for (int f = 1; f <= 12; ++f) {
+        Frame(UpdateFieldItem, drop);
+        EXPECT_EQ(GetField(kPropVelX, drop), std::min(256 * f, 2048));
+        EXPECT_EQ(GetField(kPropVelY, drop), -std::min(256 * f, 2048));
+    }
+    EXPECT_FALSE(Flag(drop, kFlagDead));  // past 300, still flying in
+    SetGameVar(100, 0);
+    Frame(UpdateFieldItem, drop);
+    EXPECT_FALSE(Flag(drop, kFlagAttracted));
+    (void)player;
+}
+
 }  // namespace
 }  // namespace velmora
