@@ -79,6 +79,28 @@ protected:
     }
 };
 
+TEST_F(StageDevicesTest, InstallFillsTheDeviceRowsOnly) {
+    ObjectRoutine saved[kObjectRoutineCount];
+    std::copy(std::begin(ObjectRoutineTable), std::end(ObjectRoutineTable), saved);
+    std::fill(std::begin(ObjectRoutineTable), std::end(ObjectRoutineTable), nullptr);
+    InstallStageDeviceRoutines();
+    const std::pair<int, ObjectRoutine> rows[] = {{kTypeGenerator, &UpdateGenerator},
+                                                  {kTypeEventControl, &UpdateEventControl},
+                                                  {kTypeGate, &UpdateGate},
+                                                  {kTypeCandle, &UpdateCandle},
+                                                  {kTypeFieldItem, &UpdateFieldItem},
+                                                  {kTypeBreakWall, &UpdateBreakWall},
+                                                  {kTypeKanameStone, &UpdateKanameStone},
+                                                  {kTypeProjectile, &UpdateProjectile}};
+    int filled = 0;
+    for (int row = 0; row < kObjectRoutineCount; ++row)
+        if (ObjectRoutineTable[row]) ++filled;
+    EXPECT_EQ(filled, 8);
+    for (auto [type, routine] : rows)
+        EXPECT_EQ(ObjectRoutineTable[kStageObjectRoutines + type], routine) << type;
+    std::copy(std::begin(saved), std::end(saved), ObjectRoutineTable);
+}
+
 // --- Breeders ---------------------------------------------------------------------------------
 
 TEST_F(StageDevicesTest, GeneratorDestroyedTwiceRevivesTougherEachTime) {
