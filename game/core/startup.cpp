@@ -19,6 +19,7 @@
 #include "game/play/draw.h"
 #include "game/play/game_flow.h"
 #include "game/play/hud.h"
+#include "game/play/large_enemies.h"
 #include "game/play/message_store.h"
 #include "game/play/players.h"
 #include "game/play/stage_devices.h"
@@ -172,6 +173,7 @@ void InstallGameRoutines() {
     InstallDrawRoutines();
     InstallActorRoutines();
     InstallStageDeviceRoutines();
+    InstallLargeEnemyRoutines();
     ObjectWalkHooks hooks = DefaultObjectWalkHooks();
     hooks.animateSprite = &AnimateSprite;
     hooks.drawObject = &DrawObject;

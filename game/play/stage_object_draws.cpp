@@ -11,6 +11,7 @@
 #include "game/core/sprite_ids.h"
 #include "game/play/draw.h"
 #include "game/play/draw_private.h"
+#include "game/play/large_enemies.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
@@ -29,7 +30,7 @@ constexpr int kPropFall = 47;
 constexpr int kPropLift = 45;
 constexpr int kPropExpression = 42;
 constexpr int kPropSway = 44;
-constexpr int kPropArmAngle = 38;  // 38..41: two joints of each arm
+constexpr int kPropSpeedUp = 36;
 constexpr int kLifeBarLayer = 24;
 constexpr int kVarStage = 116;
 constexpr int kVarKeyBits = 118;
@@ -375,51 +376,96 @@ void DrawKanameStone(int) {
     Body(p, p.x, p.y - 8 - p.z, sp::kKanameStone, p.y + 32, 1200);
 }
 
-// The boss: body, head and two arms of three segments from the angles its routine sets.
+// The boss: body, head and two long arms from the angles its routine sets, with what warns of
+// its next blow drawn on the floor; in its second form the sparks that circle it.
 void DrawBoss(int) {
     Pose p;
     if (!BeginPose(&p)) return;
+    const int slot = GetCurrentObject();
     const int32_t state = GetCurrentField(kPropState);
+    const int32_t t = GetCurrentField(kPropStateTime);
     const int32_t sway = GetCurrentField(kPropSway);
-    const int bx = p.x, by = p.y + p.z;  // z is negative above the ground line
+    int32_t ox = 0, oy = 0;
+    WorldToScreen(&ox, &oy);
+    const int bx = p.x, by = BossBodyY(slot) + oy;
+    const int floorY = p.y + GetCurrentField(kPropLift);
     const int depth = p.y + 40;
-    if (state >= 19) {
+    const uint32_t tint = p.tint;
+    if (state >= 19 && state < 99) {
         // The second form: a dark sky behind it and lines to what circles it.
-        const int64_t a = std::min<int64_t>(int64_t{GetCurrentField(kPropStateTime)} * 4 + 64, 160);
+        const int64_t a = std::min<int64_t>(int64_t{p.age} * 4 + 64, 160);
         QueueScreenFill(0, 0x18082800u | ClampChannel(a));
         for (int i = 0; i < kChildLinks; ++i) {
-            const int c = GetChild(GetCurrentObject(), i);
+            const int c = GetChild(slot, i);
             if (c < 1) continue;
             int32_t cx = GetField(kPropX, c), cy = GetField(kPropY, c);
             WorldToScreen(&cx, &cy);
             SetRecordColor(QueueLine(bx, by, cx, cy, p.layer - 1), WithAlpha(0x80c0ff00u, a));
         }
-    }
-    Shadow(p, p.x, p.y + 24, sp::kShadow + 4, 3000);
-    const uint32_t tint = p.tint;
-    // Arms: shoulder angle from the sway, then the two joints; the left arm is the mirror image.
-    for (int i = 0; i < 2; ++i) {
-        const int side = i == 0 ? -1 : 1;
-        int32_t angle = i == 0 ? sway + kAngleHalfTurn : sway;
-        double jx = bx + side * 40, jy = by + 4;
-        const int32_t joints[3] = {0, GetCurrentField(kPropArmAngle + 2 * i),
-                                   GetCurrentField(kPropArmAngle + 2 * i + 1)};
-        for (int s = 0; s < 3; ++s) {
-            angle += (i == 0 ? -1 : 1) * joints[s];
-            const double r = angle * 2 * kPi / kAngleTurn;
-            const double len = 34 - 4 * s;
-            const double mx = jx + std::cos(r) * len / 2, my = jy + std::sin(r) * len / 2;
-            SetRecordColor(
-                QueueRotatedSpriteAtDepth(static_cast<int>(mx), static_cast<int>(my), p.layer,
-                                          sp::kBossPart + 2 + s * 2, depth - 1, 1100, angle),
-                tint);
-            jx += std::cos(r) * len;
-            jy += std::sin(r) * len;
+        // Sparks on four orbits, behind the body on the far half of their bob, else in front.
+        for (int o = 0; o < 4; ++o) {
+            const BossOrbit& orbit = kBossOrbits[o];
+            const double bob = std::sin(p.age * kPi / orbit.bobFrames);
+            const int layer = bob < 0 ? 2 : 4;
+            for (int k = 0; k < 6; ++k) {
+                const double a =
+                    (int64_t{p.age} * orbit.speed + k * (kAngleTurn / 6)) * 2 * kPi / kAngleTurn;
+                const int sx = bx + static_cast<int>(orbit.radius * std::cos(a));
+                const int sy = by + static_cast<int>(orbit.radius * 0.35 * std::sin(a) + 24 * bob);
+                SetRecordColor(QueueRotatedSprite(sx, sy, layer,
+                                                  (sp::kSpark + ((k + o) & 7)) | kSpriteAdditiveBit,
+                                                  900 + 200 * o, 0),
+                               0xffe0ffffu);
+            }
         }
-        if (GetChild(GetCurrentObject(), i) < 1 && state < 19)
-            SetRecordColor(QueueRotatedSpriteAtDepth(static_cast<int>(jx), static_cast<int>(jy),
-                                                     p.layer, sp::kBossPart + 7, depth, 1000,
-                                                     angle + kAngleQuarterTurn),
+    }
+    // Warnings on the floor: where the stamp comes down, where a slam will fall, which rows burn.
+    const bool blink = (p.age & 4) != 0;
+    if (state == 4 && t < 85) {
+        Shadow(p, bx, floorY, sp::kShadow + 4, 1500 + 20 * t);
+        if (blink) Body(p, bx, floorY - 8, sp::kTargetMark, floorY + 40, 2500);
+    }
+    const int32_t windup = state <= 10 ? std::max(60 - GetCurrentField(kPropSpeedUp), 10) : 15;
+    if (state >= 9 && state <= 12 && t < windup && blink) {
+        for (int i = 0; i < 2; ++i) {
+            if ((state == 9 && i == 1) || (state == 10 && i == 0)) continue;
+            const int cx = i == 0 ? bx - 80 : bx + 80;
+            for (int k = 0; k < 5; ++k)
+                Body(p, cx, p.y + 280 + 32 * k, sp::kTargetMark, p.y + 300 + 32 * k, 1200);
+        }
+    }
+    if (state == 16 && t >= 60 && t < 120 && blink) {
+        const int32_t rows = GetCurrentField(37);
+        for (const int32_t r : {(rows >> 4) % 3, (rows & 15) % 3}) {
+            const int ry = 384 - 48 * (r - 1) + oy;
+            SetRecordColor(QueueRectangle(0, ry - 16, 640, ry + 16, 5, true), 0xff202060u);
+        }
+    }
+    Shadow(p, bx, floorY + 24, sp::kShadow + 4, 3000);
+    // Arms: four pieces to a segment, the hand drawn by its own object while it has one.
+    for (int i = 0; i < 2; ++i) {
+        int32_t pts[6];
+        GetBossArm(slot, i, &pts[0], &pts[1], &pts[2], &pts[3], &pts[4], &pts[5]);
+        for (int n = 0; n < 6; n += 2) {
+            pts[n] += ox;
+            pts[n + 1] += oy;
+        }
+        for (int s = 0; s < 2; ++s) {
+            const int x0 = pts[2 * s], y0 = pts[2 * s + 1];
+            const int x1 = pts[2 * s + 2], y1 = pts[2 * s + 3];
+            const int32_t angle = VectorAngle(x0, y0, x1, y1);
+            for (int k = 0; k < 4; ++k) {
+                const int mx = x0 + (x1 - x0) * (2 * k + 1) / 8;
+                const int my = y0 + (y1 - y0) * (2 * k + 1) / 8;
+                SetRecordColor(
+                    QueueRotatedSpriteAtDepth(mx, my, p.layer, sp::kBossPart + 2 + s * 2 + (k & 1),
+                                              depth - 1, 1100 - 60 * s, angle),
+                    tint);
+            }
+        }
+        if (GetChild(slot, i) < 1 && state < 19)
+            SetRecordColor(QueueRotatedSpriteAtDepth(pts[4], pts[5], p.layer, sp::kBossPart + 7,
+                                                     depth, 1300, 0),
                            tint);
     }
     Body(p, bx, by, sp::kBossPart, depth + 1, 1800, sway / 4);
@@ -432,7 +478,6 @@ void DrawBoss(int) {
                                                  (sp::kBossPart + 1) | kSpriteAdditiveBit,
                                                  depth + 3, 1400 + shout * 10, sway / 2),
                        WithAlpha(0xff6060ffu, shout * 8));
-    (void)GetCurrentField(kPropLift);
 }
 
 }  // namespace

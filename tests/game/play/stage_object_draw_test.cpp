@@ -374,15 +374,16 @@ TEST_F(StageObjectDrawTest, TheBossPosesByItsAngles) {
     SetField(41, b, 48000);
     Draw(b);
     const auto relaxed = armEnds();
-    ASSERT_EQ(relaxed.size(), 6u);
-    // Bending the right arm's elbow (a slam winding up) moves the two segments past it only.
-    SetField(40, b, -60000);
+    // Two segments of four pieces to each arm.
+    ASSERT_EQ(relaxed.size(), 16u);
+    // Bending the right arm's elbow (a slam winding up) moves the four pieces past it only.
+    SetField(41, b, -60000);
     Draw(b);
     const auto raised = armEnds();
-    ASSERT_EQ(raised.size(), 6u);
+    ASSERT_EQ(raised.size(), 16u);
     int moved = 0;
-    for (size_t i = 0; i < 6; ++i) moved += raised[i] != relaxed[i];
-    EXPECT_EQ(moved, 2);
+    for (size_t i = 0; i < 16; ++i) moved += raised[i] != relaxed[i];
+    EXPECT_EQ(moved, 4);
     EXPECT_TRUE(Has(sprite::kBossPart + 7)) << "hands drawn while none hang from it";
     // Shouting lights the head; the second form darkens the sky.
     SetField(42, b, 16);
@@ -392,8 +393,16 @@ TEST_F(StageObjectDrawTest, TheBossPosesByItsAngles) {
               }).size(),
               1u);
     SetField(26, b, 19);
+    const int live = GetLiveObjectCount();
     Draw(b);
     EXPECT_FALSE(OnLayer(0).empty());
+    // Its orbit sparks are draw records behind or before it, never objects of the pool.
+    const auto sparks = Where([](const Queued& q) {
+        return q.additive && q.sprite() >= sprite::kSpark && q.sprite() < sprite::kSpark + 8;
+    });
+    EXPECT_EQ(sparks.size(), 24u);
+    for (const Queued& q : sparks) EXPECT_TRUE(q.layer == 2 || q.layer == 4) << q.layer;
+    EXPECT_EQ(GetLiveObjectCount(), live);
 }
 
 TEST_F(StageObjectDrawTest, DrawStageObjectAtLeavesTheEmptySlotAsItWas) {
