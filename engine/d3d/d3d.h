@@ -65,6 +65,33 @@ int FillGraphTextures(GraphRecord* graph, int r, int g, int b, int a);
 int RestoreGraphTextures(GraphRecord* graph);
 int Graph3DNoOp();
 
+// --- Graphs: -1 without Direct3D or with a missing piece; 0, nothing drawn, while the draw
+// target is refused for 3-D. The transparent flag makes the colour key or alpha count.
+// Top-left at (x, y), 1:1: integer flag 1 takes xi, yi, else xf, yf.
+int G_D3D_DrawImage(int xi, int yi, float xf, float yf, const GraphRecord* graph, int transparent,
+                    int integerFlag);
+// Fills (x1, y1)-(x2, y2), right and bottom exclusive; x2 < x1 or y2 < y1 mirrors. -1 when
+// the rectangle has no width or height.
+int G_D3D_DrawImageStretched(int x1i, int y1i, int x2i, int y2i, float x1f, float y1f, float x2f,
+                             float y2f, const GraphRecord* graph, int transparent, int integerFlag);
+// About the centre (x, y); the angle in radians turns clockwise on screen; turn 1 mirrors left
+// to right. -1 for a scale of 0.
+int G_D3D_DrawImageRotated(float x, float y, double scale, double angle, const GraphRecord* graph,
+                           int transparent, int turn);
+// The graph's top-left, top-right, bottom-left and bottom-right corners to the four points.
+int G_D3D_DrawImageQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
+                        float y4, const GraphRecord* graph, int transparent);
+// The same quad piece by piece with one affine map on each side of the graph's diagonal; the
+// way quads go while a blend graph is selected.
+int G_D3D_DrawImageQuadPiece(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
+                             const GraphRecord* graph, int transparent);
+// Tiles the rectangle with the graph turned about its centre and scaled, the pattern shifted by
+// (ox, oy). 0 for a scale of 0 or less; -1 when a side would need more than
+// kMaxRotatedAboutTiles tiles.
+inline constexpr int kMaxRotatedAboutTiles = 1024;
+int G_D3D_DrawImageRotatedAbout(int x1, int y1, int x2, int y2, int ox, int oy, double scale,
+                                double angle, const GraphRecord* graph, int transparent);
+
 // --- Shapes: -1 without Direct3D; a target refused for 3-D draws them in software ---------
 // The colour is a pixel value of the screen's format; right and bottom are exclusive.
 int G_D3D_FillRectangle(int x1, int y1, int x2, int y2, uint32_t color);

@@ -166,6 +166,12 @@ int SetRenderTarget3D(int32_t device, plat::DirectDrawSurface* target);
 int SetViewport3D(int32_t device, const plat::D3DVIEWPORT7* viewport);
 int SetTextureAddressMode(int32_t device);
 
+// --- Image drawing (d3d_draw_image.cpp) -------------------------------------------------------
+// One texture piece on four corners (top-left, top-right, bottom-left, bottom-right): two
+// triangles in the batch when they form a parallelogram within a pixel, else a 7 x 7 grid.
+void EmitTexturedQuad(int32_t pieceHandle, float x1, float y1, float x2, float y2, float x3,
+                      float y3, float x4, float y4);
+
 // --- Blend and stage states (d3d_blend.cpp) ---------------------------------------------------
 struct StageSetupRecord {
     uint32_t count;

@@ -1,6 +1,9 @@
 // Choosing the draw target and its clip rectangle, and clearing it.
 #include <algorithm>
 
+#include "engine/base/log.h"
+#include "engine/base/sjis.h"
+#include "engine/d3d/d3d.h"
 #include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
@@ -11,6 +14,8 @@
 #include "engine/screen/screen_state.h"
 
 namespace tessra {
+
+using namespace sjis_literals;
 
 namespace {
 
@@ -26,6 +31,12 @@ bool ClientArea(Rect* out) {
     host->getClientAreaRect(r);
     *out = Rect{r[0], r[1], r[2], r[3]};
     return true;
+}
+
+const char* TargetLogName(int target) {
+    if (target == kFrontScreen) return "Front Buffer";
+    if (target == kBackScreen) return "Back Buffer";
+    return "Image Buffer";
 }
 
 bool EngineWindowed() {
@@ -133,6 +144,11 @@ int ApplyDrawClipRect(int left, int top, int right, int bottom) {
     bottom = std::clamp(bottom, 0, height);
     StoreDrawArea(Rect{left, top, right, bottom});
     DrawState.drawAreaEmpty = (left == right || top == bottom) ? 1 : 0;
+    if (DrawState.drawAreaEmpty) return 0;
+    // The 3-D device clips to its viewport, which follows the draw area.
+    if (DrawState.direct3DReady && ApplyDrawAreaToViewport3D(&DrawState.DrawArea) != 0) {
+        AppendLogFormat("ビューポートの設定に失敗しました %s"_sjis, TargetLogName(target));
+    }
     return 0;
 }
 
