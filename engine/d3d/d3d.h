@@ -97,6 +97,9 @@ int G_D3D_DrawImageRotatedAbout(int x1, int y1, int x2, int y2, int ox, int oy, 
 int G_D3D_FillRectangle(int x1, int y1, int x2, int y2, uint32_t color);
 int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, uint32_t color);
 int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color);
+// A filled (fill not 0) or outlined ellipse about (cx, cy), drawn like the software one. -1 for
+// a radius of 0, or when a fill's row flags cannot be had.
+int G_D3D_DrawCircle(int cx, int cy, int rx, int ry, uint32_t color, int fill);
 // Clears a texture graph that is the draw target (its depth buffer too); screens are left to
 // the screens. 0; -1 without Direct3D or without the graph's first piece.
 int G_D3D_ClearDrawTarget();

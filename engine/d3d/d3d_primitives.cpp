@@ -1,7 +1,12 @@
 // Untextured shapes through the 3-D device: filled rectangles, lines and rectangle outlines in
 // the shared vertex batch, at whole-pixel positions (pixel centres on integer coordinates). A
 // draw target refused for 3-D hands each shape to the software renderer.
+#include <algorithm>
 #include <utility>
+
+#include "engine/base/log.h"
+#include "engine/base/memory.h"
+#include "engine/base/sjis.h"
 
 #include "engine/d3d/d3d_internal.h"
 #include "engine/graphics/draw_front.h"
@@ -9,9 +14,13 @@
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/image_data.h"
 #include "engine/screen/screen.h"
+#include "engine/softrender/ellipse_walk.h"
 #include "engine/softrender/soft_render.h"
 
 namespace tessra {
+
+using namespace sjis_literals;
+
 namespace {
 
 // The screen colour with the draw brightness and the blend parameter's alpha.
@@ -113,6 +122,67 @@ int G_D3D_FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
     const Point2 p[8] = {{l, t}, {rr - 0.1f, t}, {rr, t},       {rr, b - 0.1f},
                          {l, b}, {rr + 0.9f, b}, {l, t + 1.0f}, {l, b - 0.1f}};
     QueueShape(r, plat::D3DPT_LINELIST, p, 8, ShapeColor(color), true);
+    return CloseShape();
+}
+
+int G_D3D_DrawCircle(int cx, int cy, int rx, int ry, uint32_t color, int fill) {
+    FlushCurrentVertexBatch();
+    if (D3D().object == nullptr || rx == 0 || ry == 0) return -1;
+    if (D3D().targetRefused) return DrawCircleSoft(cx, cy, rx, ry, color, fill);
+    Direct3DDeviceRecord* r = OpenShape(true);
+    if (r == nullptr) return -1;
+    const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
+    // As in software: radii whose squares leave 32 bits draw nothing.
+    if (arx > kMaxEllipseRadius || ary > kMaxEllipseRadius) return CloseShape();
+    const int ox = DrawState.clientRect.left, oy = DrawState.clientRect.top;
+    const int64_t L = int64_t(DrawState.DrawArea.left) + ox,
+                  T = int64_t(DrawState.DrawArea.top) + oy;
+    const int64_t R = int64_t(DrawState.DrawArea.right) + ox - 1;
+    const int64_t B = int64_t(DrawState.DrawArea.bottom) + oy - 1;
+    const int64_t x0 = int64_t(cx) + ox, y0 = int64_t(cy) + oy;
+    Vertex3DColor points[40];
+    for (Vertex3DColor& v : points) {
+        v.z = DrawState.vertexDepth2D;
+        v.rhw = 1.0f;
+        v.diffuse = ShapeColor(color);
+    }
+    plat::Direct3DDevice* device = r->device;
+    if (!fill) {
+        int n = 0;
+        WalkEllipseOutline(int32_t(arx), int32_t(ary), [&](int32_t dx, int32_t dy) {
+            const int64_t x = x0 + dx, y = y0 + dy;
+            // The viewport removes what lies left of the area.
+            if (y < T || y > B || x > R || x < 0) return;
+            points[n].x = float(x), points[n].y = float(y);
+            if (++n == 40) {
+                if (device != nullptr)
+                    device->DrawPrimitive(plat::D3DPT_POINTLIST, 0x44, points, 40, 0);
+                n = 0;
+            }
+        });
+        if (n > 0 && device != nullptr)
+            device->DrawPrimitive(plat::D3DPT_POINTLIST, 0x44, points, static_cast<plat::DWORD>(n),
+                                  0);
+        return CloseShape();
+    }
+    if (B < 0) return CloseShape();
+    // One flag per row, so that no row is drawn, or blended, twice.
+    auto* rows = static_cast<uint8_t*>(AllocTaggedZeroed(size_t(B + 1), "", 0));
+    if (rows == nullptr) {
+        AppendLog("メモリの確保に失敗しました in G_D3D_DrawCircle\n"_sjis);
+        return -1;
+    }
+    WalkEllipseFill(int32_t(arx), int32_t(ary), [&](int32_t dy, int32_t dx0, int32_t dx1) {
+        const int64_t row = y0 + dy;
+        int64_t a = x0 + dx0, b = x0 + dx1;
+        if (b < L || a > R || row < T || row > B || row < 0 || rows[row]) return;
+        a = std::max(a, L), b = std::min(b, R);
+        rows[row] = 1;
+        points[0].x = float(a), points[0].y = float(row);
+        points[1].x = float(b + 1), points[1].y = float(row);
+        if (device != nullptr) device->DrawPrimitive(plat::D3DPT_LINELIST, 0x44, points, 2, 0);
+    });
+    FreeTagged(rows);
     return CloseShape();
 }
 

@@ -4,10 +4,13 @@
 
 #include <cstring>
 
+#include "engine/base/memory.h"
 #include "engine/d3d/d3d_test_support.h"
 #include "engine/graphics/draw_state.h"
+#include "engine/screen/memimg.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/screen_state.h"
+#include "engine/softrender/soft_render.h"
 
 namespace tessra {
 namespace {
@@ -106,6 +109,84 @@ TEST_F(PrimitivesTest, VertexColourTakesBrightnessAndBlendAlpha) {
     UpdateDrawDiffuseColor();
     ASSERT_EQ(G_D3D_DrawLineSegment(0, 0, 2, 0, MakeScreenColor(255, 0, 0)), 0);
     EXPECT_EQ(Record()->area0[0].diffuse, 0x64800000u);
+}
+
+// The pixels the software renderer lights for the same ellipse in the same draw area.
+std::string SoftEllipse(int cx, int cy, int rx, int ry, int fill, int w, int h) {
+    MEMIMG img{};
+    EXPECT_EQ(CreateScreenMemImg(&img, 640, 480, 1, 32), 0);
+    MemImgDrawCircle(&img, cx, cy, rx, ry, 0xFFFFFF, fill);
+    std::string out;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint32_t v;
+            std::memcpy(&v, img.pixels + y * img.pitch + x * 4, 4);
+            if ((v & 0xFFFFFF) != 0) out += std::to_string(x) + "," + std::to_string(y) + " ";
+        }
+    }
+    ReleaseMemImg(&img);
+    return out;
+}
+
+TEST_F(PrimitivesTest, EllipsesLightTheSoftwareFigure) {
+    struct Case {
+        int cx, cy, rx, ry;
+        Rect area;
+    };
+    const Case cases[] = {
+        {30, 20, 12, 5, {0, 0, 640, 480}}, {30, 20, 5, 12, {0, 0, 640, 480}},
+        {30, 20, 9, 9, {0, 0, 640, 480}},  {30, 20, 12, 1, {0, 0, 640, 480}},
+        {30, 20, -7, 4, {0, 0, 640, 480}}, {36, 20, 8, 6, {0, 0, 40, 480}},  // right edge
+        {30, 20, 8, 6, {25, 17, 640, 24}},                                   // last row
+    };
+    const uint32_t white = MakeScreenColor(255, 255, 255);
+    for (const Case& c : cases) {
+        for (int fill = 0; fill < 2; ++fill) {
+            Clear();
+            DrawState.DrawArea = c.area;
+            ApplyDrawAreaToViewport3D(&DrawState.DrawArea);
+            ASSERT_EQ(G_D3D_DrawCircle(c.cx, c.cy, c.rx, c.ry, white, fill), 0);
+            const std::string lit = Lit(60, 40);
+            EXPECT_NE(lit, "");
+            EXPECT_EQ(lit, SoftEllipse(c.cx, c.cy, c.rx, c.ry, fill, 60, 40))
+                << c.rx << "x" << c.ry << " fill " << fill;
+            if (fill && c.ry == 1) {
+                EXPECT_NE(lit.find(",19 "), std::string::npos);
+                EXPECT_NE(lit.find(",21 "), std::string::npos);
+                EXPECT_EQ(lit.find(",22 "), std::string::npos);
+            }
+        }
+    }
+    DrawState.DrawArea = {0, 0, 640, 480};
+    ApplyDrawAreaToViewport3D(&DrawState.DrawArea);
+}
+
+TEST_F(PrimitivesTest, FilledEllipseBlendsEachPixelOnceAndZeroRadiusDrawsNothing) {
+    DrawState.blendMode = 2;
+    DrawState.blendParam = 255;
+    UpdateDrawDiffuseColor();
+    ASSERT_EQ(G_D3D_DrawCircle(20, 20, 10, 3, MakeScreenColor(0x30, 0x30, 0x30), 1), 0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (Pixel(x, y) != 0) ASSERT_EQ(Pixel(x, y), 0x303030u) << x << "," << y;
+    Clear();
+    TakeCalls();
+    EXPECT_EQ(G_D3D_DrawCircle(20, 20, 0, 5, 0xFFFFFF, 1), -1);
+    EXPECT_EQ(G_D3D_DrawCircle(20, 20, 5, 0, 0xFFFFFF, 0), -1);
+    EXPECT_TRUE(TakeCalls().empty());
+}
+
+TEST_F(PrimitivesTest, FilledEllipseWithoutRowFlagsFailsAndDrawsNothing) {
+    g_allocFailCountdown = 1;
+    EXPECT_EQ(G_D3D_DrawCircle(20, 20, 10, 5, MakeScreenColor(255, 255, 255), 1), -1);
+    g_allocFailCountdown = 0;
+    EXPECT_NE(TakeLog().find("G_D3D_DrawCircle"), std::string::npos);
+    EXPECT_EQ(Lit(40, 40), "");
+    // The outline needs no flags.
+    g_allocFailCountdown = 1;
+    EXPECT_EQ(G_D3D_DrawCircle(20, 20, 10, 5, MakeScreenColor(255, 255, 255), 0), 0);
+    g_allocFailCountdown = 0;
+    EXPECT_NE(Lit(40, 40), "");
 }
 
 TEST_F(PrimitivesTest, ClearEmptiesATextureGraphTargetAndLeavesScreens) {
