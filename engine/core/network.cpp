@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,9 @@ constexpr uint32_t kCloseLimitMs = 1000;
 constexpr int32_t kHttpChunk = 4096;
 // The most a stated Content-Length reserves before its body arrives.
 constexpr int64_t kHttpFirstBlock = 1 << 20;
+// A framed message's room is reserved as its bytes come, this much at a time, so that a length
+// word alone (up to the 64 MB limit) costs no more than the bytes that follow it.
+constexpr int32_t kFramedReserveStep = 1 << 20;
 constexpr const char* kLayerWindowClass = "TessraNetworkWindow";
 
 struct NetWorkRecord {
@@ -217,7 +221,9 @@ int RecvSocketBody(NetWorkRecord* record) {
                                     (static_cast<uint32_t>(record->lengthBytes[3]) << 24);
             // A length past the limit is refused before anything is reserved for it.
             if (length > static_cast<uint32_t>(kMaxNetWorkMessageBytes) ||
-                ReserveRingBuffer(static_cast<int32_t>(length), &record->recv) < 0) {
+                ReserveRingBuffer(static_cast<int32_t>(std::min<uint32_t>(
+                                      length, static_cast<uint32_t>(kFramedReserveStep))),
+                                  &record->recv) < 0) {
                 AppendLogFormat(
                     "受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %d byte)"_sjis,
                     static_cast<int>(length));
@@ -232,8 +238,15 @@ int RecvSocketBody(NetWorkRecord* record) {
                 continue;
             }
         }
-        // The message bytes go straight into the ring, in two parts when it wraps.
+        // The message bytes go straight into the ring, in two parts when it wraps; a full ring
+        // grows by the next step of what the message still needs.
         RingBuffer* ring = &record->recv;
+        if (ring->held == ring->capacity &&
+            ReserveRingBuffer(std::min(record->expected, kFramedReserveStep), ring) < 0) {
+            record->error = 1;
+            CloseRecordSocket(record);
+            return -1;
+        }
         WrapRingIndices(ring);
         int32_t room = ring->writeIndex >= ring->readIndex && ring->held < ring->capacity
                            ? ring->capacity - ring->writeIndex

@@ -306,6 +306,27 @@ TEST_F(NetworkTest, HugeFrameLengthIsRefusedBeforeAllocating) {
     ::close(fd);
 }
 
+TEST_F(NetworkTest, ALengthWithinTheLimitReservesOnlyAsTheBytesCome) {
+    ASSERT_EQ(StartNetwork(), 0);
+    const int port = ListenNetWork(0, 1);
+    ASSERT_GT(port, 0);
+    const int fd = RawConnect(port);
+    ASSERT_GE(fd, 0);
+    EngineHandle server = -1;
+    ASSERT_TRUE(
+        PumpUntil([&] { return (server = server >= 0 ? server : TakeAcceptedNetWork()) >= 0; }));
+    const int64_t before = GetAllocStats().totalSize;
+    // 60 MB announced, three bytes sent: the message is incomplete, nothing waits, and what
+    // is held stays near the bytes that came rather than the length claimed.
+    const unsigned char length[4] = {0x00, 0x00, 0xC0, 0x03};
+    ASSERT_EQ(::send(fd, length, 4, 0), 4);
+    ASSERT_EQ(::send(fd, "abc", 3, 0), 3);
+    for (int i = 0; i < 50; ++i) PumpNetworkMessages(1);
+    EXPECT_EQ(GetNetWorkDataLength(server), 0);
+    EXPECT_LT(GetAllocStats().totalSize - before, 2 << 20);
+    ::close(fd);
+}
+
 // A small HTTP server in the test: serves one connection with a canned response and keeps the
 // request bytes it read (through the blank line and the Content-Length body, if any).
 class TinyHttpServer {
