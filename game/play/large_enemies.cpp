@@ -625,10 +625,10 @@ void GetBossArm(int slot, int i, int32_t* sx, int32_t* sy, int32_t* ex, int32_t*
     *sy = by + 4;
     *ex = *sx;
     *ey = *sy;
-    AddPolarOffset(ex, ey, a1, kBossArmSegment);
+    AddPolarOffset(ex, ey, a1, kBossUpperArm);
     *hx = *ex;
     *hy = *ey;
-    AddPolarOffset(hx, hy, a2, kBossArmSegment);
+    AddPolarOffset(hx, hy, a2, kBossForearm);
 }
 
 namespace {
@@ -638,12 +638,25 @@ struct ArmPose {
     int32_t j1, j2;
 };
 constexpr ArmPose kPoseHanging = {36000, 48000};
+// At rest the elbows are up and the hands hang halfway down to the floor.
 constexpr ArmPose kPoseRelaxed = {180000, 72000};
-constexpr ArmPose kPoseCocked = {196000, 110000};  // the hand drawn up beside the shoulder
-constexpr ArmPose kPoseSlam = {45300, 8700};       // straight down to the floor, 80 px out
-constexpr ArmPose kPoseSpread = {200000, 16000};   // stretched out sideways
+// Before a slam the hand is drawn up level with the body, far out to its side.
+constexpr ArmPose kPoseCocked = {36000, 163200};
+// The slam: straight down, the hand on the floor 80 px out from the body.
+constexpr ArmPose kPoseSlam = {54000, 209700};
+constexpr ArmPose kPoseSpread = {0, 0};  // stretched out sideways
 constexpr ArmPose kPoseReach = {0, 0};
 constexpr ArmPose kPoseDropped = {54000, 0};
+
+// A hand about to strike glows red, pulsing, so the blow can be read in time.
+void WarnWithHand(int slot, int i, bool on) {
+    const int hand = GetChild(slot, i);
+    if (hand < 1) return;
+    const int32_t age = GetField(kPropAge, slot);
+    const uint32_t alpha = static_cast<uint32_t>(GetField(kPropColor, hand)) & 0xffu;
+    SetField(kPropColor, hand,
+             static_cast<int32_t>((on && (age & 4) ? 0xff504000u : 0xffffff00u) | alpha));
+}
 
 int32_t TurnJoint(int32_t v, int32_t target, int32_t step) {
     // The shorter way round.
@@ -800,6 +813,8 @@ void BossRetract(int slot) {
         const int hand = SpawnStageObject(hx, hy, GetField(kPropLayer, slot), 9);
         if (hand < 0) continue;
         SetField(kPropDrawWord, hand, kHandSprite);
+        // The boss draws its hands at the ends of its arms.
+        SetFieldBits(kPropFlags, hand, kFlagNotDrawn);
         SetObjectHp(hand, 100000);
         FadeInObject(hand, 0);
         AttachChild(hand, slot, i);
@@ -827,6 +842,10 @@ void BossHub(int slot) {
         SetGameVar(kGameVarShake, 30);
         return;
     }
+    // Aimed before a queued attack is taken too, so a queued slam comes down on the player.
+    SetField(kPropSpeedUp, slot, std::min(GetGameVar(kVarLevel), 30));
+    const int32_t px = AimX(slot);
+    SetField(kPropAimX, slot, px);
     const int32_t queued = GetField(kPropQueued, slot);
     if (queued > 0) {
         SetField(kPropQueued, slot, 0);
@@ -837,9 +856,6 @@ void BossHub(int slot) {
         }
         return;
     }
-    SetField(kPropSpeedUp, slot, std::min(GetGameVar(kVarLevel), 30));
-    const int32_t px = AimX(slot);
-    SetField(kPropAimX, slot, px);
     int32_t next;
     const int32_t dx = std::abs(px - GetField(kPropX, slot));
     if (Random(2) == 0) {
@@ -880,11 +896,13 @@ void BossSlam(int slot, int i) {
         // The hand is drawn up and the body moves over its mark: the slam can be read.
         ArmToward(slot, i, kPoseCocked, 6000);
         ArmToward(slot, 1 - i, kPoseRelaxed, 3000);
+        WarnWithHand(slot, i, true);
         const int32_t target = GetField(kPropAimX, slot) + (i == 0 ? 80 : -80);
         SetX(slot, StepToward(GetField(kPropX, slot), std::clamp(target, 80, 560), 4));
         return;
     }
     ArmToward(slot, i, kPoseSlam, 24000);
+    WarnWithHand(slot, i, false);
     if (t == windup + 4) {
         SetGameVar(kGameVarShake, 30);
         PlaySe(11);
@@ -900,11 +918,15 @@ void BossDoubleSlam(int slot) {
     const int32_t s = State(slot);
     if (t < 15) {
         ArmsToward(slot, kPoseCocked, 12000);
+        WarnWithHand(slot, 0, true);
+        WarnWithHand(slot, 1, true);
         const int32_t target = GetField(kPropAimX, slot) + (s == 11 ? 80 : -80);
         SetX(slot, StepToward(GetField(kPropX, slot), std::clamp(target, 80, 560), 6));
         return;
     }
     ArmsToward(slot, kPoseSlam, 24000);
+    WarnWithHand(slot, 0, false);
+    WarnWithHand(slot, 1, false);
     if (t == 19) {
         SetGameVar(kGameVarShake, 30);
         PlaySe(11);

@@ -17,7 +17,8 @@ void UpdateBoss(int slot);
 void InstallLargeEnemyRoutines();
 
 // The boss's arm geometry, shared by its routine (where the hands hang) and its picture.
-inline constexpr int32_t kBossArmSegment = 160;
+inline constexpr int32_t kBossUpperArm = 120;
+inline constexpr int32_t kBossForearm = 220;
 // Where the body is drawn: y + z + lift (z is negative above the ground line).
 int32_t BossBodyY(int slot);
 // Shoulder, elbow and hand of arm i (0 left, 1 right) in world pixels.
@@ -27,6 +28,8 @@ void GetBossArm(int slot, int i, int32_t* sx, int32_t* sy, int32_t* ex, int32_t*
 struct BossOrbit {
     int32_t radius, speed, bobFrames;
 };
+inline constexpr int kBossOrbitBehind = 8;
+inline constexpr int kBossOrbitFront = 10;
 inline constexpr BossOrbit kBossOrbits[4] = {
     {160, 1800, 32}, {144, -2400, 24}, {160, 1200, 48}, {192, -1200, 48}};
 

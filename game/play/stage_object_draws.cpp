@@ -394,7 +394,8 @@ void DrawBoss(int) {
     if (state >= 19 && state < 99) {
         // The second form: a dark sky behind it and lines to what circles it.
         const int64_t a = std::min<int64_t>(int64_t{p.age} * 4 + 64, 160);
-        QueueScreenFill(0, 0x18082800u | ClampChannel(a));
+        // Dims the field (the floor only: what stands on it draws above).
+        QueueScreenFill(7, 0x18082800u | ClampChannel(a / 2));
         for (int i = 0; i < kChildLinks; ++i) {
             const int c = GetChild(slot, i);
             if (c < 1) continue;
@@ -402,11 +403,12 @@ void DrawBoss(int) {
             WorldToScreen(&cx, &cy);
             SetRecordColor(QueueLine(bx, by, cx, cy, p.layer - 1), WithAlpha(0x80c0ff00u, a));
         }
-        // Sparks on four orbits, behind the body on the far half of their bob, else in front.
+        // Sparks on four orbits, behind the body on the far half of their bob, else in front;
+        // both above the floor's tiles, which would hide anything under them.
         for (int o = 0; o < 4; ++o) {
             const BossOrbit& orbit = kBossOrbits[o];
             const double bob = std::sin(p.age * kPi / orbit.bobFrames);
-            const int layer = bob < 0 ? 2 : 4;
+            const int layer = bob < 0 ? kBossOrbitBehind : kBossOrbitFront;
             for (int k = 0; k < 6; ++k) {
                 const double a =
                     (int64_t{p.age} * orbit.speed + k * (kAngleTurn / 6)) * 2 * kPi / kAngleTurn;
@@ -426,12 +428,15 @@ void DrawBoss(int) {
         if (blink) Body(p, bx, floorY - 8, sp::kTargetMark, floorY + 40, 2500);
     }
     const int32_t windup = state <= 10 ? std::max(60 - GetCurrentField(kPropSpeedUp), 10) : 15;
-    if (state >= 9 && state <= 12 && t < windup && blink) {
+    if (state >= 9 && state <= 12 && t < windup) {
         for (int i = 0; i < 2; ++i) {
             if ((state == 9 && i == 1) || (state == 10 && i == 0)) continue;
             const int cx = i == 0 ? bx - 80 : bx + 80;
             for (int k = 0; k < 5; ++k)
-                Body(p, cx, p.y + 280 + 32 * k, sp::kTargetMark, p.y + 300 + 32 * k, 1200);
+                SetRecordColor(
+                    QueueRotatedSpriteAtDepth(cx, p.y + 280 + 32 * k, p.layer, sp::kTargetMark,
+                                              p.y + 300 + 32 * k, 1200, 0),
+                    WithAlpha(0xff4040ffu, 96 + 16 * t % 160));
         }
     }
     if (state == 16 && t >= 60 && t < 120 && blink) {
@@ -463,10 +468,18 @@ void DrawBoss(int) {
                     tint);
             }
         }
-        if (GetChild(slot, i) < 1 && state < 19)
+        // The hand: its own object's colour (a hand about to strike glows) and hit flash.
+        const int hand = GetChild(slot, i);
+        if (state < 19) {
+            uint32_t colour = tint;
+            if (hand > 0) {
+                colour = static_cast<uint32_t>(GetField(kPropColor, hand));
+                if (GetField(57, hand) & 2) colour = kWhite;
+            }
             SetRecordColor(QueueRotatedSpriteAtDepth(pts[4], pts[5], p.layer, sp::kBossPart + 7,
-                                                     depth, 1300, 0),
-                           tint);
+                                                     depth, 1400, 0),
+                           colour);
+        }
     }
     Body(p, bx, by, sp::kBossPart, depth + 1, 1800, sway / 4);
     // The head glows while the boss shouts (f42 counts it down).

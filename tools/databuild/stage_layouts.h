@@ -125,7 +125,8 @@ end
 endstage
 
 # Stage 2: the river. Bridges over the water, red leaves that run, a candle that breeds
-# pumpkins, and a gate opened by the switch across the river. It rains on the far bank.
+# pumpkins, and a gate opened by the switch across the river. It rains on the far bank, where
+# a UFO cruises over the open sand.
 stage 2
 time 22
 clock 4
@@ -175,7 +176,7 @@ map
 #sssKssssssssssssslsssssss#
 #ssssssssssCsssssssssrssss#
 #sssssssssssssssssssssssss#
-#ssrssssssssssssssssssssss#
+#ssrssssssssUsssssssssssss#
 #sssssssssss~~~~ssssssssGs#
 #sssssssssss~~~~ssssssssss#
 ###########################
@@ -183,7 +184,8 @@ end
 endstage
 
 # Stage 3: the ruins, from evening into night. Stamping stones guard the paved halls, metal
-# leaves shrug off shots, fat leaves fill holes in; below lies a cave.
+# leaves shrug off shots, fat leaves fill holes in, a UFO hangs over the great hall; below lies
+# a cave.
 stage 3
 time 24
 clock 7
@@ -205,7 +207,7 @@ B=========B====B======B=====BB
 BBBBBB====BBB=BB======BB=BBBBB
 B=========================S==B
 B====F=====S=========M=======B
-B============================B
+B==============U=============B
 B===BBBBBBBBB===BBBBBBBBB====B
 B===B=======B===B=======B====B
 B===B==w====B===B===F===B==P=B

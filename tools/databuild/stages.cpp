@@ -44,7 +44,7 @@ constexpr int kTileGrass = 0, kTilePath = 16, kTileSoil = 21, kTileCave = 17, kT
 
 // Editor object indices and the props the maps use.
 constexpr int kObjGenerator = 1, kObjExit = 2, kObjColourGate = 3, kObjLeaf = 5, kObjItem = 7,
-              kObjKabocha = 8, kObjEvent = 9, kObjCandle = 10, kObjGiant = 11, kObjStone = 12,
+              kObjKabocha = 8, kObjEvent = 9, kObjCandle = 10, kObjGiant = 11, kObjStone = 12, kObjUfo = 6,
               kObjBoss = 30;
 constexpr int kPropBoulder = 16 + 1, kPropStump = 16 + 2, kPropTree = 16 + 12, kPropBush = 16 + 13;
 
@@ -74,7 +74,7 @@ const CellKind kLegend[] = {
     {'g', -1, 0, kObjGenerator, true, 0},   {'Y', -1, 0, kObjGenerator, true, 0x10},
     {'C', -1, 0, kObjCandle, true, 0},      {'K', -1, 0, kObjKabocha, true, 0},
     {'S', -1, 0, kObjStone, true, 0},       {'O', -1, 0, kObjGiant, true, 1},
-    {'Z', -1, 0, kObjBoss, true, 0},        {'E', -1, 0, kObjEvent, true, 1},
+    {'U', -1, 0, kObjUfo, true, 0},         {'Z', -1, 0, kObjBoss, true, 0},        {'E', -1, 0, kObjEvent, true, 1},
     // Items (kind in bits 0-5, bit 6 hidden under the ground), a gate and its switch.
     {'a', -1, 0, kObjItem, true, 0x40 | 0}, {'l', -1, 0, kObjItem, true, 0x40 | 2},
     {'x', -1, 0, kObjItem, true, 0x40 | 7}, {'u', -1, 0, kObjItem, true, 1},

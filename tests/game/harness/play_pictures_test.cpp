@@ -19,6 +19,7 @@
 #include "game/frontend/windows.h"
 #include "game/play/combat.h"
 #include "game/play/hud.h"
+#include "game/play/large_enemies.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
@@ -69,10 +70,10 @@ struct PlayScene {
     int master = -1, map = -1, player = -1;
     int32_t entryX = 0, entryY = 0;
 
-    void Build(uint32_t sky) {
+    void Build(uint32_t sky, int stage = 0, int area = 0) {
         ResetAllObjects();
-        ASSERT_EQ(LoadBuiltInStage(0), 0);
-        ASSERT_EQ(SelectArea(0), 0);
+        ASSERT_EQ(LoadBuiltInStage(stage), 0);
+        ASSERT_EQ(SelectArea(area), area);
         master = SpawnObject(0, 0, 24, 0, 0x20000001);
         ASSERT_GT(master, 0);
         SetFieldBits(kPropFlags, master, kFlagKeep);
@@ -312,6 +313,119 @@ TEST(PlayPictures, EveryStageObject) {
             SetGameVar(123, 40);
         });
     EXPECT_TRUE(WritePicture(pic, "play_stage_objects.png"));
+}
+
+// The large enemies' routines run here by hand until the class routine that dispatches stage
+// objects is installed; then the walk runs them.
+void RunLargeEnemies() {
+    if (ClassRoutineTable[3]) return;
+    for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s) {
+        const int32_t kind = GetField(kPropKind, s);
+        if (GetField(kPropFlags, s) & kFlagDead) continue;
+        if (kind == 0x3000000a) UpdateUfoLeaf(s);
+        if (kind == 0x3000000c) UpdateBigOneLeaf(s);
+        if (kind == 0x3000000e) UpdateBoss(s);
+    }
+}
+
+int FindKind(int32_t kind) {
+    for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
+        if (GetField(kPropKind, s) == kind) return s;
+    return -1;
+}
+
+// The last stage's arena with its boss set to `state` at frame `t` of it, played for `frames`;
+// `setUp` runs once the scene is built.
+plat::testing::PresentedPicture BossArena(int frames, const std::function<void(int boss)>& setUp,
+                                          const std::function<void(int boss, int n)>& each = {}) {
+    GameHarness h(Window(1));
+    EXPECT_EQ(h.Start(), 0);
+    PlayScene s;
+    int boss = -1;
+    return Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu, 4, 1);
+            boss = FindKind(0x3000000e);
+            // Players stay in play while the picture is made.
+            SetGameVar(100, 9);
+            if (boss > 0) setUp(boss);
+        },
+        frames,
+        [&](int n) {
+            SetField(kPropGuardTimer, s.player, 2);
+            if (each && boss > 0) each(boss, n);
+            RunLargeEnemies();
+        });
+}
+
+TEST(PlayPictures, BossEntersItsArena) {
+    const auto pic = BossArena(235, [](int) {});
+    EXPECT_TRUE(WritePicture(pic, "boss_entry.png"));
+    EXPECT_GT(Colours(pic, 200, 100, 440, 300), 16) << "the boss come down";
+}
+
+TEST(PlayPictures, BossRaisesAHandBeforeItsSlam) {
+    const auto pic = BossArena(
+        70,
+        [](int b) {
+            SetField(kPropAge, b, 100);
+            SetField(kPropEnemyState, b, 7);
+            SetField(kPropHp, b, 100000);
+            SetField(45, b, 0);
+            SetPosition3(320, 64, -30, b);
+        },
+        [](int b, int n) {
+            if (n == 1) SetField(32, b, 9);
+        });
+    EXPECT_TRUE(WritePicture(pic, "boss_slam_warning.png"));
+}
+
+TEST(PlayPictures, BossPhaseChange) {
+    const auto pic = BossArena(130, [](int b) {
+        SetField(kPropAge, b, 100);
+        SetField(kPropEnemyState, b, 18);
+        SetField(kPropHp, b, 40000);
+        SetPosition3(320, 64, -30, b);
+    });
+    EXPECT_TRUE(WritePicture(pic, "boss_phase_change.png"));
+}
+
+TEST(PlayPictures, BossSecondFormWithSatellitesAndSparks) {
+    const auto pic = BossArena(110, [](int b) {
+        SetField(kPropAge, b, 100);
+        SetField(kPropEnemyState, b, 20);
+        SetPosition3(320, 80, 0, b);
+    });
+    EXPECT_TRUE(WritePicture(pic, "boss_second_form.png"));
+    EXPECT_GT(Colours(pic, 100, 0, 540, 300), 32) << "satellites and sparks";
+}
+
+TEST(PlayPictures, UfoBeamAndBigLeafHop) {
+    GameHarness h(Window(1));
+    ASSERT_EQ(h.Start(), 0);
+    PlayScene s;
+    int ufo = -1, leaf = -1;
+    const auto pic = Play(
+        h,
+        [&] {
+            s.Build(0xffffffffu);
+            ufo = SpawnStageObject(s.entryX + 128, s.entryY + 224, 9, 10);
+            SetPosition3(s.entryX + 128, s.entryY + 224, 120, ufo);
+            SetField(kPropEnemyState, ufo, 1);
+            leaf = SpawnStageObject(s.entryX + 352, s.entryY + 224, 9, 12);
+            SetField(kPropVariant, leaf, 1);
+            SetObjectHp(leaf, 20000);
+            // Standing until its hop at frame 110 of the run, pictured in the air.
+            SetField(kPropAge, leaf, -110);
+            SetField(28, leaf, 100);
+        },
+        120,
+        [&](int) {
+            SetField(kPropGuardTimer, s.player, 2);
+            RunLargeEnemies();
+        });
+    EXPECT_TRUE(WritePicture(pic, "ufo_beam_big_leaf.png"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "game/core/object_pool.h"
 #include "game/core/sprite_ids.h"
 #include "game/play/draw.h"
+#include "game/play/large_enemies.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
@@ -384,7 +385,7 @@ TEST_F(StageObjectDrawTest, TheBossPosesByItsAngles) {
     int moved = 0;
     for (size_t i = 0; i < 16; ++i) moved += raised[i] != relaxed[i];
     EXPECT_EQ(moved, 4);
-    EXPECT_TRUE(Has(sprite::kBossPart + 7)) << "hands drawn while none hang from it";
+    EXPECT_EQ(WithSprite(sprite::kBossPart + 7).size(), 2u) << "a hand at each arm's end";
     // Shouting lights the head; the second form darkens the sky.
     SetField(42, b, 16);
     Draw(b);
@@ -395,13 +396,14 @@ TEST_F(StageObjectDrawTest, TheBossPosesByItsAngles) {
     SetField(26, b, 19);
     const int live = GetLiveObjectCount();
     Draw(b);
-    EXPECT_FALSE(OnLayer(0).empty());
+    EXPECT_FALSE(OnLayer(7).empty()) << "the field dims";
     // Its orbit sparks are draw records behind or before it, never objects of the pool.
     const auto sparks = Where([](const Queued& q) {
         return q.additive && q.sprite() >= sprite::kSpark && q.sprite() < sprite::kSpark + 8;
     });
     EXPECT_EQ(sparks.size(), 24u);
-    for (const Queued& q : sparks) EXPECT_TRUE(q.layer == 2 || q.layer == 4) << q.layer;
+    for (const Queued& q : sparks)
+        EXPECT_TRUE(q.layer == kBossOrbitBehind || q.layer == kBossOrbitFront) << q.layer;
     EXPECT_EQ(GetLiveObjectCount(), live);
 }
 
