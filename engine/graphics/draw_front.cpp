@@ -60,17 +60,57 @@ Rect BoxOf(const double* xs, const double* ys, int count) {
     return Rect{Trunc32(l), Trunc32(t), Trunc32(r), Trunc32(b)};
 }
 
-// Steps 6 to 10 of every draw: the mask's before step, the front picture read back, the draw,
-// the mask's after step and the copy to the window. `affected` is computed only when needed.
+// The 3-D device has no subtractive blend: blend mode 3 is drawn as invert, add, invert over
+// the affected rectangle. The white fill under mode 3 at 255 inverts the target there.
+void InvertDrawRect(const Rect& area) {
+    const uint32_t keptBrightness = DrawBrightnessPacked();
+    SetDrawBrightnessPacked(0xFFFFFF);
+    if (DrawState.blendMode != kBlendSubtract || DrawState.blendParam != 255) {
+        WaitWhileWindowInactive();
+        DrawState.blendMode = kBlendSubtract;
+        DrawState.blendParam = 255;
+        UpdateDrawDiffuseColor();
+    }
+    G_D3D_FillRectangle(area.left, area.top, area.right, area.bottom,
+                        MakeScreenColor(255, 255, 255));
+    SetDrawBrightnessPacked(keptBrightness);
+}
+
+// The blend-table entry that adds on the 3-D device.
+constexpr int kBlendAdd3D = 5;
+
+int InvertDrawRectPre(const Rect& area) {
+    const int keptParam = DrawState.blendParam;
+    InvertDrawRect(area);
+    DrawState.blendMode = kBlendAdd3D;
+    DrawState.blendParam = keptParam;
+    UpdateDrawDiffuseColor();
+    return keptParam;
+}
+
+void InvertDrawRectPost(const Rect& area, int keptParam) {
+    InvertDrawRect(area);
+    DrawState.blendMode = kBlendSubtract;
+    DrawState.blendParam = keptParam;
+    UpdateDrawDiffuseColor();
+}
+
+// Steps 6 to 10 of every draw: the mask's before step, the front picture read back, the draw
+// (bracketed by the inversions when it subtracts on the 3-D device), the mask's after step and
+// the copy to the window. `affected` is computed only when needed.
 template <class Affected, class Draw>
-int RunDraw(Affected&& affected, Draw&& draw) {
+int RunDraw(bool on3D, Affected&& affected, Draw&& draw) {
     const bool mask = DrawState.maskActive != 0;
     const bool front = WindowFront();
+    const bool invert = on3D && DrawState.blendMode == kBlendSubtract;
     Rect area{0, 0, 0, 0};
-    if (mask || front) area = affected();
+    if (mask || front || invert) area = affected();
     if (mask) BeginMaskForTarget(&area);
     if (front && GetScreenState().readBack) ReadScreenPixels();
+    int keptParam = 0;
+    if (invert) keptParam = InvertDrawRectPre(area);
     const int result = draw();
+    if (invert) InvertDrawRectPost(area, keptParam);
     if (mask) EndMaskForTarget(&area);
     if (front) DrawSoftScreenToWindow(area.left, area.top, area.right, area.bottom);
     return result;
@@ -96,8 +136,7 @@ const GraphRecord* CheckGraphDraw(int graph, bool checkBlend, int* early) {
     return record;
 }
 
-// Texture graphs draw through the Direct3D back-end, which has no device here: every texture
-// graph draw is refused.
+// Strings through a texture glyph cache have no 3-D path yet: refused.
 constexpr int kNo3DDraw = -1;
 
 bool Primitives3D() {
@@ -111,21 +150,26 @@ int DrawGraphAt(int x, int y, int graph, int transparent) {
     int early;
     const GraphRecord* g = CheckGraphDraw(graph, true, &early);
     if (g == nullptr) return early;
+    const bool on3D = g->format.texture != 0;
     return RunDraw(
-        [&] { return Ordered(x, y, int64_t(x) + g->width, int64_t(y) + g->height); },
-        [&] { return g->format.texture ? kNo3DDraw : BltGraphF2D(x, y, g, transparent); });
+        on3D, [&] { return Ordered(x, y, int64_t(x) + g->width, int64_t(y) + g->height); },
+        [&] {
+            return on3D ? G_D3D_DrawImage(x, y, 0, 0, g, transparent, 1)
+                        : BltGraphF2D(x, y, g, transparent);
+        });
 }
 
 int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent) {
     int early;
     const GraphRecord* g = CheckGraphDraw(graph, true, &early);
     if (g == nullptr) return early;
-    return RunDraw([&] { return Ordered(x1, y1, x2, y2); },
-                   [&] {
-                       return g->format.texture
-                                  ? kNo3DDraw
-                                  : DrawImageStretchedSoft(x1, y1, x2, y2, g, transparent, 1, -1);
-                   });
+    const bool on3D = g->format.texture != 0;
+    return RunDraw(
+        on3D, [&] { return Ordered(x1, y1, x2, y2); },
+        [&] {
+            return on3D ? G_D3D_DrawImageStretched(x1, y1, x2, y2, 0, 0, 0, 0, g, transparent, 1)
+                        : DrawImageStretchedSoft(x1, y1, x2, y2, g, transparent, 1, -1);
+        });
 }
 
 int DrawGraphRotated(float x, float y, double scale, double angle, int graph, int transparent,
@@ -148,9 +192,10 @@ int DrawGraphRotated(float x, float y, double scale, double angle, int graph, in
         return Rect{Clamp32(int64_t(r.left) - 5), Clamp32(int64_t(r.top) - 5),
                     Clamp32(int64_t(r.right) + 5), Clamp32(int64_t(r.bottom) + 5)};
     };
-    return RunDraw(affected, [&] {
-        return g->format.texture ? kNo3DDraw
-                                 : DrawImageRotatedSoft(x, y, scale, angle, g, transparent, turn);
+    const bool on3D = g->format.texture != 0;
+    return RunDraw(on3D, affected, [&] {
+        return on3D ? G_D3D_DrawImageRotated(x, y, scale, angle, g, transparent, turn)
+                    : DrawImageRotatedSoft(x, y, scale, angle, g, transparent, turn);
     });
 }
 
@@ -169,11 +214,11 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
         const double xs[4] = {x1, x2, x3, x4}, ys[4] = {y1, y2, y3, y4};
         return BoxOf(xs, ys, 4);
     };
-    // The software quad takes its corners top-left, top-right, bottom-left, bottom-right.
-    return RunDraw(affected, [&] {
-        return g->format.texture
-                   ? kNo3DDraw
-                   : DrawImageQuadSoftF(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent);
+    // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
+    const bool on3D = g->format.texture != 0;
+    return RunDraw(on3D, affected, [&] {
+        return on3D ? G_D3D_DrawImageQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent)
+                    : DrawImageQuadSoftF(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent);
     });
 }
 
@@ -182,14 +227,17 @@ int DrawGraphRotatedAbout(int x1, int y1, int x2, int y2, int px, int py, double
     int early;
     const GraphRecord* g = CheckGraphDraw(graph, false, &early);
     if (g == nullptr) return early;
+    const bool on3D = g->format.texture != 0;
     return RunDraw(
+        on3D,
         [&] {
             return Rect{x1, y1, x2, y2};
         },
         [&] {
-            return g->format.texture ? kNo3DDraw
-                                     : BltGraphTransformed2D(x1, y1, x2, y2, px, py, scale, angle,
-                                                             g, transparent);
+            return on3D ? G_D3D_DrawImageRotatedAbout(x1, y1, x2, y2, px, py, scale, angle, g,
+                                                      transparent)
+                        : BltGraphTransformed2D(x1, y1, x2, y2, px, py, scale, angle, g,
+                                                transparent);
         });
 }
 
@@ -279,25 +327,35 @@ int DrawLineClipped(int x1, int y1, int x2, int y2, uint32_t color) {
         r.bottom = Clamp32(int64_t(r.bottom) + 1);
         return r;
     };
-    return RunDraw(affected, [&] {
-        return Primitives3D() ? kNo3DDraw : DrawLineSegmentSoft(x1, y1, x2, y2, color);
+    const bool on3D = Primitives3D();
+    return RunDraw(on3D, affected, [&] {
+        return on3D ? G_D3D_DrawLineSegment(x1, y1, x2, y2, color)
+                    : DrawLineSegmentSoft(x1, y1, x2, y2, color);
     });
 }
 
 int FillRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
     if (OffOrEmpty()) return 0;
     WaitWhileWindowInactive();
+    const bool on3D = Primitives3D();
     return RunDraw(
-        [&] { return Ordered(x1, y1, x2, y2); },
-        [&] { return Primitives3D() ? kNo3DDraw : FillRectangleSoft(x1, y1, x2, y2, color); });
+        on3D, [&] { return Ordered(x1, y1, x2, y2); },
+        [&] {
+            return on3D ? G_D3D_FillRectangle(x1, y1, x2, y2, color)
+                        : FillRectangleSoft(x1, y1, x2, y2, color);
+        });
 }
 
 int FrameRectangle(int x1, int y1, int x2, int y2, uint32_t color) {
     if (OffOrEmpty()) return 0;
     WaitWhileWindowInactive();
+    const bool on3D = Primitives3D();
     return RunDraw(
-        [&] { return Ordered(x1, y1, x2, y2); },
-        [&] { return Primitives3D() ? kNo3DDraw : FrameRectangleSoft(x1, y1, x2, y2, color); });
+        on3D, [&] { return Ordered(x1, y1, x2, y2); },
+        [&] {
+            return on3D ? G_D3D_FrameRectangle(x1, y1, x2, y2, color)
+                        : FrameRectangleSoft(x1, y1, x2, y2, color);
+        });
 }
 
 int FillOrFrameRectangle(int x1, int y1, int x2, int y2, uint32_t color, int fill) {
@@ -312,8 +370,10 @@ int DrawOvalInBounds(int x, int y, int radiusX, int radiusY, uint32_t color, int
         return Rect{Clamp32(int64_t(x) - radiusX - 1), Clamp32(int64_t(y) - radiusY - 1),
                     Clamp32(int64_t(x) + radiusX + 1), Clamp32(int64_t(y) + radiusY + 1)};
     };
-    return RunDraw(affected, [&] {
-        return Primitives3D() ? kNo3DDraw : DrawCircleSoft(x, y, radiusX, radiusY, color, fill);
+    const bool on3D = Primitives3D();
+    return RunDraw(on3D, affected, [&] {
+        return on3D ? G_D3D_DrawCircle(x, y, radiusX, radiusY, color, fill)
+                    : DrawCircleSoft(x, y, radiusX, radiusY, color, fill);
     });
 }
 

@@ -90,14 +90,18 @@ int SetDrawTargetAndArea(int target) {
     const Rect oldClient = DrawState.clientRect;
     DrawState.drawTarget = target;
     RecomputeDrawClientRect();
-    if (SelectDrawTarget(target) != 0) {
+    // Each back-end takes the target or refuses it; the change fails only when all refuse.
+    const bool taken3D = DrawState.direct3DReady && SetRenderTarget3DForDrawScreen(target) == 0;
+    if (SelectDrawTarget(target) != 0 && !taken3D) {
         // The old target comes back as it was; when it cannot be chosen either (it was deleted
         // meanwhile), the back screen takes its place.
         DrawState.drawTarget = old;
         DrawState.clientRect = oldClient;
-        if (SelectDrawTarget(old) != 0) {
+        const bool oldTaken3D = DrawState.direct3DReady && SetRenderTarget3DForDrawScreen(old) == 0;
+        if (SelectDrawTarget(old) != 0 && !oldTaken3D) {
             DrawState.drawTarget = kBackScreen;
             RecomputeDrawClientRect();
+            if (DrawState.direct3DReady) SetRenderTarget3DForDrawScreen(kBackScreen);
             SelectDrawTarget(kBackScreen);
             AdoptTargetSize(kBackScreen);
         }
@@ -155,6 +159,7 @@ int ApplyDrawClipRect(int left, int top, int right, int bottom) {
 int ClearDrawTargetAndRepaint() {
     if (Off()) return 0;
     WaitWhileWindowInactive();
+    if (DrawState.direct3DReady) G_D3D_ClearDrawTarget();
     ClearDrawTarget();
     const int bits = GetScreenBitDepth();
     if (GetWindowModeFlag() && (bits == 16 || bits == 32) && DrawState.drawTarget == kFrontScreen) {

@@ -644,6 +644,7 @@ int ChangeScreenMode(int width, int height, int bits, int force, int refresh) {
         GetFontHandleInfo(fontName, &fontSize, &fontThickness, QueryDefaultFontHandle()) == 0;
     ReleaseAllGraphs(0);
     ShutdownGraphicsManagement();
+    TerminateDirect3D();
     if (s.palette != nullptr) {
         s.palette->Release();
         s.palette = nullptr;
@@ -830,6 +831,7 @@ int ShutdownDirectDraw() {
             s.palette = nullptr;
         }
         ShutdownGraphicsManagement();
+        TerminateDirect3D();
         DeleteAllSurfaces2D();
         TerminateMainSurfaces();
         if (s.clipper != nullptr) {
@@ -977,6 +979,8 @@ int RestoreLostScreenSurfaces() {
 
 int RebuildDisplay() {
     ScreenStateRecord& s = g_screen;
+    // Direct3D keeps its settings and texture entries across the rebuild.
+    ReleaseDirect3DObject();
     FreeMaskScreen();
     TerminateMainSurfaces();
     ReleaseAllScreenImageSurfaces();
@@ -1007,6 +1011,7 @@ int RebuildDisplay() {
         CreateWindowClipper(s.directDraw, &s.clipper, ScreenWindow()) != 0)
         RaiseFatalError("クリッパーオブジェクトの作成失敗しました"_sjis);
     CreateOutputScreens();
+    AcquireDirect3DObject();
     if (s.mainColorBits == 8 && s.palette != nullptr) {
         plat::PALETTEENTRY kept[256];
         std::memcpy(kept, s.paletteEntries, sizeof kept);
