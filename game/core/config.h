@@ -99,6 +99,9 @@ void UpdatePlayClock();
 // can tell) or -1; the length is -1 for a file that does not open.
 int WriteWholeFile(const char* name, const void* buffer, int n);
 int ReadWholeFile(const char* name, void* buffer, int n);
+// Writes a file whole through a temporary file renamed over the old one, so a failed write
+// keeps the old file: n, or -1.
+int WriteFileReplacing(const char* name, const void* buffer, int n);
 int64_t GetFileLength(const char* name);
 
 }  // namespace velmora

@@ -61,6 +61,8 @@ void DecodeImage(const uint8_t* image, int got, ConfigStore& store) {
     for (int n = got / 4; n < kConfigWordCount; ++n) SetStoreWord(store, n, 0);
 }
 
+}  // namespace
+
 // A settings file is replaced, never rewritten in place: the new image goes to a file beside it,
 // is written through to the disk, and only then renamed over the old one, the rename itself
 // written through (the folder synced). A crash or a power loss keeps the old file or the new
@@ -87,8 +89,6 @@ int WriteFileReplacing(const char* name, const void* buffer, int n) {
     }
     return n;
 }
-
-}  // namespace
 
 void FirstRunQuestions() {
     const bool fullScreen =

@@ -574,13 +574,17 @@ void CaptureScreenCopy() {
     SetRenderTarget(-2);
 }
 
+void EnsureUserDataFolder() {
+    // The folder may not exist yet on a first run.
+    if (plat::GetFileAttributesA("userdata") == plat::INVALID_FILE_ATTRIBUTES)
+        plat::CreateDirectoryA("userdata", nullptr);
+}
+
 bool SaveSnapshot() {
     int date[6] = {};
     GetLocalDateTime(date);
     const int base = date[1] * 100000 + date[2] * 1000;
-    // The folder may not exist yet on a first run.
-    if (plat::GetFileAttributesA("userdata") == plat::INVALID_FILE_ATTRIBUTES)
-        plat::CreateDirectoryA("userdata", nullptr);
+    EnsureUserDataFolder();
     char name[64];
     for (int i = 0; i < 1000; ++i) {
         std::snprintf(name, sizeof(name), "userdata\\velmss%07d.bmp", base + i);

@@ -114,6 +114,8 @@ void CaptureScreenCopy();
 // Saves the screen as "userdata\velmss%07d.bmp" under the first free number of the day; false
 // when all 1000 are taken or the save failed.
 bool SaveSnapshot();
+// Makes the "userdata" folder when it is missing.
+void EnsureUserDataFolder();
 
 // The text table: Shift-JIS strings by id 0..439; "none" (ids 304 and up) reads as "", and so
 // does an id out of range.

@@ -12,6 +12,7 @@
 #include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
 #include "game/core/tween.h"
+#include "game/frontend/editor.h"
 #include "game/frontend/title.h"
 #include "game/frontend/windows.h"
 #include "game/play/game_flow.h"
@@ -123,6 +124,9 @@ int32_t SetUpScene(int32_t code) {
             break;
         case kSceneEnd:
             result = kSceneQuit;
+            break;
+        case kSceneEditor:
+            result = OpenStageEditor();
             break;
         default:
             break;

@@ -22,6 +22,7 @@ inline constexpr int32_t kLifeCap = 152;    // the end of the life bar's maximum
 inline constexpr int32_t kChecker = 154;    // 154..157: checker tiles (outside cells)
 inline constexpr int32_t kEditorGrid = 158;
 inline constexpr int32_t kEditorBackdrop = 159;
+inline constexpr int32_t kPaletteIcon = 160;   // 160..174: the editor's palette, by tool
 inline constexpr int32_t kEditorCursor = 176;  // 176, 177
 inline constexpr int32_t kStartMode = 179;     // 179..182
 inline constexpr int32_t kEditorIndex = 183;   // an editor index label (178 + 1..15)

@@ -62,6 +62,7 @@ constexpr ArtRun kArtRuns[] = {
     {s::kSpirit, 1, 0, 24, 32},
     {s::kCompanionHead, 4, 0, 32, 24},
     {s::kEditorBackdrop, 1, 0, 64, 64},
+    {s::kPaletteIcon, 15, 0, 32, 32},
     {s::kLifeCap, 1, 0, 4, 8},
     {s::kEditorArrowL, 2, 0, 16, 16},
     {s::kEditorIndex, 1, 0, 32, 32},

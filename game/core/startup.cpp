@@ -15,6 +15,7 @@
 #include "game/core/scenes.h"
 #include "game/core/screen_state.h"
 #include "game/core/sound_cue.h"
+#include "game/frontend/editor.h"
 #include "game/frontend/windows.h"
 #include "game/play/draw.h"
 #include "game/play/game_flow.h"
@@ -174,6 +175,7 @@ void InstallGameRoutines() {
     InstallActorRoutines();
     InstallStageDeviceRoutines();
     InstallLargeEnemyRoutines();
+    InstallEditorRoutines();
     ObjectWalkHooks hooks = DefaultObjectWalkHooks();
     hooks.animateSprite = &AnimateSprite;
     hooks.drawObject = &DrawObject;
@@ -241,7 +243,7 @@ void ShutdownGame() {
     ShutdownEngine();
 }
 
-int RunGame() {
+int RunGame(int32_t firstScene) {
     if (InitGame() == -1) return -1;
     if (!LoadAllResources()) {
         // The size test passed but the pictures cannot be made: the data files are damaged.
@@ -249,7 +251,7 @@ int RunGame() {
         ShutdownGame();
         return -1;
     }
-    int32_t code = kSceneTitle;
+    int32_t code = firstScene;
     while (code > kSceneQuit && (code & kSceneLoopEndBits) == 0) {
         code = SetUpScene(code);
         if (code > kSceneQuit) code = RunPlayLoop();

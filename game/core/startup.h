@@ -24,8 +24,9 @@ struct WindowSize {
 inline constexpr int kWindowSizeCount = 8;
 extern const WindowSize kWindowSizes[kWindowSizeCount];
 
-// The program's entry: -1 when start-up failed, else 0.
-int RunGame();
+// The program's entry, starting on the given scene code (the title, or the stage editor):
+// -1 when start-up failed, else 0.
+int RunGame(int32_t firstScene = 0);
 
 int InitGame();            // 0, or -1 after the fatal box
 int CheckDataFileSizes();  // 0 when all five files have their sizes

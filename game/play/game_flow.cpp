@@ -128,7 +128,7 @@ void ShowStageBanner(int stage) {
         int32_t offset = 0;
         for (int k = 0; k < kStageTitleGlyphs; ++k) {
             const int32_t digit = GetStageWord(kStageWordTitle + k);
-            if (digit < 1) break;
+            if (digit < 1 || digit > 26) break;  // only letters; anything else ends it
             PopInSprite(w / 2 + offset, h / 2 - 48, 22, 544 + digit, 8 * k + 40, 8 * k + 132,
                         8 * k + 144);
             offset += digit == 9 ? 6 : 12;

@@ -7,6 +7,7 @@
 
 #include "engine/tessra.h"
 #include "game/core/config.h"
+#include "game/core/draw_list.h"
 
 namespace velmora {
 namespace {
@@ -247,6 +248,9 @@ void NewStage(int n) {
 
 void ResizeArea(int dw, int dh) {
     const int oldW = g_areaWidth, oldH = g_areaHeight;
+    // An area that does not exist has no size to change; sizing it would make an area without
+    // its offset word, which no file keeps.
+    if (oldW == 0 || g_stage.words[kStageWordAreaOffsets + g_currentArea] == 0) return;
     const int w = std::clamp(oldW + dw, 21, 256);
     const int h = std::clamp(oldH + dh, 16, 255);
     if (w * h >= kAreaCellWords || (w == oldW && h == oldH)) return;
@@ -265,6 +269,8 @@ void ClearArea(int area) {
     if (area < 0 || area >= kStageAreaCount) return;
     std::memset(g_stage.words + AreaBase(area), 0, kAreaWords * sizeof(int32_t));
     g_stage.words[kStageWordAreaOffsets + area] = 0;
+    // The cached size must not outlive the area, or later strokes go into nothing.
+    if (area == g_currentArea) ReloadAreaSize();
 }
 
 void CopyArea(int from, int to) {
@@ -272,6 +278,7 @@ void CopyArea(int from, int to) {
     std::memmove(g_stage.words + AreaBase(to), g_stage.words + AreaBase(from),
                  kAreaWords * sizeof(int32_t));
     g_stage.words[kStageWordAreaOffsets + to] = AreaBase(to);
+    if (to == g_currentArea) ReloadAreaSize();
 }
 
 void SaveStageUndo() {
@@ -292,7 +299,9 @@ int SaveUserStage(int n) {
     EncodeStageFile(g_stage.words, StageDateSeed(date[0], date[1], date[2]), &file);
     char name[64];
     StageFileName(name, sizeof name, "userdata\\usermd%02d.dat", n);
-    return WriteWholeFile(name, file.data(), static_cast<int>(file.size()));
+    // A failed save must not cost the stage already in the slot.
+    EnsureUserDataFolder();
+    return WriteFileReplacing(name, file.data(), static_cast<int>(file.size()));
 }
 
 int LoadUserStage(int n) {

@@ -303,6 +303,107 @@ void Panel(const View& v, uint32_t top, uint32_t bottom, uint32_t edge) {
     v.Frame(1, 1, v.w - 2, v.h - 2, Lighten(edge, 60));
 }
 
+// The editor's palette icons: one picture a tool, light on a dark plate so the button's tint
+// (idle, hovered, selected) reads over them and no two tools look alike.
+void PaletteIcon(const View& v, int k) {
+    const uint32_t ink = Rgb(255, 255, 255), mid = Rgb(200, 200, 210), dark = Rgb(40, 44, 64);
+    Panel(v, Rgb(64, 68, 96), Rgb(32, 34, 52), Rgb(180, 180, 200));
+    switch (k) {
+        case 0:  // area header: a list of lines
+            for (int y = 8; y < 26; y += 5) {
+                v.Fill(7, y, 3, 3, ink);
+                v.Fill(12, y, 13, 2, mid);
+            }
+            break;
+        case 1:  // new stage file: a page with a plus
+            v.Fill(8, 5, 14, 20, ink);
+            v.Tri(18, 5, 22, 5, 22, 9, dark);
+            v.Fill(18, 16, 10, 3, Rgb(96, 208, 96));
+            v.Fill(21, 13, 3, 10, Rgb(96, 208, 96));
+            break;
+        case 2:  // load: an open folder with an arrow out
+            v.Fill(5, 12, 22, 13, Rgb(232, 196, 96));
+            v.Fill(5, 10, 9, 3, Rgb(232, 196, 96));
+            v.Tri(16, 3, 10, 10, 22, 10, ink);
+            v.Fill(14, 10, 5, 6, ink);
+            break;
+        case 3:  // save: a disk
+            v.Fill(6, 6, 20, 20, Rgb(96, 140, 232));
+            v.Fill(10, 6, 12, 7, ink);
+            v.Fill(9, 17, 14, 9, mid);
+            v.Fill(18, 7, 3, 5, dark);
+            break;
+        case 4:  // area map: linked nodes
+            v.Line(9, 9, 23, 12, mid);
+            v.Line(23, 12, 14, 23, mid);
+            v.Line(9, 9, 14, 23, mid);
+            v.Disc(9, 9, 3.5, Rgb(120, 220, 120));
+            v.Disc(23, 12, 3.5, ink);
+            v.Disc(14, 23, 3.5, Rgb(120, 220, 120));
+            break;
+        case 5:  // quit: a door with an arrow
+            v.Fill(7, 5, 12, 22, Rgb(176, 112, 64));
+            v.Disc(16, 16, 1.5, Rgb(252, 220, 120));
+            v.Tri(28, 16, 22, 11, 22, 21, Rgb(255, 112, 112));
+            break;
+        case 6:  // scroll: arrows four ways
+            v.Tri(16, 3, 12, 9, 20, 9, ink);
+            v.Tri(16, 29, 12, 23, 20, 23, ink);
+            v.Tri(3, 16, 9, 12, 9, 20, ink);
+            v.Tri(29, 16, 23, 12, 23, 20, ink);
+            v.Fill(15, 8, 2, 16, mid);
+            v.Fill(8, 15, 16, 2, mid);
+            break;
+        case 7:  // tile pen: a patch of ground and a brush
+            v.Fill(5, 14, 14, 13, Rgb(92, 168, 72));
+            v.Fill(5, 14, 7, 6, Rgb(156, 112, 72));
+            v.Fill(12, 20, 7, 7, Rgb(156, 112, 72));
+            v.Line(18, 18, 27, 5, ink);
+            v.Line(19, 18, 28, 5, ink);
+            v.Disc(18, 19, 2, Rgb(92, 168, 72));
+            break;
+        case 8:  // prop pen: a tree
+            v.Fill(15, 18, 3, 9, Rgb(156, 112, 72));
+            v.Disc(16, 13, 8, Rgb(84, 176, 80));
+            v.Disc(13, 10, 3, Rgb(150, 224, 120));
+            break;
+        case 9:  // flag pen: a flag
+            v.Fill(9, 5, 2, 22, ink);
+            v.Tri(11, 6, 25, 11, 11, 16, Rgb(255, 96, 96));
+            break;
+        case 10:  // object pen: a leaf with eyes
+            v.Ellipse(16, 16, 10, 7, Rgb(110, 200, 90));
+            v.Line(7, 16, 25, 16, Rgb(60, 120, 50));
+            v.Disc(13, 13, 1.5, dark);
+            v.Disc(19, 13, 1.5, dark);
+            break;
+        case 11:  // start pen: a star
+            v.Tri(16, 4, 11, 20, 21, 20, Rgb(252, 220, 96));
+            v.Tri(5, 12, 27, 12, 16, 20, Rgb(252, 220, 96));
+            v.Tri(16, 17, 8, 27, 12, 18, Rgb(252, 220, 96));
+            v.Tri(16, 17, 24, 27, 20, 18, Rgb(252, 220, 96));
+            break;
+        case 12:  // eraser: a tilted block
+            v.Tri(6, 20, 16, 10, 22, 16, Rgb(252, 160, 176));
+            v.Tri(6, 20, 22, 16, 12, 26, Rgb(252, 160, 176));
+            v.Tri(16, 10, 26, 6, 22, 16, ink);
+            v.Tri(26, 6, 28, 12, 22, 16, ink);
+            v.Fill(5, 27, 22, 1, mid);
+            break;
+        case 13:  // no tool: a plain pointer
+            v.Tri(10, 5, 10, 24, 22, 18, ink);
+            v.Line(14, 20, 19, 27, ink);
+            v.Line(15, 20, 20, 27, ink);
+            break;
+        default:  // undo: a hooked arrow
+            v.Ring(17, 17, 8, 2.5, ink);
+            v.Fill(17, 17, 12, 12, Rgb(48, 50, 74));
+            v.Tri(4, 17, 14, 17, 9, 24, ink);
+            break;
+    }
+    v.Outline(kInk);
+}
+
 void Window(const View& v) {
     Panel(v, Rgb(40, 56, 112), Rgb(20, 24, 56), Rgb(200, 184, 120));
     for (int y = 12; y < v.h - 12; y += 24)
@@ -1001,6 +1102,10 @@ void PaintSprite(int32_t id, const View& v) {
         v.Disc(20, 8, 2, Rgb(255, 255, 255));
         v.Disc(24, 14, 1.5, Rgb(255, 255, 255));
         v.Outline(kInk);
+        return;
+    }
+    if (id >= sp::kPaletteIcon && id < sp::kPaletteIcon + 15) {
+        PaletteIcon(v, id - sp::kPaletteIcon);
         return;
     }
     switch (id) {

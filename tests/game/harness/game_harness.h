@@ -30,6 +30,7 @@ struct HarnessSettings {
     bool writeSettings = true;     // false: no settings file (the first-run questions come)
     int desktopWidth = 1920;
     int desktopHeight = 1080;
+    bool editor = false;  // Run starts in the stage editor, as "--editor" does
 };
 
 class GameHarness;
@@ -48,6 +49,10 @@ struct Frame {
     // A key by SDL scan code, held from this frame on.
     void KeyDown(int sdlScancode);
     void KeyUp(int sdlScancode);
+    // The mouse, in window client pixels: moved to (x, y), and a button (1 left, 3 right, as SDL
+    // numbers them) pressed or let go there. Both reach the game at this frame's pump.
+    void InjectMouseMotion(int x, int y);
+    void InjectMouseButton(int button, bool down);
     // Ends the game: the window is closed, so the loops end at their next message pump.
     void Stop();
 };
@@ -80,6 +85,9 @@ public:
     uint32_t HeldButtons() const { return held_; }
     uint32_t& TapButtons() { return tap_; }
     void SetKey(int sdlScancode, bool down);
+    void SetMouse(int x, int y) { mouseX_ = x, mouseY_ = y; }
+    int MouseX() const { return mouseX_; }
+    int MouseY() const { return mouseY_; }
 
 private:
     std::filesystem::path dir_;
@@ -88,6 +96,8 @@ private:
     uint32_t tap_ = 0;
     uint32_t applied_ = 0;
     std::map<int, bool> keys_;
+    bool editor_ = false;
+    int mouseX_ = 0, mouseY_ = 0;
 };
 
 // The game's button word bit for a key, and back: the keys that make each button.

@@ -56,6 +56,13 @@ void Frame::Release(uint32_t buttons) {
 void Frame::Tap(uint32_t buttons) {
     harness->TapButtons() |= buttons;
 }
+void Frame::InjectMouseMotion(int x, int y) {
+    harness->SetMouse(x, y);
+    plat::testing::InjectMouseMotion(nullptr, x, y);
+}
+void Frame::InjectMouseButton(int button, bool down) {
+    plat::testing::InjectMouseButton(nullptr, button, down, harness->MouseX(), harness->MouseY());
+}
 void Frame::KeyDown(int sdlScancode) {
     harness->SetKey(sdlScancode, true);
 }
@@ -67,6 +74,7 @@ void Frame::Stop() {
 }
 
 GameHarness::GameHarness(const HarnessSettings& settings) {
+    editor_ = settings.editor;
     plat::testing::Reset();
     plat::testing::UsePrivateInstanceLockKey();
     plat::testing::SetVirtualDesktop(settings.desktopWidth, settings.desktopHeight, 32);
@@ -127,7 +135,7 @@ int GameHarness::Start() {
 
 int32_t GameHarness::Run(const std::function<void(Frame&)>& script) {
     g_script = &script;
-    int32_t code = velmora::kSceneTitle;
+    int32_t code = editor_ ? velmora::kSceneEditor : velmora::kSceneTitle;
     while (code > velmora::kSceneQuit && (code & velmora::kSceneLoopEndBits) == 0) {
         code = velmora::SetUpScene(code);
         if (code > velmora::kSceneQuit) code = velmora::RunPlayLoop();

@@ -1,0 +1,199 @@
+// The stage editor run whole through the harness, driven by a scripted mouse.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "engine/tessra.h"
+#include "game/core/config.h"
+#include "game/core/game_vars.h"
+#include "game/core/input.h"
+#include "game/core/object_pool.h"
+#include "game/frontend/editor.h"
+#include "game/play/draw.h"
+#include "game/play/stage.h"
+#include "tests/game/harness/editor_support.h"
+
+namespace velmora {
+namespace {
+
+using velmora_test::EditorScript;
+using velmora_test::EditorSettings;
+using velmora_test::Frame;
+using velmora_test::GameHarness;
+
+constexpr int kTool = 33;
+
+int32_t TileOf(int cx, int cy) {
+    return (GetCell(cx, cy) >> kCellTileShift) & 0xff;
+}
+
+// Centre of cell (cx, cy) on screen while the camera stands at 0, 0.
+int At(int c) {
+    return c * 32;
+}
+
+TEST(EditorRun, OpensOnAreaZeroMadeAndCentredWithThePointerShown) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    s.Do([](Frame&) {
+        EXPECT_EQ(GetField(kPropKind, GetMasterObject()), kEditorMasterKind);
+        int w = 0, hh = 0;
+        GetAreaSize(&w, &hh);
+        EXPECT_EQ(w, 21);
+        EXPECT_EQ(hh, 16);
+        EXPECT_EQ(GetCurrentArea(), 0);
+        EXPECT_EQ(GetGameVar(kGameVarCameraX), 0);  // (21 * 32 - 32 - 640) / 2 rounds to 0
+        EXPECT_EQ(GetGameVar(kGameVarCameraY), 0);
+        EXPECT_EQ(CountObjectsOfKind(kPaletteButtonKind), 19);
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+TEST(EditorRun, TheMouseReadsThePixelUnderThePointerAndClampsToTheScreen) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    struct Case {
+        int x, y, wantX, wantY;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {100, 200, 100, 200}, {0, 0, 0, 0}, {639, 479, 639, 479}, {5, 470, 5, 470},
+    };
+    // clang-format on
+    EditorScript s;
+    for (const Case& c : cases) {
+        s.Move(c.x, c.y).Do([c](Frame&) {
+            int x = -1, y = -1;
+            GetEditorMouse(&x, &y);
+            EXPECT_EQ(x, c.wantX) << c.x << "," << c.y;
+            EXPECT_EQ(y, c.wantY) << c.x << "," << c.y;
+        });
+    }
+    s.Down().Do([](Frame&) { EXPECT_EQ(GetEditorMouse(nullptr, nullptr) & 1, 1); });
+    s.Up().Down(3).Do([](Frame&) { EXPECT_EQ(GetEditorMouse(nullptr, nullptr) & 3, 2); });
+    s.Up(3);
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+TEST(EditorRun, APaletteClickSelectsItsToolAndPaintsNothingUnderIt) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    s.Do([](Frame&) { SetGameVar(36, 5); });  // tile 5 of page 0
+    // The tile pen's button; then the same spot again with the pen selected: both in the palette
+    // row, so neither paints the cells below them.
+    s.Click(272, 16).Do([](Frame&) { EXPECT_EQ(GetGameVar(kTool), 23); });
+    s.Click(272, 16).Click(272, 40);
+    s.Do([](Frame&) {
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 21; ++x) EXPECT_EQ(TileOf(x, y), 0) << x << "," << y;
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+TEST(EditorRun, TheTilePenPaintsWhileHeldButNeverInTheDeadZones) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    s.Click(272, 16);                   // tile pen, panel shown
+    s.Click(32 + 32 * 3, 64 + 32 * 2);  // tile 19 of the panel's grid
+    s.Do([](Frame&) { EXPECT_EQ(GetGameVar(36), 19); });
+    s.Drag({{At(12), At(5)}, {At(13), At(5)}, {At(14), At(6)}});
+    // The top 48 rows and the bottom 24 never edit, nor the panel.
+    s.Click(At(15), 47).Click(At(15), 480 - 23).Click(At(5), At(5));
+    s.Do([](Frame&) {
+        EXPECT_EQ(TileOf(12, 5), 19);
+        EXPECT_EQ(TileOf(13, 5), 19);
+        EXPECT_EQ(TileOf(14, 6), 19);
+        EXPECT_EQ(TileOf(15, 1), 0);
+        EXPECT_EQ(TileOf(15, 14), 0);
+        EXPECT_EQ(TileOf(15, 15), 0);
+        EXPECT_EQ(TileOf(5, 5), 0);
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The stage operations the editor leans on, in the harness's run folder.
+class EditorStageTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(h_.Start(), 0); }
+    GameHarness h_{EditorSettings()};
+};
+
+TEST_F(EditorStageTest, ASaveMakesTheFolderAndAFailedSaveKeepsTheOldStage) {
+    std::filesystem::remove_all("userdata");
+    NewStage(-1);
+    NewStage(0);
+    SetStageWord(kStageWordTitle, 1);
+    ASSERT_GT(SaveUserStage(5), 0);
+    ASSERT_TRUE(std::filesystem::exists("userdata/usermd05.dat"));
+    const auto before = std::filesystem::file_size("userdata/usermd05.dat");
+
+    // The temporary file cannot be made: the save fails and the slot keeps its stage.
+    std::filesystem::create_directory("userdata/usermd05.dat.new");
+    SetStageWord(kStageWordTitle, 2);
+    EXPECT_EQ(SaveUserStage(5), -1);
+    std::filesystem::remove("userdata/usermd05.dat.new");
+    EXPECT_EQ(std::filesystem::file_size("userdata/usermd05.dat"), before);
+    ASSERT_EQ(LoadUserStage(5), 0);
+    EXPECT_EQ(GetStageWord(kStageWordTitle), 1);
+}
+
+TEST_F(EditorStageTest, AHeaderReadReportsTheBytesReadAndForgetsTheLastFile) {
+    std::filesystem::create_directories("userdata");
+    NewStage(-1);
+    NewStage(0);
+    ASSERT_GT(SaveUserStage(7), 0);
+    ASSERT_EQ(ReadUserStageHeader(7), 128);
+    EXPECT_NE(GetUserStageHeaderWord(kStageWordAreaOffsets), 0);
+    {
+        std::FILE* f = std::fopen("userdata/usermd08.dat", "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite("abcdefghij", 1, 10, f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(ReadUserStageHeader(8), 10);
+    EXPECT_EQ(GetUserStageHeaderWord(kStageWordAreaOffsets), 0);
+    EXPECT_EQ(ReadUserStageHeader(9), -1);
+    // A short file is an empty slot in the list.
+    ScanStageSlots(0);
+    EXPECT_EQ(UserStageSlotTable[0][7], 8);
+    EXPECT_EQ(UserStageSlotTable[0][8], 0);
+    EXPECT_EQ(UserStageSlotTable[0][9], 0);
+}
+
+TEST_F(EditorStageTest, DeletingTheCurrentAreaForgetsItsSizeAndAnAbsentAreaCannotBeResized) {
+    NewStage(-1);
+    NewStage(0);
+    NewStage(3);  // area 3 is current
+    ClearArea(3);
+    int w = -1, h = -1;
+    GetAreaSize(&w, &h);
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    SetCell(2, 2, 0x40);  // a stroke into the deleted area goes nowhere
+    EXPECT_EQ(GetAreaWordOf(3, kAreaHeaderWords + 2 + 2 * 21), 0);
+
+    ResizeArea(1, 1);
+    EXPECT_EQ(GetAreaWordOf(3, kAreaWordWidth), 0);
+    EXPECT_EQ(GetStageWord(kStageWordAreaOffsets + 3), 0);
+    SelectArea(0);
+    ResizeArea(1, 0);
+    EXPECT_EQ(GetAreaWordOf(0, kAreaWordWidth), 22);
+}
+
+}  // namespace
+}  // namespace velmora
