@@ -1,11 +1,14 @@
 // 1,000 keyed 32 x 32 sprites a frame through the public draw call (lock, front end, 2-D layer,
 // software renderer or BltFast) against the same sprites blitted straight with MemImgBlit, in a
 // window (memory-image screens) and full screen (DirectDraw surfaces). The ratio of the two is
-// the drawing path's overhead.
+// the drawing path's overhead. Full screen also on the 3-D device (texture graphs through the
+// Direct3D stand-in's rasteriser), and a game-like frame (sprites, stretched, rotated, fills,
+// lines, ellipses) on both full-screen paths.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 
+#include "engine/d3d/d3d.h"
 #include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_image.h"
@@ -60,7 +63,9 @@ int MakeSprite() {
     return graph;
 }
 
-bool StartScreens(int fullScreen) {
+// mode: 0 window, 1 full screen, 2 full screen on the 3-D device.
+bool StartScreens(int mode) {
+    const int fullScreen = mode != 0 ? 1 : 0;
     // The screens alone, without the engine core's window around them.
     tessra::SetScreenHost(nullptr);
     plat::testing::SetVirtualDesktop(1280, 1024, 32, 60);
@@ -70,6 +75,7 @@ bool StartScreens(int fullScreen) {
     tessra::SwitchWindowModeScreen(fullScreen);
     tessra::ChangeResolution(640, 480, 32, -1);
     if (tessra::InitDirectDraw() != 0) return false;
+    if (mode == 2 && tessra::InitializeDirect3D() != 0) return false;
     tessra::GetGraphicsCoreState().started = 0;
     if (tessra::InitGraphicsManagement() != 0) return false;
     tessra::DrawState.transColor = 0;
@@ -82,7 +88,13 @@ void Position(int i, int* x, int* y) {
     *y = (i * 61) % 500 - 10;
 }
 
-// range(0): 0 window, 1 full screen.
+void Stop() {
+    tessra::ShutdownGraphicsManagement();
+    tessra::ShutdownDirectDraw();
+    tessra::TerminateDirect3D();
+}
+
+// range(0): 0 window, 1 full screen, 2 full screen on the 3-D device.
 void ThroughFrontEnd(benchmark::State& state) {
     if (!StartScreens(static_cast<int>(state.range(0)))) {
         state.SkipWithError("the screens did not start");
@@ -99,11 +111,65 @@ void ThroughFrontEnd(benchmark::State& state) {
             Position(i, &x, &y);
             benchmark::DoNotOptimize(PutGraph(x, y, sprite, 1));
         }
+        tessra::EndSceneCurrent();
     }
     state.SetItemsProcessed(state.iterations() * kSprites);
     tessra::ReleaseGraph(sprite, 0);
-    tessra::ShutdownGraphicsManagement();
-    tessra::ShutdownDirectDraw();
+    Stop();
+}
+
+// One frame of a busy stage: a full-screen backdrop, 300 keyed sprites, 40 stretched and 40
+// rotated ones, 30 alpha-blended, 60 fills and frames, 40 lines and 20 ellipses.
+// range(0): 1 full screen, 2 full screen on the 3-D device.
+void GameFrame(benchmark::State& state) {
+    if (!StartScreens(static_cast<int>(state.range(0)))) {
+        state.SkipWithError("the screens did not start");
+        return;
+    }
+    const int sprite = MakeSprite();
+    const uint32_t c1 = tessra::MakeScreenColor(200, 120, 40);
+    const uint32_t c2 = tessra::MakeScreenColor(40, 200, 160);
+    for (auto _ : state) {
+        tessra::FillRectangle(0, 0, 640, 480, tessra::MakeScreenColor(20, 30, 60));
+        for (int i = 0; i < 300; ++i) {
+            int x, y;
+            Position(i, &x, &y);
+            tessra::DrawGraphAt(x, y, sprite, 1);
+        }
+        for (int i = 0; i < 40; ++i) {
+            int x, y;
+            Position(i + 300, &x, &y);
+            tessra::DrawGraphStretched(x, y, x + 48, y + 40, sprite, 1);
+            tessra::DrawGraphRotated(float(x + 20), float(y + 20), 1.2, i * 0.15, sprite, 1, 0);
+        }
+        tessra::StoreBlendModeAndParam(tessra::kBlendAlpha, 160);
+        for (int i = 0; i < 30; ++i) {
+            int x, y;
+            Position(i + 400, &x, &y);
+            tessra::DrawGraphAt(x, y, sprite, 1);
+        }
+        tessra::StoreBlendModeAndParam(tessra::kBlendNone, 0);
+        for (int i = 0; i < 30; ++i) {
+            int x, y;
+            Position(i + 500, &x, &y);
+            tessra::FillRectangle(x, y, x + 30, y + 12, c1);
+            tessra::FrameRectangle(x, y, x + 34, y + 16, c2);
+        }
+        for (int i = 0; i < 40; ++i) {
+            int x, y;
+            Position(i + 600, &x, &y);
+            tessra::DrawLineClipped(x, y, x + 60, y + (i % 7) * 5, c2);
+        }
+        for (int i = 0; i < 20; ++i) {
+            int x, y;
+            Position(i + 700, &x, &y);
+            tessra::DrawOvalInBounds(x, y, 12 + i % 9, 8 + i % 5, c1, i % 2);
+        }
+        tessra::EndSceneCurrent();
+    }
+    state.SetItemsProcessed(state.iterations());
+    tessra::ReleaseGraph(sprite, 0);
+    Stop();
 }
 
 // The same sprites straight from a memory image into a screen-sized memory image.
@@ -127,11 +193,16 @@ void StraightMemImgBlit(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kSprites);
     tessra::ReleaseGraph(sprite, 0);
-    tessra::ShutdownGraphicsManagement();
-    tessra::ShutdownDirectDraw();
+    Stop();
 }
 
-BENCHMARK(ThroughFrontEnd)->ArgNames({"full"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ThroughFrontEnd)
+    ->ArgNames({"full"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(GameFrame)->ArgNames({"full"})->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(StraightMemImgBlit)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -436,6 +436,7 @@ enum FastKind {
     kFastAlpha,     // SRCALPHA, INVSRCALPHA
     kFastAdd,       // ONE, ONE
     kFastAlphaAdd,  // SRCALPHA, ONE
+    kFastFlat,      // untextured, flat shaded: one colour for the whole span
 };
 
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
@@ -521,8 +522,23 @@ void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const floa
     }
 }
 
+// Untextured flat shading: the vertex colour is the pixel colour, so it is worked out once.
+template <int TargetBytes>
+void FlatSpanOf(const Pipe& p, int y, int x0, int n, const float* base) {
+    const int c[4] = {ToByte(base[0]), ToByte(base[1]), ToByte(base[2]), ToByte(base[3])};
+    uint8_t* d = PixelAt(p, x0, y);
+    if (!p.blend) {
+        const uint32_t v = p.target.Encode(c[0], c[1], c[2], c[3]);
+        for (int i = 0; i < n; ++i, d += TargetBytes) Store<TargetBytes>(d, v);
+        return;
+    }
+    for (int i = 0; i < n; ++i, d += TargetBytes) BlendWrite(p, d, c);
+}
+
 void Span(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
-    if (p.fast != kFastNone) {
+    if (p.fast == kFastFlat) {
+        p.target.bytes == 2 ? FlatSpanOf<2>(p, y, x0, n, base) : FlatSpanOf<4>(p, y, x0, n, base);
+    } else if (p.fast != kFastNone) {
         FastSpan(p, y, x0, n, base, grad);
     } else {
         GeneralSpan(p, y, x0, n, base, grad);
@@ -770,6 +786,12 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     p.fast = kFastNone;
     if (!g_fastSpans || p.stages != 1) return;
     const Stage& st = p.st[0];
+    if (st.tex == nullptr && p.flat && !p.alphaTest && st.cop == D3DTOP_SELECTARG1 &&
+        st.ca1 == D3DTA_DIFFUSE && st.aop == D3DTOP_SELECTARG1 && st.aa1 == D3DTA_DIFFUSE &&
+        (p.target.bytes == 2 || p.target.bytes == 4)) {
+        p.fast = kFastFlat;
+        return;
+    }
     if (st.tex == nullptr || st.linear) return;
     if ((st.codec.bytes != 2 && st.codec.bytes != 4) ||
         (p.target.bytes != 2 && p.target.bytes != 4)) {

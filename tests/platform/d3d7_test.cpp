@@ -714,12 +714,25 @@ TEST_F(D3D7PixelTest, BlendFactorPairsTruthTable) {
         {D3DBLEND_ONE, 0, 0x40FF8000},                   // destination 0 is ZERO
     };
     // clang-format on
-    for (const Case& c : cases) {
-        device_->SetRenderState(D3DRENDERSTATE_SRCBLEND, c.s);
-        device_->SetRenderState(D3DRENDERSTATE_DESTBLEND, c.d);
-        Put(target_, 1, 1, dst);
-        EXPECT_EQ(Draw(0, src), c.expected) << std::hex << "src " << c.s << " dest " << c.d;
+    // Flat shading with the fast spans takes the one-colour span; every path agrees.
+    for (const DWORD shade : {DWORD(D3DSHADE_GOURAUD), DWORD(D3DSHADE_FLAT)}) {
+        device_->SetRenderState(D3DRENDERSTATE_SHADEMODE, shade);
+        for (const bool fast : {true, false}) {
+            detail::SetFastSpans(fast);
+            for (const bool textured : {true, false}) {
+                for (const Case& c : cases) {
+                    device_->SetRenderState(D3DRENDERSTATE_SRCBLEND, c.s);
+                    device_->SetRenderState(D3DRENDERSTATE_DESTBLEND, c.d);
+                    Put(target_, 1, 1, dst);
+                    EXPECT_EQ(Draw(0, src, textured), c.expected)
+                        << std::hex << "src " << c.s << " dest " << c.d << " shade " << shade
+                        << " fast " << fast << " textured " << textured;
+                }
+            }
+        }
     }
+    device_->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+    EXPECT_EQ(Draw(0, src, false), 0x40FF8000u);
 }
 
 TEST_F(D3D7PixelTest, ColourKeyDropsKeyedTexelsOnlyWhenEnabled) {
