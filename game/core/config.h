@@ -18,6 +18,8 @@ inline constexpr char kConfigFileName[] = "velmora.sav";
 enum ConfigWord {
     kCfgInputDevice = 1,
     kCfgResetMark = 2,
+    kCfgKeyShot = 5,  // 5..13: the raw button bit of each game button, or kKeyUnassigned
+    kCfgKeyMenu = 8,
     kCfgInstallId = 15,
     kCfgScreenMode = 16,
     kCfgWindowSize = 17,

@@ -9,6 +9,7 @@
 #include "game/core/object_pool.h"
 #include "game/core/scenes.h"
 #include "game/core/sound_cue.h"
+#include "game/frontend/settings_windows.h"
 #include "game/frontend/title.h"
 #include "game/play/message_store.h"
 #include "game/play/object_utils.h"
@@ -331,7 +332,9 @@ void InstallWindowRoutines() {
     ClassRoutineTable[1] = &DispatchWindowObject;
     ObjectRoutineTable[kWindowRoutines + kWindowTitle] = &UpdateTitleWindow;
     ObjectRoutineTable[kWindowRoutines + kWindowModeSelect] = &UpdateModeSelectWindow;
-    ObjectRoutineTable[kWindowRoutines + kWindowPause] = &UpdateResumeStandIn;
+    ObjectRoutineTable[kWindowRoutines + kWindowPause] = &UpdatePauseWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowOptions] = &UpdateOptionsWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowKeyConfig] = &UpdateKeyConfigWindow;
     ObjectRoutineTable[kWindowRoutines + kWindowResult] = &UpdateResultStandIn;
     ObjectRoutineTable[kWindowRoutines + kWindowRoulette] = &UpdateRouletteStandIn;
     ObjectRoutineTable[kWindowRoutines + kWindowItemGet] = &UpdateResumeStandIn;

@@ -1,0 +1,358 @@
+// The options screen, the key configuration and the pause menu, run through the harness.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <vector>
+
+#include "engine/tessra.h"
+#include "game/core/config.h"
+#include "game/core/game_vars.h"
+#include "game/core/input.h"
+#include "game/core/object_pool.h"
+#include "game/core/scenes.h"
+#include "game/frontend/settings_windows.h"
+#include "game/frontend/windows.h"
+#include "tests/game/harness/game_harness.h"
+
+namespace velmora {
+namespace {
+
+using velmora_test::Frame;
+using velmora_test::GameHarness;
+
+// The settings word as the file on disk holds it.
+int32_t SavedWord(const GameHarness& h, int n) {
+    std::ifstream in(h.Dir() / kConfigFileName, std::ios::binary);
+    std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), {});
+    if (image.size() != static_cast<size_t>(kConfigFileSize)) return -12345;
+    ConfigStore store{};
+    UnscrambleConfig(image.data(), store);
+    return GetStoreWord(store, n);
+}
+
+// ---- Options ----
+
+struct StepCase {
+    int row;
+    int32_t value;
+    uint32_t button;
+    int32_t expected;
+};
+
+// One step left or right per case, all on one options screen: no wrap, stored at once, and values
+// an edited file left out of range step back one at a time.
+TEST(Options, StepOnceWithoutWrapAndStoreAtOnce) {
+    // clang-format off
+    const StepCase cases[] = {
+        StepCase{1, 0, kButtonLeft, 0},     StepCase{1, 2, kButtonRight, 2},
+        StepCase{1, 2, kButtonLeft, 1},     StepCase{2, 7, kButtonRight, 7},
+        StepCase{2, 0, kButtonRight, 1},    StepCase{3, 1, kButtonRight, 1},
+        StepCase{4, 0, kButtonLeft, 0},     StepCase{5, 2, kButtonRight, 2},
+        StepCase{6, 3, kButtonRight, 3},    StepCase{6, 0, kButtonRight, 1},
+        StepCase{7, 2, kButtonRight, 2},    StepCase{8, 100, kButtonRight, 100},
+        StepCase{8, 95, kButtonLeft, 94},   StepCase{9, 0, kButtonLeft, 0},
+        StepCase{1, 9, kButtonLeft, 8},     StepCase{7, -3, kButtonRight, -2}
+    };
+    // clang-format on
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    std::vector<int32_t> seen;
+    h.RunScene(kSceneOptions, [&](Frame& f) {
+        const int i = (f.scene - 3) / 4;
+        const int t = (f.scene - 3) % 4;
+        if (f.scene < 3) return;
+        if (i >= static_cast<int>(std::size(cases))) {
+            f.Stop();
+            return;
+        }
+        const StepCase& c = cases[i];
+        const int word = OptionsRowTable[c.row].word;
+        if (t == 0) {
+            SetConfigVar(word, c.value);
+            SetWindowField(kPropWinCursor, c.row);
+        }
+        if (t == 1) f.Tap(c.button);
+        if (t == 3) seen.push_back(GetConfigVar(word));
+    });
+    ASSERT_EQ(seen.size(), std::size(cases));
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], cases[i].expected)
+            << "row " << cases[i].row << " from " << cases[i].value;
+}
+
+TEST(OptionsValues, ChoiceRowsShowOnlyTheirOwnChoices) {
+    EXPECT_EQ(OptionsChoiceText(1, 0), 116);
+    EXPECT_EQ(OptionsChoiceText(1, 2), 118);
+    EXPECT_EQ(OptionsChoiceText(2, 7), 231);
+    EXPECT_EQ(OptionsChoiceText(7, 1), 161);
+    // One past the screen modes would name a colour depth; a negative one a label above it.
+    EXPECT_EQ(OptionsChoiceText(1, 3), -1);
+    EXPECT_EQ(OptionsChoiceText(3, -1), -1);
+    EXPECT_EQ(OptionsChoiceText(2, 1000), -1);
+    EXPECT_EQ(OptionsChoiceText(6, 1), -1);  // numbers, not choices
+    EXPECT_EQ(OptionsChoiceText(0, 0), -1);
+}
+
+TEST(OptionsValues, FogTicksStayWithinTheRow) {
+    EXPECT_EQ(OptionsFogTicks(0), 0);
+    EXPECT_EQ(OptionsFogTicks(2), 2);
+    EXPECT_EQ(OptionsFogTicks(3), 3);
+    EXPECT_EQ(OptionsFogTicks(1000000), 3);
+    EXPECT_EQ(OptionsFogTicks(-5), 0);
+}
+
+struct LeaveCase {
+    int row;
+    bool andBack;
+    bool restarts;
+};
+
+class OptionsLeave : public ::testing::TestWithParam<LeaveCase> {};
+
+TEST_P(OptionsLeave, ScreenWordsRestartAfterASecondOthersGoToTheTitle) {
+    const LeaveCase c = GetParam();
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    const int word = OptionsRowTable[c.row].word;
+    uint32_t there = kButtonRight, back = kButtonLeft;
+    int64_t before = -1, after = -1;
+    const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) {
+            SetWindowField(kPropWinCursor, c.row);
+            if (GetConfigVar(word) >= OptionsRowTable[c.row].count - 1) std::swap(there, back);
+        }
+        if (f.scene == 4) f.Tap(there);
+        if (f.scene == 6 && c.andBack) f.Tap(back);
+        if (f.scene == 8) SetWindowField(kPropWinCursor, 0);
+        if (f.scene == 9) {
+            f.Tap(kButtonShot);
+            before = GetTimeMs();
+        }
+        if (f.scene == 10) after = GetTimeMs();
+        if (f.scene > 200) f.Stop();
+    });
+    if (c.restarts) {
+        EXPECT_EQ(result, kSceneRestart);
+        EXPECT_GE(after - before, 1000);
+    } else {
+        EXPECT_EQ(result, kSceneTitle);
+        EXPECT_LT(after - before, 1000);
+    }
+    EXPECT_EQ(SavedWord(h, word), GetConfigVar(word));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, OptionsLeave, ::testing::Values(
+    LeaveCase{1, false, true},  LeaveCase{2, false, true},  LeaveCase{3, false, true},
+    LeaveCase{4, false, true},  LeaveCase{5, false, false}, LeaveCase{6, false, false},
+    LeaveCase{7, false, false}, LeaveCase{8, false, false}, LeaveCase{9, false, false},
+    LeaveCase{2, true, false},  LeaveCase{4, true, false}));
+// clang-format on
+
+TEST(Options, CancelLeavesFromTheKeyAssignRow) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) SetWindowField(kPropWinCursor, 10);
+        if (f.scene == 4) f.Tap(kButtonSubAction);
+        if (f.scene > 200) f.Stop();
+    });
+    EXPECT_EQ(result, kSceneTitle);
+}
+
+// A screen change that could not be saved would come back unchanged after a restart: the
+// options go to the title instead, keeping the change for this run.
+TEST(Options, FailedSaveGoesToTheTitleInsteadOfRestarting) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) {
+            SetWindowField(kPropWinCursor, 2);
+            std::filesystem::create_directories(h.Dir() / "velmora.sav.new" / "blocked");
+        }
+        if (f.scene == 4) f.Tap(kButtonRight);
+        if (f.scene == 6) SetWindowField(kPropWinCursor, 0);
+        if (f.scene == 7) f.Tap(kButtonShot);
+        if (f.scene > 200) f.Stop();
+    });
+    EXPECT_EQ(result, kSceneTitle);
+    EXPECT_EQ(GetConfigVar(kCfgWindowSize), 2);
+    EXPECT_EQ(SavedWord(h, kCfgWindowSize), 1);
+}
+
+// The key configuration opened from the options slides them up by s at 4 pixels a frame, and
+// back down once it closes.
+TEST(Options, KeyConfigurationSlidesTheScreenUp) {
+    for (const int size : {1, 0}) {  // 640 x 480, then 320 x 240
+        GameHarness h({.windowSize = size});
+        ASSERT_EQ(h.Start(), 0);
+        const int s = size == 0 ? 80 : 32;
+        int options = -1;
+        std::vector<int> zs;
+        h.RunScene(kSceneOptions, [&](Frame& f) {
+            if (f.scene == 3) {
+                options = GetCurrentWindow();
+                SetWindowField(kPropWinCursor, 10);
+            }
+            if (f.scene == 4) f.Tap(kButtonShot);
+            if (f.scene >= 5) zs.push_back(GetField(kPropZ, options));
+            if (f.scene == 40) {
+                EXPECT_EQ(GetKindRecordAt(GetWindowDepth()) & 0xffff, kWindowKeyConfig);
+                SetWindowField(kPropWinCursor, 0);
+                f.Tap(kButtonLeft);
+            }
+            if (f.scene == 80) f.Stop();
+        });
+        ASSERT_GE(zs.size(), 70u);
+        // Up by 4 a frame to s, held there, then down by 4 a frame to 0.
+        const auto top = std::max_element(zs.begin(), zs.end());
+        EXPECT_EQ(*top, s);
+        for (size_t i = 1; i < zs.size(); ++i) EXPECT_LE(std::abs(zs[i] - zs[i - 1]), 4) << i;
+        EXPECT_EQ(zs[30], s);
+        EXPECT_EQ(zs.back(), 0);
+    }
+}
+
+// ---- Key configuration ----
+
+struct AssignCase {
+    const char* name;
+    int k;
+    int32_t v;
+    std::vector<std::pair<int, int32_t>> before;  // words set over the default assignment
+    std::vector<std::pair<int, int32_t>> after;   // words expected afterwards
+};
+
+class KeyAssign : public ::testing::TestWithParam<AssignCase> {};
+
+TEST_P(KeyAssign, SwapTable) {
+    const AssignCase& c = GetParam();
+    ResetKeyAssignment();
+    for (auto [n, v] : c.before) SetConfigVar(n, v);
+    AssignKey(c.k, c.v);
+    for (auto [n, v] : c.after) EXPECT_EQ(GetConfigVar(n), v) << "word " << n;
+}
+
+constexpr int32_t kOff = kKeyUnassigned;
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Rows, KeyAssign, ::testing::Values(
+    AssignCase{"MenuButtonOnShotSwaps", 0, 128, {}, {{5, 128}, {8, 16}, {6, 32}, {7, 64}}},
+    AssignCase{"DirectionButtonOnShotShares", 0, 64, {}, {{5, 64}, {7, 64}, {8, 128}}},
+    AssignCase{"ShotButtonOnDirectionShares", 2, 16, {}, {{5, 16}, {7, 16}}},
+    AssignCase{"FreeButtonTakesNothing", 1, 0x200, {}, {{5, 16}, {6, 0x200}, {7, 64}, {8, 128}}},
+    AssignCase{"OffMark", 4, kOff, {{9, 0x800}}, {{9, kOff}}},
+    AssignCase{"SeveralBitsDoNothing", 0, 0x30, {}, {{5, 16}, {6, 32}}},
+    AssignCase{"ExtraWordGivesUpItsButton", 0, 0x200, {{10, 0x200}}, {{5, 0x200}, {10, 16}}},
+    AssignCase{"WordTwelveIsNotSearched", 0, 0x400, {{12, 0x400}}, {{5, 0x400}, {12, 0x400}}},
+    AssignCase{"SharedShotAndMenuFollowShot", 0, 32, {{8, 16}}, {{5, 32}, {6, 16}, {8, 32}}},
+    AssignCase{"SharedShotAndMenuFollowDirection", 2, 32, {{8, 16}},
+               {{7, 32}, {6, 64}, {5, 32}, {8, 16}}},
+    AssignCase{"SharedButFreeButtonLeavesMenu", 0, 0x2000, {{8, 16}}, {{5, 0x2000}, {8, 16}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+// Opens the key configuration from the options and runs `script` from its first frame; the
+// options' own script parts stay fixed.
+void RunKeyConfig(GameHarness& h, const std::function<void(Frame&, int)>& script) {
+    int opened = -1;
+    h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) SetWindowField(kPropWinCursor, 10);
+        if (f.scene == 4) f.Tap(kButtonShot);
+        if (f.scene == 6) opened = GetCurrentWindow();
+        if (f.scene >= 6) script(f, f.scene - 6);
+        if (f.scene > 300) f.Stop();
+    });
+    EXPECT_GE(opened, 0);
+}
+
+TEST(KeyConfig, RightOnlyTurnsRowsBelowShotOff) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int32_t shot = 0, snapshot = 0;
+    RunKeyConfig(h, [&](Frame& f, int t) {
+        if (t == 0) SetWindowField(kPropWinCursor, 1);
+        if (t == 2) f.Tap(kButtonRight);
+        if (t == 4) {
+            shot = GetConfigVar(5);
+            SetConfigVar(9, 0x2000);
+            SetWindowField(kPropWinCursor, 5);
+        }
+        if (t == 6) f.Tap(kButtonRight);
+        if (t == 8) {
+            snapshot = GetConfigVar(9);
+            f.Stop();
+        }
+    });
+    EXPECT_EQ(shot, 16);
+    EXPECT_EQ(snapshot, kOff);
+}
+
+TEST(KeyConfig, AHeldButtonIsTakenOnArrival) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    RunKeyConfig(h, [&](Frame& f, int t) {
+        if (t == 0) {
+            SetWindowField(kPropWinCursor, 0);
+            f.Press(kButtonMenu);  // held before the cursor reaches SHOT
+        }
+        if (t == 3) SetWindowField(kPropWinCursor, 1);
+        if (t == 6) f.Stop();
+    });
+    EXPECT_EQ(GetConfigVar(5), 128);
+    EXPECT_EQ(GetConfigVar(8), 16);
+}
+
+struct ExitCase {
+    uint32_t button;
+    bool saves;
+};
+class KeyConfigExit : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(KeyConfigExit, ExitRowClosesSavingOrNot) {
+    const ExitCase c = GetParam();
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int keyConfig = -1;
+    bool closed = false;
+    RunKeyConfig(h, [&](Frame& f, int t) {
+        if (t == 0) {
+            keyConfig = GetCurrentWindow();
+            SetConfigVar(9, 0x2000);
+            SetWindowField(kPropWinCursor, 0);
+        }
+        if (t == 2) f.Tap(c.button);
+        if (t == 5) {
+            closed = GetCurrentWindow() != keyConfig;
+            f.Stop();
+        }
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(SavedWord(h, 9), c.saves ? 0x2000 : kOff);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, KeyConfigExit,
+                         ::testing::Values(ExitCase{kButtonSubAction, false},
+                                           ExitCase{kButtonShot, true},
+                                           ExitCase{kButtonLeft, true}));
+
+TEST(KeyConfig, DefaultRestoresTheAssignment) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    RunKeyConfig(h, [&](Frame& f, int t) {
+        if (t == 0) {
+            SetConfigVar(6, 0x1000);
+            SetConfigVar(11, 0x2000);
+            SetWindowField(kPropWinCursor, 6);
+        }
+        if (t == 2) f.Tap(kButtonShot);
+        if (t == 4) f.Stop();
+    });
+    EXPECT_EQ(GetConfigVar(6), 32);
+    EXPECT_EQ(GetConfigVar(11), kOff);
+}
+
+}  // namespace
+}  // namespace velmora
