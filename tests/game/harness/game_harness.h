@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace velmora_test {
 
@@ -28,6 +29,8 @@ struct HarnessSettings {
     int colorDepth = 0;            // word 20: 0 for 32 bits, 1 for 16
     std::map<int, int32_t> words;  // any other settings words
     bool writeSettings = true;     // false: no settings file (the first-run questions come)
+    // A settings file image to start with in place of the words above (an earlier run's file).
+    std::vector<uint8_t> settingsImage;
     int desktopWidth = 1920;
     int desktopHeight = 1080;
     bool editor = false;  // Run starts in the stage editor, as "--editor" does

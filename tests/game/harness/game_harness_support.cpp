@@ -92,7 +92,11 @@ GameHarness::GameHarness(const HarnessSettings& settings) {
                                               dir_ / "dat");
     if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir_;
 
-    if (settings.writeSettings) {
+    if (!settings.settingsImage.empty()) {
+        std::ofstream out(dir_ / velmora::kConfigFileName, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(settings.settingsImage.data()),
+                  static_cast<std::streamsize>(settings.settingsImage.size()));
+    } else if (settings.writeSettings) {
         velmora::ResetConfig();
         velmora::SetConfigVar(velmora::kCfgScreenMode, settings.screenMode);
         velmora::SetConfigVar(velmora::kCfgWindowSize, settings.windowSize);

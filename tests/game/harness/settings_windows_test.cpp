@@ -1,4 +1,5 @@
 // The options screen, the key configuration and the pause menu, run through the harness.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,8 +14,12 @@
 #include "game/core/input.h"
 #include "game/core/object_pool.h"
 #include "game/core/scenes.h"
+#include "game/core/screen_state.h"
 #include "game/frontend/settings_windows.h"
 #include "game/frontend/windows.h"
+#include "game/play/game_flow.h"
+#include "game/play/stage.h"
+#include "platform/testing.h"
 #include "tests/game/harness/game_harness.h"
 
 namespace velmora {
@@ -187,7 +192,9 @@ TEST(Options, FailedSaveGoesToTheTitleInsteadOfRestarting) {
 // back down once it closes.
 TEST(Options, KeyConfigurationSlidesTheScreenUp) {
     for (const int size : {1, 0}) {  // 640 x 480, then 320 x 240
-        GameHarness h({.windowSize = size});
+        velmora_test::HarnessSettings settings;
+        settings.windowSize = size;
+        GameHarness h(settings);
         ASSERT_EQ(h.Start(), 0);
         const int s = size == 0 ? 80 : 32;
         int options = -1;
@@ -353,6 +360,190 @@ TEST(KeyConfig, DefaultRestoresTheAssignment) {
     EXPECT_EQ(GetConfigVar(6), 32);
     EXPECT_EQ(GetConfigVar(11), kOff);
 }
+
+// ---- The next start ----
+
+// The options change the window size and move SHOT to the D key (raw 0x200); the restart that
+// follows starts the next run in the same folder with the saved values.
+TEST(NextStart, StartsWithTheSavedScreenAndKeys) {
+    std::vector<uint8_t> saved;
+    {
+        GameHarness h;
+        ASSERT_EQ(h.Start(), 0);
+        const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
+            if (f.scene == 3) SetWindowField(kPropWinCursor, 2);
+            if (f.scene == 4) f.Tap(kButtonRight);  // 640 480 -> 800 600
+            if (f.scene == 6) SetWindowField(kPropWinCursor, 10);
+            if (f.scene == 7) f.Tap(kButtonShot);  // the key configuration
+            if (f.scene == 9) SetWindowField(kPropWinCursor, 1);
+            if (f.scene == 10) f.KeyDown(SDL_SCANCODE_D);
+            if (f.scene == 12) {
+                f.KeyUp(SDL_SCANCODE_D);
+                f.Tap(kButtonLeft);  // closes and saves
+            }
+            if (f.scene == 14) SetWindowField(kPropWinCursor, 0);
+            if (f.scene == 15) f.Tap(kButtonSubAction);  // leave: SHOT is no longer on Z
+            if (f.scene > 300) f.Stop();
+        });
+        EXPECT_EQ(result, kSceneRestart);
+        std::ifstream in(h.Dir() / kConfigFileName, std::ios::binary);
+        saved.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_EQ(saved.size(), static_cast<size_t>(kConfigFileSize));
+    velmora_test::HarnessSettings settings;
+    settings.settingsImage = saved;
+    GameHarness h(settings);
+    ASSERT_EQ(h.Start(), 0);
+    EXPECT_EQ(GetConfigVar(kCfgWindowSize), 2);
+    EXPECT_EQ(GetConfigVar(kCfgKeyShot), 0x200);
+    int width = 0, height = 0;
+    GetScreenExtent(&width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+    bool shotOnZ = true, shotOnD = false;
+    h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) f.KeyDown(SDL_SCANCODE_Z);
+        if (f.scene == 5) {
+            shotOnZ = IsButtonHeld(kButtonShot);
+            f.KeyUp(SDL_SCANCODE_Z);
+            f.KeyDown(SDL_SCANCODE_D);
+        }
+        if (f.scene == 7) {
+            shotOnD = IsButtonHeld(kButtonShot);
+            f.KeyUp(SDL_SCANCODE_D);
+            f.Stop();
+        }
+        if (f.scene > 100) f.Stop();
+    });
+    EXPECT_FALSE(shotOnZ);
+    EXPECT_TRUE(shotOnD);
+    const plat::testing::PresentedPicture picture = plat::testing::LastPresentedPicture();
+    EXPECT_EQ(picture.width, 800);
+    EXPECT_EQ(picture.height, 600);
+    EXPECT_FALSE(plat::testing::PresenterFullScreen());
+}
+
+// ---- Pause ----
+
+// Plays into the first stage, opens the pause with MENU and runs `script` with the frames since
+// the pause opened; the harness stops the run after `limit` of them.
+void RunPaused(GameHarness& h, int limit, const std::function<void(Frame&, int64_t)>& script) {
+    int64_t playFrom = -1, pausedAt = -1;
+    h.Run([&](Frame& f) {
+        if (f.total > 6000) f.Stop();  // a bound: the script below must end long before
+        if (GetGameVar(0) != kMasterKind) {
+            if (pausedAt < 0 && f.scene > 60 && f.scene % 30 == 0) f.Tap(kButtonShot);
+            if (pausedAt >= 0) script(f, f.total - pausedAt);
+            return;
+        }
+        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) playFrom = f.total;
+        if (playFrom < 0) return;
+        if (f.total == playFrom + 40) f.Tap(kButtonMenu);
+        if (pausedAt < 0 && IsPaused()) pausedAt = f.total;
+        if (pausedAt < 0) return;
+        script(f, f.total - pausedAt);
+        if (f.total - pausedAt > limit) f.Stop();
+    });
+    ASSERT_GE(pausedAt, 0);
+}
+
+TEST(Pause, ShotWaitsThenItemsActAndSubactionScrolls) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int pause = -1;
+    int32_t cursorAtOpen = -1, camStart = 0, camEnd = 0, cursorWhileScrolling = -1;
+    bool pausedAfterEarlyShot = false, keyConfigOpened = false, backToPause = false;
+    bool resumed = false, stepsOfEight = true;
+    int32_t lastCam = 0;
+    RunPaused(h, 300, [&](Frame& f, int64_t t) {
+        if (t == 0) {
+            pause = GetCurrentWindow();
+            cursorAtOpen = GetWindowField(kPropWinCursor);
+        }
+        if (t == 10) f.Tap(kButtonShot);  // too early: ignored
+        if (t == 12) pausedAfterEarlyShot = IsPaused() && GetCurrentWindow() == pause;
+        if (t == 40) {
+            SetWindowField(kPropWinCursor, 3);
+            f.Tap(kButtonShot);
+        }
+        if (t == 42) {
+            keyConfigOpened =
+                (GetField(kPropKind, GetCurrentWindow()) & 0xffff) == kWindowKeyConfig;
+            SetWindowField(kPropWinCursor, 0);
+            f.Tap(kButtonLeft);
+        }
+        if (t == 45) backToPause = GetCurrentWindow() == pause;
+        if (t == 50) {
+            camStart = lastCam = GetGameVar(kGameVarCameraX);
+            SetWindowField(kPropWinCursor, 1);
+            f.Press(kButtonSubAction | kButtonRight);
+        }
+        if (t > 50 && t <= 200) {
+            const int32_t cam = GetGameVar(kGameVarCameraX);
+            stepsOfEight = stepsOfEight && (cam - lastCam == 0 || cam - lastCam == 8);
+            lastCam = cam;
+        }
+        if (t == 100) f.Tap(kButtonDown);  // the cursor stays while SUBACTION is held
+        if (t == 102) cursorWhileScrolling = GetWindowField(kPropWinCursor);
+        if (t == 200) {
+            camEnd = GetGameVar(kGameVarCameraX);
+            f.Release(kButtonSubAction | kButtonRight);
+        }
+        if (t == 210) f.Tap(kButtonShot);  // item 1: play goes on
+        if (t == 214) {
+            resumed = !IsPaused();
+            f.Stop();
+        }
+    });
+    EXPECT_EQ(cursorAtOpen, 1);
+    EXPECT_TRUE(pausedAfterEarlyShot);
+    EXPECT_TRUE(keyConfigOpened);
+    EXPECT_TRUE(backToPause);
+    EXPECT_TRUE(stepsOfEight);
+    EXPECT_EQ(cursorWhileScrolling, 1);
+    int aw = 0, ah = 0;
+    GetAreaSize(&aw, &ah);
+    const int32_t bound = aw * 32 - 640 - 32;
+    if (camStart < bound) {
+        EXPECT_GT(camEnd, camStart);
+        EXPECT_LT(camEnd, bound + 8);
+    } else {
+        EXPECT_EQ(camEnd, camStart);
+    }
+    EXPECT_TRUE(resumed);
+}
+
+struct PauseItemCase {
+    int item;
+    int32_t request;
+};
+class PauseItem : public ::testing::TestWithParam<PauseItemCase> {};
+
+TEST_P(PauseItem, TitleAndNewRunPostTheirRequests) {
+    const PauseItemCase c = GetParam();
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int32_t request = -1, runFlags = -1;
+    RunPaused(h, 60, [&](Frame& f, int64_t t) {
+        if (t == 40) {
+            SetWindowField(kPropWinCursor, c.item);
+            f.Tap(kButtonShot);
+        }
+        if (t == 41) {
+            request = GetGameVar(kGameVarSceneRequest);
+            runFlags = GetConfigVar(kCfgRunFlags);
+            f.Stop();
+        }
+    });
+    EXPECT_EQ(request, c.request);
+    if (c.item == 2) {
+        EXPECT_EQ(runFlags, kSceneNewGame);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Items, PauseItem,
+                         ::testing::Values(PauseItemCase{0, kRequestTitle},
+                                           PauseItemCase{2, kRequestScene}));
 
 }  // namespace
 }  // namespace velmora
