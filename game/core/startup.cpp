@@ -24,6 +24,7 @@
 #include "game/play/message_store.h"
 #include "game/play/players.h"
 #include "game/play/stage_devices.h"
+#include "game/play/stage_objects.h"
 #include "platform/win/message_box.h"
 #include "platform/win/process.h"
 #include "platform/win/window.h"
@@ -173,6 +174,7 @@ void InstallGameRoutines() {
     InstallWindowRoutines();
     InstallDrawRoutines();
     InstallActorRoutines();
+    InstallStageObjectRoutines();
     InstallStageDeviceRoutines();
     InstallLargeEnemyRoutines();
     InstallEditorRoutines();
