@@ -205,6 +205,9 @@ RunRecord PlayFirstStage(GameHarness& h, bool pad) {
         if (phase == kPhasePlay || phase == kPhaseTimeOver) want = Steer(route, &at);
         if (want != hands.Held()) hands.Hold(f, want);
         if (phase == kPhaseResult && f.total % 20 == 0) hands.TapShot(f);
+        // A first sight of a stage object's kind brings its item-get notice, which holds play
+        // until SHOT.
+        if (phase == kPhasePlay && IsPaused() && f.total % 20 == 0) hands.TapShot(f);
         if (f.total > 20000) f.Stop();
     });
     return rec;
