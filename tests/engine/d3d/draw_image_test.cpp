@@ -191,6 +191,40 @@ TEST_F(DrawImageTest, AngleZeroMatchesTheUnrotatedDrawAndTurnOneMirrors) {
     EXPECT_EQ(Pixel(box.right, box.top + 10) & 0xFF00, Texel(10, 0) & 0xFF00);
 }
 
+TEST_F(DrawImageTest, AngleZeroMatchesTheUnrotatedDrawUnderABlendGraph) {
+    GraphRecord* g = Graph(32, 32);
+    GraphRecord* blend = Graph(32, 32);
+    DrawState.blendGraph = 0x08001234;
+    ASSERT_EQ(SetGraphTextureBlend(blend, 0, 0), 0);
+    ASSERT_EQ(G_D3D_DrawImage(84, 84, 0, 0, g, 0, 1), 0);
+    EXPECT_EQ(Record()->batchKind, 2u);
+    std::vector<uint32_t> plain;
+    for (int y = 80; y < 120; ++y)
+        for (int x = 80; x < 120; ++x) plain.push_back(Pixel(x, y));
+    Clear();
+    ASSERT_EQ(G_D3D_DrawImageRotated(100, 100, 1.0, 0.0, g, 0, 0), 0);
+    std::vector<uint32_t> turned;
+    for (int y = 80; y < 120; ++y)
+        for (int x = 80; x < 120; ++x) turned.push_back(Pixel(x, y));
+    EXPECT_EQ(turned, plain);
+    EXPECT_NE(std::count(plain.begin(), plain.end(), 0u), long(plain.size()));
+}
+
+TEST_F(DrawImageTest, ClippedStretchMovesTheBlendGraphWithTheImage) {
+    GraphRecord* g = Graph(16, 8);
+    GraphRecord* blend = Graph(16, 8);
+    DrawState.blendGraph = 0x08001234;
+    ASSERT_EQ(SetGraphTextureBlend(blend, 0, 0), 0);
+    // Twice the size, 8 screen pixels (4 graph pixels) past the left edge.
+    ASSERT_EQ(G_D3D_DrawImageStretched(-8, 0, 24, 16, 0, 0, 0, 0, g, 0, 1), 0);
+    ASSERT_EQ(Record()->batchKind, 2u);
+    const Vertex3DBlend& tl = Record()->area2[0];
+    EXPECT_FLOAT_EQ(tl.x, -0.5f);
+    // Both the picture and the blend graph start 4 graph pixels in, a quarter of 16.
+    EXPECT_FLOAT_EQ(tl.u1, 0.25f);
+    EXPECT_FLOAT_EQ(tl.u0, 0.25f);
+}
+
 TEST_F(DrawImageTest, ParallelogramQueuesTwoTrianglesAndTrapezoidDrawsTheGrid) {
     GraphRecord* g = Graph(16, 16);
     // Half a pixel off a rectangle still counts as a parallelogram.
