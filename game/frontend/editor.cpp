@@ -431,7 +431,7 @@ void Scroll(const Mouse& m, bool* mapEditing, int master) {
     }
 }
 
-void DrawStatusLine(const Mouse& m) {
+void DrawStatusLine(const Mouse& m, bool fullScreen) {
     const int y = m.h - 14;
     const int32_t camX = GetGameVar(kGameVarCameraX), camY = GetGameVar(kGameVarCameraY);
     Text(0, y, kEditorLayer, 4, kBright);
@@ -452,6 +452,8 @@ void DrawStatusLine(const Mouse& m) {
     Number(480, y, kEditorLayer, inside ? cy : 0, 4, true, 0xFFFF7FFF);
     Text(536, y, kEditorLayer, 48, 0xFFFF7FFF);
     Number(564, y, kEditorLayer, GetCurrentArea() + 1, 2, false, 0xFFFF7FFF);
+    // A full-screen panel covers the map, and its own rows take that corner.
+    if (fullScreen) return;
     if (inside) {
         const int r = QueueNumber(8, m.h - 40, kEditorLayer, 0, 8, true);
         SetRecordHexNumber(r, GetCell(cx, cy), 8, true);
@@ -680,7 +682,7 @@ void UpdateStageEditor(int slot) {
     }
 
     // 13. The status line.
-    DrawStatusLine(m);
+    DrawStatusLine(m, fullScreen);
 
     // 14. The master follows the mouse.
     SetPosition(m.x, m.y, slot);
