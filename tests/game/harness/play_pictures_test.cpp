@@ -54,6 +54,7 @@ struct PlayScene {
         SetGameVar(120, 300 * 60);
         SetGameVar(113, 800 * 2 + 100);
         SetGameVar(96, 12345);
+        SetGameVar(kGameVarIconsOwned, -1);  // no item-get notice over the pictures
         SetGameVar(100, 3);
         SetGameVar(104, 100000);
         SetGameVar(80, 2);

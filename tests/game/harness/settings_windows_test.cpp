@@ -436,7 +436,12 @@ void RunPaused(GameHarness& h, int limit, const std::function<void(Frame&, int64
             if (pausedAt >= 0) script(f, f.total - pausedAt);
             return;
         }
-        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) playFrom = f.total;
+        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) {
+            playFrom = f.total;
+            // Every icon owned: no item-get notice (a walker seen, a generator met) holds play
+            // before MENU.
+            SetGameVar(kGameVarIconsOwned, -1);
+        }
         if (playFrom < 0) return;
         if (f.total == playFrom + 40) f.Tap(kButtonMenu);
         if (pausedAt < 0 && IsPaused()) pausedAt = f.total;
