@@ -21,6 +21,8 @@
 #include "engine/tessra.h"
 #include "game/core/config.h"
 #include "game/core/input.h"
+#include "game/core/object_pool.h"
+#include "game/frontend/windows.h"
 #include "platform/testing.h"
 #include "tests/game/harness/game_harness.h"
 
@@ -87,7 +89,25 @@ public:
     RandomPlayer(uint32_t seed, FocusReturner& focus) : rng_(seed), focus_(focus) {}
 
     void Step(Frame& f, bool* restart) {
-        if (--holdLeft_ <= 0) {
+        // In the options and the key configuration, quick taps rather than long holds, so that
+        // rows are stepped and the screens left as a player does it (a screen change restarts).
+        const int32_t kind = CurrentWindowKind();
+        if (kind >= 0 && kind < velmora::kWindowKinds) ++windowFrames[kind];
+        if (kind == velmora::kWindowOptions || kind == velmora::kWindowKeyConfig) {
+            // After a while, up to EXIT (row 0) and out, so that play goes on.
+            if (++menuFrames_ > 300 && f.total % 4 == 0) {
+                f.Release(~0u);
+                f.Tap(velmora::GetWindowField(velmora::kPropWinCursor) == 0 ? velmora::kButtonShot
+                                                                            : velmora::kButtonUp);
+            } else if (f.total % 4 == 0) {
+                static constexpr uint32_t kMenuButtons[] = {
+                    velmora::kButtonDown, velmora::kButtonUp, velmora::kButtonLeft,
+                    velmora::kButtonRight, velmora::kButtonShot};
+                f.Release(~0u);
+                f.Tap(kMenuButtons[rng_() % 5]);
+            }
+            holdLeft_ = 0;
+        } else if (menuFrames_ = 0; --holdLeft_ <= 0) {
             static constexpr uint32_t kPlayButtons[] = {
                 velmora::kButtonDown,     velmora::kButtonLeft, velmora::kButtonRight,
                 velmora::kButtonUp,       velmora::kButtonShot, velmora::kButtonSubAction,
@@ -133,12 +153,19 @@ public:
     }
 
     int focusLosses = 0;
+    int64_t windowFrames[velmora::kWindowKinds] = {};
     int modeSwitches = 0;
 
 private:
+    static int32_t CurrentWindowKind() {
+        if (velmora::GetCurrentWindow() <= 0) return -1;
+        const int32_t word = velmora::GetWindowField(velmora::kPropKind);
+        return (word & 0x70000000) == velmora::kWindowClass ? (word & 0x0FFFFFFF) : -1;
+    }
     bool Chance(uint32_t oneIn) { return rng_() % oneIn == 0; }
     std::mt19937 rng_;
     int holdLeft_ = 0;
+    int menuFrames_ = 0;
     FocusReturner& focus_;
     bool windowed_ = true;
     int escapeUp_ = 0;
@@ -194,6 +221,16 @@ TEST(Soak, PlaysForItsMinutesWithMemoryFlatAndNothingLeft) {
         "soak: %d minute(s), %lld frames, %d start(s), %d window-mode switches, %d focus "
         "losses\n",
         minutes, static_cast<long long>(frames), runs, player.modeSwitches, player.focusLosses);
+    std::printf(
+        "soak: frames in pause %lld, options %lld, key configuration %lld, result %lld, "
+        "roulette %lld, item-get %lld, collection %lld\n",
+        static_cast<long long>(player.windowFrames[velmora::kWindowPause]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowOptions]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowKeyConfig]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowResult]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowRoulette]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowItemGet]),
+        static_cast<long long>(player.windowFrames[velmora::kWindowCollection]));
     std::printf("soak: %6s %10s %8s %14s %12s\n", "minute", "frames", "blocks", "tracked-bytes",
                 "resident-kb");
     for (const Sample& s : samples)
