@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -101,6 +102,20 @@ void D3DFixture::StartDirect3D(int bits) {
     UpdateDrawDiffuseColor();
     TakeLog();
     TakeCalls();
+}
+
+void D3DFixture::ClearBackScreen() {
+    plat::DirectDrawSurface* s = GetBackSurface();
+    for (int y = 0; y < s->Height(); ++y)
+        std::memset(s->Bits() + y * s->Pitch(), 0, s->Width() * 4);
+}
+
+uint32_t D3DFixture::BackPixel(int x, int y) {
+    EndSceneCurrent();
+    plat::DirectDrawSurface* s = GetBackSurface();
+    uint32_t v;
+    std::memcpy(&v, s->Bits() + y * s->Pitch() + x * 4, 4);
+    return v & 0xFFFFFF;
 }
 
 std::string D3DFixture::TakeLog() {

@@ -34,6 +34,10 @@ protected:
     GraphRecord* NewTextureGraph(int width, int height, int bits, uint8_t alpha = 0,
                                  uint8_t alphaTest = 0, uint8_t drawValid = 0);
 
+    // The 32-bit back screen: cleared to 0, and a pixel's colour once the scene has ended.
+    void ClearBackScreen();
+    uint32_t BackPixel(int x, int y);
+
     Direct3DDeviceRecord* Record() { return CurrentRecord(); }
     int32_t Dev() const { return D3D().currentDevice; }
 

@@ -46,18 +46,8 @@ protected:
         DrawState.drawAreaF[3] = float(a.bottom);
         ApplyDrawAreaToViewport3D(&DrawState.DrawArea);
     }
-    void Clear() {
-        plat::DirectDrawSurface* s = GetBackSurface();
-        for (int y = 0; y < s->Height(); ++y)
-            std::memset(s->Bits() + y * s->Pitch(), 0, s->Width() * 4);
-    }
-    uint32_t Pixel(int x, int y) {
-        EndSceneCurrent();
-        plat::DirectDrawSurface* s = GetBackSurface();
-        uint32_t v;
-        std::memcpy(&v, s->Bits() + y * s->Pitch() + x * 4, 4);
-        return v & 0xFFFFFF;
-    }
+    void Clear() { ClearBackScreen(); }
+    uint32_t Pixel(int x, int y) { return BackPixel(x, y); }
     // The lit pixels' bounding box, right and bottom inclusive; all -1 when nothing is lit.
     Rect LitBox(const Rect& within) {
         EndSceneCurrent();

@@ -32,18 +32,8 @@ protected:
         UpdateDrawDiffuseColor();
         D3DFixture::TearDown();
     }
-    void Clear() {
-        plat::DirectDrawSurface* s = GetBackSurface();
-        for (int y = 0; y < s->Height(); ++y)
-            std::memset(s->Bits() + y * s->Pitch(), 0, s->Width() * 4);
-    }
-    uint32_t Pixel(int x, int y) {
-        EndSceneCurrent();
-        plat::DirectDrawSurface* s = GetBackSurface();
-        uint32_t v;
-        std::memcpy(&v, s->Bits() + y * s->Pitch() + x * 4, 4);
-        return v & 0xFFFFFF;
-    }
+    void Clear() { ClearBackScreen(); }
+    uint32_t Pixel(int x, int y) { return BackPixel(x, y); }
     // The lit pixels of a small area, as "x,y " pairs in row order.
     std::string Lit(int w, int h) {
         std::string out;
