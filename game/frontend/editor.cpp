@@ -245,7 +245,7 @@ int ArrowPair(const Mouse& m, int y) {
     for (int k = 0; k < 2; ++k) {
         const int x1 = k == 0 ? 32 : 160;
         const bool over = m.In(x1, x1 + 32, y - 16, y + 16);
-        Sprite(k == 0 ? 48 : 176, y, kEditorLayer, 142 + k, over ? kBright : kDim);
+        Sprite((k == 0 ? 48 : 176) - 8, y - 8, kEditorLayer, 142 + k, over ? kBright : kDim);
         if (over && m.NewClick()) {
             step = k == 0 ? -1 : 1;
             PlaySe(5);
@@ -345,7 +345,7 @@ void ObjectPen(Pen& p) {
         Text(32, 41, kEditorLayer, 128 + i, kBright);
         for (int k = 0; k < 2; ++k) {
             const bool over = m.In(32 + 128 * k, 64 + 128 * k, 112, 144);
-            Sprite(k == 0 ? 48 : 176, 128, 25, 142 + k, over ? kBright : kDim);
+            Sprite((k == 0 ? 48 : 176) - 8, 120, 25, 142 + k, over ? kBright : kDim);
             if (over && m.NewClick()) {
                 i = Wrap(i + (k == 0 ? -1 : 1), 32);
                 v = 0;
@@ -664,7 +664,7 @@ void UpdateStageEditor(int slot) {
         Fill(sx - 16, sy - 16, sx + 16, sy + 16, 26, 0xFF00003F);
         const int mode = GetGameVar(kVarStartMode) & 3;
         const int32_t cursor = tool == kToolFlag ? 177 : tool == kToolStart ? 179 + mode : 176;
-        QueueSprite(sx, sy, 22, cursor);
+        QueueSprite(sx - 16, sy - 16, 22, cursor);  // centred on the cell
         if (tool == kToolStart && mode >= 1)
             QueueNumber(sx - 2, sy - 12, kEditorLayer, (GetGameVar(kVarStartNumber) & 7) + 1, 1,
                         false);
@@ -676,7 +676,7 @@ void UpdateStageEditor(int slot) {
         Fill(0, m.h - 16, m.w, m.h, 23, 0x000040C0);
         const int32_t camX = GetGameVar(kGameVarCameraX), camY = GetGameVar(kGameVarCameraY);
         for (int y = -(camY % 128); y < m.h; y += 128)
-            for (int x = -(camX % 128); x < m.w; x += 128) QueueSprite(x, y, 22, 158);
+            for (int x = -(camX % 128); x < m.w; x += 128) QueueSprite(x - 64, y - 64, 22, 158);
     } else {
         Fill(0, 0, m.w, m.h, 23, 0x000040C0);
     }

@@ -1216,7 +1216,8 @@ void PaintSprite(int32_t id, const View& v) {
                 v.Ellipse(x + 8, 40, 12, 22, (x / 16) % 2 ? Rgb(64, 136, 72) : Rgb(84, 164, 80));
             return;
         case sp::kEditorGrid:
-            for (int k = 0; k < v.w; k += 32) {
+            // Drawn centred on a cell's centre: its lines fall on the cell edges between.
+            for (int k = 16; k < v.w; k += 32) {
                 v.Fill(k, 0, 1, v.h, Rgb(255, 255, 255));
                 v.Fill(0, k, v.w, 1, Rgb(255, 255, 255));
             }
