@@ -156,6 +156,31 @@ void CopyIntoPicture(Presenter& p, const uint8_t* bits, int32_t pitch, const DDP
     }
 }
 
+// Full screen shows the picture scaled with bars: a point of the window becomes the picture's
+// pixel under it, held to the picture's edges.
+bool MapPointToPicture(HWND window, int* x, int* y) {
+    int32_t pw = 0, ph = 0;
+    {
+        Presenter& p = P();
+        std::lock_guard<std::mutex> lock(p.mutex);
+        if (!p.fullScreen || window != p.window) return false;
+        pw = p.width;
+        ph = p.height;
+    }
+    SDL_Window* sdl = GetSdlWindow(window);
+    if (sdl == nullptr || pw <= 0 || ph <= 0) return false;
+    int ow = 0, oh = 0;
+    SDL_GetWindowSize(sdl, &ow, &oh);
+    if (ow <= 0 || oh <= 0) return false;
+    const detail::FitRect fit = detail::FitPictureToOutput(pw, ph, ow, oh);
+    if (fit.width <= 0 || fit.height <= 0) return false;
+    const int64_t px = (int64_t{*x} - fit.x) * pw / fit.width;
+    const int64_t py = (int64_t{*y} - fit.y) * ph / fit.height;
+    *x = static_cast<int>(std::clamp<int64_t>(px, 0, pw - 1));
+    *y = static_cast<int>(std::clamp<int64_t>(py, 0, ph - 1));
+    return true;
+}
+
 }  // namespace
 
 namespace detail {
@@ -284,6 +309,7 @@ void SetPresenterFullScreen(HWND window, bool fullScreen) {
         p.fullScreen = fullScreen;
         if (window != nullptr) p.window = window;
     }
+    SetMousePointMapper(&MapPointToPicture);
     if (!HasDisplay() || window == nullptr) return;
     if (GetCurrentThreadId() != detail::VideoThreadId()) return;
     SDL_Window* sdl = GetSdlWindow(window);

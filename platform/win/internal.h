@@ -75,6 +75,11 @@ void SyncDirtyWindows();
 // Cursor bookkeeping applied to SDL on the main thread.
 void ApplyCursorState();
 void NoteCursorPos(int x, int y);
+// A window whose picture is shown scaled (full screen, with bars) has its mouse points moved
+// from window pixels to picture pixels, as the display mode would give them; the presenter
+// sets how. The mapper answers false for a window it does not scale.
+using MousePointMapper = bool (*)(HWND window, int* x, int* y);
+void SetMousePointMapper(MousePointMapper mapper);
 // Keyboard state from key events.
 void NoteKey(UINT vk, bool down);
 

@@ -245,11 +245,19 @@ void TranslateText(const SDL_TextInputEvent& text) {
     for (unsigned char byte : sjis) PostToWindow(window, WM_CHAR, byte, 1);
 }
 
+std::atomic<detail::MousePointMapper> g_mousePointMapper{nullptr};
+
 void TranslateMouse(HWND window, int x, int y, UINT message) {
     if (window == nullptr) return;
     detail::WindowView view;
     if (!detail::ViewWindow(window, &view)) return;
-    detail::NoteCursorPos(view.clientRect.left + x, view.clientRect.top + y);
+    const detail::MousePointMapper mapper = g_mousePointMapper.load();
+    if (mapper != nullptr && mapper(window, &x, &y)) {
+        // Full screen: the picture is the whole display, its top-left the screen's origin.
+        detail::NoteCursorPos(x, y);
+    } else {
+        detail::NoteCursorPos(view.clientRect.left + x, view.clientRect.top + y);
+    }
     LPARAM position = MAKELPARAM(x, y);
     if (message == WM_MOUSEMOVE) {
         PostToWindow(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
@@ -689,3 +697,11 @@ void ClearVirtualDesktop() {
 
 }  // namespace testing
 }  // namespace plat
+
+namespace plat::detail {
+
+void SetMousePointMapper(MousePointMapper mapper) {
+    g_mousePointMapper.store(mapper);
+}
+
+}  // namespace plat::detail

@@ -1,5 +1,8 @@
 // The stage editor run whole through the harness, driven by a scripted mouse.
+#include <SDL.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <filesystem>
@@ -193,6 +196,61 @@ TEST_F(EditorStageTest, DeletingTheCurrentAreaForgetsItsSizeAndAnAbsentAreaCanno
     SelectArea(0);
     ResizeArea(1, 0);
     EXPECT_EQ(GetAreaWordOf(0, kAreaWordWidth), 22);
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Full screen shows the 640 x 480 picture scaled with bars on the desktop: the mouse still
+// reads the picture's pixel under the pointer.
+TEST(EditorRun, FullScreenTheMouseReadsThePicturePixelUnderThePointer) {
+    velmora_test::HarnessSettings settings = EditorSettings();
+    settings.screenMode = 0;  // a 640 x 480 display mode shown on the 1920 x 1080 desktop
+    GameHarness h(settings);
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    SDL_Window* window = nullptr;
+    int ow = 0, oh = 0;
+    s.Do([&](Frame&) {
+        for (uint32_t id = 1; id < 16 && window == nullptr; ++id) {
+            SDL_Window* w = SDL_GetWindowFromID(id);
+            if (w && (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+                         SDL_WINDOW_FULLSCREEN_DESKTOP)
+                window = w;
+        }
+        ASSERT_NE(window, nullptr);
+        SDL_GetWindowSize(window, &ow, &oh);
+    });
+    struct Case {
+        int x, y;
+    };
+    for (const Case c : {Case{100, 200}, Case{0, 0}, Case{639, 479}, Case{320, 17}}) {
+        // Where the presenter puts picture pixel (x, y): the largest whole scale that fits,
+        // centred.
+        s.Do([&, c](Frame& f) {
+            const int scale = std::max(1, std::min(ow / 640, oh / 480));
+            const int bx = (ow - 640 * scale) / 2, by = (oh - 480 * scale) / 2;
+            f.InjectMouseMotion(bx + c.x * scale + scale / 2, by + c.y * scale + scale / 2);
+        });
+        s.Do([c](Frame&) {
+            int x = -1, y = -1;
+            GetEditorMouse(&x, &y);
+            EXPECT_EQ(x, c.x);
+            EXPECT_EQ(y, c.y);
+        });
+    }
+    // A point on the bars reads as the nearest edge of the picture.
+    s.Do([](Frame& f) { f.InjectMouseMotion(0, 0); }).Do([](Frame&) {
+        int x = -1, y = -1;
+        GetEditorMouse(&x, &y);
+        EXPECT_EQ(x, 0);
+        EXPECT_EQ(y, 0);
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
 }
 
 }  // namespace
