@@ -106,4 +106,9 @@ private:
 // The game's button word bit for a key, and back: the keys that make each button.
 int KeyOfButton(uint32_t button);
 
+// The tests' invincibility switch: holds player p's blink after a hit (player property 58), so
+// nothing counts it as hittable, and keeps its life full. Call it from a script every frame; it
+// works through the pool's accessors only, and nothing in the game or its settings changes.
+void HoldPlayerUnhurt(int p);
+
 }  // namespace velmora_test

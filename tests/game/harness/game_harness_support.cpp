@@ -12,6 +12,8 @@
 #include "game/core/main_loop.h"
 #include "game/core/scenes.h"
 #include "game/core/startup.h"
+#include "game/play/object_utils.h"
+#include "game/play/players.h"
 #include "platform/testing.h"
 
 namespace velmora_test {
@@ -185,6 +187,13 @@ void GameHarness::ApplyInput() {
     keys_.clear();
     // The keys reach the input state at the next pump: pump now, so this frame reads them.
     ProcessMessage();
+}
+
+void HoldPlayerUnhurt(int p) {
+    if (!velmora::IsPlayerPresent(p)) return;
+    if (velmora::GetPlayerField(p, velmora::kPropGuardTimer) < 2)
+        velmora::SetPlayerField(p, velmora::kPropGuardTimer, 2);
+    velmora::SetPlayerField(p, velmora::kPropHp, velmora::GetPlayerField(p, velmora::kPropMaxHp));
 }
 
 }  // namespace velmora_test
