@@ -239,6 +239,45 @@ TEST(EditorTools, TheAreaMapEditsTitleClockLimitsAndMusicWithinTheirRanges) {
     RunScript(s);
 }
 
+TEST(EditorTools, TheSizeButtonsResizeWithinLimitsAndOnlyAnAreaThatExists) {
+    EditorScript s;
+    // Bottom row: narrower, wider, lower, higher.
+    s.Click(297, 473).Click(297, 473).Click(407, 473).Do([](Frame&) {
+        int w = 0, h = 0;
+        GetAreaSize(&w, &h);
+        EXPECT_EQ(w, 23);
+        EXPECT_EQ(h, 17);
+    });
+    s.Click(251, 473).Click(251, 473).Click(251, 473).Click(361, 473).Click(361, 473);
+    s.Do([](Frame&) {
+        int w = 0, h = 0;
+        GetAreaSize(&w, &h);
+        EXPECT_EQ(w, 21);  // no narrower than 21, no lower than 16
+        EXPECT_EQ(h, 16);
+        SelectArea(4);  // absent
+        SetGameVar(38, 4);
+    });
+    s.Click(297, 473).Click(407, 473).Do([](Frame&) {
+        EXPECT_EQ(GetAreaWordOf(4, 0), 0);
+        EXPECT_EQ(GetStageWord(3 + 4), 0);
+    });
+    RunScript(s);
+}
+
+TEST(EditorTools, ATitleCharacterOutsideTheLettersEndsTheTitle) {
+    EditorScript s;
+    s.Do([](Frame&) {
+        SetStageWord(15, 1);
+        SetStageWord(16, 40);  // not a letter: the title is "A"
+        SetStageWord(17, 2);
+    });
+    s.Click(kAreaMapX, 16).Click(80, 45).Click(34, 76).Do([](Frame&) {
+        EXPECT_EQ(GetStageWord(16), 2);  // appended after "A"
+        EXPECT_EQ(GetStageWord(17), 0);  // and what lay behind is gone
+    });
+    RunScript(s);
+}
+
 TEST(EditorTools, AreaCommandsGoThroughTheBoxAndAreOfferedOnlyWhereTheyMeanSomething) {
     int x2 = 0, y2 = 0, x0 = 0, y0 = 0, x3 = 0, y3 = 0;
     NodeAt(2, &x2, &y2);
