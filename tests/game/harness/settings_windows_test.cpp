@@ -15,6 +15,7 @@
 #include "game/core/object_pool.h"
 #include "game/core/scenes.h"
 #include "game/core/screen_state.h"
+#include "game/core/sound_cue.h"
 #include "game/frontend/settings_windows.h"
 #include "game/frontend/windows.h"
 #include "game/play/game_flow.h"
@@ -344,6 +345,32 @@ INSTANTIATE_TEST_SUITE_P(Buttons, KeyConfigExit,
                          ::testing::Values(ExitCase{kButtonSubAction, false},
                                            ExitCase{kButtonShot, true},
                                            ExitCase{kButtonLeft, true}));
+
+// A close whose save fails still closes, keeps the change for this run and says so with SE 2.
+TEST(KeyConfig, FailedSaveIsSaidAndTheChangeKept) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int keyConfig = -1;
+    bool closed = false, warned = false;
+    RunKeyConfig(h, [&](Frame& f, int t) {
+        if (t == 0) {
+            keyConfig = GetCurrentWindow();
+            SetConfigVar(9, 0x2000);
+            SetWindowField(kPropWinCursor, 0);
+            std::filesystem::create_directories(h.Dir() / "velmora.sav.new" / "blocked");
+        }
+        if (t == 2) f.Tap(kButtonLeft);
+        if (t == 3) {
+            closed = GetCurrentWindow() != keyConfig;
+            warned = IsSePlaying(2);
+            f.Stop();
+        }
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(warned);
+    EXPECT_EQ(GetConfigVar(9), 0x2000);
+    EXPECT_EQ(SavedWord(h, 9), kOff);
+}
 
 TEST(KeyConfig, DefaultRestoresTheAssignment) {
     GameHarness h;
