@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
         tessra::SetActiveKeyInput(input);
         tessra::SetImeEnabled(1);
         tessra::LeaveEngineLock();
+        // Drawn into the back screen and presented whole, so the window never shows a frame
+        // half drawn.
+        SetRenderTarget(-2);
     }
     std::fflush(stdout);
 
