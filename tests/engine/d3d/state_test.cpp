@@ -163,6 +163,43 @@ TEST_F(StateTest, EightByEightGridIsOneStripAndWideGridsAreRefused) {
     EXPECT_EQ(JoinLines(TakeCalls()), "DrawIndexedPrimitive(5, 0x144, 998, 998, 0)\n");
 }
 
+// On the front screen every draw ends its scene, so that it shows at once; on the back screen
+// the scene stays open for the next draw.
+TEST_F(StateTest, FrontScreenDrawsEndTheSceneAndBackScreenDrawsDoNot) {
+    DrawState.DrawArea = {0, 0, 640, 480};
+    const float area[4] = {0, 0, 640, 480};
+    std::copy(area, area + 4, DrawState.drawAreaF);
+    GraphRecord* graph = NewTextureGraph(16, 16, 16);
+    ASSERT_NE(graph, nullptr);
+    struct Case {
+        const char* name;
+        int (*draw)(const GraphRecord*);
+    };
+    const Case cases[] = {
+        {"line", [](const GraphRecord*) { return G_D3D_DrawLineSegment(10, 10, 40, 30, 0xFFFF); }},
+        {"fill", [](const GraphRecord*) { return G_D3D_FillRectangle(10, 10, 40, 30, 0xFFFF); }},
+        {"graph", [](const GraphRecord* g) { return G_D3D_DrawImage(20, 20, 0, 0, g, 0, 1); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(SetRenderTarget3DForDrawScreen(kFrontScreen), 0);
+        TakeCalls();
+        ASSERT_EQ(c.draw(graph), 0);
+        const std::vector<std::string> front = TakeCalls();
+        EXPECT_EQ(Count(front, "DrawPrimitive"), 1);
+        EXPECT_EQ(Count(front, "EndScene"), 1);
+        EXPECT_EQ(front.back(), "EndScene()");
+        EXPECT_EQ(Record()->sceneBegun, 0u);
+        ASSERT_EQ(SetRenderTarget3DForDrawScreen(kBackScreen), 0);
+        TakeCalls();
+        ASSERT_EQ(c.draw(graph), 0);
+        EXPECT_EQ(Count(TakeCalls(), "EndScene"), 0);
+        EXPECT_EQ(Record()->sceneBegun, 1u);
+        EXPECT_GT(Record()->batchCount, 0u);
+        EXPECT_EQ(EndSceneCurrent(), 0);
+    }
+}
+
 TEST_F(StateTest, ViewportNeedsATargetAndIgnoresTheDepthRange) {
     Direct3DDeviceRecord* r = Record();
     const plat::D3DVIEWPORT7 v{10, 20, 100, 50, 0.0f, 1.0f};
