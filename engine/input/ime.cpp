@@ -43,11 +43,21 @@ struct ImeContext {
     ImeContext& operator=(const ImeContext&) = delete;
 };
 
-// Reads a composition or result string into a buffer of kImeTextBytes, always terminated.
+// Reads a composition or result string into a buffer of kImeTextBytes, always terminated and
+// holding whole characters only: a string cut at the buffer's end can end in a lead byte whose
+// trail did not fit, which would pair with whatever byte comes next.
 void ReadImeString(plat::HIMC context, plat::DWORD index, char* out) {
     std::memset(out, 0, kImeTextBytes);
     const plat::LONG n = plat::ImmGetCompositionStringA(context, index, out, kImeTextBytes - 1);
     if (n > 0 && n < kImeTextBytes) out[n] = '\0';
+    for (int at = 0; out[at] != '\0'; ++at) {
+        if (!IsInputLeadByte(static_cast<uint8_t>(out[at]))) continue;
+        if (out[at + 1] == '\0') {
+            out[at] = '\0';
+            break;
+        }
+        ++at;
+    }
 }
 
 // Puts a result into the character buffer by whole characters, as many as fit in order.

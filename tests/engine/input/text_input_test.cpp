@@ -320,16 +320,36 @@ TEST_F(TextInputTest, ResultGoesIntoTheBufferByWholeCharacters) {
 
 TEST_F(TextInputTest, LongCompositionAndResultStayTerminated) {
     tessra::SetImeEnabled(1);
-    plat::testing::FakeImeContext fake;
-    fake.composition = std::string(1024, 'k');
-    fake.result = std::string(1024, 'r');
-    plat::testing::SetImeContext(fake);
     const tessra::ImeState& ime = GetTextInputState().ime;
-    Ime(plat::WM_IME_COMPOSITION, 0, static_cast<plat::LPARAM>(plat::GCS_COMPSTR));
-    EXPECT_EQ(strnlen(ime.composition, sizeof ime.composition), 1023u);
-    Ime(plat::WM_IME_COMPOSITION, 0, static_cast<plat::LPARAM>(plat::GCS_RESULTSTR));
-    EXPECT_EQ(BufferHeld(), 1023);
-    EXPECT_EQ(strnlen(ime.composition, sizeof ime.composition), 1023u);
+    std::string kanji;  // 1024 bytes: cut at 1023, the last character would lose its trail
+    for (int i = 0; i < 512; ++i) kanji += "漢"_sjis;
+    struct Case {
+        std::string composition, result;
+        size_t kept;
+    };
+    const Case cases[] = {
+        {std::string(1024, 'k'), std::string(1024, 'r'), 1023},
+        {kanji, kanji, 1022},  // whole characters only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kept);
+        plat::testing::FakeImeContext fake;
+        fake.composition = c.composition;
+        fake.result = c.result;
+        plat::testing::SetImeContext(fake);
+        Ime(plat::WM_IME_COMPOSITION, 0, static_cast<plat::LPARAM>(plat::GCS_COMPSTR));
+        EXPECT_EQ(strnlen(ime.composition, sizeof ime.composition), c.kept);
+        EXPECT_EQ(std::memcmp(ime.composition, c.composition.data(), c.kept), 0);
+        Ime(plat::WM_IME_COMPOSITION, 0, static_cast<plat::LPARAM>(plat::GCS_RESULTSTR));
+        EXPECT_EQ(BufferHeld(), static_cast<int>(c.kept));
+        EXPECT_EQ(strnlen(ime.composition, sizeof ime.composition), c.kept);
+        // A letter typed after the result stays a letter of its own.
+        ASSERT_EQ(tessra::PutInputChar('a'), 0);
+        uint8_t out[2];
+        int n = 0, last = 0;
+        while ((n = tessra::TakeInputChar(out, 1)) != 0) last = n == 1 ? out[0] : -1;
+        EXPECT_EQ(last, 'a');
+    }
 }
 
 TEST_F(TextInputTest, CandidateListsAreKeptFreedOrLogged) {
