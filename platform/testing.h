@@ -172,6 +172,12 @@ enum class DirectDrawInterface { kDirectDraw4, kSurface4, kSurface7 };
 void FailDirectDrawInterfaceQueries(DirectDrawInterface which, int count);
 // The next n surface locks fail (a negative count: every one from now on).
 void FailSurfaceLocks(int count);
+// Display calls a test can make fail from a chosen call on. BitBlt fails with FALSE and sets the
+// last error to ERROR_INVALID_PARAMETER (87); the others return DDERR_GENERIC.
+enum class DisplayCall { kGetDC, kReleaseDC, kBltFast, kLock, kCreateSurface, kBitBlt };
+// The n-th call of that kind (1 for the next, counted from now) fails, and the count - 1 after
+// it (a negative count: every one from then on).
+void FailDisplayCallAt(DisplayCall call, int nth, int count = 1);
 // Surfaces created without DDSCAPS_SYSTEMMEMORY report video memory.
 void SetSurfacesInVideoMemory(bool video);
 // Every live surface becomes lost.

@@ -33,6 +33,9 @@ struct Controls {
     bool videoMemory = false;
     uint32_t pollAdvance = 0;
     int failQueries[3] = {};  // by testing::DirectDrawInterface
+    // By testing::DisplayCall: calls to let through before failing, and failures left (-1: all).
+    int passBefore[6] = {};
+    int failLeft[6] = {};
 };
 
 std::mutex g_mutex;
@@ -46,6 +49,26 @@ bool TakeQueryFailure(plat::testing::DirectDrawInterface which) {
     if (left > 0) --left;
     return true;
 }
+}  // namespace
+
+namespace detail {
+
+bool TakeDisplayCallFailure(testing::DisplayCall call) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const int i = static_cast<int>(call);
+    if (g_controls.failLeft[i] == 0) return false;
+    if (g_controls.passBefore[i] > 0) {
+        --g_controls.passBefore[i];
+        return false;
+    }
+    if (g_controls.failLeft[i] > 0) --g_controls.failLeft[i];
+    return true;
+}
+
+}  // namespace detail
+
+namespace {
+
 std::set<const DirectDrawSurface*> g_liveSurfaces;
 std::vector<DirectDraw*> g_objects;
 uint64_t g_videoBytes = 0;
@@ -301,6 +324,7 @@ HRESULT DirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC2* desc, DWORD fl
     if (lost_) return DDERR_SURFACELOST;
     if (locked_ || dcOut_) return DDERR_SURFACEBUSY;
     if (DDFailed(RefuseInScene("Lock"))) return DDERR_SURFACEBUSY;
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kLock)) return DDERR_GENERIC;
     const RECT whole{0, 0, width_, height_};
     const RECT r = rect != nullptr ? *rect : whole;
     if (!InsideSurface(r, width_, height_)) return DDERR_INVALIDRECT;
@@ -426,6 +450,7 @@ HRESULT DirectDrawSurface::Blt(const RECT* destRect, DirectDrawSurface* source,
 HRESULT DirectDrawSurface::BltFast(DWORD x, DWORD y, DirectDrawSurface* source,
                                    const RECT* sourceRect, DWORD trans) {
     if (source == nullptr) return DDERR_INVALIDPARAMS;
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kBltFast)) return DDERR_GENERIC;
     HRESULT usable = CheckUsable();
     if (DDFailed(usable)) return usable;
     if (DDFailed(RefuseInScene("BltFast")) || DDFailed(source->RefuseInScene("BltFast"))) {
@@ -658,6 +683,7 @@ HRESULT DirectDrawSurface::GetDC(HDC* dc) {
     *dc = nullptr;
     if (lost_) return DDERR_SURFACELOST;
     if (dcOut_) return DDERR_DCALREADYCREATED;
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kGetDC)) return DDERR_GENERIC;
     if (locked_) return DDERR_SURFACEBUSY;
     if (DDFailed(RefuseInScene("GetDC"))) return DDERR_SURFACEBUSY;
     if ((format_.flags & DDPF_RGB) == 0) return DDERR_UNSUPPORTED;
@@ -669,6 +695,11 @@ HRESULT DirectDrawSurface::GetDC(HDC* dc) {
 HRESULT DirectDrawSurface::ReleaseDC(HDC dc) {
     if (!dcOut_ || dc != reinterpret_cast<HDC>(reinterpret_cast<uintptr_t>(this) | 2u)) {
         return DDERR_NODC;
+    }
+    // A failed release still gives the context back, so the surface stays usable.
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kReleaseDC)) {
+        dcOut_ = false;
+        return DDERR_GENERIC;
     }
     dcOut_ = false;
     Changed();
@@ -837,6 +868,7 @@ HRESULT DirectDraw::CreateSurface(DDSURFACEDESC2* desc, DirectDrawSurface** out,
     *out = nullptr;
     if (!initialized_) return DDERR_NOTINITIALIZED;
     if ((desc->dwFlags & DDSD_CAPS) == 0) return DDERR_INVALIDPARAMS;
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kCreateSurface)) return DDERR_GENERIC;
     const DWORD caps = desc->ddsCaps.dwCaps;
     if ((caps & DDSCAPS_OVERLAY) != 0) return DDERR_NOOVERLAYHW;
     const bool primary = (caps & DDSCAPS_PRIMARYSURFACE) != 0;
@@ -1129,6 +1161,13 @@ void FailDirectDrawInterfaceQueries(DirectDrawInterface which, int count) {
 void FailDirectDrawCreations(int count) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_controls.failCreations = count < 0 ? -1 : count;
+}
+
+void FailDisplayCallAt(DisplayCall call, int nth, int count) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const int i = static_cast<int>(call);
+    g_controls.passBefore[i] = nth > 1 ? nth - 1 : 0;
+    g_controls.failLeft[i] = count < 0 ? -1 : count;
 }
 
 void FailSurfaceLocks(int count) {

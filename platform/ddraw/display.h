@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/ddraw/ddraw.h"
+#include "platform/testing.h"
 #include "platform/win/types.h"
 
 namespace plat::detail {
@@ -60,6 +61,8 @@ void NoteSurfaceWritten(DirectDrawSurface* surface);
 // --- Lifecycle -------------------------------------------------------------------------------
 // The application went inactive: exclusive full-screen objects lose their surfaces.
 void NoteAppDeactivated();
+// Whether the failure a test set for this call is due (and counts the call).
+bool TakeDisplayCallFailure(testing::DisplayCall call);
 // Test controls back to their defaults.
 void ResetDisplayControls();
 void ResetPresenterControls();

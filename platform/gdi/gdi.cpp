@@ -105,7 +105,27 @@ int ReleaseDC(HWND, HDC dc) {
     return dc != nullptr ? 1 : 0;
 }
 
+namespace {
+thread_local DWORD g_lastError = 0;
+constexpr DWORD kErrorInvalidParameter = 87;
+}  // namespace
+
+static BOOL BitBltPixels(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy,
+                         DWORD rop);
+
+DWORD GetLastError() {
+    return g_lastError;
+}
+
 BOOL BitBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, DWORD rop) {
+    const BOOL done = BitBltPixels(dest, x, y, w, h, source, sx, sy, rop);
+    if (!done) g_lastError = kErrorInvalidParameter;
+    return done;
+}
+
+static BOOL BitBltPixels(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy,
+                         DWORD rop) {
+    if (detail::TakeDisplayCallFailure(testing::DisplayCall::kBitBlt)) return FALSE;
     if (rop != SRCCOPY || w <= 0 || h <= 0) return FALSE;
     DirectDrawSurface* from = detail::SurfaceOfDc(source);
     if (from == nullptr || from->Lost() || (from->Format().flags & DDPF_RGB) == 0) return FALSE;

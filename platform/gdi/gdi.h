@@ -24,6 +24,8 @@ int ReleaseDC(HWND window, HDC dc);
 // both, converting between their formats. The source is a surface's context; the destination
 // a surface's or a window's. Only SRCCOPY. FALSE on failure.
 BOOL BitBlt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy, DWORD rop);
+// The error of this thread's last failed BitBlt (ERROR_INVALID_PARAMETER), 0 before any.
+DWORD GetLastError();
 BOOL GdiFlush();
 
 // Copies the w x h rectangle at (xSrc, ySrc) of the DIB to (xDest, yDest) of the context,
