@@ -104,6 +104,11 @@ int G_D3D_DrawCircle(int cx, int cy, int rx, int ry, uint32_t color, int fill);
 // the screens. 0; -1 without Direct3D or without the graph's first piece.
 int G_D3D_ClearDrawTarget();
 
+// A string in a font through its texture glyph cache; a font with a memory cache goes to the 2-D
+// text call with the same arguments and gives its result. 0; -1 while the draw target is refused.
+int DrawText3D(int x, int y, const char* text, uint32_t color, int fontHandle, uint32_t edgeColor,
+               int flag);
+
 // --- Draw state -------------------------------------------------------------------------------
 int SetTextureFilterCurrent(int mode);
 int SetGraphTextureBlend(GraphRecord* blendGraph, int param1, int param2);
@@ -118,6 +123,13 @@ int SetProjectionTransform(const float* matrix16);
 // without Direct3D.
 void UpdateDrawDiffuseColor();
 uint32_t GetDrawDiffuseColor();
+
+// Copies the rectangle (x1, y1)-(x2, y2) of the draw target into the texture graph, each piece
+// at its own size, by the first of five methods that works (the one that worked last for the
+// graph's kind of texture first). 0; -1 without Direct3D, for a graph without its first piece,
+// while the draw target is refused, or when every method failed.
+int G_D3D_GetDrawScreenGraph(int x1, int y1, int x2, int y2, const GraphRecord* graph,
+                             int clientFlag);
 
 // ORs `value` into the bits of each pixel of the rectangle that no colour channel uses (all of
 // them with 0xFF), so that copied screen pixels count as opaque.

@@ -1,7 +1,9 @@
 // Untextured shapes through the 3-D device: filled rectangles, lines and rectangle outlines in
 // the shared vertex batch, at whole-pixel positions (pixel centres on integer coordinates). A
-// draw target refused for 3-D hands each shape to the software renderer.
+// draw target refused for 3-D hands each shape to the software renderer. Strings in fonts whose
+// glyphs live in a texture are drawn here too.
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "engine/base/log.h"
@@ -9,10 +11,12 @@
 #include "engine/base/sjis.h"
 
 #include "engine/d3d/d3d_internal.h"
+#include "engine/font/font.h"
 #include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/graphics/image_data.h"
+#include "engine/screen/draw2d.h"
 #include "engine/screen/screen.h"
 #include "engine/softrender/ellipse_walk.h"
 #include "engine/softrender/soft_render.h"
@@ -211,6 +215,19 @@ int G_D3D_ClearDrawTarget() {
     }
     fx.dwFillColor = 0;
     image->surface->Blt(&whole, nullptr, nullptr, plat::DDBLT_COLORFILL | plat::DDBLT_WAIT, &fx);
+    return 0;
+}
+
+int DrawText3D(int x, int y, const char* text, uint32_t color, int fontHandle, uint32_t edgeColor,
+               int flag) {
+    const FontRecord* font = GetFontRecord(fontHandle);
+    if (font == nullptr || !font->useTexture)
+        return DrawText2D(x, y, text, color, fontHandle, edgeColor, flag);
+    if (D3D().targetRefused) return -1;
+    CreateFontCacheSurface(fontHandle);
+    const int length = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+    RenderTextWithCache(kTextDraw, x, y, text, color, nullptr, &DrawState.DrawArea, fontHandle,
+                        edgeColor, length, nullptr);
     return 0;
 }
 

@@ -6,7 +6,10 @@
 #include "engine/base/log.h"
 #include "engine/base/sjis.h"
 #include "engine/base/strings.h"
+#include "engine/d3d/d3d.h"
 #include "engine/font/font.h"
+#include "engine/font/glyph_texture.h"
+#include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/screen/screen.h"
 #include "engine/screen/surface2d.h"
@@ -35,6 +38,18 @@ FontDefaults g_defaults;
 
 bool DirectDrawObjectMissing() {
     return IsDirectDrawUsed() != 0 && GetDirectDrawObject() == nullptr;
+}
+
+// Glyphs go into a texture when new graphs are textures and the device has the two 16-bit glyph
+// formats (4 bits of alpha for anti-aliased fonts, 1 bit for the others).
+bool TextureCacheUsable() {
+    if (!DrawState.use3D || !DrawState.direct3DReady || GetWindowModeFlag() == 1) return false;
+    auto is = [](const ColorFormat* f, int a, int r, int g, int b) {
+        return f != nullptr && f->bitDepth == 16 && f->alphaWidth == a && f->redWidth == r &&
+               f->greenWidth == g && f->blueWidth == b;
+    };
+    return is(SelectTextureFormat(1, 0, 0, 0), 4, 4, 4, 4) &&
+           is(SelectTextureFormat(0, 1, 0, 0), 1, 5, 5, 5);
 }
 
 // Empties a slot whose font could not be finished.
@@ -109,8 +124,7 @@ int CreateFontToHandle(const char* name, int size, int thickness, int type, int 
         table.checkCounter = NextHandleCheck(table.checkCounter);
     }
     const int handle = MakeEngineHandle(kFontHandleKind, record->check, freeSlot);
-    // Glyphs are cached in memory and drawn by the software path.
-    record->useTexture = 0;
+    record->useTexture = TextureCacheUsable() ? 1 : 0;
 
     StoreFontName(record, name);
     record->font = OpenGdiFont(record->name, size, thickness, italic, charsetIndex);
@@ -119,7 +133,39 @@ int CreateFontToHandle(const char* name, int size, int thickness, int type, int 
         return -1;
     }
 
-    {
+    if (record->useTexture) {
+        const TextureCacheLayout layout = LayOutTextureCache(record->cellWidth);
+        record->cacheWidth = layout.width;
+        record->cacheHeight = layout.height;
+        record->cellsPerColumn = layout.cellsPerColumn;
+        record->cacheGraphLost = 1;
+        bool made = false;
+        try {
+            InitTextureGlyphCache(&record->cache, type, record->cellWidth, layout.capacity);
+            made = CreateFontCacheSurface(handle) == 0;
+        } catch (const std::bad_alloc&) {
+        }
+        if (made) {
+            const bool antiAliased = (type & 2) != 0;
+            record->textureFormat =
+                *SelectTextureFormat(antiAliased ? 1 : 0, antiAliased ? 0 : 1, 0, 0);
+            const int edge = (type & 1) ? edgeSize : 0;
+            record->stagingWidth = record->cache.cellWidth * ((type & 1) ? 2 : 1);
+            record->stagingHeight = record->cache.cellWidth + 2 * edge;
+            try {
+                record->staging.assign(
+                    static_cast<size_t>(record->stagingWidth) * record->stagingHeight, 0);
+            } catch (const std::bad_alloc&) {
+                AppendLog("文字キャッシュ処理用メモリの確保に失敗しました\n"_sjis);
+                DropFontRecord(freeSlot);
+                return -1;
+            }
+        } else {
+            AppendLog("テクスチャ文字キャッシュの作成に失敗しました\n"_sjis);
+            record->useTexture = 0;
+        }
+    }
+    if (!record->useTexture) {
         try {
             InitMemoryGlyphCache(&record->cache, type, record->cellWidth);
         } catch (const std::bad_alloc&) {
@@ -308,6 +354,47 @@ int CreateFontCacheSurface(int fontHandle) {
         }
         record->scratchSurface = surface;
         SetSurface2DUserPointer(surface, &record->scratchLost);
+    }
+    if (record->useTexture && record->cacheGraphLost == 1) {
+        record->cacheGraphLost = 0;
+        const bool antiAliased = (record->type & 2) != 0;
+        const bool edged = (record->type & 1) != 0;
+        // The cache graph is a 16-bit texture whatever new graphs are set to be.
+        DrawStateRecord& ds = DrawState;
+        const int32_t keptBits = ds.newGraphColorBits, keptAlpha = ds.blankGraphAlpha,
+                      keptKey = ds.alphaTestDefault, keptUse3D = ds.use3D,
+                      keptDrawValid = ds.drawValidSetting;
+        ds.newGraphColorBits = 16;
+        ds.blankGraphAlpha = antiAliased ? 1 : 0;
+        ds.alphaTestDefault = antiAliased ? 0 : 1;
+        ds.drawValidSetting = 0;
+        if (GetDirectDrawObject() == nullptr) SetNo3DFlag(0);
+        ds.use3D = 1;
+        const int graph =
+            CreateBlankGraphDefault(record->cacheWidth * (edged ? 2 : 1), record->cacheHeight);
+        const int edgeGraph =
+            graph > 0 && edged
+                ? DeriveGraph(record->cacheWidth, 0, record->cacheWidth, record->cacheHeight, graph)
+                : -1;
+        ds.newGraphColorBits = keptBits;
+        ds.blankGraphAlpha = keptAlpha;
+        ds.alphaTestDefault = keptKey;
+        ds.use3D = keptUse3D;
+        ds.drawValidSetting = keptDrawValid;
+        const GraphRecord* made = GetGraphRecord(graph);
+        if (made == nullptr || made->format.texture == 0 || (edged && edgeGraph <= 0)) {
+            // A cache the device cannot draw from is no cache: let the caller fall back.
+            if (edgeGraph > 0) ReleaseGraph(edgeGraph, 0);
+            if (graph > 0) ReleaseGraph(graph, 0);
+            record->cacheGraph = record->edgeGraph = -1;
+            record->cacheGraphLost = 1;
+            return -1;
+        }
+        record->cacheGraph = graph;
+        record->edgeGraph = edgeGraph;
+        SetGraphLostFlagPointer(graph, &record->cacheGraphLost);
+        FillGraphWithColor(graph, 255, 255, 255, 0);
+        ClearFontGlyphCache(fontHandle);
     }
     return 0;
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/base/handle.h"
 #include "engine/font/glyph_cache.h"
+#include "engine/graphics/color_format.h"
 #include "platform/gdi/font.h"
 
 namespace tessra {
@@ -37,6 +39,10 @@ struct FontRecord {
     int32_t cacheGraph = -1;      // texture caches: the graph holding the glyphs
     int32_t edgeGraph = -1;       // its right half, holding the edges of edged fonts
     int32_t cacheGraphLost = 0;
+    ColorFormat textureFormat{};    // texture caches: the cache graph's pixel format
+    std::vector<uint16_t> staging;  // texture caches: one glyph (and its edge) before upload
+    int32_t stagingWidth = 0;
+    int32_t stagingHeight = 0;
     int32_t useTexture = 0;
 };
 

@@ -23,17 +23,29 @@ int MemoryCacheCapacity(int cellWidth) {
     return std::clamp(cells, kMemoryCacheMinCells, kGlyphCacheMaxCells);
 }
 
-void InitMemoryGlyphCache(MemoryGlyphCache* cache, int type, int cellWidth) {
+namespace {
+
+void InitCacheCells(MemoryGlyphCache* cache, int type, int cellWidth, int capacity, int bits) {
     cache->type = type;
     cache->cellWidth = std::max(cellWidth, kMinCellWidth);
-    cache->capacity = MemoryCacheCapacity(cache->cellWidth);
-    const int bits = type == 0 ? 1 : 8;
+    cache->capacity = std::clamp(capacity, 1, kGlyphCacheMaxCells);
     cache->lineBytes = (cache->cellWidth * bits + 7) / 8;
     cache->bitmap.assign(static_cast<size_t>(cache->capacity) * cache->cellWidth * cache->lineBytes,
                          0);
     cache->entries.assign(kGlyphCacheEntries, GlyphCacheEntry{});
     cache->codeMap.assign(65536, GlyphCodeMapEntry{});
     ClearGlyphCache(cache);
+}
+
+}  // namespace
+
+void InitMemoryGlyphCache(MemoryGlyphCache* cache, int type, int cellWidth) {
+    const int side = std::max(cellWidth, kMinCellWidth);
+    InitCacheCells(cache, type, side, MemoryCacheCapacity(side), type == 0 ? 1 : 8);
+}
+
+void InitTextureGlyphCache(MemoryGlyphCache* cache, int type, int cellWidth, int capacity) {
+    InitCacheCells(cache, type, cellWidth, capacity, 0);
 }
 
 void ClearGlyphCache(MemoryGlyphCache* cache) {
@@ -63,8 +75,10 @@ GlyphCacheEntry* TakeGlyphCell(MemoryGlyphCache* cache, uint16_t code) {
     entry.code = code;
     entry.inUse = 1;
     entry.left = entry.top = entry.advance = entry.width = entry.height = 0;
-    std::memset(cache->CellRow(entry.cell, 0), 0,
-                static_cast<size_t>(cache->cellWidth) * cache->lineBytes);
+    if (!cache->bitmap.empty()) {
+        std::memset(cache->CellRow(entry.cell, 0), 0,
+                    static_cast<size_t>(cache->cellWidth) * cache->lineBytes);
+    }
     cache->nextCell = cache->nextCell + 1 >= cache->capacity ? 0 : cache->nextCell + 1;
     return &entry;
 }
@@ -93,7 +107,9 @@ int EdgeCovers(int edgeSize, int dx, int dy) {
 
 void WriteGlyphToMemoryCell(MemoryGlyphCache* cache, const GlyphCacheEntry& entry,
                             const GlyphBitmap& glyph, int edgeSize) {
-    if (glyph.bits == nullptr || entry.cell < 0 || entry.cell >= cache->capacity) return;
+    if (glyph.bits == nullptr || entry.cell < 0 || entry.cell >= cache->capacity ||
+        cache->bitmap.empty())
+        return;
     const int side = cache->cellWidth;
     if (cache->type == 0) {
         const int rows = std::min(glyph.height, side);

@@ -59,12 +59,14 @@ struct MemoryGlyphCache {
 // Sizes a memory cache for a font of the type and cell width (clamped to at least 8) and clears
 // it.
 void InitMemoryGlyphCache(MemoryGlyphCache* cache, int type, int cellWidth);
+// The cells and code map of a cache whose pixels live in a texture: `capacity` cells, no bitmap.
+void InitTextureGlyphCache(MemoryGlyphCache* cache, int type, int cellWidth, int capacity);
 // Forgets every glyph; the pixels stay.
 void ClearGlyphCache(MemoryGlyphCache* cache);
 // The entry the code is cached in, or null.
 GlyphCacheEntry* FindCachedGlyph(MemoryGlyphCache* cache, uint16_t code);
 // Gives the code the next cell of the ring, evicting the glyph that held it, and clears the
-// cell's pixels.
+// cell's pixels (a texture cache's cell is cleared by the glyph written over it).
 GlyphCacheEntry* TakeGlyphCell(MemoryGlyphCache* cache, uint16_t code);
 
 // A glyph bitmap as the GDI layer gives it: 1-bit rows (most significant bit first) or 17-level

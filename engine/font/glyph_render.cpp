@@ -7,6 +7,8 @@
 #include "engine/base/log.h"
 #include "engine/base/sjis.h"
 #include "engine/font/font.h"
+#include "engine/font/glyph_texture.h"
+#include "engine/graphics/graph_image.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/screen/screen.h"
 
@@ -14,7 +16,52 @@ namespace tessra {
 
 using namespace sjis_literals;
 
-GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16_t code) {
+namespace {
+
+// The cell's top-left in the cache image.
+void CellPosition(const FontRecord& font, int cell, int* x, int* y) {
+    const int perColumn = std::max(font.cellsPerColumn, 1);
+    *x = cell / perColumn * font.cache.cellWidth;
+    *y = cell % perColumn * font.cache.cellWidth;
+}
+
+// A glyph for a texture cache: written into the staging image, then its box (cut to one cell)
+// copied into the cache graph at the cell, and the edge half into the edge half of the graph.
+void WriteGlyphToTextureCell(FontRecord* font, const GlyphCacheEntry& entry,
+                             const GlyphBitmap& glyph, int edge) {
+    if (font->staging.empty()) return;
+    const TexelFormat& texel = (font->type & 2) ? kTexelA4R4G4B4 : kTexelA1R5G5B5;
+    const GlyphStaging staging{font->staging.data(), font->stagingWidth, font->stagingHeight};
+    WriteGlyphToStaging(staging, font->type, edge, glyph, texel);
+    const int side = font->cache.cellWidth;
+    const int width = std::min(glyph.width + 2 * edge, side);
+    const int height = std::min(glyph.height + 2 * edge, side);
+    if (width <= 0 || height <= 0) return;
+    GraphImage image{};
+    image.format = font->textureFormat;
+    image.width = font->stagingWidth;
+    image.height = font->stagingHeight;
+    image.pitch = font->stagingWidth * 2;
+    image.pixels = reinterpret_cast<uint8_t*>(font->staging.data());
+    int x = 0, y = 0;
+    CellPosition(*font, entry.cell, &x, &y);
+    const Rect glyphRect{0, 0, width, height};
+    TransferImageDataToGraph(&image, nullptr, &glyphRect, nullptr, x, y, font->cacheGraph, 0);
+    if (font->type & 1) {
+        const int half = font->stagingWidth / 2;
+        const Rect edgeRect{half, 0, half + width, height};
+        TransferImageDataToGraph(&image, nullptr, &edgeRect, nullptr, x + font->cacheWidth, y,
+                                 font->cacheGraph, 0);
+    }
+}
+
+}  // namespace
+
+void GlyphCellPosition(const FontRecord& font, int cell, int* x, int* y) {
+    CellPosition(font, cell, x, y);
+}
+
+GlyphCacheEntry* RenderGlyphToCache(FontRecord* font, plat::HDC dc, uint16_t code) {
     MemoryGlyphCache& cache = font->cache;
     GlyphCacheEntry* entry = TakeGlyphCell(&cache, code);
     const bool edged = (font->type & 1) != 0;
@@ -31,6 +78,9 @@ GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16
         // Nothing to draw: a space, an empty glyph, or one GDI cannot give, which shows as a gap
         // rather than ending the program.
         entry->advance = static_cast<int16_t>(size == plat::GDI_ERROR ? 0 : gm.gmCellIncX);
+        // The cell's texels may hold an evicted glyph; the empty box drawn for an edged font
+        // must show nothing.
+        if (font->useTexture) WriteGlyphToTextureCell(font, *entry, {nullptr, 0, 0, 0}, edge);
     } else {
         const int pitch = static_cast<int>(size / gm.gmBlackBoxY) & ~3;
         std::vector<uint8_t> buffer(size + 2u * pitch, 0);
@@ -42,10 +92,15 @@ GlyphCacheEntry* RenderGlyphToMemoryCache(FontRecord* font, plat::HDC dc, uint16
             entry->top = static_cast<int16_t>(font->ascent - gm.gmptGlyphOrigin.y);
             entry->width = static_cast<int16_t>(gm.gmBlackBoxX);
             entry->height = static_cast<int16_t>(gm.gmBlackBoxY);
-            WriteGlyphToMemoryCell(&cache, *entry,
-                                   {buffer.data() + pitch, pitch, static_cast<int>(gm.gmBlackBoxX),
-                                    static_cast<int>(gm.gmBlackBoxY)},
-                                   edge);
+            const GlyphBitmap glyph{buffer.data() + pitch, pitch, static_cast<int>(gm.gmBlackBoxX),
+                                    static_cast<int>(gm.gmBlackBoxY)};
+            if (font->useTexture) {
+                WriteGlyphToTextureCell(font, *entry, glyph, edge);
+            } else {
+                WriteGlyphToMemoryCell(&cache, *entry, glyph, edge);
+            }
+        } else if (font->useTexture) {
+            WriteGlyphToTextureCell(font, *entry, {nullptr, 0, 0, 0}, edge);
         }
     }
     if (edged) {
@@ -82,7 +137,7 @@ GlyphCacheEntry* RenderGlyphsToCache(int fontHandle, int count, const GlyphCell*
         return nullptr;
     }
     GlyphCacheEntry* last = nullptr;
-    for (int i = 0; i < count; ++i) last = RenderGlyphToMemoryCache(font, dc, cells[i].code);
+    for (int i = 0; i < count; ++i) last = RenderGlyphToCache(font, dc, cells[i].code);
     plat::SelectObject(dc, old);
     plat::DeleteDC(dc);
     return last;

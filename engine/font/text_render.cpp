@@ -1,9 +1,12 @@
-// Measuring strings and drawing them from a font's memory glyph cache into memory images.
+// Measuring strings and drawing them from a font's glyph cache: into memory images from a memory
+// cache, as graph parts on the draw target from a texture cache.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "engine/font/font.h"
+#include "engine/font/glyph_render.h"
+#include "engine/graphics/draw_front.h"
 #include "engine/graphics/draw_state.h"
 #include "engine/graphics/graph_table.h"
 #include "engine/screen/memimg.h"
@@ -187,6 +190,29 @@ bool IsSpaceCode(uint16_t code) {
     return code == 0x20 || code == 0x4081;
 }
 
+// A screen colour as the 0xRRGGBB brightness the white texels of a texture cache are drawn with.
+uint32_t PackedBrightness(uint32_t color) {
+    int r = 0, g = 0, b = 0;
+    SplitScreenColor(color, &r, &g, &b);
+    return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+
+// Draws one glyph of a texture cache as graph parts: its edge in the edge colour, then the glyph
+// in the text colour, with the box's top-left at (left, top).
+void DrawTextureGlyph(const FontRecord& font, const GlyphCacheEntry& entry, int left, int top,
+                      uint32_t textBrightness, uint32_t edgeBrightness) {
+    int sx = 0, sy = 0;
+    GlyphCellPosition(font, entry.cell, &sx, &sy);
+    const int width = std::min<int>(entry.width, font.cache.cellWidth);
+    const int height = std::min<int>(entry.height, font.cache.cellWidth);
+    if ((font.type & 1) && font.edgeGraph > 0) {
+        SetDrawBrightnessPacked(edgeBrightness);
+        DrawGraphPart(left, top, sx, sy, width, height, font.edgeGraph, 1, 0);
+    }
+    SetDrawBrightnessPacked(textBrightness);
+    DrawGraphPart(left, top, sx, sy, width, height, font.cacheGraph, 1, 0);
+}
+
 }  // namespace
 
 int RenderTextWithCache(int mode, int x, int y, const char* text, uint32_t color, MEMIMG* target,
@@ -219,6 +245,15 @@ int RenderTextWithCache(int mode, int x, int y, const char* text, uint32_t color
         area = {std::max(area.left, clip->left), std::max(area.top, clip->top),
                 std::min(area.right, clip->right), std::min(area.bottom, clip->bottom)};
     }
+    // A texture cache draws its glyphs as graphs on the draw target, under the text colour as
+    // brightness and without the blend graph; both come back afterwards.
+    const bool textured =
+        mode == kTextDraw && target == nullptr && font->useTexture != 0 && font->cacheGraph > 0;
+    const int32_t keptBlendGraph = DrawState.blendGraph;
+    const int32_t keptBlendParams[2] = {DrawState.blendGraphParam[0], DrawState.blendGraphParam[1]};
+    const uint32_t keptBrightness = DrawBrightnessPacked();
+    if (textured) SelectBlendGraph(-1, 0, 0);
+    const uint32_t textBrightness = PackedBrightness(t), edgeBrightness = PackedBrightness(e);
     double pen = 0.0;
     for (int i = 0; i < count; ++i) {
         const GlyphCell& cell = cells[i];
@@ -229,8 +264,16 @@ int RenderTextWithCache(int mode, int x, int y, const char* text, uint32_t color
         if (drawing && !IsSpaceCode(cell.code) && (entry->width != 0 || entry->height != 0)) {
             DrawCachedGlyph(*font, *entry, x + static_cast<int>(pen) + entry->left, y + entry->top,
                             target, area, depth, t, e);
+        } else if (textured && !IsSpaceCode(cell.code) &&
+                   (entry->width != 0 || entry->height != 0)) {
+            DrawTextureGlyph(*font, *entry, x + static_cast<int>(pen) + entry->left, y + entry->top,
+                             textBrightness, edgeBrightness);
         }
         pen += entry->advance + font->charSpacing;
+    }
+    if (textured) {
+        SelectBlendGraph(keptBlendGraph, keptBlendParams[0], keptBlendParams[1]);
+        SetDrawBrightnessPacked(keptBrightness);
     }
     const int advance = static_cast<int>(pen);
     if (size != nullptr) {

@@ -136,9 +136,6 @@ const GraphRecord* CheckGraphDraw(int graph, bool checkBlend, int* early) {
     return record;
 }
 
-// Strings through a texture glyph cache have no 3-D path yet: refused.
-constexpr int kNo3DDraw = -1;
-
 bool Primitives3D() {
     return DrawState.use3D && DrawState.direct3DReady && !GetScreenState().memImgScreens &&
            !GetScreenState().windowMode;
@@ -395,7 +392,7 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t color, int fontH
     if (mask) BeginMaskForTarget(&area);
     if (front && GetScreenState().readBack) ReadScreenPixels();
     const int result = (DrawState.use3D && DrawState.direct3DReady)
-                           ? kNo3DDraw
+                           ? DrawText3D(x, y, text, color, fontHandle, edgeColor, flag)
                            : DrawText2D(x, y, text, color, fontHandle, edgeColor, flag);
     if (mask) EndMaskForTarget(&area);
     if (front) DrawSoftScreenToWindow(area.left, area.top, area.right, area.bottom);
@@ -408,7 +405,7 @@ int CopyDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int /*optio
     if (g == nullptr) return -1;
     WaitWhileWindowInactive();
     EndSceneCurrent();
-    if (g->format.texture) return kNo3DDraw;
+    if (g->format.texture) return G_D3D_GetDrawScreenGraph(x1, y1, x2, y2, g, 1);
     return CopyDrawScreenToGraph2D(x1, y1, x2, y2, g);
 }
 

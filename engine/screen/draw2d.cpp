@@ -548,8 +548,9 @@ int DrawText2D(int32_t x, int32_t y, const char* text, uint32_t color, int32_t f
     ScreenStateRecord& s = S();
     if (DirectDrawMissing()) return -1;
     FontRecord* record = GetFontRecord(font);
-    // Texture caches draw through the Direct3D back-end, which has no device here.
-    if (record == nullptr || record->useTexture) return -1;
+    if (record == nullptr) return -1;
+    // Texture caches draw through the Direct3D back-end.
+    if (record->useTexture) return DrawText3D(x, y, text, color, font, edgeColor, 0);
     int size[2] = {0, 0};
     if (RenderTextWithCache(kTextMeasure, x, y, text, color, nullptr, nullptr, font, edgeColor, -1,
                             size) < 0)

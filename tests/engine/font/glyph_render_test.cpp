@@ -59,7 +59,7 @@ TEST_F(GlyphRenderTest, PlacesTheGlyphAndItsEdge) {
     UseBlockFace();
     Font f("Face", 13, 1, 1);
     ASSERT_TRUE(f.ok);
-    GlyphCacheEntry* e = RenderGlyphToMemoryCache(&f.record, f.dc, 'A');
+    GlyphCacheEntry* e = RenderGlyphToCache(&f.record, f.dc, 'A');
     EXPECT_EQ(e->left, 1);
     EXPECT_EQ(e->top, 1);  // ascent 10 - origin 9
     EXPECT_EQ(e->width, 4);
@@ -77,7 +77,7 @@ TEST_F(GlyphRenderTest, SpacesAndMissingGlyphsAreEmptyWithTheirAdvance) {
     ASSERT_TRUE(f.ok);
     // ASCII space, the full-width space (little-endian code), a missing glyph.
     for (uint16_t code : {uint16_t{0x20}, uint16_t{0x4081}, uint16_t{'Q'}}) {
-        GlyphCacheEntry* e = RenderGlyphToMemoryCache(&f.record, f.dc, code);
+        GlyphCacheEntry* e = RenderGlyphToCache(&f.record, f.dc, code);
         EXPECT_EQ(e->width, 0) << code;
         EXPECT_EQ(e->height, 0) << code;
         EXPECT_EQ(e->advance, 4) << code;
@@ -90,7 +90,7 @@ TEST_F(GlyphRenderTest, AGlyphGdiCannotGiveIsDrawnEmpty) {
     ASSERT_TRUE(f.ok);
     // With the font taken out of the context every GDI call fails.
     plat::SelectObject(f.dc, f.old);
-    GlyphCacheEntry* e = RenderGlyphToMemoryCache(&f.record, f.dc, 'A');
+    GlyphCacheEntry* e = RenderGlyphToCache(&f.record, f.dc, 'A');
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->width, 0);
     EXPECT_EQ(e->advance, 0);
@@ -100,7 +100,7 @@ TEST_F(GlyphRenderTest, AGlyphGdiCannotGiveIsDrawnEmpty) {
 TEST_F(GlyphRenderTest, KanjiFromTheInstalledFace) {
     Font f("MS UI Gothic", 16, 2, 1);
     ASSERT_TRUE(f.ok);
-    GlyphCacheEntry* e = RenderGlyphToMemoryCache(&f.record, f.dc, 0xBF8A);  // 漢
+    GlyphCacheEntry* e = RenderGlyphToCache(&f.record, f.dc, 0xBF8A);  // 漢
     EXPECT_GT(e->width, 8);
     EXPECT_GT(e->height, 8);
     EXPECT_LE(e->height, f.record.cellWidth);
