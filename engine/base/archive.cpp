@@ -449,9 +449,17 @@ static_assert(kXorBlock % kArchiveKeyLength == 0);
 // type's own alignment whatever the typedef asks).
 using XorVector = uint8_t __attribute__((vector_size(32)));
 
+// The clones' chooser runs while the program is being loaded, before ThreadSanitizer's runtime
+// is up, and its instrumented body crashes there: a thread-checked build keeps the baseline only.
+#if defined(__SANITIZE_THREAD__)
+#define TESSRA_XOR_CLONES
+#else
+#define TESSRA_XOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+
 // XORs count blocks of kXorBlock bytes with pattern; gives count. Built for AVX2 and for the
 // baseline, the processor's best chosen when the program loads.
-__attribute__((target_clones("avx2", "default"))) size_t XorBlocks(uint8_t* buffer, size_t count,
+TESSRA_XOR_CLONES size_t XorBlocks(uint8_t* buffer, size_t count,
                                                                    const uint8_t* pattern) {
     XorVector p[3];
     std::memcpy(p, pattern, sizeof p);
