@@ -9,6 +9,8 @@ namespace velmora {
 
 inline constexpr int kPropEnemyState = 26;
 inline constexpr int kPropEnemyStateTime = 27;
+// The boss's kind word (stage type 14).
+inline constexpr int32_t kBossKindWord = 0x3000000e;
 
 void UpdateUfoLeaf(int slot);
 void UpdateBigOneLeaf(int slot);

@@ -3,6 +3,7 @@
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
 #include "game/core/tween.h"
+#include "game/play/large_enemies.h"
 
 namespace velmora {
 namespace {
@@ -164,13 +165,20 @@ void KillChildren(int parent) {
     }
 }
 
+int32_t TargetPointY(int slot) {
+    // The boss counts its height upward as negative and hangs down by its lift: what hits it
+    // must find the body where it is drawn, not the air beside it.
+    if (GetField(kPropKind, slot) == kBossKindWord) return BossBodyY(slot);
+    return GetField(kPropY, slot) - GetField(kPropZ, slot);
+}
+
 int FindObjectInClass(int32_t x, int32_t y, int32_t r, uint32_t mask, int objectClass) {
     if (objectClass < 0 || objectClass >= kClassCount) return -1;
     const int from = objectClass == 0 ? kListHead : kFirstClassMarker + objectClass - 1;
     int found = -1;
     Walk(from, kFirstClassMarker + objectClass, [&](int slot) {
         if (!(static_cast<uint32_t>(GetField(kPropFlags, slot)) & mask)) return;
-        if (InReach(slot, x, y, GetField(kPropY, slot) - GetField(kPropZ, slot), r)) found = slot;
+        if (InReach(slot, x, y, TargetPointY(slot), r)) found = slot;
     });
     return found;
 }

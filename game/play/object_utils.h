@@ -38,6 +38,8 @@ void DetachChild(int parent, int i);
 void DetachFromParent(int child);
 void KillChildren(int parent);
 
+// Where searches for targets look for an object: y - z, and the boss's body as drawn.
+int32_t TargetPointY(int slot);
 // Searches: the newest match, within 2001 list steps; reach is a strict < on squared distance
 // against (radius + r) squared.
 int FindObjectInClass(int32_t x, int32_t y, int32_t r, uint32_t mask, int objectClass);

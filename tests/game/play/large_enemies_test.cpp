@@ -584,6 +584,33 @@ TEST_F(BossTest, StampAndSlamsSpareAPlayerWhoIsBlinking) {
     }
 }
 
+// A player's blast on the body as drawn wears the boss down, in the air beyond the body's reach it
+// does not: in its first form (hanging 360 px down, 120 up), its hub (30 up) and its second form.
+TEST_F(BossTest, BlastsHitTheBodyWhereItIsDrawn) {
+    struct Case {
+        int32_t state, z, lift;
+    };
+    for (const Case c : {Case{3, -120, 360}, Case{8, -30, 0}, Case{19, 0, 0}}) {
+        for (const int32_t off : {0, 60, -60, 97, -97}) {
+            SetUp();
+            const int b = Boss(c.state);
+            SetFieldBits(kPropFlags, b, 0x800000);
+            SetField(kPropZ, b, c.z);
+            SetField(45, b, c.lift);
+            const int32_t bodyY = 80 + c.z + c.lift;
+            ASSERT_EQ(BossBodyY(b), bodyY);
+            const int blast = SpawnBlast(320, bodyY + off, 2, 0);
+            ASSERT_GT(blast, 0);
+            SetField(kPropBlastPower, blast, 1);
+            SetField(kPropAttacker, blast, 0);
+            SetField(kPropAttack, blast, 3000);
+            UpdateBlast(blast);
+            const bool reaches = off * off < (80 + 16) * (80 + 16);
+            EXPECT_EQ(GetField(kPropHp, b), reaches ? 97000 : 100000) << c.state << " " << off;
+        }
+    }
+}
+
 TEST_F(BossTest, AimsAtTheMiddleWhenItsTargetIsNoPlayer) {
     Player(600, 400);
     const int b = Boss(3);
