@@ -18,6 +18,7 @@
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
+#include "tests/game/harness/autopilot.h"
 #include "tests/game/harness/game_harness.h"
 
 namespace velmora {
@@ -27,31 +28,17 @@ using velmora_test::Frame;
 using velmora_test::GameHarness;
 using velmora_test::HarnessSettings;
 
-constexpr int32_t kBossKind = 0x3000000e;
-constexpr int32_t kEventKind = 0x30000003;
-
-int FindKind(int32_t kind) {
-    int s = GetField(kPropNext, kListHead);
-    for (int step = 0; step < kPoolSlots && s > 0 && s != kListTail; ++step) {
-        if (GetField(kPropKind, s) == kind && !(GetField(kPropFlags, s) & kFlagDead)) return s;
-        s = GetField(kPropNext, s);
-    }
-    return -1;
-}
-
 struct BossRun {
     std::vector<int32_t> phases;
-    std::set<int32_t> bossStates;
-    int32_t lastBossState = -1;
-    bool guardDone = false;
-    int64_t bossGoneAt = -1, arenaAt = -1;
+    velmora_test::ArenaWatch arena;
+    int64_t arenaAt = -1;
     int32_t request = 0;
     int32_t difficulty = -1;
 };
 
 // One run; `difficulty` 0 easy (a short fight), 1 normal (the full one when no game was
-// finished before).
-BossRun PlayArena(int difficulty) {
+// finished before). With `toTheEnding` false it ends once the guard is lit.
+BossRun PlayArena(int difficulty, bool toTheEnding) {
     HarnessSettings settings;
     GameHarness h(settings);
     BossRun run;
@@ -84,61 +71,28 @@ BossRun PlayArena(int difficulty) {
         if (run.phases.empty() || run.phases.back() != phase) run.phases.push_back(phase);
         if (GetGameVar(kGameVarSceneRequest) != 0) run.request = GetGameVar(kGameVarSceneRequest);
         velmora_test::HoldPlayerUnhurt(0);
-        const int boss = FindKind(kBossKind);
-        if (boss > 0) {
-            const int32_t state = GetField(kPropEnemyState, boss);
-            run.bossStates.insert(state);
-            run.lastBossState = state;
-            // Blasts on the body before its hands come and after its second form appears, on a
-            // hand between: every 8 frames, as a player's buried leaves would set them off.
-            if (f.total % 8 == 0 && phase == kPhasePlay) {
-                if (state >= 8 && state < 18) {
-                    const int hand = GetChild(boss, static_cast<int>(f.total / 8 % 2));
-                    if (hand > 0) DamageObject(hand, 0, 3000, 1);
-                } else if ((state >= 3 && state < 7) || (state >= 20 && state < 99)) {
-                    DamageObject(boss, 0, 3000, 1);
-                }
-            }
-        } else if (run.bossGoneAt < 0 && phase == kPhasePlay) {
-            run.bossGoneAt = f.total;
-        }
-        const int guard = FindKind(kEventKind);
-        if (guard > 0 && (GetField(kPropFlags, guard) & 0x800)) run.guardDone = true;
-        // To the guard's light once it is lit.
-        uint32_t want = 0;
-        if (run.guardDone && guard > 0 && phase == kPhasePlay) {
-            int32_t px, py;
-            GetPlayerPosition(0, &px, &py);
-            const int32_t gx = GetField(kPropX, guard), gy = GetField(kPropY, guard);
-            if (px < gx - 4)
-                want = kButtonRight;
-            else if (px > gx + 4)
-                want = kButtonLeft;
-            else if (py > gy + 4)
-                want = kButtonUp;
-            else if (py < gy - 4)
-                want = kButtonDown;
-        }
+        const uint32_t want = velmora_test::PlayArenaFrame(run.arena, f.total);
         f.Release(~want & (kButtonLeft | kButtonRight | kButtonUp | kButtonDown));
         if (want) f.Press(want);
         // Windows (the result) are confirmed.
         if ((phase == kPhaseResult || phase == kPhaseContinue || IsPaused()) && f.total % 20 == 0)
             f.Tap(kButtonShot);
         if (run.request == kRequestTitle || f.total > run.arenaAt + 8000) f.Stop();
+        if (!toTheEnding && run.arena.guardDone) f.Stop();
     });
     return run;
 }
 
 TEST(BossRun, NormalDifficultyFightsBothPhasesToTheEnding) {
-    const BossRun run = PlayArena(1);
+    const BossRun run = PlayArena(1, true);
     ASSERT_GT(run.arenaAt, 0);
     EXPECT_EQ(run.difficulty, 1);
     // Both phases: the hands' hub and the phase change, then the second form's hub.
-    for (int32_t s : {0, 1, 2, 6, 7, 8, 18, 19}) EXPECT_TRUE(run.bossStates.count(s)) << s;
-    EXPECT_TRUE(run.bossStates.count(20) || run.bossStates.count(21) || run.bossStates.count(22) ||
-                run.bossStates.count(23));
-    EXPECT_GT(run.bossGoneAt, 0);
-    EXPECT_TRUE(run.guardDone);
+    for (int32_t s : {0, 1, 2, 6, 7, 8, 18, 19}) EXPECT_TRUE(run.arena.bossStates.count(s)) << s;
+    EXPECT_TRUE(run.arena.bossStates.count(20) || run.arena.bossStates.count(21) ||
+                run.arena.bossStates.count(22) || run.arena.bossStates.count(23));
+    EXPECT_GT(run.arena.bossGoneAt, 0);
+    EXPECT_TRUE(run.arena.guardDone);
     ASSERT_FALSE(run.phases.empty());
     EXPECT_EQ(run.phases.back(), kPhaseEnding);
     EXPECT_EQ(run.request, kRequestTitle);
@@ -149,14 +103,14 @@ TEST(BossRun, NormalDifficultyFightsBothPhasesToTheEnding) {
 }
 
 TEST(BossRun, EasyDifficultyBossDiesAtTheEndOfThePhaseChange) {
-    const BossRun run = PlayArena(0);
+    const BossRun run = PlayArena(0, false);
     ASSERT_GT(run.arenaAt, 0);
     EXPECT_EQ(run.difficulty, 0);
-    EXPECT_TRUE(run.bossStates.count(18));
-    EXPECT_FALSE(run.bossStates.count(19)) << "no second form in a short fight";
-    EXPECT_EQ(run.lastBossState, 18);
-    EXPECT_GT(run.bossGoneAt, 0);
-    EXPECT_TRUE(run.guardDone);
+    EXPECT_TRUE(run.arena.bossStates.count(18));
+    EXPECT_FALSE(run.arena.bossStates.count(19)) << "no second form in a short fight";
+    EXPECT_EQ(run.arena.lastBossState, 18);
+    EXPECT_GT(run.arena.bossGoneAt, 0);
+    EXPECT_TRUE(run.arena.guardDone);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <queue>
 #include <vector>
 
 #include "game/core/config.h"
@@ -17,6 +16,7 @@
 #include "game/play/players.h"
 #include "game/play/stage.h"
 #include "platform/testing.h"
+#include "tests/game/harness/autopilot.h"
 #include "tests/game/harness/game_harness.h"
 
 namespace velmora {
@@ -24,92 +24,6 @@ namespace {
 
 using velmora_test::Frame;
 using velmora_test::GameHarness;
-
-struct Node {
-    int area, x, y;
-    bool operator==(const Node&) const = default;
-};
-
-// The way on foot from area 0's first entry to an exit that leaves the stage, cell by cell
-// across the areas, over cells a player on the ground can stand on.
-std::vector<Node> PlanRoute() {
-    const StageRecord& r = GetStageRecord();
-    auto word = [&](int area, int n) { return r.words[AreaBase(area) + n]; };
-    auto cellOf = [&](const Node& n) {
-        return static_cast<uint32_t>(word(n.area, 32 + n.x + n.y * word(n.area, 0)));
-    };
-    std::vector<std::vector<int>> from(12, std::vector<int>(4096, -2));
-    std::vector<Node> nodes;
-    std::queue<int> todo;
-    auto push = [&](const Node& n, int parent) {
-        const int w = word(n.area, 0), h = word(n.area, 1);
-        if (n.x < 0 || n.y < 0 || n.x >= w || n.y >= h) return;
-        int& seen = from[n.area][n.x + n.y * w];
-        if (seen != -2 || (cellOf(n) & 0x33)) return;
-        seen = parent;
-        nodes.push_back(n);
-        todo.push(static_cast<int>(nodes.size()) - 1);
-    };
-    auto entry = [&](int area, int e) {
-        const int32_t v = word(area, kAreaWordEntries + e);
-        return Node{area, v >> 16, v & 0xffff};
-    };
-    push(entry(0, 0), -1);
-    while (!todo.empty()) {
-        const int i = todo.front();
-        todo.pop();
-        const Node n = nodes[i];
-        const uint32_t cell = cellOf(n);
-        const int index = (cell >> kCellObjectShift) & 0xff;
-        const int variant = (cell >> kCellVariantShift) & 0x7f;
-        if (!(cell & kCellSpawn) && index == 2 && variant >= 1) {
-            if (variant - 1 >= 8) {
-                std::vector<Node> route;
-                for (int k = i; k >= 0;
-                     k = from[nodes[k].area][nodes[k].x + nodes[k].y * word(nodes[k].area, 0)])
-                    route.push_back(nodes[k]);
-                std::reverse(route.begin(), route.end());
-                return route;
-            }
-            const int target = word(n.area, kAreaWordExits + 2 * (variant - 1));
-            if (target >= 0 && target < 12 && word(target, 0) > 0)
-                push(entry(target, word(n.area, kAreaWordExits + 1 + 2 * (variant - 1)) & 7), i);
-            continue;
-        }
-        for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}})
-            push(Node{n.area, n.x + dx, n.y + dy}, i);
-    }
-    return {};
-}
-
-// The buttons that walk player 0 from where it stands to the next cell of the route: the body
-// is kept inside one cell's band, one axis at a time.
-uint32_t Steer(const std::vector<Node>& route, size_t* at) {
-    int32_t x, y;
-    GetPlayerPosition(0, &x, &y);
-    const Node here{GetCurrentArea(), (x + 16) / 32, (y + 16) / 32};
-    for (size_t k = *at; k < route.size(); ++k) {
-        if (route[k] == here) {
-            *at = k;
-            break;
-        }
-    }
-    if (*at + 1 >= route.size() || route[*at + 1].area != here.area) return 0;
-    const Node& next = route[*at + 1];
-    const int32_t dx = next.x * 32 - x, dy = next.y * 32 - 6 - y;
-    const bool horizontal = next.x != route[*at].x;
-    uint32_t word = 0;
-    if (horizontal) {
-        if (dy > 3) return kButtonDown;
-        if (dy < -3) return kButtonUp;
-        word = dx > 0 ? kButtonRight : kButtonLeft;
-    } else {
-        if (dx > 2) return kButtonRight;
-        if (dx < -2) return kButtonLeft;
-        word = dy > 0 ? kButtonDown : kButtonUp;
-    }
-    return word;
-}
 
 struct PhaseMark {
     int32_t phase;
@@ -170,7 +84,7 @@ private:
 // next stage's start.
 RunRecord PlayFirstStage(GameHarness& h, bool pad) {
     RunRecord rec;
-    std::vector<Node> route;
+    std::vector<velmora_test::RouteNode> route;
     size_t at = 0;
     Hands hands(pad);
     h.Run([&](Frame& f) {
@@ -198,11 +112,12 @@ RunRecord PlayFirstStage(GameHarness& h, bool pad) {
             }
         }
         if (phase == kPhasePlay && route.empty()) {
-            route = PlanRoute();
+            route = velmora_test::PlanRoute();
             rec.routeLength = route.size();
         }
         uint32_t want = 0;
-        if (phase == kPhasePlay || phase == kPhaseTimeOver) want = Steer(route, &at);
+        if (phase == kPhasePlay || phase == kPhaseTimeOver)
+            want = velmora_test::SteerAlong(route, &at);
         if (want != hands.Held()) hands.Hold(f, want);
         if (phase == kPhaseResult && f.total % 20 == 0) hands.TapShot(f);
         // A first sight of a stage object's kind brings its item-get notice, which holds play
