@@ -674,9 +674,12 @@ void UpdateStageEditor(int slot) {
     if (!fullScreen) {
         Fill(0, 0, m.w, 32, 23, 0x000040C0);
         Fill(0, m.h - 16, m.w, m.h, 23, 0x000040C0);
+        // Each grid sprite reaches 64 pixels either side of its centre: start at or left of the
+        // screen's edge whatever the camera's sign, and go on until the far edges are covered.
         const int32_t camX = GetGameVar(kGameVarCameraX), camY = GetGameVar(kGameVarCameraY);
-        for (int y = -(camY % 128); y < m.h; y += 128)
-            for (int x = -(camX % 128); x < m.w; x += 128) QueueSprite(x - 64, y - 64, 22, 158);
+        for (int y = -Wrap(camY, 128); y - 64 < m.h; y += 128)
+            for (int x = -Wrap(camX, 128); x - 64 < m.w; x += 128)
+                QueueSprite(x - 64, y - 64, 22, 158);
     } else {
         Fill(0, 0, m.w, m.h, 23, 0x000040C0);
     }

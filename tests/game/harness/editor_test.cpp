@@ -16,6 +16,7 @@
 #include "game/frontend/editor.h"
 #include "game/play/draw.h"
 #include "game/play/stage.h"
+#include "platform/testing.h"
 #include "tests/game/harness/editor_support.h"
 
 namespace velmora {
@@ -119,6 +120,51 @@ TEST(EditorRun, TheTilePenPaintsWhileHeldButNeverInTheDeadZones) {
         EXPECT_EQ(TileOf(15, 15), 0);
         EXPECT_EQ(TileOf(5, 5), 0);
     });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+// The grid's lines lie on the cell edges and reach every side of the map view, whichever way
+// the camera stands off the area.
+TEST(EditorRun, TheGridCoversTheWholeViewWithItsLinesOnTheCellEdges) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    struct Camera {
+        int x, y;
+    };
+    // clang-format off
+    const Camera cameras[] = {{0, 0}, {-96, -64}, {-160, -224}, {96, 160}, {-32, 32}};
+    // clang-format on
+    auto white = [](const plat::testing::PresentedPicture& pic, int x, int y) {
+        const uint32_t c = pic.rgb[static_cast<size_t>(y) * pic.width + x];
+        return (c >> 16 & 0xff) >= 0xf0 && (c >> 8 & 0xff) >= 0xf0 && (c & 0xff) >= 0xf0;
+    };
+    EditorScript s;
+    s.Move(300, 470);  // over the status line: no cursor cell
+    for (const Camera c : cameras) {
+        s.Do([c](Frame&) {
+            SetGameVar(kGameVarCameraX, c.x);
+            SetGameVar(kGameVarCameraY, c.y);
+        });
+        s.Wait(2).Do([c, white](Frame&) {
+            const auto pic = plat::testing::LastPresentedPicture();
+            ASSERT_EQ(pic.width, 640);
+            ASSERT_EQ(pic.height, 480);
+            // A cell's edges are 16 pixels either side of its centre, world 32 x cell.
+            for (int x = 0; x < 640; ++x) {
+                if (((x + c.x) % 32 + 32) % 32 != 16) continue;
+                for (const int y : {60, 300, 460})
+                    EXPECT_TRUE(white(pic, x, y)) << "column " << x << " at " << y << ", camera "
+                                                  << c.x << "," << c.y;
+            }
+            for (int y = 40; y < 464; ++y) {
+                if (((y + c.y) % 32 + 32) % 32 != 16) continue;
+                for (const int x : {120, 320, 630})
+                    EXPECT_TRUE(white(pic, x, y)) << "row " << y << " at " << x << ", camera "
+                                                  << c.x << "," << c.y;
+            }
+        });
+    }
     h.Run(std::ref(s));
     EXPECT_TRUE(s.Done());
 }
