@@ -193,17 +193,25 @@ void DrawEditorMap() {
                 mode == 23 ? (sky & 0xffffff00u) | ClampChannel(int64_t(sky & 0xff) - 192) : sky;
             SetRecordColor(DrawProp(sx + 16, sy + 16, index - 16), colour);
         } else if (index >= 1) {
-            QueueSprite(sx, sy, kEdgeLayer, 178 + index);
+            // Of two records on one layer the one queued first is drawn last: the digit that tells
+            // one start from another goes in before its mark, so that it shows on top.
             const int n = QueueNumber(sx + 20, sy + 20, kEdgeLayer, variant, 1, false);
             SetRecordAngleScale(n, sp::kSmallDigit, 6);
+            QueueSprite(sx, sy, kEdgeLayer, 178 + index);
         }
         if (mode == 25) {
+            // Half size, each in a corner of its own, so a cell with two or three flags shows
+            // every one of them.
             constexpr struct {
                 uint32_t bit;
                 int32_t sprite;
-            } kMarks[] = {{kCellBlockHigh, 187}, {kCellBlockGround, 188}, {kCellBlockShot, 189}};
+                int dx, dy;
+            } kMarks[] = {{kCellBlockHigh, 187, 8, 8},
+                          {kCellBlockGround, 188, 24, 8},
+                          {kCellBlockShot, 189, 16, 24}};
             for (const auto& m : kMarks)
-                if (static_cast<uint32_t>(cell) & m.bit) QueueSprite(sx, sy, kEdgeLayer, m.sprite);
+                if (static_cast<uint32_t>(cell) & m.bit)
+                    QueueRotatedSprite(sx + m.dx, sy + m.dy, kEdgeLayer, m.sprite, 500, 0);
         }
         (void)p;
     });

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "engine/tessra.h"
 #include "game/core/config.h"
@@ -165,6 +166,46 @@ TEST(EditorRun, TheGridCoversTheWholeViewWithItsLinesOnTheCellEdges) {
             }
         });
     }
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
+// Under the flag pen each set of blocking flags looks different, and so does each start or exit
+// mark with its number: a cell's picture tells what it holds.
+TEST(EditorRun, EachFlagSetAndEachNumberedMarkLooksDifferentOnTheMap) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    // clang-format off
+    const int32_t cells[] = {
+        0,                                             // bare ground
+        2, 4, 8, 2 | 4, 2 | 8, 4 | 8, 2 | 4 | 8,       // the flags alone and together
+        1 << kCellObjectShift | 1 << 24,               // start 1, 2 and 3
+        1 << kCellObjectShift | 2 << 24,
+        1 << kCellObjectShift | 3 << 24,
+        2 << kCellObjectShift | 1 << 24,               // another mode's mark, number 1
+    };
+    // clang-format on
+    constexpr int n = sizeof cells / sizeof cells[0];
+    EditorScript s;
+    s.Click(336, 16).Move(300, 470);  // the flag pen; the mouse off the map
+    s.Do([&](Frame&) {
+        for (int i = 0; i < n; ++i) SetCell(2 + i, 6, cells[i]);
+    });
+    s.Wait(2).Do([&](Frame&) {
+        const auto pic = plat::testing::LastPresentedPicture();
+        ASSERT_EQ(pic.width, 640);
+        // The inside of each cell, grid lines left out.
+        auto block = [&](int i) {
+            std::vector<uint32_t> b;
+            const int x0 = 32 * (2 + i) - 15, y0 = 32 * 6 - 15;
+            for (int y = y0; y < y0 + 31; ++y)
+                for (int x = x0; x < x0 + 31; ++x) b.push_back(pic.rgb[y * pic.width + x]);
+            return b;
+        };
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j)
+                EXPECT_NE(block(i), block(j)) << "cells " << cells[i] << " and " << cells[j];
+    });
     h.Run(std::ref(s));
     EXPECT_TRUE(s.Done());
 }
