@@ -339,9 +339,10 @@ void ObjectPen(Pen& p) {
     int32_t v = GetGameVar(kVarVariant) & 127;
     bool acted = false;
     if (p.panel) {
+        // Queued before its panel: on one layer what is queued first is drawn last, on top.
+        Fill(24, 40, 200, 56, 23, 0x404080FF);
         DrawPanelBox(16, 32, 208, 240, 0x000000FF);
         if (m.x < 208 && m.y < 240) *p.mapEditing = false;
-        Fill(24, 40, 200, 56, 23, 0x404080FF);
         Text(32, 41, kEditorLayer, 128 + i, kBright);
         for (int k = 0; k < 2; ++k) {
             const bool over = m.In(32 + 128 * k, 64 + 128 * k, 112, 144);

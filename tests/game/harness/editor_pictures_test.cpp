@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -86,6 +87,35 @@ TEST(EditorPictures, EveryPanelReadsAtAGlance) {
     });
     EXPECT_TRUE(s.Done());
     EXPECT_LT(records.most, kDrawRecords);
+}
+
+// On a larger window the new area stands in the middle of the view, the grid on its cells, and
+// the panels keep their places at the top left.
+TEST(EditorPictures, ALargerWindowCentresTheArea) {
+    HarnessSettings settings = EditorSettings();
+    settings.windowSize = 3;  // 1024 x 768
+    GameHarness h(settings);
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    s.Do([](Frame&) { BuildRoom(); }).Move(1000, 760).Wait(2);
+    s.Do([](Frame&) {
+        const auto pic = plat::testing::LastPresentedPicture();
+        ASSERT_EQ(pic.width, 1024);
+        EXPECT_TRUE(WritePicture(pic, "editor_centred_1024x768.png"));
+        // The room's 21 x 16 cells span 672 x 512 pixels around the middle of the view.
+        const int left = -16 - GetGameVar(kGameVarCameraX), top = -16 - GetGameVar(kGameVarCameraY);
+        EXPECT_LE(std::abs(left + 672 / 2 - 1024 / 2), 16);
+        EXPECT_LE(std::abs(top + 512 / 2 - 768 / 2), 16);
+    });
+    s.Click(272, 16).Move(700, 400).Wait(3).Do([](Frame&) {
+        EXPECT_TRUE(WritePicture(plat::testing::LastPresentedPicture(), "editor_tiles_1024x768.png"));
+    });
+    s.Click(144, 16).Move(700, 400).Wait(3).Do([](Frame&) {
+        EXPECT_TRUE(
+            WritePicture(plat::testing::LastPresentedPicture(), "editor_area_map_1024x768.png"));
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
 }
 
 // A dense map on a screen of 1920 x 1080: an area of 64 x 63 cells, walled, a stage object in

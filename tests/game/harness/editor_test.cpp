@@ -210,6 +210,25 @@ TEST(EditorRun, EachFlagSetAndEachNumberedMarkLooksDifferentOnTheMap) {
     EXPECT_TRUE(s.Done());
 }
 
+// The object pen's name sits on its own strip, drawn over the panel's black.
+TEST(EditorRun, TheObjectPenNameStripShowsOnItsPanel) {
+    GameHarness h(EditorSettings());
+    ASSERT_EQ(h.Start(), 0);
+    EditorScript s;
+    s.Click(368, 16).Move(400, 300).Wait(2).Do([](Frame&) {
+        const auto pic = plat::testing::LastPresentedPicture();
+        ASSERT_EQ(pic.width, 640);
+        // Right of the longest name, inside the strip (24, 40)-(200, 56); below it the panel.
+        const uint32_t strip = pic.rgb[48 * pic.width + 196];
+        const uint32_t panel = pic.rgb[80 * pic.width + 196];
+        EXPECT_GT(strip & 0xff, 0x60u) << std::hex << strip;
+        EXPECT_GT(strip >> 16 & 0xff, 0x30u) << std::hex << strip;
+        EXPECT_LT(panel & 0xff, 0x10u) << std::hex << panel;
+    });
+    h.Run(std::ref(s));
+    EXPECT_TRUE(s.Done());
+}
+
 }  // namespace
 }  // namespace velmora
 

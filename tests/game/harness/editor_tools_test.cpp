@@ -13,6 +13,7 @@
 #include "game/core/input.h"
 #include "game/core/object_pool.h"
 #include "game/core/scenes.h"
+#include "game/core/sound_cue.h"
 #include "game/frontend/editor.h"
 #include "game/play/stage.h"
 #include "platform/testing.h"
@@ -372,6 +373,34 @@ TEST(EditorTools, SlotsNeedTwoClicksNewAsksBeforeOverwritingAndLoadRestoresEvery
             }
     });
     RunScript(s);
+}
+
+// A save that cannot be written says so with the warning sound instead of the sound of success,
+// and the slot stays empty; once the folder can be made the same click saves.
+TEST(EditorTools, AFailedSaveWarnsAndLeavesTheSlotEmpty) {
+    bool warned = false, cheered = false, savedLater = false;
+    EditorScript s;
+    s.Do([](Frame&) {
+        std::filesystem::remove_all("userdata");
+        std::FILE* f = std::fopen("userdata", "wb");  // a file where the folder should be
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    });
+    s.Click(kSaveX, 16).Click(100, RowY(2)).Move(100, RowY(2)).Down().Do([&](Frame&) {
+        warned = IsSePlaying(2);
+        cheered = IsSePlaying(3);
+        EXPECT_EQ(UserStageSlotTable[0][2], 0);
+    });
+    s.Up().Wait(30).Do([](Frame&) { std::filesystem::remove("userdata"); });
+    s.Down().Do([&](Frame&) {
+        savedLater = IsSePlaying(3) && UserStageSlotTable[0][2] == 3 &&
+                     std::filesystem::exists("userdata/usermd02.dat");
+    });
+    s.Up();
+    RunScript(s);
+    EXPECT_TRUE(warned);
+    EXPECT_FALSE(cheered);
+    EXPECT_TRUE(savedLater);
 }
 
 TEST(EditorTools, QuittingThroughTheBoxLeavesForTheTitleWithThePointerHidden) {
