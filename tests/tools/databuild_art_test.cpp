@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "game/core/sprite_ids.h"
 #include "game/core/sprite_layout.h"
 #include "tools/databuild/art.h"
 
@@ -104,6 +105,43 @@ TEST(DataBuildArt, PaintingIsTheSameEveryTime) {
     BuildSheets(&again);
     for (int i = 0; i < velmora::kSpriteSheetCount; ++i)
         EXPECT_TRUE(again.sheet[i].px == Built().sheet[i].px) << "sheet " << i;
+}
+
+// Whether the words, drawn white two pixels a dot as the menu labels are, stand somewhere in the
+// picture of sprite `id`.
+bool PictureShowsWords(int32_t id, const char* words) {
+    SpriteCut cut{};
+    for (const SpriteCut& c : velmora::AllSpriteCuts())
+        if (c.id == id) cut = c;
+    if (cut.w == 0) return false;
+    const int w = WordsWidth(words, 2);
+    Canvas ink(w, 12, kKeyGreen);
+    DrawWords(View{&ink, 0, 0, w, 12}, 0, 0, words, 2, 2, Rgb(255, 255, 255));
+    const Canvas& sheet = Built().sheet[cut.sheet];
+    for (int oy = 0; oy + ink.height <= cut.h; ++oy)
+        for (int ox = 0; ox + ink.width <= cut.w; ++ox) {
+            bool all = true;
+            for (int y = 0; y < ink.height && all; ++y)
+                for (int x = 0; x < ink.width && all; ++x)
+                    if (ink.Get(x, y) != kKeyGreen)
+                        all = sheet.Get(cut.x + ox + x, cut.y + oy + y) == Rgb(255, 255, 255);
+            if (all) return true;
+        }
+    return false;
+}
+
+TEST(DataBuildArt, TitleItemsNameWhereTheyLead) {
+    // The items a player can see, by the scene their confirm opens.
+    const struct {
+        int item;
+        const char* words;
+    } cases[] = {
+        {0, "NEW GAME"},   {1, "CONTINUE"}, {2, "STAGE SELECT"},
+        {5, "COLLECTION"}, {6, "OPTIONS"},  {7, "QUIT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(PictureShowsWords(velmora::sprite::kTitleItem + c.item, c.words)) << c.item;
+    EXPECT_FALSE(PictureShowsWords(velmora::sprite::kTitleItem + 5, "OPTIONS"));
 }
 
 TEST(DataBuildArt, TheBuildMadeTheLoadingPictureAtItsExactSize) {

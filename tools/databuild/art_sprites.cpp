@@ -1012,8 +1012,10 @@ void PaintSprite(int32_t id, const View& v) {
         return MenuLabel(v, kNames[id - sp::kStageName], Rgb(252, 240, 200));
     }
     if (id >= sp::kTitleItem && id < sp::kTitleItem + 8) {
-        static const char* kItems[8] = {"NEW GAME",    "CONTINUE", "COLLECTION", "STAGE EDIT",
-                                        "USER STAGES", "REPLAY",   "OPTIONS",    "QUIT"};
+        // Each says where its confirm leads: item 2 opens the mode select with the stage
+        // choice, item 5 the collection. Items 3 and 4 are never shown.
+        static const char* kItems[8] = {"NEW GAME",    "CONTINUE",   "STAGE SELECT", "STAGE EDIT",
+                                        "USER STAGES", "COLLECTION", "OPTIONS",      "QUIT"};
         return MenuLabel(v, kItems[id - sp::kTitleItem], Rgb(255, 255, 255));
     }
     if (id >= sp::kDifficulty && id < sp::kDifficulty + 3) {
