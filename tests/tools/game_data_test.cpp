@@ -6,6 +6,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -130,6 +131,14 @@ TEST(GameData, SoundEffectsArePcmWavesThatStartAndEndQuietlyWithoutClipping) {
         EXPECT_LT(peak, 32000);                       // and never clipped
         EXPECT_LT(std::abs(w.samples.front()), 600);  // no click at the start
         EXPECT_LT(std::abs(w.samples.back()), 600);   // nor at the end
+        // Centred on silence: an offset would thump as the effect starts and stops.
+        double sum = 0, squares = 0;
+        for (int16_t s : w.samples) {
+            sum += s;
+            squares += static_cast<double>(s) * s;
+        }
+        const double n = static_cast<double>(w.samples.size());
+        EXPECT_LE(std::abs(sum / n), std::sqrt(squares / n) / 20);
     }
     // The effect that lowers the music plays long enough to be heard doing it.
     Wave bell;
@@ -203,6 +212,31 @@ TEST(GameData, MusicTracksDecodeAndLoopSeamlesslyOrEndCleanly) {
                 EXPECT_LT(std::abs(tail[k]), 200);
         }
         ov_clear(&vf);
+    }
+}
+
+TEST(GameData, MusicTracksAreCentredOnSilence) {
+    // An offset under the music would thump with every note of the voices that carry it and
+    // click wherever the music stops.
+    for (int i = 0; i < velmora::kBgmCount; ++i) {
+        SCOPED_TRACE(i);
+        OggVorbis_File vf;
+        ASSERT_EQ(ov_fopen((kDat + Name("/velmbgm%02d.ogg", i)).c_str(), &vf), 0);
+        double sum = 0, squares = 0, n = 0;
+        int16_t buffer[4096];
+        int section = 0;
+        long got;
+        while ((got = ov_read(&vf, reinterpret_cast<char*>(buffer), sizeof buffer, 0, 2, 1,
+                              &section)) > 0) {
+            for (long k = 0; k < got / 2; ++k) {
+                sum += buffer[k];
+                squares += static_cast<double>(buffer[k]) * buffer[k];
+            }
+            n += static_cast<double>(got / 2);
+        }
+        ov_clear(&vf);
+        ASSERT_GT(n, 0);
+        EXPECT_LE(std::abs(sum / n), std::sqrt(squares / n) / 20);
     }
 }
 

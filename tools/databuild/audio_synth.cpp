@@ -184,6 +184,9 @@ double Oscillator::Next(double freq, double rate) {
             v = phase < duty ? 1.0 : -1.0;
             v += Blep(phase, dt);
             v -= Blep(std::fmod(phase + 1.0 - duty, 1.0), dt);
+            // A narrow pulse averages 2 duty - 1, not 0: centred, its notes start and stop
+            // without a thump and the mix keeps its headroom.
+            v -= 2 * duty - 1;
             break;
         }
         case Wave::Noise: {
