@@ -36,7 +36,7 @@ protected:
 
     // Every screen pixel its own colour.
     static uint32_t ScreenColor(int x, int y) {
-        return uint32_t(x & 0xFF) << 16 | uint32_t(y) << 8 | (x >> 8) + 1;
+        return uint32_t(x & 0xFF) << 16 | uint32_t(y) << 8 | uint32_t((x >> 8) + 1);
     }
     void PaintBackScreen() {
         plat::DirectDrawSurface* s = GetBackSurface();
