@@ -200,7 +200,9 @@ TEST_F(WalkerTest, SightByKindRangeConeAndWalls) {
         SetCurrentObject(s);
         EXPECT_EQ(CheckWalkerSight(s), c.sees) << c.variant << " " << c.dx << "," << c.dy;
         EXPECT_EQ(GetField(kPropAlert, s), c.sees ? 1 : 0) << c.variant;
-        if (c.sees) EXPECT_EQ(GetField(kPropAttacker, s), 1);
+        if (c.sees) {
+            EXPECT_EQ(GetField(kPropAttacker, s), 1);
+        }
         for (int icon = 16; icon < 32; ++icon)
             EXPECT_EQ(Owns(icon), icon == c.icon) << c.variant << " icon " << icon;
         // A delay means a pop-up and no longer targetable.
@@ -512,7 +514,9 @@ TEST_F(WalkerTest, KabochaVanishesByDayPhaseAndTurnsTowardItsWay) {
         Frame(UpdateKabocha, s);
         const bool gone = t >= 2 && t <= 4;
         EXPECT_EQ(Flag(s, kFlagDead), gone) << t;
-        if (!gone) EXPECT_EQ(GetField(kPropAngle, s), 3000) << t;
+        if (!gone) {
+            EXPECT_EQ(GetField(kPropAngle, s), 3000) << t;
+        }
     }
 }
 
