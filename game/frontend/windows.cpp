@@ -9,6 +9,7 @@
 #include "game/core/object_pool.h"
 #include "game/core/scenes.h"
 #include "game/core/sound_cue.h"
+#include "game/frontend/play_windows.h"
 #include "game/frontend/settings_windows.h"
 #include "game/frontend/title.h"
 #include "game/play/message_store.h"
@@ -335,9 +336,10 @@ void InstallWindowRoutines() {
     ObjectRoutineTable[kWindowRoutines + kWindowPause] = &UpdatePauseWindow;
     ObjectRoutineTable[kWindowRoutines + kWindowOptions] = &UpdateOptionsWindow;
     ObjectRoutineTable[kWindowRoutines + kWindowKeyConfig] = &UpdateKeyConfigWindow;
-    ObjectRoutineTable[kWindowRoutines + kWindowResult] = &UpdateResultStandIn;
-    ObjectRoutineTable[kWindowRoutines + kWindowRoulette] = &UpdateRouletteStandIn;
-    ObjectRoutineTable[kWindowRoutines + kWindowItemGet] = &UpdateResumeStandIn;
+    ObjectRoutineTable[kWindowRoutines + kWindowCollection] = &UpdateCollectionWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowResult] = &UpdateResultWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowRoulette] = &UpdateRouletteWindow;
+    ObjectRoutineTable[kWindowRoutines + kWindowItemGet] = &UpdateItemGetWindow;
     for (int k = 1; k < kWindowKinds; ++k) {
         if (!ObjectRoutineTable[kWindowRoutines + k])
             ObjectRoutineTable[kWindowRoutines + k] = &UpdateListMenuWindow;

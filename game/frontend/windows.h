@@ -101,14 +101,8 @@ void ApplyRunSettings();
 void StoreRunResults();
 void RestartRun();
 int OpenItemGetWindow(int n);  // n: message number + 1, 1..96
-// The result window after stage k (0..4), with the music for it; the slot or -1.
+// The result window after stage k (kept to 0..4), with the music for it; the slot or -1.
 int OpenResultWindow(int k);
-// Stand-ins until their screens exist: the result resumes play on SHOT with the next stage (the
-// ending after the last), the roulette hands over to the result at once, and the item-get notice
-// resumes play on SHOT.
-void UpdateResultStandIn(int w);
-void UpdateRouletteStandIn(int w);
-void UpdateResumeStandIn(int w);
 int OpenPauseMenu();
 
 }  // namespace velmora
