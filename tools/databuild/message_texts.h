@@ -2,7 +2,8 @@
 // 0..31 tell what an icon of the play is, 32..63 the collection pieces, 64..68 the talks after
 // each stage (68 the ending), 69..83 hints, 84..89 the bonus wheel, 90..95 short notices.
 // In the talks speaker 0 is the gardener Mina (portrait 0) and speaker 1 the mushroom elder
-// (portrait 3), or a leaf person (portrait 4) in the ending.
+// (portrait 3), or a leaf person (portrait 4) in the ending. A talk names both portraits before
+// its first line, since the window shows both from the first page on.
 #pragma once
 
 namespace databuild {
@@ -73,9 +74,9 @@ inline constexpr const char kMessageSource[] = R"TEXT(
 62 夜明けの鐘@n朝を知らせる小さな鐘。@w@e
 63 思い出のアルバム@nこれまでの旅が@nつまっている。@w@e
 64 @c1@p3よくやったのう、ミナ。@n草原の葉っぱたちは@n静かになったわい。@w@c0@p0えへへ。穴をほって、@n埋めるだけだもん！@w@c1@p3油断は禁物じゃ。@n森の奥では、もっと手ごわい@n葉っぱが待っておる。@w@c0@p0うん、行ってくるね！@w@e
-65 @c0@p0キノコじいさん！@n森の木が、ひとりでに@n葉っぱを生んでるの！@w@c1@p3ジェネレーターじゃな。@n空から来た何者かが、@n森の力をねじ曲げておる。@w@c0@p0空から…？@w@c1@p3川をさかのぼるのじゃ。@n答えはその先にある。@w@e
+65 @c1@p3@c0@p0キノコじいさん！@n森の木が、ひとりでに@n葉っぱを生んでるの！@w@c1@p3ジェネレーターじゃな。@n空から来た何者かが、@n森の力をねじ曲げておる。@w@c0@p0空から…？@w@c1@p3川をさかのぼるのじゃ。@n答えはその先にある。@w@e
 66 @c1@p3川の流れが戻ったのう。@nありがとう、ミナ。@w@c0@p0でも見て、あの光！@n古い遺跡のほうに@n何かが落ちていった。@w@c1@p3あれは宇宙船…@n要石の眠る遺跡じゃ。@n気をつけてお行き。@w@e
-67 @c0@p0遺跡の奥に、@nすごく大きな葉っぱがいた…@w@c1@p3葉っぱの王じゃな。@nあの船にあやつられておる。@w@c1@p3ミナ、最後の戦いじゃ。@nおまえの穴は、@nどんな敵も止められる。@w@c0@p0まかせて！@n森も川も、みんなの@n帰る場所だもん！@w@e
+67 @c1@p3@c0@p0遺跡の奥に、@nすごく大きな葉っぱがいた…@w@c1@p3葉っぱの王じゃな。@nあの船にあやつられておる。@w@c1@p3ミナ、最後の戦いじゃ。@nおまえの穴は、@nどんな敵も止められる。@w@c0@p0まかせて！@n森も川も、みんなの@n帰る場所だもん！@w@e
 68 @c1@p3宇宙船は空へ帰っていった。@n葉っぱたちも、@nもとの姿に戻ったのう。@w@c0@p0よかった…！@nみんな、ただの@n葉っぱに戻ったんだね。@w@c1@p4ミナさん、ありがとう。@nぼくたち、やっと@nもとに戻れたよ。@w@c0@p0よかったね！@nもう暴れちゃだめだよ。@w@c1@p3おまえがほった穴には、@n春になったら@nヴェルモラの花が咲く。@w@c0@p0わたしの穴が、@n花畑になるの？@w@c1@p3そうじゃ。@nほって、埋めて、育てる。@nそれが森の暮らしじゃ。@w@c0@p0じゃあ、また@nほらなくちゃ！@w@c1@p3ほっほっほ。@nありがとう、ミナ。@nおつかれさま。@w@e
 69 ヒント@nサブアクションで@n目の前に穴をほる。@w@e
 70 ヒント@n葉っぱが穴に落ちたら、@nもう一度サブアクションで@n埋めよう。@w@e

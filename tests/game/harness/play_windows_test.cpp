@@ -24,7 +24,9 @@
 #include "game/play/message_store.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
+#include "platform/testing.h"
 #include "tests/game/harness/game_harness.h"
+#include "tests/game/harness/pictures.h"
 
 namespace velmora {
 namespace {
@@ -549,6 +551,67 @@ TEST(Collection, ShowsOwnedIconsAndCancelGoesToTheTitle) {
                          {0, 48 * 1000 + 368}, {2, 120 * 1000 + 368}, {16, 48 * 1000 + 416},
                          {31, 588 * 1000 + 416}}));
     EXPECT_TRUE(HasText(drawn, 187));
+}
+
+// ---- Pictures ----
+
+// The four screens as a player meets them in the first stage at 640 x 480, written to the
+// build's test-output folder for people to look at.
+TEST(PlayWindowPictures, ItemGetRouletteResultAndCollection) {
+    std::vector<std::string> written;
+    auto shoot = [&](const char* name) {
+        if (velmora_test::WritePicture(plat::testing::LastPresentedPicture(), name))
+            written.push_back(name);
+    };
+    {
+        GameHarness h;
+        ASSERT_EQ(h.Start(), 0);
+        int step = 0, w = -1;
+        int64_t from = -1;
+        RunInPlay(h, [&](Frame& f, int64_t t) {
+            if (t == 20) {
+                SetGameVar(kGameVarItemNotice, 6);  // the banana
+                from = f.total;
+            }
+            if (step == 0 && from >= 0 && f.total == from + 40) {
+                shoot("item_get.png");
+                w = GetCurrentWindow();
+                f.Tap(kButtonShot);
+                step = 1;
+            }
+            if (step == 1 && !IsPaused() && t > 100) {
+                SetGameVar(116, 1);  // after the second stage: the talk of message 65
+                EnterBonusPhase(1);
+                step = 2;
+                from = f.total;
+            }
+            if (step == 2 && f.total == from + 80) shoot("roulette_spin.png");
+            if (step == 2 && f.total == from + 90) f.Tap(kButtonShot);
+            if (step == 2 && f.total == from + 100) shoot("roulette_stop.png");
+            if (step == 2 && (w = FindWindowOfKind(kWindowResult)) > 0) {
+                step = 3;
+                from = f.total;
+            }
+            if (step == 3 && f.total == from + 90) shoot("result.png");
+            if (step == 3 && f.total == from + 95) f.Tap(kButtonShot);
+            if (step == 3 && f.total == from + 110) {
+                shoot("result_page2.png");
+                f.Stop();
+            }
+        });
+    }
+    EXPECT_EQ(written.size(), 5u);
+    velmora_test::HarnessSettings settings;
+    settings.words = {{kCfgCollection, static_cast<int32_t>(0x2001000Fu)}};
+    GameHarness collection(settings);
+    ASSERT_EQ(collection.Start(), 0);
+    collection.RunScene(kSceneCollection, [&](Frame& f) {
+        if (f.scene == 40) {
+            shoot("collection.png");
+            f.Stop();
+        }
+    });
+    EXPECT_EQ(written.size(), 6u);
 }
 
 }  // namespace

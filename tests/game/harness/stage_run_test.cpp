@@ -196,7 +196,11 @@ TEST(StageRun, PauseHoldsPlayUntilShot) {
             if (f.total > 3000) f.Stop();
             return;
         }
-        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) playFrom = f.total;
+        if (playFrom < 0 && GetGameVar(26) == kPhasePlay) {
+            playFrom = f.total;
+            // Every icon owned: no item-get notice holds play in place of the pause.
+            SetGameVar(kGameVarIconsOwned, -1);
+        }
         if (playFrom < 0) return;
         if (f.total == playFrom + 40) f.Tap(kButtonMenu);
         if (pausedAt < 0 && IsPaused()) {
