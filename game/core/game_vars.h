@@ -15,17 +15,42 @@ inline constexpr int32_t kAngleHalfTurn = 108000;
 inline constexpr int32_t kAngleQuarterTurn = 54000;
 
 // Game variable numbers that more than one part of the game relies on.
-inline constexpr int kGameVarAge = 3;          // the master object's age
-inline constexpr int kGameVarSky = 23;         // sky colour, 0xRRGGBBFF
-inline constexpr int kGameVarPhase = 26;       // game phase 0..12 (5 is play)
-inline constexpr int kGameVarPhaseTime = 27;   // frames spent in the phase
-inline constexpr int kGameVarMusicDuck = 66;   // frames the ducking effect has played
-inline constexpr int kGameVarItemNotice = 67;  // icon number + 1 to announce, 0 for none
-inline constexpr int kGameVarIconsOwned = 68;  // one bit per icon 0..31
-inline constexpr int kGameVarScore0 = 96;      // scores of players 0..3 are 96..99
+inline constexpr int kGameVarAge = 3;           // the master object's age
+inline constexpr int kGameVarSky = 23;          // sky colour, 0xRRGGBBFF
+inline constexpr int kGameVarPhase = 26;        // game phase 0..12 (5 is play)
+inline constexpr int kGameVarPhaseTime = 27;    // frames spent in the phase
+inline constexpr int kGameVarMusicDuck = 66;    // frames the ducking effect has played
+inline constexpr int kGameVarItemNotice = 67;   // icon number + 1 to announce, 0 for none
+inline constexpr int kGameVarIconsOwned = 68;   // one bit per icon 0..31
+inline constexpr int kGameVarMasterFlags = 25;  // the master object's flag bits
+inline constexpr int kGameVarExit = 30;         // the exit being taken (8 leaves the stage)
+inline constexpr int kGameVarDifficulty = 64;   // 0 easy, 1 normal, 2 hard
+inline constexpr int kGameVarLevel = 65;        // the enemies' level
+inline constexpr int kGameVarPowerUps = 70;     // power-up items taken in the run
+inline constexpr int kGameVarScore0 = 96;       // scores of players 0..3 are 96..99
+inline constexpr int kGameVarNextLife = 104;    // the score that gives the next life
+inline constexpr int kGameVarDropsTaken = 109;  // drops picked up in the stage
+inline constexpr int kGameVarChain = 110;       // blast kills in the current chain
+inline constexpr int kGameVarChainTimer = 111;  // frames the chain stays open
+inline constexpr int kGameVarWeather = 112;
+inline constexpr int kGameVarClock = 113;        // the world clock in frames
+inline constexpr int kGameVarSkyIndex = 114;     // the time of day, 0..7
+inline constexpr int kGameVarSkyOverride = 115;  // a sky index forced for a while, -1 none
+inline constexpr int kGameVarStage = 116;        // the stage played, 0..4
+inline constexpr int kGameVarStageFlags = 118;   // colour switches, keys and areas visited
+inline constexpr int kGameVarSwitches = 119;     // the current area's switch bits
+inline constexpr int kGameVarTimeLeft = 120;     // frames left on the stage's clock
 inline constexpr int kGameVarCameraX = 122;
 inline constexpr int kGameVarCameraY = 123;
-inline constexpr int kGameVarShake = 124;  // frames of screen shake left
+inline constexpr int kGameVarShake = 124;      // frames of screen shake left
+inline constexpr int kGameVarEndFrames = 125;  // frames since the run ended, 0 while it goes on
+// One variable a player: player p's is the number + p.
+inline constexpr int kGameVarCompanions = 76;
+inline constexpr int kGameVarShotLevel = 80;
+inline constexpr int kGameVarShotRange = 84;
+inline constexpr int kGameVarArmour = 88;
+inline constexpr int kGameVarHpLevel = 92;  // 1..10, ten hit points a level
+inline constexpr int kGameVarLives = 100;
 
 inline constexpr int32_t kMaxScore = 9999999;
 

@@ -137,13 +137,6 @@ void UpdateItemGetWindow(int w) {
 
 namespace {
 
-constexpr int kVarDifficulty = 64;
-constexpr int kVarShotLevel = 80;  // 80 + p
-constexpr int kVarShotRange = 84;  // 84 + p
-constexpr int kVarArmour = 88;     // 88 + p
-constexpr int kVarHpLevel = 92;    // 92 + p
-constexpr int kVarLives = 100;     // 100 + p
-constexpr int kVarStage = 116;
 constexpr int kSuka = 9;
 constexpr int kPoison = 4;
 
@@ -156,13 +149,13 @@ void StepOrPoints(int p, int var, int32_t cap, int32_t points) {
 }
 
 void FillRouletteSlots(int w) {
-    const int32_t d = GetGameVar(kVarDifficulty);
+    const int32_t d = GetGameVar(kGameVarDifficulty);
     // The collection icon on offer changes with the stages cleared in the run.
     constexpr int32_t kOffered[4] = {2, 3, 1, 29};
     const int32_t miss = d < 2 ? kSuka : kPoison;
     const int32_t slots[kRouletteSlots] = {
         miss, d < 1 ? kSuka : kPoison, miss, 7, miss, 0, 1, 2, 3, miss,
-        kFirstCollectionIcon + kOffered[GetGameVar(kVarStage) & 3], miss};
+        kFirstCollectionIcon + kOffered[GetGameVar(kGameVarStage) & 3], miss};
     for (int i = 0; i < kRouletteSlots; ++i) SetField(kPropRouletteSlots + i, w, slots[i]);
     for (int k = 0; k < 32; ++k) {
         const int a = static_cast<int>(GetEngineRandom(11));
@@ -184,17 +177,17 @@ void ApplyRouletteReward(int p, int32_t r) {
     const int player = GetPlayerSlot(p);
     switch (r) {
         case 0:
-            StepOrPoints(p, kVarShotLevel, 8, 1000);
+            StepOrPoints(p, kGameVarShotLevel, 8, 1000);
             PlaySe(27);
             break;
         case 1:
-            StepOrPoints(p, kVarShotRange, 8, 1000);
+            StepOrPoints(p, kGameVarShotRange, 8, 1000);
             PlaySe(27);
             break;
         case 2: {
             int32_t m = GetField(kPropMaxHp, player) + 10;
             if (m <= 100) {
-                AddGameVar(kVarHpLevel + p, 1);
+                AddGameVar(kGameVarHpLevel + p, 1);
             } else {
                 AddScore(p, 10000);
                 m = 100;
@@ -205,7 +198,7 @@ void ApplyRouletteReward(int p, int32_t r) {
             break;
         }
         case 3:
-            StepOrPoints(p, kVarArmour, 8, 500);
+            StepOrPoints(p, kGameVarArmour, 8, 500);
             PlaySe(27);
             break;
         case kPoison:
@@ -215,7 +208,7 @@ void ApplyRouletteReward(int p, int32_t r) {
             PlaySe(10);
             break;
         case 7:
-            StepOrPoints(p, kVarLives, 9, 3000);
+            StepOrPoints(p, kGameVarLives, 9, 3000);
             PlaySe(18);
             break;
         default:

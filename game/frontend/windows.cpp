@@ -352,9 +352,9 @@ void ApplyRunSettings() {
     const int32_t run = GetConfigVar(kCfgRunFlags);
     StartReplay((run & kRunPlayback) ? kReplayPlayBack : kReplayRecord);
     const int32_t stage = GetConfigVar(kCfgStartStage);
-    SetGameVar(116, stage >= 0 && stage <= 4 ? stage : 0);
+    SetGameVar(kGameVarStage, stage >= 0 && stage <= 4 ? stage : 0);
     const int32_t difficulty = GetConfigVar(kCfgDifficulty);
-    SetGameVar(64, difficulty >= 0 && difficulty <= 2 ? difficulty : 1);
+    SetGameVar(kGameVarDifficulty, difficulty >= 0 && difficulty <= 2 ? difficulty : 1);
     if (!(run & kRunInPlay)) SetConfigVar(kCfgRunFlags, run | kRunInPlay);
     switch (GetConfigVar(kCfgRunIcons)) {
         case 1:

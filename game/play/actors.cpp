@@ -15,9 +15,6 @@ namespace velmora {
 
 namespace {
 
-constexpr int kVarLevel = 65;
-constexpr int kVarCompanions = 76;  // 76 + p
-constexpr int kVarChainTimer = 111;
 constexpr uint32_t kTargetable = 0x800000;
 constexpr uint32_t kFlagHitByBlastToo = 0x1000;
 constexpr uint32_t kFlagHitByThrow = 0x400;
@@ -104,7 +101,7 @@ void UpdateBlast(int slot) {
         IncField(kPropWalkCount, slot);
         for (int p = 0; p < kPlayerCount; ++p) {
             if (IsPlayerVulnerable(p) && DistanceSqToPlayer(p, x, y) < 256)
-                DamagePlayer(p, GetGameVar(kVarLevel) + attack);
+                DamagePlayer(p, GetGameVar(kGameVarLevel) + attack);
         }
     }
 }
@@ -200,13 +197,13 @@ void UpdateCompanion(int slot) {
         } else {
             const uint32_t ow = static_cast<uint32_t>(GetPlayerField(owner, kPropLastButtons));
             constexpr uint32_t kSpecial = kButtonShot | kButtonSubAction | kButtonDirection;
-            if (GetGameVar(kVarChainTimer) < 60 && (ow & kSpecial) == kSpecial &&
+            if (GetGameVar(kGameVarChainTimer) < 60 && (ow & kSpecial) == kSpecial &&
                 GetChild(slot, 1) < 1) {
                 // The last of the chain gives itself up for a blast.
                 SpawnBlastPattern(slot, owner, 0, 2, 16, 1);
-                SetGameVar(kVarChainTimer, 120);
+                SetGameVar(kGameVarChainTimer, 120);
                 PlaySe(11);
-                AddGameVar(kVarCompanions + owner, -1);
+                AddGameVar(kGameVarCompanions + owner, -1);
                 Die(slot);
                 return;
             }

@@ -40,8 +40,6 @@ const int32_t kEditorTypeRemap[kEditorIndexCount] = {
 
 namespace {
 
-constexpr int kVarMaster = 25;
-constexpr int kVarLevel = 65;
 constexpr int kSearchSteps = 2001;
 constexpr int kSpawnTries = 20;
 constexpr int kPropTypeWords = 32;  // 32..39
@@ -75,7 +73,7 @@ int StageTypeOfEditorIndex(int index) {
 }
 
 int SpawnStageObject(int32_t x, int32_t y, int32_t layer, int type) {
-    if (static_cast<uint32_t>(GetGameVar(kVarMaster)) & kMasterNoStageSpawn) return -1;
+    if (static_cast<uint32_t>(GetGameVar(kGameVarMasterFlags)) & kMasterNoStageSpawn) return -1;
     if (type < 1 || type >= kStageTypeCount) return -1;
     const int32_t* row = kStageTypeTable[type];
     int slot = -1;
@@ -86,7 +84,7 @@ int SpawnStageObject(int32_t x, int32_t y, int32_t layer, int type) {
     if (slot < 0) return -1;
     if (row[2] < 1) SetField(kPropDrawWord, slot, type + 32);
     SetField(kPropRadius, slot, row[5]);
-    SetField(kPropAttack, slot, GetGameVar(kVarLevel) + row[6]);
+    SetField(kPropAttack, slot, GetGameVar(kGameVarLevel) + row[6]);
     SetObjectHp(slot, row[4]);
     SetFieldBits(kPropFlags, slot, static_cast<uint32_t>(row[1]));
     for (int i = 0; i < 8; ++i) SetField(kPropTypeWords + i, slot, row[8 + i]);
@@ -110,8 +108,9 @@ void DamageObject(int slot, int attacker, int32_t damage, int32_t power) {
     SetField(kPropAttacker, slot, attacker);
     if (power < 1) {
         SetField(kPropBlastPower, slot, 0);
-        SetGameVar(kVarMaster, static_cast<int32_t>(static_cast<uint32_t>(GetGameVar(kVarMaster)) |
-                                                    kMasterPlainHit));
+        SetGameVar(kGameVarMasterFlags,
+                   static_cast<int32_t>(static_cast<uint32_t>(GetGameVar(kGameVarMasterFlags)) |
+                                        kMasterPlainHit));
     } else if (power > GetField(kPropBlastPower, slot)) {
         SetField(kPropBlastPower, slot, power);
     }
@@ -218,9 +217,6 @@ bool CheckPlayerReach(int p, int32_t x, int32_t y, int32_t limit, bool kill) {
 
 namespace {
 
-constexpr int kVarChain = 110;
-constexpr int kVarChainTimer = 111;
-constexpr int kVarShotLevel = 80;  // 80 + p
 constexpr int32_t kBlastStep = 24;
 constexpr int32_t kRingSpriteWord = 0x2001e09;
 constexpr int32_t kMaxRingRadius = 320;
@@ -423,18 +419,18 @@ void SpawnDeathEffects(int slot) {
         else
             SpawnBlastPattern(slot, p, pattern, 0, 0, 0);
         if (IsPlayerPresent(p) && GetPlayerField(p, kPropInvincible) > 0) {
-            AddGameVar(kVarChain, 1);
-            SetGameVar(kVarChainTimer, 120);
+            AddGameVar(kGameVarChain, 1);
+            SetGameVar(kGameVarChainTimer, 120);
             if (items > 0) ScatterFieldItems(x, y, items, 16);
         }
     } else {
         // Only a real player's shot level strengthens the blast.
-        const int32_t attack = IsPlayerIndex(p) ? 2 * GetGameVar(kVarShotLevel + p) + 8 : 8;
+        const int32_t attack = IsPlayerIndex(p) ? 2 * GetGameVar(kGameVarShotLevel + p) + 8 : 8;
         SpawnBlastPattern(slot, p, pattern, 2, attack, power + 1);
         if (items > 0) ScatterFieldItems(x, y, items, power / 4 + 17 < 23 ? power / 4 + 17 : 23);
         if (IsPlayerIndex(p)) {
-            AddGameVar(kVarChain, 1);
-            SetGameVar(kVarChainTimer, 120);
+            AddGameVar(kGameVarChain, 1);
+            SetGameVar(kGameVarChainTimer, 120);
         }
     }
     PlaySe(11);

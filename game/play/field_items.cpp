@@ -19,18 +19,6 @@ namespace velmora {
 
 namespace {
 
-constexpr int kVarDifficulty = 64;
-constexpr int kVarPowerUps = 70;
-constexpr int kVarCompanions = 76;  // 76 + p
-constexpr int kVarShotLevel = 80;   // 80 + p
-constexpr int kVarShotRange = 84;   // 84 + p
-constexpr int kVarArmour = 88;      // 88 + p
-constexpr int kVarHpLevel = 92;     // 92 + p
-constexpr int kVarLives = 100;      // 100 + p
-constexpr int kVarDropsTaken = 109;
-constexpr int kVarChain = 110;
-constexpr int kVarTimeLeft = 120;
-
 constexpr int kPropFallSpeed = 47;
 constexpr int kPropFade = 46;  // drop frames counted towards vanishing, read by its draw
 constexpr int kPropTarget = 30;
@@ -86,11 +74,11 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
     const int player = GetPlayerSlot(p);
     switch (kind) {
         case 0:
-            LevelUpOrPoints(p, kVarShotLevel, 8, x, y, 1000, kPlainWhite);
+            LevelUpOrPoints(p, kGameVarShotLevel, 8, x, y, 1000, kPlainWhite);
             AwardIcon(0);
             break;
         case 1:
-            LevelUpOrPoints(p, kVarShotRange, 8, x, y, 1000, kPlainWhite);
+            LevelUpOrPoints(p, kGameVarShotRange, 8, x, y, 1000, kPlainWhite);
             AwardIcon(6);
             break;
         case 2: {
@@ -99,7 +87,7 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
                 const int32_t raised = max + 10 < 100 ? max + 10 : 100;
                 SetField(kPropMaxHp, player, raised);
                 SetField(kPropHp, player, raised);
-                IncGameVarUpTo(kVarHpLevel + p, 10);
+                IncGameVarUpTo(kGameVarHpLevel + p, 10);
             } else {
                 SetField(kPropHp, player, max);
                 AddScore(p, 10000);
@@ -109,7 +97,7 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
             break;
         }
         case 3:
-            LevelUpOrPoints(p, kVarArmour, 8, x, y, 500, kPaleWhite);
+            LevelUpOrPoints(p, kGameVarArmour, 8, x, y, 500, kPaleWhite);
             AwardIcon(8);
             break;
         case 4:
@@ -129,19 +117,19 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
             PlaySe(28);
             break;
         case 7:
-            LevelUpOrPoints(p, kVarLives, 9, x, y, 3000, kPaleWhite);
+            LevelUpOrPoints(p, kGameVarLives, 9, x, y, 3000, kPaleWhite);
             PlaySe(18);
             break;
         case 8: {
-            const int32_t time = GetGameVar(kVarTimeLeft) + 1800;
-            SetGameVar(kVarTimeLeft, time < 59999 ? time : 59999);
+            const int32_t time = GetGameVar(kGameVarTimeLeft) + 1800;
+            SetGameVar(kGameVarTimeLeft, time < 59999 ? time : 59999);
             AwardIcon(3);
             PlaySe(28);
             break;
         }
         case 10: {
             SpawnCompanion(x, y, p);
-            AddGameVar(kVarCompanions + p, 1);
+            AddGameVar(kGameVarCompanions + p, 1);
             const int s = SpawnSprite(x, y - 28, 22, kFellowSprite);
             if (s > 0) {
                 SetField(kPropColor, s, static_cast<int32_t>(0xFFFFFF80u));
@@ -156,11 +144,11 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
                 const int32_t hp = GetField(kPropHp, player);
                 if (hp < GetField(kPropMaxHp, player)) SetField(kPropHp, player, hp + 1);
                 int32_t points = kDropPoints[kind & 7];
-                if (kind == kFirstDrop) points *= GetGameVar(kVarChain) + 1;
-                if (GetGameVar(kVarDifficulty) < 1) points /= 2;
+                if (kind == kFirstDrop) points *= GetGameVar(kGameVarChain) + 1;
+                if (GetGameVar(kGameVarDifficulty) < 1) points /= 2;
                 AddScore(p, points);
                 RisingNumber(x, y, 22, points * 10, kPlainWhite);
-                AddGameVar(kVarDropsTaken, 1);
+                AddGameVar(kGameVarDropsTaken, 1);
             } else if (kind >= kFirstIcon && kind <= kLastIcon) {
                 AwardIcon(kind);
                 PlaySe(4);
@@ -173,7 +161,7 @@ void PickUp(int slot, int p, int kind, int32_t x, int32_t y) {
             break;
     }
     if (kind <= 3) PlaySe(27);
-    if (kind <= 3 || kind == 7 || kind == 10) AddGameVar(kVarPowerUps, 1);
+    if (kind <= 3 || kind == 7 || kind == 10) AddGameVar(kGameVarPowerUps, 1);
     PlaySe(1);
     if (kind < kFirstDrop) {
         SetCellObject(x, y, 0);

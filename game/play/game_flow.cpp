@@ -29,36 +29,7 @@ const uint32_t kSkyColors[8] = {
 
 namespace {
 
-enum : int {
-    kVarAge = 3,
-    kVarSky = 23,
-    kVarMaster = 25,
-    kVarPhase = 26,
-    kVarPhaseFrames = 27,
-    kVarExit = 30,
-    kVarDifficulty = 64,
-    kVarLevel = 65,
-    kVarIconsSeen = 68,
-    kVarRuns = 70,
-    kVarCompanions = 76,
-    kVarHpLevel = 92,
-    kVarScore = 96,
-    kVarLives = 100,
-    kVarNextLife = 104,
-    kVarStageCounter = 109,
-    kVarChain = 110,
-    kVarChainTimer = 111,
-    kVarWeather = 112,
-    kVarClock = 113,
-    kVarSkyIndex = 114,
-    kVarSkyOverride = 115,
-    kVarStage = 116,
-    kVarVisited = 118,
-    kVarSwitches = 119,
-    kVarTimeLeft = 120,
-    kVarMapObject = 121,
-    kVarEndFrames = 125,
-};
+constexpr int kVarMapObject = 121;
 
 constexpr int kCfgHighestStage = 52;  // 52 + difficulty
 constexpr int kCfgEndings = 55;
@@ -69,7 +40,8 @@ constexpr int kTopLayer = 23;
 constexpr uint32_t kTargetable = 0x800000;
 constexpr uint32_t kEveningEvent = 0x40000000;
 // The four statistics: settings group and the first game variable it holds.
-constexpr int kStatGroups[4][2] = {{64, 80}, {80, 84}, {112, 88}, {96, 92}};
+constexpr int kStatGroups[4][2] = {
+    {64, kGameVarShotLevel}, {80, kGameVarShotRange}, {112, kGameVarArmour}, {96, kGameVarHpLevel}};
 
 bool IsPlayback() {
     return (GetConfigVar(kCfgRunFlags) & kRunPlayback) != 0;
@@ -92,7 +64,7 @@ void ClipPlayLayers(int left, int top, int right, int bottom) {
 
 bool AnyPlayerHasLives() {
     for (int p = 0; p < kPlayerCount; ++p)
-        if (GetGameVar(kVarLives + p) > 0) return true;
+        if (GetGameVar(kGameVarLives + p) > 0) return true;
     return false;
 }
 
@@ -138,7 +110,7 @@ void ShowStageBanner(int stage) {
     const struct {
         int32_t x, y, sprite, fadeIn, fadeOut;
     } names[2] = {{w / 2 - 40, h / 2 + 16, 624 + stage, 40, 120},
-                  {w / 2 + 40, h / 2 - 32, 256 + GetGameVar(kVarDifficulty), 0, 100}};
+                  {w / 2 + 40, h / 2 - 32, 256 + GetGameVar(kGameVarDifficulty), 0, 100}};
     for (const auto& n : names) {
         const int s = SpawnSprite(n.x, n.y, 22, n.sprite);
         if (s < 0) continue;
@@ -158,7 +130,7 @@ void EndOfRunWork(int32_t t) {
     int w = 0, h = 0;
     GetScreenExtent(&w, &h);
     ClipAllToScreen();
-    IncGameVar(kVarEndFrames);
+    IncGameVar(kGameVarEndFrames);
     if (t == 60) {
         for (int i = 0; i < 3; ++i)
             PopInSprite(w / 2 + 64 * i - 64, h / 2 - 80, 25, 608 + i, 8 * i + 16, -1, -1);
@@ -170,23 +142,24 @@ void TallyBonus(int32_t t, int32_t time) {
     int32_t bonus = 0;
     if (t == 30) {
         bonus = time / 60 * 300;
-        if (GetGameVar(kVarDifficulty) == 0) bonus /= 3;
+        if (GetGameVar(kGameVarDifficulty) == 0) bonus /= 3;
     } else if (t == 60) {
         int32_t lives = 0;
-        for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kVarLives + p);
+        for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kGameVarLives + p);
         bonus = lives * 500;
     } else if (t == 90) {
-        bonus = GetGameVar(kVarStageCounter) * 10;
+        bonus = GetGameVar(kGameVarDropsTaken) * 10;
     } else if (t == 120) {
-        bonus = (static_cast<uint32_t>(GetGameVar(kVarMaster)) & kMasterPlainHit) ? 0 : 1000;
+        bonus =
+            (static_cast<uint32_t>(GetGameVar(kGameVarMasterFlags)) & kMasterPlainHit) ? 0 : 1000;
     }
     int alive = 0;
     for (int p = 0; p < kPlayerCount; ++p)
-        if (GetGameVar(kVarLives + p) > 0) ++alive;
+        if (GetGameVar(kGameVarLives + p) > 0) ++alive;
     if (bonus < 1 || alive == 0) return;
     PlaySe(13);
     for (int p = 0; p < kPlayerCount; ++p)
-        if (GetGameVar(kVarLives + p) > 0) AddScore(p, bonus / alive);
+        if (GetGameVar(kGameVarLives + p) > 0) AddScore(p, bonus / alive);
 }
 
 void RainLeafBomb() {
@@ -209,11 +182,11 @@ int32_t MoveChannel(int32_t v, int32_t target) {
 }
 
 void UpdateSky(int32_t phase, int32_t t) {
-    int32_t source = GetGameVar(kVarSkyOverride);
+    int32_t source = GetGameVar(kGameVarSkyOverride);
     if (source >= 0)
-        SetGameVar(kVarSkyOverride, -1);
+        SetGameVar(kGameVarSkyOverride, -1);
     else
-        source = GetGameVar(kVarWeather);
+        source = GetGameVar(kGameVarWeather);
     int32_t index;
     switch (source) {
         case 1:
@@ -234,23 +207,23 @@ void UpdateSky(int32_t phase, int32_t t) {
             index = 6;
             break;
         default:
-            index = (GetGameVar(kVarClock) / 1600) % 6;
+            index = (GetGameVar(kGameVarClock) / 1600) % 6;
             break;
     }
     if (index < 0) index += 6;
-    SetGameVar(kVarSkyIndex, index);
+    SetGameVar(kGameVarSkyIndex, index);
     const uint32_t want = kSkyColors[index];
     if ((phase == 0 || phase == 1) && t == 0) {
-        SetGameVar(kVarSky, static_cast<int32_t>(want));
+        SetGameVar(kGameVarSky, static_cast<int32_t>(want));
         return;
     }
-    const uint32_t now = static_cast<uint32_t>(GetGameVar(kVarSky));
+    const uint32_t now = static_cast<uint32_t>(GetGameVar(kGameVarSky));
     uint32_t out = 0xff;
     for (int shift : {24, 16, 8}) {
         const int32_t c = MoveChannel((now >> shift) & 0xff, (want >> shift) & 0xff);
         out |= static_cast<uint32_t>(c) << shift;
     }
-    SetGameVar(kVarSky, static_cast<int32_t>(out));
+    SetGameVar(kGameVarSky, static_cast<int32_t>(out));
 }
 
 // A weather sprite at a point of the screen's rectangle in the world, starting transparent.
@@ -271,11 +244,11 @@ int32_t StartNewGame() {
     const int c = GetConfigVar(kCfgCharacter) & 3;
     const int player = SpawnPlayer(0, 0, 0, c);
     for (int n : {kPropMaxHp, kPropHp, kPropShownHp, kPropShownMaxHp}) SetField(n, player, 10);
-    SetGameVar(kVarHpLevel, 1);
-    SetGameVar(kVarLives, std::min(300000 / kExtraLifeStep[c], 9));
-    SetGameVar(kVarNextLife, kExtraLifeStep[c]);
+    SetGameVar(kGameVarHpLevel, 1);
+    SetGameVar(kGameVarLives, std::min(300000 / kExtraLifeStep[c], 9));
+    SetGameVar(kGameVarNextLife, kExtraLifeStep[c]);
     ApplyRunSettings();
-    if (!IsPlayback()) LoadPlayerStats(GetGameVar(kVarStage));
+    if (!IsPlayback()) LoadPlayerStats(GetGameVar(kGameVarStage));
     return master;
 }
 
@@ -310,11 +283,12 @@ void LoadPlayerStats(int slot) {
             // Stored words are checked as they come in: a hit-point level of 0 would make a
             // player who can neither be hit nor die.
             const int32_t v = GetConfigVar(g[0] + (slot - 1) * 4 + p);
-            SetGameVar(g[1] + p, g[1] == kVarHpLevel ? std::clamp(v, 1, 10) : std::clamp(v, 0, 8));
+            SetGameVar(g[1] + p,
+                       g[1] == kGameVarHpLevel ? std::clamp(v, 1, 10) : std::clamp(v, 0, 8));
         }
     }
     for (int p = 0; p < kPlayerCount; ++p) {
-        const int32_t hp = GetGameVar(kVarHpLevel + p) * 10;
+        const int32_t hp = GetGameVar(kGameVarHpLevel + p) * 10;
         for (int n : {kPropMaxHp, kPropHp, kPropShownHp, kPropShownMaxHp}) SetPlayerField(p, n, hp);
     }
 }
@@ -334,13 +308,13 @@ void SavePlayerStats(int slot) {
 }
 
 void StartStage(int n) {
-    const int32_t d = GetGameVar(kVarDifficulty);
+    const int32_t d = GetGameVar(kGameVarDifficulty);
     if (GetMapObject() == 0) CreateMapObject();
     LoadBuiltInStage(n);
-    SetGameVar(kVarVisited, 0);
-    SetGameVar(kVarStageCounter, 0);
-    SetGameVar(kVarSkyOverride, -1);
-    SetGameVar(kVarClock, GetStageWord(kStageWordClockStart) * 800);
+    SetGameVar(kGameVarStageFlags, 0);
+    SetGameVar(kGameVarDropsTaken, 0);
+    SetGameVar(kGameVarSkyOverride, -1);
+    SetGameVar(kGameVarClock, GetStageWord(kStageWordClockStart) * 800);
     // The plain-hit flag speaks of this stage only.
     ClearFieldBits(kPropFlags, GetMasterObject(), kMasterPlainHit);
     int a = 0;
@@ -353,9 +327,9 @@ void StartStage(int n) {
     if (!IsUsableArea(a)) a = 0;
     int32_t time = GetStageWord(kStageWordTimeLimit) * 600;
     if (a < 1 && d < 1) time *= 2;
-    SetGameVar(kVarTimeLeft, time);
-    if (GetStageWord(kStageWordLevel) > GetGameVar(kVarLevel))
-        SetGameVar(kVarLevel, GetStageWord(kStageWordLevel));
+    SetGameVar(kGameVarTimeLeft, time);
+    if (GetStageWord(kStageWordLevel) > GetGameVar(kGameVarLevel))
+        SetGameVar(kGameVarLevel, GetStageWord(kStageWordLevel));
     StartArea(a, 0);
     SetPlayerField(0, kPropAngle, 6);
 }
@@ -363,8 +337,8 @@ void StartStage(int n) {
 void StartArea(int a, int entry) {
     // An exit past the last area, or to one the stage does not use, clears the stage.
     if (!IsUsableArea(a)) {
-        SetGameVar(kVarPhase, kPhaseTally);
-        SetGameVar(kVarPhaseFrames, 0);
+        SetGameVar(kGameVarPhase, kPhaseTally);
+        SetGameVar(kGameVarPhaseTime, 0);
         return;
     }
     SelectArea(a);
@@ -382,15 +356,15 @@ void StartArea(int a, int entry) {
     }
     const int32_t x = cx * 32, y = cy * 32;
     for (int p = 0; p < kPlayerCount; ++p) {
-        if (GetGameVar(kVarLives + p) < 1) continue;
+        if (GetGameVar(kGameVarLives + p) < 1) continue;
         const int slot = GetPlayerSlot(p);
         SetPosition(x, y, slot);
         SetField(kPropCursorX, slot, x);
         SetField(kPropCursorY, slot, y);
-        for (int32_t k = 0; k < GetGameVar(kVarCompanions + p); ++k) SpawnCompanion(x, y, p);
+        for (int32_t k = 0; k < GetGameVar(kGameVarCompanions + p); ++k) SpawnCompanion(x, y, p);
     }
-    SetGameVar(kVarChainTimer, 0);
-    SetGameVar(kVarChain, 1);
+    SetGameVar(kGameVarChainTimer, 0);
+    SetGameVar(kGameVarChain, 1);
 
     bool invincible = false;
     for (int p = 0; p < kPlayerCount; ++p)
@@ -403,20 +377,20 @@ void StartArea(int a, int entry) {
     const int map = GetMapObject();
     if (map > 0) {
         const int32_t weather = GetAreaWord(kAreaWordWeather);
-        SetGameVar(kVarWeather, weather);
+        SetGameVar(kGameVarWeather, weather);
         SetField(26, map, weather == 1 ? 2 : weather == 2 ? 3 : 0);
     }
 
     const int32_t bit = 4096 << a;
-    const int32_t visited = GetGameVar(kVarVisited);
+    const int32_t visited = GetGameVar(kGameVarStageFlags);
     if (visited & bit) {
-        SetGameVar(kVarLevel, std::min(GetGameVar(kVarLevel) + 2, kMaxLevel));
+        SetGameVar(kGameVarLevel, std::min(GetGameVar(kGameVarLevel) + 2, kMaxLevel));
     } else {
-        SetGameVar(kVarVisited, visited | bit);
+        SetGameVar(kGameVarStageFlags, visited | bit);
         if (a >= 1)
-            SetGameVar(kVarLevel, std::max(GetGameVar(kVarLevel) - 1, 0));
+            SetGameVar(kGameVarLevel, std::max(GetGameVar(kGameVarLevel) - 1, 0));
         else
-            ShowStageBanner(GetGameVar(kVarStage));
+            ShowStageBanner(GetGameVar(kGameVarStage));
     }
 }
 
@@ -452,26 +426,27 @@ void UpdateGameFlow() {
     GetPlayerPosition(0, &px, &py);
     WorldToScreen(&px, &py);
     const int32_t cx = px + 16, cy = py + 16;
-    const int32_t stage = GetGameVar(kVarStage);
-    const int32_t phase = GetGameVar(kVarPhase);
-    const int32_t t = GetGameVar(kVarPhaseFrames);
-    int32_t time = GetGameVar(kVarTimeLeft);
-    const int32_t tod = GetGameVar(kVarClock) % kDayFrames;
+    const int32_t stage = GetGameVar(kGameVarStage);
+    const int32_t phase = GetGameVar(kGameVarPhase);
+    const int32_t t = GetGameVar(kGameVarPhaseTime);
+    int32_t time = GetGameVar(kGameVarTimeLeft);
+    const int32_t tod = GetGameVar(kGameVarClock) % kDayFrames;
 
     // Evening sounds.
-    const int32_t weather = GetGameVar(kVarWeather);
-    if (phase == kPhasePlay && (weather < 3 || weather == 4) && GetGameVar(kVarAge) >= 60) {
-        const uint32_t visited = static_cast<uint32_t>(GetGameVar(kVarVisited));
+    const int32_t weather = GetGameVar(kGameVarWeather);
+    if (phase == kPhasePlay && (weather < 3 || weather == 4) && GetGameVar(kGameVarAge) >= 60) {
+        const uint32_t visited = static_cast<uint32_t>(GetGameVar(kGameVarStageFlags));
         if (tod == 3200) PlaySe(22);
         if (!(visited & kEveningEvent)) {
-            if (tod == 6400) SetGameVar(kVarVisited, static_cast<int32_t>(visited | kEveningEvent));
+            if (tod == 6400)
+                SetGameVar(kGameVarStageFlags, static_cast<int32_t>(visited | kEveningEvent));
         } else if (tod == 6430) {
             PlaySe(21);
         }
     }
 
     // The world clock; after play it runs on only to the next 800-frame mark.
-    if (phase < kPhaseLifeLost || tod % 800 > 768) IncGameVar(kVarClock);
+    if (phase < kPhaseLifeLost || tod % 800 > 768) IncGameVar(kGameVarClock);
 
     UpdateSky(phase, t);
 
@@ -485,7 +460,7 @@ void UpdateGameFlow() {
             if (!IsPlayback()) SavePlayerStats(stage);
             next = kPhaseIrisOpen;
             // The stage may already be over (no usable area).
-            if (GetGameVar(kVarPhase) == kPhaseTally) next = kPhaseTally;
+            if (GetGameVar(kGameVarPhase) == kPhaseTally) next = kPhaseTally;
             break;
         case kPhaseIrisOpen:
             if (t >= 41) {
@@ -506,18 +481,19 @@ void UpdateGameFlow() {
             }
             if (t > 40) {
                 SetMousePosition(1, 1);
-                const int32_t e = GetGameVar(kVarExit);
+                const int32_t e = GetGameVar(kGameVarExit);
                 if (e >= 0 && e < kAreaExitCount) {
                     const int32_t target = GetAreaWord(kAreaWordExits + 2 * e);
-                    if (target != GetCurrentArea()) SetGameVar(kVarSwitches, 0);
+                    if (target != GetCurrentArea()) SetGameVar(kGameVarSwitches, 0);
                     StartArea(target, GetAreaWord(kAreaWordExits + 1 + 2 * e));
                     // An exit that clears the stage wins over reopening the iris.
-                    next = GetGameVar(kVarPhase) == kPhaseTally ? kPhaseTally : kPhaseIrisOpen;
+                    next = GetGameVar(kGameVarPhase) == kPhaseTally ? kPhaseTally : kPhaseIrisOpen;
                 } else {
                     next = kPhaseTally;
                     FreeAllClassObjects();
                 }
-                if (time < 1) SetGameVar(kVarLevel, std::min(GetGameVar(kVarLevel) + 4, kMaxLevel));
+                if (time < 1)
+                    SetGameVar(kGameVarLevel, std::min(GetGameVar(kGameVarLevel) + 4, kMaxLevel));
             }
             break;
         }
@@ -525,7 +501,7 @@ void UpdateGameFlow() {
             if (time >= 1) {
                 --time;
                 if (time < 599 && time % 60 == 0) PlaySe(14);
-                SetGameVar(kVarTimeLeft, time);
+                SetGameVar(kGameVarTimeLeft, time);
                 if (time == 0) next = kPhaseTimeOver;
             } else {
                 next = kPhaseTimeOver;
@@ -546,11 +522,11 @@ void UpdateGameFlow() {
             ClipAllToScreen();
             if (AnyPlayerHasLives()) {
                 AddConfigVar(kCfgStartStage, 1);
-                IncGameVar(kVarStage);
+                IncGameVar(kGameVarStage);
                 if (stage == 0) {
                     for (int p = 0; p < kPlayerCount; ++p) {
                         if (!IsPlayerPresent(p)) continue;
-                        IncGameVar(kVarCompanions + p);
+                        IncGameVar(kGameVarCompanions + p);
                         break;
                     }
                 }
@@ -587,13 +563,14 @@ void UpdateGameFlow() {
         case kPhaseEnding:
             if (!IsPlayback() && t == 360 && stage >= 5) {
                 int i = 6;
-                if (GetGameVar(kVarDifficulty) > 0 && GetConfigVar(kCfgNewGameCount) < 1) i = 14;
-                if (GetGameVar(kVarRuns) > 39) i = 21;
+                if (GetGameVar(kGameVarDifficulty) > 0 && GetConfigVar(kCfgNewGameCount) < 1)
+                    i = 14;
+                if (GetGameVar(kGameVarPowerUps) > 39) i = 21;
                 AwardIcon(i + 32);
                 PlaySe(4);
                 SetConfigVar(kCfgEndings, GetConfigVar(kCfgEndings) | (1 << i));
                 SetConfigVar(kCfgBestDifficulty, std::max(GetConfigVar(kCfgBestDifficulty),
-                                                          GetGameVar(kVarDifficulty)));
+                                                          GetGameVar(kGameVarDifficulty)));
             }
             EndOfRunWork(t);
             break;
@@ -601,31 +578,32 @@ void UpdateGameFlow() {
             break;
     }
 
-    if (GetGameVar(kVarChainTimer) > 0 && DecGameVar(kVarChainTimer) == 0) SetGameVar(kVarChain, 1);
+    if (GetGameVar(kGameVarChainTimer) > 0 && DecGameVar(kGameVarChainTimer) == 0)
+        SetGameVar(kGameVarChain, 1);
 
     for (int p = 0; p < kPlayerCount; ++p) {
-        const int32_t at = GetGameVar(kVarNextLife + p);
-        if (at <= 0 || GetGameVar(kVarScore + p) < at) continue;
-        if (GetGameVar(kVarLives + p) < 9) {
-            IncGameVar(kVarLives + p);
+        const int32_t at = GetGameVar(kGameVarNextLife + p);
+        if (at <= 0 || GetGameVar(kGameVarScore0 + p) < at) continue;
+        if (GetGameVar(kGameVarLives + p) < 9) {
+            IncGameVar(kGameVarLives + p);
             PlaySe(18);
         }
         const int c = GetPlayerField(p, kPropCharacter) & 3;
-        SetGameVar(kVarNextLife + p, at + kExtraLifeStep[c]);
+        SetGameVar(kGameVarNextLife + p, at + kExtraLifeStep[c]);
     }
 
-    if (phase < kPhaseLifeLost && !AnyPlayerHasLives() && GetGameVar(kVarChainTimer) < 1) {
+    if (phase < kPhaseLifeLost && !AnyPlayerHasLives() && GetGameVar(kGameVarChainTimer) < 1) {
         next = kPhaseAllOut;
         FadeBgmSlowly();
     }
 
     // A phase set during this frame (by a player or an area start) counts as a change too.
-    const int32_t now = GetGameVar(kVarPhase);
+    const int32_t now = GetGameVar(kGameVarPhase);
     if (next == phase && now == phase) {
-        IncGameVar(kVarPhaseFrames);
+        IncGameVar(kGameVarPhaseTime);
     } else {
-        SetGameVar(kVarPhase, next != phase ? next : now);
-        SetGameVar(kVarPhaseFrames, 0);
+        SetGameVar(kGameVarPhase, next != phase ? next : now);
+        SetGameVar(kGameVarPhaseTime, 0);
     }
     if (GetGameVar(kGameVarShake) > 0) DecGameVar(kGameVarShake);
 }

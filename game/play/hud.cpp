@@ -24,20 +24,6 @@ constexpr int kHudLayer = 24;
 constexpr int kTallyLayer = 21;
 constexpr int kBannerLayer = 31;
 constexpr int kUnlockLine = 30;
-constexpr int kVarFlags = 25;
-constexpr int kVarDifficulty = 64;  // below 1 halves the time bonus shown
-constexpr int kVarRunCounter = 70;
-constexpr int kVarStats = 80;  // 80 + p, 84 + p, 88 + p
-constexpr int kVarLives = 100;
-constexpr int kVarNextLife = 104;
-constexpr int kVarTallyCounter = 109;
-constexpr int kVarChain = 110;
-constexpr int kVarChainTime = 111;
-constexpr int kVarClock = 113;
-constexpr int kVarStage = 116;
-constexpr int kVarKeyBits = 118;
-constexpr int kVarTime = 120;
-constexpr int kVarEndFrames = 125;
 constexpr int kConfigRank = 32;
 constexpr int kConfigFlags = 33;
 constexpr int kConfigUnlocked = 44;
@@ -83,7 +69,7 @@ void DrawPlayerPanel(int p, int w, int h) {
     Tinted(
         QueueSprite(x + 104, y + 16, kHudLayer, Digit(sp::kSmallDigit, GetConfigVar(kConfigRank))),
         kScoreColour);
-    Tinted(QueueSprite(x + 8, y + 11, kHudLayer, Digit(sp::kDigit, GetGameVar(kVarLives + p))),
+    Tinted(QueueSprite(x + 8, y + 11, kHudLayer, Digit(sp::kDigit, GetGameVar(kGameVarLives + p))),
            0xff7f7fffu);
     const int32_t life = std::min(GetPlayerField(p, kPropShownHp), 100);
     if (life > 0) {
@@ -100,7 +86,7 @@ void DrawPlayerPanel(int p, int w, int h) {
         uint32_t colour;
     } kStats[3] = {{26, 0xff8080ffu}, {33, 0x8080ffffu}, {40, 0xffff80ffu}};
     for (int i = 0; i < 3; ++i) {
-        const int32_t v = GetGameVar(kVarStats + 4 * i + p);
+        const int32_t v = GetGameVar(kGameVarShotLevel + 4 * i + p);
         if (v > 0)
             Tinted(QueueSprite(x + kStats[i].dx, y + 14, kHudLayer, Digit(sp::kSmallDigit, v)),
                    kStats[i].colour);
@@ -134,7 +120,8 @@ void DrawClock(int w, int h) {
         WorldToScreen(&x, &y);
         if (x < 96 && y > h - 96) alpha = 128;
     }
-    const int32_t c = static_cast<int32_t>((int64_t{GetGameVar(kVarClock)} % 9600 + 9600) % 9600);
+    const int32_t c =
+        static_cast<int32_t>((int64_t{GetGameVar(kGameVarClock)} % 9600 + 9600) % 9600);
     DrawDial(16, h, sp::kClockPhase, 12, c / 800, c % 800, 800, alpha);
     DrawDial(48, h, sp::kStageBadge, 4, (c / 200) & 3, c % 200, 200, alpha);
     Tinted(QueueSprite(80, h - 32, kHudLayer, sp::kClockPlateEnd), WithAlpha(kWhite, alpha));
@@ -145,11 +132,12 @@ void DrawTally(int w, int h) {
     const int32_t t = GetGameVar(kGameVarPhaseTime);
     const int lines = static_cast<int>(std::clamp<int64_t>(t / 30, 0, 4));
     int64_t lives = 0;
-    for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kVarLives + p);
-    int64_t values[4] = {int64_t{GetGameVar(kVarTime)} / 60 * 300, lives * 500,
-                         int64_t{GetGameVar(kVarTallyCounter)} * 10,
-                         (static_cast<uint32_t>(GetGameVar(kVarFlags)) & (1u << 28)) ? 0 : 1000};
-    if (GetGameVar(kVarDifficulty) < 1) values[0] /= 2;
+    for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kGameVarLives + p);
+    int64_t values[4] = {
+        int64_t{GetGameVar(kGameVarTimeLeft)} / 60 * 300, lives * 500,
+        int64_t{GetGameVar(kGameVarDropsTaken)} * 10,
+        (static_cast<uint32_t>(GetGameVar(kGameVarMasterFlags)) & (1u << 28)) ? 0 : 1000};
+    if (GetGameVar(kGameVarDifficulty) < 1) values[0] /= 2;
     for (int i = 0; i < lines; ++i) {
         if (values[i] <= 0) continue;
         const int y = h / 4 + 40 * i;
@@ -160,12 +148,12 @@ void DrawTally(int w, int h) {
 }
 
 void DrawResult(int w, int h) {
-    if (GetGameVar(kVarStage) < 5 || GetGameVar(kGameVarPhaseTime) < 181) return;
+    if (GetGameVar(kGameVarStage) < 5 || GetGameVar(kGameVarPhaseTime) < 181) return;
     const int x = w / 2 - 80, y = h / 2 + 40;
     QueueSpriteText(x, y, kHudLayer, 195);
     // More runs than the ending counts still read as at most 100 %.
     const int64_t percent =
-        std::clamp<int64_t>(int64_t{GetGameVar(kVarRunCounter)} * 100 / 40, 0, 100);
+        std::clamp<int64_t>(int64_t{GetGameVar(kGameVarPowerUps)} * 100 / 40, 0, 100);
     Tinted(QueueNumber(x + 112, y, kHudLayer, static_cast<int32_t>(percent), 3, false),
            percent == 100 ? 0xffcf7fffu : 0xffff7fffu);
     QueueSprite(x + 145, y, kHudLayer, sp::kPercent);
@@ -185,15 +173,15 @@ void DrawHud() {
     const int32_t t = GetGameVar(kGameVarAge);
     const int32_t phase = GetGameVar(kGameVarPhase);
     for (int p = 0; p < kPlayerCount; ++p)
-        if (GetGameVar(kVarNextLife + p) > 0) DrawPlayerPanel(p, w, h);
+        if (GetGameVar(kGameVarNextLife + p) > 0) DrawPlayerPanel(p, w, h);
 
-    const int32_t time = GetGameVar(kVarTime);
+    const int32_t time = GetGameVar(kGameVarTimeLeft);
     const int r =
         Number(w / 2 - 21, h - 40, kHudLayer, time / 60, 3, true, sp::kLargeDigit, 14, 999);
     if (time < 599 && (t & 7) < 4) Tinted(r, 0xff0000ffu);
 
     constexpr uint32_t kKeyColours[4] = {0xff8080ffu, 0x8080ffffu, 0x80f080ffu, 0xffff80ffu};
-    const uint32_t keys = static_cast<uint32_t>(GetGameVar(kVarKeyBits));
+    const uint32_t keys = static_cast<uint32_t>(GetGameVar(kGameVarStageFlags));
     for (int k = 0; k < 4; ++k)
         if (keys & (1u << (24 + k)))
             Tinted(QueueSprite(w / 2 + 16 * k - 31, h - 56, kHudLayer, sp::kKeyIcon),
@@ -201,8 +189,8 @@ void DrawHud() {
 
     DrawClock(w, h);
 
-    const int32_t chainTime = GetGameVar(kVarChainTime);
-    const int32_t chain = GetGameVar(kVarChain);
+    const int32_t chainTime = GetGameVar(kGameVarChainTimer);
+    const int32_t chain = GetGameVar(kGameVarChain);
     if (chainTime > 0 && chain > 1) {
         const uint32_t colour = WithAlpha(kWhite, int64_t{chainTime} * 8);
         Tinted(Number(6, 48, kHudLayer, chain, 4, false, sp::kLargeDigit, 14, 9999), colour);
@@ -212,7 +200,7 @@ void DrawHud() {
     if (phase == 11) DrawTally(w, h);
     if (phase == 12) DrawResult(w, h);
 
-    const int32_t end = GetGameVar(kVarEndFrames);
+    const int32_t end = GetGameVar(kGameVarEndFrames);
     if (end > 0)
         NoiseTiles(0, 0, w, h, kTallyLayer,
                    WithAlpha(0x7f3f3f00u, std::min<int64_t>(int64_t{end} * 4, 192)));

@@ -40,14 +40,6 @@ constexpr int kPropLift = 45;  // boss lift; big leaf: UFOs released
 constexpr int kPropFall = 47;  // UFO beam; big leaf vertical speed
 constexpr int kPropBlink = 58;
 
-constexpr int kVarPhase = 26;
-constexpr int kVarCompanions = 76;  // 76..79
-constexpr int kVarDifficulty = 64;
-constexpr int kVarLevel = 65;
-constexpr int kVarWeather = 112;
-constexpr int kVarSkyOverride = 115;
-constexpr int kVarFrozenCount = 125;
-
 constexpr uint32_t kFlagStill = 0x80;  // counted by an area guard
 constexpr uint32_t kFlagCaught = 0x800;
 constexpr uint32_t kFlagHoming = 0x4000;
@@ -232,8 +224,8 @@ void UfoBeam(int slot, int32_t x, int32_t y, int32_t z) {
 
 void UfoDrop(int slot, int32_t x, int32_t y) {
     const int32_t t = StateTime(slot);
-    const int32_t period = std::max(60 - 2 * GetGameVar(kVarLevel), 20);
-    if (t % period == 0 && GetGameVar(kVarFrozenCount) < 1) {
+    const int32_t period = std::max(60 - 2 * GetGameVar(kGameVarLevel), 20);
+    if (t % period == 0 && GetGameVar(kGameVarEndFrames) < 1) {
         const int leaf = SpawnStageObject(x, y - 4, 9, 8);
         if (leaf >= 0) {
             SetField(kPropVariant, leaf, 15);
@@ -382,8 +374,8 @@ void UpdateUfoLeaf(int slot) {
     int32_t x, y, z;
     GetPosition3(&x, &y, &z, slot);
     ClearCellBitsAtPixel(x, y, kCellObject);
-    if (GetGameVar(kVarPhase) == 7) {
-        if (GetField(kPropAge, slot) % 90 == 0 && GetGameVar(kVarFrozenCount) < 300) PlaySe(10);
+    if (GetGameVar(kGameVarPhase) == 7) {
+        if (GetField(kPropAge, slot) % 90 == 0 && GetGameVar(kGameVarEndFrames) < 300) PlaySe(10);
         ApplyFriction(64);
     } else {
         switch (before) {
@@ -499,7 +491,7 @@ void BigLeafTurn(int slot, int32_t* x, int32_t* y, int32_t* z) {
     const int32_t age = GetField(kPropAge, slot);
     const int old = std::max(GetField(kPropDirection, slot) - 1, 0);
     int dir;
-    if (GetGameVar(kVarPhase) == 7) {
+    if (GetGameVar(kGameVarPhase) == 7) {
         dir = 1;
     } else {
         if (age == 0) {
@@ -677,7 +669,7 @@ void ArmsToward(int slot, ArmPose pose, int32_t step) {
 }
 
 bool IsFullFight() {
-    return !(GetConfigVar(kCfgNewGameCount) > 0 || GetGameVar(kVarDifficulty) < 1 ||
+    return !(GetConfigVar(kCfgNewGameCount) > 0 || GetGameVar(kGameVarDifficulty) < 1 ||
              (GetConfigVar(kCfgRunFlags) & 32));
 }
 
@@ -739,7 +731,7 @@ void BossDrift(int slot, bool projectiles) {
             if (s >= 0) {
                 SetFieldBits(kPropFlags, s, kFlagHoming);
                 SetObjectHp(s, 240);
-                SetField(kPropAttack, s, GetGameVar(kVarLevel) + 20);
+                SetField(kPropAttack, s, GetGameVar(kGameVarLevel) + 20);
                 SetField(kPropVelX + 5, s, (Random(4) - 2) * 6000);
                 SetField(kPropTarget, s, std::max(GetField(kPropTarget, slot), 0) & 3);
             }
@@ -831,19 +823,19 @@ void BossHub(int slot) {
     ArmsToward(slot, kPoseRelaxed, 3000);
     SetField(kPropSway, slot, TurnJoint(GetField(kPropSway, slot), 0, 600));
     SetZ(slot, StepToward(GetField(kPropZ, slot), -30, 1));
-    if (GetGameVar(kVarPhase) == 7) {
+    if (GetGameVar(kGameVarPhase) == 7) {
         SetState(slot, 14);
         return;
     }
     if (t < 30) return;
-    if (GetField(kPropHp, slot) <= 40000 && GetGameVar(kVarFrozenCount) < 1) {
+    if (GetField(kPropHp, slot) <= 40000 && GetGameVar(kGameVarEndFrames) < 1) {
         SetState(slot, 18);
         PlaySe(17);
         SetGameVar(kGameVarShake, 30);
         return;
     }
     // Aimed before a queued attack is taken too, so a queued slam comes down on the player.
-    SetField(kPropSpeedUp, slot, std::min(GetGameVar(kVarLevel), 30));
+    SetField(kPropSpeedUp, slot, std::min(GetGameVar(kGameVarLevel), 30));
     const int32_t px = AimX(slot);
     SetField(kPropAimX, slot, px);
     const int32_t queued = GetField(kPropQueued, slot);
@@ -930,7 +922,7 @@ void BossDoubleSlam(int slot) {
     if (t == 19) {
         SetGameVar(kGameVarShake, 30);
         PlaySe(11);
-        const int32_t damage = GetGameVar(kVarLevel) + 40;
+        const int32_t damage = GetGameVar(kGameVarLevel) + 40;
         SlamColumn(slot, 0, damage);
         SlamColumn(slot, 1, damage);
         SetField(kPropExpression, slot, 16);
@@ -954,7 +946,7 @@ void BossFrozen(int slot) {
     SetField(kPropExpression, slot, 24);
     if (t % 30 == 0) PlaySe(23);
     if (t == 30) PlaySe(10);
-    if (GetGameVar(kVarPhase) != 7 && GetGameVar(kVarFrozenCount) < 1) SetState(slot, 8);
+    if (GetGameVar(kGameVarPhase) != 7 && GetGameVar(kGameVarEndFrames) < 1) SetState(slot, 8);
 }
 
 void BossSweep(int slot) {
@@ -971,7 +963,7 @@ void BossSweep(int slot) {
     const int s = SpawnBossShot(x, BossBodyY(slot) + 80, 20, (t & 1) ? 0x2000381 : 0x2000380, 3000,
                                 48000 + Random(12000), 2400);
     if (s >= 0) {
-        SetField(kPropAttack, s, GetGameVar(kVarLevel) + 30);
+        SetField(kPropAttack, s, GetGameVar(kGameVarLevel) + 30);
         FadeOutObjectAfter(s, 20);
     }
     SetCurrentObject(slot);
@@ -1074,7 +1066,7 @@ void BossPhaseChange(int slot, bool full) {
         return;
     }
     PlaySe(17);
-    SetGameVar(kVarWeather, 5);
+    SetGameVar(kGameVarWeather, 5);
     StopWeatherEffect();
     SetCurrentObject(slot);
     if (!full) {
@@ -1097,7 +1089,7 @@ void BossPhaseChange(int slot, bool full) {
         if (GetField(kPropKind, s) == kCompanionKind) SetFieldBits(kPropFlags, s, kFlagDead);
         s = next;
     }
-    for (int p = 0; p < kPlayerCount; ++p) SetGameVar(kVarCompanions + p, 0);
+    for (int p = 0; p < kPlayerCount; ++p) SetGameVar(kGameVarCompanions + p, 0);
     SetCurrentObject(slot);
     SetState(slot, 19);
 }
@@ -1291,7 +1283,7 @@ void UpdateBoss(int slot) {
             SetField(kPropHp, slot, std::max(GetField(kPropHp, slot), 90000));
         } else if (before <= 17 && full) {
             SetField(kPropHp, slot, std::max(GetField(kPropHp, slot), 40000));
-            SetGameVar(kVarSkyOverride, 5);
+            SetGameVar(kGameVarSkyOverride, 5);
         }
     }
     if (before >= 18 && before != 99 && GetField(kPropHp, slot) < 1) {
@@ -1300,7 +1292,7 @@ void UpdateBoss(int slot) {
         return;
     }
     if (GetField(kPropExpression, slot) > 0) DecField(kPropExpression, slot);
-    if (GetGameVar(kVarPhase) == 7 && before >= 8 && before <= 17 && before != 14) {
+    if (GetGameVar(kGameVarPhase) == 7 && before >= 8 && before <= 17 && before != 14) {
         SetState(slot, 14);
     } else {
         const int32_t t = StateTime(slot);

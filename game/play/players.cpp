@@ -20,9 +20,6 @@ const int32_t kStartingLives[kCharacterCount] = {3, 3, 3, 9};
 
 namespace {
 
-constexpr int kVarLives = 100;  // 100 + p
-constexpr int kVarPhase = 26;
-
 int Slot(int p) {
     return g_playerSlots[p & 3];
 }
@@ -62,7 +59,7 @@ int32_t DistanceSqToPlayer(int p, int32_t x, int32_t y) {
 }
 
 bool IsPlayerPresent(int p) {
-    return p >= 0 && p < kPlayerCount && GetGameVar(kVarLives + p) > 0;
+    return p >= 0 && p < kPlayerCount && GetGameVar(kGameVarLives + p) > 0;
 }
 
 bool CanPlayerBeHit(int p) {
@@ -73,7 +70,7 @@ bool CanPlayerBeHit(int p) {
 }
 
 bool IsPlayerVulnerable(int p) {
-    const int32_t phase = GetGameVar(kVarPhase);
+    const int32_t phase = GetGameVar(kGameVarPhase);
     return CanPlayerBeHit(p) && GetField(kPropGuardTimer, Slot(p)) < 1 &&
            (phase == 5 || phase == 6);
 }
@@ -89,16 +86,6 @@ int SpawnDelayedBurst(int32_t x, int32_t y, int32_t delay, int32_t count) {
 
 namespace {
 
-constexpr int kVarPhaseFrames = 27;
-constexpr int kVarExit = 30;
-constexpr int kVarDifficulty = 64;
-constexpr int kVarLevel = 65;
-constexpr int kVarShotLevel = 80;  // 80 + p
-constexpr int kVarShotRange = 84;  // 84 + p
-constexpr int kVarArmour = 88;     // 88 + p
-constexpr int kVarChainTimer = 111;
-constexpr int kVarSwitches = 119;
-constexpr int kVarTimeLeft = 120;
 constexpr uint32_t kTargetable = 0x800000;
 constexpr int32_t kSparkleSprite = 0x20004a4;
 constexpr int32_t kExitTile = 55;
@@ -111,10 +98,6 @@ int32_t Toward(int32_t v, int32_t target, int32_t step) {
     if (v < target) return v + step < target ? v + step : target;
     if (v > target) return v - step > target ? v - step : target;
     return v;
-}
-
-int32_t CellCentre(int32_t v) {
-    return (v + 16) / 32 * 32;
 }
 
 int32_t Sign(int32_t v) {
@@ -166,19 +149,19 @@ void TakeCellEvent(int32_t x, int32_t y) {
     if (index == 2) {
         if (variant < 1) return;
         if (((cell >> kCellTileShift) & 0xff) == kExitTile) {
-            SetGameVar(kVarPhase, 3);
+            SetGameVar(kGameVarPhase, 3);
             PlaySe(12);
         } else {
-            SetGameVar(kVarPhase, 2);
+            SetGameVar(kGameVarPhase, 2);
             PlaySe(16);
         }
-        SetGameVar(kVarExit, variant - 1);
-        SetGameVar(kVarPhaseFrames, 0);
+        SetGameVar(kGameVarExit, variant - 1);
+        SetGameVar(kGameVarPhaseTime, 0);
     } else if (index == 3 || index == 4) {
         if (variant < 1 || variant > 16) return;
         const uint32_t bit = 0x10000u << (variant - 1);
-        const uint32_t sw = static_cast<uint32_t>(GetGameVar(kVarSwitches));
-        SetGameVar(kVarSwitches, static_cast<int32_t>(index == 3 ? sw | bit : sw & ~bit));
+        const uint32_t sw = static_cast<uint32_t>(GetGameVar(kGameVarSwitches));
+        SetGameVar(kGameVarSwitches, static_cast<int32_t>(index == 3 ? sw | bit : sw & ~bit));
     }
 }
 
@@ -229,9 +212,9 @@ uint32_t UpdatePlayerCommon(uint32_t* last) {
     SetCurrentField(kPropShownMaxHp,
                     Toward(GetCurrentField(kPropShownMaxHp), GetCurrentField(kPropMaxHp), 1));
 
-    const int32_t phase = GetGameVar(kVarPhase);
+    const int32_t phase = GetGameVar(kGameVarPhase);
     const int32_t down = GetCurrentField(kPropDownTimer);
-    if (down > 0 && !(down == 1 && GetGameVar(kVarLives + p) < 1 && phase != 7)) {
+    if (down > 0 && !(down == 1 && GetGameVar(kGameVarLives + p) < 1 && phase != 7)) {
         if (DecCurrentField(kPropDownTimer) == 0) SetCurrentField(kPropAge, 0);
     }
 
@@ -257,7 +240,7 @@ uint32_t UpdatePlayerCommon(uint32_t* last) {
             break;
         case 7:
             if (GetCurrentField(kPropDownTimer) < 1) {
-                SetGameVar(kVarPhase, GetGameVar(kVarTimeLeft) >= 1 ? 5 : 6);
+                SetGameVar(kGameVarPhase, GetGameVar(kGameVarTimeLeft) >= 1 ? 5 : 6);
                 SetCurrentField(kPropHp, GetCurrentField(kPropMaxHp));
                 SetCurrentField(kPropPlayerAction, 0);
                 SetCurrentField(kPropActionTimer, 0);
@@ -326,7 +309,7 @@ uint32_t UpdatePlayerCommon(uint32_t* last) {
     PushOutOfCells(&x, &y, mask, false);
     SetCurrentPosition3(x, y, z);
 
-    const int32_t nowPhase = GetGameVar(kVarPhase);
+    const int32_t nowPhase = GetGameVar(kGameVarPhase);
     if (nowPhase == 5 || nowPhase == 6) TakeCellEvent(x, y);
 
     if (GetCurrentField(kPropActionTimer) > 0) DecCurrentField(kPropActionTimer);
@@ -357,9 +340,9 @@ void UpdateCharacter0(int slot) {
     const bool newSub = (word & kButtonSubAction) && !(last & kButtonSubAction);
     if (!newSub) {
         if (word & kButtonShot) {
-            const int32_t n = GetGameVar(kVarShotLevel + p) + 3;
+            const int32_t n = GetGameVar(kGameVarShotLevel + p) + 3;
             // Each player's shots reach as far as its own range.
-            const int32_t lifetime = GetGameVar(kVarShotRange + p) + 12;
+            const int32_t lifetime = GetGameVar(kGameVarShotRange + p) + 12;
             int32_t angle = facing * 9000 - (n - 1) * 9000 / 2;
             for (int k = 0; k < n; ++k, angle += 9000) SpawnPlayerShot(x, y, angle, lifetime, p, 1);
             SetField(kPropActionTimer, slot, 6);
@@ -409,9 +392,9 @@ void UpdateCharacter3(int slot) {
         if ((word & kButtonDirection) && !(last & kButtonDirection)) {
             SetField(kPropDownTimer, slot, 60);
             SetField(kPropGuardTimer, slot, 240);
-            SpawnBlastPattern(slot, p, 0, 2, 2 * GetGameVar(kVarShotLevel + p) + 8, 1);
-            AddGameVar(kVarLives + p, -1);
-            SetGameVar(kVarChainTimer, 120);
+            SpawnBlastPattern(slot, p, 0, 2, 2 * GetGameVar(kGameVarShotLevel + p) + 8, 1);
+            AddGameVar(kGameVarLives + p, -1);
+            SetGameVar(kGameVarChainTimer, 120);
             PlaySe(11);
         }
     }
@@ -423,9 +406,9 @@ void DamagePlayer(int p, int32_t damage) {
     p &= 3;
     const int slot = Slot(p);
     if (GetField(kPropInvincible, slot) > 0) return;
-    const int32_t difficulty = GetGameVar(kVarDifficulty);
+    const int32_t difficulty = GetGameVar(kGameVarDifficulty);
     if (difficulty < 1) damage /= 2;
-    damage -= 2 * GetGameVar(kVarArmour + p);
+    damage -= 2 * GetGameVar(kGameVarArmour + p);
     int32_t floor = GetField(kPropMaxHp, slot) / 10;
     if (floor < 2) floor = 2;
     if (damage < floor) damage = floor;
@@ -437,18 +420,18 @@ void DamagePlayer(int p, int32_t damage) {
         GetPosition(&x, &y, slot);
         SpawnPopIcon(x, y - 32, 20, 190);
     } else {
-        if (GetGameVar(kVarPhase) < 9) {
+        if (GetGameVar(kGameVarPhase) < 9) {
             SetField(kPropDownTimer, slot, 120);
-            SetGameVar(kVarPhase, 7);
+            SetGameVar(kGameVarPhase, 7);
             SetField(kPropGuardTimer, slot, 240);
             if (p == 3) SpawnBlast(GetField(kPropX, slot), GetField(kPropY, slot), 0, 0);
             hp = 0;
         } else {
             hp = GetField(kPropMaxHp, slot);
         }
-        AddGameVar(kVarLives + p, -1);
-        const int32_t level = GetGameVar(kVarLevel) - 4;
-        SetGameVar(kVarLevel, level > 0 ? level : 0);
+        AddGameVar(kGameVarLives + p, -1);
+        const int32_t level = GetGameVar(kGameVarLevel) - 4;
+        SetGameVar(kGameVarLevel, level > 0 ? level : 0);
     }
     SetField(kPropHp, slot, hp);
 }

@@ -35,25 +35,6 @@ int PixelToCell(int p) {
     return (p + 16) / 32;
 }
 
-void MovePoint(int* px, int* py, int dir, int dist) {
-    switch (dir) {
-        case 1:
-            *px += dist;
-            break;
-        case 2:
-            *py += dist;
-            break;
-        case 3:
-            *px -= dist;
-            break;
-        case 4:
-            *py -= dist;
-            break;
-        default:
-            break;
-    }
-}
-
 void ReplaceField(int px, int py, uint32_t mask, int shift, int value) {
     const int x = PixelToCell(px), y = PixelToCell(py);
     const uint32_t cell = static_cast<uint32_t>(GetCell(x, y));
@@ -92,6 +73,29 @@ void TakeRecord(const std::vector<int32_t>& words) {
 }
 
 }  // namespace
+
+void MovePoint(int* px, int* py, int dir, int dist) {
+    switch (dir) {
+        case 1:
+            *px += dist;
+            break;
+        case 2:
+            *py += dist;
+            break;
+        case 3:
+            *px -= dist;
+            break;
+        case 4:
+            *py -= dist;
+            break;
+        default:
+            break;
+    }
+}
+
+int32_t CellCentre(int32_t v) {
+    return (v + 16) / 32 * 32;
+}
 
 StageRecord& GetStageRecord() {
     return g_stage;

@@ -42,8 +42,14 @@ void OrCell(int x, int y, int32_t bits);
 void ClearCellBits(int x, int y, int32_t bits);
 void GetCellBlock(int x, int y, int w, int h, int32_t* out);
 
+// Moves a point by dist pixels in direction dir: 1 +x, 2 +y, 3 -x, 4 -y, anything else not at
+// all.
+void MovePoint(int* px, int* py, int dir, int dist);
+// The pixel coordinate of the centre of the cell holding coordinate v.
+int32_t CellCentre(int32_t v);
+
 // Cells by pixel: cell ((px + 16) / 32, (py + 16) / 32), truncated toward zero. dir moves the
-// point first by dist pixels: 1 +x, 2 +y, 3 -x, 4 -y, anything else not at all.
+// point first by dist pixels as MovePoint does.
 int32_t GetCellAtPixel(int px, int py);
 int32_t GetCellBeside(int px, int py, int dir, int dist);
 bool TestCellsInRect(int px, int py, int w, int h, int32_t mask, int dir, int dist);

@@ -16,14 +16,6 @@ namespace velmora {
 
 namespace {
 
-constexpr int kVarExit = 30;
-constexpr int kVarLevel = 65;
-constexpr int kVarWeather = 112;
-constexpr int kVarDayPhase = 114;
-constexpr int kVarStage = 116;
-constexpr int kVarColourSwitches = 118;
-constexpr int kVarSwitches = 119;
-
 constexpr int kPropTimer = 28;
 constexpr int kPropInterval = 32;  // the breeding interval from the type table
 constexpr int kPropFallSpeed = 47;
@@ -51,7 +43,7 @@ bool IsOutside(int slot) {
 }
 
 int32_t DayPhase() {
-    return GetGameVar(kVarDayPhase);
+    return GetGameVar(kGameVarSkyIndex);
 }
 
 bool CandleOut() {
@@ -145,7 +137,7 @@ void UpdateGenerator(int slot) {
                     SpawnSpark(x - 32 + Random(64), y - 32 + Random(64), 8, kRingSparkSprite,
                                162000, 256, 1000);
                 const int32_t day = DayPhase();
-                if (GetGameVar(kVarWeather) == 1 || day == 6) {
+                if (GetGameVar(kGameVarWeather) == 1 || day == 6) {
                     AddField(kPropTimer, slot, 2);
                 } else {
                     if (day > 0 && day < 5) AddField(kPropTimer, slot, 1);
@@ -160,7 +152,7 @@ void UpdateGenerator(int slot) {
                                          ? kCellBlockHigh | kCellOccupied
                                          : kCellBlockGround | kCellBlockHigh | kCellOccupied;
                 if (!IsBoxedIn(x, y, 24, mask)) SpawnBreederChild(slot, kTypeWalker);
-                const bool quick = DayPhase() >= 4 || GetGameVar(kVarWeather) == 1;
+                const bool quick = DayPhase() >= 4 || GetGameVar(kGameVarWeather) == 1;
                 const int32_t interval = GetField(kPropInterval, slot);
                 SetField(kPropTimer, slot, quick ? interval / 2 : interval);
             }
@@ -276,7 +268,7 @@ void UpdateAreaGuard(int slot) {
             for (int p = 0; p < kPlayerCount; ++p) {
                 if (!IsPlayerPresent(p) || DistanceSqToPlayer(p, x, y) >= 256) continue;
                 SetGameVar(kGameVarPhase, kPhaseExitSpin);
-                SetGameVar(kVarExit, 8);
+                SetGameVar(kGameVarExit, 8);
                 SetGameVar(kGameVarPhaseTime, 0);
                 PlaySe(12);
                 PlayBgmTrack(1);
@@ -285,8 +277,8 @@ void UpdateAreaGuard(int slot) {
         }
     }
     SetGameVar(
-        kVarColourSwitches,
-        static_cast<int32_t>(static_cast<uint32_t>(GetGameVar(kVarColourSwitches)) & ~0x40000000u));
+        kGameVarStageFlags,
+        static_cast<int32_t>(static_cast<uint32_t>(GetGameVar(kGameVarStageFlags)) & ~0x40000000u));
 }
 
 void SetSwitchBit(int var, int bit, bool on) {
@@ -304,7 +296,7 @@ void UpdateSwitchOnDefeat(int slot) {
             ++left;
     });
     if (left > 0) return;
-    SetSwitchBit(kVarSwitches, 16 + ((GetField(kPropVariant, slot) >> 3) & 15), true);
+    SetSwitchBit(kGameVarSwitches, 16 + ((GetField(kPropVariant, slot) >> 3) & 15), true);
     SetFieldBits(kPropFlags, slot, kFlagDone);
 }
 
@@ -312,8 +304,8 @@ void UpdateSwitchCycle(int slot) {
     const int32_t age = GetField(kPropAge, slot);
     if (age % 30 != 0) return;
     const int k = (age / 30) & 7;
-    SetSwitchBit(kVarSwitches, 16 + k, true);
-    SetSwitchBit(kVarSwitches, 16 + ((k + 5) & 7), false);
+    SetSwitchBit(kGameVarSwitches, 16 + k, true);
+    SetSwitchBit(kGameVarSwitches, 16 + ((k + 5) & 7), false);
 }
 
 void UpdateHoleMarker(int slot) {
@@ -330,7 +322,7 @@ void UpdateHoleMarker(int slot) {
             SpawnBlast(x, y - 16, 0, 0);
             PlaySe(20);
             SetField(kPropFallSpeed, slot, 0);
-            if (GetGameVar(kVarStage) == 4) {
+            if (GetGameVar(kGameVarStage) == 4) {
                 const int companion = SpawnCompanion(x < 320 ? 640 : 0, 480, -1);
                 if (companion > 0) AttachChild(companion, slot, 0);
             }
@@ -396,7 +388,7 @@ void UpdateGate(int slot) {
     const int32_t age = GetField(kPropAge, slot);
     int32_t x, y;
     GetPosition(&x, &y, slot);
-    const int var = v < 8 ? kVarColourSwitches : kVarSwitches;
+    const int var = v < 8 ? kGameVarStageFlags : kGameVarSwitches;
     const int bit = v < 8 ? 24 + (v & 3) : 16 + (v - 8);
     const bool on = TestBit(static_cast<uint32_t>(GetGameVar(var)), bit);
     if (v >= 4 && v < 8) {
@@ -408,7 +400,7 @@ void UpdateGate(int slot) {
             int32_t px, py;
             GetPlayerPosition(p, &px, &py);
             if (px - x >= 16 || x - px >= 16 || py - y >= 16 || y - py >= 16) continue;
-            SetSwitchBit(kVarColourSwitches, bit, true);
+            SetSwitchBit(kGameVarStageFlags, bit, true);
             SetGameVar(kGameVarShake, 8);
             PlaySe(13);
             AwardIcon(11);
@@ -469,7 +461,7 @@ void UpdateKanameStone(int slot) {
             PlaySe(20);
             SetGameVar(kGameVarShake, 20);
         }
-        const int32_t reach = GetGameVar(kVarLevel) / 2 + 24;
+        const int32_t reach = GetGameVar(kGameVarLevel) / 2 + 24;
         for (int p = 0; p < kPlayerCount; ++p)
             if (IsPlayerVulnerable(p) && DistanceSqToPlayer(p, x, y) < reach * reach)
                 DamagePlayer(p, 20);

@@ -32,9 +32,6 @@ constexpr int kPropExpression = 42;
 constexpr int kPropSway = 44;
 constexpr int kPropSpeedUp = 36;
 constexpr int kLifeBarLayer = 24;
-constexpr int kVarStage = 116;
-constexpr int kVarKeyBits = 118;
-constexpr int kVarSwitchBits = 119;
 constexpr int kConfigFogLevel = 21;
 constexpr double kPi = 3.14159265358979323846;
 constexpr uint32_t kWhite = 0xffffffffu;
@@ -141,7 +138,7 @@ void DrawEventControl(int) {
             Shadow(p, p.x, p.y + 8, sp::kShadow + 5);
             const int r = Body(p, p.x, p.y - 16, 3143, p.y + 32);
             if (p.editor) SetRecordColor(r, 0x8080ffffu);
-            if (done && GetGameVar(kVarStage) == 4) QueueScreenFill(5, kWhite);
+            if (done && GetGameVar(kGameVarStage) == 4) QueueScreenFill(5, kWhite);
         }
         // Only the area guard has a life to show.
         DrawLifeBar(p);
@@ -177,7 +174,7 @@ void DrawGate(int) {
     if (!BeginPose(&p)) return;
     const int v = p.variant & 15;  // as the gate's routine reads it
     if (v >= 8) {
-        const bool on = (static_cast<uint32_t>(GetGameVar(kVarSwitchBits)) >> (16 + v - 8)) & 1u;
+        const bool on = (static_cast<uint32_t>(GetGameVar(kGameVarSwitches)) >> (16 + v - 8)) & 1u;
         if (on) {
             Body(p, p.x, p.y - 8, sp::kSwitchGateOpen, p.y + 32);
             return;
@@ -190,7 +187,7 @@ void DrawGate(int) {
         }
         return;
     }
-    const bool on = (static_cast<uint32_t>(GetGameVar(kVarKeyBits)) >> (24 + (v & 3))) & 1u;
+    const bool on = (static_cast<uint32_t>(GetGameVar(kGameVarStageFlags)) >> (24 + (v & 3))) & 1u;
     if (on) {
         const int r =
             QueueRotatedSpriteAtDepth(p.x, p.y - 8, 6, sp::kColorGate + v + 8, p.y + 32, 1000, 0);

@@ -23,11 +23,6 @@ constexpr int kTypeLimit = 96;
 
 namespace {
 
-constexpr int kVarStage = 116;
-constexpr int kVarTimeOverride = 115;
-constexpr int kVarDayPhase = 114;
-constexpr int kVarFrozenCount = 125;
-constexpr int kVarAttackLevel = 80;  // 80 + player
 constexpr int kPhaseFrozen = 7;
 
 constexpr int kPropTimer = 28;
@@ -82,29 +77,8 @@ void ClearUnder(int slot, uint32_t bits) {
 void MarkUnder(int slot, uint32_t bits) {
     OrCellAtPixel(GetField(kPropX, slot), GetField(kPropY, slot), static_cast<int32_t>(bits));
 }
-int32_t CellCentre(int32_t v) {
-    return (v + 16) / 32 * 32;
-}
 void SnapToCellCentre(int slot) {
     SetPosition(CellCentre(GetField(kPropX, slot)), CellCentre(GetField(kPropY, slot)), slot);
-}
-void MovePoint(int32_t* x, int32_t* y, int dir, int32_t d) {
-    switch (dir) {
-        case 1:
-            *x += d;
-            break;
-        case 2:
-            *y += d;
-            break;
-        case 3:
-            *x -= d;
-            break;
-        case 4:
-            *y -= d;
-            break;
-        default:
-            break;
-    }
 }
 int32_t FacingAngle(int slot) {
     return (GetField(kPropDirection, slot) - 1) * kAngleQuarterTurn;
@@ -266,7 +240,7 @@ void StepWalker(int slot) {
     ClearUnder(slot, kCellOccupied);
     const int kind = Kind(slot);
     if (GetGameVar(kGameVarPhase) == kPhaseFrozen && kind < kKindSeed) {
-        if (GetGameVar(kVarFrozenCount) < 300 && GetField(kPropAge, slot) % 90 == 0) PlaySe(10);
+        if (GetGameVar(kGameVarEndFrames) < 300 && GetField(kPropAge, slot) % 90 == 0) PlaySe(10);
         return;
     }
     int32_t x, y, z;
@@ -452,7 +426,7 @@ void UpdateLeafPeople(int slot) {
                 break;
             case kKindBrief: {
                 static constexpr int32_t kTimeOfDay[4] = {5, 7, 4, 1};
-                SetGameVar(kVarTimeOverride, kTimeOfDay[Colour(slot)]);
+                SetGameVar(kGameVarSkyOverride, kTimeOfDay[Colour(slot)]);
                 break;
             }
             case kKindEgg:
@@ -470,7 +444,7 @@ void UpdateLeafPeople(int slot) {
 }
 
 void UpdateKabocha(int slot) {
-    const int32_t t = GetGameVar(kVarDayPhase);
+    const int32_t t = GetGameVar(kGameVarSkyIndex);
     if (t >= 2 && t <= 4) {
         SpawnBlast(GetField(kPropX, slot), GetField(kPropY, slot), 1, 0);
         ReleaseCellMarks(slot);
@@ -504,7 +478,7 @@ void UpdateBuriedLeaf(int slot) {
         SetPlayerField(p, kPropPlayerAction, 5);
         SetPlayerField(p, kPropActionTimer, 32);
         SpawnBlastPattern(slot, p, GetField(kPropVariant, slot) & 15, 2,
-                          2 * GetGameVar(kVarAttackLevel + p) + 8, 1);
+                          2 * GetGameVar(kGameVarShotLevel + p) + 8, 1);
         return;
     }
     // Cleared away with the rest of the stage: no invisible wall is left.

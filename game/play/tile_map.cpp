@@ -28,7 +28,6 @@ constexpr int kFogLayer = 21;
 constexpr int kEdgeLayer = 22;
 constexpr uint32_t kEdgeColour = 0x404080ffu;
 constexpr uint32_t kEditorMarkColour = 0xff7f7fffu;
-constexpr int kVarWeather = 112;
 constexpr int kVarEditorMode = 33;
 constexpr int kConfigFogLevel = 21;
 constexpr int kFogSheet = 256;  // the fog sprite repeats every 256 pixels
@@ -107,7 +106,7 @@ void DrawFog(int32_t ox, int32_t oy, int32_t age, uint32_t sky) {
     int d = (256 - static_cast<int>(sky >> 24)) / 4 +
             (256 - static_cast<int>((sky >> 16) & 0xff)) / 4 +
             (256 - static_cast<int>((sky >> 8) & 0xff)) / 4;
-    if (GetGameVar(kVarWeather) == 4)
+    if (GetGameVar(kGameVarWeather) == 4)
         d = std::min(d, 48);
     else
         d = std::min(d, 64) - 32;
