@@ -13,69 +13,23 @@
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
+#include "tests/game/play/stage_play_fixture.h"
 
 namespace velmora {
 namespace {
 
-class StageDevicesTest : public ::testing::Test {
+class StageDevicesTest : public testing_stage::StagePlayTest {
 protected:
-    void SetUp() override { Fresh(); }
-    // A clean pool, area and play state; also between the cases of a table.
+    void SetUp() override {
+        StagePlayTest::SetUp();
+        Fresh();
+    }
+    // A clean pool, area and play state at normal difficulty with time on the clock; also
+    // between the cases of a table.
     static void Fresh() {
-        ResetAllObjects();
-        SeedRandom(1234);
-        ClearSounds();
-        for (int p = 0; p < kPlayerCount; ++p) {
-            g_playerSlots[p] = 0;
-            SetGameVar(100 + p, 0);
-            for (int v : {76, 80, 84, 88, 92}) SetGameVar(v + p, 0);
-        }
-        for (int v : {3, 25, 27, 30, 64, 65, 68, 70, 109, 110, 112, 114, 116, 118, 119, 124})
-            SetGameVar(v, 0);
-        SetGameVar(kGameVarPhase, 5);
-        SetGameVar(64, 1);
-        SetGameVar(120, 6000);
-        SetActiveArea(-10000, -10000, 10000, 10000);
-        NewStage(-1);
-        NewStage(0);
-        SetAreaWord(kAreaWordPopulation, 2);
-    }
-    static void ClearSounds() {
-        for (int i = 0; i < kSeCooldownFrames + 1; ++i) UpdateSound();
-    }
-    static bool SePlayed(int n) { return GetSoundTable().seCooldown[n] > 0; }
-    // One frame of a device's routine, as the object walk would run it.
-    static void Frame(void (*routine)(int), int slot) {
-        ClearSounds();
-        SetCurrentObject(slot);
-        routine(slot);
-        IncField(kPropAge, slot);
-    }
-    static int Player(int32_t x, int32_t y, int p = 0) {
-        const int s = SpawnPlayer(x, y, p, 0);
-        SetGameVar(100 + p, 3);
-        SetField(kPropHp, s, 10);
-        SetField(kPropMaxHp, s, 10);
-        return s;
-    }
-    static bool Flag(int slot, uint32_t bit) {
-        return (static_cast<uint32_t>(GetField(kPropFlags, slot)) & bit) != 0;
-    }
-    static bool Owns(int icon) { return TestBit(static_cast<uint32_t>(GetGameVar(68)), icon); }
-    static int CountType(int type) {
-        int n = 0;
-        for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
-            if (GetField(kPropKind, s) == (0x30000000 | type) &&
-                !(static_cast<uint32_t>(GetField(kPropFlags, s)) & kFlagDead))
-                ++n;
-        return n;
-    }
-    static uint32_t Cell(int32_t x, int32_t y) {
-        return static_cast<uint32_t>(GetCellAtPixel(x, y));
-    }
-    static void FillPool() {
-        while (SpawnObject(0, 0, 1, 1, 0x40000000) > 0) {
-        }
+        ResetPlayState(1234);
+        SetGameVar(kGameVarDifficulty, 1);
+        SetGameVar(kGameVarTimeLeft, 6000);
     }
 };
 

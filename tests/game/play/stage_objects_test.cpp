@@ -13,6 +13,7 @@
 #include "game/play/players.h"
 #include "game/play/stage.h"
 #include "game/play/stage_devices.h"
+#include "tests/game/play/stage_play_fixture.h"
 
 namespace velmora {
 namespace {
@@ -26,27 +27,12 @@ void EndSelf(int slot) {
     DestroyObject(slot);
 }
 
-class StageObjectDispatchTest : public ::testing::Test {
+class StageObjectDispatchTest : public testing_stage::StagePlayTest {
 protected:
     void SetUp() override {
-        std::copy(std::begin(ObjectRoutineTable), std::end(ObjectRoutineTable), saved_);
-        std::copy(std::begin(ClassRoutineTable), std::end(ClassRoutineTable), savedClass_);
-        ResetAllObjects();
-        SeedRandom(99);
+        StagePlayTest::SetUp();
+        ResetPlayState(99);
         g_ran.clear();
-        for (int p = 0; p < kPlayerCount; ++p) {
-            g_playerSlots[p] = 0;
-            SetGameVar(100 + p, 0);
-            SetGameVar(kGameVarScore0 + p, 0);
-        }
-        SetGameVar(kGameVarPhase, 5);
-        SetActiveArea(-10000, -10000, 10000, 10000);
-        NewStage(-1);
-        NewStage(0);
-    }
-    void TearDown() override {
-        std::copy(std::begin(saved_), std::end(saved_), ObjectRoutineTable);
-        std::copy(std::begin(savedClass_), std::end(savedClass_), ClassRoutineTable);
     }
     static int Raw(int type, int32_t hp) {
         const int s = SpawnObject(160, 160, 9, 0, 0x30000000 | type);
@@ -54,9 +40,7 @@ protected:
         SetField(kPropAttacker, s, -1);
         return s;
     }
-    static bool Dead(int s) { return static_cast<uint32_t>(GetField(kPropFlags, s)) & kFlagDead; }
-    ObjectRoutine saved_[kObjectRoutineCount];
-    ObjectRoutine savedClass_[kClassCount];
+    static bool Dead(int s) { return Flag(s, kFlagDead); }
 };
 
 TEST_F(StageObjectDispatchTest, InstallSetsTheClassRoutinesOfStageObjectsAndProjectiles) {

@@ -12,6 +12,7 @@
 #include "game/play/stage.h"
 #include "game/play/stage_devices.h"
 #include "game/play/stage_objects.h"
+#include "tests/game/play/stage_play_fixture.h"
 
 namespace velmora {
 namespace {
@@ -21,54 +22,13 @@ constexpr int kPropAlert = 46;
 constexpr int kPropFall = 47;
 constexpr int kPropBlink = 58;
 
-class WalkerTest : public ::testing::Test {
+class WalkerTest : public testing_stage::StagePlayTest {
 protected:
     void SetUp() override {
-        std::copy(std::begin(ObjectRoutineTable), std::end(ObjectRoutineTable), saved_);
-        std::copy(std::begin(ClassRoutineTable), std::end(ClassRoutineTable), savedClass_);
+        StagePlayTest::SetUp();
         Fresh();
     }
-    void TearDown() override {
-        std::copy(std::begin(saved_), std::end(saved_), ObjectRoutineTable);
-        std::copy(std::begin(savedClass_), std::end(savedClass_), ClassRoutineTable);
-    }
-    static void Fresh() {
-        ResetAllObjects();
-        SeedRandom(4321);
-        ClearSounds();
-        for (int p = 0; p < kPlayerCount; ++p) {
-            g_playerSlots[p] = 0;
-            SetGameVar(100 + p, 0);
-            SetGameVar(kGameVarScore0 + p, 0);
-            SetGameVar(80 + p, 0);
-        }
-        for (int v : {3, 25, 64, 65, 68, 109, 110, 112, 114, 115, 124, 125}) SetGameVar(v, 0);
-        SetGameVar(kGameVarPhase, 5);
-        SetActiveArea(-10000, -10000, 10000, 10000);
-        NewStage(-1);
-        NewStage(0);
-        SetAreaWord(kAreaWordPopulation, 2);
-    }
-    static void ClearSounds() {
-        for (int i = 0; i < kSeCooldownFrames + 1; ++i) UpdateSound();
-    }
-    static bool SePlayed(int n) { return GetSoundTable().seCooldown[n] > 0; }
-    static void Frame(void (*routine)(int), int slot) {
-        ClearSounds();
-        SetCurrentObject(slot);
-        routine(slot);
-        IncField(kPropAge, slot);
-    }
-    static void Frames(void (*routine)(int), int slot, int n) {
-        for (int i = 0; i < n; ++i) Frame(routine, slot);
-    }
-    static int Player(int32_t x, int32_t y, int p = 0) {
-        const int s = SpawnPlayer(x, y, p, 0);
-        SetGameVar(100 + p, 3);
-        SetField(kPropHp, s, 10);
-        SetField(kPropMaxHp, s, 10);
-        return s;
-    }
+    static void Fresh() { ResetPlayState(4321); }
     // A walker past its first frame, standing still facing +x.
     static int Walker(int32_t x, int32_t y, int32_t variant, int type = kTypeWalker) {
         const int s = SpawnStageObject(x, y, 9, type);
@@ -86,32 +46,12 @@ protected:
         SetField(kPropFall, s, 0);
         return s;
     }
-    static bool Flag(int slot, uint32_t bit) {
-        return (static_cast<uint32_t>(GetField(kPropFlags, slot)) & bit) != 0;
-    }
-    static bool Owns(int icon) { return TestBit(static_cast<uint32_t>(GetGameVar(68)), icon); }
-    static uint32_t Cell(int32_t x, int32_t y) {
-        return static_cast<uint32_t>(GetCellAtPixel(x, y));
-    }
-    static int CountWalkers() {
-        int n = 0;
-        for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
-            if (GetField(kPropKind, s) == (0x30000000 | kTypeWalker) && !Flag(s, kFlagDead)) ++n;
-        return n;
-    }
+    static int CountWalkers() { return CountType(kTypeWalker); }
     static int FindBuriedLeaf() {
         for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
             if (GetField(kPropKind, s) == (0x30000000 | kTypeBuriedLeaf)) return s;
         return 0;
     }
-    static void FillPool() {
-        // Kept, so no stage spawn can make room by evicting them.
-        for (int s = SpawnObject(0, 0, 1, 1, 0x40000000); s > 0;
-             s = SpawnObject(0, 0, 1, 1, 0x40000000))
-            SetFieldBits(kPropFlags, s, kFlagKeep);
-    }
-    ObjectRoutine saved_[kObjectRoutineCount];
-    ObjectRoutine savedClass_[kClassCount];
 };
 
 TEST_F(WalkerTest, FirstFrameTakesItsKindRowAndItsColour) {
