@@ -73,9 +73,11 @@ bool StartScreens(int mode) {
     tessra::GetGraphicsCoreState().window = TheWindow();
     tessra::GetGraphicsCoreState().started = 0;
     tessra::SwitchWindowModeScreen(fullScreen);
+    // Full screen sets Direct3D up unless 3-D is switched off.
+    tessra::SetNo3DFlag(mode == 2 ? 0 : 1);
     tessra::ChangeResolution(640, 480, 32, -1);
     if (tessra::InitDirectDraw() != 0) return false;
-    if (mode == 2 && tessra::InitializeDirect3D() != 0) return false;
+    if ((tessra::GetDirect3DDevice() != nullptr) != (mode == 2)) return false;
     tessra::GetGraphicsCoreState().started = 0;
     if (tessra::InitGraphicsManagement() != 0) return false;
     tessra::DrawState.transColor = 0;

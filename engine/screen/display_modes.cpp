@@ -725,9 +725,8 @@ int ChangeScreenMode(int width, int height, int bits, int force, int refresh) {
         return -2;
     }
 
-    if (!s.noDirectDraw && !s.no3D && !s.windowMode) {
-        // Direct3D answers as a display without a device here.
-    }
+    // Its result is not read: without a device every draw takes the 2-D or software path.
+    if (!s.noDirectDraw && !s.no3D && !s.windowMode) InitializeDirect3D();
     InitGraphicsManagement();
     if (fontKept) StoreDefaultFontSizeAndThickness(fontName, fontSize, fontThickness);
     if (HostSet() && g_host.initScreenLog != nullptr) g_host.initScreenLog();

@@ -85,6 +85,8 @@ void D3DFixture::TearDown() {
 
 int D3DFixture::StartScreens(int bits, int width, int height) {
     SwitchWindowModeScreen(1);
+    // The mode change would set Direct3D up itself; these tests make the set-up their own call.
+    SetNo3DFlag(1);
     EXPECT_EQ(ChangeResolution(width, height, bits, -1), 0);
     const int r = InitDirectDraw();
     DrawState.drawTarget = kBackScreen;

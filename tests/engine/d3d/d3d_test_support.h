@@ -19,7 +19,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Full screen at the depth; 0 when the screens stand.
+    // Full screen at the depth, with 3-D switched off so that Direct3D is left to the test; 0
+    // when the screens stand.
     int StartScreens(int bits, int width = 640, int height = 480);
     // Screens at the depth and Direct3D on them; asserts both succeed.
     void StartDirect3D(int bits);

@@ -342,6 +342,61 @@ TEST_F(DeviceTest, SetUpMakesTheseCallsAndWritesThisLog) {
     EXPECT_TRUE(TakeCalls().empty());
 }
 
+// The mode change sets Direct3D up by itself, only in full screen with 3-D allowed, and then
+// new graphs asked as textures are texture graphs; otherwise they are 2-D surfaces.
+TEST_F(DeviceTest, ModeChangeSetsUpDirect3DOnlyInFullScreenWithThreeDAllowed) {
+    struct Case {
+        const char* name;
+        int fullScreen, no3D;
+        bool usableDevice;
+        bool device;
+    };
+    const Case cases[] = {
+        {"full screen", 1, 0, true, true},
+        {"window", 0, 0, true, false},
+        {"3-D switched off", 1, 1, true, false},
+        {"no usable device: 2-D drawing", 1, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Direct3DProfile p = plat::DefaultDirect3DProfile();
+        if (!c.usableDevice) p.devices.clear();
+        plat::testing::SetDirect3DProfile(p);
+        ResetScreenStateForTests();
+        SwitchWindowModeScreen(c.fullScreen);
+        SetNo3DFlag(c.no3D);
+        ASSERT_EQ(ChangeResolution(640, 480, 16, -1), 0);
+        ASSERT_EQ(InitDirectDraw(), 0);
+        EXPECT_EQ(GetDirect3DDevice() != nullptr, c.device);
+        EXPECT_EQ(DrawState.direct3DReady, c.device ? 1 : 0);
+        const int graph = CreateBlankGraph(64, 32, 1, 0, 0);
+        ASSERT_GT(graph, 0);
+        EXPECT_EQ(GetGraphRecord(graph)->format.texture, c.device ? 1 : 0);
+        ReleaseGraph(graph, 0);
+        ShutdownDirectDraw();
+        EXPECT_EQ(GetDirect3DDevice(), nullptr) << "the screens' shut-down ends Direct3D";
+    }
+}
+
+// A switch to a window and back tears the device down and sets it up again.
+TEST_F(DeviceTest, WindowSwitchTearsDirect3DDownAndTheReturnSetsItUp) {
+    SwitchWindowModeScreen(1);
+    SetNo3DFlag(0);
+    ASSERT_EQ(ChangeResolution(640, 480, 32, -1), 0);
+    ASSERT_EQ(InitDirectDraw(), 0);
+    ASSERT_NE(GetDirect3DDevice(), nullptr);
+    SwitchWindowModeScreen(0);
+    EXPECT_EQ(GetDirect3DDevice(), nullptr);
+    EXPECT_EQ(DrawState.direct3DReady, 0);
+    SwitchWindowModeScreen(1);
+    EXPECT_NE(GetDirect3DDevice(), nullptr);
+    EXPECT_EQ(DrawState.direct3DReady, 1);
+    const int graph = CreateBlankGraph(64, 32, 1, 0, 0);
+    ASSERT_GT(graph, 0);
+    EXPECT_EQ(GetGraphRecord(graph)->format.texture, 1);
+    ReleaseGraph(graph, 0);
+}
+
 TEST_F(DeviceTest, TearDownAndQuietFailures) {
     EXPECT_EQ(TerminateDirect3D(), -1);
     EXPECT_EQ(AcquireDirect3DObject(), 0);

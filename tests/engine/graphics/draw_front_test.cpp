@@ -89,6 +89,9 @@ protected:
         const Mode m = GetParam();
         plat::testing::UseRgb555For16BitDisplay(m.rgb555);
         SwitchWindowModeScreen(m.windowed ? 0 : 1);
+        // Full screen here is the 2-D path on DirectDraw surfaces, as without a 3-D device;
+        // drawing through the device has its own tests (tests/engine/d3d).
+        SetNo3DFlag(1);
         ASSERT_EQ(ChangeResolution(320, 240, m.bits, -1), 0);
         ASSERT_EQ(InitDirectDraw(), 0);
         GetGraphicsCoreState().started = 0;
