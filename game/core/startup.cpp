@@ -253,14 +253,22 @@ int RunGame(int32_t firstScene) {
         ShutdownGame();
         return -1;
     }
+    EndGame(RunScenes(firstScene));
+    return 0;
+}
+
+int32_t RunScenes(int32_t firstScene) {
     int32_t code = firstScene;
     while (code > kSceneQuit && (code & kSceneLoopEndBits) == 0) {
         code = SetUpScene(code);
         if (code > kSceneQuit) code = RunPlayLoop();
     }
+    return code;
+}
+
+void EndGame(int32_t lastScene) {
     ShutdownGame();
-    if (code < kSceneQuit) plat::WinExec("velmora.exe", 5);
-    return 0;
+    if (lastScene < kSceneQuit) plat::WinExec("velmora.exe", 5);
 }
 
 }  // namespace velmora

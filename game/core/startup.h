@@ -38,6 +38,11 @@ void ApplyScreenMode();
 int ApplyArchiveKey(int32_t number);
 bool LoadAllResources();  // false when the pictures cannot be made
 void ShutdownGame();
+// The outer loop of scene set-up and play from the given code: the code that ended it (-1 for a
+// quit, below -1 for a restart).
+int32_t RunScenes(int32_t firstScene);
+// Shuts the engine down and, after a restart code, starts the program again.
+void EndGame(int32_t lastScene);
 int ShowFatalError(int code);
 
 // The loading screen.

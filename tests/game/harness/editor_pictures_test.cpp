@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -108,7 +108,8 @@ TEST(EditorPictures, ALargerWindowCentresTheArea) {
         EXPECT_LE(std::abs(top + 512 / 2 - 768 / 2), 16);
     });
     s.Click(272, 16).Move(700, 400).Wait(3).Do([](Frame&) {
-        EXPECT_TRUE(WritePicture(plat::testing::LastPresentedPicture(), "editor_tiles_1024x768.png"));
+        EXPECT_TRUE(
+            WritePicture(plat::testing::LastPresentedPicture(), "editor_tiles_1024x768.png"));
     });
     s.Click(144, 16).Move(700, 400).Wait(3).Do([](Frame&) {
         EXPECT_TRUE(

@@ -155,14 +155,14 @@ TEST(EditorRun, TheGridCoversTheWholeViewWithItsLinesOnTheCellEdges) {
             for (int x = 0; x < 640; ++x) {
                 if (((x + c.x) % 32 + 32) % 32 != 16) continue;
                 for (const int y : {60, 300, 460})
-                    EXPECT_TRUE(white(pic, x, y)) << "column " << x << " at " << y << ", camera "
-                                                  << c.x << "," << c.y;
+                    EXPECT_TRUE(white(pic, x, y))
+                        << "column " << x << " at " << y << ", camera " << c.x << "," << c.y;
             }
             for (int y = 40; y < 464; ++y) {
                 if (((y + c.y) % 32 + 32) % 32 != 16) continue;
                 for (const int x : {120, 320, 630})
-                    EXPECT_TRUE(white(pic, x, y)) << "row " << y << " at " << x << ", camera "
-                                                  << c.x << "," << c.y;
+                    EXPECT_TRUE(white(pic, x, y))
+                        << "row " << y << " at " << x << ", camera " << c.x << "," << c.y;
             }
         });
     }

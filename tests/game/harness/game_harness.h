@@ -76,8 +76,11 @@ public:
     // One scene: its set-up for the code, then the play loop; the play loop's result, or the
     // set-up's when it gives no scene to play.
     int32_t RunScene(int32_t code, const std::function<void(Frame&)>& script);
-    // Shuts the engine down (the destructor does it too).
-    void Shutdown();
+    // Ends the run as the program does after its last scene code: the engine shut down (the
+    // destructor does it too) and, for a restart code (below -1), the program started again
+    // (plat::testing::RecordProcessStarts keeps that start from running). Start() may follow,
+    // in the same folder.
+    void Shutdown(int32_t lastScene = -1);
 
     const std::filesystem::path& Dir() const { return dir_; }
     bool Started() const { return started_; }
@@ -105,6 +108,12 @@ private:
 
 // The game's button word bit for a key, and back: the keys that make each button.
 int KeyOfButton(uint32_t button);
+
+// A new game (scene code 1) run until its first stage is in play, player 0 kept unhurt and every
+// play icon owned (only the notices a script raises show); then `script` runs every frame with the
+// frames since, until it stops the game (or a bound of 6,000 frames). Fails the test when play
+// never began.
+void RunInPlay(GameHarness& h, const std::function<void(Frame&, int64_t)>& script);
 
 // The tests' invincibility switch: holds player p's blink after a hit (player property 58), so
 // nothing counts it as hittable, and keeps its life full. Call it from a script every frame; it

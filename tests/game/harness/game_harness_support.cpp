@@ -8,10 +8,12 @@
 
 #include "engine/tessra.h"
 #include "game/core/config.h"
+#include "game/core/game_vars.h"
 #include "game/core/input.h"
 #include "game/core/main_loop.h"
 #include "game/core/scenes.h"
 #include "game/core/startup.h"
+#include "game/play/game_flow.h"
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "platform/testing.h"
@@ -141,11 +143,7 @@ int GameHarness::Start() {
 
 int32_t GameHarness::Run(const std::function<void(Frame&)>& script) {
     g_script = &script;
-    int32_t code = editor_ ? velmora::kSceneEditor : velmora::kSceneTitle;
-    while (code > velmora::kSceneQuit && (code & velmora::kSceneLoopEndBits) == 0) {
-        code = velmora::SetUpScene(code);
-        if (code > velmora::kSceneQuit) code = velmora::RunPlayLoop();
-    }
+    const int32_t code = velmora::RunScenes(editor_ ? velmora::kSceneEditor : velmora::kSceneTitle);
     g_script = nullptr;
     return code;
 }
@@ -158,9 +156,9 @@ int32_t GameHarness::RunScene(int32_t code, const std::function<void(Frame&)>& s
     return result;
 }
 
-void GameHarness::Shutdown() {
+void GameHarness::Shutdown(int32_t lastScene) {
     if (!started_) return;
-    velmora::ShutdownGame();
+    velmora::EndGame(lastScene);
     started_ = false;
 }
 
@@ -187,6 +185,21 @@ void GameHarness::ApplyInput() {
     keys_.clear();
     // The keys reach the input state at the next pump: pump now, so this frame reads them.
     ProcessMessage();
+}
+
+void RunInPlay(GameHarness& h, const std::function<void(Frame&, int64_t)>& script) {
+    int64_t playFrom = -1;
+    h.RunScene(velmora::kSceneNewGame, [&](Frame& f) {
+        if (f.scene > 6000) f.Stop();
+        HoldPlayerUnhurt(0);
+        if (playFrom < 0 && velmora::GetGameVar(0) == velmora::kMasterKind &&
+            velmora::GetGameVar(velmora::kGameVarPhase) == velmora::kPhasePlay && f.scene > 40) {
+            playFrom = f.total;
+            velmora::SetGameVar(velmora::kGameVarIconsOwned, -1);
+        }
+        if (playFrom >= 0) script(f, f.total - playFrom);
+    });
+    ASSERT_GE(playFrom, 0);
 }
 
 void HoldPlayerUnhurt(int p) {

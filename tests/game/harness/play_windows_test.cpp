@@ -33,6 +33,7 @@ namespace {
 
 using velmora_test::Frame;
 using velmora_test::GameHarness;
+using velmora_test::RunInPlay;
 
 // The last drawn frame's records, as the script sees them at the top of a frame.
 std::vector<DrawRecord> DrawnRecords() {
@@ -71,24 +72,6 @@ bool IsLive(int slot, int32_t serial) {
     return slot > 0 && GetField(kPropKind, slot) != 0 && GetField(kPropSerial, slot) == serial;
 }
 
-// A new game run until its first stage is in play; then `script` runs every frame with the
-// frames since, until it stops the game (or a bound far beyond any script here).
-void RunInPlay(GameHarness& h, const std::function<void(Frame&, int64_t)>& script) {
-    int64_t playFrom = -1;
-    h.RunScene(kSceneNewGame, [&](Frame& f) {
-        if (f.scene > 6000) f.Stop();
-        velmora_test::HoldPlayerUnhurt(0);
-        if (playFrom < 0 && GetGameVar(0) == kMasterKind && GetGameVar(kGameVarPhase) == kPhasePlay &&
-            f.scene > 40) {
-            playFrom = f.total;
-            // Every play icon owned: only the notices the script raises show.
-            SetGameVar(kGameVarIconsOwned, -1);
-        }
-        if (playFrom >= 0) script(f, f.total - playFrom);
-    });
-    ASSERT_GE(playFrom, 0);
-}
-
 // ---- Item-get notice ----
 
 TEST(ItemGetPictures, TableOfIcons) {
@@ -111,9 +94,11 @@ struct NoticeCase {
 // notice left alone, closing takes 16 frames and then play resumes; an icon past the 64 has its box
 // and message but neither caption nor picture.
 TEST(ItemGet, ShotFromAge21OrAge300ThenSixteenFramesToResume) {
-    const NoticeCase cases[] = {
-        {5, 10, 300, true}, {5, 20, 300, true}, {5, 21, 21, true}, {40, 60, 60, true},
-        {70, 25, 25, false}};
+    const NoticeCase cases[] = {{5, 10, 300, true},
+                                {5, 20, 300, true},
+                                {5, 21, 21, true},
+                                {40, 60, 60, true},
+                                {70, 25, 25, false}};
     GameHarness h;
     ASSERT_EQ(h.Start(), 0);
     size_t i = 0;
@@ -453,66 +438,69 @@ int CountPages(int message) {
 // After stages 0..3 a page stays until SHOT (from age 30); the last page's SHOT starts the next
 // stage. After the fifth stage (and for a kind beyond it, kept to the fifth) the pages turn by
 // themselves after 60 n + 60 frames, 3 fewer for each SHOT, and the last leads to the ending.
-TEST(Result, PagesTurnBySHOTOrByThemselvesForTheEnding) {
-    for (const int k : {1, 9}) {
-        const int kind = std::min(k, 4);
-        GameHarness h;
-        ASSERT_EQ(h.Start(), 0);
-        int w = -1;
-        int32_t serial = 0, lastShown = -1, pageLines = 0, firstShown = -1;
-        int64_t pageFrom = -1;
-        int pages = 0, shots = 0;
-        bool early = false, wrongLength = false;
-        int32_t phaseAfter = -1, storedKind = -1;
-        RunInPlay(h, [&](Frame& f, int64_t t) {
-            if (t == 10) {
-                // As the result phase opens it.
-                w = OpenResultWindow(k);
-                serial = GetField(kPropSerial, w);
-                storedKind = GetField(kPropWinValue, w);
-                SetPaused(true);
-                SetConfigVar(kCfgRunFlags, GetConfigVar(kCfgRunFlags) & ~kRunInPlay);
+class Result : public ::testing::TestWithParam<int> {};
+
+TEST_P(Result, PagesTurnBySHOTOrByThemselvesForTheEnding) {
+    const int k = GetParam();
+    const int kind = std::min(k, 4);
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    int w = -1;
+    int32_t serial = 0, lastShown = -1, pageLines = 0, firstShown = -1;
+    int64_t pageFrom = -1;
+    int pages = 0, shots = 0;
+    bool early = false, wrongLength = false;
+    int32_t phaseAfter = -1, storedKind = -1;
+    RunInPlay(h, [&](Frame& f, int64_t t) {
+        if (t == 10) {
+            // As the result phase opens it.
+            w = OpenResultWindow(k);
+            serial = GetField(kPropSerial, w);
+            storedKind = GetField(kPropWinValue, w);
+            SetPaused(true);
+            SetConfigVar(kCfgRunFlags, GetConfigVar(kCfgRunFlags) & ~kRunInPlay);
+        }
+        if (t <= 10) return;
+        if (!IsLive(w, serial)) {
+            phaseAfter = GetGameVar(kGameVarPhase);
+            f.Stop();
+            return;
+        }
+        const int32_t age = GetField(kPropAge, w);
+        const int32_t shown = GetField(kPropResultShown, w);
+        if (age == 1) firstShown = shown;
+        if (shown != lastShown) {
+            if (pages > 0 && kind == 4) {
+                // The page's timer counts a frame each and 3 for each SHOT; it turns the page
+                // once past 60 n + 59 (the first page's count began a frame earlier).
+                const int64_t count = f.total - pageFrom + 3 * shots + (pages == 1 ? 1 : 0);
+                if (count < 60 * pageLines + 60 || count > 60 * pageLines + 63) wrongLength = true;
             }
-            if (t <= 10) return;
-            if (!IsLive(w, serial)) {
-                phaseAfter = GetGameVar(kGameVarPhase);
-                f.Stop();
-                return;
-            }
-            const int32_t age = GetField(kPropAge, w);
-            const int32_t shown = GetField(kPropResultShown, w);
-            if (age == 1) firstShown = shown;
-            if (shown != lastShown) {
-                if (pages > 0 && kind == 4) {
-                    // The page's timer counts a frame each and 3 for each SHOT; it turns the page
-                    // once past 60 n + 59 (the first page's count began a frame earlier).
-                    const int64_t count = f.total - pageFrom + 3 * shots + (pages == 1 ? 1 : 0);
-                    if (count < 60 * pageLines + 60 || count > 60 * pageLines + 63)
-                        wrongLength = true;
-                }
-                pages += 1;
-                lastShown = shown;
-                pageLines = GetField(kPropWinLines, w);
-                pageFrom = f.total;
-                shots = 0;
-            }
-            if (age == 20) f.Tap(kButtonShot);  // too early for either kind
-            if (age == 22 && shown != firstShown) early = true;
-            const int64_t onPage = f.total - pageFrom;
-            if (kind < 4 && age > 40 && onPage % 20 == 8) f.Tap(kButtonShot);
-            // Pages after the second are hurried along by a SHOT every other frame.
-            if (kind == 4 && age > 40 && pages > 2 && onPage % 2 == 0) {
-                f.Tap(kButtonShot);
-                shots += 1;
-            }
-        });
-        EXPECT_EQ(storedKind, kind) << k;
-        EXPECT_FALSE(early) << k;
-        EXPECT_FALSE(wrongLength) << k;
-        EXPECT_EQ(pages, CountPages(64 + kind)) << k;
-        EXPECT_EQ(phaseAfter, kind == 4 ? kPhaseEnding : kPhaseStageStart) << k;
-    }
+            pages += 1;
+            lastShown = shown;
+            pageLines = GetField(kPropWinLines, w);
+            pageFrom = f.total;
+            shots = 0;
+        }
+        if (age == 20) f.Tap(kButtonShot);  // too early for either kind
+        if (age == 22 && shown != firstShown) early = true;
+        const int64_t onPage = f.total - pageFrom;
+        if (kind < 4 && age > 40 && onPage % 20 == 8) f.Tap(kButtonShot);
+        // Pages after the first are hurried along by a SHOT every other frame.
+        if (kind == 4 && age > 40 && pages > 1 && onPage % 2 == 0) {
+            f.Tap(kButtonShot);
+            shots += 1;
+        }
+    });
+    EXPECT_EQ(storedKind, kind) << k;
+    EXPECT_FALSE(early) << k;
+    EXPECT_FALSE(wrongLength) << k;
+    EXPECT_EQ(pages, CountPages(64 + kind)) << k;
+    EXPECT_EQ(phaseAfter, kind == 4 ? kPhaseEnding : kPhaseStageStart) << k;
 }
+
+// A stage's result, and a kind past the last stage, which is taken as the ending's.
+INSTANTIATE_TEST_SUITE_P(Kinds, Result, ::testing::Values(1, 9));
 
 TEST(ResultPortraits, OnlyTheTenPortraits) {
     EXPECT_EQ(ResultPortraitSprite(0), sprite::kPortrait);
@@ -547,9 +535,10 @@ TEST(Collection, ShowsOwnedIconsAndCancelGoesToTheTitle) {
             icons.push_back({id - sprite::kIcon, d.w[kDrawX] * 1000 + d.w[kDrawY]});
     }
     std::sort(icons.begin(), icons.end());
-    EXPECT_EQ(icons, (std::vector<std::pair<int, int>>{
-                         {0, 48 * 1000 + 368}, {2, 120 * 1000 + 368}, {16, 48 * 1000 + 416},
-                         {31, 588 * 1000 + 416}}));
+    EXPECT_EQ(icons, (std::vector<std::pair<int, int>>{{0, 48 * 1000 + 368},
+                                                       {2, 120 * 1000 + 368},
+                                                       {16, 48 * 1000 + 416},
+                                                       {31, 588 * 1000 + 416}}));
     EXPECT_TRUE(HasText(drawn, 187));
 }
 

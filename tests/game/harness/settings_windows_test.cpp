@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "engine/sound/sound_internal.h"
 #include "engine/tessra.h"
 #include "game/core/config.h"
 #include "game/core/game_vars.h"
@@ -19,6 +20,7 @@
 #include "game/frontend/settings_windows.h"
 #include "game/frontend/windows.h"
 #include "game/play/game_flow.h"
+#include "game/play/players.h"
 #include "game/play/stage.h"
 #include "platform/testing.h"
 #include "tests/game/harness/game_harness.h"
@@ -28,6 +30,7 @@ namespace {
 
 using velmora_test::Frame;
 using velmora_test::GameHarness;
+using velmora_test::RunInPlay;
 
 // The settings word as the file on disk holds it.
 int32_t SavedWord(const GameHarness& h, int n) {
@@ -89,6 +92,61 @@ TEST(Options, StepOnceWithoutWrapAndStoreAtOnce) {
             << "row " << cases[i].row << " from " << cases[i].value;
 }
 
+// The volumes the sound device holds for each buffer of the handles, in hundredths of a decibel.
+std::vector<plat::LONG> HandleVolumes(const int32_t* handles, int count) {
+    std::vector<plat::LONG> out;
+    for (int n = 0; n < count; ++n) {
+        const tessra::SoundRecord* record = tessra::FindSound(handles[n]);
+        if (record == nullptr) continue;
+        for (int i = 0; i < record->bufferCount && i < tessra::kMaxSoundBuffers; ++i) {
+            if (!record->buffers[i].created) continue;
+            plat::LONG v = 1;
+            record->buffers[i].buffer->GetVolume(&v);
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+// Each step of a volume row reaches the buffers of that row's handles by the next frame, and only
+// those: per cent p is 100 (p - 100) hundredths of a decibel.
+TEST(Options, VolumeStepsReachTheSoundHandlesAtOnce) {
+    const struct {
+        int row;
+        uint32_t button;
+    } steps[] = {
+        {8, kButtonLeft}, {8, kButtonLeft}, {9, kButtonLeft}, {8, kButtonRight}, {9, kButtonRight}};
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    const SoundTable& table = GetSoundTable();
+    const auto music = [&] { return HandleVolumes(table.bgmHandle, kBgmCount); };
+    const auto effects = [&] { return HandleVolumes(table.seHandle, kSeCount); };
+    ASSERT_GE(music().size(), static_cast<size_t>(kBgmCount));
+    ASSERT_GE(effects().size(), static_cast<size_t>(kSeCount));
+    size_t checked = 0;
+    h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene < 4) return;
+        const size_t i = (f.scene - 4) / 2;
+        if (i >= std::size(steps)) {
+            f.Stop();
+            return;
+        }
+        if ((f.scene - 4) % 2 == 0) {
+            SetWindowField(kPropWinCursor, steps[i].row);
+            f.Tap(steps[i].button);
+            return;
+        }
+        const plat::LONG m = (GetConfigVar(kCfgMusicVolume) - 100) * 100;
+        const plat::LONG e = (GetConfigVar(kCfgSeVolume) - 100) * 100;
+        for (plat::LONG v : music()) EXPECT_EQ(v, m) << "step " << i;
+        for (plat::LONG v : effects()) EXPECT_EQ(v, e) << "step " << i;
+        checked += 1;
+    });
+    EXPECT_EQ(checked, std::size(steps));
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 94);  // 95 down twice, up once
+    EXPECT_EQ(GetConfigVar(kCfgSeVolume), 90);
+}
+
 TEST(OptionsValues, ChoiceRowsShowOnlyTheirOwnChoices) {
     EXPECT_EQ(OptionsChoiceText(1, 0), 116);
     EXPECT_EQ(OptionsChoiceText(1, 2), 118);
@@ -122,6 +180,7 @@ TEST_P(OptionsLeave, ScreenWordsRestartAfterASecondOthersGoToTheTitle) {
     const LeaveCase c = GetParam();
     GameHarness h;
     ASSERT_EQ(h.Start(), 0);
+    plat::testing::RecordProcessStarts(true);
     const int word = OptionsRowTable[c.row].word;
     uint32_t there = kButtonRight, back = kButtonLeft;
     int64_t before = -1, after = -1;
@@ -148,8 +207,18 @@ TEST_P(OptionsLeave, ScreenWordsRestartAfterASecondOthersGoToTheTitle) {
         EXPECT_LT(after - before, 1000);
     }
     EXPECT_EQ(SavedWord(h, word), GetConfigVar(word));
+    // The program ends its run as it would, starting itself again only after a restart.
+    h.Shutdown(result);
+    const std::vector<plat::testing::ProcessStart> starts = plat::testing::RecordedProcessStarts();
+    ASSERT_EQ(starts.size(), c.restarts ? 1u : 0u);
+    if (c.restarts) {
+        EXPECT_EQ(starts[0].commandLine, "velmora.exe");
+        EXPECT_EQ(starts[0].showCommand, 5u);
+    }
 }
 
+// Rows 1 to 4 hold the screen words 16, 17, 20 and 19; rows 5 to 9 the words 18, 21, 26, 23 and
+// 24.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Rows, OptionsLeave, ::testing::Values(
     LeaveCase{1, false, true},  LeaveCase{2, false, true},  LeaveCase{3, false, true},
@@ -390,65 +459,82 @@ TEST(KeyConfig, DefaultRestoresTheAssignment) {
 
 // ---- The next start ----
 
-// The options change the window size and move SHOT to the D key (raw 0x200); the restart that
-// follows starts the next run in the same folder with the saved values.
-TEST(NextStart, StartsWithTheSavedScreenAndKeys) {
-    std::vector<uint8_t> saved;
-    {
-        GameHarness h;
-        ASSERT_EQ(h.Start(), 0);
-        const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
-            if (f.scene == 3) SetWindowField(kPropWinCursor, 2);
-            if (f.scene == 4) f.Tap(kButtonRight);  // 640 480 -> 800 600
-            if (f.scene == 6) SetWindowField(kPropWinCursor, 10);
-            if (f.scene == 7) f.Tap(kButtonShot);  // the key configuration
-            if (f.scene == 9) SetWindowField(kPropWinCursor, 1);
-            if (f.scene == 10) f.KeyDown(SDL_SCANCODE_D);
-            if (f.scene == 12) {
-                f.KeyUp(SDL_SCANCODE_D);
-                f.Tap(kButtonLeft);  // closes and saves
-            }
-            if (f.scene == 14) SetWindowField(kPropWinCursor, 0);
-            if (f.scene == 15) f.Tap(kButtonSubAction);  // leave: SHOT is no longer on Z
-            if (f.scene > 300) f.Stop();
-        });
-        EXPECT_EQ(result, kSceneRestart);
-        std::ifstream in(h.Dir() / kConfigFileName, std::ios::binary);
-        saved.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    ASSERT_EQ(saved.size(), static_cast<size_t>(kConfigFileSize));
-    velmora_test::HarnessSettings settings;
-    settings.settingsImage = saved;
-    GameHarness h(settings);
+struct NextStartCase {
+    const char* name;
+    int32_t screenMode;  // the mode chosen beside the window size 800 x 600
+    bool fullScreen;     // what the platform layer then records
+    int width, height;
+};
+
+class NextStart : public ::testing::TestWithParam<NextStartCase> {};
+
+// The options change the screen and move SHOT to the D key (raw 0x200); the restart that follows
+// ends the run, starts the program again and the next run, in the same folder, takes the saved
+// values: the platform shows the new screen, and in play D fires where Z no longer does.
+TEST_P(NextStart, StartsWithTheSavedScreenAndKeys) {
+    const NextStartCase c = GetParam();
+    GameHarness h;
     ASSERT_EQ(h.Start(), 0);
+    plat::testing::RecordProcessStarts(true);
+    const int32_t result = h.RunScene(kSceneOptions, [&](Frame& f) {
+        if (f.scene == 3) SetWindowField(kPropWinCursor, 2);
+        if (f.scene == 4) f.Tap(kButtonRight);  // 640 480 -> 800 600
+        if (f.scene == 6) SetWindowField(kPropWinCursor, 1);
+        if (f.scene == 7 && c.screenMode < 2) f.Tap(kButtonLeft);  // to the desktop full screen
+        if (f.scene == 8) SetWindowField(kPropWinCursor, 10);
+        if (f.scene == 9) f.Tap(kButtonShot);  // the key configuration
+        if (f.scene == 11) SetWindowField(kPropWinCursor, 1);
+        if (f.scene == 12) f.KeyDown(SDL_SCANCODE_D);
+        if (f.scene == 14) {
+            f.KeyUp(SDL_SCANCODE_D);
+            f.Tap(kButtonLeft);  // closes and saves
+        }
+        if (f.scene == 16) SetWindowField(kPropWinCursor, 0);
+        if (f.scene == 17) f.Tap(kButtonSubAction);  // leave: SHOT is no longer on Z
+        if (f.scene > 300) f.Stop();
+    });
+    ASSERT_EQ(result, kSceneRestart);
+    h.Shutdown(result);
+    EXPECT_EQ(plat::testing::RecordedProcessStarts().size(), 1u);
+
+    ResetConfig();  // nothing of the first run's memory: the settings come from its file
+    ASSERT_EQ(h.Start(), 0);
+    EXPECT_EQ(GetConfigVar(kCfgScreenMode), c.screenMode);
     EXPECT_EQ(GetConfigVar(kCfgWindowSize), 2);
     EXPECT_EQ(GetConfigVar(kCfgKeyShot), 0x200);
     int width = 0, height = 0;
     GetScreenExtent(&width, &height);
-    EXPECT_EQ(width, 800);
-    EXPECT_EQ(height, 600);
-    bool shotOnZ = true, shotOnD = false;
-    h.RunScene(kSceneOptions, [&](Frame& f) {
-        if (f.scene == 3) f.KeyDown(SDL_SCANCODE_Z);
-        if (f.scene == 5) {
-            shotOnZ = IsButtonHeld(kButtonShot);
-            f.KeyUp(SDL_SCANCODE_Z);
-            f.KeyDown(SDL_SCANCODE_D);
-        }
-        if (f.scene == 7) {
-            shotOnD = IsButtonHeld(kButtonShot);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(height, c.height);
+
+    // Each key held for 20 frames, the player standing still: a shot sets the player's action
+    // timer and plays SE 5.
+    bool firedOnZ = false, firedOnD = false;
+    RunInPlay(h, [&](Frame& f, int64_t t) {
+        const bool fired = GetPlayerField(0, kPropActionTimer) > 0 || IsSePlaying(5);
+        if (t == 10) f.KeyDown(SDL_SCANCODE_Z);
+        if (t > 10 && t <= 30) firedOnZ = firedOnZ || fired;
+        if (t == 30) f.KeyUp(SDL_SCANCODE_Z);
+        if (t == 50) f.KeyDown(SDL_SCANCODE_D);
+        if (t > 50 && t <= 70) firedOnD = firedOnD || fired;
+        if (t == 70) {
             f.KeyUp(SDL_SCANCODE_D);
             f.Stop();
         }
-        if (f.scene > 100) f.Stop();
     });
-    EXPECT_FALSE(shotOnZ);
-    EXPECT_TRUE(shotOnD);
+    EXPECT_FALSE(firedOnZ);
+    EXPECT_TRUE(firedOnD);
     const plat::testing::PresentedPicture picture = plat::testing::LastPresentedPicture();
-    EXPECT_EQ(picture.width, 800);
-    EXPECT_EQ(picture.height, 600);
-    EXPECT_FALSE(plat::testing::PresenterFullScreen());
+    EXPECT_EQ(picture.width, c.width);
+    EXPECT_EQ(picture.height, c.height);
+    EXPECT_EQ(plat::testing::PresenterFullScreen(), c.fullScreen);
 }
+
+// The harness's desktop is 1920 x 1080.
+INSTANTIATE_TEST_SUITE_P(Screens, NextStart,
+                         ::testing::Values(NextStartCase{"Window", 2, false, 800, 600},
+                                           NextStartCase{"DesktopFullScreen", 1, true, 1920, 1080}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Pause ----
 
