@@ -102,6 +102,7 @@ void Show(Presenter& p) {
         if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(sdl, -1, 0);
         if (p.renderer == nullptr) return;
         p.sdlWindow = sdl;
+        detail::PlaceFullScreenWindow(sdl);
     }
     const uint32_t sdlFormat = SdlFormatOf(p.format);
     if (p.texture == nullptr || p.textureWidth != p.width || p.textureHeight != p.height ||
@@ -315,12 +316,12 @@ void SetPresenterFullScreen(HWND window, bool fullScreen) {
     SDL_Window* sdl = GetSdlWindow(window);
     if (sdl == nullptr) return;
     if (fullScreen) {
-        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        detail::SetSdlFullScreen(window, sdl, true);
     } else {
         // Back to what the window's style asks for.
         const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
         const bool popupFull = (style & WS_POPUP) != 0 && (style & WS_CAPTION) != WS_CAPTION;
-        SDL_SetWindowFullscreen(sdl, popupFull ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        detail::SetSdlFullScreen(window, sdl, popupFull);
     }
 }
 

@@ -69,6 +69,14 @@ void OnFocusChange(HWND window, bool gained);
 void OnCloseRequest(HWND window);
 void OnDisplayChange();
 
+// Puts the window's SDL window into desktop full screen or out of it (main thread). Where no
+// window manager carries that out (a bare X server), the window covers its display itself, and
+// back out of full screen takes its client rectangle again.
+void SetSdlFullScreen(HWND window, SDL_Window* sdl, bool fullScreen);
+// The same covering for an SDL window in desktop full screen whose X window SDL made anew (as it
+// does when a renderer needs another kind of window); nothing for other windows.
+void PlaceFullScreenWindow(SDL_Window* sdl);
+
 // Brings SDL windows that other threads changed up to date (main thread).
 void SyncDirtyWindows();
 

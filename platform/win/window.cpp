@@ -14,6 +14,7 @@
 #include "platform/win/internal.h"
 #include "platform/win/thread.h"
 #include "platform/win/window.h"
+#include "platform/win/x11_window.h"
 
 namespace plat {
 namespace {
@@ -154,7 +155,7 @@ void SyncSdl(HWND window) {
     bool full = IsFullScreenStyle(style);
     Uint32 flags = SDL_GetWindowFlags(sdl);
     bool isFull = (flags & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
-    if (full != isFull) SDL_SetWindowFullscreen(sdl, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (full != isFull) detail::SetSdlFullScreen(window, sdl, full);
     if (!full) {
         SDL_SetWindowBordered(sdl, (style & WS_CAPTION) == WS_CAPTION ? SDL_TRUE : SDL_FALSE);
         int w = std::max(1, static_cast<int>(client.right - client.left));
@@ -1012,6 +1013,28 @@ void NoteCursorPos(int x, int y) {
 }
 
 // Brings SDL windows that other threads changed up to date (main thread).
+void SetSdlFullScreen(HWND window, SDL_Window* sdl, bool fullScreen) {
+    SDL_SetWindowFullscreen(sdl, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (fullScreen) {
+        PlaceFullScreenWindow(sdl);
+        return;
+    }
+    WindowView view{};
+    if (!ViewWindow(window, &view)) return;
+    const SDL_Rect client{view.clientRect.left, view.clientRect.top,
+                          view.clientRect.right - view.clientRect.left,
+                          view.clientRect.bottom - view.clientRect.top};
+    PlaceWithoutWindowManager(sdl, client, false);
+}
+
+void PlaceFullScreenWindow(SDL_Window* sdl) {
+    const Uint32 flags = SDL_GetWindowFlags(sdl);
+    if ((flags & SDL_WINDOW_FULLSCREEN_DESKTOP) != SDL_WINDOW_FULLSCREEN_DESKTOP) return;
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(sdl)), &bounds) != 0) return;
+    PlaceWithoutWindowManager(sdl, bounds, true);
+}
+
 void SyncDirtyWindows() {
     std::vector<HWND> dirty;
     std::vector<std::pair<SDL_Window*, std::string>> titles;
