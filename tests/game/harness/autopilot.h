@@ -17,7 +17,8 @@ struct RouteNode {
 
 // The way on foot from player 0's cell, cell by cell across the areas over cells a player on the
 // ground can stand on, to an exit that leaves the stage, or (toArea >= 0) to the first cell of
-// that area. Empty when there is none.
+// that area. When only a closed colour gate of the current area stands in the way, the way to
+// the switch that opens it instead (plan again once it is stepped on). Empty when there is none.
 std::vector<RouteNode> PlanRoute(int toArea = -1);
 
 // The buttons that walk player 0 from where it stands to the next cell of the route (`at` is

@@ -13,6 +13,7 @@
 #include "game/play/object_utils.h"
 #include "game/play/players.h"
 #include "game/play/stage.h"
+#include "game/play/stage_devices.h"
 
 namespace velmora_test {
 
@@ -36,10 +37,39 @@ int FindLiving(int32_t kind) {
 
 namespace {
 
-// Breadth first from player 0's cell over cells a player on the ground can stand on, through
-// exits into the areas they lead to, until `goal` holds for a cell.
-template <typename Goal>
-std::vector<RouteNode> SearchRoute(const Goal& goal) {
+constexpr int32_t kGateKind = 0x30000004;
+
+// A colour gate or switch of the current area, seen through the pool.
+struct GatePiece {
+    int x, y;     // cell
+    int colour;   // 0..3
+    bool closed;  // a gate that blocks the way, or a switch not yet stepped on
+};
+
+// The current area's colour gates (variants 0..3) and their switches (4..7).
+std::vector<GatePiece> FindGatePieces(bool switches) {
+    std::vector<GatePiece> out;
+    const uint32_t pressed = static_cast<uint32_t>(GetGameVar(kGameVarStageFlags));
+    int s = GetField(kPropNext, kListHead);
+    for (int step = 0; step < kPoolSlots && s > 0 && s != kListTail; ++step) {
+        const int v = GetField(kPropVariant, s) & 15;
+        if (GetField(kPropKind, s) == kGateKind && !(GetField(kPropFlags, s) & kFlagDead) &&
+            (v >= 4) == switches && v < 8) {
+            const bool closed = switches ? !(pressed & (1u << (24 + (v & 3))))
+                                         : !(GetField(kPropFlags, s) & kFlagDone);
+            out.push_back(
+                {(GetField(kPropX, s) + 16) / 32, (GetField(kPropY, s) + 16) / 32, v & 3, closed});
+        }
+        s = GetField(kPropNext, s);
+    }
+    return out;
+}
+
+// Breadth first from player 0's cell over cells a player on the ground can stand on (and the
+// cells `open` lets through), through exits into the areas they lead to, until `goal` holds
+// for a cell.
+template <typename Goal, typename Open>
+std::vector<RouteNode> SearchRoute(const Goal& goal, const Open& open) {
     const StageRecord& r = GetStageRecord();
     auto word = [&](int area, int n) { return r.words[AreaBase(area) + n]; };
     auto cellOf = [&](const RouteNode& n) {
@@ -52,7 +82,7 @@ std::vector<RouteNode> SearchRoute(const Goal& goal) {
         const int w = word(n.area, 0), h = word(n.area, 1);
         if (n.x < 0 || n.y < 0 || n.x >= w || n.y >= h) return;
         int& seen = from[n.area][n.x + n.y * w];
-        if (seen != -2 || (cellOf(n) & 0x33)) return;
+        if (seen != -2 || ((cellOf(n) & 0x33) && !open(n))) return;
         seen = parent;
         nodes.push_back(n);
         todo.push(static_cast<int>(nodes.size()) - 1);
@@ -105,10 +135,37 @@ int CellVariant(uint32_t cell) {
 }  // namespace
 
 std::vector<RouteNode> PlanRoute(int toArea) {
-    return SearchRoute([&](const RouteNode& n, uint32_t cell) {
+    const auto goal = [&](const RouteNode& n, uint32_t cell) {
         if (toArea >= 0) return n.area == toArea;
         return CellIndex(cell) == 2 && CellVariant(cell) - 1 >= 8;
-    });
+    };
+    std::vector<RouteNode> route = SearchRoute(goal, [](const RouteNode&) { return false; });
+    if (!route.empty()) return route;
+    // No way on foot: the way as if the area's closed gates stood open, and the first of them
+    // it passes sends player 0 to that gate's switch first.
+    const int area = GetCurrentArea();
+    const std::vector<GatePiece> gates = FindGatePieces(false);
+    auto closedGateAt = [&](const RouteNode& n) -> const GatePiece* {
+        for (const GatePiece& g : gates)
+            if (g.closed && n.area == area && n.x == g.x && n.y == g.y) return &g;
+        return nullptr;
+    };
+    route = SearchRoute(goal, [&](const RouteNode& n) { return closedGateAt(n) != nullptr; });
+    for (const RouteNode& n : route) {
+        const GatePiece* gate = closedGateAt(n);
+        if (!gate) continue;
+        const std::vector<GatePiece> switches = FindGatePieces(true);
+        return SearchRoute(
+            [&](const RouteNode& c, uint32_t) {
+                for (const GatePiece& w : switches)
+                    if (w.closed && w.colour == gate->colour && c.area == area && c.x == w.x &&
+                        c.y == w.y)
+                        return true;
+                return false;
+            },
+            [](const RouteNode&) { return false; });
+    }
+    return route;
 }
 
 uint32_t SteerAlong(const std::vector<RouteNode>& route, size_t* at) {
