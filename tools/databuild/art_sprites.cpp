@@ -1007,7 +1007,7 @@ void PaintSprite(int32_t id, const View& v) {
         return;
     }
     if (id >= sp::kStageName && id < sp::kStageName + 5) {
-        static const char* kNames[5] = {"MEADOW", "OLD WOODS", "FROST HILL", "EMBER CAVE",
+        static const char* kNames[5] = {"MEADOW", "OLD WOODS", "RIVERSIDE", "EMBER CAVE",
                                         "STAR GARDEN"};
         return MenuLabel(v, kNames[id - sp::kStageName], Rgb(252, 240, 200));
     }
