@@ -148,6 +148,7 @@ struct Pipe {
     int fast = 0;          // 0: general path; else the kind of specialised span
     bool rawCopy = false;  // an opaque copy between textures and targets of one format
     uint32_t rawMask = 0;
+    bool alphaPass[256] = {};  // the alpha test's answer for each alpha, while it is on
 };
 
 // --- Pixel pipeline ----------------------------------------------------------------------------
@@ -440,8 +441,9 @@ enum FastKind {
 };
 
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
-// choices made once per draw.
-template <int TexBytes, int TargetBytes>
+// choices made once per draw, the blend as a template argument. A span whose v does not change
+// along it (an upright sprite) reads one texel row.
+template <int TexBytes, int TargetBytes, int Kind>
 void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     const Stage& st = p.st[0];
     const uint8_t* texBits = st.tex->Bits();
@@ -455,21 +457,27 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     const bool modAlpha = aop == D3DTOP_MODULATE;
     const bool needDiffuse = modColour || alphaFromDiffuse || modAlpha;
     const bool gouraud = !p.flat;
+    const bool keyed = st.keyed;
+    const bool alphaTest = p.alphaTest;
+    const bool rawCopy = p.rawCopy;
+    // base + 0 x i is base: the row is the same for every pixel.
+    const bool oneRow = grad[tu + 1] == 0.0f;
+    const uint8_t* row = texBits + PointIndex(base[tu + 1], h) * texPitch;
     int diffuse[4] = {ToByte(base[0]), ToByte(base[1]), ToByte(base[2]), ToByte(base[3])};
     uint8_t* d = PixelAt(p, x0, y);
     for (int i = 0; i < n; ++i, d += TargetBytes) {
         const float fi = static_cast<float>(i);
         const float u = base[tu] + grad[tu] * fi;
-        const float v = base[tu + 1] + grad[tu + 1] * fi;
-        const uint8_t* t = texBits + PointIndex(v, h) * texPitch + PointIndex(u, w) * TexBytes;
+        if (!oneRow) row = texBits + PointIndex(base[tu + 1] + grad[tu + 1] * fi, h) * texPitch;
+        const uint8_t* t = row + PointIndex(u, w) * TexBytes;
         uint32_t raw;
         if constexpr (TexBytes == 2) {
             raw = static_cast<uint32_t>(t[0] | (t[1] << 8));
         } else {
             std::memcpy(&raw, t, 4);
         }
-        if (KeyMatch(st, raw)) continue;
-        if (p.rawCopy) {  // widening then truncating gives back the texel's own bits
+        if (keyed && raw >= st.keyLow && raw <= st.keyHigh) continue;
+        if (Kind == kFastCopy && rawCopy) {  // widening then truncating gives the texel's bits
             Store<TargetBytes>(d, raw & p.rawMask);
             continue;
         }
@@ -486,39 +494,55 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
         } else if (modAlpha) {
             c[3] = Mul(c[3], diffuse[3]);
         }
-        if (p.alphaTest && !AlphaPasses(p.alphaFunc, c[3], p.alphaRef)) continue;
-        if (p.fast == kFastCopy) {
+        if (alphaTest && !p.alphaPass[c[3]]) continue;
+        if constexpr (Kind == kFastCopy) {
             Store<TargetBytes>(d, p.target.Encode(c[0], c[1], c[2], c[3]));
             continue;
         }
         int dst[4];
         Unpack(p.target.Decode(Load<TargetBytes>(d)), dst);
         int out[4];
-        switch (p.fast) {
-            case kFastAlpha:
-                for (int k = 0; k < 4; ++k) {
-                    out[k] = std::min(255, Mul(c[k], c[3]) + Mul(dst[k], 255 - c[3]));
-                }
-                break;
-            case kFastAdd:
-                for (int k = 0; k < 4; ++k) out[k] = std::min(255, c[k] + dst[k]);
-                break;
-            default:  // kFastAlphaAdd
-                for (int k = 0; k < 4; ++k) out[k] = std::min(255, Mul(c[k], c[3]) + dst[k]);
-                break;
+        if constexpr (Kind == kFastAlpha) {
+            const int a = c[3];
+            if (a == 255) {  // x 255 / 255 is x, x 0 / 255 is 0
+                for (int k = 0; k < 4; ++k) out[k] = c[k];
+            } else if (a == 0) {
+                for (int k = 0; k < 4; ++k) out[k] = dst[k];
+            } else {
+                for (int k = 0; k < 4; ++k)
+                    out[k] = std::min(255, Mul(c[k], a) + Mul(dst[k], 255 - a));
+            }
+        } else if constexpr (Kind == kFastAdd) {
+            for (int k = 0; k < 4; ++k) out[k] = std::min(255, c[k] + dst[k]);
+        } else {  // kFastAlphaAdd
+            for (int k = 0; k < 4; ++k) out[k] = std::min(255, Mul(c[k], c[3]) + dst[k]);
         }
         Store<TargetBytes>(d, p.target.Encode(out[0], out[1], out[2], out[3]));
+    }
+}
+
+template <int TexBytes, int TargetBytes>
+void FastSpanFor(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    switch (p.fast) {
+        case kFastCopy:
+            return FastSpanOf<TexBytes, TargetBytes, kFastCopy>(p, y, x0, n, base, grad);
+        case kFastAlpha:
+            return FastSpanOf<TexBytes, TargetBytes, kFastAlpha>(p, y, x0, n, base, grad);
+        case kFastAdd:
+            return FastSpanOf<TexBytes, TargetBytes, kFastAdd>(p, y, x0, n, base, grad);
+        default:
+            return FastSpanOf<TexBytes, TargetBytes, kFastAlphaAdd>(p, y, x0, n, base, grad);
     }
 }
 
 void FastSpan(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     const bool tex2 = p.st[0].codec.bytes == 2;
     if (p.target.bytes == 2) {
-        tex2 ? FastSpanOf<2, 2>(p, y, x0, n, base, grad)
-             : FastSpanOf<4, 2>(p, y, x0, n, base, grad);
+        tex2 ? FastSpanFor<2, 2>(p, y, x0, n, base, grad)
+             : FastSpanFor<4, 2>(p, y, x0, n, base, grad);
     } else {
-        tex2 ? FastSpanOf<2, 4>(p, y, x0, n, base, grad)
-             : FastSpanOf<4, 4>(p, y, x0, n, base, grad);
+        tex2 ? FastSpanFor<2, 4>(p, y, x0, n, base, grad)
+             : FastSpanFor<4, 4>(p, y, x0, n, base, grad);
     }
 }
 
@@ -743,6 +767,9 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     p.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
     p.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
     p.alphaRef = static_cast<int>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF);
+    if (p.alphaTest) {
+        for (int a = 0; a < 256; ++a) p.alphaPass[a] = AlphaPasses(p.alphaFunc, a, p.alphaRef);
+    }
     p.blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
     // 0 is no blend factor: the source takes ONE and the destination ZERO, the defaults.
     p.srcBlend = rs[D3DRENDERSTATE_SRCBLEND] == 0 ? D3DBLEND_ONE : rs[D3DRENDERSTATE_SRCBLEND];

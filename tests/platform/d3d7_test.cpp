@@ -2,6 +2,7 @@
 // and injected results, scenes, and the rasteriser's coverage, stage, test and blend rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -804,7 +805,7 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
 
     DirectDrawSurface* first = Surface(64, 64, kPixelFormatXrgb32);
     ASSERT_EQ(d3d_->CreateDevice(IID_IDirect3DTnLHalDevice, first, &device_), D3D_OK);
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 120; ++round) {
         SCOPED_TRACE(round);
         const DDPixelFormat& tf = texFormats[pick(6)];
         const DDPixelFormat& gf = targetFormats[pick(3)];
@@ -840,9 +841,24 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
         const DWORD keyOn = static_cast<DWORD>(pick(2));
         const DWORD test = static_cast<DWORD>(pick(2));
         const DWORD ref = static_cast<DWORD>(pick(256));
+        const DWORD funcs[] = {D3DCMP_NEVER,        D3DCMP_LESS,    D3DCMP_EQUAL,
+                               D3DCMP_LESSEQUAL,    D3DCMP_GREATER, D3DCMP_NOTEQUAL,
+                               D3DCMP_GREATEREQUAL, D3DCMP_ALWAYS};
+        const DWORD func = funcs[pick(8)];
         std::vector<V1> v(6);
         for (V1& p : v)
             p = {coord(rng), coord(rng), 0, 1, static_cast<uint32_t>(rng()), tc(rng), tc(rng)};
+        if (round % 2 == 1) {
+            // An upright sprite, as the engine draws graphs: corners at half pixels, the
+            // texture's v the same along each row.
+            const float x1 = std::floor(coord(rng)) - 0.5f, y1 = std::floor(coord(rng)) - 0.5f;
+            const float x2 = x1 + 1.0f + static_cast<float>(pick(40));
+            const float y2 = y1 + 1.0f + static_cast<float>(pick(40));
+            const float u1 = tc(rng), v1 = tc(rng), u2 = tc(rng), v2 = tc(rng);
+            const V1 tl{x1, y1, 0, 1, v[0].diffuse, u1, v1}, tr{x2, y1, 0, 1, v[1].diffuse, u2, v1};
+            const V1 bl{x1, y2, 0, 1, v[2].diffuse, u1, v2}, br{x2, y2, 0, 1, v[3].diffuse, u2, v2};
+            v = {tl, tr, bl, br, bl, tr};
+        }
         for (int path = 0; path < 2; ++path) {
             detail::SetFastSpans(path == 0);
             ASSERT_EQ(device_->SetRenderTarget(targets[path], 0), D3D_OK);
@@ -860,7 +876,7 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
             device_->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, keyOn);
             device_->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, test);
             device_->SetRenderState(D3DRENDERSTATE_ALPHAREF, ref);
-            device_->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, D3DCMP_GREATER);
+            device_->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, func);
             ASSERT_EQ(device_->BeginScene(), D3D_OK);
             ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLELIST, kFvf1, v.data(), 6, 0), D3D_OK);
             ASSERT_EQ(device_->EndScene(), D3D_OK);
