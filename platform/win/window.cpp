@@ -1012,7 +1012,7 @@ void NoteCursorPos(int x, int y) {
     g_cursorPos = POINT{x, y};
 }
 
-// Brings SDL windows that other threads changed up to date (main thread).
+// Switches an SDL window between full screen and its client rectangle (main thread).
 void SetSdlFullScreen(HWND window, SDL_Window* sdl, bool fullScreen) {
     SDL_SetWindowFullscreen(sdl, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     if (fullScreen) {
@@ -1035,6 +1035,7 @@ void PlaceFullScreenWindow(SDL_Window* sdl) {
     PlaceWithoutWindowManager(sdl, bounds, true);
 }
 
+// Brings SDL windows that other threads changed up to date (main thread).
 void SyncDirtyWindows() {
     std::vector<HWND> dirty;
     std::vector<std::pair<SDL_Window*, std::string>> titles;
