@@ -1029,8 +1029,20 @@ void PaintSprite(int32_t id, const View& v) {
         return;
     }
     if (id >= sp::kClearBanner && id < sp::kClearBanner + 3) {
-        static const char* kWords[3] = {"ALL", "CLEAR", "!"};
-        Label(v, kWords[id - sp::kClearBanner], Rgb(255, 232, 120), 3, 4);
+        // The closing banner, shown both when every player is out and after the ending, so its
+        // words fit either: THE END and a leaf.
+        const int i = id - sp::kClearBanner;
+        if (i < 2) {
+            static const char* kWords[2] = {"THE", "END"};
+            Label(v, kWords[i], Rgb(255, 232, 120), 3, 4);
+        } else {
+            const double cx = v.w / 2.0, cy = v.h / 2.0;
+            v.Ellipse(cx, cy, 15, 9, Rgb(120, 196, 80));
+            v.Tri(cx + 12, cy - 5, cx + 12, cy + 5, cx + 21, cy, Rgb(120, 196, 80));
+            v.Line(int(cx) - 13, int(cy), int(cx) + 18, int(cy), Rgb(64, 128, 48));
+            v.Line(int(cx) - 20, int(cy) + 3, int(cx) - 13, int(cy), Rgb(96, 72, 40));
+            v.Shade(20);
+        }
         v.Outline(kInk);
         return;
     }
