@@ -2,8 +2,9 @@
 // software renderer or BltFast) against the same sprites blitted straight with MemImgBlit, in a
 // window (memory-image screens) and full screen (DirectDraw surfaces). The ratio of the two is
 // the drawing path's overhead. Full screen also on the 3-D device (texture graphs through the
-// Direct3D stand-in's rasteriser), and a game-like frame (sprites, stretched, rotated, fills,
-// lines, ellipses) on both full-screen paths.
+// Direct3D stand-in's rasteriser), a game-like frame (sprites, stretched, rotated, fills,
+// lines, ellipses) on both full-screen paths, and the end-to-end 3-D test's scene drawn and
+// presented at 640x480 on both full-screen paths at 16 and 32 bits (frames per second).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "engine/tessra.h"
 #include "platform/testing.h"
 #include "platform/win/window.h"
+#include "tests/engine/d3d/scene_3d.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ int MakeSprite() {
 }
 
 // mode: 0 window, 1 full screen, 2 full screen on the 3-D device.
-bool StartScreens(int mode) {
+bool StartScreens(int mode, int bits = 32) {
     const int fullScreen = mode != 0 ? 1 : 0;
     // The screens alone, without the engine core's window around them.
     tessra::SetScreenHost(nullptr);
@@ -75,7 +77,7 @@ bool StartScreens(int mode) {
     tessra::SwitchWindowModeScreen(fullScreen);
     // Full screen sets Direct3D up unless 3-D is switched off.
     tessra::SetNo3DFlag(mode == 2 ? 0 : 1);
-    tessra::ChangeResolution(640, 480, 32, -1);
+    tessra::ChangeResolution(640, 480, bits, -1);
     if (tessra::InitDirectDraw() != 0) return false;
     if ((tessra::GetDirect3DDevice() != nullptr) != (mode == 2)) return false;
     tessra::GetGraphicsCoreState().started = 0;
@@ -174,6 +176,27 @@ void GameFrame(benchmark::State& state) {
     Stop();
 }
 
+// The end-to-end 3-D test's scene, drawn and presented without waiting for the vertical blank.
+// range(0): 1 full screen, 2 full screen on the 3-D device; range(1): bits a pixel.
+void SceneFrame(benchmark::State& state) {
+    if (!StartScreens(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))) {
+        state.SkipWithError("the screens did not start");
+        return;
+    }
+    tessra::StoreVsyncWaitFlag(0);
+    const int sprite = tessra::scene3d::MakeSprite();
+    for (auto _ : state) {
+        tessra::ClearDrawTargetAndRepaint();
+        tessra::scene3d::Draw(sprite);
+        tessra::PresentBackBuffer();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    tessra::ReleaseGraph(sprite, 0);
+    Stop();
+}
+
 // The same sprites straight from a memory image into a screen-sized memory image.
 void StraightMemImgBlit(benchmark::State& state) {
     if (!StartScreens(0)) {
@@ -205,6 +228,10 @@ BENCHMARK(ThroughFrontEnd)
     ->Arg(2)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(GameFrame)->ArgNames({"full"})->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SceneFrame)
+    ->ArgNames({"full", "bits"})
+    ->ArgsProduct({{1, 2}, {16, 32}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(StraightMemImgBlit)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
