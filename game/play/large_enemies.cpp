@@ -639,6 +639,8 @@ constexpr ArmPose kPoseSlam = {54000, 209700};
 constexpr ArmPose kPoseSpread = {0, 0};  // stretched out sideways
 constexpr ArmPose kPoseReach = {0, 0};
 constexpr ArmPose kPoseDropped = {54000, 0};
+// Frames a drift's homing shot flies before it fades out.
+constexpr int32_t kDriftShotLife = 150;
 
 // A hand about to strike glows red, pulsing, so the blow can be read in time.
 void WarnWithHand(int slot, int i, bool on) {
@@ -734,6 +736,9 @@ void BossDrift(int slot, bool projectiles) {
                 SetField(kPropAttack, s, GetGameVar(kGameVarLevel) + 20);
                 SetField(kPropVelX + 5, s, (Random(4) - 2) * 6000);
                 SetField(kPropTarget, s, std::max(GetField(kPropTarget, slot), 0) & 3);
+                // One swoop and a second pass, then it fades: left to home for ever, the shots
+                // of every drift would gather into a swarm no player could read.
+                FadeOutObjectAfter(s, kDriftShotLife);
             }
         }
     }
@@ -912,7 +917,10 @@ void BossDoubleSlam(int slot) {
         ArmsToward(slot, kPoseCocked, 12000);
         WarnWithHand(slot, 0, true);
         WarnWithHand(slot, 1, true);
-        const int32_t target = GetField(kPropAimX, slot) + (s == 11 ? 80 : -80);
+        // On easy the hands come down either side of the mark, so a player who reads the raised
+        // hands and stands still is spared; otherwise one of them comes down on it.
+        const int32_t side = GetGameVar(kGameVarDifficulty) < 1 ? 0 : (s == 11 ? 80 : -80);
+        const int32_t target = GetField(kPropAimX, slot) + side;
         SetX(slot, StepToward(GetField(kPropX, slot), std::clamp(target, 80, 560), 6));
         return;
     }

@@ -7,6 +7,7 @@
 #include "game/core/game_vars.h"
 #include "game/core/object_pool.h"
 #include "game/core/sound_cue.h"
+#include "game/core/tween.h"
 #include "game/play/combat.h"
 #include "game/play/large_enemies.h"
 #include "game/play/object_utils.h"
@@ -607,6 +608,59 @@ TEST_F(BossTest, BlastsHitTheBodyWhereItIsDrawn) {
             UpdateBlast(blast);
             const bool reaches = off * off < (80 + 16) * (80 + 16);
             EXPECT_EQ(GetField(kPropHp, b), reaches ? 97000 : 100000) << c.state << " " << off;
+        }
+    }
+}
+
+// A drift's homing shots make their passes at the player and then fade out, so the shots of one
+// drift are gone before the next ones come.
+TEST_F(BossTest, DriftShotsFadeOutAfterTheirPasses) {
+    ResetTweens();
+    Player(320, 400);
+    const int b = Boss(5, 168000);
+    Step(UpdateBoss, b, 30);
+    std::vector<int> shots;
+    for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
+        if (GetField(kPropKind, s) == 0x3000000f) shots.push_back(s);
+    ASSERT_EQ(shots.size(), 8u);
+    // Each shot's own frames, as the object walk counts them, then the tweens.
+    auto age = [&](int frames) {
+        int flying = 0;
+        for (int f = 0; f < frames; ++f) {
+            for (int s : shots)
+                if (GetField(kPropKind, s) == 0x3000000f) IncField(kPropAge, s);
+            RunTweens();
+        }
+        for (int s : shots)
+            if (GetField(kPropKind, s) == 0x3000000f && !(GetField(kPropFlags, s) & kFlagDead))
+                ++flying;
+        return flying;
+    };
+    EXPECT_EQ(age(150), 8) << "still flying after 150 frames";
+    EXPECT_EQ(age(34), 0) << "faded out";
+}
+
+// The quick slam of both hands: on normal one hand comes down on the marked player; on easy they
+// come down either side of it, and a player who stands still is spared.
+TEST_F(BossTest, DoubleSlamStraddlesTheMarkOnEasy) {
+    for (const int32_t difficulty : {0, 1}) {
+        SetUp();
+        SetGameVar(64, difficulty);
+        const int pl = Player(320, 392);
+        const int b = Boss(11);
+        SetField(kPropZ, b, -30);
+        SetField(45, b, 0);
+        SetField(37, b, 320);
+        Step(UpdateBoss, b, 20);
+        int32_t sx, sy, ex, ey, left, right, hy;
+        GetBossArm(b, 0, &sx, &sy, &ex, &ey, &left, &hy);
+        GetBossArm(b, 1, &sx, &sy, &ex, &ey, &right, &hy);
+        if (difficulty == 0) {
+            EXPECT_LT(left, 320 - 28);
+            EXPECT_GT(right, 320 + 28);
+            EXPECT_EQ(GetField(kPropHp, pl), 1000);
+        } else {
+            EXPECT_LT(GetField(kPropHp, pl), 1000);
         }
     }
 }
