@@ -9,6 +9,10 @@
 #include <mutex>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/d3d7/internal.h"
 
 namespace plat::detail {
@@ -440,9 +444,61 @@ enum FastKind {
     kFastFlat,      // untextured, flat shaded: one colour for the whole span
 };
 
+// Mul on each byte of two packed 0xAARRGGBB values. In 16-bit lanes a x b + 127 and the
+// rounding sum stay below 65536, so SSE2 gives the scalar bits.
+inline uint32_t MulChannels(uint32_t x, uint32_t factors) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(x)), zero);
+    const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(factors)), zero);
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(127));
+    const __m128i r =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
+#else
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        out |= static_cast<uint32_t>(Mul(static_cast<int>((x >> shift) & 0xFF),
+                                         static_cast<int>((factors >> shift) & 0xFF)))
+               << shift;
+    }
+    return out;
+#endif
+}
+
+// min(255, a + b) on each byte.
+inline uint32_t AddChannels(uint32_t x, uint32_t y) {
+#if defined(__SSE2__)
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_adds_epu8(
+        _mm_cvtsi32_si128(static_cast<int>(x)), _mm_cvtsi32_si128(static_cast<int>(y)))));
+#else
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        out |= static_cast<uint32_t>(
+                   std::min<uint32_t>(255, ((x >> shift) & 0xFF) + ((y >> shift) & 0xFF)))
+               << shift;
+    }
+    return out;
+#endif
+}
+
+inline uint32_t Spread(uint32_t byte) {
+    return byte * 0x01010101u;
+}
+
+// The diffuse at base + grad x fi as 0xAARRGGBB.
+inline uint32_t PackDiffuse(const float* base, const float* grad, float fi) {
+    float c[4];
+    for (int k = 0; k < 4; ++k) c[k] = base[k] + grad[k] * fi;
+    return (static_cast<uint32_t>(ToByte(c[3])) << 24) |
+           (static_cast<uint32_t>(ToByte(c[0])) << 16) |
+           (static_cast<uint32_t>(ToByte(c[1])) << 8) | static_cast<uint32_t>(ToByte(c[2]));
+}
+
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
-// choices made once per draw, the blend as a template argument. A span whose v does not change
-// along it (an upright sprite) reads one texel row.
+// choices made once per draw, the blend as a template argument, on colours packed as
+// 0xAARRGGBB. A span whose v does not change along it (an upright sprite) reads one texel row;
+// one whose diffuse does not change works its factors out once.
 template <int TexBytes, int TargetBytes, int Kind>
 void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     const Stage& st = p.st[0];
@@ -452,18 +508,25 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     const int w = st.tex->Width();
     const int h = st.tex->Height();
     const bool modColour = st.cop == D3DTOP_MODULATE;
-    const DWORD aop = st.aop;
-    const bool alphaFromDiffuse = aop == D3DTOP_SELECTARG2;
-    const bool modAlpha = aop == D3DTOP_MODULATE;
+    const bool alphaFromDiffuse = st.aop == D3DTOP_SELECTARG2;
+    const bool modAlpha = st.aop == D3DTOP_MODULATE;
     const bool needDiffuse = modColour || alphaFromDiffuse || modAlpha;
-    const bool gouraud = !p.flat;
+    // base + 0 x i is base: with no gradient the diffuse is the same for every pixel.
+    const bool gouraud = needDiffuse && !p.flat &&
+                         (grad[0] != 0.0f || grad[1] != 0.0f || grad[2] != 0.0f || grad[3] != 0.0f);
+    // A channel the diffuse does not modulate takes the factor 255: x 255 / 255 is x.
+    const uint32_t factorMask = (modColour ? 0x00FFFFFFu : 0u) | (modAlpha ? 0xFF000000u : 0u);
     const bool keyed = st.keyed;
     const bool alphaTest = p.alphaTest;
     const bool rawCopy = p.rawCopy;
-    // base + 0 x i is base: the row is the same for every pixel.
+    const bool argbTarget = p.target.argb8;
+    const uint32_t keep = p.target.hasAlpha ? 0xFFFFFFFFu : 0x00FFFFFFu;
+    // The row is the same for every pixel too when v has no gradient.
     const bool oneRow = grad[tu + 1] == 0.0f;
     const uint8_t* row = texBits + PointIndex(base[tu + 1], h) * texPitch;
-    int diffuse[4] = {ToByte(base[0]), ToByte(base[1]), ToByte(base[2]), ToByte(base[3])};
+    const float still[4] = {};
+    uint32_t diffuse = PackDiffuse(base, still, 0.0f);
+    uint32_t factors = (diffuse & factorMask) | ~factorMask;
     uint8_t* d = PixelAt(p, x0, y);
     for (int i = 0; i < n; ++i, d += TargetBytes) {
         const float fi = static_cast<float>(i);
@@ -481,43 +544,42 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
             Store<TargetBytes>(d, raw & p.rawMask);
             continue;
         }
-        int c[4];
-        Unpack(st.codec.Decode(raw), c);
-        if (needDiffuse && gouraud) {
-            for (int k = 0; k < 4; ++k) diffuse[k] = ToByte(base[k] + grad[k] * fi);
+        uint32_t c = st.codec.Decode(raw);
+        if (gouraud) {
+            diffuse = PackDiffuse(base, grad, fi);
+            factors = (diffuse & factorMask) | ~factorMask;
         }
-        if (modColour) {
-            for (int k = 0; k < 3; ++k) c[k] = Mul(c[k], diffuse[k]);
-        }
-        if (alphaFromDiffuse) {
-            c[3] = diffuse[3];
-        } else if (modAlpha) {
-            c[3] = Mul(c[3], diffuse[3]);
-        }
-        if (alphaTest && !p.alphaPass[c[3]]) continue;
+        if (factors != 0xFFFFFFFFu) c = MulChannels(c, factors);
+        if (alphaFromDiffuse) c = (c & 0x00FFFFFFu) | (diffuse & 0xFF000000u);
+        if (alphaTest && !p.alphaPass[c >> 24]) continue;
+        uint32_t out;
         if constexpr (Kind == kFastCopy) {
-            Store<TargetBytes>(d, p.target.Encode(c[0], c[1], c[2], c[3]));
-            continue;
-        }
-        int dst[4];
-        Unpack(p.target.Decode(Load<TargetBytes>(d)), dst);
-        int out[4];
-        if constexpr (Kind == kFastAlpha) {
-            const int a = c[3];
-            if (a == 255) {  // x 255 / 255 is x, x 0 / 255 is 0
-                for (int k = 0; k < 4; ++k) out[k] = c[k];
-            } else if (a == 0) {
-                for (int k = 0; k < 4; ++k) out[k] = dst[k];
-            } else {
-                for (int k = 0; k < 4; ++k)
-                    out[k] = std::min(255, Mul(c[k], a) + Mul(dst[k], 255 - a));
+            out = c;
+        } else {
+            const uint32_t dst = p.target.Decode(Load<TargetBytes>(d));
+            if constexpr (Kind == kFastAlpha) {
+                const uint32_t a = c >> 24;
+                if (a == 255) {
+                    out = c;
+                } else if (a == 0) {
+                    out = dst;
+                } else {
+                    out = AddChannels(MulChannels(c, Spread(a)), MulChannels(dst, Spread(255 - a)));
+                }
+            } else if constexpr (Kind == kFastAdd) {
+                out = AddChannels(c, dst);
+            } else {  // kFastAlphaAdd
+                out = AddChannels(MulChannels(c, Spread(c >> 24)), dst);
             }
-        } else if constexpr (Kind == kFastAdd) {
-            for (int k = 0; k < 4; ++k) out[k] = std::min(255, c[k] + dst[k]);
-        } else {  // kFastAlphaAdd
-            for (int k = 0; k < 4; ++k) out[k] = std::min(255, Mul(c[k], c[3]) + dst[k]);
         }
-        Store<TargetBytes>(d, p.target.Encode(out[0], out[1], out[2], out[3]));
+        if (TargetBytes == 4 && argbTarget) {
+            Store<TargetBytes>(d, out & keep);
+        } else {
+            Store<TargetBytes>(
+                d, p.target.Encode(static_cast<int>((out >> 16) & 0xFF),
+                                   static_cast<int>((out >> 8) & 0xFF),
+                                   static_cast<int>(out & 0xFF), static_cast<int>(out >> 24)));
+        }
     }
 }
 
