@@ -495,6 +495,31 @@ inline uint32_t PackDiffuse(const float* base, const float* grad, float fi) {
            (static_cast<uint32_t>(ToByte(c[1])) << 8) | static_cast<uint32_t>(ToByte(c[2]));
 }
 
+constexpr int kIndexChunk = 64;
+
+// PointIndex(base + grad x (first + j), n) for j < count, four at a time where SSE2 is there:
+// the same multiply and add a lane, the scaled coordinate clamped to [-1, n] (NaN to -1, as
+// Floor sends it below 0), which leaves the clamped index as it was.
+void PointIndices(float base, float grad, int n, int first, int count, int* out) {
+    int j = 0;
+#if defined(__SSE2__)
+    const __m128 vb = _mm_set1_ps(base), vg = _mm_set1_ps(grad);
+    const __m128 vn = _mm_set1_ps(static_cast<float>(n));
+    const __m128 last = _mm_set1_ps(static_cast<float>(n - 1));
+    const __m128 minus1 = _mm_set1_ps(-1.0f), zero = _mm_setzero_ps();
+    for (; j + 4 <= count; j += 4) {
+        const __m128 fi =
+            _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(first + j), _mm_setr_epi32(0, 1, 2, 3)));
+        const __m128 f = _mm_mul_ps(_mm_add_ps(vb, _mm_mul_ps(vg, fi)), vn);
+        const __m128 c = _mm_min_ps(_mm_max_ps(f, minus1), vn);
+        // Truncation is the floor from 0 up; below 0 both clamp to 0.
+        const __m128 fl = _mm_min_ps(_mm_max_ps(c, zero), last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm_cvttps_epi32(fl));
+    }
+#endif
+    for (; j < count; ++j) out[j] = PointIndex(base + grad * static_cast<float>(first + j), n);
+}
+
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
 // choices made once per draw, the blend as a template argument, on colours packed as
 // 0xAARRGGBB. A span whose v does not change along it (an upright sprite) reads one texel row;
@@ -521,6 +546,10 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     const bool rawCopy = p.rawCopy;
     const bool argbTarget = p.target.argb8;
     const uint32_t keep = p.target.hasAlpha ? 0xFFFFFFFFu : 0x00FFFFFFu;
+    // 8-bit channels at their packed places decode by filling in a missing alpha.
+    const bool texArgb = st.codec.argb8;
+    const uint32_t texOpaque = st.codec.hasAlpha ? 0u : 0xFF000000u;
+    const uint32_t targetOpaque = p.target.hasAlpha ? 0u : 0xFF000000u;
     // The row is the same for every pixel too when v has no gradient.
     const bool oneRow = grad[tu + 1] == 0.0f;
     const uint8_t* row = texBits + PointIndex(base[tu + 1], h) * texPitch;
@@ -528,11 +557,17 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     uint32_t diffuse = PackDiffuse(base, still, 0.0f);
     uint32_t factors = (diffuse & factorMask) | ~factorMask;
     uint8_t* d = PixelAt(p, x0, y);
+    int cols[kIndexChunk], rows[kIndexChunk];
     for (int i = 0; i < n; ++i, d += TargetBytes) {
+        const int k = i % kIndexChunk;
+        if (k == 0) {
+            const int m = std::min(kIndexChunk, n - i);
+            PointIndices(base[tu], grad[tu], w, i, m, cols);
+            if (!oneRow) PointIndices(base[tu + 1], grad[tu + 1], h, i, m, rows);
+        }
         const float fi = static_cast<float>(i);
-        const float u = base[tu] + grad[tu] * fi;
-        if (!oneRow) row = texBits + PointIndex(base[tu + 1] + grad[tu + 1] * fi, h) * texPitch;
-        const uint8_t* t = row + PointIndex(u, w) * TexBytes;
+        if (!oneRow) row = texBits + rows[k] * texPitch;
+        const uint8_t* t = row + cols[k] * TexBytes;
         uint32_t raw;
         if constexpr (TexBytes == 2) {
             raw = static_cast<uint32_t>(t[0] | (t[1] << 8));
@@ -544,7 +579,12 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
             Store<TargetBytes>(d, raw & p.rawMask);
             continue;
         }
-        uint32_t c = st.codec.Decode(raw);
+        uint32_t c;
+        if constexpr (TexBytes == 2) {
+            c = st.codec.wide[raw];
+        } else {
+            c = texArgb ? raw | texOpaque : st.codec.Decode(raw);
+        }
         if (gouraud) {
             diffuse = PackDiffuse(base, grad, fi);
             factors = (diffuse & factorMask) | ~factorMask;
@@ -556,7 +596,12 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
         if constexpr (Kind == kFastCopy) {
             out = c;
         } else {
-            const uint32_t dst = p.target.Decode(Load<TargetBytes>(d));
+            uint32_t dst;
+            if constexpr (TargetBytes == 2) {
+                dst = p.target.wide[Load<2>(d)];
+            } else {
+                dst = argbTarget ? Load<4>(d) | targetOpaque : p.target.Decode(Load<4>(d));
+            }
             if constexpr (Kind == kFastAlpha) {
                 const uint32_t a = c >> 24;
                 if (a == 255) {

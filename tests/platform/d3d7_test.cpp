@@ -848,6 +848,11 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
         std::vector<V1> v(6);
         for (V1& p : v)
             p = {coord(rng), coord(rng), 0, 1, static_cast<uint32_t>(rng()), tc(rng), tc(rng)};
+        if (round % 7 == 6) {
+            // Coordinates far outside the texture, and across the clamp to the last texel.
+            const float far[] = {1e10f, -1e10f, 1e30f, -3.5f, 4.0f, 1.0f, 0.999999f, std::nanf("")};
+            for (V1& p : v) p.u = far[pick(8)], p.v = far[pick(8)];
+        }
         if (round % 3 == 2) {
             // White, as the engine draws at full brightness: modulation leaves the texel.
             for (V1& p : v) p.diffuse = 0xFFFFFFFFu;
