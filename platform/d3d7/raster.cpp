@@ -523,8 +523,8 @@ void PointIndices(float base, float grad, int n, int first, int count, int* out)
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
 // choices made once per draw, the blend as a template argument, on colours packed as
 // 0xAARRGGBB. A span whose v does not change along it (an upright sprite) reads one texel row;
-// one whose diffuse does not change works its factors out once.
-template <int TexBytes, int TargetBytes, int Kind>
+// one whose diffuse does not change (Gouraud false) works its factors out once.
+template <int TexBytes, int TargetBytes, int Kind, bool Gouraud>
 void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     const Stage& st = p.st[0];
     const uint8_t* texBits = st.tex->Bits();
@@ -535,10 +535,6 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     const bool modColour = st.cop == D3DTOP_MODULATE;
     const bool alphaFromDiffuse = st.aop == D3DTOP_SELECTARG2;
     const bool modAlpha = st.aop == D3DTOP_MODULATE;
-    const bool needDiffuse = modColour || alphaFromDiffuse || modAlpha;
-    // base + 0 x i is base: with no gradient the diffuse is the same for every pixel.
-    const bool gouraud = needDiffuse && !p.flat &&
-                         (grad[0] != 0.0f || grad[1] != 0.0f || grad[2] != 0.0f || grad[3] != 0.0f);
     // A channel the diffuse does not modulate takes the factor 255: x 255 / 255 is x.
     const uint32_t factorMask = (modColour ? 0x00FFFFFFu : 0u) | (modAlpha ? 0xFF000000u : 0u);
     const bool keyed = st.keyed;
@@ -565,7 +561,6 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
             PointIndices(base[tu], grad[tu], w, i, m, cols);
             if (!oneRow) PointIndices(base[tu + 1], grad[tu + 1], h, i, m, rows);
         }
-        const float fi = static_cast<float>(i);
         if (!oneRow) row = texBits + rows[k] * texPitch;
         const uint8_t* t = row + cols[k] * TexBytes;
         uint32_t raw;
@@ -585,8 +580,8 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
         } else {
             c = texArgb ? raw | texOpaque : st.codec.Decode(raw);
         }
-        if (gouraud) {
-            diffuse = PackDiffuse(base, grad, fi);
+        if constexpr (Gouraud) {
+            diffuse = PackDiffuse(base, grad, static_cast<float>(i));
             factors = (diffuse & factorMask) | ~factorMask;
         }
         if (factors != 0xFFFFFFFFu) c = MulChannels(c, factors);
@@ -628,17 +623,31 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     }
 }
 
+template <int TexBytes, int TargetBytes, int Kind>
+void FastSpanShaded(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
+    const Stage& st = p.st[0];
+    const bool needDiffuse =
+        st.cop == D3DTOP_MODULATE || st.aop == D3DTOP_SELECTARG2 || st.aop == D3DTOP_MODULATE;
+    // base + 0 x i is base: with no gradient the diffuse is the same for every pixel.
+    if (needDiffuse && !p.flat &&
+        (grad[0] != 0.0f || grad[1] != 0.0f || grad[2] != 0.0f || grad[3] != 0.0f)) {
+        FastSpanOf<TexBytes, TargetBytes, Kind, true>(p, y, x0, n, base, grad);
+    } else {
+        FastSpanOf<TexBytes, TargetBytes, Kind, false>(p, y, x0, n, base, grad);
+    }
+}
+
 template <int TexBytes, int TargetBytes>
 void FastSpanFor(const Pipe& p, int y, int x0, int n, const float* base, const float* grad) {
     switch (p.fast) {
         case kFastCopy:
-            return FastSpanOf<TexBytes, TargetBytes, kFastCopy>(p, y, x0, n, base, grad);
+            return FastSpanShaded<TexBytes, TargetBytes, kFastCopy>(p, y, x0, n, base, grad);
         case kFastAlpha:
-            return FastSpanOf<TexBytes, TargetBytes, kFastAlpha>(p, y, x0, n, base, grad);
+            return FastSpanShaded<TexBytes, TargetBytes, kFastAlpha>(p, y, x0, n, base, grad);
         case kFastAdd:
-            return FastSpanOf<TexBytes, TargetBytes, kFastAdd>(p, y, x0, n, base, grad);
+            return FastSpanShaded<TexBytes, TargetBytes, kFastAdd>(p, y, x0, n, base, grad);
         default:
-            return FastSpanOf<TexBytes, TargetBytes, kFastAlphaAdd>(p, y, x0, n, base, grad);
+            return FastSpanShaded<TexBytes, TargetBytes, kFastAlphaAdd>(p, y, x0, n, base, grad);
     }
 }
 
@@ -742,21 +751,33 @@ void Triangle(const Pipe& p, const Vtx* v0, const Vtx* v1, const Vtx* v2, const 
         const bool topLeft = (e.dy == 0 && e.dx > 0) || e.dy < 0;
         e.t = topLeft ? 0 : 1;
     }
-    float base[kAttrCount] = {};
-    for (int y = yStart; y <= yEnd; ++y) {
-        const int64_t py = static_cast<int64_t>(y) * kSub;
-        int64_t lo = p.clipX0, hi = p.clipX1 - 1;
-        for (const Edge& e : edges) {
-            // E(x) = A x + B must reach t.
-            const int64_t B = e.dx * (py - e.ay) + e.dy * e.ax;
-            if (e.A > 0) {
-                lo = std::max(lo, CeilDiv(e.t - B, e.A));
-            } else if (e.A < 0) {
-                hi = std::min(hi, FloorDiv(B - e.t, -e.A));
-            } else if (B < e.t) {
-                lo = hi + 1;
-            }
+    // E(x) = A x + B must reach t. A vertical edge's B is the same on every row, so its bound
+    // is worked out once; the others' each row.
+    auto bound = [](const Edge& e, int64_t py, int64_t& lo, int64_t& hi) {
+        const int64_t B = e.dx * (py - e.ay) + e.dy * e.ax;
+        if (e.A > 0) {
+            lo = std::max(lo, CeilDiv(e.t - B, e.A));
+        } else if (e.A < 0) {
+            hi = std::min(hi, FloorDiv(B - e.t, -e.A));
+        } else if (B < e.t) {
+            lo = hi + 1;
         }
+    };
+    int64_t rowLo = p.clipX0, rowHi = p.clipX1 - 1;
+    const Edge* sloped[3];
+    int slopedCount = 0;
+    for (const Edge& e : edges) {
+        if (e.dx == 0 && e.dy != 0) {
+            bound(e, 0, rowLo, rowHi);
+        } else {
+            sloped[slopedCount++] = &e;
+        }
+    }
+    float base[kAttrCount] = {};
+    for (int y = yStart; y <= yEnd && rowLo <= rowHi; ++y) {
+        const int64_t py = static_cast<int64_t>(y) * kSub;
+        int64_t lo = rowLo, hi = rowHi;
+        for (int i = 0; i < slopedCount; ++i) bound(*sloped[i], py, lo, hi);
         if (lo > hi) continue;
         const float fx = static_cast<float>(lo) - ax;
         const float fy = static_cast<float>(y) - ay;
