@@ -202,11 +202,6 @@ private:
     FT_Matrix shear_{};
 };
 
-std::unique_ptr<GlyphFace> OpenFace(const FontRequest& request) {
-    if (g_faceFactory) return g_faceFactory(request);
-    return FreeTypeFace::Open(request);
-}
-
 // The character a code of the font's code page stands for (949 for Hangul fonts, 932 for
 // Shift-JIS ones, the OEM code page for the default charset); 0 when it stands for none.
 char32_t CharacterOfCode(UINT code, DWORD charSet) {
@@ -219,20 +214,17 @@ char32_t CharacterOfCode(UINT code, DWORD charSet) {
                               : charSet == SHIFTJIS_CHARSET ? 932
                                                             : GetOEMCP();
     if (!TryCodePageToUtf8(codePage, bytes, &utf8) || utf8.empty()) return 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    const size_t n = utf8.size();
-    if (p[0] < 0x80) return n == 1 ? p[0] : 0;
-    if ((p[0] & 0xE0) == 0xC0 && n == 2) return ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-    if ((p[0] & 0xF0) == 0xE0 && n == 3) {
-        return ((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
-    }
-    if ((p[0] & 0xF8) == 0xF0 && n == 4) {
-        return ((p[0] & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-    }
-    return 0;
+    std::u32string characters;
+    if (!Utf8ToUtf32(utf8, &characters) || characters.size() != 1) return 0;
+    return characters[0];
 }
 
 }  // namespace
+
+std::unique_ptr<GlyphFace> OpenGlyphFace(const FontRequest& request) {
+    if (g_faceFactory) return g_faceFactory(request);
+    return FreeTypeFace::Open(request);
+}
 
 HFONT CreateFontA(int height, int, int, int, int weight, DWORD italic, DWORD, DWORD, DWORD charSet,
                   DWORD, DWORD, DWORD, DWORD pitchAndFamily, const char* faceName) {
@@ -244,7 +236,7 @@ HFONT CreateFontA(int height, int, int, int, int weight, DWORD italic, DWORD, DW
     request.pitchAndFamily = pitchAndFamily;
     // Face names are at most 31 characters, as the font records that carry them.
     if (faceName != nullptr) request.faceName.assign(faceName, strnlen(faceName, 31));
-    std::unique_ptr<GlyphFace> face = OpenFace(request);
+    std::unique_ptr<GlyphFace> face = OpenGlyphFace(request);
     if (!face) return nullptr;
     auto* font = new FontObject{std::move(request), std::move(face), 0};
     return font;

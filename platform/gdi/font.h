@@ -148,4 +148,8 @@ public:
 
 using GlyphFaceFactory = std::function<std::unique_ptr<GlyphFace>(const FontRequest&)>;
 
+// The face that stands for a request, as CreateFontA finds it (the synthetic one while a test
+// has put one in place); null when none can be opened. For text the layer draws itself.
+std::unique_ptr<GlyphFace> OpenGlyphFace(const FontRequest& request);
+
 }  // namespace plat

@@ -94,10 +94,7 @@ std::string SjisToUtf8(std::string_view sjis) {
     return out;
 }
 
-namespace {
-
-// UTF-8 to UTF-16 (surrogate pairs above the basic plane); false on a malformed sequence.
-bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
+bool Utf8ToUtf32(std::string_view utf8, std::u32string* out) {
     out->clear();
     for (size_t i = 0; i < utf8.size();) {
         const auto* p = reinterpret_cast<const unsigned char*>(utf8.data()) + i;
@@ -107,6 +104,20 @@ bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
         if (n == 2) c = (c & 0x1F) << 6 | (p[1] & 0x3F);
         if (n == 3) c = (c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
         if (n == 4) c = (c & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+        out->push_back(static_cast<char32_t>(c));
+        i += n;
+    }
+    return true;
+}
+
+namespace {
+
+// UTF-8 to UTF-16 (surrogate pairs above the basic plane); false on a malformed sequence.
+bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
+    out->clear();
+    std::u32string characters;
+    if (!Utf8ToUtf32(utf8, &characters)) return false;
+    for (char32_t c : characters) {
         if (c >= 0x10000) {
             c -= 0x10000;
             out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
@@ -114,7 +125,6 @@ bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
         } else {
             out->push_back(static_cast<char16_t>(c));
         }
-        i += n;
     }
     return true;
 }

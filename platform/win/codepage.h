@@ -26,6 +26,9 @@ bool TryUtf8ToSjis(std::string_view utf8, std::string* out);
 // Text of code page 932 or 949 to UTF-8, as TrySjisToUtf8; false for any other code page.
 bool TryCodePageToUtf8(unsigned codePage, std::string_view text, std::string* out);
 
+// UTF-8 to its characters; false on a malformed sequence (out then holds those before it).
+bool Utf8ToUtf32(std::string_view utf8, std::u32string* out);
+
 // Code page 932 (CP_ACP, as the engine's text is) to UTF-16 and back. A length of -1 takes the
 // text up to its terminating 0 and writes the terminator too. The result is the number of units
 // (bytes) written, or 0 when the output does not fit or a character does not convert.
