@@ -13,6 +13,7 @@
 #include "platform/win/codepage.h"
 #include "platform/win/internal.h"
 #include "platform/win/message_box.h"
+#include "platform/win/message_box_view.h"
 #include "platform/win/window.h"
 
 namespace plat {
@@ -54,29 +55,12 @@ int EnvironmentAnswer() {
 }
 
 int ShowSdlBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-    UINT buttons = type & 0xF;
+    const detail::BoxButtonSet set = detail::ButtonsOf(type & 0xF);
     std::vector<SDL_MessageBoxButtonData> data;
-    auto add = [&](int id, const char* label, Uint32 flags) {
-        data.push_back(SDL_MessageBoxButtonData{flags, id, label});
-    };
-    switch (buttons) {
-        case MB_OKCANCEL:
-            add(IDOK, "OK", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
-            add(IDCANCEL, "Cancel", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-            break;
-        case MB_YESNO:
-            add(IDYES, "Yes", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
-            add(IDNO, "No", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-            break;
-        case MB_YESNOCANCEL:
-            add(IDYES, "Yes", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
-            add(IDNO, "No", 0);
-            add(IDCANCEL, "Cancel", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-            break;
-        default:
-            add(IDOK, "OK",
-                SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-            break;
+    for (const detail::BoxButton& button : set.buttons) {
+        Uint32 flags = data.empty() ? SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT : 0;
+        if (button.id == set.escapeAnswer) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        data.push_back(SDL_MessageBoxButtonData{flags, button.id, button.label});
     }
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     UINT icon = type & 0xF0;
@@ -93,11 +77,30 @@ int ShowSdlBox(HWND owner, const std::string& text, const std::string& caption, 
     int chosen = -1;
     // -1: no box could be shown (an X server without what SDL's box needs, say).
     if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
-    if (chosen < 0) return FitAnswer(IDCANCEL, buttons);  // closed without a choice
+    if (chosen < 0) return set.escapeAnswer;  // closed without a choice
     return chosen;
 }
 
 }  // namespace
+
+namespace detail {
+
+// Closing the box without a choice answers as Escape does.
+BoxButtonSet ButtonsOf(UINT buttons) {
+    const int escape = FitAnswer(IDCANCEL, buttons);
+    switch (buttons) {
+        case MB_OKCANCEL:
+            return {{{IDOK, "OK"}, {IDCANCEL, "Cancel"}}, escape};
+        case MB_YESNO:
+            return {{{IDYES, "Yes"}, {IDNO, "No"}}, escape};
+        case MB_YESNOCANCEL:
+            return {{{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}}, escape};
+        default:
+            return {{{IDOK, "OK"}}, IDOK};
+    }
+}
+
+}  // namespace detail
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     std::string sjisText = text != nullptr ? text : "";
