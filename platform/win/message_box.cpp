@@ -1,4 +1,5 @@
-// Message boxes: SDL's with a display, standard error and a scripted answer without.
+// Message boxes: our own on an X display (SDL's elsewhere), standard error and a scripted answer
+// without a display.
 #include <SDL.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "platform/win/message_box.h"
 #include "platform/win/message_box_view.h"
 #include "platform/win/window.h"
+#include "platform/win/x11_window.h"
 
 namespace plat {
 namespace {
@@ -122,7 +124,12 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     std::string utf8Caption = SjisToUtf8(sjisCaption);
     bool answeredAlone = scripted;
     if (!scripted) {
-        if (HasDisplay()) answer = ShowSdlBox(owner, utf8Text, utf8Caption, type);
+        if (HasDisplay()) {
+            // Our own box where it can be shown (an X display and a face for the text), for
+            // SDL's draws Japanese through the X core fonts, garbled where they lack it.
+            answer = detail::ShowX11MessageBox(GetSdlWindow(owner), utf8Text, utf8Caption, type);
+            if (answer < 0) answer = ShowSdlBox(owner, utf8Text, utf8Caption, type);
+        }
         // Without a display, or when the box cannot be shown, the box answers as a headless
         // run does and says so; answering 0 would read as a refusal and, at the first-run
         // questions, end the program before its window ever opened.

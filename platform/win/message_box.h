@@ -1,4 +1,6 @@
-// Message boxes. With a display the box is SDL's; without one the text goes to standard error
+// Message boxes. On an X display the box is the layer's own, drawn with a Japanese face so the
+// text reads whatever X fonts the machine has; where that cannot be shown (another display
+// system, no face for the text) it is SDL's. Without a display the text goes to standard error
 // and the answer comes from the test script (platform/testing.h) or the environment variable
 // TESSRA_MSGBOX_ANSWER ("yes", "no", "cancel" or "ok"; default "yes"), so a headless run never
 // blocks. Text and caption are Shift-JIS.

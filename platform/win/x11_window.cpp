@@ -5,10 +5,7 @@
 #include <X11/Xlib.h>
 
 namespace plat::detail {
-namespace {
 
-// Whether a window manager runs on the display: one that follows the desktop conventions names
-// its check window on the root.
 bool WindowManagerRuns(Display* display) {
     const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
     if (check == None) return false;
@@ -22,8 +19,6 @@ bool WindowManagerRuns(Display* display) {
     if (data != nullptr) XFree(data);
     return runs;
 }
-
-}  // namespace
 
 void PlaceWithoutWindowManager(SDL_Window* sdl, const SDL_Rect& rect, bool raise) {
     if (sdl == nullptr || rect.w <= 0 || rect.h <= 0) return;
