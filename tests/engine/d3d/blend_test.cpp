@@ -125,10 +125,18 @@ TEST_F(BlendTest, AllTwentyFourStageRecordsReachTheDevice) {
             if (row.blendTex && i == 1) alpha.op = 4;  // ...and MODULATE for ranges above 128
             EXPECT_EQ(Stage(i, plat::D3DTSS_ALPHAOP), static_cast<plat::DWORD>(alpha.op)) << i;
             EXPECT_EQ(Stage(i, plat::D3DTSS_COLOROP), static_cast<plat::DWORD>(color.op)) << i;
-            if (alpha.a1 >= 0) EXPECT_EQ(Stage(i, plat::D3DTSS_ALPHAARG1), plat::DWORD(alpha.a1));
-            if (alpha.a2 >= 0) EXPECT_EQ(Stage(i, plat::D3DTSS_ALPHAARG2), plat::DWORD(alpha.a2));
-            if (color.a1 >= 0) EXPECT_EQ(Stage(i, plat::D3DTSS_COLORARG1), plat::DWORD(color.a1));
-            if (color.a2 >= 0) EXPECT_EQ(Stage(i, plat::D3DTSS_COLORARG2), plat::DWORD(color.a2));
+            if (alpha.a1 >= 0) {
+                EXPECT_EQ(Stage(i, plat::D3DTSS_ALPHAARG1), plat::DWORD(alpha.a1));
+            }
+            if (alpha.a2 >= 0) {
+                EXPECT_EQ(Stage(i, plat::D3DTSS_ALPHAARG2), plat::DWORD(alpha.a2));
+            }
+            if (color.a1 >= 0) {
+                EXPECT_EQ(Stage(i, plat::D3DTSS_COLORARG1), plat::DWORD(color.a1));
+            }
+            if (color.a2 >= 0) {
+                EXPECT_EQ(Stage(i, plat::D3DTSS_COLORARG2), plat::DWORD(color.a2));
+            }
         }
         if (row.count < 4) {
             EXPECT_EQ(Stage(row.count, plat::D3DTSS_ALPHAOP), plat::D3DTOP_DISABLE);

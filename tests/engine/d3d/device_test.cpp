@@ -55,7 +55,7 @@ TEST_F(DeviceTest, FirstTnlHalDeviceWinsOverHalDevices) {
         Direct3DProfile p = plat::DefaultDirect3DProfile();
         p.devices = c.devices;
         plat::testing::SetDirect3DProfile(p);
-        if (GetDirectDrawObject() == nullptr) ASSERT_EQ(StartScreens(16), 0);
+        if (GetDirectDrawObject() == nullptr) { ASSERT_EQ(StartScreens(16), 0); }
         ASSERT_EQ(InitializeDirect3D(), 0);
         const bool tnl = D3D().deviceDesc.deviceGUID == plat::IID_IDirect3DTnLHalDevice;
         EXPECT_EQ(tnl ? "tnl" : "hal", std::string(c.chosen));

@@ -61,7 +61,7 @@ protected:
             if (on3D) {
                 const GraphRecord* cache = GetGraphRecord(record->cacheGraph);
                 EXPECT_NE(cache, nullptr);
-                if (cache != nullptr) EXPECT_EQ(cache->format.texture, 1);
+                if (cache != nullptr) { EXPECT_EQ(cache->format.texture, 1); }
                 EXPECT_EQ(record->edgeGraph > 0, (c.type & 1) != 0);
             }
         }
@@ -120,7 +120,7 @@ TEST_P(Text3DTest, TextureGlyphsLandWhereTheSoftwareGlyphsDo) {
             bool inside = false;
             for (const Rect& r : kLines)
                 inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
-            if (!inside) ASSERT_EQ(hard.At(x, y), 0u) << x << "," << y;
+            if (!inside) { ASSERT_EQ(hard.At(x, y), 0u) << x << "," << y; }
         }
     }
 }
