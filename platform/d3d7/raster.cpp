@@ -482,6 +482,27 @@ inline uint32_t AddChannels(uint32_t x, uint32_t y) {
 #endif
 }
 
+// min(255, Mul(x, a) + Mul(y, 255 - a)) on each byte: both products in one register.
+inline uint32_t BlendChannels(uint32_t x, uint32_t y, uint32_t a) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i both =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(x)),
+                                             _mm_cvtsi32_si128(static_cast<int>(y))),
+                          zero);
+    const __m128i weights = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<int16_t>(a)),
+                                               _mm_set1_epi16(static_cast<int16_t>(255 - a)));
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(both, weights), _mm_set1_epi16(127));
+    const __m128i r =
+        _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8);
+    const __m128i packed = _mm_packus_epi16(r, r);  // x's products, then y's
+    return static_cast<uint32_t>(
+        _mm_cvtsi128_si32(_mm_adds_epu8(packed, _mm_srli_si128(packed, 4))));
+#else
+    return AddChannels(MulChannels(x, a * 0x01010101u), MulChannels(y, (255 - a) * 0x01010101u));
+#endif
+}
+
 inline uint32_t Spread(uint32_t byte) {
     return byte * 0x01010101u;
 }
@@ -604,7 +625,7 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
                 } else if (a == 0) {
                     out = dst;
                 } else {
-                    out = AddChannels(MulChannels(c, Spread(a)), MulChannels(dst, Spread(255 - a)));
+                    out = BlendChannels(c, dst, a);
                 }
             } else if constexpr (Kind == kFastAdd) {
                 out = AddChannels(c, dst);
