@@ -758,7 +758,7 @@ void BossStamp(int slot, bool full) {
         SetField(kPropAimX, slot, AimX(slot));
         SetField(kPropPose, slot, 0);
     }
-    if (t < 85) {
+    if (t < kStampRiseFrames) {
         // Rising, it drifts over its mark: the shadow on the floor shows where it comes down.
         SetZ(slot, z - 1);
         SetX(slot, StepToward(x, std::clamp(GetField(kPropAimX, slot), 96, 544), 2));
@@ -772,12 +772,11 @@ void BossStamp(int slot, bool full) {
         SetGameVar(kGameVarShake, 30);
         PlaySe(11);
         const int32_t ly = GetField(kPropY, slot) + GetField(kPropLift, slot);
-        static constexpr int kCounts[4] = {6, 7, 8, 9};
-        for (int r = 0; r < 4; ++r) {
-            const int32_t radius = 96 + 32 * r;
+        for (int r = 0; r < kStampRings; ++r) {
+            const int32_t radius = StampRingRadius(r);
             for (int pass = 0; pass < 2; ++pass) {
-                const int32_t step = kAngleTurn / kCounts[r];
-                for (int k = 0; k < kCounts[r]; ++k) {
+                const int32_t step = kAngleTurn / kStampRingCounts[r];
+                for (int k = 0; k < kStampRingCounts[r]; ++k) {
                     int32_t bx = x, by = ly;
                     AddPolarOffset(&bx, &by, k * step + pass * step / 2, radius);
                     const int b = SpawnBlast(bx, by, 1, 4 * r + 8 * pass);

@@ -26,6 +26,15 @@ int32_t BossBodyY(int slot);
 // Shoulder, elbow and hand of arm i (0 left, 1 right) in world pixels.
 void GetBossArm(int slot, int i, int32_t* sx, int32_t* sy, int32_t* ex, int32_t* ey, int32_t* hx,
                 int32_t* hy);
+// The stamp's landing: four rings of blasts round the point, ring r at radius 96 + 32r with
+// kStampRingCounts[r] blasts a pass. Its routine sets them off; its picture marks them.
+inline constexpr int kStampRings = 4;
+inline constexpr int kStampRingCounts[kStampRings] = {6, 7, 8, 9};
+inline constexpr int32_t StampRingRadius(int r) {
+    return 96 + 32 * r;
+}
+// The frames the stamp rises before it comes down.
+inline constexpr int32_t kStampRiseFrames = 85;
 // The four orbits of sparks around the boss's second form: radius, turn a frame, bob period.
 struct BossOrbit {
     int32_t radius, speed, bobFrames;

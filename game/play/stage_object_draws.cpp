@@ -420,9 +420,24 @@ void DrawBoss(int) {
     }
     // Warnings on the floor: where the stamp comes down, where a slam will fall, which rows burn.
     const bool blink = (p.age & 4) != 0;
-    if (state == 4 && t < 85) {
+    if (state == 4 && t < kStampRiseFrames) {
         Shadow(p, bx, floorY, sp::kShadow + 4, 1500 + 20 * t);
         if (blink) Body(p, bx, floorY - 8, sp::kTargetMark, floorY + 40, 2500);
+        // In the second half of the rise the rings its landing sets off are marked too: the
+        // danger is the band round the shadow, not only the point under it.
+        if (t >= kStampRiseFrames / 2) {
+            const uint32_t color = WithAlpha(0xff4040ffu, 128 + 3 * (t - kStampRiseFrames / 2));
+            for (int r = 0; r < kStampRings; ++r) {
+                const int32_t step = kAngleTurn / kStampRingCounts[r];
+                for (int k = 0; k < kStampRingCounts[r]; ++k) {
+                    int32_t mx = bx, my = floorY;
+                    AddPolarOffset(&mx, &my, k * step, StampRingRadius(r));
+                    SetRecordColor(QueueRotatedSpriteAtDepth(mx, my, p.layer, sp::kTargetMark,
+                                                             my + 20, 1100, 0),
+                                   color);
+                }
+            }
+        }
     }
     const int32_t windup = state <= 10 ? std::max(60 - GetCurrentField(kPropSpeedUp), 10) : 15;
     if (state >= 9 && state <= 12 && t < windup) {

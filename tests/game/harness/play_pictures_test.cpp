@@ -352,6 +352,17 @@ TEST(PlayPictures, BossRaisesAHandBeforeItsSlam) {
     EXPECT_TRUE(WritePicture(pic, "boss_slam_warning.png"));
 }
 
+TEST(PlayPictures, BossMarksTheRingsOfItsStamp) {
+    const auto pic = BossArena(70, [](int b) {
+        SetField(kPropAge, b, 100);
+        SetField(kPropEnemyState, b, 4);
+        SetField(kPropEnemyStateTime, b, 0);
+        SetField(kPropHp, b, 160000);
+        SetPosition3(320, 160, -120, b);
+    });
+    EXPECT_TRUE(WritePicture(pic, "boss_stamp_warning.png"));
+}
+
 TEST(PlayPictures, BossPhaseChange) {
     const auto pic = BossArena(130, [](int b) {
         SetField(kPropAge, b, 100);

@@ -407,6 +407,41 @@ TEST_F(StageObjectDrawTest, TheBossPosesByItsAngles) {
     EXPECT_EQ(GetLiveObjectCount(), live);
 }
 
+TEST_F(StageObjectDrawTest, TheStampMarksTheRingsItSetsOffBeforeItLands) {
+    const int b = Make(14, 0);
+    SetPosition3(320, 200, -40, b);
+    SetField(kPropEnemyState, b, 4);
+    SetField(kPropAge, b, 200);  // off the centre mark's blink
+    auto marks = [] { return WithSprite(sprite::kTargetMark); };
+    SetField(kPropEnemyStateTime, b, 20);
+    Draw(b);
+    EXPECT_TRUE(marks().empty()) << "early in the rise only the shadow shows where it lands";
+    SetField(kPropEnemyStateTime, b, 60);
+    Draw(b);
+    const auto ring = marks();
+    ASSERT_EQ(ring.size(), 6u + 7u + 8u + 9u);
+    double cx = 0, cy = 0;
+    for (const Queued& q : ring) {
+        cx += q.x();
+        cy += q.y();
+    }
+    cx /= ring.size();
+    cy /= ring.size();
+    int perRadius[4] = {};
+    for (const Queued& q : ring) {
+        const double d = std::hypot(q.x() - cx, q.y() - cy);
+        const int r = static_cast<int>(std::lround((d - 96) / 32));
+        ASSERT_TRUE(r >= 0 && r < 4) << d;
+        EXPECT_NEAR(d, StampRingRadius(r), 2.0);
+        ++perRadius[r];
+    }
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(perRadius[r], kStampRingCounts[r]) << r;
+    // Once it has come down the marks are gone.
+    SetField(kPropEnemyStateTime, b, kStampRiseFrames);
+    Draw(b);
+    EXPECT_TRUE(marks().empty());
+}
+
 TEST_F(StageObjectDrawTest, DrawStageObjectAtLeavesTheEmptySlotAsItWas) {
     int32_t before[kPoolProperties];
     for (int n = 0; n < kPoolProperties; ++n) before[n] = GetField(n, kNoObject);
