@@ -639,8 +639,6 @@ constexpr ArmPose kPoseSlam = {54000, 209700};
 constexpr ArmPose kPoseSpread = {0, 0};  // stretched out sideways
 constexpr ArmPose kPoseReach = {0, 0};
 constexpr ArmPose kPoseDropped = {54000, 0};
-// Frames a drift's homing shot flies before it fades out.
-constexpr int32_t kDriftShotLife = 150;
 
 // A hand about to strike glows red, pulsing, so the blow can be read in time.
 void WarnWithHand(int slot, int i, bool on) {
@@ -736,9 +734,6 @@ void BossDrift(int slot, bool projectiles) {
                 SetField(kPropAttack, s, GetGameVar(kGameVarLevel) + 20);
                 SetField(kPropVelX + 5, s, (Random(4) - 2) * 6000);
                 SetField(kPropTarget, s, std::max(GetField(kPropTarget, slot), 0) & 3);
-                // One swoop and a second pass, then it fades: left to home for ever, the shots
-                // of every drift would gather into a swarm no player could read.
-                FadeOutObjectAfter(s, kDriftShotLife);
             }
         }
     }
@@ -755,13 +750,11 @@ void BossStamp(int slot, bool full) {
     int32_t z = GetField(kPropZ, slot);
     if (t == 0) {
         SetField(kPropVelX, slot, 0);
-        SetField(kPropAimX, slot, AimX(slot));
         SetField(kPropPose, slot, 0);
     }
     if (t < kStampRiseFrames) {
-        // Rising, it drifts over its mark: the shadow on the floor shows where it comes down.
+        // It rises where it stands: the shadow on the floor shows where it comes down.
         SetZ(slot, z - 1);
-        SetX(slot, StepToward(x, std::clamp(GetField(kPropAimX, slot), 96, 544), 2));
         return;
     }
     if (GetField(kPropPose, slot) == 0) {
@@ -916,10 +909,8 @@ void BossDoubleSlam(int slot) {
         ArmsToward(slot, kPoseCocked, 12000);
         WarnWithHand(slot, 0, true);
         WarnWithHand(slot, 1, true);
-        // On easy the hands come down either side of the mark, so a player who reads the raised
-        // hands and stands still is spared; otherwise one of them comes down on it.
-        const int32_t side = GetGameVar(kGameVarDifficulty) < 1 ? 0 : (s == 11 ? 80 : -80);
-        const int32_t target = GetField(kPropAimX, slot) + side;
+        // One hand comes down on the mark: the left one in state 11, the right in 12.
+        const int32_t target = GetField(kPropAimX, slot) + (s == 11 ? 80 : -80);
         SetX(slot, StepToward(GetField(kPropX, slot), std::clamp(target, 80, 560), 6));
         return;
     }

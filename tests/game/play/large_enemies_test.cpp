@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -612,9 +613,8 @@ TEST_F(BossTest, BlastsHitTheBodyWhereItIsDrawn) {
     }
 }
 
-// A drift's homing shots make their passes at the player and then fade out, so the shots of one
-// drift are gone before the next ones come.
-TEST_F(BossTest, DriftShotsFadeOutAfterTheirPasses) {
+// A drift's homing shots have no lifetime: they fly on until they hit a player or are shot down.
+TEST_F(BossTest, DriftShotsHomeUntilTheyHitOrAreShot) {
     ResetTweens();
     Player(320, 400);
     const int b = Boss(5, 168000);
@@ -623,44 +623,67 @@ TEST_F(BossTest, DriftShotsFadeOutAfterTheirPasses) {
     for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
         if (GetField(kPropKind, s) == 0x3000000f) shots.push_back(s);
     ASSERT_EQ(shots.size(), 8u);
+    for (int s : shots) EXPECT_NE(GetField(kPropFlags, s) & 0x4000, 0) << "homing";
     // Each shot's own frames, as the object walk counts them, then the tweens.
-    auto age = [&](int frames) {
-        int flying = 0;
-        for (int f = 0; f < frames; ++f) {
-            for (int s : shots)
-                if (GetField(kPropKind, s) == 0x3000000f) IncField(kPropAge, s);
-            RunTweens();
-        }
-        for (int s : shots)
-            if (GetField(kPropKind, s) == 0x3000000f && !(GetField(kPropFlags, s) & kFlagDead))
-                ++flying;
-        return flying;
-    };
-    EXPECT_EQ(age(150), 8) << "still flying after 150 frames";
-    EXPECT_EQ(age(34), 0) << "faded out";
+    for (int f = 0; f < 1000; ++f) {
+        for (int s : shots) IncField(kPropAge, s);
+        RunTweens();
+    }
+    for (int s : shots) {
+        EXPECT_EQ(GetField(kPropKind, s), 0x3000000f);
+        EXPECT_EQ(GetField(kPropFlags, s) & kFlagDead, 0);
+        EXPECT_EQ(GetField(kPropColor, s) & 0xff, 0xff) << "not fading";
+    }
 }
 
-// The quick slam of both hands: on normal one hand comes down on the marked player; on easy they
-// come down either side of it, and a player who stands still is spared.
-TEST_F(BossTest, DoubleSlamStraddlesTheMarkOnEasy) {
-    for (const int32_t difficulty : {0, 1}) {
+// The stamp rises where it stands, wherever the player is, and comes down there.
+TEST_F(BossTest, StampRisesInPlace) {
+    for (const int32_t px : {120, 320, 520}) {
         SetUp();
-        SetGameVar(64, difficulty);
-        const int pl = Player(320, 392);
-        const int b = Boss(11);
-        SetField(kPropZ, b, -30);
-        SetField(45, b, 0);
-        SetField(37, b, 320);
-        Step(UpdateBoss, b, 20);
-        int32_t sx, sy, ex, ey, left, right, hy;
-        GetBossArm(b, 0, &sx, &sy, &ex, &ey, &left, &hy);
-        GetBossArm(b, 1, &sx, &sy, &ex, &ey, &right, &hy);
-        if (difficulty == 0) {
-            EXPECT_LT(left, 320 - 28);
-            EXPECT_GT(right, 320 + 28);
-            EXPECT_EQ(GetField(kPropHp, pl), 1000);
-        } else {
-            EXPECT_LT(GetField(kPropHp, pl), 1000);
+        Player(px, 440);
+        const int b = Boss(4);
+        SetField(45, b, 360);
+        SetField(kPropZ, b, -120);
+        SetField(kPropAttacker, b, 0);
+        SetField(37, b, px);
+        for (int f = 0; f < kStampRiseFrames; ++f) {
+            Step(UpdateBoss, b);
+            ASSERT_EQ(GetField(kPropX, b), 320) << px << " frame " << f;
+        }
+        EXPECT_EQ(GetField(kPropZ, b), -120 - kStampRiseFrames);
+        // It lands where it rose: the first ring of blasts lies round x = 320.
+        const int before = CountKind(kBlastActorKind);
+        for (int f = 0; f < 20 && CountKind(kBlastActorKind) == before; ++f) Step(UpdateBoss, b);
+        int32_t lo = 1 << 30, hi = -(1 << 30);
+        for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
+            if (GetField(kPropKind, s) == kBlastActorKind) {
+                lo = std::min(lo, GetField(kPropX, s));
+                hi = std::max(hi, GetField(kPropX, s));
+            }
+        EXPECT_EQ(CountKind(kBlastActorKind) - before, 2 * (6 + 7 + 8 + 9)) << px;
+        EXPECT_NEAR((lo + hi) / 2, 320, 2) << px;
+        EXPECT_EQ(GetField(kPropX, b), 320) << px;
+    }
+}
+
+// The quick slam of both hands brings one hand down on the marked player (the left in state 11,
+// the right in 12) at every difficulty.
+TEST_F(BossTest, DoubleSlamComesDownOnTheMarkAtEveryDifficulty) {
+    for (const int32_t difficulty : {0, 1}) {
+        for (const int32_t state : {11, 12}) {
+            SetUp();
+            SetGameVar(64, difficulty);
+            const int pl = Player(320, 392);
+            const int b = Boss(state);
+            SetField(kPropZ, b, -30);
+            SetField(45, b, 0);
+            SetField(37, b, 320);
+            Step(UpdateBoss, b, 20);
+            int32_t sx, sy, ex, ey, hx, hy;
+            GetBossArm(b, state == 11 ? 0 : 1, &sx, &sy, &ex, &ey, &hx, &hy);
+            EXPECT_NEAR(hx, 320, 28) << difficulty << " " << state;
+            // Its g65 + 40 raised to the player's least damage of a tenth of 1000.
+            EXPECT_EQ(GetField(kPropHp, pl), 900) << difficulty << " " << state;
         }
     }
 }
