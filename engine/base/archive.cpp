@@ -18,8 +18,9 @@ namespace {
 
 struct ArchiveStreamState {
     ArchiveHandle* archive;
-    uint32_t entry;    // block offset of the file entry
-    uint8_t* decoded;  // the whole file when it was compressed (owned)
+    uint32_t entry;            // block offset of the file entry
+    uint8_t* decoded;          // the whole file when it was compressed (owned)
+    uint32_t decodedCapacity;  // the decoded block's own size, which may be larger
     int eofFlag;
     uint32_t position;
     uint32_t size;
@@ -53,6 +54,71 @@ int g_lastSlot = -1;
 char g_lastPath[kArchivePathMax];
 size_t g_lastDirLength = 0;
 
+// Blocks of decoded files and of packed bytes, given back when they are done with and kept for
+// the next compressed file: a fresh block of megabytes costs a page fault on the first touch of
+// every page, more than decoding into it. A few are kept, within a total, and all of them go
+// whenever the unused archives are closed.
+struct SpareBlock {
+    uint8_t* block;
+    uint32_t capacity;
+};
+constexpr int kSpareBlocks = 8;
+constexpr uint64_t kSpareBytesMax = 64u << 20;
+SpareBlock g_spares[kSpareBlocks];
+uint64_t g_spareBytes = 0;
+
+// A block of at least size bytes, not cleared: the smallest spare that is large enough, else
+// a new one. Its capacity is given back with it.
+uint8_t* TakeBlock(uint32_t size, uint32_t* capacity) {
+    int best = -1;
+    for (int i = 0; i < kSpareBlocks; ++i)
+        if (g_spares[i].block && g_spares[i].capacity >= size &&
+            (best < 0 || g_spares[i].capacity < g_spares[best].capacity))
+            best = i;
+    if (best >= 0) {
+        uint8_t* block = g_spares[best].block;
+        *capacity = g_spares[best].capacity;
+        g_spareBytes -= g_spares[best].capacity;
+        g_spares[best] = SpareBlock{};
+        return block;
+    }
+    *capacity = size;
+    return static_cast<uint8_t*>(AllocFileMemoryUncleared(size));
+}
+
+// Keeps a block for the next TakeBlock, in place of a smaller spare when all are taken.
+void GiveBackBlock(uint8_t* block, uint32_t capacity) {
+    if (!block) return;
+    int slot = -1;
+    for (int i = 0; i < kSpareBlocks && slot < 0; ++i)
+        if (!g_spares[i].block) slot = i;
+    if (slot < 0) {
+        for (int i = 0; i < kSpareBlocks; ++i)
+            if (g_spares[i].capacity < capacity &&
+                (slot < 0 || g_spares[i].capacity < g_spares[slot].capacity))
+                slot = i;
+        if (slot >= 0) {
+            g_spareBytes -= g_spares[slot].capacity;
+            FreeFileMemory(g_spares[slot].block);
+            g_spares[slot] = SpareBlock{};
+        }
+    }
+    if (slot < 0 || g_spareBytes + capacity > kSpareBytesMax) {
+        FreeFileMemory(block);
+        return;
+    }
+    g_spares[slot] = SpareBlock{block, capacity};
+    g_spareBytes += capacity;
+}
+
+void FreeSpareBlocks() {
+    for (SpareBlock& spare : g_spares) {
+        FreeFileMemory(spare.block);
+        spare = SpareBlock{};
+    }
+    g_spareBytes = 0;
+}
+
 // The directory the engine was started in (the game's own folder), full and upper-cased. The
 // archive walk for a path below it starts there, so an archive planted in a folder above the
 // game's (a shared or world-writable one) never stands in for the game's data.
@@ -83,8 +149,10 @@ uint64_t LzDecodedSizeBound(uint32_t tokenBytes) {
     return uint64_t{tokenBytes / 4} * kLongestMatch + kLeftOver[tokenBytes % 4];
 }
 
-// Stored files are read and unscrambled this many bytes at a time.
-constexpr uint64_t kArchiveReadPiece = 256 * 1024;
+// Stored files are read and unscrambled this many bytes at a time: small enough that the bytes
+// are still in the processor's cache when they are unscrambled, large enough that the reads'
+// own cost stays small (pieces of 256 KB and less measured slower).
+constexpr uint64_t kArchiveReadPiece = 1024 * 1024;
 
 uint32_t U32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
@@ -289,28 +357,32 @@ int OpenArchiveStream(ArchiveStreamState* state, ArchiveHandle* a, const char* p
     state->dataStart = uint64_t{a->header.dataOffset} + U32(e + 32);
     const uint32_t stored = a->header.version >= 2 ? U32(e + 40) : kArchiveStored;
     if (stored == kArchiveStored) return 0;
+    if (state->size > kArchiveMaxDecodedSize) {
+        AppendLogFormat("%s: 展開後のサイズ %u バイトは上限を超えるため開きません"_sjis, path,
+                        state->size);
+        return -1;
+    }
 
     // Both blocks are written whole (by the read, by the decoder) or given back unread.
-    auto* packed = static_cast<uint8_t*>(AllocFileMemoryUncleared(stored));
+    uint32_t packedCapacity = 0;
+    uint8_t* packed = TakeBlock(stored, &packedCapacity);
     if (!packed) return -1;
-    if (!ReadExactly(a->file, state->dataStart, packed, stored)) {
-        FreeFileMemory(packed);
-        return -1;
+    bool ok = ReadExactly(a->file, state->dataStart, packed, stored);
+    if (ok) {
+        XorArchiveBytes(stored, packed, state->dataStart, a->key);
+        // The head must agree with the entry before the decoded size is taken.
+        ok = DecodeArchiveLz(packed, stored, nullptr, state->size) >= 0;
     }
-    XorArchiveBytes(stored, packed, state->dataStart, a->key);
-    // The head must agree with the entry before the decoded size is allocated.
-    if (DecodeArchiveLz(packed, stored, nullptr, state->size) < 0) {
-        FreeFileMemory(packed);
-        return -1;
+    uint32_t decodedCapacity = 0;
+    uint8_t* decoded = ok ? TakeBlock(state->size, &decodedCapacity) : nullptr;
+    if (decoded && DecodeArchiveLz(packed, stored, decoded, state->size) < 0) {
+        GiveBackBlock(decoded, decodedCapacity);
+        decoded = nullptr;
     }
-    auto* decoded = static_cast<uint8_t*>(AllocFileMemoryUncleared(state->size));
-    if (!decoded || DecodeArchiveLz(packed, stored, decoded, state->size) < 0) {
-        FreeFileMemory(decoded);
-        FreeFileMemory(packed);
-        return -1;
-    }
-    FreeFileMemory(packed);
+    GiveBackBlock(packed, packedCapacity);
+    if (!decoded) return -1;
     state->decoded = decoded;
+    state->decodedCapacity = decodedCapacity;
     return 0;
 }
 
@@ -408,7 +480,7 @@ int InitArchiveFileState() {
     for (int i = 0; i < kArchiveOpenFiles; ++i) {
         if (!g_openFiles[i]) continue;
         if (g_openFiles[i]->inArchive)
-            FreeFileMemory(g_openFiles[i]->stream.decoded);
+            GiveBackBlock(g_openFiles[i]->stream.decoded, g_openFiles[i]->stream.decodedCapacity);
         else
             ClosePlainFile(g_openFiles[i]->plain);
         FreeFileMemory(g_openFiles[i]);
@@ -418,6 +490,7 @@ int InitArchiveFileState() {
     for (int i = 0; i < kArchiveCacheSlots; ++i)
         if (g_cache[i]) FreeCacheSlot(i);
     g_cacheUsed = 0;
+    FreeSpareBlocks();
     SetArchiveExtensionBody(nullptr);
     g_keySet = 0;
     g_keyText[0] = '\0';
@@ -431,6 +504,7 @@ int InitArchiveFileState() {
 void CloseUnusedArchives() {
     for (int i = 0; i < kArchiveCacheSlots; ++i)
         if (g_cache[i] && g_cache[i]->refCount < 1) FreeCacheSlot(i);
+    FreeSpareBlocks();
 }
 
 void CloseUnusedArchivesAtExit() {
@@ -459,18 +533,25 @@ using XorVector = uint8_t __attribute__((vector_size(32)));
 
 // XORs count blocks of kXorBlock bytes with pattern; gives count. Built for AVX2 and for the
 // baseline, the processor's best chosen when the program loads.
-TESSRA_XOR_CLONES size_t XorBlocks(uint8_t* buffer, size_t count,
-                                                                   const uint8_t* pattern) {
-    XorVector p[3];
-    std::memcpy(p, pattern, sizeof p);
+TESSRA_XOR_CLONES size_t XorBlocks(uint8_t* buffer, size_t count, const uint8_t* pattern) {
+    // Three named vectors rather than an array of them: g++ keeps an array on the stack and
+    // reads it back in halves, which stalls every block.
+    XorVector p0, p1, p2;
+    std::memcpy(&p0, pattern, 32);
+    std::memcpy(&p1, pattern + 32, 32);
+    std::memcpy(&p2, pattern + 64, 32);
     for (size_t b = 0; b < count; ++b) {
-        XorVector v[3];
         uint8_t* block = buffer + b * kXorBlock;
-        std::memcpy(v, block, sizeof v);
-        v[0] ^= p[0];
-        v[1] ^= p[1];
-        v[2] ^= p[2];
-        std::memcpy(block, v, sizeof v);
+        XorVector v0, v1, v2;
+        std::memcpy(&v0, block, 32);
+        std::memcpy(&v1, block + 32, 32);
+        std::memcpy(&v2, block + 64, 32);
+        v0 ^= p0;
+        v1 ^= p1;
+        v2 ^= p2;
+        std::memcpy(block, &v0, 32);
+        std::memcpy(block + 32, &v1, 32);
+        std::memcpy(block + 64, &v2, 32);
     }
     return count;
 }
@@ -850,7 +931,7 @@ int CloseArchFile(StreamHandle handle) {
     if (record->inArchive) {
         ArchiveCacheSlot* cached = g_cache[record->cacheSlot];
         if (cached && cached->refCount > 0) --cached->refCount;
-        FreeFileMemory(record->stream.decoded);
+        GiveBackBlock(record->stream.decoded, record->stream.decodedCapacity);
     } else {
         ClosePlainFile(record->plain);
     }

@@ -44,6 +44,9 @@ constexpr size_t kArchivePathMax = kFilePathMax;  // cached archive paths, termi
 constexpr size_t kArchiveExtensionMax = 64;       // extension, terminator included
 constexpr size_t kArchiveNameMax = 255;           // longest name component
 constexpr uint32_t kArchiveHandleBase = 0xF0000000u;
+// The most a compressed file may decode to. The game's files are a few megabytes; a file that
+// declares more is refused, with a log line, before anything is allocated for it.
+constexpr uint32_t kArchiveMaxDecodedSize = 256u << 20;
 
 struct ArchiveHeader {
     char magic[2];

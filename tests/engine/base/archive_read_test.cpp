@@ -609,51 +609,129 @@ TEST_F(ArchiveTest, ShortReadReportsTheEnd) {
     CloseViaFileTable(h);
 }
 
+// An LZ archive of the tree at `source`, unscrambled, to be altered by hand and written back.
+class ArchiveBytes {
+public:
+    explicit ArchiveBytes(const fs::path& source) {
+        packer::PackOptions lz;
+        lz.method = packer::Method::Lz;
+        std::string error;
+        built_ = packer::BuildArchive(source.string(), lz, &bytes, &error);
+        EXPECT_TRUE(built_) << error;
+        MakeArchiveKey(packer::GameKeyText().c_str(), key_);
+        XorArchiveBytes(bytes.size(), bytes.data(), 0, key_);
+    }
+    bool Built() const { return built_; }
+    uint32_t U32(size_t at) const {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+               uint32_t{bytes[at + 3]} << 24;
+    }
+    void Put32(size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    // The file entry named `name` (upper-cased) in the root directory; 0 when there is none.
+    size_t RootEntry(const char* name) const {
+        const size_t block = U32(12);
+        const size_t root = block + U32(20);
+        for (uint32_t i = 0; i < U32(root + 8); ++i) {
+            const size_t e = block + U32(16) + U32(root + 12) + i * kArchiveEntrySizeV2;
+            if (std::strcmp(reinterpret_cast<const char*>(&bytes[block + U32(e) + 4]), name) == 0)
+                return e;
+        }
+        return 0;
+    }
+    // Where an entry's stored bytes start in the file.
+    size_t DataOf(size_t entry) const { return size_t{U32(8)} + U32(entry + 32); }
+    void Write(const fs::path& to) const {
+        std::vector<uint8_t> out = bytes;
+        XorArchiveBytes(out.size(), out.data(), 0, key_);
+        std::ofstream(to, std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.data()),
+                   static_cast<std::streamsize>(out.size()));
+    }
+
+    std::vector<uint8_t> bytes;
+
+private:
+    uint8_t key_[12];
+    bool built_ = false;
+};
+
+// What the log of `dir` holds after `run`, with allocations of `watchSize` logged (-1: all).
+template <typename Run>
+std::string LogOf(const fs::path& dir, int32_t watchSize, Run run) {
+    EXPECT_EQ(SetLogStartDirectory(dir.c_str()), 0);
+    SetLogEnabledBody(1);
+    InitLogFile();
+    GetAllocStats().watchSize = watchSize;
+    run();
+    GetAllocStats().watchSize = 0;
+    SetLogStartDirectory(nullptr);
+    std::ifstream in(dir / "Log.txt", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 // A compressed entry whose sizes claim more than its stored bytes could ever decode to is
 // refused before anything of that size is allocated.
 TEST_F(ArchiveTest, EntryClaimingMoreThanItsTokensCanMakeIsRefusedUpFront) {
     WriteFile(dir_ / "src/a.bin", Pattern(3000, 1));
-    packer::PackOptions lz;
-    lz.method = packer::Method::Lz;
-    std::vector<uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(packer::BuildArchive((dir_ / "src").string(), lz, &bytes, &error)) << error;
-    uint8_t key[12];
-    MakeArchiveKey(packer::GameKeyText().c_str(), key);
-    XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
-    auto u32 = [&](size_t at) {
-        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
-               uint32_t{bytes[at + 3]} << 24;
-    };
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    const size_t block = u32(12);
-    const size_t root = block + u32(20);
-    const size_t entry = block + u32(16) + u32(root + 12);
-    const uint32_t stored = u32(entry + 40);
+    ArchiveBytes archive(dir_ / "src");
+    ASSERT_TRUE(archive.Built());
+    const size_t entry = archive.RootEntry("A.BIN");
+    ASSERT_NE(entry, 0u);
+    const uint32_t stored = archive.U32(entry + 40);
     ASSERT_NE(stored, 0xFFFFFFFFu);
-    const size_t head = size_t{u32(8)} + u32(entry + 32);
     // Below the old allowance of 2732 bytes for each stored byte, above what tokens can make.
     const uint32_t claim = (stored - 9) * 2700;
-    put32(entry + 36, claim);
-    put32(head, claim);
-    XorArchiveBytes(bytes.size(), bytes.data(), 0, key);
-    {
-        std::ofstream out(dir_ / "dat.dat", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    ASSERT_EQ(SetLogStartDirectory(dir_.c_str()), 0);
-    SetLogEnabledBody(1);
-    InitLogFile();
-    GetAllocStats().watchSize = static_cast<int32_t>(claim);
-    EXPECT_EQ(OpenViaFileTable("dat\\a.bin", 0, 1), 0);
-    GetAllocStats().watchSize = 0;
-    SetLogStartDirectory(nullptr);
-    std::ifstream in(dir_ / "Log.txt", std::ios::binary);
-    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    archive.Put32(entry + 36, claim);
+    archive.Put32(archive.DataOf(entry), claim);
+    archive.Write(dir_ / "dat.dat");
+    const std::string log = LogOf(dir_, static_cast<int32_t>(claim),
+                                  [] { EXPECT_EQ(OpenViaFileTable("dat\\a.bin", 0, 1), 0); });
     EXPECT_EQ(log.find("size:" + std::to_string(claim)), std::string::npos) << log;
+}
+
+// A legal stream of 1 MB whose long runs decode to 2 GB: the entry is refused at open, before
+// any block of either size is taken, with a log line; its neighbour in the archive still reads.
+TEST_F(ArchiveTest, EntryBeyondTheDecodedLimitIsRefused) {
+    WriteFile(dir_ / "src/a.bin", "stands in for the large entry");
+    WriteFile(dir_ / "src/b.bin", Pattern(5000, 2));
+    ArchiveBytes archive(dir_ / "src");
+    ASSERT_TRUE(archive.Built());
+    const size_t entry = archive.RootEntry("A.BIN");
+    ASSERT_NE(entry, 0u);
+
+    // One literal, then matches of distance 1 and the longest length (8195), four bytes each,
+    // with 0 as the escape byte.
+    constexpr uint32_t kMatches = 262144;
+    constexpr uint32_t kDecoded = 1 + kMatches * 8195;
+    static_assert(kDecoded > kArchiveMaxDecodedSize);
+    std::vector<uint8_t> stream{0, 0, 0, 0, 0, 0, 0, 0, 0, 'A'};
+    for (uint32_t i = 0; i < kMatches; ++i) stream.insert(stream.end(), {0x00, 0xFD, 0xFF, 0x00});
+    const auto streamSize = static_cast<uint32_t>(stream.size());
+    for (int i = 0; i < 4; ++i) {
+        stream[size_t(i)] = static_cast<uint8_t>(kDecoded >> (8 * i));
+        stream[size_t(4 + i)] = static_cast<uint8_t>(streamSize >> (8 * i));
+    }
+    ASSERT_EQ(DecodeArchiveLz(stream.data(), streamSize, nullptr, kDecoded), kDecoded);  // legal
+    archive.Put32(entry + 32, static_cast<uint32_t>(archive.bytes.size() - archive.U32(8)));
+    archive.Put32(entry + 36, kDecoded);
+    archive.Put32(entry + 40, streamSize);
+    archive.bytes.insert(archive.bytes.end(), stream.begin(), stream.end());
+    archive.Write(dir_ / "dat.dat");
+
+    std::string got;
+    const std::string log = LogOf(dir_, -1, [&] {  // every allocation logged with its size
+        EXPECT_EQ(OpenViaFileTable("dat\\a.bin", 0, 1), 0);
+        EXPECT_TRUE(ReadAll("dat\\b.bin", &got));
+    });
+    EXPECT_EQ(got, Pattern(5000, 2));
+    EXPECT_NE(log.find("A.BIN"), std::string::npos) << log;
+    EXPECT_NE(log.find(std::to_string(kDecoded)), std::string::npos) << log;
+    uint64_t largest = 0;
+    for (size_t at = log.find("size:"); at != std::string::npos; at = log.find("size:", at + 1))
+        largest = std::max<uint64_t>(largest, std::strtoull(log.c_str() + at + 5, nullptr, 10));
+    EXPECT_LT(largest, 64u << 10) << log;
 }
 
 TEST_F(ArchiveTest, HandlesStayWithTheSetThatOpenedThem) {
@@ -724,6 +802,44 @@ TEST_F(ArchiveTest, FullCacheClosesUnusedArchives) {
         ASSERT_TRUE(ReadAll(("d" + n + "\\a").c_str(), &got)) << n;
         EXPECT_EQ(got, "archive " + n);
     }
+}
+
+// Compressed files decode into blocks kept from files closed before: files of other sizes
+// open side by side and in turns must each read their own bytes, and closing the unused
+// archives gives every kept block back.
+TEST_F(ArchiveTest, CompressedFilesReadTheirOwnBytesWhateverBlocksTheyReuse) {
+    const size_t sizes[] = {70000, 3000, 250000, 70000, 12};
+    for (size_t i = 0; i < std::size(sizes); ++i)
+        WriteFile(dir_ / "src" / ("f" + std::to_string(i)), Pattern(sizes[i], unsigned(i + 3)));
+    packer::PackOptions lz;
+    lz.method = packer::Method::Lz;
+    Pack(dir_ / "src", dir_ / "dat.dat", lz);
+    const int32_t before = GetAllocStats().count;
+    for (int round = 0; round < 3; ++round) {
+        // Each round opens all at once, reads them in turns a piece at a time, then closes them
+        // in another order than they were opened.
+        StreamHandle h[std::size(sizes)];
+        std::string got[std::size(sizes)];
+        for (size_t i = 0; i < std::size(sizes); ++i) {
+            const size_t k = (i + round * 2) % std::size(sizes);
+            h[k] = OpenViaFileTable(("dat\\f" + std::to_string(k)).c_str(), 0, 1);
+            ASSERT_NE(h[k], 0);
+        }
+        for (bool more = true; more;) {
+            more = false;
+            for (size_t i = 0; i < std::size(sizes); ++i) {
+                char buf[4096];
+                const int64_t n = ReadViaFileTable(buf, 1, sizeof buf, h[i]);
+                if (n > 0) got[i].append(buf, size_t(n)), more = true;
+            }
+        }
+        for (size_t i = 0; i < std::size(sizes); ++i) {
+            EXPECT_EQ(got[i], Pattern(sizes[i], unsigned(i + 3))) << "round " << round << " f" << i;
+            EXPECT_EQ(CloseViaFileTable(h[(i * 3 + round) % std::size(sizes)]), 0);
+        }
+    }
+    CloseUnusedArchives();
+    EXPECT_EQ(GetAllocStats().count, before) << "blocks kept after the archives closed";
 }
 
 TEST_F(ArchiveTest, CachedArchivesCloseWhenUnused) {
