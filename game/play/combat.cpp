@@ -428,10 +428,9 @@ void SpawnDeathEffects(int slot) {
         const int32_t attack = IsPlayerIndex(p) ? 2 * GetGameVar(kGameVarShotLevel + p) + 8 : 8;
         SpawnBlastPattern(slot, p, pattern, 2, attack, power + 1);
         if (items > 0) ScatterFieldItems(x, y, items, power / 4 + 17 < 23 ? power / 4 + 17 : 23);
-        if (IsPlayerIndex(p)) {
-            AddGameVar(kGameVarChain, 1);
-            SetGameVar(kGameVarChainTimer, 120);
-        }
+        // Every blast kill chains, whoever set the blast off.
+        AddGameVar(kGameVarChain, 1);
+        SetGameVar(kGameVarChainTimer, 120);
     }
     PlaySe(11);
 }

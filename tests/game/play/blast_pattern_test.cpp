@@ -384,7 +384,9 @@ TEST_F(BlastPatternTest, ItemKindOfABlastKillTopsOutAt23) {
     EXPECT_EQ(items, 1);
 }
 
-TEST_F(BlastPatternTest, NoPlayerBehindAKillGetsNothing) {
+// A kill by no player (the boss's hands, the stage clearing) scores for nobody; as a blast kill it
+// still chains, as every blast kill does.
+TEST_F(BlastPatternTest, NoPlayerBehindAKillScoresNothingAndOnlyABlastKillChains) {
     for (int p = 0; p < kPlayerCount; ++p) PlacePlayer(p, 1000, 320);
     SetGameVar(80, 5);
     SetGameVar(82, 7);
@@ -392,6 +394,7 @@ TEST_F(BlastPatternTest, NoPlayerBehindAKillGetsNothing) {
         for (int32_t power : {0, 8}) {
             for (int p = 0; p < kPlayerCount; ++p) SetGameVar(96 + p, 0);
             SetGameVar(110, 1);
+            SetGameVar(111, 0);
             ResetTweens();
             for (int s = kFirstObjectSlot; s <= kLastObjectSlot; ++s)
                 if (IsBlast(s)) ReleaseSlot(s);
@@ -401,7 +404,8 @@ TEST_F(BlastPatternTest, NoPlayerBehindAKillGetsNothing) {
             for (int p = 0; p < kPlayerCount; ++p) {
                 EXPECT_EQ(GetGameVar(96 + p), 0) << attacker;
             }
-            EXPECT_EQ(GetGameVar(110), 1) << attacker << " " << power;
+            EXPECT_EQ(GetGameVar(110), power > 0 ? 2 : 1) << attacker << " " << power;
+            EXPECT_EQ(GetGameVar(111), power > 0 ? 120 : 0) << attacker << " " << power;
             for (const Blast& b : CollectBlasts(1)) {
                 EXPECT_EQ(b.attacker, attacker);
                 if (power > 0) {
