@@ -334,7 +334,6 @@ void ThrowSeeds(int slot) {
     }
     int32_t x, y;
     GetPosition(&x, &y, slot);
-    bool thrown = false;
     for (int p = 0; p < kPlayerCount; ++p) {
         if (!IsPlayerVulnerable(p) || DistanceSqToPlayer(p, x, y) >= 40000) continue;
         const int seed = SpawnStageObject(x, y, 9, kTypeWalker);
@@ -345,10 +344,9 @@ void ThrowSeeds(int slot) {
         SetField(kPropFineZ, seed, 0x4C00);
         SetField(kPropZ, seed, 76);
         SetField(kPropFallSpeed, seed, -4);
-        thrown = true;
     }
-    // Nothing thrown (no player near, or no room): look again next frame.
-    if (!thrown) return;
+    // The cool-down runs whether or not anyone was near: a player who walks up mid-cycle waits
+    // for the next throw.
     SetField(kPropSeedCooldown, slot, 120);
     PlaySe(6);
 }

@@ -402,6 +402,30 @@ TEST_F(WalkerTest, SeederThrowsSeedsAtNearPlayersOnly) {
     EXPECT_EQ(GetField(kPropFall, seed), -4);
 }
 
+// The seeder's 120-frame cool-down starts on every try, thrown or not: a player who comes in
+// range just after a try waits for the cool-down to run out.
+TEST_F(WalkerTest, SeederCoolDownRunsWhetherOrNotItThrew) {
+    const int s = Walker(320, 320, 2);
+    const int pl = Player(320 + 400, 320);  // out of range
+    SetField(33, s, 999);                   // keep it from blowing up
+    auto frame = [&] {
+        SetField(kPropAlert, s, 0);
+        SetField(kPropTimer, s, 10);  // standing, not turning
+        SetPosition3(320, 320, 0, s);
+        Frame(UpdateLeafPeople, s);
+    };
+    SetField(45, s, 0);
+    frame();
+    EXPECT_EQ(CountWalkers(), 1);
+    EXPECT_EQ(GetField(45, s), 120);
+    EXPECT_TRUE(SePlayed(6));
+    SetPosition3(320 + 150, 320, 0, pl);
+    int frames = 1;
+    for (frame(); CountWalkers() == 1 && frames < 300; ++frames) frame();
+    EXPECT_EQ(frames, 121) << "120 frames of cool-down, then the throw";
+    EXPECT_EQ(GetField(45, s), 120);
+}
+
 TEST_F(WalkerTest, RoyalLeafBreedsEggsToItsLimitAndEggsHatch) {
     const int s = Walker(320, 320, 0x25);
     for (int i = 0; i < 64 * 4; ++i) {
