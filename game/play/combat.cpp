@@ -255,17 +255,17 @@ struct BlastPlacer {
         Place(x, y, delay);
     }
 
-    // One at the origin, then two passes of three around it, each pass 8 frames later.
+    // One at the origin, then two passes of three around it: the first with the centre, the
+    // second 8 frames later.
     void Star(int32_t ox, int32_t oy, int32_t a, int32_t delay) const {
         Place(ox, oy, delay);
         const int32_t radius = power / 4 + 32;
         int32_t angle = a;
         for (int pass = 0; pass < 2; ++pass) {
-            delay += 8;
             for (int k = 0; k < 3; ++k) {
                 int32_t x = ox, y = oy;
                 AddPolarOffset(&x, &y, angle, radius);
-                PlaceInRing(x, y, delay);
+                PlaceInRing(x, y, delay + 8 * pass);
                 angle += 72000;
             }
             angle += 36000;
