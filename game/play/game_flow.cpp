@@ -141,8 +141,7 @@ void EndOfRunWork(int32_t t) {
 void TallyBonus(int32_t t, int32_t time) {
     int32_t bonus = 0;
     if (t == 30) {
-        bonus = time / 60 * 300;
-        if (GetGameVar(kGameVarDifficulty) == 0) bonus /= 3;
+        bonus = TallyTimeBonus(time);
     } else if (t == 60) {
         int32_t lives = 0;
         for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kGameVarLives + p);
@@ -234,6 +233,11 @@ int WeatherSprite(int32_t x, int32_t y, int32_t layer, int32_t sprite) {
 }
 
 }  // namespace
+
+int32_t TallyTimeBonus(int32_t timeLeft) {
+    const int32_t bonus = timeLeft / 60 * 300;
+    return GetGameVar(kGameVarDifficulty) == 0 ? bonus / 3 : bonus;
+}
 
 int32_t StartNewGame() {
     const int master = SpawnObject(0, 0, 24, 0, kMasterKind);

@@ -42,6 +42,9 @@ void StartStage(int n);
 void StartArea(int a, int entry);
 void SpawnAreaObjects();
 void UpdateGameFlow();
+// The tally's time bonus for `timeLeft` frames: whole seconds x 300, a third of it on difficulty
+// 0. What the tally pays and what its line shows.
+int32_t TallyTimeBonus(int32_t timeLeft);
 void UpdateMapObject(int slot);
 // Stage slots 1..4 of the settings' statistics words; other slots do nothing.
 void LoadPlayerStats(int slot);

@@ -11,6 +11,7 @@
 #include "game/core/sound_cue.h"
 #include "game/core/sprite_ids.h"
 #include "game/play/draw_private.h"
+#include "game/play/game_flow.h"
 #include "game/play/message_store.h"
 #include "game/play/players.h"
 
@@ -133,11 +134,11 @@ void DrawTally(int w, int h) {
     const int lines = static_cast<int>(std::clamp<int64_t>(t / 30, 0, 4));
     int64_t lives = 0;
     for (int p = 0; p < kPlayerCount; ++p) lives += GetGameVar(kGameVarLives + p);
-    int64_t values[4] = {
-        int64_t{GetGameVar(kGameVarTimeLeft)} / 60 * 300, lives * 500,
+    // The time line shows what the tally pays (a third on the easiest difficulty).
+    const int64_t values[4] = {
+        TallyTimeBonus(GetGameVar(kGameVarTimeLeft)), lives * 500,
         int64_t{GetGameVar(kGameVarDropsTaken)} * 10,
         (static_cast<uint32_t>(GetGameVar(kGameVarMasterFlags)) & (1u << 28)) ? 0 : 1000};
-    if (GetGameVar(kGameVarDifficulty) < 1) values[0] /= 2;
     for (int i = 0; i < lines; ++i) {
         if (values[i] <= 0) continue;
         const int y = h / 4 + 40 * i;

@@ -264,12 +264,13 @@ TEST_F(HudTest, TallyShowsALineEveryThirtyFrames) {
         EXPECT_EQ(shown, t >= 120 ? 3 : std::min(lines, 2)) << t;
         EXPECT_FALSE(WithSprite(sprite::kPanelCorner).empty()) << "the backdrop comes with it";
     }
-    // On the easiest difficulty the time bonus shows halved; the fourth line goes with flag 28.
+    // On the easiest difficulty the time line shows what the tally pays there, a third (it
+    // showed half, which was never paid); the fourth line goes with flag 28.
     SetGameVar(64, 0);
     SetGameVar(25, 1 << 28);
     SetGameVar(kGameVarPhaseTime, 200);
     Hud();
-    EXPECT_EQ(NumberAt(kW / 2 + 16, kH / 4)->r.w[kDrawValue], 50 * 300 / 2 * 10);
+    EXPECT_EQ(NumberAt(kW / 2 + 16, kH / 4)->r.w[kDrawValue], 50 * 300 / 3 * 10);
     EXPECT_EQ(NumberAt(kW / 2 + 16, kH / 4 + 120), nullptr);
 }
 
