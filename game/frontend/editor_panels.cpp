@@ -20,7 +20,6 @@ int32_t UserStageSlotTable[20][kSlotsPerPage];
 namespace {
 
 constexpr int kLayer = 24;
-constexpr int kMusicTracks = 12;  // the tracks the game has
 
 bool AreaExists(int a) {
     return GetStageWord(kStageWordAreaOffsets + a) != 0 && GetAreaWordOf(a, kAreaWordWidth) > 0;
@@ -198,7 +197,9 @@ void AreaMap(const Mouse& m, int age) {
     const int area = GetGameVar(kVarArea);
     for (int k = 0; k < 4; ++k) {
         const int y = 48 + 32 * k;
-        const int range = k == 0 ? 8 : k == 3 ? kMusicTracks : 32;
+        // Weather 0..7; time speed, enemy rate and music 0..31 (a track the game lacks plays
+        // nothing).
+        const int range = k == 0 ? 8 : 32;
         const int32_t v = Wrap(GetAreaWordOf(area, 4 + k), range);
         Text(440, y, kLayer, 12 + k, kBright);
         if (k == 0)

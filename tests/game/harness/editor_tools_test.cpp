@@ -232,11 +232,13 @@ TEST(EditorTools, TheAreaMapEditsTitleClockLimitsAndMusicWithinTheirRanges) {
         SetAreaWord(7, 11);
         SetAreaWord(4, 7);
     });
-    // Music steps over the twelve tracks there are; the weather over its eight.
+    // Music steps over 0..31 like the time speed and the enemy rate; the weather over its eight.
     s.Click(520, 162).Click(520, 66).Do([](Frame&) {
-        EXPECT_EQ(GetAreaWord(7), 0);
+        EXPECT_EQ(GetAreaWord(7), 12);
         EXPECT_EQ(GetAreaWord(4), 0);
+        SetAreaWord(7, 31);
     });
+    s.Click(520, 162).Do([](Frame&) { EXPECT_EQ(GetAreaWord(7), 0); });
     RunScript(s);
 }
 
