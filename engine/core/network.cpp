@@ -369,14 +369,15 @@ int StepRequest(int slot) {
                               "GET %s HTTP/1.0\r\nHost: %s:%d\r\nConnection: close\r\n\r\n",
                               t->path, t->host, t->port);
             break;
+        // POST and HEAD end their lines with a bare LF, which servers take as well; only GET
+        // sends CR LF. HEAD names no host.
         case HttpMethod::Post:
             n = std::snprintf(request, sizeof request,
-                              "POST %s HTTP/1.0\r\nHost: %s:%d\r\nContent-Length: %d\r\n\r\n",
-                              t->path, t->host, t->port, t->postLength);
+                              "POST %s HTTP/1.0\nHost: %s:%d\nContent-Length: %d\n\n", t->path,
+                              t->host, t->port, t->postLength);
             break;
         case HttpMethod::Head:
-            n = std::snprintf(request, sizeof request, "HEAD %s HTTP/1.0\r\nHost: %s:%d\r\n\r\n",
-                              t->path, t->host, t->port);
+            n = std::snprintf(request, sizeof request, "HEAD %s HTTP/1.0\n\n", t->path);
             break;
     }
     if (n < 0 || n >= static_cast<int>(sizeof request)) return CloseHttpTransfer(slot, 2, 3);

@@ -328,7 +328,8 @@ TEST_F(NetworkTest, ALengthWithinTheLimitReservesOnlyAsTheBytesCome) {
 }
 
 // A small HTTP server in the test: serves one connection with a canned response and keeps the
-// request bytes it read (through the blank line and the Content-Length body, if any).
+// request bytes it read (through the blank line, CR LF or bare LF, and the Content-Length body,
+// if any).
 class TinyHttpServer {
 public:
     explicit TinyHttpServer(std::string response) : response_(std::move(response)) {
@@ -369,9 +370,10 @@ private:
             ssize_t n = ::recv(c, buf, sizeof buf, 0);
             if (n <= 0) break;
             request_.append(buf, static_cast<size_t>(n));
-            const size_t end = request_.find("\r\n\r\n");
+            const size_t crlf = request_.find("\r\n\r\n"), lf = request_.find("\n\n");
+            const size_t end = std::min(crlf, lf);
             if (end != std::string::npos && want == std::string::npos) {
-                want = end + 4;
+                want = end + (end == crlf ? 4 : 2);
                 const size_t cl = request_.find("Content-Length: ");
                 if (cl != std::string::npos && cl < end)
                     want += std::stoul(request_.substr(cl + 16));
@@ -459,19 +461,21 @@ TEST_F(NetworkTest, HttpTransfers) {
         EXPECT_EQ(code, c.errorCode);
         EXPECT_LT(GetAllocStats().totalSize - before, 1 << 20);
         EXPECT_LE(peak, 2 << 20) << "memory held while the transfer ran";
-        const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n";
+        // The request texts byte for byte: GET with CR LF, POST and HEAD with bare LF, HEAD
+        // without a host line.
+        const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port());
         const std::string request = server.Request();
         switch (c.method) {
             case HttpMethod::Get:
                 EXPECT_EQ(request,
-                          "GET /x/y.txt HTTP/1.0\r\n" + host + "Connection: close\r\n\r\n");
+                          "GET /x/y.txt HTTP/1.0\r\n" + host + "\r\nConnection: close\r\n\r\n");
                 break;
             case HttpMethod::Post:
                 EXPECT_EQ(request,
-                          "POST /x/y.txt HTTP/1.0\r\n" + host + "Content-Length: 7\r\n\r\na=1&b=2");
+                          "POST /x/y.txt HTTP/1.0\n" + host + "\nContent-Length: 7\n\na=1&b=2");
                 break;
             case HttpMethod::Head:
-                EXPECT_EQ(request, "HEAD /x/y.txt HTTP/1.0\r\n" + host + "\r\n");
+                EXPECT_EQ(request, "HEAD /x/y.txt HTTP/1.0\n\n");
                 break;
         }
         if (c.result == 0 && c.toFile) {
