@@ -15,7 +15,7 @@ int StopSoundBuffers(int sound);
 int QuerySoundPlaying(int sound);  // 1 playing, 0 not, -1 bad handle
 int ApplySoundVolume(int volume, int sound);
 int SetLoopStartMs(int loopStartMs, int sound);
-int StoreSoundDataKeepMode(int mode);  // -1 outside 0..3
+int StoreSoundDataKeepMode(int mode);  // -1 outside 0..3 or without a device
 int RefillAllStreamSounds();           // -1 when sound is not started
 int PollDirectMusicPlayStates();       // -1 when sound is not started
 int HandleMciMidiNotify();

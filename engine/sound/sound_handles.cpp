@@ -287,7 +287,8 @@ int GetSoundLengthFrames(int32_t handle) {
 }
 
 int StoreSoundDataKeepMode(int mode) {
-    if (mode < 0 || mode > 3) return -1;
+    // Without a sound device every sound operation answers -1, this one too.
+    if (GetSoundSystem().device == nullptr || mode < 0 || mode > 3) return -1;
     GetSoundSystem().keepMode = mode;
     return 0;
 }

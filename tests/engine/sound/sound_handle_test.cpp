@@ -189,6 +189,18 @@ TEST_F(SoundHandleTest, VolumeMapsToHundredthsOfADecibel) {
     }
 }
 
+TEST_F(SoundHandleTest, KeepModesAreZeroToThree) {
+    for (const int mode : {0, 1, 2, 3}) {
+        EXPECT_EQ(SetSoundDataKeepMode(mode), 0);
+        EXPECT_EQ(GetSoundSystem().keepMode, mode);
+    }
+    for (const int mode : {-1, 4}) {
+        EXPECT_EQ(SetSoundDataKeepMode(mode), -1);
+        EXPECT_EQ(GetSoundSystem().keepMode, 3) << "unchanged";
+    }
+    SetSoundDataKeepMode(0);
+}
+
 TEST_F(SoundHandleTest, BufferCounts) {
     const Bytes image = ToneImage(8);
     for (int count : {0, -3}) {
@@ -251,11 +263,14 @@ TEST_F(NoSoundTest, WithoutADeviceEveryCallAnswersMinusOne) {
     EXPECT_NE(ReadLog().find("初期化に失敗しました\r\n"_sjis), std::string::npos);
     EXPECT_FALSE(pt::SoundDeviceOpen());
     WriteFile(dir_ / "se.wav", ToneImage(8));
+    EXPECT_EQ(SetSoundDataKeepMode(0), -1);
+    EXPECT_EQ(SetSoundDataKeepMode(3), -1);
     EXPECT_EQ(LoadSoundFile("se.wav", 3, -1), -1);
     EXPECT_EQ(PlaySoundHandle(0x10000000, 1, 1), -1);
     EXPECT_EQ(StopSoundHandle(0x10000000), -1);
     EXPECT_EQ(IsSoundPlaying(0x10000000), -1);
     EXPECT_EQ(SetSoundVolume(100, 0x10000000), -1);
+    EXPECT_EQ(SetSoundLoopPosition(0, 0x10000000), -1);
     EXPECT_EQ(DeleteAllSounds(), -1);
     EXPECT_EQ(TerminateSound(), -1);
 }
