@@ -1,10 +1,11 @@
 // The conversion streams: our own block decoders for the ADPCM kinds and G.711, libmpg123 in
-// feed mode for MPEG audio.
+// feed mode for MPEG audio, and a sample converter for the extensible format's PCM.
 #include "platform/acm/acm.h"
 
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -24,6 +25,8 @@ struct Stream {
     int16_t coef2[256];
     int coefCount;
     mpg123_handle* mp3;
+    uint32_t sampleBytes;  // extensible: the container of one sample, 1..4 bytes
+    bool floatSamples;     // extensible: 32-bit float instead of integer PCM
 };
 
 const int kImaIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
@@ -98,8 +101,48 @@ bool Describe(const WAVEFORMATEX* f, Stream* s) {
         }
         case WAVE_FORMAT_MPEGLAYER3:
             return f->nBlockAlign >= 1;
+        case WAVE_FORMAT_EXTENSIBLE: {
+            if (f->cbSize < sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX)) return false;
+            const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(f);
+            const uint32_t bits = f->wBitsPerSample;
+            s->floatSamples =
+                std::equal(x->SubFormat, x->SubFormat + 16, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT);
+            if (s->floatSamples) {
+                if (bits != 32) return false;
+            } else if (!std::equal(x->SubFormat, x->SubFormat + 16, KSDATAFORMAT_SUBTYPE_PCM) ||
+                       (bits != 8 && bits != 16 && bits != 24 && bits != 32)) {
+                return false;
+            }
+            // The valid bits sit at the top of the container; fewer than the container holds
+            // change nothing here, more than it holds is no format.
+            if (x->wValidBitsPerSample > bits) return false;
+            s->sampleBytes = bits / 8;
+            if (f->nBlockAlign != s->sampleBytes * ch) return false;
+            s->samplesPerBlock = 1;
+            return true;
+        }
         default:
             return false;
+    }
+}
+
+// One sample of the extensible format as 16 bits: integer PCM keeps its top 16 bits (8-bit
+// samples are unsigned and widen), float is scaled by 32768 and clipped.
+int16_t ConvertSample(const Stream& s, const uint8_t* in) {
+    if (s.floatSamples) {
+        float v;
+        std::memcpy(&v, in, sizeof v);
+        if (std::isnan(v)) return 0;
+        const float scaled = std::clamp(v * 32768.0f, -32768.0f, 32767.0f);
+        return static_cast<int16_t>(std::lrint(scaled));
+    }
+    switch (s.sampleBytes) {
+        case 1:
+            return static_cast<int16_t>((in[0] - 128) * 256);
+        case 2:
+            return Read16(in);
+        default:  // 24 and 32 bits: the two most significant bytes
+            return Read16(in + s.sampleBytes - 2);
     }
 }
 
@@ -291,6 +334,10 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* h, DWORD) {
                 break;
             case WAVE_FORMAT_ADPCM:
                 DecodeMsBlock(*s, in, o);
+                break;
+            case WAVE_FORMAT_EXTENSIBLE:
+                for (int c = 0; c < s->channels; ++c)
+                    o[c] = ConvertSample(*s, in + c * s->sampleBytes);
                 break;
             default:
                 return ACMERR_NOTPOSSIBLE;

@@ -1,7 +1,9 @@
 // The audio conversion calls the sound decoders use to turn compressed WAVE data and MPEG audio
 // into 16-bit PCM: MS ADPCM, IMA ADPCM, A-law and µ-law with our own decoders, MPEG audio through
-// libmpg123. Any other format is "not possible", so the caller tries its next reader. Each
-// stream converts on its own; several may run over the same data.
+// libmpg123, and the extensible format's integer PCM of 8, 16, 24 or 32 bits and 32-bit float
+// (what common tools write for anything past 16 bits). Any other format is "not possible", so
+// the caller tries its next reader. Each stream converts on its own; several may run over the
+// same data.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ constexpr WORD WAVE_FORMAT_ALAW = 0x0006;
 constexpr WORD WAVE_FORMAT_MULAW = 0x0007;
 constexpr WORD WAVE_FORMAT_IMA_ADPCM = 0x0011;
 constexpr WORD WAVE_FORMAT_MPEGLAYER3 = 0x0055;
+constexpr WORD WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
 constexpr DWORD ACM_FORMATSUGGESTF_WFORMATTAG = 0x00010000;
 constexpr DWORD ACM_STREAMOPENF_NONREALTIME = 0x00000004;
@@ -48,8 +51,24 @@ struct MPEGLAYER3WAVEFORMAT {
     WORD nFramesPerBlock;
     WORD nCodecDelay;
 };
+
+// The format block of WAVE_FORMAT_EXTENSIBLE (cbSize 22): the bits that carry the sample (the
+// rest of the container, at its low end, is padding), the speaker mask and the sub-format GUID,
+// whose first word tells integer PCM (1) from float (3).
+struct WAVEFORMATEXTENSIBLE {
+    WAVEFORMATEX Format;
+    WORD wValidBitsPerSample;
+    DWORD dwChannelMask;
+    BYTE SubFormat[16];
+};
 #pragma pack(pop)
 static_assert(sizeof(MPEGLAYER3WAVEFORMAT) == 30);
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+// The two sub-formats converted, as their GUIDs' bytes in the file.
+inline constexpr BYTE KSDATAFORMAT_SUBTYPE_PCM[16] = {1,    0, 0, 0,    0, 0,    0x10, 0,
+                                                      0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+inline constexpr BYTE KSDATAFORMAT_SUBTYPE_IEEE_FLOAT[16] = {3,    0, 0, 0,    0, 0,    0x10, 0,
+                                                             0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
 
 struct ACMSTREAMHEADER {
     DWORD cbStruct;

@@ -188,6 +188,69 @@ TEST_F(AcmDecoderTest, AdpcmDecodesATone) {
     }
 }
 
+// A WAVE of the extensible format, as common tools write anything past 16 bits: a 40-byte fmt
+// chunk (cbSize 22, the valid bits, the speaker mask, the sub-format GUID) and a LIST chunk
+// before the data. The PCM reader leaves it; the ACM reader converts it to 16 bits, and it plays.
+Bytes ExtensibleWave(const std::vector<int16_t>& pcm, int channels, int bits, bool isFloat) {
+    WaveSpec spec;
+    spec.formatTag = plat::WAVE_FORMAT_EXTENSIBLE;
+    spec.channels = channels;
+    spec.rate = 44100;
+    spec.bits = bits;
+    spec.fmtSize = 40;
+    spec.listBeforeData = true;
+    spec.fmtExtra = {
+        22, 0, static_cast<uint8_t>(bits), 0, static_cast<uint8_t>(channels == 1 ? 4 : 3), 0, 0, 0};
+    const uint8_t* guid =
+        isFloat ? plat::KSDATAFORMAT_SUBTYPE_IEEE_FLOAT : plat::KSDATAFORMAT_SUBTYPE_PCM;
+    spec.fmtExtra.insert(spec.fmtExtra.end(), guid, guid + 16);
+    for (const int16_t v : pcm) {
+        if (isFloat) {
+            const float f = v / 32768.0f;
+            uint8_t b[4];
+            std::memcpy(b, &f, 4);
+            spec.pcm.insert(spec.pcm.end(), b, b + 4);
+            continue;
+        }
+        for (int k = 2; k < bits / 8; ++k) spec.pcm.push_back(static_cast<uint8_t>(0x11 * k));
+        spec.pcm.push_back(static_cast<uint8_t>(v));
+        spec.pcm.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    return MakeWave(spec);
+}
+
+TEST_F(AcmDecoderTest, ExtensibleWavesConvertTo16BitsAndPlay) {
+    const std::vector<int16_t> tone = Sine(4410, 2, 44100, 440, 12000);
+    struct Case {
+        const char* name;
+        int bits;
+        bool isFloat;
+    };
+    for (const Case& c : {Case{"24 bits", 24, false}, Case{"32 bits", 32, false},
+                          Case{"32-bit float", 32, true}, Case{"16 bits", 16, false}}) {
+        const Bytes file = ExtensibleWave(tone, 2, c.bits, c.isFloat);
+        Opened o(file);
+        ASSERT_EQ(o.result, 0) << c.name;
+        EXPECT_EQ(o.decoder.kind, kDecoderAcm) << c.name;
+        EXPECT_EQ(o.decoder.format.wFormatTag, plat::WAVE_FORMAT_PCM);
+        EXPECT_EQ(o.decoder.format.wBitsPerSample, 16);
+        EXPECT_EQ(o.decoder.format.nChannels, 2);
+        EXPECT_EQ(o.decoder.format.nSamplesPerSec, 44100u);
+        EXPECT_EQ(GetSoundDecoderSize(&o.decoder), tone.size() * 2) << c.name;
+        EXPECT_EQ(o.DecodeAll(), tone) << c.name;
+        // Whole, as an effect: its length in frames, and it plays at its level.
+        const int h =
+            CreateSoundFromFileImage(file.data(), static_cast<uint32_t>(file.size()), 1, -1);
+        ASSERT_NE(h, -1) << c.name;
+        EXPECT_EQ(GetSoundLengthFrames(h), 4410) << c.name;
+        ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+        int peak = 0;
+        for (int16_t v : pt::StepMixer(4410)) peak = std::max(peak, std::abs(static_cast<int>(v)));
+        EXPECT_NEAR(peak, 12000, 1500) << c.name;
+        DeleteSound(h);
+    }
+}
+
 TEST_F(AcmDecoderTest, G711MatchesTheStandardValues) {
     const struct {
         uint8_t code;

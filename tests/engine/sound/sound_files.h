@@ -26,6 +26,7 @@ struct WaveSpec {
     bool listBeforeFmt = false;   // a "LIST" chunk between "WAVE" and "fmt "
     int oddChunkBeforeData = 0;   // a chunk of that (odd) size, with its pad byte
     int64_t avgBytesField = -1;   // -1: rate x block align
+    Bytes fmtExtra;               // the fmt body after its first 16 bytes (cbSize and on)
 };
 Bytes MakeWave(const WaveSpec& spec);
 

@@ -47,6 +47,7 @@ Bytes MakeWave(const WaveSpec& s) {
     Put32(&fmt, static_cast<uint32_t>(s.avgBytesField >= 0 ? s.avgBytesField : s.rate * align));
     Put16(&fmt, static_cast<uint32_t>(align));
     Put16(&fmt, static_cast<uint32_t>(s.bitsField >= 0 ? s.bitsField : s.bits));
+    fmt.insert(fmt.end(), s.fmtExtra.begin(), s.fmtExtra.end());
     while (fmt.size() < static_cast<size_t>(s.fmtSize)) fmt.push_back(0);
     fmt.resize(static_cast<size_t>(s.fmtSize));
     const Bytes list = {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 4, 0, 0, 0, 't', 'e', 's', 't'};
