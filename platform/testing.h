@@ -186,6 +186,9 @@ void LoseAllSurfaces();
 // by this many microseconds, so that a loop polling the retrace under a fake clock ends.
 void SetRetracePollAdvance(uint32_t microseconds);
 
+// With the fake clock on, each picture presented to the window moves it on by this many
+// microseconds, as a present that takes that long would.
+void SetPresentCost(uint32_t microseconds);
 // Pictures presented to the window since Reset(), and the last one as 0xRRGGBB values.
 uint64_t PresentCount();
 struct PresentedPicture {

@@ -27,7 +27,7 @@ constexpr int kKeyReturn = 28;
 struct FrameTimer {
     int32_t now = 0;
     int32_t previous = 0;
-    int32_t lastPresent = 0;
+    int32_t deadline = 0;  // when the last frame was due to be shown (timer pacing)
     int32_t windowStart = 0;
     int32_t framesInWindow = 0;
     int32_t rate = 0;
@@ -270,17 +270,28 @@ void EndFrame() {
 }
 
 void WaitNextFrame(int milliseconds) {
-    const int32_t target = g_timer.lastPresent + milliseconds;
     if (GetConfigVar(kCfgPacing) >= 1) {
+        // The deadline moves on from the last deadline, not from when the last present ended:
+        // the present's own cost then falls inside the frame's 16 or 17 ms instead of being added
+        // to every frame. A frame up to a frame late is shown at once and the next ones catch
+        // up; further behind (a stall) the schedule starts again from now, so a stall is not
+        // followed by a burst of frames.
+        g_timer.deadline += milliseconds;
+        if (Now() - g_timer.deadline > milliseconds) g_timer.deadline = Now();
         // At most 16 sleeps, whatever the clock reads: a frame that overran is shown at once.
-        for (int i = 0; i < 16 && Now() - target < 0; ++i) WaitMilliseconds(1);
+        for (int i = 0; i < 16 && Now() - g_timer.deadline < 0; ++i) WaitMilliseconds(1);
+        // Sleeps that ran out before the deadline (a clock set back, sleeps shorter than asked)
+        // end the frame here: the schedule never runs ahead of the clock.
+        if (Now() - g_timer.deadline < 0) g_timer.deadline = Now();
         if (!IsSkippedFrame()) PresentFrame();
-    } else if (IsSkippedFrame()) {
-        WaitVerticalBlank(1);
     } else {
-        PresentFrame();
+        if (IsSkippedFrame())
+            WaitVerticalBlank(1);
+        else
+            PresentFrame();
+        // Ready for a switch to timer pacing: its first frame is due a frame from here.
+        g_timer.deadline = Now();
     }
-    g_timer.lastPresent = Now();
 }
 
 int32_t MeasureFrameRate() {

@@ -43,7 +43,8 @@ struct Presenter {
     int32_t pitch = 0;
     DDPixelFormat format{};
     uint64_t count = 0;
-    HWND window = nullptr;  // the window the picture belongs to
+    uint32_t costMicroseconds = 0;  // a test's present cost on the fake clock
+    HWND window = nullptr;          // the window the picture belongs to
     bool fullScreen = false;
     SDL_Window* sdlWindow = nullptr;
     SDL_Renderer* renderer = nullptr;
@@ -125,6 +126,13 @@ void Show(Presenter& p) {
     SDL_RenderClear(p.renderer);
     SDL_RenderCopy(p.renderer, p.texture, nullptr, &dst);
     SDL_RenderPresent(p.renderer);
+}
+
+// One more picture presented: counted, and a test's present cost taken from the fake clock.
+void CountPresent(Presenter& p) {
+    ++p.count;
+    if (p.costMicroseconds != 0 && testing::IsFakeClock())
+        testing::AdvanceFakeClockMicroseconds(p.costMicroseconds);
 }
 
 // Copies a rectangle of pixels into the picture at (dx, dy): row copies when the formats
@@ -277,8 +285,8 @@ void PresentPrimary(const DirectDrawSurface& primary) {
                         y1 - y0, x0 - left, y0 - top);
     }
     p.window = window;
-    ++p.count;
     Show(p);
+    CountPresent(p);
 }
 
 bool BeginWindowPicture(HWND window, PixelTarget* target) {
@@ -298,8 +306,8 @@ bool BeginWindowPicture(HWND window, PixelTarget* target) {
 
 void EndWindowPicture() {
     Presenter& p = P();
-    ++p.count;
     Show(p);
+    CountPresent(p);
     p.mutex.unlock();
 }
 
@@ -336,6 +344,7 @@ void ResetPresenterControls() {
     Presenter& p = P();
     std::lock_guard<std::mutex> lock(p.mutex);
     p.count = 0;
+    p.costMicroseconds = 0;
     p.picture.clear();
     p.width = p.height = p.pitch = 0;
     p.window = nullptr;
@@ -369,6 +378,12 @@ bool DisplaySettingsMode(int* width, int* height, int* bits, int* refresh) {
     if (bits != nullptr) *bits = g_settingsMode.bits;
     if (refresh != nullptr) *refresh = g_settingsMode.refresh;
     return g_settingsModeSet;
+}
+
+void SetPresentCost(uint32_t microseconds) {
+    Presenter& p = P();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.costMicroseconds = microseconds;
 }
 
 uint64_t PresentCount() {
