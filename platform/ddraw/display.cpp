@@ -5,6 +5,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -34,6 +36,15 @@ bool g_use555 = false;
 bool g_settingsModeSet = false;
 DisplayMode g_settingsMode{};
 
+// How pictures reach the window: through SDL's renderer (a streaming texture that the graphics
+// card scales) or through the window's own surface (scaled here, and only the rows that
+// changed sent to the display). Chosen once, by what OpenGL runs on.
+enum class PresentWay { kUnchosen, kRenderer, kSurface };
+
+// Set from SDL's event watch when the window shows again what was covered: the surface way
+// then sends the whole picture, not only what changed.
+std::atomic<bool> g_exposed{false};
+
 // The picture last shown and the SDL objects that show it. Main thread for SDL.
 struct Presenter {
     std::mutex mutex;
@@ -52,6 +63,10 @@ struct Presenter {
     int32_t textureWidth = 0;
     int32_t textureHeight = 0;
     uint32_t textureFormat = 0;
+    PresentWay way = PresentWay::kUnchosen;
+    detail::ScaledOutput output;  // the surface way's copy of what the window shows
+    SDL_Surface* surface = nullptr;
+    void* surfacePixels = nullptr;
 };
 
 Presenter& P() {
@@ -90,21 +105,103 @@ void ReleaseSdl(Presenter& p) {
     p.textureFormat = 0;
 }
 
-// Uploads the picture and shows it, scaled to the window's output. Only the thread that runs
-// SDL video may do this; elsewhere the picture waits for the next present.
+// Whether OpenGL here draws on a graphics card. Mesa's software rasterisers (llvmpipe,
+// softpipe: an X server without a card, Xvfb) would scale and send the picture on the CPU at
+// several times the cost of the window surface's own copy.
+bool OpenGlOnGraphicsCard() {
+    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (probe == nullptr) return false;
+    bool card = false;
+    if (SDL_GLContext context = SDL_GL_CreateContext(probe)) {
+        using GetString = const unsigned char* (*)(unsigned);
+        const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+        constexpr unsigned kGlRenderer = 0x1F01;
+        const auto* name =
+            getString != nullptr ? reinterpret_cast<const char*>(getString(kGlRenderer)) : nullptr;
+        card = name != nullptr && std::strstr(name, "llvmpipe") == nullptr &&
+               std::strstr(name, "softpipe") == nullptr &&
+               std::strstr(name, "Software Rasterizer") == nullptr;
+        SDL_GL_DeleteContext(context);
+    }
+    SDL_DestroyWindow(probe);
+    return card;
+}
+
+int WatchExposure(void*, SDL_Event* event) {
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED)
+        g_exposed.store(true);
+    return 0;
+}
+
+// TESSRA_PRESENT=renderer or =surface chooses the way by hand (to compare them); otherwise the
+// renderer where a graphics card scales, the window surface elsewhere.
+PresentWay ChoosePresentWay() {
+    const char* forced = std::getenv("TESSRA_PRESENT");
+    if (forced != nullptr && std::strcmp(forced, "renderer") == 0) return PresentWay::kRenderer;
+    if (forced != nullptr && std::strcmp(forced, "surface") == 0) return PresentWay::kSurface;
+    return OpenGlOnGraphicsCard() ? PresentWay::kRenderer : PresentWay::kSurface;
+}
+
+// The surface way: the window's own surface, written here. False when the surface cannot be
+// had or is not 32-bit XRGB; the renderer then takes over for good.
+bool ShowOnSurface(Presenter& p, SDL_Window* sdl) {
+    SDL_Surface* s = SDL_GetWindowSurface(sdl);
+    if (s == nullptr || s->format->BytesPerPixel != 4 || s->format->Rmask != 0xFF0000 ||
+        s->format->Gmask != 0xFF00 || s->format->Bmask != 0xFF || s->format->Amask != 0) {
+        return false;
+    }
+    const bool exposed = g_exposed.exchange(false);
+    const bool whole = exposed || s != p.surface || s->pixels != p.surfacePixels;
+    p.surface = s;
+    p.surfacePixels = s->pixels;
+    if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return true;
+    const std::vector<detail::FitRect> written =
+        detail::UpdateScaledOutput(p.output, p.picture.data(), p.width, p.height, p.pitch, p.format,
+                                   static_cast<uint8_t*>(s->pixels), s->w, s->h, s->pitch, whole);
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    std::vector<SDL_Rect> rects;
+    rects.reserve(written.size());
+    for (const detail::FitRect& r : written) rects.push_back(SDL_Rect{r.x, r.y, r.width, r.height});
+    // Sent even with nothing changed: the present is then a round trip to the display, as a
+    // present of the same picture would be.
+    SDL_UpdateWindowSurfaceRects(sdl, rects.data(), static_cast<int>(rects.size()));
+    return true;
+}
+
+bool CreateRenderer(Presenter& p, SDL_Window* sdl) {
+    p.renderer = SDL_CreateRenderer(sdl, -1, SDL_RENDERER_ACCELERATED);
+    if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(sdl, -1, 0);
+    return p.renderer != nullptr;
+}
+
+// Shows the picture, scaled to the window's output. Only the thread that runs SDL video may
+// do this; elsewhere the picture waits for the next present.
 void Show(Presenter& p) {
     if (!HasDisplay() || p.window == nullptr || p.width <= 0 || p.height <= 0) return;
     if (GetCurrentThreadId() != detail::VideoThreadId()) return;
     SDL_Window* sdl = GetSdlWindow(p.window);
     if (sdl == nullptr) return;
+    if (p.way == PresentWay::kUnchosen) {
+        p.way = ChoosePresentWay();
+        if (p.way == PresentWay::kSurface) {
+            // SDL would otherwise put a renderer behind the window's surface itself, the very
+            // cost this way avoids (the environment's SDL_FRAMEBUFFER_ACCELERATION still wins).
+            SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+            SDL_AddEventWatch(&WatchExposure, nullptr);
+        }
+    }
     if (sdl != p.sdlWindow) {
         ReleaseSdl(p);
-        p.renderer = SDL_CreateRenderer(sdl, -1, SDL_RENDERER_ACCELERATED);
-        if (p.renderer == nullptr) p.renderer = SDL_CreateRenderer(sdl, -1, 0);
-        if (p.renderer == nullptr) return;
+        if (p.way == PresentWay::kRenderer && !CreateRenderer(p, sdl)) return;
         p.sdlWindow = sdl;
+        p.surface = nullptr;
         detail::PlaceFullScreenWindow(sdl);
     }
+    if (p.way == PresentWay::kSurface) {
+        if (ShowOnSurface(p, sdl)) return;
+        p.way = PresentWay::kRenderer;
+    }
+    if (p.renderer == nullptr && !CreateRenderer(p, sdl)) return;
     const uint32_t sdlFormat = SdlFormatOf(p.format);
     if (p.texture == nullptr || p.textureWidth != p.width || p.textureHeight != p.height ||
         p.textureFormat != sdlFormat) {
@@ -254,6 +351,97 @@ FitRect FitPictureToOutput(int32_t pw, int32_t ph, int32_t ow, int32_t oh) {
         w = static_cast<int32_t>(static_cast<int64_t>(pw) * oh / ph);
     }
     return FitRect{(ow - w) / 2, (oh - h) / 2, w, h};
+}
+
+std::vector<FitRect> UpdateScaledOutput(ScaledOutput& o, const uint8_t* picture, int32_t pw,
+                                        int32_t ph, int32_t pitch, const DDPixelFormat& format,
+                                        uint8_t* out, int32_t ow, int32_t oh, int32_t outPitch,
+                                        bool whole) {
+    std::vector<FitRect> written;
+    const FitRect fit = FitPictureToOutput(pw, ph, ow, oh);
+    const int bpp = static_cast<int>(format.rgbBitCount / 8);
+    if (fit.width <= 0 || fit.height <= 0 || (bpp != 2 && bpp != 4)) return written;
+    const size_t rowBytes = static_cast<size_t>(pw) * static_cast<size_t>(bpp);
+    if (o.pictureWidth != pw || o.pictureHeight != ph || !SamePixelFormat(o.format, format) ||
+        o.outputWidth != ow || o.outputHeight != oh) {
+        whole = true;
+        o.pictureWidth = pw;
+        o.pictureHeight = ph;
+        o.format = format;
+        o.outputWidth = ow;
+        o.outputHeight = oh;
+        // Pixel centres, as a graphics card samples the nearest texel.
+        o.columns.resize(static_cast<size_t>(fit.width));
+        for (int32_t x = 0; x < fit.width; ++x)
+            o.columns[static_cast<size_t>(x)] =
+                static_cast<int32_t>((int64_t{2} * x + 1) * pw / (int64_t{2} * fit.width));
+        o.rows.resize(static_cast<size_t>(fit.height));
+        for (int32_t y = 0; y < fit.height; ++y)
+            o.rows[static_cast<size_t>(y)] =
+                static_cast<int32_t>((int64_t{2} * y + 1) * ph / (int64_t{2} * fit.height));
+        if (bpp == 2) {
+            // Every 16-bit value once, widened as the rest of the layer widens channels.
+            const ChannelMask r = DescribeChannel(format.redMask);
+            const ChannelMask g = DescribeChannel(format.greenMask);
+            const ChannelMask b = DescribeChannel(format.blueMask);
+            o.widen.resize(65536);
+            for (uint32_t v = 0; v < 65536; ++v)
+                o.widen[v] = (ChannelTo8(v, r) << 16) | (ChannelTo8(v, g) << 8) | ChannelTo8(v, b);
+        }
+    }
+    if (whole) {
+        o.shown.assign(rowBytes * static_cast<size_t>(ph), 0);
+        for (int32_t y = 0; y < oh; ++y)
+            std::memset(out + static_cast<int64_t>(y) * outPitch, 0, static_cast<size_t>(ow) * 4);
+    }
+    // Which picture rows differ from what the output shows; the kept copy follows them.
+    o.changed.assign(static_cast<size_t>(ph), 0);
+    for (int32_t y = 0; y < ph; ++y) {
+        const uint8_t* row = picture + static_cast<int64_t>(y) * pitch;
+        uint8_t* kept = o.shown.data() + static_cast<size_t>(y) * rowBytes;
+        if (whole || std::memcmp(row, kept, rowBytes) != 0) {
+            std::memcpy(kept, row, rowBytes);
+            o.changed[static_cast<size_t>(y)] = 1;
+        }
+    }
+    const bool sameWidth = fit.width == pw;
+    int32_t runStart = -1;
+    for (int32_t y = 0; y <= fit.height; ++y) {
+        const int32_t sy = y < fit.height ? o.rows[static_cast<size_t>(y)] : -1;
+        if (sy < 0 || o.changed[static_cast<size_t>(sy)] == 0) {
+            if (runStart >= 0)
+                written.push_back({fit.x, fit.y + runStart, fit.width, y - runStart});
+            runStart = -1;
+            continue;
+        }
+        auto* dst =
+            reinterpret_cast<uint32_t*>(out + static_cast<int64_t>(fit.y + y) * outPitch) + fit.x;
+        if (runStart >= 0 && o.rows[static_cast<size_t>(y - 1)] == sy) {
+            // A picture row shown more than once (scaled up): the row above is the same.
+            std::memcpy(dst, reinterpret_cast<const uint8_t*>(dst) - outPitch,
+                        static_cast<size_t>(fit.width) * 4);
+        } else if (bpp == 4) {
+            const auto* src = reinterpret_cast<const uint32_t*>(picture + int64_t{sy} * pitch);
+            if (sameWidth) {
+                std::memcpy(dst, src, rowBytes);
+            } else {
+                for (int32_t x = 0; x < fit.width; ++x)
+                    dst[x] = src[o.columns[static_cast<size_t>(x)]];
+            }
+        } else {
+            const auto* src = reinterpret_cast<const uint16_t*>(picture + int64_t{sy} * pitch);
+            for (int32_t x = 0; x < fit.width; ++x)
+                dst[x] = o.widen[src[sameWidth ? x : o.columns[static_cast<size_t>(x)]]];
+        }
+        if (runStart < 0) runStart = y;
+    }
+    // Many short bands cost more to send one by one than their bounding box at once.
+    if (whole || written.size() > 16) {
+        written.clear();
+        written.push_back(whole ? FitRect{0, 0, ow, oh}
+                                : FitRect{fit.x, fit.y, fit.width, fit.height});
+    }
+    return written;
 }
 
 void PresentPrimary(const DirectDrawSurface& primary) {

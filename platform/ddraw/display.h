@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/testing.h"
@@ -49,6 +50,26 @@ struct FitRect {
     int32_t x, y, width, height;
 };
 FitRect FitPictureToOutput(int32_t pw, int32_t ph, int32_t ow, int32_t oh);
+
+// What a 32-bit XRGB output (a window's surface) shows of a picture, kept between presents.
+struct ScaledOutput {
+    int32_t pictureWidth = 0, pictureHeight = 0, outputWidth = 0, outputHeight = 0;
+    DDPixelFormat format{};
+    std::vector<uint8_t> shown;    // the picture as last put in the output
+    std::vector<int32_t> columns;  // picture column of each output column of the fit
+    std::vector<int32_t> rows;     // picture row of each output row of the fit
+    std::vector<uint32_t> widen;   // XRGB of each 16-bit value (16-bit pictures)
+    std::vector<uint8_t> changed;  // per picture row, this time
+};
+// Brings an output of ow x oh up to date with a picture of pw x ph (16-bit 5:6:5 or 5:5:5, or
+// 32-bit XRGB) placed as FitPictureToOutput says, nearest pixel at pixel centres: the picture
+// rows that differ from the kept copy are scaled in. With `whole`, and whenever a size or the
+// format changed, every row is, over black bars. Returns the output rectangles written (the
+// whole output after a whole update).
+std::vector<FitRect> UpdateScaledOutput(ScaledOutput& output, const uint8_t* picture, int32_t pw,
+                                        int32_t ph, int32_t pitch, const DDPixelFormat& format,
+                                        uint8_t* out, int32_t ow, int32_t oh, int32_t outPitch,
+                                        bool whole);
 
 // --- Device contexts of surfaces -------------------------------------------------------------
 // The surface whose GetDC made the context, or null.

@@ -621,5 +621,111 @@ TEST_F(DDrawTest, PictureFitsTheOutputWithSharpScaling) {
     }
 }
 
+// A picture of pw x ph with every pixel different enough to tell rows and columns apart.
+std::vector<uint8_t> TestPicture(int pw, int ph, int bpp, uint32_t seed) {
+    std::vector<uint8_t> picture(static_cast<size_t>(pw) * ph * bpp);
+    for (size_t i = 0; i < picture.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        picture[i] = static_cast<uint8_t>(seed >> 24);
+    }
+    return picture;
+}
+
+// The output as the sharp scaling defines it: black bars, and in the fit each pixel the picture
+// pixel under its centre, widened to 8 bits a channel.
+std::vector<uint32_t> ExpectedOutput(const std::vector<uint8_t>& picture, int pw, int ph,
+                                     const DDPixelFormat& format, int ow, int oh) {
+    std::vector<uint32_t> out(static_cast<size_t>(ow) * oh, 0);
+    const detail::FitRect fit = detail::FitPictureToOutput(pw, ph, ow, oh);
+    const int bpp = static_cast<int>(format.rgbBitCount / 8);
+    const ChannelMask r = DescribeChannel(format.redMask);
+    const ChannelMask g = DescribeChannel(format.greenMask);
+    const ChannelMask b = DescribeChannel(format.blueMask);
+    for (int y = 0; y < fit.height; ++y) {
+        for (int x = 0; x < fit.width; ++x) {
+            const int sx = static_cast<int>((x + 0.5) * pw / fit.width);
+            const int sy = static_cast<int>((y + 0.5) * ph / fit.height);
+            const uint32_t v =
+                ReadPixelBytes(picture.data() + (static_cast<size_t>(sy) * pw + sx) * bpp, bpp);
+            out[static_cast<size_t>(fit.y + y) * ow + fit.x + x] =
+                (ChannelTo8(v, r) << 16) | (ChannelTo8(v, g) << 8) | ChannelTo8(v, b);
+        }
+    }
+    return out;
+}
+
+// Pixels of an output (pitch of ow + 3 pixels, as a surface's rows may be padded) without the
+// padding, top byte dropped.
+std::vector<uint32_t> OutputPixels(const std::vector<uint32_t>& out, int ow, int oh) {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < oh; ++y)
+        for (int x = 0; x < ow; ++x)
+            pixels.push_back(out[static_cast<size_t>(y) * (ow + 3) + x] & 0xFFFFFF);
+    return pixels;
+}
+
+TEST_F(DDrawTest, ScaledOutputIsTheNearestPixelAtEachCentreOverBlackBars) {
+    struct Case {
+        int pw, ph;
+        DDPixelFormat format;
+        int ow, oh;
+    } cases[] = {
+        {64, 48, kPixelFormatXrgb32, 64, 48},      // a window: row copies
+        {64, 48, kPixelFormatXrgb32, 192, 108},    // scale 2, bars all round
+        {64, 48, kPixelFormat565, 192, 108},       // 16-bit widened
+        {32, 24, kPixelFormat555, 100, 79},        // 3, uneven bars
+        {192, 120, kPixelFormatXrgb32, 192, 108},  // smaller, aspect kept (1920x1200 on 1080)
+        {192, 120, kPixelFormat565, 128, 102},
+    };
+    for (const Case& c : cases) {
+        const int bpp = static_cast<int>(c.format.rgbBitCount / 8);
+        const std::vector<uint8_t> picture = TestPicture(c.pw, c.ph, bpp, 7);
+        std::vector<uint32_t> out(static_cast<size_t>(c.ow + 3) * c.oh, 0xABABABAB);
+        detail::ScaledOutput state;
+        const auto written = detail::UpdateScaledOutput(
+            state, picture.data(), c.pw, c.ph, c.pw * bpp, c.format,
+            reinterpret_cast<uint8_t*>(out.data()), c.ow, c.oh, (c.ow + 3) * 4, false);
+        ASSERT_EQ(written.size(), 1u) << c.pw << " in " << c.ow;
+        EXPECT_EQ(written[0].width, c.ow);
+        EXPECT_EQ(written[0].height, c.oh);
+        EXPECT_TRUE(OutputPixels(out, c.ow, c.oh) ==
+                    ExpectedOutput(picture, c.pw, c.ph, c.format, c.ow, c.oh))
+            << c.pw << "x" << c.ph << " " << bpp * 8 << " bits in " << c.ow << "x" << c.oh;
+    }
+}
+
+TEST_F(DDrawTest, ScaledOutputSendsOnlyTheRowsThatChanged) {
+    const int pw = 640, ph = 480, ow = 1920, oh = 1080;  // scale 2 at (320, 60)
+    std::vector<uint8_t> picture = TestPicture(pw, ph, 4, 11);
+    std::vector<uint32_t> out(static_cast<size_t>(ow + 3) * oh, 0);
+    detail::ScaledOutput state;
+    auto update = [&](bool whole) {
+        return detail::UpdateScaledOutput(state, picture.data(), pw, ph, pw * 4, kPixelFormatXrgb32,
+                                          reinterpret_cast<uint8_t*>(out.data()), ow, oh,
+                                          (ow + 3) * 4, whole);
+    };
+    auto rects = [](const std::vector<detail::FitRect>& written) {
+        std::vector<std::vector<int>> list;
+        for (const auto& r : written) list.push_back({r.x, r.y, r.width, r.height});
+        return list;
+    };
+    update(false);
+    EXPECT_TRUE(update(false).empty());  // nothing changed: nothing sent
+    // Rows 100, 101 and 300 change: two bands of the output, and the rest still right.
+    for (int y : {100, 101, 300}) picture[static_cast<size_t>(y) * pw * 4 + 8] ^= 0xFF;
+    EXPECT_EQ(rects(update(false)),
+              (std::vector<std::vector<int>>{{320, 260, 1280, 4}, {320, 660, 1280, 2}}));
+    EXPECT_TRUE(OutputPixels(out, ow, oh) ==
+                ExpectedOutput(picture, pw, ph, kPixelFormatXrgb32, ow, oh));
+    // Many scattered rows go as their bounding box.
+    for (int y = 10; y < 400; y += 20) picture[static_cast<size_t>(y) * pw * 4] ^= 0xFF;
+    EXPECT_EQ(rects(update(false)), (std::vector<std::vector<int>>{{320, 60, 1280, 960}}));
+    // A whole update (the window was uncovered) sends everything, bars too.
+    out.assign(out.size(), 0x12345678);
+    EXPECT_EQ(rects(update(true)), (std::vector<std::vector<int>>{{0, 0, ow, oh}}));
+    EXPECT_TRUE(OutputPixels(out, ow, oh) ==
+                ExpectedOutput(picture, pw, ph, kPixelFormatXrgb32, ow, oh));
+}
+
 }  // namespace
 }  // namespace plat
