@@ -20,6 +20,7 @@
 #include "engine/base/file_access.h"
 #include "engine/base/stream.h"
 #include "engine/sound/sound_internal.h"
+#include "game/core/config.h"
 #include "game/core/game_vars.h"
 #include "game/core/sound_cue.h"
 #include "game/play/stage_file.h"
@@ -215,28 +216,66 @@ TEST(GameData, MusicTracksDecodeAndLoopSeamlesslyOrEndCleanly) {
     }
 }
 
+// The mean and the RMS of a track's samples, both channels together, in 16-bit units.
+struct TrackLevel {
+    double mean = 0, rms = 0, samples = 0;
+};
+
+TrackLevel MeasureTrack(int track) {
+    TrackLevel level;
+    OggVorbis_File vf;
+    if (ov_fopen((kDat + Name("/velmbgm%02d.ogg", track)).c_str(), &vf) != 0) return level;
+    double sum = 0, squares = 0;
+    int16_t buffer[4096];
+    int section = 0;
+    long got;
+    while ((got = ov_read(&vf, reinterpret_cast<char*>(buffer), sizeof buffer, 0, 2, 1, &section)) >
+           0) {
+        for (long k = 0; k < got / 2; ++k) {
+            sum += buffer[k];
+            squares += static_cast<double>(buffer[k]) * buffer[k];
+        }
+        level.samples += static_cast<double>(got / 2);
+    }
+    ov_clear(&vf);
+    if (level.samples > 0) {
+        level.mean = sum / level.samples;
+        level.rms = std::sqrt(squares / level.samples);
+    }
+    return level;
+}
+
 TEST(GameData, MusicTracksAreCentredOnSilence) {
     // An offset under the music would thump with every note of the voices that carry it and
     // click wherever the music stops.
     for (int i = 0; i < velmora::kBgmCount; ++i) {
         SCOPED_TRACE(i);
-        OggVorbis_File vf;
-        ASSERT_EQ(ov_fopen((kDat + Name("/velmbgm%02d.ogg", i)).c_str(), &vf), 0);
-        double sum = 0, squares = 0, n = 0;
-        int16_t buffer[4096];
-        int section = 0;
-        long got;
-        while ((got = ov_read(&vf, reinterpret_cast<char*>(buffer), sizeof buffer, 0, 2, 1,
-                              &section)) > 0) {
-            for (long k = 0; k < got / 2; ++k) {
-                sum += buffer[k];
-                squares += static_cast<double>(buffer[k]) * buffer[k];
-            }
-            n += static_cast<double>(got / 2);
-        }
-        ov_clear(&vf);
-        ASSERT_GT(n, 0);
-        EXPECT_LE(std::abs(sum / n), std::sqrt(squares / n) / 20);
+        const TrackLevel level = MeasureTrack(i);
+        ASSERT_GT(level.samples, 0);
+        EXPECT_LE(std::abs(level.mean), level.rms / 20);
+    }
+}
+
+TEST(GameData, CuesOfTheDigAndBuryPlayCarryOverTheLoudestMusicAtTheDefaultVolumes) {
+    // Volumes as a fresh settings file has them: the engine takes a setting v as (100 - v) dB
+    // below full.
+    velmora::ResetConfig();
+    const double musicDb = velmora::GetConfigVar(velmora::kCfgMusicVolume) - 100.0;
+    const double effectDb = velmora::GetConfigVar(velmora::kCfgSeVolume) - 100.0;
+    double loudest = 0;
+    for (int i = 0; i < velmora::kBgmCount; ++i) loudest = std::max(loudest, MeasureTrack(i).rms);
+    ASSERT_GT(loudest, 0);
+    const double musicLevel = 20 * std::log10(loudest) + musicDb;
+    // The spade (digging, filling in), a walker falling in, a walker buried, a walker climbing
+    // out: a player learns the play by these, so none may sink under the music.
+    for (int se : {5, 8, 9, 10}) {
+        SCOPED_TRACE(se);
+        Wave w;
+        ASSERT_TRUE(ParseWave(ReadFile(kDat + Name("/velm3/se%02d.wav", se)), &w));
+        double squares = 0;
+        for (int16_t v : w.samples) squares += static_cast<double>(v) * v;
+        const double rms = std::sqrt(squares / static_cast<double>(w.samples.size()));
+        EXPECT_GE(20 * std::log10(rms) + effectDb, musicLevel - 2.0);
     }
 }
 

@@ -38,6 +38,8 @@ struct Effect {
     const char* role;
     double level;  // the peak the effect is scaled to
     std::vector<Layer> layers;
+    double drive = 0.0;  // > 0: the layers' sum is saturated (tanh) by this gain, so a short
+                         // effect carries more loudness under the same peak
 };
 
 // Envelope shorthands.
@@ -62,24 +64,32 @@ const std::vector<Effect>& Effects() {
         {"unlock", 0.60, {{Wave::Triangle, 0, 0.62, 1047, 1047, {0.002, 0.08, 0.5, 0.2}, 0.40, 0, 0,
                      {0, 4, 7, 12, 16}, 0.07},
                     {Wave::Sine, 0.28, 0.34, 2093, 2093, Blip(0.22), 0.18, 0, 0, {}, 0, 0.1, 6}}},
-        // 5: a shot, a spade in the ground, the roulette's tick.
-        {"action", 0.55, {{Wave::Pulse25, 0, 0.07, 700, 260, Blip(0.05), 0.26, 4000},
-                    {Wave::Noise, 0, 0.05, 4000, 1500, Blip(0.025), 0.18, 3000}}},
+        // 5: a spade in the ground (digging and filling in alike), a shot, the roulette's tick:
+        // a bright scrape over a short thump, saturated so that it cuts through the music.
+        {"spade", 0.89, {{Wave::Noise, 0, 0.1, 9000, 9000, {0.001, 0.06, 0.3, 0.04}, 0.7, 8000, 1500},
+                   {Wave::Sine, 0, 0.11, 260, 110, {0.001, 0.06, 0.25, 0.04}, 0.8},
+                   {Wave::Square, 0, 0.04, 1200, 700, Blip(0.03), 0.3, 5000}}, 2.4},
         // 6: a seed thrown, a hidden item coming up.
         {"bloop", 0.70, {{Wave::Sine, 0, 0.2, 330, 990, {0.003, 0.12, 0.3, 0.05}, 0.55}}},
         // 7: a breeder comes back to life.
         {"revive", 0.70, {{Wave::Saw, 0, 0.42, 180, 720, {0.03, 0.2, 0.6, 0.12}, 0.25, 2200, 0, {}, 0,
                      0.4, 9}}},
-        // 8: a walker falls into a hole.
-        {"fall", 0.70, {{Wave::Triangle, 0, 0.32, 1400, 300, {0.002, 0.2, 0.5, 0.06}, 0.45},
-                  {Wave::Sine, 0.26, 0.12, 120, 60, Blip(0.06), 0.6}}},
-        // 9: a walker is buried (and the roulette's empty slot).
-        {"bury", 0.70, {{Wave::Noise, 0, 0.18, 900, 300, Blip(0.09), 0.45, 900},
+        // 8: a walker falls into a hole: a falling whistle and a bump, loud enough to hear
+        // over the music that the trap worked.
+        {"fall", 0.89, {{Wave::Triangle, 0, 0.32, 1400, 300, {0.002, 0.2, 0.5, 0.06}, 0.45},
+                  {Wave::Sine, 0.26, 0.12, 120, 60, Blip(0.06), 0.6}}, 2.0},
+        // 9: a walker is buried (and the roulette's empty slot): earth thrown in and a chime
+        // for the points, as loud as the spade.
+        {"bury", 0.89, {{Wave::Noise, 0, 0.18, 900, 300, Blip(0.09), 0.45, 900},
                   {Wave::Sine, 0, 0.2, 160, 70, Blip(0.1), 0.55},
-                  {Wave::Square, 0.12, 0.1, 660, 880, Blip(0.05), 0.14, 4000}}},
-        // 10: a walker climbs out; a poisoned player.
-        {"boing", 0.70, {{Wave::Sine, 0, 0.28, 190, 620, {0.003, 0.15, 0.4, 0.06}, 0.55, 0, 0, {}, 0,
-                    1.0, 14}}},
+                  {Wave::Square, 0.12, 0.1, 660, 880, Blip(0.05), 0.14, 4000}}, 2.0},
+        // 10: a walker climbs out of its hole (and a poisoned player): a pop, then a springy
+        // rising boing, saturated so that it stands out over the music.
+        {"boing", 0.89, {{Wave::Noise, 0, 0.04, 7000, 7000, Blip(0.025), 0.5, 8000, 2000},
+                    {Wave::Triangle, 0.01, 0.4, 200, 900, {0.003, 0.25, 0.7, 0.08}, 0.7, 0, 0, {}, 0,
+                     1.2, 16},
+                    {Wave::Square, 0.01, 0.34, 400, 1800, {0.003, 0.2, 0.6, 0.08}, 0.22, 3500, 0, {},
+                     0, 1.2, 16}}, 2.5},
         // 11: an explosion.
         {"blast", 0.85, {{Wave::Noise, 0, 0.8, 2400, 400, {0.002, 0.3, 0.0, 0.05}, 0.75, 2600},
                    {Wave::Sine, 0, 0.45, 110, 38, {0.002, 0.22, 0.0, 0.05}, 0.65}}},
@@ -181,6 +191,13 @@ std::vector<float> RenderEffect(const Effect& effect) {
             if (l.tremolo > 0) amp *= 1.0 - l.tremolo * (0.5 + 0.5 * std::sin(2 * kPi * l.vibRate * t));
             out[first + i] += static_cast<float>(v * amp);
         }
+    }
+    if (effect.drive > 0) {
+        double peak = 0;
+        for (float v : out) peak = std::max(peak, std::fabs(static_cast<double>(v)));
+        if (peak > 0)
+            for (float& v : out)
+                v = static_cast<float>(std::tanh(effect.drive * v / peak) * peak);
     }
     // Each effect at its own loudness (never above -1 dB), and a last few samples that glide
     // to silence.
