@@ -103,7 +103,6 @@ constexpr ArtRun kArtRuns[] = {
     {s::kTitleItem, 8, 3, 192, 32},
     {s::kStageName, 5, 3, 160, 24},
     {s::kClearBanner, 3, 3, 96, 40},
-    {s::kPanelEmblem, 1, 3, 160, 160},
     {s::kCloud, 1, 3, 256, 256},  // a mist sheet that tiles
     {s::kPicture, 16, 3, 160, 120},
     // Sheet 4: props, map edges, blasts, stage objects and the large figures.
@@ -127,6 +126,8 @@ constexpr ArtRun kArtRuns[] = {
     {s::kBigLeaf + 5, 18, 4, 48, 48},
     {s::kBossPart, 8, 4, 64, 64},
     {s::kBigLeafSingle, 1, 4, 64, 64},
+    // Tall and mostly empty: its crest is in the bottom, clear of the title's items.
+    {s::kPanelEmblem, 1, 4, 84, 320},
 };
 
 struct Region {

@@ -144,6 +144,34 @@ TEST(DataBuildArt, TitleItemsNameWhereTheyLead) {
     EXPECT_FALSE(PictureShowsWords(velmora::sprite::kTitleItem + 5, "OPTIONS"));
 }
 
+SpriteCut CutOf(int32_t id) {
+    for (const SpriteCut& c : velmora::AllSpriteCuts())
+        if (c.id == id) return c;
+    return SpriteCut{};
+}
+
+TEST(DataBuildArt, TheTitleEmblemLiesBelowTheTitlesLowestItem) {
+    // The title's backdrop centres the half-transparent emblem on (W/2 + 40, H/4 + 84); its
+    // items stand centred on rows from H/4 - 40, 36 pixels apart, six at most (two are never
+    // shown). Measured from H/4, the emblem's first painted row must come after the sixth
+    // item's last.
+    const SpriteCut emblem = CutOf(velmora::sprite::kPanelEmblem);
+    const SpriteCut item = CutOf(velmora::sprite::kTitleItem);
+    ASSERT_GT(emblem.h, 0);
+    ASSERT_GT(item.h, 0);
+    int first = -1;
+    for (int y = 0; y < emblem.h && first < 0; ++y)
+        for (int x = 0; x < emblem.w; ++x)
+            if (Built().sheet[emblem.sheet].Get(emblem.x + x, emblem.y + y) != kKeyGreen) {
+                first = y;
+                break;
+            }
+    ASSERT_GE(first, 0) << "the emblem has a picture";
+    const int emblemTop = 84 - (emblem.h + 1) / 2 + first;
+    const int lastItemBottom = -40 + 5 * 36 + item.h / 2 + 1;
+    EXPECT_GT(emblemTop, lastItemBottom);
+}
+
 TEST(DataBuildArt, TheBuildMadeTheLoadingPictureAtItsExactSize) {
     std::ifstream in(std::string(GAME_RUN_DIR) + "/dat/velm0.dat", std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "game/core/sprite_layout.h"
@@ -48,6 +49,38 @@ int DrawWords(const View& v, int x, int y, const char* text, int sx, int sy, uin
         x += Advance(*p) * sx;
     }
     return x - start;
+}
+
+namespace {
+
+// The tiny 3 x 5 font, row by row: digits, then A to Z.
+const char* kTinyDigits[10] = {
+    "111101101101111", "010110010010111", "111001111100111", "111001111001111", "101101111001001",
+    "111100111001111", "111100111101111", "111001001010010", "111101111101111", "111101111001111"};
+const char* kTinyLetters[26] = {
+    "010101111101101", "110101110101110", "011100100100011", "110101101101110", "111100110100111",
+    "111100110100100", "011100101101011", "101101111101101", "111010010010111", "001001001101010",
+    "101101110101101", "100100100100111", "101111111101101", "110101101101101", "010101101101010",
+    "110101110100100", "010101101110011", "110101110101101", "011100010001110", "111010010010010",
+    "101101101101111", "101101101101010", "101101111111101", "101101010101101", "101101010010010",
+    "111001010100111"};
+
+}  // namespace
+
+int TinyTextWidth(const char* text) {
+    const int n = static_cast<int>(std::strlen(text));
+    return n > 0 ? 4 * n - 1 : 0;
+}
+
+void DrawTinyText(const View& v, int x, int y, const char* text, uint32_t c) {
+    for (const char* p = text; *p; ++p, x += 4) {
+        const char* rows = nullptr;
+        if (*p >= '0' && *p <= '9') rows = kTinyDigits[*p - '0'];
+        if (*p >= 'A' && *p <= 'Z') rows = kTinyLetters[*p - 'A'];
+        if (!rows) continue;
+        for (int k = 0; k < 15; ++k)
+            if (rows[k] == '1') v.Set(x + k % 3, y + k / 3, c);
+    }
 }
 
 void PaintFontGlyph(int code, const View& v) {
@@ -103,19 +136,8 @@ std::vector<SpriteCut> AllCuts() {
     return cuts;
 }
 
-// Tiny 3 x 5 digits for the labels.
-const char* kTinyDigits[10] = {
-    "111101101101111", "010110010010111", "111001111100111", "111001111001111", "101101111001001",
-    "111100111001111", "111100111101111", "111001001010010", "111101111101111", "111101111001111"};
-
 void TinyNumber(const View& v, int x, int y, int n, uint32_t c) {
-    const std::string s = std::to_string(n);
-    for (char ch : s) {
-        const char* d = kTinyDigits[ch - '0'];
-        for (int k = 0; k < 15; ++k)
-            if (d[k] == '1') v.Set(x + k % 3, y + k / 3, c);
-        x += 4;
-    }
+    DrawTinyText(v, x, y, std::to_string(n).c_str(), c);
 }
 
 bool WriteContactSheet(const Sheets& sheets, const std::string& path) {

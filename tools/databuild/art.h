@@ -24,6 +24,11 @@ void DrawGlyph(const View& v, int x, int y, const FontGlyph& g, int sx, int sy, 
 int DrawWords(const View& v, int x, int y, const char* text, int sx, int sy, uint32_t c);
 int WordsWidth(const char* text, int sx);
 
+// Text in the tiny 3 x 5 font (digits and capitals; a space or any other byte advances
+// blank), 4 pixels a character, for labels that have to fit inside small pictures.
+void DrawTinyText(const View& v, int x, int y, const char* text, uint32_t c);
+int TinyTextWidth(const char* text);
+
 // Paints sprite `id` into its view (the view starts as the key colour).
 void PaintSprite(int32_t id, const View& v);
 // Paints the sprite-font glyph of byte `code` into its 14 x 14 cell.

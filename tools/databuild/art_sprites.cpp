@@ -1124,14 +1124,30 @@ void PaintSprite(int32_t id, const View& v) {
     }
     switch (id) {
         case sp::kHudPanel:
+            // Drawn at (x + 1, y + 1) of the panel's place: the game puts the lives digit on the
+            // badge, the life bar in the trough and the score, then the continue count as its
+            // last digit, on the row below.
             Panel(v, Rgb(48, 40, 80), Rgb(24, 20, 48), Rgb(236, 216, 140));
             v.Fill(21, 4, 104, 8, Rgb(16, 12, 28));  // the life bar's trough
-            v.Disc(11, 15, 9, Rgb(232, 88, 72));     // the lives badge
-            v.Disc(11, 15, 6, Rgb(252, 200, 160));
+            v.Disc(11, 15, 9, Rgb(232, 88, 72));     // the lives badge, dark inside so the
+            v.Disc(11, 15, 7, Rgb(56, 24, 32));      // pale red digit reads on it
             return;
         case sp::kHudPanelBase:
+            // Under the panel: what each of its values is, each word under its value.
             Panel(v, Rgb(36, 30, 64), Rgb(20, 16, 40), Rgb(236, 216, 140));
-            for (int x = 8; x < v.w - 8; x += 12) v.Ellipse(x, v.h / 2.0, 3, 1.5, Rgb(96, 168, 72));
+            {
+                const uint32_t ink = Rgb(236, 216, 140);
+                auto centred = [&](int cx, const char* text, uint32_t c) {
+                    DrawTinyText(v, cx - TinyTextWidth(text) / 2, 5, text, c);
+                };
+                centred(11, "LIVES", ink);
+                // Attack, range and guard levels, in their digits' colours.
+                centred(27, "A", Rgb(255, 128, 128));
+                centred(34, "R", Rgb(128, 128, 255));
+                centred(41, "G", Rgb(255, 255, 128));
+                DrawTinyText(v, 96 - TinyTextWidth("SCORE"), 5, "SCORE", ink);
+                centred(106, "CONT", ink);
+            }
             return;
         case sp::kLifeCap:
             v.Fill(0, 0, v.w, v.h, Rgb(255, 255, 255));
@@ -1177,14 +1193,16 @@ void PaintSprite(int32_t id, const View& v) {
             Spark(v, 5, true);
             return;
         case sp::kPanelEmblem: {
-            // A leaf crest, drawn pale: the game shows it half transparent in a panel's corner.
-            const double c = v.w / 2.0;
-            v.Disc(c, c, 76, Rgb(200, 216, 236));
-            v.Disc(c, c, 68, Rgb(150, 170, 210));
-            v.Ellipse(c, c, 44, 26, Rgb(220, 236, 250));
-            v.Line(int(c) - 44, int(c), int(c) + 44, int(c), Rgb(150, 170, 210));
-            for (int k = -2; k <= 2; ++k)
-                v.Line(int(c) + k * 14, int(c), int(c) + k * 14 + 10, int(c) - 18,
+            // A leaf crest, drawn pale: the title shows it half transparent, centred on a point
+            // inside its panel. The picture sits in the bottom of a tall cut, so that centred
+            // there it lands below the title's lowest item, clear of the menu.
+            const double cx = v.w / 2.0, cy = v.h - 42.0;
+            v.Disc(cx, cy, 38, Rgb(200, 216, 236));
+            v.Disc(cx, cy, 33, Rgb(150, 170, 210));
+            v.Ellipse(cx, cy, 24, 14, Rgb(220, 236, 250));
+            v.Line(int(cx) - 24, int(cy), int(cx) + 24, int(cy), Rgb(150, 170, 210));
+            for (int k = -1; k <= 1; ++k)
+                v.Line(int(cx) + k * 10, int(cy), int(cx) + k * 10 + 6, int(cy) - 11,
                        Rgb(150, 170, 210));
             return;
         }
