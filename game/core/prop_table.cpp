@@ -13,12 +13,12 @@ struct FixedProp {
 };
 
 constexpr FixedProp kFixed[] = {
-    {1, 3173, 0, -16, 1, PropArt::kBoulder},      {2, 3158, 0, 0, 1, PropArt::kStump},
-    {8, 3143, 0, -16, 5, PropArt::kMarker},       {10, 3153, 0, -16, 2, PropArt::kLogPile},
-    {12, 3142, 0, -32, 7683, PropArt::kTallTree}, {13, 3160, 0, -4, 3, PropArt::kBush},
-    {16, 3144, 0, 0, 0, PropArt::kFlowerPatch},   {32, 3161, 0, -8, 6, PropArt::kPot},
-    {58, 3209, 0, -16, 7695, PropArt::kLamp},     {67, 3231, 0, 0, 7680, PropArt::kMushroom},
-    {80, 3213, 0, -24, 0, PropArt::kStatue},
+    {0, 3136, 0, 0, 0, PropArt::kNoProp},       {1, 3173, 0, -16, 1, PropArt::kBoulder},
+    {2, 3158, 0, 0, 1, PropArt::kStump},        {8, 3143, 0, -16, 5, PropArt::kMarker},
+    {10, 3153, 0, -16, 2, PropArt::kLogPile},   {12, 3142, 0, -32, 7683, PropArt::kTallTree},
+    {13, 3160, 0, -4, 3, PropArt::kBush},       {16, 3144, 0, 0, 0, PropArt::kFlowerPatch},
+    {32, 3161, 0, -8, 6, PropArt::kPot},        {58, 3209, 0, -16, 7695, PropArt::kLamp},
+    {67, 3231, 0, 0, 7680, PropArt::kMushroom}, {80, 3213, 0, -24, 0, PropArt::kStatue},
 };
 constexpr int kFixedCount = static_cast<int>(sizeof(kFixed) / sizeof(kFixed[0]));
 constexpr int kEntriesInUse = 109;
@@ -49,6 +49,7 @@ constexpr ArtPlace kPlace[static_cast<int>(PropArt::kCount)] = {
     {0, 0, 32, 48},       // pebbles
     {-8, 0, 32, 48},      // reeds
     {-16, 1, 32, 48},     // well
+    {0, 0, 32, 32},       // no prop
 };
 
 const FixedProp* FixedBySprite(int32_t id) {

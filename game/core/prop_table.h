@@ -37,6 +37,7 @@ enum class PropArt : int {
     kPebbles,
     kReeds,
     kWell,
+    kNoProp,  // entry 0, the editor's first prop, which paints no prop: a "none" sign
     kCount,
 };
 inline constexpr int32_t kFirstPropSprite = 3136;

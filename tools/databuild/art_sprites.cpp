@@ -774,6 +774,14 @@ void Prop(const View& v, int32_t id) {
             }
             v.Ellipse(cx + 2, base - 22, 2, 5, Rgb(140, 92, 52));
             break;
+        case PropArt::kNoProp: {
+            // The editor paints no prop with it (it clears a cell's prop); no map shows it.
+            const double cy = v.h / 2.0;
+            v.Ring(cx, cy, 12, 3, Rgb(220, 72, 64));
+            for (int k = -9; k <= 8; ++k)
+                v.Fill(cx + k - 1, int(cy) - k - 1, 3, 3, Rgb(220, 72, 64));
+            break;
+        }
         case PropArt::kWell:
             v.Ellipse(cx, base - 10, 13, 8, Rgb(150, 150, 160));
             v.Ellipse(cx, base - 12, 9, 4, Rgb(40, 56, 96));
@@ -1023,7 +1031,8 @@ void PaintSprite(int32_t id, const View& v) {
         return MenuLabel(v, kLevels[id - sp::kDifficulty], Rgb(255, 255, 255));
     }
     if (id >= sp::kTallyLabel && id < sp::kTallyLabel + 4) {
-        static const char* kTally[4] = {"TIME", "LIVES", "CHAIN", "PERFECT"};
+        // The third line pays for the bonus items (the badges blast kills leave) picked up.
+        static const char* kTally[4] = {"TIME", "LIVES", "ITEMS", "PERFECT"};
         Label(v, kTally[id - sp::kTallyLabel], Rgb(255, 255, 255));
         v.Outline(kInk);
         return;
