@@ -85,13 +85,13 @@ T....T..v...T...........T..v.T
 T....T......T....g......T....T
 T....hhh..hhh...........hh.hhT
 T.............T...T..........T
-T..w....,,....T.a.T.....e....T
+T..w....,,....T.A.T.....e....T
 T.......,,....T...T..........T
 TTT.TTTTT...........TTT..TTTTT
 T........*...v...............T
 T..g.........TT..TT......w...T
 T............T,,,,T..........T
-T...e........T,l,,T....*.....T
+T...e........T,V,,T....*.....T
 T............T,,,,T..........T
 ThhhhhhhhhhhhT....ThhhhhhhhhhT
 T.......v..............v.....T
@@ -146,7 +146,7 @@ T..........bbbb..............T
 T....,,....~~~~......ssss....T
 T....,,....~~~~.....ssssss...T
 T..........~~~~....ss~~~~s...T
-T..r.......~~~~.....ssssss.a.T
+T..r.......~~~~.....ssssss.A.T
 T..........~~~~......ssss....T
 T......+...bbbb..............T
 T..........~~~~....w.....r...T
@@ -173,7 +173,7 @@ map
 #~~~~~~~~~~~~~~~~~bbb~~~~~#
 #~~~~~~~~~~~~~~~~~bbb~~~~~#
 #sssssssssssssssssssssssss#
-#sssKssssssssssssslsssssss#
+#sssKsssssssssssssVsssssss#
 #ssssssssssCsssssssssrssss#
 #sssssssssssssssssssssssss#
 #ssrssssssssUsssssssssssss#
@@ -269,7 +269,7 @@ T..M......S..........C.....w...T
 T..............................T
 T....hhhhhh.....k.....hhhhhh...T
 T....h....h...........h....h...T
-T..r.h..l.h...........h..a.h...T
+T..r.h..V.h...........h..A.h...T
 T....hh.hhh....F......hhh.hh..PT
 T...................r..........T
 TTTTTTTTTTTTTTTTTTTTTTTTTTTTTTTT
