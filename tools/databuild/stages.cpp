@@ -76,9 +76,10 @@ const CellKind kLegend[] = {
     {'S', -1, 0, kObjStone, true, 0},       {'O', -1, 0, kObjGiant, true, 1},
     {'U', -1, 0, kObjUfo, true, 0},         {'Z', -1, 0, kObjBoss, true, 0},        {'E', -1, 0, kObjEvent, true, 1},
     // Items (kind in bits 0-5, bit 6 hidden under the ground; the later stages' attack and life
-    // boosts lie in sight, for the boss), a gate and its switch.
+    // boosts and extra lives lie in sight, for the boss), a gate and its switch.
     {'a', -1, 0, kObjItem, true, 0x40 | 0}, {'l', -1, 0, kObjItem, true, 0x40 | 2},
     {'A', -1, 0, kObjItem, true, 0},        {'V', -1, 0, kObjItem, true, 2},
+    {'X', -1, 0, kObjItem, true, 7},
     {'x', -1, 0, kObjItem, true, 0x40 | 7}, {'u', -1, 0, kObjItem, true, 1},
     {'d', -1, 0, kObjItem, true, 3},
     {'|', -1, 0, kObjColourGate, true, 0},  {'+', -1, 0, kObjColourGate, true, 4},

@@ -260,7 +260,7 @@ TEST(StageRun, NewGameThroughEveryStageToTheEnding) {
     }
     expected.push_back(kPhaseEnding);
     EXPECT_EQ(PhasesOf(rec), expected);
-    EXPECT_EQ(scores, (std::vector<int32_t>{52900, 112600, 172900, 247900, 433478}));
+    EXPECT_EQ(scores, (std::vector<int32_t>{52900, 112600, 175600, 248600, 434678}));
     EXPECT_EQ(rec.request, kRequestTitle);
     EXPECT_GT(rec.arena.bossGoneAt, 0);
     EXPECT_TRUE(rec.arena.bossStates.count(19)) << "the second form";
