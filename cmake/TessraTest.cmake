@@ -11,6 +11,12 @@ function(tessra_add_test)
     target_compile_definitions(${T_NAME} PRIVATE TESSRA_TEST_TMPDIR="${CMAKE_BINARY_DIR}/test-tmp")
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    # The test files build in batches of eight (a unity build): they share the GoogleTest and
+    # project headers, which cost more to compile than most tests do. Names at file scope must
+    # then differ between the files of a folder.
+    set_target_properties(${T_NAME} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+    # (A deferred call reads its arguments when it runs: the name is put in here already.)
+    cmake_language(EVAL CODE "cmake_language(DEFER CALL tessra_unity_tests_only [[${T_NAME}]])")
     # Temporary files go to a folder of this build's own: small, so the archive layer's walk
     # from the root down reads little, and apart from other checkouts' runs.
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
@@ -22,6 +28,18 @@ function(tessra_add_test)
                    # properties, so the rest of the environment is set by the binary itself
                    # (tests/test_environment.cpp).
                    ENVIRONMENT "SDL_VIDEODRIVER=dummy")
+endfunction()
+
+# Only a binary's *_test.cpp files join its batches; the helpers (*_support.cpp, sources from
+# other folders) are shared with other binaries and build alone. Deferred to the end of the
+# folder, so sources added to the binary after tessra_add_test count too.
+function(tessra_unity_tests_only name)
+    get_target_property(sources ${name} SOURCES)
+    foreach(source ${sources})
+        if(NOT source MATCHES "_test\\.cpp$")
+            set_source_files_properties(${source} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+        endif()
+    endforeach()
 endfunction()
 
 # tessra_add_folder_test(<binary> <label> <libs...>): the test binary of one subsystem, made of

@@ -80,7 +80,7 @@ TEST(ProcessTest, ModuleHandleAndLibraries) {
     EXPECT_TRUE(FreeLibrary(c));
 }
 
-LRESULT PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+LRESULT DefaultProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(w, m, wp, lp);
 }
 
@@ -99,7 +99,7 @@ TEST(InstanceTest, ASecondProcessWithTheSameClassKeyIsRefused) {
         close(ready[0]);
         close(release[1]);
         WNDCLASSA c{};
-        c.lpfnWndProc = PlainProc;
+        c.lpfnWndProc = DefaultProc;
         c.lpszClassName = "D123987X";
         RegisterClassA(&c);
         HWND w = CreateWindowExA(0, "D123987X", "", 0x80CA0000u, 0, 0, 64, 64, nullptr, nullptr,
@@ -136,7 +136,7 @@ TEST(InstanceTest, AStartedProgramDoesNotInheritTheLock) {
     testing::Reset();
     testing::UsePrivateInstanceLockKey();
     WNDCLASSA c{};
-    c.lpfnWndProc = PlainProc;
+    c.lpfnWndProc = DefaultProc;
     c.lpszClassName = "SpawnClass";
     ASSERT_NE(RegisterClassA(&c), 0);
     HWND w = CreateWindowExA(0, "SpawnClass", "", 0x80CA0000u, 0, 0, 64, 64, nullptr, nullptr,
@@ -182,7 +182,7 @@ TEST(InstanceTest, OwnWindowIsFoundAndTheLockGoesWithTheClass) {
     testing::Reset();
     testing::UsePrivateInstanceLockKey();
     WNDCLASSA c{};
-    c.lpfnWndProc = PlainProc;
+    c.lpfnWndProc = DefaultProc;
     c.lpszClassName = "OwnClass";
     ASSERT_NE(RegisterClassA(&c), 0);
     EXPECT_EQ(FindWindowA("OwnClass", nullptr), nullptr);

@@ -317,7 +317,7 @@ TEST(WaitMillisecondsTest, WaitsAcrossTheClockWrap) {
     plat::testing::Reset();
     plat::testing::SetFakeClock(0xFFFFFFF0u);
     const uint32_t start = plat::timeGetTime();
-    EXPECT_EQ(WaitMilliseconds(40), 0);
+    EXPECT_EQ(::WaitMilliseconds(40), 0);
     const uint32_t waited = plat::timeGetTime() - start;
     EXPECT_GE(waited, 40u);
     EXPECT_LT(waited, 45u);
@@ -326,8 +326,8 @@ TEST(WaitMillisecondsTest, WaitsAcrossTheClockWrap) {
 TEST(WaitMillisecondsTest, ZeroAndNegativeReturnAtOnce) {
     plat::testing::Reset();
     plat::testing::SetFakeClock(1000);
-    EXPECT_EQ(WaitMilliseconds(0), 0);
-    EXPECT_EQ(WaitMilliseconds(-5), 0);
+    EXPECT_EQ(::WaitMilliseconds(0), 0);
+    EXPECT_EQ(::WaitMilliseconds(-5), 0);
     EXPECT_EQ(plat::timeGetTime(), 1000u);
 }
 

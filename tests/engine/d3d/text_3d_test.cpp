@@ -22,11 +22,11 @@ namespace {
 
 using namespace sjis_literals;
 
-constexpr int kW = 640, kH = 480;
+constexpr int kScreenW = 640, kScreenH = 480;
 
-struct Frame {
+struct TextFrame {
     std::vector<uint32_t> px;
-    uint32_t At(int x, int y) const { return px[size_t(y) * kW + x]; }
+    uint32_t At(int x, int y) const { return px[size_t(y) * kScreenW + x]; }
 };
 
 struct TextCase {
@@ -39,7 +39,7 @@ const Rect kLines[] = {{8, 8, 400, 34}, {8, 48, 400, 74}, {0, 88, 100, 114}};
 
 class Text3DTest : public D3DFixture, public ::testing::WithParamInterface<TextCase> {
 protected:
-    Frame Draw(bool on3D) {
+    TextFrame Draw(bool on3D) {
         const TextCase c = GetParam();
         if (on3D) {
             StartDirect3D(c.bits);
@@ -73,15 +73,15 @@ protected:
         EXPECT_EQ(DrawStringWithFont(10, 50, line, text, font, edge, 0), 0);
         StoreDrawBrightness(255, 255, 255);
         // Cut by the draw area on the left and on the right.
-        ApplyDrawClipRect(0, 0, 100, kH);
+        ApplyDrawClipRect(0, 0, 100, kScreenH);
         EXPECT_EQ(DrawStringWithFont(-30, 90, line, text, font, edge, 0), 0);
-        ApplyDrawClipRect(0, 0, kW, kH);
+        ApplyDrawClipRect(0, 0, kScreenW, kScreenH);
         EndSceneCurrent();
-        Frame f;
+        TextFrame f;
         plat::DirectDrawSurface* s = GetBackSurface();
         const int bpp = c.bits / 8;
-        for (int y = 0; y < kH; ++y) {
-            for (int x = 0; x < kW; ++x) {
+        for (int y = 0; y < kScreenH; ++y) {
+            for (int x = 0; x < kScreenW; ++x) {
                 uint32_t v = 0;
                 std::memcpy(&v, s->Bits() + y * s->Pitch() + x * bpp, size_t(bpp));
                 f.px.push_back(c.bits == 32 ? v & 0xFFFFFF : v);
@@ -95,8 +95,8 @@ protected:
 };
 
 TEST_P(Text3DTest, TextureGlyphsLandWhereTheSoftwareGlyphsDo) {
-    const Frame soft = Draw(false);
-    const Frame hard = Draw(true);
+    const TextFrame soft = Draw(false);
+    const TextFrame hard = Draw(true);
     const bool exact = (GetParam().type & 2) == 0;
     int differ = 0;
     for (const Rect& r : kLines) {
@@ -115,8 +115,8 @@ TEST_P(Text3DTest, TextureGlyphsLandWhereTheSoftwareGlyphsDo) {
         }
         EXPECT_GT(lit, 200) << "line at " << r.top;
     }
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
+    for (int y = 0; y < kScreenH; ++y) {
+        for (int x = 0; x < kScreenW; ++x) {
             bool inside = false;
             for (const Rect& r : kLines)
                 inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);

@@ -16,7 +16,7 @@ struct NamedFormat {
     ColorFormat format;
 };
 
-ColorFormat Masks(int depth, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+ColorFormat FormatOfMasks(int depth, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     ColorFormat f{};
     BuildColorFormatFromMasks(&f, depth, r, g, b, a);
     return f;
@@ -38,15 +38,15 @@ std::vector<NamedFormat> AllFormats() {
     return {
         {"pal8", pal},
         {"rgb24", rgb24},
-        {"xrgb", Masks(32, 0xFF0000, 0xFF00, 0xFF, 0)},
-        {"argb", Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)},
-        {"xbgr", Masks(32, 0xFF, 0xFF00, 0xFF0000, 0)},
-        {"r565", Masks(16, 0xF800, 0x7E0, 0x1F, 0)},
-        {"x555", Masks(16, 0x7C00, 0x3E0, 0x1F, 0)},
-        {"a1555", Masks(16, 0x7C00, 0x3E0, 0x1F, 0x8000)},
-        {"a4444", Masks(16, 0xF00, 0xF0, 0xF, 0xF000)},
-        {"r565a8", Masks(32, 0xF800, 0x7E0, 0x1F, 0xFF0000)},
-        {"a2r10", Masks(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000)},
+        {"xrgb", FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0)},
+        {"argb", FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)},
+        {"xbgr", FormatOfMasks(32, 0xFF, 0xFF00, 0xFF0000, 0)},
+        {"r565", FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0)},
+        {"x555", FormatOfMasks(16, 0x7C00, 0x3E0, 0x1F, 0)},
+        {"a1555", FormatOfMasks(16, 0x7C00, 0x3E0, 0x1F, 0x8000)},
+        {"a4444", FormatOfMasks(16, 0xF00, 0xF0, 0xF, 0xF000)},
+        {"r565a8", FormatOfMasks(32, 0xF800, 0x7E0, 0x1F, 0xFF0000)},
+        {"a2r10", FormatOfMasks(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000)},
     };
 }
 
@@ -272,12 +272,12 @@ uint32_t ConvertOne(const One& c) {
 }
 
 TEST(ConvertRect, NumericExamples) {
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat argb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-    const ColorFormat a1555 = Masks(16, 0x7C00, 0x3E0, 0x1F, 0x8000);
-    const ColorFormat a4444 = Masks(16, 0xF00, 0xF0, 0xF, 0xF000);
-    const ColorFormat xbgr = Masks(32, 0xFF, 0xFF00, 0xFF0000, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat argb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    const ColorFormat a1555 = FormatOfMasks(16, 0x7C00, 0x3E0, 0x1F, 0x8000);
+    const ColorFormat a4444 = FormatOfMasks(16, 0xF00, 0xF0, 0xF, 0xF000);
+    const ColorFormat xbgr = FormatOfMasks(32, 0xFF, 0xFF00, 0xFF0000, 0);
     ColorFormat rgb24{};
     SetRgb24Format(&rgb24);
     // The fixed 565 loop widens by shifting: white becomes 0x00F8FCF8.
@@ -308,7 +308,7 @@ TEST(ConvertRect, NumericExamples) {
 TEST(ConvertRect, PalettedSourceToXrgbSetsTopByte) {
     ColorFormat pal{};
     SetGreyPaletteFormat(&pal);
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
     const uint8_t in[3] = {0, 7, 200};
     uint32_t out[3] = {};
     const Rect r{0, 0, 3, 1};
@@ -337,7 +337,7 @@ TEST(ConvertRect, IndexCopyAppliesBothPositionsAndReturnsLargestIndex) {
                                  0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     EXPECT_EQ(0, std::memcmp(out, want, sizeof out));
     // A non-8-bit source copies nothing into an 8-bit destination.
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
     EXPECT_EQ(ConvertRectPixels(out, 5, &pal, in, 4, &xrgb, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0,
                                 0, 0, 0, 0),
               0);
@@ -345,8 +345,8 @@ TEST(ConvertRect, IndexCopyAppliesBothPositionsAndReturnsLargestIndex) {
 }
 
 TEST(ConvertRect, EmptyRectangleDoesNothing) {
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
     uint32_t in = 0x123456, out = 0xDEADBEEF;
     for (const Rect& r : {Rect{0, 0, 0, 1}, Rect{0, 0, 1, 0}, Rect{1, 1, 0, 0}}) {
         EXPECT_EQ(ConvertRectPixels(&out, 4, &xrgb, &in, 4, &r565, nullptr, 0, nullptr, 0, 0, &r, 0,
@@ -357,8 +357,8 @@ TEST(ConvertRect, EmptyRectangleDoesNothing) {
 }
 
 TEST(ConvertRect, MirrorWritesFirstColumnLast) {
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat xbgr = Masks(32, 0xFF, 0xFF00, 0xFF0000, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat xbgr = FormatOfMasks(32, 0xFF, 0xFF00, 0xFF0000, 0);
     const uint32_t in[4] = {0x010101, 0x020202, 0x030303, 0x040404};
     for (const ColorFormat* d : {&xrgb, &xbgr}) {  // same-format copy and general loop
         uint32_t out[6] = {};
@@ -375,8 +375,8 @@ TEST(ConvertRect, MirrorWritesFirstColumnLast) {
 }
 
 TEST(ConvertRect, SkipTransparentLeavesDestination) {
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
     ColorFormat rgb24{};
     SetRgb24Format(&rgb24);
     const uint16_t in[3] = {0xF81F, 0x1234, 0xF81F};
@@ -410,8 +410,8 @@ TEST(ConvertRect, SkipTransparentLeavesDestination) {
 }
 
 TEST(ConvertRect, AlphaImageSuppliesAlpha) {
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat argb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat argb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
     ColorFormat grey{};
     SetGreyPaletteFormat(&grey);
     const uint32_t in[2][2] = {{0x112233, 0x445566}, {0x778899, 0xAABBCC}};
@@ -437,7 +437,7 @@ TEST(ConvertRect, AlphaImageSuppliesAlpha) {
     ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha24, 3, &rgb24, 0, 0, &r0, 0, 0, 0, 0, 0, 0,
                       0);
     EXPECT_EQ(one, 0x40112233u);
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
     const uint16_t alpha16[1] = {0xFFF0};  // blue 16 of 31
     ConvertRectPixels(&one, 4, &argb, in, 8, &xrgb, alpha16, 2, &r565, 0, 0, &r0, 0, 0, 0, 0, 0, 0,
                       0);
@@ -449,8 +449,8 @@ TEST(ConvertRect, AlphaImageSuppliesAlpha) {
 }
 
 TEST(ConvertRect, OrderedDitherRaisesByThreshold) {
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
     // Blue 0x04: three dropped bits hold 4; thresholds m * 8 / 16 = m / 2 over the 4 x 4 matrix.
     std::vector<uint32_t> in(16, 0x000004);
     uint16_t out[16];
@@ -469,8 +469,8 @@ TEST(ConvertRect, OrderedDitherRaisesByThreshold) {
 }
 
 TEST(ConvertRect, CarryDitherAccumulatesAlongRow) {
-    const ColorFormat xrgb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0);
-    const ColorFormat r565 = Masks(16, 0xF800, 0x7E0, 0x1F, 0);
+    const ColorFormat xrgb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const ColorFormat r565 = FormatOfMasks(16, 0xF800, 0x7E0, 0x1F, 0);
     // Blue 0x03 drops 3 each pixel: the sum passes 7 on the third pixel (9 -> 1), then the sixth.
     const uint32_t in[6] = {3, 3, 3, 3, 3, 3};
     uint16_t out[6];
@@ -482,8 +482,8 @@ TEST(ConvertRect, CarryDitherAccumulatesAlongRow) {
 }
 
 TEST(ConvertRect, DitherNarrowsAlphaLikeTheColors) {
-    const ColorFormat argb = Masks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-    const ColorFormat a4444 = Masks(16, 0xF00, 0xF0, 0xF, 0xF000);
+    const ColorFormat argb = FormatOfMasks(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    const ColorFormat a4444 = FormatOfMasks(16, 0xF00, 0xF0, 0xF, 0xF000);
     // Every channel 0x88: four dropped bits hold 8, so the ordered threshold m raises it where
     // m < 8, and the running sum raises every second pixel; alpha follows the same rule.
     const uint32_t in[4] = {0x88888888, 0x88888888, 0x88888888, 0x88888888};

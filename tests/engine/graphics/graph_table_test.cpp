@@ -33,13 +33,13 @@ using namespace sjis_literals;
 
 // The green key every picture here uses, and the picture: a 70 x 5 RGB image whose pixels are
 // the key on a pattern, so that runs longer than 64 and single pixels both occur.
-constexpr uint32_t kKey = 0x00FF00;
+constexpr uint32_t kGreenKey = 0x00FF00;
 
 uint32_t PixelOf(int x, int y) {
-    if (y == 0) return x < 66 ? kKey : 0xFF0000;        // a 66-pixel transparent run
-    if (y == 1) return (x % 2 == 0) ? kKey : 0x102030;  // alternating
-    if (y == 2) return 0x0000FF;                        // 70 opaque: 64 + 6
-    if (y == 3) return x == 69 ? kKey : 0xFFFFFF;
+    if (y == 0) return x < 66 ? kGreenKey : 0xFF0000;        // a 66-pixel transparent run
+    if (y == 1) return (x % 2 == 0) ? kGreenKey : 0x102030;  // alternating
+    if (y == 2) return 0x0000FF;                             // 70 opaque: 64 + 6
+    if (y == 3) return x == 69 ? kGreenKey : 0xFFFFFF;
     return static_cast<uint32_t>((x * 3) << 16 | (y * 40) << 8 | 0x40);
 }
 
@@ -85,7 +85,7 @@ protected:
     void SetUp() override {
         saved_ = GetImageDataContext();
         ResetDrawState();
-        DrawState.transColor = kKey;
+        DrawState.transColor = kGreenKey;
         GetGraphicsCoreState().started = 1;
         GetImageDataContext().workingColorBits = 32;  // a 32-bit desktop
         dir_ = ::testing::TempDir() + "graphs_" + std::to_string(::getpid()) + "_" +
@@ -296,7 +296,7 @@ TEST_F(GraphTableTest, KeyedPngLoadsAsPlainSurfaceInFullScreen) {
     // The surface's source key is the key colour in the screen's format (unused bits set).
     plat::DDCOLORKEY key{};
     ASSERT_EQ(d->surface->GetColorKey(plat::DDCKEY_SRCBLT, &key), plat::DD_OK);
-    EXPECT_EQ(key.dwColorSpaceLowValue & 0xFFFFFF, kKey);
+    EXPECT_EQ(key.dwColorSpaceLowValue & 0xFFFFFF, kGreenKey);
     ReleaseAllGraphs(0);
 }
 

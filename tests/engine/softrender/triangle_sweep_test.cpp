@@ -16,7 +16,7 @@ namespace {
 
 using namespace softtest;
 
-const int kParams[] = {0, 1, 127, 128, 254, 255};
+const int kTriangleParams[] = {0, 1, 127, 128, 254, 255};
 // Brightness: white, grey, and a different byte per channel (blue, green, red).
 const uint8_t kBright[3][3] = {{255, 255, 255}, {128, 128, 128}, {200, 255, 64}};
 
@@ -67,7 +67,7 @@ TEST(TriangleSweep, EveryLoopMatchesTheReference) {
     for (int kind = 0; kind < 2; ++kind)
         for (int srcKind = 0; srcKind < 3; ++srcKind)
             for (int mode = 0; mode < 5; ++mode)
-                for (int p : kParams)
+                for (int p : kTriangleParams)
                     for (int bright = 0; bright < 3; ++bright)
                         for (int blend = 0; blend < 2; ++blend)
                             for (int tr = 0; tr < 2; ++tr) {
