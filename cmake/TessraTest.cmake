@@ -22,6 +22,9 @@ function(tessra_add_test)
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
     gtest_discover_tests(${T_NAME}
         DISCOVERY_MODE PRE_TEST
+        # Listing the cases starts the program: under the sanitizers on a busy machine that
+        # takes longer than the default bound of five seconds.
+        DISCOVERY_TIMEOUT 60
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES LABELS ${T_LABEL}
                    # One value only: the discovered tests take a list here as separate
