@@ -9,6 +9,10 @@ BOUND_BUILD ?= build-bound
 FUZZ_SECONDS ?= 60
 MINUTES    ?= 1
 JOBS       ?= $(shell nproc)
+# Many tests spend part of their time asleep (an engine's shut-down waits up to a second for its
+# message thread, as the engine's lock is specified to), so the suites run twice as many tests
+# side by side as there are build jobs.
+TEST_JOBS  ?= $(shell echo $$(( $(JOBS) * 2 )))
 HEADLESS   := SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 CTEST_ARGS ?=
 
@@ -31,7 +35,7 @@ run: build
 	cd $(BUILD)/run && ../velmora
 
 test: build
-	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(TEST_JOBS) $(CTEST_ARGS)
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer,
 # stopping at the first report. The new games through all five stages are left out there: each
@@ -45,7 +49,7 @@ test-sanitize: deps
 	    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
 	    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
-	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench \
+	    ctest --output-on-failure --stop-on-failure -j $(TEST_JOBS) --label-exclude bench \
 	        -E '$(SAN_EXCLUDE)' $(CTEST_ARGS)
 
 # The suite under ThreadSanitizer (not part of CI; run by hand when threads change).
