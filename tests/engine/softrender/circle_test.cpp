@@ -123,9 +123,10 @@ TEST_F(Circles, FillsBlendEveryPixelOnceAndCoverTheOutline) {
         ends(rowsFill, fill);
         EXPECT_EQ(rowsOut, rowsFill) << rx << "x" << ry;
         for (const auto& [row, span] : rowsFill)
-            EXPECT_EQ(int(std::count_if(fill.begin(), fill.end(),
-                                        [&](const auto& h) { return h.first.second == row; })),
-                      span.second - span.first + 1);
+            EXPECT_EQ(
+                int(std::count_if(fill.begin(), fill.end(),
+                                  [row = row](const auto& h) { return h.first.second == row; })),
+                span.second - span.first + 1);
     }
 }
 

@@ -187,7 +187,8 @@ TEST_F(MappedFrontEnds, EllipsesMatchOnBothPaths) {
     for (auto [rx, ry] : {std::pair{6, 4}, {3, 17}, {20, 2}, {1, 8}, {-5, 9}, {25, 25}})
         for (int fill = 0; fill < 2; ++fill)
             for (auto [cx, cy] : {std::pair{20, 18}, {1, 2}, {46, 39}}) {
-                SamePicture("ellipse", [&] {
+                // Copies of the bindings: clang 14 captures no structured binding.
+                SamePicture("ellipse", [cx = cx, cy = cy, rx = rx, ry = ry, fill] {
                     return tessra::DrawCircleSoft(cx, cy, rx, ry, 0x00C08040, fill);
                 });
             }
