@@ -612,7 +612,7 @@ EngineHandle AcceptNetWork() {
     int length = sizeof peer;
     plat::SOCKET s =
         plat::accept(g_network.listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
-    if (s == plat::INVALID_SOCKET) return AppendNetworkErrorLog("acceptに失敗しました"_sjis);
+    if (s == plat::INVALID_SOCKET) return AppendNetworkErrorLog("%s", "acceptに失敗しました"_sjis);
     bool full = true;
     for (int32_t i = 0; i < kNewSlotLimit; ++i) {
         if (g_network.table.records[i] == nullptr) {
@@ -632,7 +632,7 @@ EngineHandle AcceptNetWork() {
     record->ip = peer.sin_addr.s_addr;
     record->port = ntohs(peer.sin_port);
     if (plat::WSAAsyncSelect(s, g_network.window, kSocketMessage, kRecordEvents) != 0) {
-        AppendNetworkErrorLog("WSAAsyncSelectのエラー in AcceptNetWork"_sjis);
+        AppendNetworkErrorLog("%s", "WSAAsyncSelectのエラー in AcceptNetWork"_sjis);
         plat::closesocket(s);
         DropRecord(record);
         return -1;

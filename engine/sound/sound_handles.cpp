@@ -170,20 +170,20 @@ int CreateSoundFromFileImage(const void* image, uint32_t size, int count, int32_
     if (memory == 0) return cleanUp();
     const StreamIo io = MakeStreamIo(GetMemStreamFuncs(), memory);
     if (OpenSoundDecoder(&io, &decoder) == -1) {
-        AppendLogFormat("音声ファイルのＰＣＭへの変換に失敗しました"_sjis);
+        AppendLogFormat("%s", "音声ファイルのＰＣＭへの変換に失敗しました"_sjis);
         return cleanUp();
     }
     plat::WAVEFORMATEX format{};
     void* pcm = nullptr;
     uint32_t length = 0;
     if (DecodeWholeSound(&decoder, &format, &pcm, &length) == -1) {
-        AppendLogFormat("音声ファイルを格納するメモリ領域の確保に失敗しました"_sjis);
+        AppendLogFormat("%s", "音声ファイルを格納するメモリ領域の確保に失敗しました"_sjis);
         FreeTagged(pcm);
         return cleanUp();
     }
     // A sound without one whole frame of PCM cannot make a buffer.
     if (length < format.nBlockAlign) {
-        AppendLogFormat("音声ファイルのＰＣＭへの変換に失敗しました"_sjis);
+        AppendLogFormat("%s", "音声ファイルのＰＣＭへの変換に失敗しました"_sjis);
         FreeTagged(pcm);
         return cleanUp();
     }

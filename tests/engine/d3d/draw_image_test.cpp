@@ -113,7 +113,7 @@ TEST_F(DrawImageTest, OneToOneShowsEveryTexelAndClipsKeepingTexels) {
 
 TEST_F(DrawImageTest, WhollyOutsideQueuesNothingAndNotReadyIsRefused) {
     GraphRecord* g = Graph(16, 8);
-    const Rect cases[] = {{-16, 0}, {0, -8}, {640, 0}, {0, 480}};
+    const Rect cases[] = {{-16, 0, 0, 0}, {0, -8, 0, 0}, {640, 0, 0, 0}, {0, 480, 0, 0}};
     for (const Rect& c : cases) {
         EXPECT_EQ(G_D3D_DrawImage(c.left, c.top, 0, 0, g, 0, 1), 0);
         EXPECT_EQ(Record()->batchCount, 0u);
@@ -278,8 +278,12 @@ TEST_F(DrawImageTest, TilingCoversTheRectangleAndFollowsTheOffset) {
             const bool in = x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom;
             ASSERT_EQ(base[y * 70 + x] != 0, in) << x << "," << y;
             // Upright copies: each pixel's texel repeats a graph width and height further on.
-            if (in && x + 16 < rc.right) ASSERT_EQ(base[y * 70 + x], base[y * 70 + x + 16]);
-            if (in && y + 8 < rc.bottom) ASSERT_EQ(base[y * 70 + x], base[(y + 8) * 70 + x]);
+            if (in && x + 16 < rc.right) {
+                ASSERT_EQ(base[y * 70 + x], base[y * 70 + x + 16]);
+            }
+            if (in && y + 8 < rc.bottom) {
+                ASSERT_EQ(base[y * 70 + x], base[(y + 8) * 70 + x]);
+            }
         }
     }
     const auto moved = draw(1);

@@ -65,7 +65,9 @@ TEST_F(PrimitivesTest, FrameLightsEachOutlinePixelOnce) {
     EXPECT_EQ(Lit(8, 6), "0,0 1,0 2,0 3,0 0,1 3,1 0,2 1,2 2,2 3,2 ");
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
-            if (Pixel(x, y) != 0) EXPECT_EQ(Pixel(x, y), 0x404040u) << x << "," << y;
+            if (Pixel(x, y) != 0) {
+                EXPECT_EQ(Pixel(x, y), 0x404040u) << x << "," << y;
+            }
     // Given the other way round, the same outline.
     Clear();
     ASSERT_EQ(G_D3D_FrameRectangle(4, 3, 0, 0, MakeScreenColor(0x40, 0x40, 0x40)), 0);
@@ -158,7 +160,9 @@ TEST_F(PrimitivesTest, FilledEllipseBlendsEachPixelOnceAndZeroRadiusDrawsNothing
     ASSERT_EQ(G_D3D_DrawCircle(20, 20, 10, 3, MakeScreenColor(0x30, 0x30, 0x30), 1), 0);
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)
-            if (Pixel(x, y) != 0) ASSERT_EQ(Pixel(x, y), 0x303030u) << x << "," << y;
+            if (Pixel(x, y) != 0) {
+                ASSERT_EQ(Pixel(x, y), 0x303030u) << x << "," << y;
+            }
     Clear();
     TakeCalls();
     EXPECT_EQ(G_D3D_DrawCircle(20, 20, 0, 5, 0xFFFFFF, 1), -1);
