@@ -343,27 +343,48 @@ HRESULT IDirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** part1, DWORD*
     }
     if (flags & kEntireBuffer) bytes = size;
     if (offset >= size || bytes == 0 || bytes > size) return DSERR_INVALIDPARAM;
-    uint8_t* data = b->bytes->data();
     const DWORD first = std::min(bytes, size - offset);
-    *part1 = data + offset;
-    *size1 = first;
-    if (part2 != nullptr) *part2 = bytes > first ? data : nullptr;
-    if (size2 != nullptr) *size2 = bytes - first;
     if (bytes > first && (part2 == nullptr || size2 == nullptr)) return DSERR_INVALIDPARAM;
+    BufferState::StagedLock lock{offset, first, bytes - first, {}};
+    try {
+        lock.bytes.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return DSERR_OUTOFMEMORY;
+    }
+    // The region as it stands, so that what the caller leaves unwritten stays as it was.
+    uint8_t* staging = lock.bytes.data();
+    {
+        std::lock_guard<std::mutex> guard(detail::MixerMutex());
+        const uint8_t* data = b->bytes->data();
+        std::memcpy(staging, data + offset, first);
+        std::memcpy(staging + first, data, bytes - first);
+        b->staged.push_back(std::move(lock));  // the staging bytes stay where they are
+    }
+    *part1 = staging;
+    *size1 = first;
+    if (part2 != nullptr) *part2 = bytes > first ? staging + first : nullptr;
+    if (size2 != nullptr) *size2 = bytes - first;
     return DS_OK;
 }
 
 HRESULT IDirectSoundBuffer::Unlock(void* part1, DWORD size1, void* part2, DWORD size2) {
-    const BufferState* b = state;
+    BufferState* b = state;
     if (b->primary) return DSERR_INVALIDCALL;
-    const uint8_t* data = b->bytes->data();
-    const size_t size = b->bytes->size();
-    auto inside = [&](void* p, DWORD n) {
-        if (p == nullptr) return n == 0;
-        const auto* q = static_cast<const uint8_t*>(p);
-        return q >= data && q + n <= data + size;
-    };
-    return inside(part1, size1) && inside(part2, size2) ? DS_OK : DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> guard(detail::MixerMutex());
+    // The lock that handed out part1; the sizes say how much of each part was written.
+    auto it =
+        std::find_if(b->staged.begin(), b->staged.end(), [part1](const BufferState::StagedLock& l) {
+            return part1 != nullptr && l.bytes.data() == part1;
+        });
+    if (it == b->staged.end() || size1 > it->size1) return DSERR_INVALIDPARAM;
+    const uint8_t* second = it->size2 > 0 ? it->bytes.data() + it->size1 : nullptr;
+    if (part2 == nullptr ? size2 != 0 : (part2 != second || size2 > it->size2))
+        return DSERR_INVALIDPARAM;
+    uint8_t* data = b->bytes->data();
+    std::memcpy(data + it->offset, it->bytes.data(), size1);
+    if (size2 > 0) std::memcpy(data, second, size2);
+    b->staged.erase(it);
+    return DS_OK;
 }
 
 HRESULT IDirectSoundBuffer::SetVolume(LONG volume) {

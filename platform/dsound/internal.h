@@ -40,7 +40,16 @@ struct BufferState {
     bool looping;
     LONG volume;
     int32_t gain;  // 1.0 = 65536
-    bool locked;
+    // Regions handed out by Lock and not yet unlocked: the caller writes into a copy, and
+    // Unlock copies it into `bytes` under the mixer mutex, so the mixer never reads a
+    // half-written region.
+    struct StagedLock {
+        DWORD offset;
+        DWORD size1;
+        DWORD size2;
+        std::vector<uint8_t> bytes;  // size1 + size2 bytes; the second part follows the first
+    };
+    std::vector<StagedLock> staged;
 };
 
 // Everything the mixing thread reads is guarded by this one mutex.

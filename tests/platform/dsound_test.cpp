@@ -234,18 +234,52 @@ TEST_F(DsoundTest, LockWrapsIntoASecondPart) {
     void *p1, *p2;
     DWORD n1, n2;
     ASSERT_EQ(b->Lock(70, 50, &p1, &n1, &p2, &n2, 0), DS_OK);
-    EXPECT_EQ(n1, 30u);
-    EXPECT_EQ(n2, 20u);
-    EXPECT_EQ(static_cast<uint8_t*>(p1) - static_cast<uint8_t*>(p2), 70);
+    ASSERT_EQ(n1, 30u);
+    ASSERT_EQ(n2, 20u);
+    ASSERT_NE(p2, nullptr);
+    for (DWORD i = 0; i < n1; ++i) static_cast<uint8_t*>(p1)[i] = static_cast<uint8_t>(1 + i);
+    for (DWORD i = 0; i < n2; ++i) static_cast<uint8_t*>(p2)[i] = static_cast<uint8_t>(101 + i);
+    // Only the pointers and sizes a lock handed out unlock it.
+    uint8_t elsewhere[50];
+    EXPECT_EQ(b->Unlock(elsewhere, n1, p2, n2), DSERR_INVALIDPARAM);
+    EXPECT_EQ(b->Unlock(p1, n1 + 1, p2, n2), DSERR_INVALIDPARAM);
+    EXPECT_EQ(b->Unlock(p1, n1, p1, n2), DSERR_INVALIDPARAM);
     EXPECT_EQ(b->Unlock(p1, n1, p2, n2), DS_OK);
+    EXPECT_EQ(b->Unlock(p1, n1, p2, n2), DSERR_INVALIDPARAM);  // once
+    // The first part landed at 70, the second at the start; the rest is still 8-bit silence.
     ASSERT_EQ(b->Lock(0, 100, &p1, &n1, &p2, &n2, 0), DS_OK);
     EXPECT_EQ(n1, 100u);
     EXPECT_EQ(p2, nullptr);
     EXPECT_EQ(n2, 0u);
-    EXPECT_EQ(static_cast<uint8_t*>(p1)[0], 128);  // 8-bit silence
+    const auto* all = static_cast<const uint8_t*>(p1);
+    for (int i = 0; i < 100; ++i) {
+        const int want = i < 20 ? 101 + i : i < 70 ? 128 : 1 + (i - 70);
+        ASSERT_EQ(all[i], want) << i;
+    }
+    EXPECT_EQ(b->Unlock(p1, 0, nullptr, 0), DS_OK);
     EXPECT_EQ(b->Lock(100, 1, &p1, &n1, &p2, &n2, 0), DSERR_INVALIDPARAM);
     EXPECT_EQ(b->Lock(0, 101, &p1, &n1, &p2, &n2, 0), DSERR_INVALIDPARAM);
     EXPECT_EQ(b->Lock(0, 0, &p1, &n1, &p2, &n2, 0), DSERR_INVALIDPARAM);
+    EXPECT_EQ(b->Lock(70, 50, &p1, &n1, nullptr, nullptr, 0), DSERR_INVALIDPARAM);
+}
+
+TEST_F(DsoundTest, WritesUnderALockAreHeardWholeFromTheUnlock) {
+    // A playing loop topped up as a stream is: the mixer must never hear a region half-written.
+    std::vector<int16_t> pcm(2 * 40, 1000);
+    IDirectSoundBuffer* b = Make(2, 44100, 16, 160);
+    Fill(b, pcm.data(), 160);
+    b->Play(0, 0, DSBPLAY_LOOPING);
+    void *p1, *p2;
+    DWORD n1, n2;
+    ASSERT_EQ(b->Lock(0, 160, &p1, &n1, &p2, &n2, 0), DS_OK);
+    std::vector<int16_t> louder(2 * 40, 2000);
+    std::memcpy(p1, louder.data(), n1);
+    std::vector<int16_t> out = pt::StepMixer(40);
+    for (int i = 0; i < 80; ++i) ASSERT_EQ(out[i], 1000) << i;
+    // Unlocking the first half publishes that half.
+    ASSERT_EQ(b->Unlock(p1, 80, p2, 0), DS_OK);
+    out = pt::StepMixer(40);
+    for (int i = 0; i < 80; ++i) ASSERT_EQ(out[i], i < 40 ? 2000 : 1000) << i;
 }
 
 struct Ramp {
