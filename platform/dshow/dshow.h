@@ -5,13 +5,15 @@
 // Files are read with libavformat and decoded with libavcodec; frames are converted with
 // libswscale straight into the locked surface. The sound track plays through the sound device
 // as a pulled source (platform/dsound), decoded and converted to the mixer's format with
-// libswresample, following run, pause and seek; a file without sound plays silent.
+// libswresample, following run, pause and seek; a file without sound plays silent. A thread of
+// the session decodes the sound half a second ahead (a run or a seek does so at once), so the
+// mixing thread only copies what is ready.
 //
-// No thread runs here. While running, stream time follows the platform clock (the fake clock in
-// tests). An asynchronous sample update completes at once when its frame is due; otherwise it
-// stays pending and completes, setting its event, once its time has come, which is checked
-// whenever the stream or one of its samples is called. A movie that fell behind skips the frames
-// that a later due frame supersedes, without converting them.
+// Video runs on the caller's thread alone. While running, stream time follows the platform
+// clock (the fake clock in tests). An asynchronous sample update completes at once when its frame
+// is due; otherwise it stays pending and completes, setting its event, once its time has come,
+// which is checked whenever the stream or one of its samples is called. A movie that fell behind
+// skips the frames that a later due frame supersedes, without converting them.
 //
 // Times are stream times in 100-nanosecond units.
 #pragma once

@@ -1,8 +1,10 @@
 // Private to platform/dshow: the playback session a filter graph owns, its decoders and clock.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/dshow/dshow.h"
@@ -56,17 +58,28 @@ struct MediaSession {
     SwsContext* scaler = nullptr;
     std::vector<DirectDrawStreamSample*> samples;
 
-    // Sound: read by the mixing thread, guarded by audioMutex.
-    std::mutex audioMutex;
-    StreamDecoder audio;
-    SwrContext* resampler = nullptr;
-    std::vector<int16_t> fifo;  // converted stereo frames not yet mixed
-    size_t fifoRead = 0;
-    bool audioRunning = false;
-    bool audioSeekPending = false;
-    STREAM_TIME audioSeekTarget = 0;
-    STREAM_TIME audioDropUntil = -1;
-    int pulledSource = 0;
+    // Sound. The track is decoded ahead into `ring` by the session's feeder thread (and by the
+    // caller at a run or a seek), so the mixing thread only copies out of the ring and never
+    // waits for a decode or a seek.
+    struct SoundTrack {
+        // The decoder and resampler; held while decoding. Taken before ringMutex.
+        std::mutex decodeMutex;
+        StreamDecoder audio;
+        SwrContext* resampler = nullptr;
+        STREAM_TIME dropUntil = -1;  // after a seek, sound before this time is left out
+
+        // What the mixing thread reads; held only to copy in or out.
+        std::mutex ringMutex;
+        std::condition_variable wanted;  // the ring runs low, or the feeder is to quit
+        std::vector<int16_t> ring;       // converted stereo frames not yet mixed, from ringRead
+        size_t ringRead = 0;
+        bool running = false;
+        bool ended = false;  // the decoder has given all it has (until a seek)
+        bool quit = false;
+
+        std::thread feeder;
+        int pulledSource = 0;
+    } sound;
 
     STREAM_TIME Now() const;
 };

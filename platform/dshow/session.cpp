@@ -1,6 +1,6 @@
 // The playback session over FFmpeg: the file's video decoded on demand and converted into
-// surfaces, its sound decoded and resampled for the mixer as the mixer asks, and the stream
-// clock on the platform clock.
+// surfaces, its sound decoded and resampled ahead of the mixer by a feeder thread, and the
+// stream clock on the platform clock.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -12,6 +12,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "platform/dshow/internal.h"
 #include "platform/dsound/dsound.h"
@@ -125,80 +126,151 @@ bool DecodeInto(MediaSession* s, PendingFrame* p) {
 
 // --- Sound -------------------------------------------------------------------------------------
 
-// Decodes and resamples one more frame of sound into the fifo; false at the end.
-bool DecodeSound(MediaSession* s, AVFrame* frame) {
-    if (!DecodeNext(&s->audio, frame)) return false;
-    const int outFrames = swr_get_out_samples(s->resampler, frame->nb_samples);
+using SoundTrack = MediaSession::SoundTrack;
+
+// How far ahead the track is decoded, and the level below which the feeder tops it up.
+constexpr size_t kSoundAheadFrames = kMixerRate / 2;
+constexpr size_t kSoundRefillFrames = kMixerRate / 4;
+
+// Frames in the ring not yet mixed; the caller holds ringMutex.
+size_t RingFrames(const SoundTrack& t) {
+    return (t.ring.size() - t.ringRead) / kMixerChannels;
+}
+
+// Decodes and resamples one more frame of sound onto the end of `out`; false at the end.
+// The caller holds decodeMutex.
+bool DecodeSound(SoundTrack* t, AVFrame* frame, std::vector<int16_t>* out) {
+    if (!DecodeNext(&t->audio, frame)) return false;
+    const int outFrames = swr_get_out_samples(t->resampler, frame->nb_samples);
     if (outFrames <= 0) {
         av_frame_unref(frame);
         return true;
     }
-    std::vector<int16_t> converted(static_cast<size_t>(outFrames) * kMixerChannels);
-    auto* out = reinterpret_cast<uint8_t*>(converted.data());
+    const size_t at = out->size();
+    out->resize(at + static_cast<size_t>(outFrames) * kMixerChannels);
+    auto* dest = reinterpret_cast<uint8_t*>(out->data() + at);
     const int got =
-        swr_convert(s->resampler, &out, outFrames,
+        swr_convert(t->resampler, &dest, outFrames,
                     const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-    const STREAM_TIME start = ToStreamTime(s->audio, frame->best_effort_timestamp);
+    const STREAM_TIME start = ToStreamTime(t->audio, frame->best_effort_timestamp);
     av_frame_unref(frame);
-    if (got <= 0) return true;
+    const size_t frames = got > 0 ? static_cast<size_t>(got) : 0;
     size_t skip = 0;
-    if (s->audioDropUntil >= 0) {
+    if (frames > 0 && t->dropUntil >= 0) {
         // After a seek the sound starts at the asked time, not at the packet before it.
-        if (start < s->audioDropUntil) {
-            skip = static_cast<size_t>((s->audioDropUntil - start) * kMixerRate / kUnitsPerSecond);
+        if (start < t->dropUntil) {
+            skip = static_cast<size_t>((t->dropUntil - start) * kMixerRate / kUnitsPerSecond);
         }
-        s->audioDropUntil = -1;
+        t->dropUntil = -1;
     }
-    if (skip >= static_cast<size_t>(got)) return true;
-    s->fifo.insert(s->fifo.end(), converted.begin() + static_cast<ptrdiff_t>(skip * kMixerChannels),
-                   converted.begin() + static_cast<ptrdiff_t>(got) * kMixerChannels);
+    skip = std::min(skip, frames);
+    std::copy(out->begin() + static_cast<ptrdiff_t>(at + skip * kMixerChannels),
+              out->begin() + static_cast<ptrdiff_t>(at + frames * kMixerChannels),
+              out->begin() + static_cast<ptrdiff_t>(at));
+    out->resize(at + (frames - skip) * kMixerChannels);
     return true;
 }
 
-void FillSound(void* context, int16_t* out, int frames) {
-    auto* s = static_cast<MediaSession*>(context);
-    const size_t wanted = static_cast<size_t>(frames) * kMixerChannels;
-    std::lock_guard<std::mutex> lock(s->audioMutex);
-    if (!s->audioRunning || s->audio.codec == nullptr) {
-        std::fill(out, out + wanted, int16_t{0});
-        return;
-    }
-    if (s->audioSeekPending) {
-        SeekDecoder(&s->audio, s->audioSeekTarget);
-        swr_init(s->resampler);
-        s->fifo.clear();
-        s->fifoRead = 0;
-        s->audioDropUntil = s->audioSeekTarget;
-        s->audioSeekPending = false;
-    }
+// Decodes until the ring holds kSoundAheadFrames or the track ends. The caller holds
+// decodeMutex; the ring's lock is taken only to look and to append, never across a decode.
+void TopUpSound(SoundTrack* t) {
+    if (t->audio.codec == nullptr) return;
     AVFrame* frame = av_frame_alloc();
-    while (s->fifo.size() - s->fifoRead < wanted && frame != nullptr && !s->audio.drained) {
-        if (!DecodeSound(s, frame)) break;
+    if (frame == nullptr) return;
+    std::vector<int16_t> decoded;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(t->ringMutex);
+            if (t->ended || t->quit || RingFrames(*t) >= kSoundAheadFrames) break;
+        }
+        decoded.clear();
+        const bool more = DecodeSound(t, frame, &decoded);
+        std::lock_guard<std::mutex> lock(t->ringMutex);
+        t->ring.erase(t->ring.begin(), t->ring.begin() + static_cast<ptrdiff_t>(t->ringRead));
+        t->ringRead = 0;
+        t->ring.insert(t->ring.end(), decoded.begin(), decoded.end());
+        if (!more) t->ended = true;
     }
     av_frame_free(&frame);
-    const size_t have = std::min(wanted, s->fifo.size() - s->fifoRead);
-    std::copy(s->fifo.begin() + static_cast<ptrdiff_t>(s->fifoRead),
-              s->fifo.begin() + static_cast<ptrdiff_t>(s->fifoRead + have), out);
-    std::fill(out + have, out + wanted, int16_t{0});
-    s->fifoRead += have;
-    if (s->fifoRead > 65536) {
-        s->fifo.erase(s->fifo.begin(), s->fifo.begin() + static_cast<ptrdiff_t>(s->fifoRead));
-        s->fifoRead = 0;
+}
+
+// The session's feeder thread: tops the ring up whenever the mixer has drawn it low.
+void FeedSound(SoundTrack* t) {
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(t->ringMutex);
+            t->wanted.wait(lock, [t] {
+                return t->quit || (!t->ended && RingFrames(*t) < kSoundRefillFrames);
+            });
+            if (t->quit) return;
+        }
+        std::lock_guard<std::mutex> decode(t->decodeMutex);
+        TopUpSound(t);
     }
 }
 
-bool OpenSound(MediaSession* s, const char* path) {
-    if (!OpenDecoder(&s->audio, path, AVMEDIA_TYPE_AUDIO)) return false;
+// The pulled source: runs on the mixing thread with the mixer held, so it only copies.
+void FillSound(void* context, int16_t* out, int frames) {
+    SoundTrack& t = static_cast<MediaSession*>(context)->sound;
+    const size_t wanted = static_cast<size_t>(frames) * kMixerChannels;
+    size_t have = 0;
+    std::lock_guard<std::mutex> lock(t.ringMutex);
+    if (t.running) {
+        have = std::min(wanted, t.ring.size() - t.ringRead);
+        std::copy_n(t.ring.begin() + static_cast<ptrdiff_t>(t.ringRead), have, out);
+        t.ringRead += have;
+        if (!t.ended && RingFrames(t) < kSoundRefillFrames) t.wanted.notify_one();
+    }
+    std::fill(out + have, out + wanted, int16_t{0});
+}
+
+void CloseSound(SoundTrack* t) {
+    {
+        std::lock_guard<std::mutex> decode(t->decodeMutex);
+        swr_free(&t->resampler);
+        CloseDecoder(&t->audio);
+        t->dropUntil = -1;
+    }
+    std::lock_guard<std::mutex> lock(t->ringMutex);
+    t->ring.clear();
+    t->ringRead = 0;
+    t->running = false;
+    t->ended = false;
+    t->quit = false;
+}
+
+bool OpenSoundDecoder(SoundTrack* t, const char* path) {
+    if (!OpenDecoder(&t->audio, path, AVMEDIA_TYPE_AUDIO)) return false;
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (swr_alloc_set_opts2(&s->resampler, &stereo, AV_SAMPLE_FMT_S16, kMixerRate,
-                            &s->audio.codec->ch_layout, s->audio.codec->sample_fmt,
-                            s->audio.codec->sample_rate, 0, nullptr) < 0 ||
-        swr_init(s->resampler) < 0) {
-        swr_free(&s->resampler);
-        CloseDecoder(&s->audio);
+    if (swr_alloc_set_opts2(&t->resampler, &stereo, AV_SAMPLE_FMT_S16, kMixerRate,
+                            &t->audio.codec->ch_layout, t->audio.codec->sample_fmt,
+                            t->audio.codec->sample_rate, 0, nullptr) < 0 ||
+        swr_init(t->resampler) < 0) {
+        swr_free(&t->resampler);
+        CloseDecoder(&t->audio);
         return false;
     }
     return true;
+}
+
+// The sound track joins the mixer with a feeder of its own. No session lock is held across
+// the mixer's calls: the mixing thread takes the mixer's lock and then the ring's.
+void OpenSound(MediaSession* s, const char* path) {
+    SoundTrack& t = s->sound;
+    if (!OpenSoundDecoder(&t, path)) return;
+    t.ring.reserve((kSoundAheadFrames * 2) * kMixerChannels);
+    t.pulledSource = AddPulledSource(FillSound, s);
+    if (t.pulledSource == 0) {
+        CloseSound(&t);  // no sound device: the movie plays silent
+        return;
+    }
+    try {
+        t.feeder = std::thread(FeedSound, &t);
+    } catch (const std::system_error&) {
+        RemovePulledSource(t.pulledSource);
+        t.pulledSource = 0;
+        CloseSound(&t);
+    }
 }
 
 }  // namespace
@@ -210,8 +282,10 @@ STREAM_TIME MediaSession::Now() const {
 
 bool OpenSession(MediaSession* s, const char* path, bool withSound) {
     CloseSession(s);
-    // A file that is no movie is an answer here, not something to print.
-    av_log_set_level(AV_LOG_QUIET);
+    // A file that is no movie is an answer here, not something to print. Set once, before any
+    // feeder thread can be logging.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     AVFormatContext* probe = nullptr;
     if (avformat_open_input(&probe, path, nullptr, nullptr) < 0) return false;
     if (avformat_find_stream_info(probe, nullptr) < 0) {
@@ -234,10 +308,7 @@ bool OpenSession(MediaSession* s, const char* path, bool withSound) {
         s->ahead.frame = av_frame_alloc();
         s->after.frame = av_frame_alloc();
     }
-    if (withSound) {
-        std::lock_guard<std::mutex> lock(s->audioMutex);
-        if (OpenSound(s, path)) s->pulledSource = AddPulledSource(FillSound, s);
-    }
+    if (withSound) OpenSound(s, path);
     s->open = true;
     s->running = false;
     s->base = 0;
@@ -245,18 +316,21 @@ bool OpenSession(MediaSession* s, const char* path, bool withSound) {
 }
 
 void CloseSession(MediaSession* s) {
-    if (s->pulledSource != 0) {
-        RemovePulledSource(s->pulledSource);
-        s->pulledSource = 0;
+    SoundTrack& t = s->sound;
+    // Out of the mix first: when this returns the mixer no longer reads the ring.
+    if (t.pulledSource != 0) {
+        RemovePulledSource(t.pulledSource);
+        t.pulledSource = 0;
     }
-    {
-        std::lock_guard<std::mutex> lock(s->audioMutex);
-        swr_free(&s->resampler);
-        CloseDecoder(&s->audio);
-        s->fifo.clear();
-        s->fifoRead = 0;
-        s->audioRunning = false;
+    if (t.feeder.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(t.ringMutex);
+            t.quit = true;
+        }
+        t.wanted.notify_one();
+        t.feeder.join();
     }
+    CloseSound(&t);
     CloseDecoder(&s->video);
     av_frame_free(&s->ahead.frame);
     av_frame_free(&s->after.frame);
@@ -274,8 +348,14 @@ void RunSession(MediaSession* s) {
         s->runStartMicroseconds = GetMicrosecondClock();
         s->running = true;
     }
-    std::lock_guard<std::mutex> lock(s->audioMutex);
-    s->audioRunning = true;
+    SoundTrack& t = s->sound;
+    {
+        std::lock_guard<std::mutex> lock(t.ringMutex);
+        t.running = true;
+    }
+    // The first moments are at hand before the mixer asks, whatever the feeder is doing.
+    std::lock_guard<std::mutex> decode(t.decodeMutex);
+    TopUpSound(&t);
 }
 
 void PauseSession(MediaSession* s) {
@@ -283,8 +363,8 @@ void PauseSession(MediaSession* s) {
         s->base = s->Now();
         s->running = false;
     }
-    std::lock_guard<std::mutex> lock(s->audioMutex);
-    s->audioRunning = false;
+    std::lock_guard<std::mutex> lock(s->sound.ringMutex);
+    s->sound.running = false;
 }
 
 void SeekSession(MediaSession* s, STREAM_TIME time) {
@@ -298,11 +378,21 @@ void SeekSession(MediaSession* s, STREAM_TIME time) {
         av_frame_unref(s->after.frame);
         s->seekTarget = time;
     }
-    std::lock_guard<std::mutex> lock(s->audioMutex);
-    if (s->audio.codec != nullptr) {
-        s->audioSeekPending = true;
-        s->audioSeekTarget = time;
+    // The sound is sought here, on the caller's thread, and decoded ahead from the new place
+    // before the mixer can ask for it.
+    SoundTrack& t = s->sound;
+    std::lock_guard<std::mutex> decode(t.decodeMutex);
+    if (t.audio.codec == nullptr) return;
+    SeekDecoder(&t.audio, time);
+    swr_init(t.resampler);
+    t.dropUntil = time;
+    {
+        std::lock_guard<std::mutex> lock(t.ringMutex);
+        t.ring.clear();
+        t.ringRead = 0;
+        t.ended = false;
     }
+    TopUpSound(&t);
 }
 
 bool FillAhead(MediaSession* s) {

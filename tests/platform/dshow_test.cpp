@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/ddraw/ddraw.h"
+#include "platform/dshow/internal.h"
 #include "platform/dsound/dsound.h"
 #include "platform/testing.h"
 #include "platform/win/codepage.h"
@@ -110,6 +114,17 @@ protected:
         EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
         if (s != nullptr) surfaces_.push_back(s);
         return s;
+    }
+    // The stepped sound device and a 2-second movie with a 441 Hz tone at 22,050 Hz, opened.
+    void OpenToneMovie() {
+        pt::UseSteppedMixer(true);
+        ASSERT_EQ(CreateDirectSound(&ds_), DS_OK);
+        ASSERT_EQ(ds_->Initialize(nullptr), DS_OK);
+        MovieSpec spec;
+        spec.frames = 20;
+        spec.toneHz = 441;
+        spec.sampleRate = 22050;
+        ASSERT_EQ(Open(Movie(spec)), S_OK);
     }
     // The frame number in a 32-bit surface's first pixel.
     static int FrameShown(DirectDrawSurface* s) {
@@ -384,36 +399,30 @@ int ZeroCrossings(const std::vector<int16_t>& mix) {
     return crossings;
 }
 
+int Peak(const std::vector<int16_t>& mix) {
+    int p = 0;
+    for (int16_t x : mix) p = std::max(p, std::abs(static_cast<int>(x)));
+    return p;
+}
+
 TEST_F(DshowTest, TheSoundTrackPlaysThroughTheMixerOnlyWhileRunning) {
-    pt::UseSteppedMixer(true);
-    ASSERT_EQ(CreateDirectSound(&ds_), DS_OK);
-    ASSERT_EQ(ds_->Initialize(nullptr), DS_OK);
-    MovieSpec spec;
-    spec.frames = 20;
-    spec.toneHz = 441;
-    spec.sampleRate = 22050;
-    ASSERT_EQ(Open(Movie(spec)), S_OK);
-    auto peak = [](const std::vector<int16_t>& v) {
-        int p = 0;
-        for (int16_t x : v) p = std::max(p, std::abs(static_cast<int>(x)));
-        return p;
-    };
-    EXPECT_EQ(peak(pt::StepMixer(4410)), 0);  // not running yet
+    ASSERT_NO_FATAL_FAILURE(OpenToneMovie());
+    EXPECT_EQ(Peak(pt::StepMixer(4410)), 0);  // not running yet
     ASSERT_EQ(stream_->SetState(STREAMSTATE_RUN), S_OK);
     std::vector<int16_t> mix = pt::StepMixer(4410);  // 0.1 s
-    EXPECT_GT(peak(mix), 8000);
+    EXPECT_GT(Peak(mix), 8000);
     EXPECT_NEAR(ZeroCrossings(mix), 88, 3);  // 441 Hz for 0.1 s
     for (size_t i = 0; i + 1 < mix.size(); i += 2) ASSERT_EQ(mix[i], mix[i + 1]);
     MediaControl* control = nullptr;
     ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)), S_OK);
     control->Pause();
-    EXPECT_EQ(peak(pt::StepMixer(4410)), 0);
+    EXPECT_EQ(Peak(pt::StepMixer(4410)), 0);
     // Past the end of the track: silence, the stream still running.
     ASSERT_EQ(stream_->Seek(kSecond * 19 / 10), S_OK);
     ASSERT_EQ(stream_->SetState(STREAMSTATE_RUN), S_OK);
     mix = pt::StepMixer(4410);
-    EXPECT_GT(peak(mix), 8000);
-    EXPECT_EQ(peak(pt::StepMixer(8820)), 0);
+    EXPECT_GT(Peak(mix), 8000);
+    EXPECT_EQ(Peak(pt::StepMixer(8820)), 0);
     control->Release();
     // Closing takes the movie out of the mix before the device goes.
     video_->Release();
@@ -422,7 +431,27 @@ TEST_F(DshowTest, TheSoundTrackPlaysThroughTheMixerOnlyWhileRunning) {
     stream_ = nullptr;
     graph_->Release();
     graph_ = nullptr;
-    EXPECT_EQ(peak(pt::StepMixer(441)), 0);
+    EXPECT_EQ(Peak(pt::StepMixer(441)), 0);
+}
+
+TEST_F(DshowTest, TheMixerNeverWaitsForTheSoundDecoder) {
+    ASSERT_NO_FATAL_FAILURE(OpenToneMovie());
+    ASSERT_EQ(stream_->SetState(STREAMSTATE_RUN), S_OK);
+    // With the decoder busy (a long decode or a seek on another thread), a mix still comes out
+    // at once, from what was decoded ahead.
+    std::unique_lock<std::mutex> busy(graph_->Session()->sound.decodeMutex);
+    std::future<std::vector<int16_t>> mix =
+        std::async(std::launch::async, [] { return pt::StepMixer(4410); });
+    const bool mixed = mix.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    busy.unlock();
+    ASSERT_TRUE(mixed) << "the mixer waited for the decoder";
+    const std::vector<int16_t> out = mix.get();
+    EXPECT_GT(Peak(out), 8000);
+    EXPECT_NEAR(ZeroCrossings(out), 88, 3);
+    // After a seek the mixer's next frames are the new place's, the end of the track here.
+    ASSERT_EQ(stream_->Seek(kSecond * 19 / 10), S_OK);
+    EXPECT_GT(Peak(pt::StepMixer(4410)), 8000);
+    EXPECT_EQ(Peak(pt::StepMixer(4410)), 0);
 }
 
 TEST_F(DshowTest, NamesConvertToUtf16AndBack) {
