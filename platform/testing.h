@@ -299,5 +299,10 @@ void InjectTextEditing(const char* utf8, int start);
 // but WSAGetLastError), and whether its poller thread runs.
 uint64_t SocketCallCount();
 bool SocketPollerRunning();
+// Called on the poller thread after each of its polls, with the number of sockets found ready,
+// before the layer looks at them; null for none.
+void SetSocketPollHook(void (*hook)(int ready));
+// The descriptor under a socket of the layer, -1 for none.
+int SocketDescriptor(uintptr_t socket);
 
 }  // namespace plat::testing

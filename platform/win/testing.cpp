@@ -26,6 +26,7 @@ void Reset() {
     detail::ResetDisplayControls();
     detail::ResetPresenterControls();
     detail::ResetDirect3DControls();
+    SetSocketPollHook(nullptr);
 }
 
 }  // namespace testing

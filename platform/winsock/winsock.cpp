@@ -23,6 +23,10 @@ namespace plat {
 namespace {
 
 struct Registration {
+    // Set anew whenever the socket is registered or starts to connect: what a poll found is
+    // taken only for the registration it was made for, not for a later socket on the same
+    // descriptor or for a state the poll did not watch.
+    uint64_t generation = 0;
     HWND window = nullptr;
     UINT message = 0;
     LONG events = 0;
@@ -44,16 +48,23 @@ struct Layer {
     std::map<int, SOCKET> idOf;  // descriptor -> socket
     SOCKET nextId = 0x100;
     std::map<int, Registration> registered;
+    uint64_t nextGeneration = 1;
     std::thread poller;
     bool pollerRunning = false;
     bool stopping = false;
     int wake[2] = {-1, -1};
+
+    // A program that ends without WSACleanup: the poller is stopped and joined, as a joinable
+    // thread destroyed at exit would end the program with std::terminate.
+    ~Layer();
 };
 
 Layer& TheLayer() {
     static Layer layer;
     return layer;
 }
+
+std::atomic<void (*)(int)> g_pollHook{nullptr};
 
 std::atomic<uint64_t> g_socketCalls{0};
 std::atomic<bool> g_pollerAlive{false};
@@ -149,8 +160,8 @@ void Rearm(int fd, LONG event) {
     WakePoller(layer);
 }
 
-void PollerLoop() {
-    Layer& layer = TheLayer();
+void PollerLoop(Layer* layerOf) {
+    Layer& layer = *layerOf;
     struct Notice {
         HWND window;
         UINT message;
@@ -159,10 +170,12 @@ void PollerLoop() {
     };
     for (;;) {
         std::vector<pollfd> fds;
+        std::vector<uint64_t> generations;  // of each polled registration, by index
         {
             std::lock_guard<std::mutex> lock(layer.mutex);
             if (layer.stopping) break;
             fds.push_back({layer.wake[0], POLLIN, 0});
+            generations.push_back(0);
             for (auto& [fd, reg] : layer.registered) {
                 short want = 0;
                 if (reg.connecting) {
@@ -173,11 +186,15 @@ void PollerLoop() {
                     if (!reg.closeSent && (reg.armed & (FD_READ | FD_CLOSE))) want |= POLLIN;
                     if (reg.armed & FD_WRITE) want |= POLLOUT;
                 }
-                if (want != 0) fds.push_back({fd, want, 0});
+                if (want != 0) {
+                    fds.push_back({fd, want, 0});
+                    generations.push_back(reg.generation);
+                }
             }
         }
         int ready = ::poll(fds.data(), fds.size(), -1);
         if (ready < 0) continue;
+        if (auto hook = g_pollHook.load()) hook(ready - (fds[0].revents != 0 ? 1 : 0));
         if (fds[0].revents & POLLIN) {
             char buf[64];
             while (::read(layer.wake[0], buf, sizeof buf) > 0) {
@@ -189,7 +206,8 @@ void PollerLoop() {
             for (size_t i = 1; i < fds.size(); ++i) {
                 if (fds[i].revents == 0) continue;
                 auto it = layer.registered.find(fds[i].fd);
-                if (it == layer.registered.end()) continue;
+                if (it == layer.registered.end() || it->second.generation != generations[i])
+                    continue;
                 Registration& reg = it->second;
                 const int fd = fds[i].fd;
                 auto post = [&](LONG event, int error) {
@@ -257,7 +275,7 @@ void StartPollerLocked(Layer& layer) {
     layer.stopping = false;
     layer.pollerRunning = true;
     g_pollerAlive = true;
-    layer.poller = std::thread(PollerLoop);
+    layer.poller = std::thread(PollerLoop, &layer);
 }
 
 void StopPoller(Layer& layer) {
@@ -274,6 +292,10 @@ void StopPoller(Layer& layer) {
     layer.wake[0] = layer.wake[1] = -1;
     layer.pollerRunning = false;
     g_pollerAlive = false;
+}
+
+Layer::~Layer() {
+    StopPoller(*this);
 }
 
 }  // namespace
@@ -376,6 +398,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length) {
         reg.closeSent = false;
         reg.connected = true;
         reg.armed = reg.events;
+        reg.generation = layer.nextGeneration++;
         layer.registered[fd] = reg;
         WakePoller(layer);
     }
@@ -393,6 +416,7 @@ int connect(SOCKET s, const sockaddr* address, int length) {
         auto it = layer.registered.find(sfd);
         if (it == layer.registered.end()) return 0;
         it->second.connecting = true;
+        it->second.generation = layer.nextGeneration++;
         WakePoller(layer);
         return Fail(WSAEWOULDBLOCK);
     }
@@ -403,6 +427,7 @@ int connect(SOCKET s, const sockaddr* address, int length) {
         auto it = layer.registered.find(sfd);
         if (it != layer.registered.end()) {
             it->second.connecting = true;
+            it->second.generation = layer.nextGeneration++;
             WakePoller(layer);
         }
     }
@@ -501,6 +526,7 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, LONG events) {
     reg.message = message;
     reg.events = events;
     reg.armed = events;
+    reg.generation = layer.nextGeneration++;
     int accepting = 0;
     socklen_t len = sizeof accepting;
     if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &len) == 0 && accepting)
@@ -525,6 +551,14 @@ uint64_t SocketCallCount() {
 
 bool SocketPollerRunning() {
     return g_pollerAlive.load();
+}
+
+void SetSocketPollHook(void (*hook)(int ready)) {
+    g_pollHook = hook;
+}
+
+int SocketDescriptor(SOCKET s) {
+    return FdOf(s);
 }
 
 }  // namespace plat::testing

@@ -2,7 +2,7 @@
 // thread watches the registered sockets and posts the chosen window message through the window
 // queues, one notice per event until the call that re-enables it (recv after FD_READ, accept
 // after FD_ACCEPT, a send that would block or is cut short before the next FD_WRITE), FD_CLOSE
-// once. The poller starts with the first registration and stops at WSACleanup.
+// once. The poller starts with the first registration and stops at WSACleanup (or at exit).
 #pragma once
 
 #include <netinet/in.h>

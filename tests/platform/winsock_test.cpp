@@ -1,10 +1,14 @@
 // The socket layer's notices: a socket selected before its connect must tell of the connect
-// first, never of a close, whatever the poller saw of it while it was still unconnected.
+// first, never of a close, whatever the poller saw of it while it was still unconnected; what
+// the poller found for a closed socket is not told of a later one on the same descriptor; and a
+// program that ends without WSACleanup ends normally.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -17,6 +21,28 @@ namespace plat {
 namespace {
 
 constexpr UINT kSocketMessage = WM_USER + 7;
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = port;
+    return a;
+}
+
+// A listening socket on a free loopback port (`at` gets its address).
+SOCKET Listen(sockaddr_in* at) {
+    const SOCKET s = plat::socket(AF_INET, SOCK_STREAM, 0);
+    *at = Loopback(0);
+    int length = sizeof *at;
+    if (plat::bind(s, reinterpret_cast<sockaddr*>(at), sizeof *at) != 0 ||
+        plat::listen(s, 4) != 0 ||
+        plat::getsockname(s, reinterpret_cast<sockaddr*>(at), &length) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
 
 class WinsockTest : public ::testing::Test {
 protected:
@@ -57,14 +83,9 @@ protected:
 };
 
 TEST_F(WinsockTest, ASocketSelectedBeforeItsConnectTellsOfTheConnectFirst) {
-    const SOCKET server = plat::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(plat::bind(server, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(plat::listen(server, 4), 0);
-    int length = sizeof a;
-    ASSERT_EQ(plat::getsockname(server, reinterpret_cast<sockaddr*>(&a), &length), 0);
+    const SOCKET server = Listen(&a);
+    ASSERT_NE(server, INVALID_SOCKET);
 
     for (int round = 0; round < 3; ++round) {
         const SOCKET client = plat::socket(AF_INET, SOCK_STREAM, 0);
@@ -84,6 +105,94 @@ TEST_F(WinsockTest, ASocketSelectedBeforeItsConnectTellsOfTheConnectFirst) {
         closesocket(client);
     }
     closesocket(server);
+}
+
+// Between the poller's poll and its look at what it found, the socket it found readable is
+// closed and a listening socket made on the same descriptor.
+struct Swap {
+    HWND window = nullptr;
+    SOCKET closing = INVALID_SOCKET;
+    std::atomic<int> rounds{0};  // polls since the swap, the swap's own included
+    std::atomic<SOCKET> opened{INVALID_SOCKET};
+    std::atomic<int> openedDescriptor{-1};
+} g_swap;
+
+void SwapWhenFoundReady(int ready) {
+    if (g_swap.rounds.load() > 0) {
+        ++g_swap.rounds;
+        return;
+    }
+    if (ready == 0) return;
+    closesocket(g_swap.closing);
+    sockaddr_in at{};
+    const SOCKET listening = Listen(&at);
+    WSAAsyncSelect(listening, g_swap.window, kSocketMessage, FD_ACCEPT);
+    g_swap.openedDescriptor = testing::SocketDescriptor(listening);
+    g_swap.opened = listening;
+    g_swap.rounds = 1;
+}
+
+TEST_F(WinsockTest, WhatWasFoundForAClosedSocketIsNotToldOfTheNextOnItsDescriptor) {
+    sockaddr_in a{};
+    const SOCKET server = Listen(&a);
+    ASSERT_NE(server, INVALID_SOCKET);
+    const SOCKET reading = plat::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(plat::connect(reading, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const SOCKET peer = plat::accept(server, nullptr, nullptr);
+    ASSERT_NE(peer, INVALID_SOCKET);
+    ASSERT_EQ(WSAAsyncSelect(reading, window_, kSocketMessage, FD_READ | FD_CLOSE), 0);
+    const int descriptor = testing::SocketDescriptor(reading);
+    g_swap.window = window_;
+    g_swap.closing = reading;
+    testing::SetSocketPollHook(SwapWhenFoundReady);
+    ASSERT_EQ(plat::send(peer, "x", 1, 0), 1);
+    // Once the swap is made, a call that wakes the poller brings a second round, which begins
+    // only when the first has told all it had to tell.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto waitForRounds = [&](int n) {
+        while (g_swap.rounds.load() < n && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    waitForRounds(1);
+    closesocket(plat::socket(AF_INET, SOCK_STREAM, 0));
+    waitForRounds(2);
+    testing::SetSocketPollHook(nullptr);
+    ASSERT_GE(g_swap.rounds.load(), 2);
+    const SOCKET listening = g_swap.opened.load();
+    ASSERT_EQ(g_swap.openedDescriptor.load(), descriptor) << "the descriptor was not reused";
+    // Nobody has connected to the listening socket: nothing may be told of it.
+    MSG msg;
+    while (PeekMessageA(&msg, window_, 0, 0, PM_REMOVE)) {
+        EXPECT_FALSE(msg.message == kSocketMessage && static_cast<SOCKET>(msg.wParam) == listening)
+            << "event " << WSAGETSELECTEVENT(msg.lParam);
+    }
+    // A real connection is told of as usual.
+    sockaddr_in at{};
+    int length = sizeof at;
+    ASSERT_EQ(plat::getsockname(listening, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    const SOCKET client = plat::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(plat::connect(client, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    EXPECT_EQ(EventsUntil(listening, FD_ACCEPT), std::vector<int>{FD_ACCEPT});
+    const SOCKET accepted = plat::accept(listening, nullptr, nullptr);
+    EXPECT_NE(accepted, INVALID_SOCKET);
+    closesocket(accepted);
+    closesocket(client);
+    closesocket(listening);
+    closesocket(peer);
+    closesocket(server);
+}
+
+TEST(WinsockDeathTest, AProgramThatEndsWithoutCleanupEndsNormally) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            WSADATA data{};
+            WSAStartup(0x0202, &data);
+            const SOCKET s = plat::socket(AF_INET, SOCK_STREAM, 0);
+            WSAAsyncSelect(s, nullptr, kSocketMessage, FD_READ);
+            std::exit(testing::SocketPollerRunning() ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
