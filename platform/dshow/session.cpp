@@ -1,19 +1,11 @@
 // The playback session over FFmpeg: the file's video decoded on demand and converted into
 // surfaces, its sound decoded and resampled ahead of the mixer by a feeder thread, and the
 // stream clock on the platform clock.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
-
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 
+#include "platform/dshow/av_library.h"
 #include "platform/dshow/internal.h"
 #include "platform/dsound/dsound.h"
 #include "platform/win/time.h"
@@ -25,32 +17,32 @@ constexpr int64_t kUnitsPerSecond = 10000000;  // stream time: 100 ns
 
 STREAM_TIME ToStreamTime(const StreamDecoder& d, int64_t pts) {
     if (pts == AV_NOPTS_VALUE) return 0;
-    return av_rescale_q(pts - d.startPts, AVRational{d.timeBaseNum, d.timeBaseDen},
-                        AVRational{1, static_cast<int>(kUnitsPerSecond)});
+    return Av().av_rescale_q(pts - d.startPts, AVRational{d.timeBaseNum, d.timeBaseDen},
+                             AVRational{1, static_cast<int>(kUnitsPerSecond)});
 }
 
 int64_t FromStreamTime(const StreamDecoder& d, STREAM_TIME time) {
-    return av_rescale_q(time, AVRational{1, static_cast<int>(kUnitsPerSecond)},
-                        AVRational{d.timeBaseNum, d.timeBaseDen}) +
+    return Av().av_rescale_q(time, AVRational{1, static_cast<int>(kUnitsPerSecond)},
+                             AVRational{d.timeBaseNum, d.timeBaseDen}) +
            d.startPts;
 }
 
 void CloseDecoder(StreamDecoder* d) {
-    if (d->packet != nullptr) av_packet_free(&d->packet);
-    if (d->codec != nullptr) avcodec_free_context(&d->codec);
-    if (d->format != nullptr) avformat_close_input(&d->format);
+    if (d->packet != nullptr) Av().av_packet_free(&d->packet);
+    if (d->codec != nullptr) Av().avcodec_free_context(&d->codec);
+    if (d->format != nullptr) Av().avformat_close_input(&d->format);
     *d = StreamDecoder{};
 }
 
 // Opens the file and the decoder of its best stream of that type; false when there is none.
 bool OpenDecoder(StreamDecoder* d, const char* path, AVMediaType type) {
-    if (avformat_open_input(&d->format, path, nullptr, nullptr) < 0) return false;
-    if (avformat_find_stream_info(d->format, nullptr) < 0) {
+    if (Av().avformat_open_input(&d->format, path, nullptr, nullptr) < 0) return false;
+    if (Av().avformat_find_stream_info(d->format, nullptr) < 0) {
         CloseDecoder(d);
         return false;
     }
     const AVCodec* codec = nullptr;
-    d->index = av_find_best_stream(d->format, type, -1, -1, &codec, 0);
+    d->index = Av().av_find_best_stream(d->format, type, -1, -1, &codec, 0);
     if (d->index < 0 || codec == nullptr) {
         CloseDecoder(d);
         return false;
@@ -60,11 +52,11 @@ bool OpenDecoder(StreamDecoder* d, const char* path, AVMediaType type) {
         if (static_cast<int>(i) != d->index) d->format->streams[i]->discard = AVDISCARD_ALL;
     }
     AVStream* stream = d->format->streams[d->index];
-    d->codec = avcodec_alloc_context3(codec);
-    d->packet = av_packet_alloc();
+    d->codec = Av().avcodec_alloc_context3(codec);
+    d->packet = Av().av_packet_alloc();
     if (d->codec == nullptr || d->packet == nullptr ||
-        avcodec_parameters_to_context(d->codec, stream->codecpar) < 0 ||
-        avcodec_open2(d->codec, codec, nullptr) < 0) {
+        Av().avcodec_parameters_to_context(d->codec, stream->codecpar) < 0 ||
+        Av().avcodec_open2(d->codec, codec, nullptr) < 0) {
         CloseDecoder(d);
         return false;
     }
@@ -77,7 +69,7 @@ bool OpenDecoder(StreamDecoder* d, const char* path, AVMediaType type) {
 // The next decoded frame of the stream into `frame`; false at its end or on a read error.
 bool DecodeNext(StreamDecoder* d, AVFrame* frame) {
     for (;;) {
-        const int r = avcodec_receive_frame(d->codec, frame);
+        const int r = Av().avcodec_receive_frame(d->codec, frame);
         if (r == 0) return true;
         if (r != AVERROR(EAGAIN)) {
             d->drained = true;
@@ -88,20 +80,20 @@ bool DecodeNext(StreamDecoder* d, AVFrame* frame) {
             d->drained = true;
             return false;
         }
-        const int read = av_read_frame(d->format, d->packet);
+        const int read = Av().av_read_frame(d->format, d->packet);
         if (read < 0) {
             d->demuxDone = true;
-            avcodec_send_packet(d->codec, nullptr);
+            Av().avcodec_send_packet(d->codec, nullptr);
             continue;
         }
-        if (d->packet->stream_index == d->index) avcodec_send_packet(d->codec, d->packet);
-        av_packet_unref(d->packet);
+        if (d->packet->stream_index == d->index) Av().avcodec_send_packet(d->codec, d->packet);
+        Av().av_packet_unref(d->packet);
     }
 }
 
 void SeekDecoder(StreamDecoder* d, STREAM_TIME time) {
-    av_seek_frame(d->format, d->index, FromStreamTime(*d, time), AVSEEK_FLAG_BACKWARD);
-    avcodec_flush_buffers(d->codec);
+    Av().av_seek_frame(d->format, d->index, FromStreamTime(*d, time), AVSEEK_FLAG_BACKWARD);
+    Av().avcodec_flush_buffers(d->codec);
     d->demuxDone = false;
     d->drained = false;
 }
@@ -115,7 +107,7 @@ bool DecodeInto(MediaSession* s, PendingFrame* p) {
         }
         p->time = ToStreamTime(s->video, p->frame->best_effort_timestamp);
         if (s->seekTarget >= 0 && p->time + s->frameDuration <= s->seekTarget) {
-            av_frame_unref(p->frame);
+            Av().av_frame_unref(p->frame);
             continue;
         }
         s->seekTarget = -1;
@@ -141,19 +133,19 @@ size_t RingFrames(const SoundTrack& t) {
 // The caller holds decodeMutex.
 bool DecodeSound(SoundTrack* t, AVFrame* frame, std::vector<int16_t>* out) {
     if (!DecodeNext(&t->audio, frame)) return false;
-    const int outFrames = swr_get_out_samples(t->resampler, frame->nb_samples);
+    const int outFrames = Av().swr_get_out_samples(t->resampler, frame->nb_samples);
     if (outFrames <= 0) {
-        av_frame_unref(frame);
+        Av().av_frame_unref(frame);
         return true;
     }
     const size_t at = out->size();
     out->resize(at + static_cast<size_t>(outFrames) * kMixerChannels);
     auto* dest = reinterpret_cast<uint8_t*>(out->data() + at);
     const int got =
-        swr_convert(t->resampler, &dest, outFrames,
-                    const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        Av().swr_convert(t->resampler, &dest, outFrames,
+                         const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     const STREAM_TIME start = ToStreamTime(t->audio, frame->best_effort_timestamp);
-    av_frame_unref(frame);
+    Av().av_frame_unref(frame);
     const size_t frames = got > 0 ? static_cast<size_t>(got) : 0;
     size_t skip = 0;
     if (frames > 0 && t->dropUntil >= 0) {
@@ -175,7 +167,7 @@ bool DecodeSound(SoundTrack* t, AVFrame* frame, std::vector<int16_t>* out) {
 // decodeMutex; the ring's lock is taken only to look and to append, never across a decode.
 void TopUpSound(SoundTrack* t) {
     if (t->audio.codec == nullptr) return;
-    AVFrame* frame = av_frame_alloc();
+    AVFrame* frame = Av().av_frame_alloc();
     if (frame == nullptr) return;
     std::vector<int16_t> decoded;
     for (;;) {
@@ -191,7 +183,7 @@ void TopUpSound(SoundTrack* t) {
         t->ring.insert(t->ring.end(), decoded.begin(), decoded.end());
         if (!more) t->ended = true;
     }
-    av_frame_free(&frame);
+    Av().av_frame_free(&frame);
 }
 
 // The session's feeder thread: tops the ring up whenever the mixer has drawn it low.
@@ -227,7 +219,7 @@ void FillSound(void* context, int16_t* out, int frames) {
 void CloseSound(SoundTrack* t) {
     {
         std::lock_guard<std::mutex> decode(t->decodeMutex);
-        swr_free(&t->resampler);
+        Av().swr_free(&t->resampler);
         CloseDecoder(&t->audio);
         t->dropUntil = -1;
     }
@@ -242,11 +234,11 @@ void CloseSound(SoundTrack* t) {
 bool OpenSoundDecoder(SoundTrack* t, const char* path) {
     if (!OpenDecoder(&t->audio, path, AVMEDIA_TYPE_AUDIO)) return false;
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (swr_alloc_set_opts2(&t->resampler, &stereo, AV_SAMPLE_FMT_S16, kMixerRate,
-                            &t->audio.codec->ch_layout, t->audio.codec->sample_fmt,
-                            t->audio.codec->sample_rate, 0, nullptr) < 0 ||
-        swr_init(t->resampler) < 0) {
-        swr_free(&t->resampler);
+    if (Av().swr_alloc_set_opts2(&t->resampler, &stereo, AV_SAMPLE_FMT_S16, kMixerRate,
+                                 &t->audio.codec->ch_layout, t->audio.codec->sample_fmt,
+                                 t->audio.codec->sample_rate, 0, nullptr) < 0 ||
+        Av().swr_init(t->resampler) < 0) {
+        Av().swr_free(&t->resampler);
         CloseDecoder(&t->audio);
         return false;
     }
@@ -282,20 +274,21 @@ STREAM_TIME MediaSession::Now() const {
 
 bool OpenSession(MediaSession* s, const char* path, bool withSound) {
     CloseSession(s);
+    if (LoadAvFunctions() == nullptr) return false;
     // A file that is no movie is an answer here, not something to print. Set once, before any
     // feeder thread can be logging.
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(quiet, [] { Av().av_log_set_level(AV_LOG_QUIET); });
     AVFormatContext* probe = nullptr;
-    if (avformat_open_input(&probe, path, nullptr, nullptr) < 0) return false;
-    if (avformat_find_stream_info(probe, nullptr) < 0) {
-        avformat_close_input(&probe);
+    if (Av().avformat_open_input(&probe, path, nullptr, nullptr) < 0) return false;
+    if (Av().avformat_find_stream_info(probe, nullptr) < 0) {
+        Av().avformat_close_input(&probe);
         return false;
     }
     s->stopPosition = probe->duration != AV_NOPTS_VALUE
-                          ? av_rescale(probe->duration, kUnitsPerSecond, AV_TIME_BASE)
+                          ? Av().av_rescale(probe->duration, kUnitsPerSecond, AV_TIME_BASE)
                           : 0;
-    avformat_close_input(&probe);
+    Av().avformat_close_input(&probe);
 
     if (OpenDecoder(&s->video, path, AVMEDIA_TYPE_VIDEO)) {
         s->width = s->video.codec->width;
@@ -304,9 +297,9 @@ bool OpenSession(MediaSession* s, const char* path, bool withSound) {
         AVRational rate =
             stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
         if (rate.num <= 0 || rate.den <= 0) rate = AVRational{30, 1};
-        s->frameDuration = av_rescale(kUnitsPerSecond, rate.den, rate.num);
-        s->ahead.frame = av_frame_alloc();
-        s->after.frame = av_frame_alloc();
+        s->frameDuration = Av().av_rescale(kUnitsPerSecond, rate.den, rate.num);
+        s->ahead.frame = Av().av_frame_alloc();
+        s->after.frame = Av().av_frame_alloc();
     }
     if (withSound) OpenSound(s, path);
     s->open = true;
@@ -332,11 +325,11 @@ void CloseSession(MediaSession* s) {
     }
     CloseSound(&t);
     CloseDecoder(&s->video);
-    av_frame_free(&s->ahead.frame);
-    av_frame_free(&s->after.frame);
+    Av().av_frame_free(&s->ahead.frame);
+    Av().av_frame_free(&s->after.frame);
     s->ahead = PendingFrame{};
     s->after = PendingFrame{};
-    sws_freeContext(s->scaler);
+    Av().sws_freeContext(s->scaler);
     s->scaler = nullptr;
     s->width = s->height = 0;
     s->open = false;
@@ -374,8 +367,8 @@ void SeekSession(MediaSession* s, STREAM_TIME time) {
     if (s->video.codec != nullptr) {
         SeekDecoder(&s->video, time);
         s->ahead.valid = s->after.valid = false;
-        av_frame_unref(s->ahead.frame);
-        av_frame_unref(s->after.frame);
+        Av().av_frame_unref(s->ahead.frame);
+        Av().av_frame_unref(s->after.frame);
         s->seekTarget = time;
     }
     // The sound is sought here, on the caller's thread, and decoded ahead from the new place
@@ -384,7 +377,7 @@ void SeekSession(MediaSession* s, STREAM_TIME time) {
     std::lock_guard<std::mutex> decode(t.decodeMutex);
     if (t.audio.codec == nullptr) return;
     SeekDecoder(&t.audio, time);
-    swr_init(t.resampler);
+    Av().swr_init(t.resampler);
     t.dropUntil = time;
     {
         std::lock_guard<std::mutex> lock(t.ringMutex);
@@ -410,7 +403,7 @@ void SkipSuperseded(MediaSession* s, STREAM_TIME now) {
     for (;;) {
         if (!s->after.valid && !DecodeInto(s, &s->after)) return;
         if (s->after.time > now) return;
-        av_frame_unref(s->ahead.frame);
+        Av().av_frame_unref(s->ahead.frame);
         std::swap(s->ahead, s->after);
         s->after.valid = false;
     }
@@ -455,7 +448,7 @@ HRESULT ConvertAhead(MediaSession* s, DirectDrawSurface* surface, const RECT& re
                       (surface->Format().rgbBitCount >= 24 ? SWS_FULL_CHR_H_INT : 0);
     const int w = std::min<int>(rect.right - rect.left, frame->width);
     const int h = std::min<int>(rect.bottom - rect.top, frame->height);
-    s->scaler = sws_getCachedContext(
+    s->scaler = Av().sws_getCachedContext(
         s->scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), w, h,
         static_cast<AVPixelFormat>(format), flags, nullptr, nullptr, nullptr);
     HRESULT result = S_OK;
@@ -464,11 +457,11 @@ HRESULT ConvertAhead(MediaSession* s, DirectDrawSurface* surface, const RECT& re
     } else {
         uint8_t* planes[4] = {static_cast<uint8_t*>(desc.lpSurface), nullptr, nullptr, nullptr};
         int pitches[4] = {desc.lPitch, 0, 0, 0};
-        sws_scale(s->scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
+        Av().sws_scale(s->scaler, frame->data, frame->linesize, 0, frame->height, planes, pitches);
     }
     surface->Unlock(&rect);
     // The frame is shown; the one behind it comes next.
-    av_frame_unref(frame);
+    Av().av_frame_unref(frame);
     s->ahead.valid = false;
     if (s->after.valid) {
         std::swap(s->ahead, s->after);
