@@ -4,7 +4,6 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-tsan
-FUZZ_BUILD ?= build-fuzz
 BOUND_BUILD ?= build-bound
 FUZZ_SECONDS ?= 60
 MINUTES    ?= 1
@@ -37,13 +36,21 @@ run: build
 test: build
 	cd $(BUILD) && $(HEADLESS) ctest --output-on-failure -j $(TEST_JOBS) $(CTEST_ARGS)
 
+# The clang build that serves both the sanitizer suite and the fuzz targets: AddressSanitizer and
+# UndefinedBehaviorSanitizer over the whole tree at -O1 (asserts on), the fuzzers' coverage
+# counters, the tests and the fuzz targets, no benchmarks.
+SAN_CONFIGURE = cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTESSRA_SANITIZE=ON -DTESSRA_FUZZ=ON -DTESSRA_BENCH=OFF
+
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer,
 # stopping at the first report. The new games through all five stages are left out there: each
 # takes about half a minute plain but nine or more under the sanitizers, and the shorter harness
-# runs (first stage, boss arena, ending) go through the same code.
+# runs (first stage, boss arena, ending) go through the same code. SAN_EXCLUDE is a ctest regular
+# expression: add a long run there as `|Suite\.Name`.
 SAN_EXCLUDE ?= StageRun\.NewGameThroughEveryStageToTheEnding|PersonRun\.NewGameOn
 test-sanitize: deps
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSRA_SANITIZE=ON
+	$(SAN_CONFIGURE)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && $(HEADLESS) \
 	    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
@@ -59,14 +66,13 @@ test-tsan: deps
 	cd $(TSAN_BUILD) && $(HEADLESS) TSAN_OPTIONS=halt_on_error=1 \
 	    ctest --output-on-failure --stop-on-failure -j $(JOBS) --label-exclude bench $(CTEST_ARGS)
 
-# Every fuzz target (tests/fuzz) for FUZZ_SECONDS seconds each, built with clang's libFuzzer and
-# the sanitizers in a build of its own: executions, new coverage and findings per target. The
-# inputs of findings are kept in $(FUZZ_BUILD)/fuzz-findings.
+# Every fuzz target (tests/fuzz) for FUZZ_SECONDS seconds each, built with clang's libFuzzer in the
+# sanitizer build above (only the fuzz targets are built here): executions, new coverage and
+# findings per target. The inputs of findings are kept in $(SAN_BUILD)/fuzz-findings.
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DTESSRA_FUZZ=ON -DTESSRA_TESTS=OFF -DTESSRA_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	FUZZ_JOBS=$${FUZZ_JOBS:-$(JOBS)} scripts/run-fuzz $(CURDIR)/$(FUZZ_BUILD) $(FUZZ_SECONDS)
+	$(SAN_CONFIGURE)
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target fuzz_targets
+	FUZZ_JOBS=$${FUZZ_JOBS:-$(JOBS)} scripts/run-fuzz $(CURDIR)/$(SAN_BUILD) $(FUZZ_SECONDS)
 
 # After a fuzz run: its inputs under 1 kB replayed through the targets built plain and optimised,
 # the slowest per target against the readers' bound of 100 ms (fails when one is over it).
@@ -74,7 +80,7 @@ reader-bound: deps
 	cmake -S . -B $(BOUND_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSRA_READER_BOUND=ON \
 	    -DTESSRA_TESTS=OFF -DTESSRA_BENCH=OFF
 	cmake --build $(BOUND_BUILD) -j $(JOBS)
-	scripts/reader-bound $(CURDIR)/$(BOUND_BUILD) $(CURDIR)/$(FUZZ_BUILD)
+	scripts/reader-bound $(CURDIR)/$(BOUND_BUILD) $(CURDIR)/$(SAN_BUILD)
 
 # The whole game played headless for MINUTES minutes by a seeded random player: memory sampled
 # every minute, and at the end nothing left allocated, no message box, the settings file whole.
@@ -89,4 +95,4 @@ format:
 	git ls-files -z --cached --others --exclude-standard -- '*.c' '*.cpp' '*.h' | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BOUND_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BOUND_BUILD)
