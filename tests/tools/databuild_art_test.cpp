@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -170,6 +172,82 @@ TEST(DataBuildArt, TheTitleEmblemLiesBelowTheTitlesLowestItem) {
     const int emblemTop = 84 - (emblem.h + 1) / 2 + first;
     const int lastItemBottom = -40 + 5 * 36 + item.h / 2 + 1;
     EXPECT_GT(emblemTop, lastItemBottom);
+}
+
+// Relative luminance of an 0xRRGGBBAA colour (sRGB), and the contrast ratio of two colours.
+double Luminance(uint32_t c) {
+    auto channel = [](uint32_t v) {
+        const double s = static_cast<double>(v & 0xff) / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c >> 24) + 0.7152 * channel(c >> 16) + 0.0722 * channel(c >> 8);
+}
+
+double Contrast(uint32_t a, uint32_t b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A picture's colour under the game's draw colour (each channel scaled by the colour's), and a
+// colour laid over another with the alpha of its low byte.
+uint32_t Tinted(uint32_t c, uint32_t tint) {
+    uint32_t out = 0xff;
+    for (int shift : {24, 16, 8})
+        out |= (((c >> shift) & 0xff) * ((tint >> shift) & 0xff) / 255) << shift;
+    return out;
+}
+
+uint32_t Over(uint32_t top, uint32_t below) {
+    const uint32_t a = top & 0xff;
+    uint32_t out = 0xff;
+    for (int shift : {24, 16, 8})
+        out |= ((((top >> shift) & 0xff) * a + ((below >> shift) & 0xff) * (255 - a) + 127) / 255)
+               << shift;
+    return out;
+}
+
+TEST(DataBuildArt, OptionValuesStandOutFromTheBoxBehindThem) {
+    // The options' values are drawn in the sprite font in 0xFFCF7F over a menu box (dark brown,
+    // 0x3F1F0FCF) that lies over the static tiles. Every light pixel of every letter and digit,
+    // in that colour, must keep 4.5:1 against the box over every colour of the static, its
+    // brightest speckles too. (The labels are drawn in a dim 0x3F3F3F, which caps them near
+    // 1.5:1 whatever the art, and the cursor row sits on its light bar, where the letters'
+    // dark edge carries them; neither is held to this.)
+    std::vector<uint32_t> statics;
+    for (int id = velmora::sprite::kNoise; id < velmora::sprite::kNoise + 7; ++id) {
+        const SpriteCut c = CutOf(id);
+        ASSERT_GT(c.w, 0) << id;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const uint32_t p = Built().sheet[c.sheet].Get(c.x + x, c.y + y);
+                if (p != kKeyGreen && std::find(statics.begin(), statics.end(), p) == statics.end())
+                    statics.push_back(p);
+            }
+    }
+    ASSERT_FALSE(statics.empty());
+    std::vector<uint32_t> strokes;
+    for (int cell = 0; cell < velmora::kFontCells; ++cell) {
+        const SpriteCut c = velmora::FontCell(cell);
+        const int code = c.id - 480;
+        if (!((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9'))) continue;
+        const FontGlyph* g = FindGlyph(code);
+        ASSERT_NE(g, nullptr) << code;
+        // The letter's body: its grid's dots, two by two pixels from (1, 1) of the cell.
+        for (int r = 0; r < 6; ++r)
+            for (int k = 0; k < 5; ++k)
+                for (int d = 0; d < 4 && g->rows[r][k] == '#'; ++d) {
+                    const uint32_t p = Built().sheet[c.sheet].Get(c.x + 1 + 2 * k + d % 2,
+                                                                  c.y + 1 + 2 * r + d / 2);
+                    if (std::find(strokes.begin(), strokes.end(), p) == strokes.end())
+                        strokes.push_back(p);
+                }
+    }
+    ASSERT_FALSE(strokes.empty());
+    double worst = 100;
+    for (uint32_t stroke : strokes)
+        for (uint32_t s : statics)
+            worst = std::min(worst, Contrast(Tinted(stroke, 0xFFCF7FFFu), Over(0x3F1F0FCFu, s)));
+    EXPECT_GE(worst, 4.5);
 }
 
 TEST(DataBuildArt, TheBuildMadeTheLoadingPictureAtItsExactSize) {
