@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,6 +27,37 @@ bool WaitUntil(const std::function<bool()>& cond, std::chrono::milliseconds boun
     }
     return true;
 }
+
+// The threads of a case, joined however the case ends. A failed ASSERT returns at once, and a
+// std::thread still joinable when it goes ends the whole run in std::terminate instead of a
+// report: on the way out `release` runs, this thread lets go of the lock it still holds, and
+// then every thread is joined, so the failure is reported and the next case starts clean.
+class Joined {
+public:
+    explicit Joined(std::function<void()> release = {}) : release_(std::move(release)) {}
+    Joined(const Joined&) = delete;
+    Joined& operator=(const Joined&) = delete;
+    ~Joined() {
+        if (release_) release_();
+        for (int n = 0; n < 16 && InspectEngineLock().locked &&
+                        InspectEngineLock().owner == EngineLockThreadId();
+             ++n)
+            LeaveEngineLock();
+        Join();
+    }
+    void Join() {
+        for (std::thread& t : threads_)
+            if (t.joinable()) t.join();
+    }
+    std::thread& Add(std::thread t) {
+        threads_.push_back(std::move(t));  // a deque keeps the earlier references valid
+        return threads_.back();
+    }
+
+private:
+    std::function<void()> release_;
+    std::deque<std::thread> threads_;
+};
 
 int Waiters() {
     return InspectEngineLock().waiterCount;
@@ -60,7 +92,8 @@ void Recursion() {
     EnterEngineLock();
     EXPECT_EQ(InspectEngineLock().depth, 2u);
     Order order;
-    std::thread t = Taker(order, "t");
+    Joined joined;
+    std::thread& t = joined.Add(Taker(order, "t"));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
     LeaveEngineLock();
     EXPECT_EQ(InspectEngineLock().locked, 1u);
@@ -75,15 +108,15 @@ void Recursion() {
 void FifoOrder() {
     EnterEngineLock();
     Order order;
-    std::vector<std::thread> threads;
+    Joined threads;
     std::vector<std::string> expected;
     for (int i = 0; i < 5; ++i) {
         expected.push_back("w" + std::to_string(i));
-        threads.push_back(Taker(order, expected.back()));
+        threads.Add(Taker(order, expected.back()));
         ASSERT_TRUE(WaitUntil([i] { return Waiters() == i + 1; }));
     }
     LeaveEngineLock();
-    for (auto& t : threads) t.join();
+    threads.Join();
     EXPECT_EQ(order.Get(), expected);
     EXPECT_EQ(Waiters(), 0);
 }
@@ -91,7 +124,8 @@ void FifoOrder() {
 void LeaverQueuesBehindWaiter() {
     EnterEngineLock();
     Order order;
-    std::thread t = Taker(order, "waiter");
+    Joined joined;
+    std::thread& t = joined.Add(Taker(order, "waiter"));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
     LeaveEngineLock();
     EnterEngineLock();  // must not jump the queue
@@ -105,14 +139,15 @@ void MessageThreadGivesUpOnQuit() {
     std::atomic<int> quit{0};
     std::atomic<int> result{1};
     EnterEngineLock();
-    std::thread m([&] {
+    Order order;
+    Joined joined([&] { quit = 1; });
+    std::thread& m = joined.Add(std::thread([&] {
         result = EnterEngineLockUnlessQuit(quit);
         if (result == 0) LeaveEngineLockNoYield();
         RemoveEngineLockWaiter();
-    });
+    }));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
-    Order order;
-    std::thread b = Taker(order, "behind");
+    std::thread& b = joined.Add(Taker(order, "behind"));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 2; }));
     quit = 1;
     ASSERT_TRUE(WaitUntil([&] { return result.load() != 1; }));
@@ -128,10 +163,11 @@ void MessageThreadTakesWhenFree() {
     std::atomic<int> quit{0};
     EnterEngineLock();
     std::atomic<int> result{1};
-    std::thread m([&] {
+    Joined joined([&] { quit = 1; });
+    std::thread& m = joined.Add(std::thread([&] {
         result = EnterEngineLockUnlessQuit(quit);
         if (result == 0) LeaveEngineLockNoYield();
-    });
+    }));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
     LeaveEngineLock();
     m.join();
@@ -150,7 +186,8 @@ void RebuiltAfterTearDown() {
     Order order;
     EnterEngineLock();
     EXPECT_EQ(InspectEngineLock().eventsAlive, uint32_t(kEngineLockQueueSize));
-    std::thread t = Taker(order, "t");
+    Joined joined;
+    std::thread& t = joined.Add(Taker(order, "t"));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
     LeaveEngineLock();
     t.join();
@@ -193,18 +230,19 @@ void RaceFreeFirstUse() {
 // the holder needs its entry's event.
 void TearDownKeptWhileHeld() {
     std::atomic<bool> holding{false}, release{false};
-    std::thread holder([&] {
+    Order order;
+    Joined joined([&] { release = true; });
+    std::thread& holder = joined.Add(std::thread([&] {
         EnterEngineLock();
         holding = true;
         while (!release) std::this_thread::sleep_for(1ms);
         LeaveEngineLock();
-    });
+    }));
     ASSERT_TRUE(WaitUntil([&] { return holding.load(); }));
     TearDownEngineLock();
     EXPECT_EQ(InspectEngineLock().initialised, 1u);
     EXPECT_EQ(InspectEngineLock().eventsAlive, uint32_t(kEngineLockQueueSize));
-    Order order;
-    std::thread t = Taker(order, "t");
+    std::thread& t = joined.Add(Taker(order, "t"));
     ASSERT_TRUE(WaitUntil([] { return Waiters() == 1; }));
     release = true;
     holder.join();
