@@ -237,6 +237,36 @@ TEST_F(GameFlowTest, CountdownBeepsAndTimeOver) {
     EXPECT_TRUE(static_cast<uint32_t>(GetGameVar(68)) & (1u << 13));
 }
 
+// Time over drops a leaf bomb on each frame of it that is a multiple of the gap: 30 frames in its
+// first five seconds, a frame less every five seconds after that, never under 12 (from its 90th
+// second on).
+TEST_F(GameFlowTest, TimeOverRainQuickensEveryFiveSeconds) {
+    NewGame();
+    struct Case {
+        int32_t from, to;
+        std::vector<int32_t> drops;
+    };
+    const Case cases[] = {
+        {0, 100, {0, 30, 60, 90}},
+        {280, 340, {319}},  // 300 is no multiple of the new gap of 29
+        {600, 650, {616, 644}},
+        {5390, 5450, {5395, 5400, 5412, 5424, 5436, 5448}},
+        {9000, 9030, {9000, 9012, 9024}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int32_t> drops;
+        for (int32_t t = c.from; t < c.to; ++t) {
+            SetGameVar(26, kPhaseTimeOver);
+            SetGameVar(27, t);
+            const int before = CountObjectsOfKind(0x30000008);
+            Flow();
+            if (CountObjectsOfKind(0x30000008) > before) drops.push_back(t);
+        }
+        EXPECT_EQ(drops, c.drops) << c.from;
+        FreeAllClassObjects();
+    }
+}
+
 TEST_F(GameFlowTest, ClockStopsAtTheNextMarkAfterPlay) {
     NewGame();
     struct Case {
@@ -246,6 +276,9 @@ TEST_F(GameFlowTest, ClockStopsAtTheNextMarkAfterPlay) {
         {kPhasePlay, 790, 30, 820},
         {kPhaseLifeLost, 790, 30, 800},  // within the last 31 frames: on to the mark
         {kPhaseLifeLost, 760, 30, 760},  // too far: stands
+        {kPhaseLifeLost, 767, 40, 767},
+        {kPhaseLifeLost, 768, 40, 768},  // the 32nd frame before the mark still stands
+        {kPhaseLifeLost, 769, 40, 800},  // the 31st runs on, and stops at the mark
         {kPhaseTally, 9599, 5, 9600},
     };
     for (const Case& c : cases) {
