@@ -338,6 +338,9 @@ TEST(Roulette, StopsAtSixHundredAndHandsOverToTheResult) {
     int hudPanels = -1;
     int64_t stopFrame = -1, goneFrame = -1;
     bool moved = false;
+    // The spin: ages at which the pointer moved from age 29 to 130, and by how much.
+    std::vector<int32_t> stepAges, steps;
+    int32_t lastValue = 0;
     RunInPlay(h, [&](Frame& f, int64_t t) {
         if (t == 10) EnterBonusPhase(1);
         if (t <= 10) return;
@@ -350,6 +353,14 @@ TEST(Roulette, StopsAtSixHundredAndHandsOverToTheResult) {
             const int32_t age = GetField(kPropAge, w);
             const int32_t s = GetField(kPropRouletteState, w);
             if (age == 29) valueAtStop = GetField(kPropWinValue, w);
+            if (age >= 29 && age <= 130) {
+                const int32_t v = GetField(kPropWinValue, w);
+                if (age > 29 && v != lastValue) {
+                    stepAges.push_back(age);
+                    steps.push_back(v - lastValue);
+                }
+                lastValue = v;
+            }
             if (age == 100) {
                 moved = GetField(kPropWinValue, w) != valueAtStop;
                 hudPanels = CountSprite(DrawnRecords(), sprite::kHudPanel);
@@ -374,6 +385,15 @@ TEST(Roulette, StopsAtSixHundredAndHandsOverToTheResult) {
         if (f.total > goneFrame + 10) f.Stop();
     });
     EXPECT_TRUE(moved);
+    // It moves on seven values every fourth frame from age 30 on.
+    ASSERT_FALSE(stepAges.empty());
+    EXPECT_GE(stepAges.front(), 30);
+    EXPECT_LE(stepAges.front(), 34);
+    EXPECT_EQ(steps, std::vector<int32_t>(steps.size(), 7));
+    std::vector<int32_t> gaps;
+    for (size_t k = 1; k < stepAges.size(); ++k) gaps.push_back(stepAges[k] - stepAges[k - 1]);
+    EXPECT_EQ(gaps, std::vector<int32_t>(gaps.size(), 4));
+    EXPECT_GE(stepAges.back(), 127);
     EXPECT_EQ(stopAge, 600);
     EXPECT_GE(pointedValue, 0);
     // Shown from state 2 to 120, then three absent players are passed in a frame each.
@@ -545,12 +565,27 @@ TEST(Collection, ShowsOwnedIconsAndCancelGoesToTheTitle) {
 // ---- Pictures ----
 
 // The four screens as a player meets them in the first stage at 640 x 480, written to the
-// build's test-output folder for people to look at.
+// build's test-output folder for people to look at. Each picture is taken while its window is
+// open, shows a drawn screen (not a plain fill) and differs from the picture before it.
 TEST(PlayWindowPictures, ItemGetRouletteResultAndCollection) {
-    std::vector<std::string> written;
-    auto shoot = [&](const char* name) {
-        if (velmora_test::WritePicture(plat::testing::LastPresentedPicture(), name))
-            written.push_back(name);
+    struct Shot {
+        std::string name;
+        bool written, windowOpen, drawn, changed;
+    };
+    std::vector<Shot> shots;
+    plat::testing::PresentedPicture last;
+    auto shoot = [&](const char* name, int kind) {
+        const plat::testing::PresentedPicture pic = plat::testing::LastPresentedPicture();
+        std::vector<uint32_t> colours;
+        for (int y = pic.height / 4; y < pic.height * 3 / 4 && colours.size() <= 16; ++y)
+            for (int x = pic.width / 4; x < pic.width * 3 / 4; ++x) {
+                const uint32_t c = pic.rgb[static_cast<size_t>(y) * pic.width + x];
+                if (std::find(colours.begin(), colours.end(), c) == colours.end())
+                    colours.push_back(c);
+            }
+        shots.push_back({name, velmora_test::WritePicture(pic, name), FindWindowOfKind(kind) > 0,
+                         colours.size() > 16, pic.rgb != last.rgb});
+        last = pic;
     };
     {
         GameHarness h;
@@ -563,7 +598,7 @@ TEST(PlayWindowPictures, ItemGetRouletteResultAndCollection) {
                 from = f.total;
             }
             if (step == 0 && from >= 0 && f.total == from + 40) {
-                shoot("item_get.png");
+                shoot("item_get.png", kWindowItemGet);
                 w = GetCurrentWindow();
                 f.Tap(kButtonShot);
                 step = 1;
@@ -574,33 +609,43 @@ TEST(PlayWindowPictures, ItemGetRouletteResultAndCollection) {
                 step = 2;
                 from = f.total;
             }
-            if (step == 2 && f.total == from + 80) shoot("roulette_spin.png");
+            if (step == 2 && f.total == from + 80) shoot("roulette_spin.png", kWindowRoulette);
             if (step == 2 && f.total == from + 90) f.Tap(kButtonShot);
-            if (step == 2 && f.total == from + 100) shoot("roulette_stop.png");
+            if (step == 2 && f.total == from + 100) shoot("roulette_stop.png", kWindowRoulette);
             if (step == 2 && (w = FindWindowOfKind(kWindowResult)) > 0) {
                 step = 3;
                 from = f.total;
             }
-            if (step == 3 && f.total == from + 90) shoot("result.png");
+            if (step == 3 && f.total == from + 90) shoot("result.png", kWindowResult);
             if (step == 3 && f.total == from + 95) f.Tap(kButtonShot);
             if (step == 3 && f.total == from + 110) {
-                shoot("result_page2.png");
+                shoot("result_page2.png", kWindowResult);
                 f.Stop();
             }
         });
     }
-    EXPECT_EQ(written.size(), 5u);
     velmora_test::HarnessSettings settings;
     settings.words = {{kCfgCollection, static_cast<int32_t>(0x2001000Fu)}};
     GameHarness collection(settings);
     ASSERT_EQ(collection.Start(), 0);
     collection.RunScene(kSceneCollection, [&](Frame& f) {
         if (f.scene == 40) {
-            shoot("collection.png");
+            shoot("collection.png", kWindowCollection);
             f.Stop();
         }
     });
-    EXPECT_EQ(written.size(), 6u);
+    const std::vector<std::string> names = {"item_get.png",      "roulette_spin.png",
+                                            "roulette_stop.png", "result.png",
+                                            "result_page2.png",  "collection.png"};
+    ASSERT_EQ(shots.size(), names.size());
+    for (size_t k = 0; k < shots.size(); ++k) {
+        const Shot& s = shots[k];
+        EXPECT_EQ(s.name, names[k]);
+        EXPECT_TRUE(s.written) << s.name;
+        EXPECT_TRUE(s.windowOpen) << s.name;
+        EXPECT_TRUE(s.drawn) << s.name;
+        EXPECT_TRUE(s.changed) << s.name;
+    }
 }
 
 }  // namespace
