@@ -16,6 +16,7 @@
 #include "game/core/game_vars.h"
 #include "game/core/input.h"
 #include "game/core/object_pool.h"
+#include "game/core/sprite_ids.h"
 #include "game/frontend/windows.h"
 #include "game/play/combat.h"
 #include "game/play/hud.h"
@@ -87,7 +88,8 @@ struct PlayScene {
 // loop run it for `frames` frames (`each` runs at the top of every one of them) and returns the
 // picture presented last.
 plat::testing::PresentedPicture Play(GameHarness& h, const std::function<void()>& build, int frames,
-                                     const std::function<void(int)>& each = {}) {
+                                     const std::function<void(int)>& each = {},
+                                     std::vector<DrawRecord>* drawn = nullptr) {
     plat::testing::PresentedPicture pic;
     int start = -1;
     h.Run([&](velmora_test::Frame& f) {
@@ -100,6 +102,10 @@ plat::testing::PresentedPicture Play(GameHarness& h, const std::function<void()>
         const int n = f.scene - start;
         if (n == frames + 1) {
             pic = plat::testing::LastPresentedPicture();
+            // The records the picture was drawn from, as the top of the next frame sees them.
+            if (drawn)
+                for (int r = kDrawListHeads; r < GetDrawRecordCount(); ++r)
+                    drawn->push_back(GetDrawRecord(r));
             f.Stop();
             return;
         }
@@ -124,6 +130,21 @@ int Colours(const plat::testing::PresentedPicture& p, int x0, int y0, int x1, in
             if (seen.size() > 64) return 65;
         }
     return static_cast<int>(seen.size());
+}
+
+// Records of the picture's frame that drew a sprite in first..last (not a text or a fill) with
+// their position inside the picture.
+int SpritesInPicture(const std::vector<DrawRecord>& drawn,
+                     const plat::testing::PresentedPicture& pic, int32_t first, int32_t last) {
+    int n = 0;
+    for (const DrawRecord& d : drawn) {
+        const int32_t kind = d.w[kDrawKind], sprite = d.w[kDrawSprite] & kSpriteIdMask;
+        if (kind == 33 || kind == 6 || kind == 7 || sprite < first || sprite > last) continue;
+        if (d.w[kDrawX] >= 0 && d.w[kDrawX] < pic.width && d.w[kDrawY] >= 0 &&
+            d.w[kDrawY] < pic.height)
+            n += 1;
+    }
+    return n;
 }
 
 void StageAtFrame120(int row, int width, int height, const char* name) {
@@ -186,6 +207,7 @@ TEST(PlayPictures, CaughtWalkerAndBuriedLeaf) {
     GameHarness h(Window(1));
     ASSERT_EQ(h.Start(), 0);
     PlayScene s;
+    std::vector<DrawRecord> drawn;
     const auto pic = Play(
         h,
         [&] {
@@ -202,8 +224,14 @@ TEST(PlayPictures, CaughtWalkerAndBuriedLeaf) {
             SetField(kPropVariant, SpawnStageObject(cx, cy + 64, 9, 8), 0x30);
             SetField(kPropVariant, SpawnStageObject(cx + 64, cy + 64, 9, 8), 0x20);
         },
-        30);
+        30, {}, &drawn);
     EXPECT_TRUE(WritePicture(pic, "play_caught_and_buried.png"));
+    EXPECT_GE(SpritesInPicture(drawn, pic, sprite::kHole, sprite::kHole + 3), 1)
+        << "the hole the walker is caught in";
+    EXPECT_GE(SpritesInPicture(drawn, pic, sprite::kMound, sprite::kMound), 1)
+        << "the mound of the buried leaf";
+    EXPECT_GE(SpritesInPicture(drawn, pic, sprite::kLeafBody, sprite::kLeafBody + 21), 3)
+        << "the walkers";
 }
 
 TEST(PlayPictures, NightWithFog) {
@@ -226,6 +254,7 @@ TEST(PlayPictures, Tally) {
     GameHarness h(Window(1));
     ASSERT_EQ(h.Start(), 0);
     PlayScene s;
+    std::vector<DrawRecord> drawn;
     const auto pic = Play(
         h,
         [&] {
@@ -237,14 +266,19 @@ TEST(PlayPictures, Tally) {
         [](int n) {
             SetGameVar(kGameVarPhase, 11);
             SetGameVar(kGameVarPhaseTime, n);
-        });
+        },
+        &drawn);
     EXPECT_TRUE(WritePicture(pic, "play_tally.png"));
+    EXPECT_EQ(SpritesInPicture(drawn, pic, sprite::kWindow, sprite::kWindow), 1) << "the panel";
+    for (int32_t label = sprite::kTallyLabel; label <= sprite::kTallyLabel + 3; ++label)
+        EXPECT_EQ(SpritesInPicture(drawn, pic, label, label), 1) << label;
 }
 
 TEST(PlayPictures, EveryStageObject) {
     GameHarness h(Window(1));
     ASSERT_EQ(h.Start(), 0);
     PlayScene s;
+    std::vector<DrawRecord> drawn;
     const auto pic = Play(
         h,
         [&] {
@@ -282,8 +316,28 @@ TEST(PlayPictures, EveryStageObject) {
         [](int) {
             SetGameVar(122, 0);
             SetGameVar(123, 40);
-        });
+        },
+        &drawn);
     EXPECT_TRUE(WritePicture(pic, "play_stage_objects.png"));
+    // The objects of the rows, each by a sprite of its own.
+    const struct {
+        int32_t first, last;
+        const char* what;
+    } shown[] = {
+        {sprite::kGenerator, sprite::kGenerator + 2, "generator"},
+        {sprite::kBreakWall, sprite::kBreakWall, "breakable wall"},
+        {sprite::kSaucer, sprite::kSaucer, "saucer"},
+        {sprite::kBeam, sprite::kBeam, "its beam"},
+        {sprite::kColorGate, sprite::kColorGate + 15, "colour gates"},
+        {sprite::kSwitchGateShut, sprite::kSwitchGateShut, "switch gate"},
+        {sprite::kCandle, sprite::kCandle, "candle"},
+        {sprite::kKanameStone, sprite::kKanameStone, "stone"},
+        {sprite::kBigLeaf, sprite::kBigLeaf + 3, "big leaf"},
+        {sprite::kDoll, sprite::kDoll, "doll"},
+        {sprite::kMound, sprite::kMound, "mound"},
+    };
+    for (const auto& o : shown)
+        EXPECT_GE(SpritesInPicture(drawn, pic, o.first, o.last), 1) << o.what;
 }
 
 // The large enemies' routines run here by hand until the class routine that dispatches stage
