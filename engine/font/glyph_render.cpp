@@ -6,6 +6,7 @@
 
 #include "engine/base/log.h"
 #include "engine/base/sjis.h"
+#include "engine/d3d/d3d.h"
 #include "engine/font/font.h"
 #include "engine/font/glyph_texture.h"
 #include "engine/graphics/graph_image.h"
@@ -136,6 +137,10 @@ GlyphCacheEntry* RenderGlyphsToCache(int fontHandle, int count, const GlyphCell*
         if (dc != nullptr) plat::DeleteDC(dc);
         return nullptr;
     }
+    // A texture cache may be in the open 3-D scene (its glyphs drawn earlier in it), where its
+    // surface cannot be locked. The scene is closed first, drawing what it batched with the
+    // glyphs as they were; the next draw opens a new one.
+    if (font->useTexture) EndSceneCurrent();
     GlyphCacheEntry* last = nullptr;
     for (int i = 0; i < count; ++i) last = RenderGlyphToCache(font, dc, cells[i].code);
     plat::SelectObject(dc, old);

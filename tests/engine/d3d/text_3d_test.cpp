@@ -35,7 +35,7 @@ struct TextCase {
 };
 
 // The rectangles the text may touch; each line's text starts two rows below the top.
-const Rect kLines[] = {{8, 8, 400, 34}, {8, 48, 400, 74}, {0, 88, 100, 114}};
+const Rect kLines[] = {{8, 8, 400, 34}, {8, 48, 400, 74}, {0, 88, 100, 114}, {8, 128, 400, 154}};
 
 class Text3DTest : public D3DFixture, public ::testing::WithParamInterface<TextCase> {
 protected:
@@ -61,7 +61,9 @@ protected:
             if (on3D) {
                 const GraphRecord* cache = GetGraphRecord(record->cacheGraph);
                 EXPECT_NE(cache, nullptr);
-                if (cache != nullptr) { EXPECT_EQ(cache->format.texture, 1); }
+                if (cache != nullptr) {
+                    EXPECT_EQ(cache->format.texture, 1);
+                }
                 EXPECT_EQ(record->edgeGraph > 0, (c.type & 1) != 0);
             }
         }
@@ -76,6 +78,19 @@ protected:
         ApplyDrawClipRect(0, 0, 100, kScreenH);
         EXPECT_EQ(DrawStringWithFont(-30, 90, line, text, font, edge, 0), 0);
         ApplyDrawClipRect(0, 0, kScreenW, kScreenH);
+        // Glyphs first drawn while the scene that draws the font's texture is open: they reach
+        // the texture without a refused lock (nothing on stderr, nothing in the log).
+        EXPECT_EQ(DrawStringWithFont(10, 130, "NOW"_sjis, text, font, edge, 0), 0);
+        if (on3D) {
+            EXPECT_EQ(Record()->sceneBegun, 1);
+            TakeLog();
+            ::testing::internal::CaptureStderr();
+        }
+        EXPECT_EQ(DrawStringWithFont(80, 130, "QUEST 新しい字?"_sjis, text, font, edge, 0), 0);
+        if (on3D) {
+            EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+            EXPECT_EQ(TakeLog(), "");
+        }
         EndSceneCurrent();
         TextFrame f;
         plat::DirectDrawSurface* s = GetBackSurface();
@@ -120,7 +135,9 @@ TEST_P(Text3DTest, TextureGlyphsLandWhereTheSoftwareGlyphsDo) {
             bool inside = false;
             for (const Rect& r : kLines)
                 inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
-            if (!inside) { ASSERT_EQ(hard.At(x, y), 0u) << x << "," << y; }
+            if (!inside) {
+                ASSERT_EQ(hard.At(x, y), 0u) << x << "," << y;
+            }
         }
     }
 }
