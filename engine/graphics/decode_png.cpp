@@ -64,11 +64,9 @@ int DecodePngImage(StreamIo* stream, GraphImage* image) {
         return -1;
     }
     // Everything a longjmp must give back lives outside the frame that setjmp saves.
-    png_bytep volatile rows = nullptr;
     png_bytepp volatile rowPointers = nullptr;
     uint8_t* volatile pixels = nullptr;
     if (setjmp(png_jmpbuf(png))) {
-        if (rows != nullptr) png_free(png, rows);
         if (rowPointers != nullptr) png_free(png, rowPointers);
         FreeTagged(pixels);
         png_destroy_read_struct(&png, &info, nullptr);
@@ -104,16 +102,14 @@ int DecodePngImage(StreamIo* stream, GraphImage* image) {
         total > static_cast<uint64_t>(streamSize) * kMaxInflateRatio + (1u << 20)) {
         png_error(png, "Image too large");
     }
-    rows = static_cast<png_bytep>(png_malloc(png, static_cast<png_alloc_size_t>(total)));
-    rowPointers = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
-    for (png_uint_32 y = 0; y < height; ++y)
-        rowPointers[y] = rows + static_cast<size_t>(y) * rowBytes;
-    png_read_image(png, rowPointers);
+    // The rows are decoded straight into the image's own tracked block: a second block of the
+    // picture's size to copy from would double the peak memory of a large picture.
     pixels = static_cast<uint8_t*>(AllocTagged(static_cast<size_t>(total), __FILE__, __LINE__));
     if (pixels == nullptr) png_error(png, "Out of memory");
-    std::memcpy(pixels, rows, static_cast<size_t>(total));
-    png_free(png, rows);
-    rows = nullptr;
+    rowPointers = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
+    for (png_uint_32 y = 0; y < height; ++y)
+        rowPointers[y] = pixels + static_cast<size_t>(y) * rowBytes;
+    png_read_image(png, rowPointers);
     png_free(png, rowPointers);
     rowPointers = nullptr;
     png_read_end(png, nullptr);

@@ -28,6 +28,10 @@ Picture PalettePicture(int width, int height, int colors, uint32_t seed,
 // PNG of any colour type and bit depth. The expected decode is written into *expected.
 Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
                Picture* expected, bool interlaced = false);
+// A large 8-bit RGBA PNG made quickly (lightest compression, one row in memory at a time), whose
+// pixel (x, y) is PatternArgb(x, y): every row and column tells itself apart.
+Bytes WritePatternPng(int width, int height, bool interlaced);
+uint32_t PatternArgb(int x, int y);
 // JPEG of a smooth picture (grey or colour); *expected is the picture encoded.
 Bytes WriteJpeg(int width, int height, bool grey, Picture* expected);
 // A four-component (CMYK) JPEG of one flat colour.

@@ -104,19 +104,30 @@ Picture PalettePicture(int width, int height, int colors, uint32_t seed,
     return p;
 }
 
-Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
-               Picture* expected, bool interlaced) {
-    std::mt19937 rng(seed);
+namespace {
+
+// A libpng writer that appends the file to *out.
+png_structp NewPngWriter(Bytes* out, png_infop* info) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    Bytes out;
+    *info = png_create_info_struct(png);
     png_set_write_fn(
-        png, &out,
+        png, out,
         [](png_structp p, png_bytep data, png_size_t n) {
             auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
             o->insert(o->end(), data, data + n);
         },
         nullptr);
+    return png;
+}
+
+}  // namespace
+
+Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns, uint32_t seed,
+               Picture* expected, bool interlaced) {
+    std::mt19937 rng(seed);
+    Bytes out;
+    png_infop info = nullptr;
+    png_structp png = NewPngWriter(&out, &info);
     png_set_IHDR(png, info, width, height, bitDepth, colorType,
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -210,6 +221,41 @@ Bytes WritePng(int width, int height, int colorType, int bitDepth, bool withTrns
     const int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {
         for (auto& r : allRows) png_write_row(png, r.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+uint32_t PatternArgb(int x, int y) {
+    const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+    return ((ux * 37 + uy * 101) & 0xFF) << 24 | (ux & 0xFF) << 16 | (uy & 0xFF) << 8 |
+           (((ux >> 8) ^ (uy >> 8) << 4) & 0xFF);
+}
+
+Bytes WritePatternPng(int width, int height, bool interlaced) {
+    Bytes out;
+    png_infop info = nullptr;
+    png_structp png = NewPngWriter(&out, &info);
+    png_set_compression_level(png, 1);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 4);
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint32_t p = PatternArgb(x, y);
+                uint8_t* px = &row[static_cast<size_t>(x) * 4];
+                px[0] = static_cast<uint8_t>(p >> 16);
+                px[1] = static_cast<uint8_t>(p >> 8);
+                px[2] = static_cast<uint8_t>(p);
+                px[3] = static_cast<uint8_t>(p >> 24);
+            }
+            png_write_row(png, row.data());
+        }
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
