@@ -138,7 +138,17 @@ int LoadConfig() {
 int SaveConfig() {
     uint8_t image[kConfigFileSize];
     ScrambleConfig(image);
-    return WriteFileReplacing(kConfigFileName, image, kConfigFileSize);
+    const int written = WriteFileReplacing(kConfigFileName, image, kConfigFileSize);
+    // Play goes on without the file, but the failure is said: in a folder that cannot be written
+    // (read-only, or a full disk) the first-run questions would otherwise come back at every
+    // start with no word why.
+    if (written < 0) {
+        std::fprintf(stderr,
+                     "settings: %s could not be written (read-only folder or full disk?); play "
+                     "goes on, but the settings are not kept\n",
+                     kConfigFileName);
+    }
+    return written;
 }
 
 void FormatBackupName(char* out, int size, int year, int month, int day) {
@@ -150,10 +160,14 @@ void BackupConfigDaily() {
     Date d = Today();
     char name[64];
     FormatBackupName(name, sizeof name, d.year, d.month, d.day);
-    if (!FileOpensForReading(name)) {
+    // A file shorter than a whole image is taken as absent: it is what a write cut short left,
+    // and keeping it would block the day's backup for good. The backup is written the way the
+    // settings are, so a full disk leaves no short file.
+    if (GetFileLength(name) < kConfigFileSize) {
         uint8_t image[kConfigFileSize];
         ScrambleConfig(image);
-        WriteWholeFile(name, image, kConfigFileSize);
+        if (WriteFileReplacing(name, image, kConfigFileSize) < 0)
+            std::fprintf(stderr, "settings: the day's backup %s could not be written\n", name);
     }
     // Keep about nine days back: the 10th and 11th backups found are the oldest to go.
     int found = 0;

@@ -2,7 +2,6 @@
 // game runs. Their item lists and cursor come from the window framework; here are the confirm
 // actions, the value columns and the closing rules.
 #include <algorithm>
-#include <cstdio>
 
 #include "engine/tessra.h"
 #include "game/core/config.h"
@@ -56,10 +55,10 @@ void ResumePlay(int w) {
     SetFieldBits(kPropFlags, w, kFlagDead);
 }
 
-// A save that fails is said, so a change that was not kept is not lost unseen.
+// A save that fails is said (SaveConfig logs it, the refusal sound plays), so a change that was
+// not kept is not lost unseen.
 bool SaveSettingsOrSay() {
     if (SaveConfig() >= 0) return true;
-    std::fprintf(stderr, "settings: the settings file could not be written\n");
     PlaySe(2);
     return false;
 }

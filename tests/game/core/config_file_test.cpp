@@ -43,6 +43,26 @@ std::string BackupPath(int year, int month, int day) {
     return plat::MapPath(name);
 }
 
+// Runs `work` in a child process that may write only 1000 bytes of any file. Past them the kernel
+// kills it (a crash or power loss partway through a write), or, with `survive`, the write fails
+// and the process lives on (a full disk). The child's wait status.
+template <typename Work>
+int RunWithFilesCutAt1000Bytes(bool survive, Work work) {
+    const pid_t child = fork();
+    if (child == 0) {
+        rlimit core{0, 0};
+        setrlimit(RLIMIT_CORE, &core);
+        if (survive) std::signal(SIGXFSZ, SIG_IGN);
+        rlimit size{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &size);
+        work();
+        _exit(0);
+    }
+    int status = -1;
+    if (child > 0) waitpid(child, &status, 0);
+    return status;
+}
+
 // Each case works in a directory of its own with a "userdata" folder, as the game's start
 // directory would be.
 class ConfigFileTest : public ::testing::Test {
@@ -269,13 +289,92 @@ TEST_F(ConfigFileTest, FileEndingBeforeTheMarkerIsNotUsable) {
 
 TEST_F(ConfigFileTest, BackupRotationOverTwelveDays) {
     standin::SetDate(2024, 6, 20);
-    for (int day = 9; day <= 20; ++day) WriteBytes(BackupPath(2024, 6, day), {1, 2, 3});
+    for (int day = 9; day <= 19; ++day) WriteBytes(BackupPath(2024, 6, day), {1, 2, 3});
+    const std::vector<uint8_t> today(kConfigFileSize, 7);
+    WriteBytes(BackupPath(2024, 6, 20), today);
     BackupConfigDaily();
     for (int day = 9; day <= 20; ++day) {
         EXPECT_EQ(fs::exists(BackupPath(2024, 6, day)), day >= 11) << "day " << day;
     }
-    // Today's backup already existed and is left alone.
-    EXPECT_EQ(ReadBytes(BackupPath(2024, 6, 20)).size(), 3u);
+    // Today's backup already existed whole and is left alone.
+    EXPECT_EQ(ReadBytes(BackupPath(2024, 6, 20)), today);
+}
+
+// A backup shorter than a whole image is what a write cut short (a full disk) left: it is taken
+// as absent and written again whole, or the day would keep no backup at all.
+TEST_F(ConfigFileTest, AShortBackupOfTheDayIsWrittenAgainWhole) {
+    standin::SetDate(2024, 6, 20);
+    SetConfigVar(kCfgMusicVolume, 41);
+    for (size_t size : {size_t{0}, size_t{1000}, size_t{kConfigFileSize - 1}}) {
+        WriteBytes(BackupPath(2024, 6, 20), std::vector<uint8_t>(size, 0));
+        BackupConfigDaily();
+        const std::vector<uint8_t> bytes = ReadBytes(BackupPath(2024, 6, 20));
+        ASSERT_EQ(bytes.size(), size_t{kConfigFileSize}) << size << " bytes before";
+        ConfigStore decoded;
+        UnscrambleConfig(bytes.data(), decoded);
+        EXPECT_EQ(GetStoreWord(decoded, kCfgMusicVolume), 41) << size << " bytes before";
+    }
+}
+
+// The disk fills partway through the day's backup: the write fails (the process lives on, as
+// with a full disk), no short backup is left behind, and the next start writes it whole.
+TEST_F(ConfigFileTest, ABackupCutShortByAFullDiskLeavesNoShortFile) {
+    standin::SetDate(2024, 6, 20);
+    const int status = RunWithFilesCutAt1000Bytes(true, [] { BackupConfigDaily(); });
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_FALSE(fs::exists(BackupPath(2024, 6, 20)));
+    EXPECT_FALSE(fs::exists(BackupPath(2024, 6, 20) + ".new"));
+
+    BackupConfigDaily();
+    EXPECT_EQ(fs::file_size(BackupPath(2024, 6, 20)), size_t{kConfigFileSize});
+}
+
+// A save that cannot be made (a read-only folder, a full disk) is logged, and the game goes on
+// with the settings it has: at start-up, whether the file was read or the first-run questions
+// were asked, and at a plain save such as a scene change makes.
+TEST_F(ConfigFileTest, AFailingSaveIsLoggedAndPlayGoesOn) {
+    const std::string line = std::string("settings: ") + kConfigFileName + " could not be written";
+    struct Case {
+        const char* what;
+        bool fileBefore;  // a usable settings file to start from
+        int (*save)();
+    };
+    const Case cases[] = {
+        {"start-up with a settings file", true, &LoadConfig},
+        {"start-up with the first-run questions", false, &LoadConfig},
+        {"a plain save", true, &SaveConfig},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(std::string(kConfigFileName) + ".new");
+        fs::remove(kConfigFileName);
+        plat::testing::Reset();
+        ResetConfig();
+        SetConfigVar(kCfgMusicVolume, 52);
+        if (c.fileBefore) {
+            ASSERT_EQ(SaveConfig(), kConfigFileSize) << c.what;
+        }
+        ResetConfig();
+        for (int i = 0; i < 3; ++i) plat::testing::PushMessageBoxAnswer(plat::IDYES);
+        fs::create_directory(std::string(kConfigFileName) + ".new");  // nothing can be written
+
+        ::testing::internal::CaptureStderr();
+        const int result = c.save();
+        const std::string logged = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(logged.find(line), std::string::npos) << c.what << ": " << logged;
+        if (c.save == &SaveConfig) {
+            EXPECT_EQ(result, -1) << c.what;
+        } else {
+            // Start-up goes on with what it read or was told.
+            EXPECT_EQ(result, kConfigFileSize) << c.what;
+            EXPECT_EQ(GetConfigVar(kConfigValidWord), kConfigValidMarker) << c.what;
+            EXPECT_EQ(GetConfigVar(kCfgMusicVolume), c.fileBefore ? 52 : 95) << c.what;
+        }
+    }
+    // A save that works says nothing.
+    fs::remove_all(std::string(kConfigFileName) + ".new");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(SaveConfig(), kConfigFileSize);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(ConfigFileTest, BackupWrittenOnceADayAndStepsBackOverMonthsOf31Days) {
@@ -325,20 +424,9 @@ TEST_F(ConfigFileTest, KilledMidSaveLeavesThePreviousSettingsReadable) {
     ASSERT_EQ(SaveConfig(), kConfigFileSize);
 
     SetConfigVar(kCfgMusicVolume, 72);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The child may write only 1000 bytes of any file: the kernel kills it partway through
-        // the save, as a crash or power loss would.
-        rlimit core{0, 0};
-        setrlimit(RLIMIT_CORE, &core);
-        rlimit size{1000, 1000};
-        setrlimit(RLIMIT_FSIZE, &size);
-        SaveConfig();
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    // The kernel kills the child partway through the save.
+    const int status = RunWithFilesCutAt1000Bytes(false, [] { SaveConfig(); });
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
 
     ResetConfig();
     ASSERT_EQ(LoadConfig(), kConfigFileSize);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "engine/sound/sound_internal.h"
@@ -256,6 +257,28 @@ TEST(Options, FailedSaveGoesToTheTitleInsteadOfRestarting) {
     EXPECT_EQ(result, kSceneTitle);
     EXPECT_EQ(GetConfigVar(kCfgWindowSize), 2);
     EXPECT_EQ(SavedWord(h, kCfgWindowSize), 1);
+}
+
+// Every scene change saves the settings; one that cannot (a read-only folder, a full disk) is
+// logged, and the scene plays all the same with the settings of this run.
+TEST(SceneChange, AFailedSaveIsLoggedAndTheScenePlays) {
+    GameHarness h;
+    ASSERT_EQ(h.Start(), 0);
+    std::filesystem::create_directories(h.Dir() / "velmora.sav.new" / "blocked");
+    SetConfigVar(kCfgMusicVolume, 33);
+    int lastFrame = -1;
+    ::testing::internal::CaptureStderr();
+    h.RunScene(kSceneTitle, [&](Frame& f) {
+        lastFrame = f.scene;
+        if (f.scene == 30) f.Stop();
+    });
+    const std::string logged = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find(std::string("settings: ") + kConfigFileName + " could not be written"),
+              std::string::npos)
+        << logged;
+    EXPECT_EQ(lastFrame, 30);
+    EXPECT_EQ(GetConfigVar(kCfgMusicVolume), 33);
+    EXPECT_NE(SavedWord(h, kCfgMusicVolume), 33);
 }
 
 // The key configuration opened from the options slides them up by s at 4 pixels a frame, and
