@@ -149,10 +149,16 @@ struct Pipe {
     int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
     int attrs[kAttrCount];  // the attributes the pixels read
     int attrCount = 0;
+    int spanAttrs[kAttrCount];  // the attributes a specialised span reads (p.fast set)
+    int spanAttrCount = 0;
     int fast = 0;          // 0: general path; else the kind of specialised span
     bool rawCopy = false;  // an opaque copy between textures and targets of one format
     uint32_t rawMask = 0;
     bool alphaPass[256] = {};  // the alpha test's answer for each alpha, while it is on
+    // Whether those answers are one run of passes (or of failures, alphaRunOutside) from
+    // alphaRunLo to alphaRunHi, as every comparison function gives.
+    bool alphaRun = false, alphaRunOutside = false;
+    int alphaRunLo = 0, alphaRunHi = -1;
 };
 
 // --- Pixel pipeline ----------------------------------------------------------------------------
@@ -520,7 +526,9 @@ constexpr int kIndexChunk = 64;
 
 // PointIndex(base + grad x (first + j), n) for j < count, four at a time where SSE2 is there:
 // the same multiply and add a lane, the scaled coordinate clamped to [-1, n] (NaN to -1, as
-// Floor sends it below 0), which leaves the clamped index as it was.
+// Floor sends it below 0), which leaves the clamped index as it was. With SSE2 the last four
+// go whole: out has room for count rounded up to four, and the extra entries are indices of
+// the pixels after the last, in the texture too.
 void PointIndices(float base, float grad, int n, int first, int count, int* out) {
     int j = 0;
 #if defined(__SSE2__)
@@ -528,7 +536,7 @@ void PointIndices(float base, float grad, int n, int first, int count, int* out)
     const __m128 vn = _mm_set1_ps(static_cast<float>(n));
     const __m128 last = _mm_set1_ps(static_cast<float>(n - 1));
     const __m128 minus1 = _mm_set1_ps(-1.0f), zero = _mm_setzero_ps();
-    for (; j + 4 <= count; j += 4) {
+    for (; j < count; j += 4) {
         const __m128 fi =
             _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(first + j), _mm_setr_epi32(0, 1, 2, 3)));
         const __m128 f = _mm_mul_ps(_mm_add_ps(vb, _mm_mul_ps(vg, fi)), vn);
@@ -540,6 +548,117 @@ void PointIndices(float base, float grad, int n, int first, int count, int* out)
 #endif
     for (; j < count; ++j) out[j] = PointIndex(base + grad * static_cast<float>(first + j), n);
 }
+
+#if defined(__SSE2__)
+// Mul on each 16-bit lane (channels widened from bytes), as MulChannels does it.
+inline __m128i MulLanes(__m128i x, __m128i w) {
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, w), _mm_set1_epi16(127));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)),
+                          8);
+}
+
+// Mul of each byte of four packed colours by the 16-bit factors of lanes (two colours a half).
+inline __m128i MulQuad(__m128i c, __m128i lo, __m128i hi) {
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_packus_epi16(MulLanes(_mm_unpacklo_epi8(c, zero), lo),
+                            MulLanes(_mm_unpackhi_epi8(c, zero), hi));
+}
+
+// Four pixels of a point-sampled span on 8-bit-channel texture and target, from the texels
+// to the write, with the per-pixel choices of FastSpanOf as masks; the same arithmetic and
+// so the same bits. Pixels that are keyed out or fail the alpha test are written back as they
+// were.
+template <int Kind>
+struct QuadPixels {
+    __m128i bias, keyLo, keyHi, texOpaque, targetOpaque, keep, rawMask, alphaKeep, alphaSet;
+    __m128i factors;  // 16-bit lanes, the same for both colours of a half
+    // The alpha test passes the alphas from passLo to passHi, or those outside them.
+    __m128i passLo, passHi;
+    bool passOutside;
+    bool keyed, modulate, alphaTest, rawCopy;
+
+    bool Set(const Pipe& p, uint32_t diffuse, uint32_t factorBytes, bool alphaFromDiffuse) {
+        const Stage& st = p.st[0];
+        bias = _mm_set1_epi32(static_cast<int>(0x80000000u));
+        keyLo = _mm_xor_si128(_mm_set1_epi32(static_cast<int>(st.keyLow)), bias);
+        keyHi = _mm_xor_si128(_mm_set1_epi32(static_cast<int>(st.keyHigh)), bias);
+        texOpaque = _mm_set1_epi32(st.codec.hasAlpha ? 0 : static_cast<int>(0xFF000000u));
+        targetOpaque = _mm_set1_epi32(p.target.hasAlpha ? 0 : static_cast<int>(0xFF000000u));
+        keep = _mm_set1_epi32(p.target.hasAlpha ? -1 : 0x00FFFFFF);
+        rawMask = _mm_set1_epi32(static_cast<int>(p.rawMask));
+        alphaKeep = _mm_set1_epi32(alphaFromDiffuse ? 0x00FFFFFF : -1);
+        alphaSet = _mm_set1_epi32(alphaFromDiffuse ? static_cast<int>(diffuse & 0xFF000000u) : 0);
+        factors =
+            _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(factorBytes)), _mm_setzero_si128());
+        keyed = st.keyed;
+        modulate = factorBytes != 0xFFFFFFFFu;
+        alphaTest = p.alphaTest;
+        rawCopy = Kind == kFastCopy && p.rawCopy;
+        passLo = _mm_set1_epi32(p.alphaRunLo);
+        passHi = _mm_set1_epi32(p.alphaRunHi);
+        passOutside = p.alphaRunOutside;
+        return !alphaTest || p.alphaRun;
+    }
+
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    inline void
+    Draw(__m128i raw, uint8_t* d) const {
+        __m128i draw = _mm_set1_epi32(-1);
+        if (keyed) {
+            const __m128i x = _mm_xor_si128(raw, bias);
+            draw = _mm_or_si128(_mm_cmpgt_epi32(keyLo, x), _mm_cmpgt_epi32(x, keyHi));
+        }
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        __m128i out;
+        if (rawCopy) {
+            out = _mm_and_si128(raw, rawMask);
+        } else {
+            __m128i c = _mm_or_si128(raw, texOpaque);
+            if (modulate) c = MulQuad(c, factors, factors);
+            c = _mm_or_si128(_mm_and_si128(c, alphaKeep), alphaSet);
+            if (alphaTest) {
+                const __m128i a = _mm_srli_epi32(c, 24);
+                const __m128i outside =
+                    _mm_or_si128(_mm_cmpgt_epi32(passLo, a), _mm_cmpgt_epi32(a, passHi));
+                draw = passOutside ? _mm_and_si128(draw, outside) : _mm_andnot_si128(outside, draw);
+            }
+            if constexpr (Kind == kFastCopy) {
+                out = c;
+            } else {
+                const __m128i dst = _mm_or_si128(old, targetOpaque);
+                if constexpr (Kind == kFastAdd) {
+                    out = _mm_adds_epu8(c, dst);
+                } else {
+                    // Each colour's alpha over its four channels: a0 a0 a0 a0 a1 ... in 16 bits.
+                    const __m128i a32 = _mm_srli_epi32(c, 24);
+                    const __m128i a16 = _mm_packs_epi32(a32, a32);
+                    const __m128i pairs = _mm_unpacklo_epi16(a16, a16);
+                    const __m128i lo = _mm_unpacklo_epi32(pairs, pairs);
+                    const __m128i hi = _mm_unpackhi_epi32(pairs, pairs);
+                    if constexpr (Kind == kFastAlpha) {
+                        const __m128i full = _mm_set1_epi16(255);
+                        const __m128i zero = _mm_setzero_si128();
+                        const __m128i sumLo = _mm_add_epi16(
+                            MulLanes(_mm_unpacklo_epi8(c, zero), lo),
+                            MulLanes(_mm_unpacklo_epi8(dst, zero), _mm_sub_epi16(full, lo)));
+                        const __m128i sumHi = _mm_add_epi16(
+                            MulLanes(_mm_unpackhi_epi8(c, zero), hi),
+                            MulLanes(_mm_unpackhi_epi8(dst, zero), _mm_sub_epi16(full, hi)));
+                        out = _mm_packus_epi16(sumLo, sumHi);  // min(255, sum)
+                    } else {                                   // kFastAlphaAdd
+                        out = _mm_adds_epu8(MulQuad(c, lo, hi), dst);
+                    }
+                }
+            }
+            out = _mm_and_si128(out, keep);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                         _mm_or_si128(_mm_and_si128(draw, out), _mm_andnot_si128(draw, old)));
+    }
+};
+#endif
 
 // One textured stage with point sampling: the arithmetic of Shade and BlendWrite with the
 // choices made once per draw, the blend as a template argument, on colours packed as
@@ -570,18 +689,86 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
     // The row is the same for every pixel too when v has no gradient.
     const bool oneRow = grad[tu + 1] == 0.0f;
     const uint8_t* row = texBits + PointIndex(base[tu + 1], h) * texPitch;
+    // The diffuse only where it modulates or gives the alpha; otherwise the factors are 255.
     const float still[4] = {};
-    uint32_t diffuse = PackDiffuse(base, still, 0.0f);
+    uint32_t diffuse =
+        factorMask != 0 || alphaFromDiffuse ? PackDiffuse(base, still, 0.0f) : 0xFFFFFFFFu;
     uint32_t factors = (diffuse & factorMask) | ~factorMask;
     uint8_t* d = PixelAt(p, x0, y);
-    int cols[kIndexChunk], rows[kIndexChunk];
-    for (int i = 0; i < n; ++i, d += TargetBytes) {
-        const int k = i % kIndexChunk;
-        if (k == 0) {
-            const int m = std::min(kIndexChunk, n - i);
-            PointIndices(base[tu], grad[tu], w, i, m, cols);
-            if (!oneRow) PointIndices(base[tu + 1], grad[tu + 1], h, i, m, rows);
+    // Texel columns and rows of pixels chunkStart onwards, up to kIndexChunk of them.
+    int cols[kIndexChunk + 4], rows[kIndexChunk + 4];  // PointIndices may fill up to four
+    int chunkStart = 0, chunkEnd = 0;
+    auto indices = [&](int i) {
+        chunkStart = i;
+        chunkEnd = i + std::min(kIndexChunk, n - i);
+        PointIndices(base[tu], grad[tu], w, i, chunkEnd - i, cols);
+        if (!oneRow) PointIndices(base[tu + 1], grad[tu + 1], h, i, chunkEnd - i, rows);
+    };
+    int first = 0;  // the pixels before it are drawn four at a time
+#if defined(__SSE2__)
+    if constexpr (TexBytes == 4 && TargetBytes == 4 && !Gouraud) {
+        QuadPixels<Kind> q;
+        if (texArgb && argbTarget && q.Set(p, diffuse, factors, alphaFromDiffuse)) {
+            first = n & ~3;
+            const __m128i kAscending = _mm_setr_epi32(0, 1, 2, 3);
+            // A chunk holds a multiple of four pixels or runs to the span's end.
+            for (int i = 0; i < first; i += 4, d += 16) {
+                if (i >= chunkEnd) indices(i);
+                const int k = i - chunkStart;
+                if (oneRow) {
+                    // An unscaled sprite reads four neighbouring texels, a mirrored one the
+                    // same backwards: one load instead of four.
+                    const __m128i four =
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + k));
+                    const __m128i c0 = _mm_set1_epi32(cols[k]);
+                    if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, _mm_add_epi32(c0, kAscending))) ==
+                        0xFFFF) {
+                        q.Draw(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + cols[k] * 4)),
+                               d);
+                        continue;
+                    }
+                    if (_mm_movemask_epi8(_mm_cmpeq_epi32(four, _mm_sub_epi32(c0, kAscending))) ==
+                        0xFFFF) {
+                        q.Draw(_mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                     row + cols[k + 3] * 4)),
+                                                 _MM_SHUFFLE(0, 1, 2, 3)),
+                               d);
+                        continue;
+                    }
+                }
+                __m128i texel[4];
+                for (int j = 0; j < 4; ++j) {
+                    const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
+                    texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
+                }
+                q.Draw(_mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
+                                          _mm_unpacklo_epi32(texel[2], texel[3])),
+                       d);
+            }
+            // The last one to three pixels through a copy of four: the indices past the span
+            // are in the texture, and the copy's other pixels are not written back.
+            if (first < n) {
+                if (first >= chunkEnd) indices(first);
+                const int k = first - chunkStart, rest = n - first;
+                __m128i texel[4];
+                for (int j = 0; j < 4; ++j) {
+                    const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
+                    texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
+                }
+                alignas(16) uint8_t copy[16] = {};
+                for (int j = 0; j < rest; ++j) Store<4>(copy + 4 * j, Load<4>(d + 4 * j));
+                q.Draw(_mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
+                                          _mm_unpacklo_epi32(texel[2], texel[3])),
+                       copy);
+                for (int j = 0; j < rest; ++j) Store<4>(d + 4 * j, Load<4>(copy + 4 * j));
+                return;
+            }
         }
+    }
+#endif
+    for (int i = first; i < n; ++i, d += TargetBytes) {
+        if (i >= chunkEnd) indices(i);
+        const int k = i - chunkStart;
         if (!oneRow) row = texBits + rows[k] * texPitch;
         const uint8_t* t = row + cols[k] * TexBytes;
         uint32_t raw;
@@ -741,9 +928,12 @@ void Triangle(const Pipe& p, const Vtx* v0, const Vtx* v1, const Vtx* v2, const 
     const float e2x = v[2]->x - ax, e2y = v[2]->y - ay;
     const float det = e1x * e2y - e2x * e1y;
     if (det == 0.0f || !std::isfinite(det)) return;
+    // A specialised span reads fewer attributes than the general one; the others are not set up.
+    const int* attrs = p.fast != kFastNone ? p.spanAttrs : p.attrs;
+    const int attrCount = p.fast != kFastNone ? p.spanAttrCount : p.attrCount;
     float a0[kAttrCount] = {}, dadx[kAttrCount] = {}, dady[kAttrCount] = {};
-    for (int j = 0; j < p.attrCount; ++j) {
-        const int k = p.attrs[j];
+    for (int j = 0; j < attrCount; ++j) {
+        const int k = attrs[j];
         if (p.flat && k < kAttrTex) {
             a0[k] = flatV.a[k];
             continue;
@@ -787,9 +977,27 @@ void Triangle(const Pipe& p, const Vtx* v0, const Vtx* v1, const Vtx* v2, const 
     int64_t rowLo = p.clipX0, rowHi = p.clipX1 - 1;
     const Edge* sloped[3];
     int slopedCount = 0;
+    // A sloped edge's bound is FloorDiv(M, |A|) with M = B - t (the lower bound its negation);
+    // M grows by dx x kSub a row, so the quotient and remainder are stepped instead of divided
+    // a row. The general path keeps the division, which the step must match.
+    struct Walk {
+        int64_t q, r, d, qs, rs;
+        bool lower;
+    } walks[3];
+    int walkCount = 0;
     for (const Edge& e : edges) {
         if (e.dx == 0 && e.dy != 0) {
             bound(e, 0, rowLo, rowHi);
+        } else if (p.fast != kFastNone && e.A != 0 && yStart <= yEnd) {
+            Walk& w = walks[walkCount++];
+            w.d = e.A > 0 ? e.A : -e.A;
+            w.lower = e.A > 0;
+            const int64_t m =
+                e.dx * (static_cast<int64_t>(yStart) * kSub - e.ay) + e.dy * e.ax - e.t;
+            w.q = FloorDiv(m, w.d);
+            w.r = m - w.q * w.d;
+            w.qs = FloorDiv(e.dx * kSub, w.d);
+            w.rs = e.dx * kSub - w.qs * w.d;
         } else {
             sloped[slopedCount++] = &e;
         }
@@ -799,11 +1007,25 @@ void Triangle(const Pipe& p, const Vtx* v0, const Vtx* v1, const Vtx* v2, const 
         const int64_t py = static_cast<int64_t>(y) * kSub;
         int64_t lo = rowLo, hi = rowHi;
         for (int i = 0; i < slopedCount; ++i) bound(*sloped[i], py, lo, hi);
+        for (int i = 0; i < walkCount; ++i) {
+            Walk& w = walks[i];
+            if (w.lower) {
+                lo = std::max(lo, -w.q);
+            } else {
+                hi = std::min(hi, w.q);
+            }
+            w.q += w.qs;
+            w.r += w.rs;
+            if (w.r >= w.d) {
+                w.r -= w.d;
+                ++w.q;
+            }
+        }
         if (lo > hi) continue;
         const float fx = static_cast<float>(lo) - ax;
         const float fy = static_cast<float>(y) - ay;
-        for (int j = 0; j < p.attrCount; ++j) {
-            const int k = p.attrs[j];
+        for (int j = 0; j < attrCount; ++j) {
+            const int k = attrs[j];
             base[k] = a0[k] + dadx[k] * fx + dady[k] * fy;
         }
         Span(p, y, static_cast<int>(lo), static_cast<int>(hi - lo + 1), base, dadx);
@@ -918,6 +1140,22 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     p.alphaRef = static_cast<int>(rs[D3DRENDERSTATE_ALPHAREF] & 0xFF);
     if (p.alphaTest) {
         for (int a = 0; a < 256; ++a) p.alphaPass[a] = AlphaPasses(p.alphaFunc, a, p.alphaRef);
+        for (const bool outside : {false, true}) {
+            int lo = 256, hi = -1;
+            for (int a = 0; a < 256; ++a) {
+                if (p.alphaPass[a] != outside) lo = std::min(lo, a), hi = std::max(hi, a);
+            }
+            bool run = true;
+            for (int a = 0; a < 256; ++a) {
+                run = run && (p.alphaPass[a] != outside) == (a >= lo && a <= hi);
+            }
+            if (run && !p.alphaRun) {
+                p.alphaRun = true;
+                p.alphaRunOutside = outside;
+                p.alphaRunLo = lo;
+                p.alphaRunHi = hi;
+            }
+        }
     }
     p.blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
     // 0 is no blend factor: the source takes ONE and the destination ZERO, the defaults.
@@ -962,6 +1200,15 @@ void BuildPipe(const Direct3DDeviceState& s, Pipe& p) {
     p.fast = kFastNone;
     if (!g_fastSpans || p.stages != 1) return;
     const Stage& st = p.st[0];
+    // The diffuse, where the span reads it (untextured, modulating or giving the alpha), and
+    // the stage's coordinates.
+    p.spanAttrCount = 0;
+    if (st.tex == nullptr || st.cop == D3DTOP_MODULATE || st.aop == D3DTOP_SELECTARG2 ||
+        st.aop == D3DTOP_MODULATE) {
+        for (int k = kAttrDiffuse; k < kAttrDiffuse + 4; ++k) p.spanAttrs[p.spanAttrCount++] = k;
+    }
+    p.spanAttrs[p.spanAttrCount++] = kAttrTex + 2 * st.set;
+    p.spanAttrs[p.spanAttrCount++] = kAttrTex + 2 * st.set + 1;
     if (st.tex == nullptr && p.flat && !p.alphaTest && st.cop == D3DTOP_SELECTARG1 &&
         st.ca1 == D3DTA_DIFFUSE && st.aop == D3DTOP_SELECTARG1 && st.aa1 == D3DTA_DIFFUSE &&
         (p.target.bytes == 2 || p.target.bytes == 4)) {

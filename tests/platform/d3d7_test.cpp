@@ -805,7 +805,7 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
 
     DirectDrawSurface* first = Surface(64, 64, kPixelFormatXrgb32);
     ASSERT_EQ(d3d_->CreateDevice(IID_IDirect3DTnLHalDevice, first, &device_), D3D_OK);
-    for (int round = 0; round < 180; ++round) {
+    for (int round = 0; round < 420; ++round) {
         SCOPED_TRACE(round);
         const DDPixelFormat& tf = texFormats[pick(6)];
         const DDPixelFormat& gf = targetFormats[pick(3)];
@@ -853,6 +853,12 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
             const float far[] = {1e10f, -1e10f, 1e30f, -3.5f, 4.0f, 1.0f, 0.999999f, std::nanf("")};
             for (V1& p : v) p.u = far[pick(8)], p.v = far[pick(8)];
         }
+        if (round % 10 == 8) {
+            // Edges that run far beyond the target, to the clamp of the coordinates and past it.
+            std::uniform_real_distribution<float> wide(-90000.0f, 90000.0f);
+            for (V1& p : v) p.x = wide(rng), p.y = wide(rng);
+            v[0].x = coord(rng), v[0].y = coord(rng);
+        }
         if (round % 3 == 2) {
             // White, as the engine draws at full brightness: modulation leaves the texel.
             for (V1& p : v) p.diffuse = 0xFFFFFFFFu;
@@ -860,10 +866,23 @@ TEST_F(D3D7Test, FastSpansGiveTheBitsOfTheGeneralPath) {
         if (round % 2 == 1) {
             // An upright sprite, as the engine draws graphs: corners at half pixels, the
             // texture's v the same along each row.
-            const float x1 = std::floor(coord(rng)) - 0.5f, y1 = std::floor(coord(rng)) - 0.5f;
-            const float x2 = x1 + 1.0f + static_cast<float>(pick(40));
+            float x1 = std::floor(coord(rng)) - 0.5f;
+            const float y1 = std::floor(coord(rng)) - 0.5f;
+            float x2 = x1 + 1.0f + static_cast<float>(pick(40));
             const float y2 = y1 + 1.0f + static_cast<float>(pick(40));
-            const float u1 = tc(rng), v1 = tc(rng), u2 = tc(rng), v2 = tc(rng);
+            float u1 = tc(rng), v1 = tc(rng), u2 = tc(rng), v2 = tc(rng);
+            if (round % 4 == 1) {
+                // A texel a pixel (the engine's unscaled graphs), forwards or mirrored, at a
+                // texel's centre or off it, and at a pixel's corner or off it.
+                const float offsets[] = {0.0f, 0.25f, 0.5f, 0.75f};
+                u1 = (static_cast<float>(pick(16)) + offsets[pick(4)]) / 16.0f;
+                u2 = u1 + (pick(2) != 0 ? 1.0f : -1.0f) * (x2 - x1) / 16.0f;
+                if (pick(2) != 0) {
+                    const float shift = offsets[pick(4)] - 0.375f;
+                    x1 += shift;
+                    x2 += shift;
+                }
+            }
             const V1 tl{x1, y1, 0, 1, v[0].diffuse, u1, v1}, tr{x2, y1, 0, 1, v[1].diffuse, u2, v1};
             const V1 bl{x1, y2, 0, 1, v[2].diffuse, u1, v2}, br{x2, y2, 0, 1, v[3].diffuse, u2, v2};
             v = {tl, tr, bl, br, bl, tr};
