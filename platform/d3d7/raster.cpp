@@ -564,10 +564,9 @@ inline __m128i MulQuad(__m128i c, __m128i lo, __m128i hi) {
                             MulLanes(_mm_unpackhi_epi8(c, zero), hi));
 }
 
-// Four pixels of a point-sampled span on 8-bit-channel texture and target, from the texels
-// to the write, with the per-pixel choices of FastSpanOf as masks; the same arithmetic and
-// so the same bits. Pixels that are keyed out or fail the alpha test are written back as they
-// were.
+// Four pixels of a point-sampled span on 8-bit-channel texture and target (or the first
+// lanes of them), from the texels to the write, with the per-pixel choices of FastSpanOf as
+// masks; the same arithmetic and so the same bits.
 template <int Kind>
 struct QuadPixels {
     __m128i bias, keyLo, keyHi, texOpaque, targetOpaque, keep, rawMask, alphaKeep, alphaSet;
@@ -604,13 +603,24 @@ struct QuadPixels {
     __attribute__((always_inline))
 #endif
     inline void
-    Draw(__m128i raw, uint8_t* d) const {
+    Draw(__m128i raw, uint8_t* d, int lanes = 4) const {
         __m128i draw = _mm_set1_epi32(-1);
         if (keyed) {
             const __m128i x = _mm_xor_si128(raw, bias);
             draw = _mm_or_si128(_mm_cmpgt_epi32(keyLo, x), _mm_cmpgt_epi32(x, keyHi));
         }
-        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        // The target is read only where it is blended, and only the span's pixels of it.
+        __m128i old = _mm_setzero_si128();
+        if constexpr (Kind != kFastCopy) {
+            if (lanes == 4) {
+                old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+            } else {
+                for (int j = lanes - 1; j >= 0; --j) {
+                    old = _mm_or_si128(_mm_slli_si128(old, 4),
+                                       _mm_cvtsi32_si128(static_cast<int>(Load<4>(d + 4 * j))));
+                }
+            }
+        }
         __m128i out;
         if (rawCopy) {
             out = _mm_and_si128(raw, rawMask);
@@ -654,8 +664,17 @@ struct QuadPixels {
             }
             out = _mm_and_si128(out, keep);
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                         _mm_or_si128(_mm_and_si128(draw, out), _mm_andnot_si128(draw, old)));
+        // Keyed-out and failing pixels are not written: four drawn pixels go in one store.
+        const int drawn = _mm_movemask_ps(_mm_castsi128_ps(draw)) & ((1 << lanes) - 1);
+        if (drawn == 0xF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
+        } else if (drawn != 0) {
+            alignas(16) uint32_t colours[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(colours), out);
+            for (int j = 0; j < lanes; ++j) {
+                if ((drawn >> j) & 1) Store<4>(d + 4 * j, colours[j]);
+            }
+        }
     }
 };
 #endif
@@ -745,8 +764,8 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
                                           _mm_unpacklo_epi32(texel[2], texel[3])),
                        d);
             }
-            // The last one to three pixels through a copy of four: the indices past the span
-            // are in the texture, and the copy's other pixels are not written back.
+            // The last one to three pixels: the indices past the span are in the texture, and
+            // only the span's pixels are read and written.
             if (first < n) {
                 if (first >= chunkEnd) indices(first);
                 const int k = first - chunkStart, rest = n - first;
@@ -755,12 +774,9 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
                     const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
                     texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
                 }
-                alignas(16) uint8_t copy[16] = {};
-                for (int j = 0; j < rest; ++j) Store<4>(copy + 4 * j, Load<4>(d + 4 * j));
                 q.Draw(_mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
                                           _mm_unpacklo_epi32(texel[2], texel[3])),
-                       copy);
-                for (int j = 0; j < rest; ++j) Store<4>(d + 4 * j, Load<4>(copy + 4 * j));
+                       d, rest);
                 return;
             }
         }
