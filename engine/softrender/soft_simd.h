@@ -433,6 +433,37 @@ inline void HalfRow(uint8_t* dst, const uint8_t* src, int32_t n) {
 }
 using HalfRowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n);
 
+// n 32-bit pixels of src, each keeping the fourth byte dst has.
+inline void KeepFourthByteRow(uint8_t* dst, const uint8_t* src, int32_t n) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    const __m128i top = _mm_set1_epi32(int32_t(0xFF000000u));
+    for (; x + 4 <= n; x += 4) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x),
+                         _mm_or_si128(s, _mm_and_si128(d, top)));
+    }
+#endif
+    for (; x < n; ++x)
+        Store32(dst + 4 * x, Load32(src + 4 * x) | (Load32(dst + 4 * x) & 0xFF000000u));
+}
+
+// dst takes src's byte where mask's byte is 0xFF and keeps its own where it is 0, n bytes.
+inline void MaskedCopyRow(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + i));
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_or_si128(_mm_and_si128(m, s), _mm_andnot_si128(m, d)));
+    }
+#endif
+    for (; i < n; ++i) dst[i] = uint8_t((src[i] & mask[i]) | (dst[i] & ~mask[i]));
+}
+
 // Row and fill functions, chosen once from what the processor offers (AVX2 or SSE2); both
 // forms give the same bits.
 using RowFn = void (*)(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uint32_t p);

@@ -29,6 +29,52 @@ struct StretchJob {
 
 using StretchFn = void (*)(const StretchJob&, const Ctx&);
 
+// Sides this large would overflow the 16.16 set-up.
+constexpr int64_t kMaxSide = 32768;
+
+// A source row worked out once for the destination rows that show it: the pixels the stretch
+// writes, and a byte mask of which bytes it writes (none of a keyed pixel). Static storage: the
+// renderer runs on the main thread only and is not reentrant.
+alignas(16) uint8_t g_rowPixels[kMaxSide * 4];
+alignas(16) uint8_t g_rowMask[kMaxSide * 4];
+
+// How the destination rows take a worked-out row.
+enum RowTake { kTakeWhole, kTakeKeepFourth, kTakeMasked };
+
+// Fills g_rowPixels and g_rowMask with what an unblended stretch writes from source row `row`,
+// and says how a destination row takes it. A source pixel shown in several columns is worked out
+// once.
+template <int K, int S, int V, bool Tr, bool White>
+RowTake WorkOutRow(const StretchJob& j, const Ctx& c, int64_t row) {
+    // Under a brightness other than white a 32-bit pixel's fourth byte stays the destination's.
+    constexpr bool keepFourth = K == kMemImgKindXrgb && !White;
+    constexpr uint32_t kWritten =
+        K == kMemImgKind565 ? 0xFFFFu : (keepFourth ? 0x00FFFFFFu : 0xFFFFFFFFu);
+    const uint8_t* srow = j.src + ptrdiff_t(row) * j.srcPitch;
+    bool keyed = false;
+    int32_t lastCol = -1;
+    uint32_t value = 0, written = 0;
+    for (int32_t x = 0; x < j.width; ++x) {
+        const int32_t col = j.cols[x];
+        if (col != lastCol) {
+            lastCol = col;
+            SrcPixel<K, S> sp = ReadSource<K, S>(srow, col, j.palette);
+            written = kWritten;
+            value = 0;
+            if (Tr && sp.raw == j.key) {  // Tr is fixed per instance
+                written = 0;
+                keyed = true;
+            } else {
+                value = Blend<K, kBlendNone, V, White, false, false>(0, sp.color, 0, 0, c);
+            }
+        }
+        StoreDest<K>(g_rowPixels, x, value);
+        if constexpr (Tr) StoreDest<K>(g_rowMask, x, written);
+    }
+    if (keyed) return kTakeMasked;
+    return keepFourth ? kTakeKeepFourth : kTakeWhole;
+}
+
 template <int K, int S, int Mode, int V, bool Tr, bool Bl, bool White>
 void StretchLoop(const StretchJob& job, const Ctx& ctx) {
     // Local copies: the byte stores below could otherwise alias them, forcing reloads.
@@ -39,6 +85,14 @@ void StretchLoop(const StretchJob& job, const Ctx& ctx) {
     // A plain copy depends only on the source row, so a source row shown again is copied whole
     // from the destination row that showed it first.
     constexpr bool pure = Mode == kBlendNone && White && !Bl && !Tr && S != kDirectAlpha;
+    // Without blending a written pixel depends on its source pixel alone (a 32-bit one under a
+    // brightness other than white keeps the destination's fourth byte), so when the rows grow
+    // each source row is worked out once and every destination row showing it takes it through
+    // the byte mask.
+    constexpr bool sourceOnly = Mode == kBlendNone && !Bl && S != kDirectAlpha && !pure;
+    const bool rowwise = sourceOnly && j.stepY > 65536;
+    const size_t rowBytes = size_t(j.width) * dbpp;
+    RowTake take = kTakeWhole;
     int64_t row = j.row0;
     int64_t cy = j.countY0;
     int64_t shownRow = -1;
@@ -49,7 +103,18 @@ void StretchLoop(const StretchJob& job, const Ctx& ctx) {
     }
     for (int32_t y = 0; y < j.height; ++y) {
         uint8_t* drow = j.dst + ptrdiff_t(y) * j.dstPitch;
-        if (pure && row == shownRow) {
+        if (sourceOnly && rowwise) {
+            if (row != shownRow) {
+                take = WorkOutRow<K, S, V, Tr, White>(j, c, row);
+                shownRow = row;
+            }
+            if (take == kTakeWhole)
+                std::memcpy(drow, g_rowPixels, rowBytes);
+            else if (take == kTakeKeepFourth)
+                KeepFourthByteRow(drow, g_rowPixels, j.width);
+            else
+                MaskedCopyRow(drow, g_rowPixels, g_rowMask, rowBytes);
+        } else if (pure && row == shownRow) {
             std::memcpy(drow, shownDest, size_t(j.width) * dbpp);
         } else {
             const uint8_t* srow = j.src + ptrdiff_t(row) * j.srcPitch;
@@ -147,9 +212,6 @@ StretchFn PickStretch(int srcKind, int mode, int var, bool tr, bool bl, bool whi
             return PickStretchModes<K, kDirectAlpha>(mode, var, tr, bl, white);
     }
 }
-
-// Sides this large would overflow the 16.16 set-up.
-constexpr int64_t kMaxSide = 32768;
 
 }  // namespace
 }  // namespace soft

@@ -147,6 +147,62 @@ TEST_F(SoftSweep, StretchedBlitMatchesReference) {
     });
 }
 
+// Unblended stretches that grow the rows work each source row out once and copy it, through a
+// mask where keyed pixels or a kept fourth byte leave destination bytes alone: bands of a small
+// source across a wide screen (the sky of the title), odd widths, mirrored on either axis, rows
+// up with columns down, clipped on every side; both formats, paletted and direct sources, white
+// and coloured brightness, keyed or not, and a keyed draw whose source has no key at all.
+TEST_F(SoftSweep, GrowingUnblendedStretchMatchesReference) {
+    struct Shape {
+        const char* what;
+        int srcW, srcH;
+        tessra::Rect rect, area;
+    };
+    const Shape shapes[] = {
+        {"band of 8x8 across 77", 8, 8, {0, 3, 77, 16}, {0, 0, 80, 40}},
+        {"odd widths, up on both", 5, 3, {1, 2, 34, 19}, {0, 0, 80, 40}},
+        {"mirrored left to right", 7, 4, {40, 0, 3, 21}, {0, 0, 80, 40}},
+        {"mirrored top to bottom", 9, 5, {2, 30, 31, 1}, {0, 0, 80, 40}},
+        {"mirrored both", 6, 6, {70, 39, 5, 2}, {0, 0, 80, 40}},
+        {"rows up, columns down", 40, 3, {3, 1, 16, 25}, {0, 0, 80, 40}},
+        {"one source column", 1, 4, {0, 0, 19, 23}, {0, 0, 80, 40}},
+        {"clipped on every side", 11, 7, {-9, -5, 85, 47}, {3, 2, 71, 33}},
+        {"one destination column", 3, 2, {10, 0, 11, 31}, {0, 0, 80, 40}},
+    };
+    std::mt19937 rng(1849);
+    for (const Shape& sh : shapes)
+        for (int kind = 0; kind < 2; ++kind)
+            for (int srcKind = 0; srcKind < 2; ++srcKind)
+                for (int grey = 0; grey < 3; ++grey)
+                    for (int keying = 0; keying < 3; ++keying) {
+                        // keying 0: off; 1: on, keyed pixels in the source; 2: on, none there.
+                        const uint32_t key = 0x3C3C3C3C & (kind ? ~0u : 0xFFFF);
+                        Image src(kind, sh.srcW, sh.srcH, srcKind == 0, 0, 0, key);
+                        if (srcKind == 0) src.m.transColor = 9;
+                        FillNoise(src, rng);
+                        if (keying == 2)
+                            for (int y = 0; y < sh.srcH; ++y)
+                                for (int x = 0; x < sh.srcW; ++x)
+                                    if (src.Get(x, y) == src.m.transColor)
+                                        src.Set(x, y, src.m.transColor ^ 1);
+                        Image got(kind, 80, 40), want(kind, 80, 40);
+                        FillNoise(got, rng);
+                        std::memcpy(want.m.pixels, got.m.pixels,
+                                    size_t(got.m.pitch) * got.m.height);
+                        State st = State::Of(0, 0);
+                        std::copy(kGrey[grey], kGrey[grey] + 3, st.bright);
+                        st.area = sh.area;
+                        Apply(st);
+                        const int transparent = keying == 0 ? 0 : 1;
+                        tessra::MemImgStretchBlit(&got.m, &src.m, &sh.rect, transparent, nullptr);
+                        RefStretch(want, src, sh.rect, transparent, nullptr, st);
+                        ASSERT_TRUE(Same(got, want))
+                            << sh.what << ", kind " << kind
+                            << (srcKind == 0 ? " paletted" : " direct") << " brightness " << grey
+                            << " keying " << keying;
+                    }
+}
+
 TEST_F(SoftSweep, FillMatchesReference) {
     for (bool avx2 : {false, true}) {
         tessra::soft::SelectVectorRows(avx2);
