@@ -210,30 +210,42 @@ TESSRA_AVX2 void HalfRow8(uint8_t* dst, const uint8_t* src, int32_t n) {
     HalfRow<K>(dst + bpp * x, src + 2 * bpp * x, n - x);
 }
 
+// Rows of 32 bytes or more: one unaligned store at each end and aligned stores, four at a
+// time, between them (the end stores overlap the aligned ones with the same bytes). The colour's
+// pattern lines up with every 32-byte boundary only when the row starts on a whole pixel's
+// alignment; a row that does not (never one of a memory image) takes unaligned stores.
 template <int K>
 TESSRA_AVX2 void Fill(uint8_t* dst, int32_t n, uint32_t color) {
-    int32_t x = 0;
+    constexpr size_t bpp = K == kMemImgKind565 ? 2 : 4;
     const __m256i v =
         K == kMemImgKind565 ? _mm256_set1_epi16(int16_t(color)) : _mm256_set1_epi32(int32_t(color));
-    constexpr int32_t per = K == kMemImgKind565 ? 16 : 8, bpp = K == kMemImgKind565 ? 2 : 4;
-    for (; n >= kPeelFrom && x < n && (reinterpret_cast<uintptr_t>(dst + x * bpp) & 31) != 0; ++x) {
-        if constexpr (K == kMemImgKind565) {
-            uint16_t w = uint16_t(color);
-            std::memcpy(dst + 2 * x, &w, 2);
-        } else {
-            std::memcpy(dst + 4 * x, &color, 4);
+    const size_t bytes = size_t(n > 0 ? n : 0) * bpp;
+    uint8_t* const end = dst + bytes;
+    if (bytes < 32 || (reinterpret_cast<uintptr_t>(dst) & (bpp - 1)) != 0) {
+        int32_t x = 0;
+        for (; x + int32_t(32 / bpp) <= n; x += int32_t(32 / bpp))
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * bpp), v);
+        for (; x < n; ++x) {
+            if constexpr (K == kMemImgKind565) {
+                uint16_t w = uint16_t(color);
+                std::memcpy(dst + 2 * x, &w, 2);
+            } else {
+                std::memcpy(dst + 4 * x, &color, 4);
+            }
         }
+        return;
     }
-    for (; x + per <= n; x += per)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x * bpp), v);
-    for (; x < n; ++x) {
-        if constexpr (K == kMemImgKind565) {
-            uint16_t w = uint16_t(color);
-            std::memcpy(dst + 2 * x, &w, 2);
-        } else {
-            std::memcpy(dst + 4 * x, &color, 4);
-        }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), v);
+    uint8_t* p =
+        reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(dst) + 32) & ~uintptr_t(31));
+    for (; p + 128 <= end; p += 128) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(p + 32), v);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(p + 64), v);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(p + 96), v);
     }
+    for (; p + 32 <= end; p += 32) _mm256_store_si256(reinterpret_cast<__m256i*>(p), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(end - 32), v);
 }
 
 }  // namespace

@@ -296,12 +296,33 @@ inline void Row16(uint8_t* dst, const uint8_t* src, int32_t n, uint32_t key, uin
     }
 }
 
+// Rows of 16 bytes or more: one unaligned store at each end and aligned stores, four at a
+// time, between them (the end stores overlap the aligned ones with the same bytes). The colour's
+// pattern lines up with every 16-byte boundary only when the row starts on a whole pixel's
+// alignment; a row that does not (never one of a memory image) takes unaligned stores.
 template <int K>
 inline void FillRow(uint8_t* dst, int32_t n, uint32_t color) {
     int32_t x = 0;
 #if defined(__SSE2__)
+    constexpr size_t bpp = K == kMemImgKind565 ? 2 : 4;
     const __m128i v =
         K == kMemImgKind565 ? _mm_set1_epi16(int16_t(color)) : _mm_set1_epi32(int32_t(color));
+    const size_t bytes = size_t(n > 0 ? n : 0) * bpp;
+    if (bytes >= 16 && (reinterpret_cast<uintptr_t>(dst) & (bpp - 1)) == 0) {
+        uint8_t* const end = dst + bytes;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v);
+        uint8_t* p =
+            reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(dst) + 16) & ~uintptr_t(15));
+        for (; p + 64 <= end; p += 64) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + 16), v);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + 32), v);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + 48), v);
+        }
+        for (; p + 16 <= end; p += 16) _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), v);
+        return;
+    }
     constexpr int32_t per = K == kMemImgKind565 ? 8 : 4;
     for (; x + per <= n; x += per)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x * (K == kMemImgKind565 ? 2 : 4)), v);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include "engine/screen/soft_tables.h"
 #include "engine/softrender/soft_render.h"
@@ -321,6 +322,62 @@ TEST(SoftSweepWide, AlphaRunDataMatchesReference) {
                     ASSERT_TRUE(Same(got, want))
                         << "width " << width << " at " << x << (mismatched ? " mismatched" : "")
                         << (avx2 ? " avx2" : " sse2");
+                }
+    }
+}
+
+// The fill rows store whole vectors, aligned between an unaligned first and last one that may
+// overlap them: at every byte offset over two vectors (odd ones included, where the colour's
+// pattern does not line up with the vector boundaries) and at widths around the vector sizes,
+// a row writes exactly its own pixels with the colour and not a byte around them.
+TEST(SoftSweepWide, FillRowsWriteExactlyTheirPixels) {
+    const int widths[] = {0,  1,  2,  3,  7,  8,  9,   15,  16,  17,
+                          31, 32, 33, 63, 64, 65, 100, 127, 129, 331};
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        for (int kind = 0; kind < 2; ++kind) {
+            const size_t bpp = kind == 0 ? 2 : 4;
+            const uint32_t color = kind == 0 ? 0xA55Au : 0x80C3E10Fu;
+            const tessra::soft::FillFn fill = tessra::soft::SelectFill(kind);
+            for (int n : widths)
+                for (size_t offset = 0; offset < 64; ++offset) {
+                    std::vector<uint8_t> buf(offset + size_t(n) * bpp + 64, 0xEE);
+                    fill(buf.data() + offset, n, color);
+                    for (size_t i = 0; i < buf.size(); ++i) {
+                        const bool inside = i >= offset && i < offset + size_t(n) * bpp;
+                        const uint8_t want =
+                            inside ? uint8_t(color >> (8 * ((i - offset) % bpp))) : 0xEE;
+                        ASSERT_EQ(buf[i], want)
+                            << "byte " << i << ", " << n << " pixels at offset " << offset
+                            << ", kind " << kind << (avx2 ? " avx2" : " sse2");
+                    }
+                }
+        }
+    }
+}
+
+// Long filled rectangles through MemImgFillRect, starting at each pixel of a vector's width and
+// of odd widths, against the reference.
+TEST(SoftSweepWide, LongFillsMatchReference) {
+    SetTestRamp();
+    for (bool avx2 : {false, true}) {
+        tessra::soft::SelectVectorRows(avx2);
+        std::mt19937 rng(49);
+        for (int kind = 0; kind < 2; ++kind)
+            for (int w : {33, 64, 65, 129, 250, 301})
+                for (int x = 0; x < 17; ++x) {
+                    Image got(kind, 320, 4), want(kind, 320, 4);
+                    FillNoise(got, rng);
+                    std::memcpy(want.m.pixels, got.m.pixels, size_t(got.m.pitch) * got.m.height);
+                    const uint32_t color = uint32_t(rng()) & (kind == 0 ? 0xFFFFu : ~0u);
+                    State st = State::Of(0, 0);
+                    st.area = {0, 0, 320, 4};
+                    Apply(st);
+                    const tessra::Rect r{x, 1, x + w, 3};
+                    tessra::MemImgFillRect(&got.m, &r, color);
+                    RefFill(want, &r, color, st);
+                    ASSERT_TRUE(Same(got, want)) << "kind " << kind << " width " << w << " at " << x
+                                                 << (avx2 ? " avx2" : " sse2");
                 }
     }
 }
