@@ -730,6 +730,16 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
         if (texArgb && argbTarget && q.Set(p, diffuse, factors, alphaFromDiffuse)) {
             first = n & ~3;
             const __m128i kAscending = _mm_setr_epi32(0, 1, 2, 3);
+            // The four texels of the chunk's pixels k..k+3 in one register.
+            auto gather = [&](int k) {
+                __m128i texel[4];
+                for (int j = 0; j < 4; ++j) {
+                    const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
+                    texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
+                }
+                return _mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
+                                          _mm_unpacklo_epi32(texel[2], texel[3]));
+            };
             // A chunk holds a multiple of four pixels or runs to the span's end.
             for (int i = 0; i < first; i += 4, d += 16) {
                 if (i >= chunkEnd) indices(i);
@@ -755,28 +765,13 @@ void FastSpanOf(const Pipe& p, int y, int x0, int n, const float* base, const fl
                         continue;
                     }
                 }
-                __m128i texel[4];
-                for (int j = 0; j < 4; ++j) {
-                    const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
-                    texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
-                }
-                q.Draw(_mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
-                                          _mm_unpacklo_epi32(texel[2], texel[3])),
-                       d);
+                q.Draw(gather(k), d);
             }
             // The last one to three pixels: the indices past the span are in the texture, and
             // only the span's pixels are read and written.
             if (first < n) {
                 if (first >= chunkEnd) indices(first);
-                const int k = first - chunkStart, rest = n - first;
-                __m128i texel[4];
-                for (int j = 0; j < 4; ++j) {
-                    const uint8_t* r = oneRow ? row : texBits + rows[k + j] * texPitch;
-                    texel[j] = _mm_cvtsi32_si128(static_cast<int>(Load<4>(r + cols[k + j] * 4)));
-                }
-                q.Draw(_mm_unpacklo_epi64(_mm_unpacklo_epi32(texel[0], texel[1]),
-                                          _mm_unpacklo_epi32(texel[2], texel[3])),
-                       d, rest);
+                q.Draw(gather(first - chunkStart), d, n - first);
                 return;
             }
         }
